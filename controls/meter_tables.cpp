@@ -1,0 +1,3 @@
+#include "controls/meter_tables.h"
+
+MeterTables METER_TABLES;

@@ -1,0 +1,4 @@
+// The online meters are not computed yet.
+#include "controls/meters.h"
+
+void UPDATE_METERS() {}

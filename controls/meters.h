@@ -1,0 +1,4 @@
+// The online meters of a connected run.
+#pragma once
+
+void UPDATE_METERS();

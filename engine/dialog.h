@@ -1,0 +1,11 @@
+// The console set-up of a standalone run.
+#pragma once
+
+void DIALOG();
+
+// Counts one invalid console answer; the fourth ends the run.
+void RETRY_COUNT();
+
+// A map-file name typed with the data file's extension (".dat" or ".dta")
+// gets ".map" in its place, with a warning.
+void FIX_MAPNAME();

@@ -1,0 +1,31 @@
+#include "engine/engine_reset.h"
+
+#include "engine/run_state.h"
+#include "engine/storage.h"
+#include "lines/lines.h"
+#include "models/branch_changes.h"
+#include "models/models.h"
+#include "network/dimensions.h"
+#include "network/input_state.h"
+#include "network/network_tables.h"
+#include "network/parameters.h"
+#include "platform/fortran_array.h"
+#include "platform/text_units.h"
+#include "snapshot/run_output.h"
+#include "snapshot/snapshot.h"
+
+void reset_all_engine_state() {
+    close_all_units();
+    reset_run_state();
+    STORAGE = {};
+    INPUT = {};
+    DIMBLOCK = {};
+    PARAMS = {};
+    NET = {};
+    BRCHANGE_LIST.count = 0;
+    XFMR_COUNT = {};
+    LINE_COUNTS = {};
+    RUN_OUTPUT = {};
+    SNAPSHOT_COUNTERS = {};
+    reset_array_overrun_count();
+}

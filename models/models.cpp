@@ -1,0 +1,3 @@
+#include "models/models.h"
+
+TransformerCount XFMR_COUNT;

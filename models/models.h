@@ -1,0 +1,10 @@
+// What the engine calls of the component models.
+#pragma once
+
+#include <cstdint>
+
+struct TransformerCount {
+    int32_t total = 0;  // transformers read for this run
+};
+
+extern TransformerCount XFMR_COUNT;

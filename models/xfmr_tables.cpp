@@ -1,0 +1,3 @@
+#include "models/xfmr_tables.h"
+
+XfmrTables XFMR_TABLES;

@@ -1,0 +1,4 @@
+// Reads the case's map file.
+#pragma once
+
+void READDATA();

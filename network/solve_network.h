@@ -1,0 +1,4 @@
+// The network solution of one time step.
+#pragma once
+
+void SOLVE_NETWORK();

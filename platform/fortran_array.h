@@ -1,0 +1,106 @@
+// 1-based arrays of one to four dimensions, first index fastest.
+//
+// Every access is checked. An index outside the extents never touches
+// memory outside the array: it lands on a spare element and is counted, so
+// that the engine's own pointer checks can still report the overrun later.
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <vector>
+
+// Counts every out-of-range access of any array since the last reset.
+int64_t array_overrun_count();
+void reset_array_overrun_count();
+void note_array_overrun();
+
+template <class T, int Rank>
+class FArray {
+    static_assert(Rank >= 1 && Rank <= 4, "ranks 1 to 4");
+
+public:
+    using value_type = T;
+
+    FArray() = default;
+
+    // Creates the array with the given extents (each >= 0), values T{}.
+    template <class... E>
+    void allocate(E... extents) {
+        static_assert(sizeof...(E) == Rank, "one extent per dimension");
+        ext_ = {static_cast<int64_t>(extents)...};
+        int64_t n = 1;
+        for (int64_t e : ext_) n *= (e > 0 ? e : 0);
+        v_.assign(static_cast<size_t>(n), T{});
+        allocated_ = true;
+    }
+
+    void free() {
+        std::vector<T>().swap(v_);
+        ext_ = {};
+        allocated_ = false;
+    }
+
+    bool allocated() const { return allocated_; }
+    int64_t extent(int dim) const { return (dim >= 1 && dim <= Rank) ? ext_[dim - 1] : 0; }
+    int64_t size() const { return static_cast<int64_t>(v_.size()); }
+
+    void fill(const T& value) { std::fill(v_.begin(), v_.end(), value); }
+
+    // Whole-array storage for routines that walk it linearly.
+    T* data() { return v_.data(); }
+    const T* data() const { return v_.data(); }
+
+    template <class... I>
+    bool in_range(I... idx) const {
+        static_assert(sizeof...(I) == Rank, "one index per dimension");
+        const std::array<int64_t, Rank> ix = {static_cast<int64_t>(idx)...};
+        for (int d = 0; d < Rank; ++d)
+            if (ix[d] < 1 || ix[d] > ext_[d]) return false;
+        return true;
+    }
+
+    template <class... I>
+    T& operator()(I... idx) {
+        return v_.empty() ? spare() : at_linear(linear(idx...));
+    }
+    template <class... I>
+    const T& operator()(I... idx) const {
+        return const_cast<FArray*>(this)->operator()(idx...);
+    }
+
+    // 1-based position in the linear storage, for callers that index an
+    // array as a flat list.
+    T& flat(int64_t pos) { return (pos >= 1 && pos <= size()) ? v_[pos - 1] : spare(); }
+    const T& flat(int64_t pos) const { return const_cast<FArray*>(this)->flat(pos); }
+
+private:
+    template <class... I>
+    int64_t linear(I... idx) const {
+        static_assert(sizeof...(I) == Rank, "one index per dimension");
+        const std::array<int64_t, Rank> ix = {static_cast<int64_t>(idx)...};
+        int64_t pos = 0, stride = 1;
+        for (int d = 0; d < Rank; ++d) {
+            if (ix[d] < 1 || ix[d] > ext_[d]) return -1;
+            pos += (ix[d] - 1) * stride;
+            stride *= ext_[d];
+        }
+        return pos;
+    }
+    T& at_linear(int64_t pos) { return pos < 0 ? spare() : v_[static_cast<size_t>(pos)]; }
+    T& spare() {
+        note_array_overrun();
+        spare_ = T{};
+        return spare_;
+    }
+
+    std::vector<T> v_;
+    std::array<int64_t, Rank> ext_{};
+    bool allocated_ = false;
+    T spare_{};
+};
+
+template <class T> using FArray1 = FArray<T, 1>;
+template <class T> using FArray2 = FArray<T, 2>;
+template <class T> using FArray3 = FArray<T, 3>;
+template <class T> using FArray4 = FArray<T, 4>;
