@@ -1,0 +1,218 @@
+#include "platform/text_units.h"
+
+#include <cstdio>
+#include <map>
+#include <vector>
+
+namespace {
+
+// An input file is held whole as records, so BACKSPACE and REWIND are exact.
+struct Unit {
+    bool input = false;
+    std::vector<std::string> records;
+    size_t next = 0;
+    std::FILE* out = nullptr;
+};
+
+std::map<int, Unit>& units() {
+    static std::map<int, Unit> u;
+    return u;
+}
+
+Unit* find_unit(int unit) {
+    auto it = units().find(unit);
+    return it == units().end() ? nullptr : &it->second;
+}
+
+bool is_console(int unit) { return unit == UNIT_CONSOLE_IN || unit == UNIT_CONSOLE_OUT; }
+
+// Splits text into records at LF; one CR before the LF (or at the very end)
+// is dropped, and a last line without its LF is still a record.
+std::vector<std::string> split_records(std::string_view text) {
+    std::vector<std::string> records;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        const size_t stop = end == std::string_view::npos ? text.size() : end;
+        std::string_view rec = text.substr(start, stop - start);
+        if (!rec.empty() && rec.back() == '\r') rec.remove_suffix(1);
+        records.emplace_back(rec);
+        if (end == std::string_view::npos) break;
+        start = end + 1;
+    }
+    return records;
+}
+
+bool read_file(const std::string& path, std::string& text) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return false;
+    char buf[65536];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
+    const bool ok = !std::ferror(f);
+    std::fclose(f);
+    return ok;
+}
+
+// Console input: standard input read line by line, or a test's text; the
+// last record is kept so that one BACKSPACE can give it back.
+struct ConsoleIn {
+    bool from_text = false;
+    std::vector<std::string> records;
+    size_t next = 0;
+    std::string last;
+    bool have_last = false;
+    bool pushed_back = false;
+};
+
+ConsoleIn& console_in() {
+    static ConsoleIn c;
+    return c;
+}
+
+ReadStatus read_stdin_line(std::string& line) {
+    line.clear();
+    char buf[4096];
+    bool any = false;
+    while (std::fgets(buf, sizeof buf, stdin)) {
+        any = true;
+        std::string_view part(buf);
+        if (!part.empty() && part.back() == '\n') {
+            part.remove_suffix(1);
+            line.append(part);
+            break;
+        }
+        line.append(part);
+    }
+    if (std::ferror(stdin)) {
+        std::clearerr(stdin);
+        return ReadStatus::Error;
+    }
+    if (!any) return ReadStatus::End;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return ReadStatus::Ok;
+}
+
+ReadStatus console_read(std::string& line) {
+    ConsoleIn& c = console_in();
+    if (c.pushed_back) {
+        c.pushed_back = false;
+        line = c.last;
+        return ReadStatus::Ok;
+    }
+    console_flush();
+    ReadStatus st;
+    if (c.from_text) {
+        st = c.next < c.records.size() ? ReadStatus::Ok : ReadStatus::End;
+        if (st == ReadStatus::Ok) line = c.records[c.next++];
+    } else {
+        st = read_stdin_line(line);
+    }
+    if (st == ReadStatus::Ok) {
+        c.last = line;
+        c.have_last = true;
+    }
+    return st;
+}
+
+std::FILE* output_stream(int unit) {
+    if (unit == UNIT_CONSOLE_OUT) return stdout;
+    Unit* u = find_unit(unit);
+    return u && !u->input ? u->out : nullptr;
+}
+
+}  // namespace
+
+bool unit_open(int unit, const std::string& path, UnitMode mode) {
+    if (is_console(unit) || find_unit(unit)) return false;
+    Unit u;
+    if (mode == UnitMode::Read) {
+        std::string text;
+        if (!read_file(path, text)) return false;
+        u.input = true;
+        u.records = split_records(text);
+    } else {
+        u.out = std::fopen(path.c_str(), mode == UnitMode::Write ? "w" : "a");
+        if (!u.out) return false;
+    }
+    units().emplace(unit, std::move(u));
+    return true;
+}
+
+bool unit_open_new(int unit, const std::string& path) {
+    if (is_console(unit) || find_unit(unit)) return false;
+    Unit u;
+    u.out = std::fopen(path.c_str(), "wx");
+    if (!u.out) return false;
+    units().emplace(unit, std::move(u));
+    return true;
+}
+
+void unit_close(int unit) {
+    auto it = units().find(unit);
+    if (it == units().end()) return;
+    if (it->second.out) std::fclose(it->second.out);
+    units().erase(it);
+}
+
+bool unit_is_open(int unit) { return is_console(unit) || find_unit(unit) != nullptr; }
+
+void close_all_units() {
+    for (auto& [number, u] : units())
+        if (u.out) std::fclose(u.out);
+    units().clear();
+    console_flush();
+}
+
+ReadStatus unit_read_line(int unit, std::string& line) {
+    if (unit == UNIT_CONSOLE_IN) return console_read(line);
+    Unit* u = find_unit(unit);
+    if (!u || !u->input) return ReadStatus::Error;
+    if (u->next >= u->records.size()) return ReadStatus::End;
+    line = u->records[u->next++];
+    return ReadStatus::Ok;
+}
+
+void unit_backspace(int unit) {
+    if (unit == UNIT_CONSOLE_IN) {
+        ConsoleIn& c = console_in();
+        if (c.have_last) c.pushed_back = true;
+        return;
+    }
+    Unit* u = find_unit(unit);
+    if (u && u->input && u->next > 0) --u->next;
+}
+
+void unit_rewind(int unit) {
+    Unit* u = find_unit(unit);
+    if (u && u->input) u->next = 0;
+}
+
+void unit_write_raw(int unit, std::string_view text) {
+    std::FILE* f = output_stream(unit);
+    if (f && !text.empty()) std::fwrite(text.data(), 1, text.size(), f);
+}
+
+void unit_write_line(int unit, std::string_view record) {
+    std::FILE* f = output_stream(unit);
+    if (!f) return;
+    if (!record.empty()) std::fwrite(record.data(), 1, record.size(), f);
+    std::fputc('\n', f);
+}
+
+void write_formatted(int unit, std::string_view format, FValues values) {
+    unit_write_raw(unit, format_fortran(format, values));
+}
+
+void write_list(int unit, FValues values) { unit_write_raw(unit, format_list(values)); }
+
+void console_flush() { std::fflush(stdout); }
+
+void console_input_from_text(std::string_view text) {
+    ConsoleIn& c = console_in();
+    c = ConsoleIn{};
+    c.from_text = true;
+    c.records = split_records(text);
+}
+
+void console_input_from_stdin() { console_in() = ConsoleIn{}; }
