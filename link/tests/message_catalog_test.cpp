@@ -1,0 +1,317 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "engine/engine_stop.h"
+#include "engine/message_catalog.h"
+#include "link/tests/fake_front_end.h"
+#include "link/tests/link_test_support.h"
+
+using link_test::FrontEndGuard;
+using link_test::hex;
+using link_test::Linked;
+
+namespace {
+
+// What a message prints on the console.
+std::string printed(int32_t group, int32_t number, MsgArgs args = {}) {
+    link_test::start_stdout_capture();
+    emit_message(group, number, args);
+    return testing::internal::GetCapturedStdout();
+}
+
+std::string printed_text(int32_t group, std::string_view text, MsgArgs args = {}) {
+    link_test::start_stdout_capture();
+    emit_message_text(group, text, args);
+    return testing::internal::GetCapturedStdout();
+}
+
+// The status of a fatal message and what it printed before it.
+struct Fatal {
+    int32_t status = -1;
+    std::string out;
+};
+
+template <class F>
+Fatal fatal(F emit) {
+    Fatal r;
+    link_test::start_stdout_capture();
+    try {
+        emit();
+    } catch (const FatalCatalogMessage& stop) {
+        r.status = stop.status;
+    }
+    r.out = testing::internal::GetCapturedStdout();
+    return r;
+}
+
+const std::string ERR1 = "*** Error in reading of data file! ***\n";
+const std::string ERR2 = "*** Invalid data line ***\n";
+const std::string ERR3 =
+    "    (Did you remember the terminating '/' at the end of all data lines?)\n"
+    "    (Did you place a 'C' or 'c' at the beginning of comment cards?)\n"
+    "    (Did you place an 'O' where a '0' should have been?)\n";
+
+}  // namespace
+
+// ---- The table ------------------------------------------------------------------
+
+TEST(MessageCatalog, GroupsAndSizes) {
+    const MSG_CATALOG& cat = message_catalog();
+    EXPECT_EQ(cat.Groups(), 6);
+    EXPECT_EQ(cat.Count(MSG_GENERAL), 4);
+    EXPECT_EQ(cat.Count(MSG_DATA_ERRS), 72);
+    EXPECT_EQ(cat.Count(MSG_WARNINGS), 16);
+    EXPECT_EQ(cat.Count(MSG_MULTIRUN), 9);
+    EXPECT_EQ(cat.Count(MSG_RUNINFO), 87);
+    EXPECT_EQ(cat.Count(MSG_CSMF), 7);
+}
+
+TEST(MessageCatalog, LookUp) {
+    const MSG_CATALOG& cat = message_catalog();
+    EXPECT_EQ(cat.Get(0, 1), nullptr);
+    EXPECT_EQ(cat.Get(7, 1), nullptr);
+    EXPECT_EQ(cat.Get(1, 0), nullptr);
+    EXPECT_EQ(cat.Get(1, 5), nullptr);
+    EXPECT_EQ(cat.Get(6, -1), nullptr);
+    ASSERT_NE(cat.Get(2, 6), nullptr);
+    EXPECT_STREQ(cat.Get(2, 6), "");
+    EXPECT_STREQ(cat.Get(5, 79), "");
+    EXPECT_STREQ(cat.Get(1, 2), "  ZARIK(tm)  Version [R%.2f]\n");
+    EXPECT_STREQ(cat.Get(2, 72), "*** Problem writing to output file: '[S34]'! ***\n");
+    EXPECT_STREQ(cat.Get(5, 20), "***  This run is [I%3d]% completed ***\n");
+    EXPECT_STREQ(cat.Get(5, 86), "     Total CPU Time: [I%02d]:[I%02d]:[I%02d].[I%03d]\n\n");
+    EXPECT_STREQ(cat.Get(6, 7),
+                 "*** You have a mistake in the SGEN11 arguments! ***\n"
+                 "    SGEN11 is therefore inoperative for this case ***\n");
+    EXPECT_STREQ(cat.Get(3, 16), "*** Finish time is before start time\n    Please re-enter the finish time.\n");
+}
+
+TEST(MessageCatalog, OwnTable) {
+    const char* const name[] = {"test", nullptr};
+    const char* const one[] = {"one", "a", "", "c", nullptr};
+    const char* const two[] = {"two", nullptr};
+    const char* const* const table[] = {name, one, two, nullptr};
+    MSG_CATALOG cat(table);
+    EXPECT_EQ(cat.Groups(), 2);
+    EXPECT_EQ(cat.Count(1), 3);
+    EXPECT_EQ(cat.Count(2), 0);
+    EXPECT_STREQ(cat.Get(1, 3), "c");
+    EXPECT_EQ(cat.Get(2, 1), nullptr);
+}
+
+// ---- Printing -------------------------------------------------------------------
+
+TEST(MessagePrinting, CatalogueTemplates) {
+    set_front_end(nullptr);
+    EXPECT_EQ(printed(1, 2, {4.6}), "  ZARIK(tm)  Version 4.60\n");
+    EXPECT_EQ(printed(1, 3, {7, 5, 2024}), "\n ZARIK AC & DC Simulation run on 07-05-2024\n");
+    EXPECT_EQ(printed(4, 1, {3}), "\n*** Multiple run #3 starting ****\n\n");
+    EXPECT_EQ(printed(5, 20, {5}), "***  This run is   5% completed ***\n");
+    EXPECT_EQ(printed(4, 3, {2, 0.125}), "      VAR(2) is = 0.125\n");
+    EXPECT_EQ(printed(5, 31, {1.5, -2.0}),
+              "\n           +1.50                                            -2.00     \n");
+    EXPECT_EQ(printed(5, 86, {0, 1, 2, 3}), "     Total CPU Time: 00:01:02.003\n\n");
+    EXPECT_EQ(printed(1, 1), "----------------------------------------------------\n");
+}
+
+TEST(MessagePrinting, TextArguments) {
+    set_front_end(nullptr);
+    EXPECT_EQ(printed(3, 3, {Text34("case.map")}),
+              "*** Input file 'case.map' cannot be read! ***\n    (File may not exist, or read access denied.)\n");
+    const Text34 full("ABCDEFGHIJKLMNOPQRSTUVWXYZ01234567");
+    EXPECT_EQ(printed(2, 4, {Text72("   x")}), "*** The offending line in the data file is: ***\n-->    x\n");
+    EXPECT_EQ(printed(5, 80, {full}), "\n\n         Input file: ABCDEFGHIJKLMNOPQRSTUVWXYZ01234567\n");
+    // Fewer characters than the size: taken as they are, blanks and all.
+    EXPECT_EQ(printed(5, 81, {"ab  "}), "           Snapshot: ab  \n");
+    // A NUL ends the text early.
+    EXPECT_EQ(printed(5, 81, {std::string_view("ab\0cd", 5)}), "           Snapshot: ab\n");
+    EXPECT_EQ(printed(4, 5, {"MAXIMUM", 1.5, 2}),
+              "      The MAXimum PGB # so far = 1.5.\n      This was generated during run #2\n\n\n");
+    // Without a size a text is cut at 255 characters.
+    EXPECT_EQ(printed_text(5, "[S]", {std::string(300, 'x')}), std::string(255, 'x'));
+}
+
+TEST(MessagePrinting, Brackets) {
+    set_front_end(nullptr);
+    EXPECT_EQ(printed_text(5, "a [[I] b [I]", {7}), "a [I] b 7");
+    EXPECT_EQ(printed_text(5, "[[[I]]", {8}), "[8]");
+    EXPECT_EQ(printed_text(5, "ab [I cd", {1}), "ab ");
+    EXPECT_EQ(printed_text(5, "no args here\n"), "no args here\n");
+}
+
+TEST(MessagePrinting, ArgumentNumbers) {
+    set_front_end(nullptr);
+    EXPECT_EQ(printed_text(5, "[2I] [1I]", {1, 2}), "2 1");
+    EXPECT_EQ(printed_text(5, "[2I] [1I] [I]", {1, 2, 3}), "2 1 2");
+    EXPECT_EQ(printed_text(5, "x [3I] y\n", {1}), "x <Invalid arg for 'I'> y\n");
+    EXPECT_EQ(printed_text(5, "[I] [I%02d]", {4}), "4 <Invalid arg for 'I%02d'>");
+    // Only as many arguments are taken as there are placeholders.
+    EXPECT_EQ(printed_text(5, "[2R%.1f]", {1, 2.25}), "<Invalid arg for 'R%.1f'>");
+}
+
+TEST(MessagePrinting, SizesOfScalars) {
+    set_front_end(nullptr);
+    EXPECT_EQ(printed_text(5, "[I2]", {70000}), "4464");
+    EXPECT_EQ(printed_text(5, "[I2]", {int16_t{-3}}), "-3");
+    EXPECT_EQ(printed_text(5, "[I]", {int16_t{-3}}), "-3");
+    EXPECT_EQ(printed_text(5, "[R4%.10f]", {0.1}), "0.1000000015");
+    EXPECT_EQ(printed_text(5, "[R%.3f]", {0.5f}), "0.500");
+}
+
+TEST(MessagePrinting, UnsupportedFormats) {
+    set_front_end(nullptr);
+    EXPECT_EQ(printed_text(5, "[X5] [I]", {1, 2}), "<Format code not support 'X5'> 2");
+    // A C conversion that does not suit the type letter is never applied.
+    EXPECT_EQ(printed_text(5, "[I%s]", {5}), "<Format code not support 'I%s'>");
+    EXPECT_EQ(printed_text(5, "[R%d]", {1.5}), "<Format code not support 'R%d'>");
+    EXPECT_EQ(printed_text(5, "[S%d]", {"a"}), "<Format code not support 'S%d'>");
+    EXPECT_EQ(printed_text(5, "[I%ld]", {5}), "<Format code not support 'I%ld'>");
+    EXPECT_EQ(printed_text(5, "[I%*d]", {5}), "<Format code not support 'I%*d'>");
+    EXPECT_EQ(printed_text(5, "[I%d%d]", {5}), "<Format code not support 'I%d%d'>");
+    EXPECT_EQ(printed_text(5, "[I%n]", {5}), "<Format code not support 'I%n'>");
+    EXPECT_EQ(printed_text(5, "[I%999d]", {5}), "<Format code not support 'I%999d'>");
+    EXPECT_EQ(printed_text(5, "[I%d%%]", {5}), "5%");
+    EXPECT_EQ(printed_text(5, "[S%-4s]|", {"ab"}), "ab  |");
+    // An argument of the wrong kind.
+    EXPECT_EQ(printed_text(5, "[I] [R]", {1.5, 2}), "<Invalid arg for 'I'> <Invalid arg for 'R'>");
+}
+
+TEST(MessagePrinting, OutsideTheCatalogueNothing) {
+    set_front_end(nullptr);
+    EXPECT_EQ(printed(7, 1), "");
+    EXPECT_EQ(printed(1, 99), "");
+    EXPECT_EQ(printed(5, 0), "");
+    EXPECT_EQ(printed(2, 6), "");
+    EXPECT_EQ(printed(2, -1), "");
+}
+
+// ---- The fatal rule ----------------------------------------------------------
+
+TEST(MessageFatal, OrdinaryDataErrorsReturn) {
+    set_front_end(nullptr);
+    EXPECT_EQ(printed(2, 5), "\n*** Problem in reading offending data line from input file! ***\n\n");
+    EXPECT_EQ(printed(2, 1), ERR1);
+}
+
+TEST(MessageFatal, NumberTenAndAbove) {
+    set_front_end(nullptr);
+    const Fatal f = fatal([] { emit_message(2, 10, {4}); });
+    EXPECT_EQ(f.status, 2010);
+    EXPECT_EQ(f.out, ERR1 + "*** You have more than 4 subsystems! ***\n");
+
+    const Fatal g = fatal([] { emit_message(2, 72, {Text34("out.out")}); });
+    EXPECT_EQ(g.status, 2072);
+    EXPECT_EQ(g.out, ERR1 + "*** Problem writing to output file: 'out.out'! ***\n");
+}
+
+TEST(MessageFatal, DataLineMessagesCarryTheAdvice) {
+    set_front_end(nullptr);
+    const Fatal f = fatal([] { emit_message(2, 32, {3}); });
+    EXPECT_EQ(f.status, 2032);
+    EXPECT_EQ(f.out, ERR1 + ERR2 + "    Check mutual data in subsystem #3.\n" + ERR3);
+    // An empty number in that range still stops.
+    const Fatal g = fatal([] { emit_message(2, 35); });
+    EXPECT_EQ(g.status, 2035);
+    EXPECT_EQ(g.out, ERR1 + ERR2 + ERR3);
+}
+
+TEST(MessageFatal, NumberZeroWithItsText) {
+    set_front_end(nullptr);
+    const Fatal f = fatal([] { emit_message_text(2, "RUN ABORTED"); });
+    EXPECT_EQ(f.status, 2000);
+    EXPECT_EQ(f.out, ERR1 + "RUN ABORTED");
+    const Fatal g = fatal([] { emit_message_text(2, "bad [2I] here", {1}); });
+    EXPECT_EQ(g.status, 2000);
+    EXPECT_EQ(g.out, ERR1 + "bad <Invalid arg for 'I'> here");
+}
+
+// ---- Forwarding to the front end ------------------------------------------------
+
+TEST(MessageForwarding, RunInfo84IsA28ByteFrame) {
+    if (!link_test::little_endian()) GTEST_SKIP() << "bytes written for a little-endian machine";
+    Linked l;
+    ASSERT_TRUE(l.connected);
+    FrontEndGuard guard(&l.ex);
+    EXPECT_EQ(printed(5, 84, {10, 20, 30}), "");
+    auto f = l.fe.ReadFrame();
+    ASSERT_TRUE(f);
+    EXPECT_EQ(hex(f->Raw()), "1c 00 00 00 05 00 00 00 05 00 00 00 54 00 00 00 0a 00 00 00 14 00 00 00 1e 00 00 00");
+}
+
+TEST(MessageForwarding, VersionAndTextArguments) {
+    if (!link_test::little_endian()) GTEST_SKIP() << "bytes written for a little-endian machine";
+    Linked l;
+    ASSERT_TRUE(l.connected);
+    FrontEndGuard guard(&l.ex);
+    emit_message(1, 2, {4.6});
+    emit_message(5, 82, {3, Text34("run.out")});
+    auto f = l.fe.ReadFrame();
+    ASSERT_TRUE(f);
+    EXPECT_EQ(hex(f->Raw()), "18 00 00 00 05 00 00 00 01 00 00 00 02 00 00 00 66 66 66 66 66 66 12 40");
+    auto g = l.fe.ReadFrame();
+    ASSERT_TRUE(g);
+    EXPECT_EQ(g->Int(), 5);
+    EXPECT_EQ(g->Int(), 5);
+    EXPECT_EQ(g->Int(), 82);
+    EXPECT_EQ(g->Int(), 3);
+    EXPECT_EQ(g->Str(), "run.out");
+    EXPECT_TRUE(g->AtEnd());
+}
+
+TEST(MessageForwarding, InTheFrontEndsByteOrder) {
+    Linked l(true);
+    ASSERT_TRUE(l.connected);
+    FrontEndGuard guard(&l.ex);
+    ASSERT_TRUE(l.fe.SendInts({19}));
+    ASSERT_TRUE(l.ex.Receive(true));  // takes the key
+    ASSERT_TRUE(l.ex.Swapped());
+    emit_message(5, 86, {0, 1, 2, 345});
+    auto f = l.fe.ReadFrame();
+    ASSERT_TRUE(f);
+    EXPECT_EQ(f->Length(), 4 + 4 * 7);
+    for (int32_t v : {5, 5, 86, 0, 1, 2, 345}) EXPECT_EQ(f->Int(), v);
+}
+
+TEST(MessageForwarding, OnlyTheChosenKeysAreSent) {
+    Linked l;
+    ASSERT_TRUE(l.connected);
+    FrontEndGuard guard(&l.ex);
+    link_test::start_stdout_capture();
+    emit_message(5, 87, {1, 2, 3});   // elapsed time: dropped
+    emit_message(1, 3, {1, 2, 2000}); // dropped
+    emit_message(3, 3, {Text34("x.map")});
+    emit_message(5, 39);
+    emit_message(5, 44);
+    emit_message(5, 40, {7, 1});
+    emit_message(5, 70, {1, 9});
+    emit_message(5, 80, {Text34("a.map")});
+    emit_message(5, 86, {0, 0, 1, 500});
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    for (int32_t number : {40, 70, 80, 86}) {
+        auto f = l.fe.ReadFrame();
+        ASSERT_TRUE(f);
+        EXPECT_EQ(f->Int(), 5);
+        EXPECT_EQ(f->Int(), 5);
+        EXPECT_EQ(f->Int(), number);
+    }
+    EXPECT_TRUE(l.fe.Quiet());
+}
+
+TEST(MessageForwarding, FatalSendsNothingAndStops) {
+    Linked l;
+    ASSERT_TRUE(l.connected);
+    FrontEndGuard guard(&l.ex);
+    const Fatal f = fatal([] { emit_message(2, 32, {3}); });
+    EXPECT_EQ(f.status, 2032);
+    EXPECT_EQ(f.out, "");
+    const Fatal g = fatal([] { emit_message_text(2, "RUN ABORTED"); });
+    EXPECT_EQ(g.status, 2000);
+    EXPECT_EQ(g.out, "");
+    emit_message(5, 85, {1, 2, 3});
+    auto first = l.fe.ReadFrame();
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->Int(), 5);
+    EXPECT_EQ(first->Int(), 5);
+    EXPECT_EQ(first->Int(), 85);
+}
