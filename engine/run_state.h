@@ -59,6 +59,11 @@ struct RunSetup {
     Text34 snap_request_file = "runtime.snp";
     double snap_interval = 1.0e6;
     Logical snap_incremental = LFALSE;
+    // A set-up snapshot "at one time step" (record 15 with time 0) waits
+    // for the run's time step: the time, and with a repeating mode the
+    // interval, are settled by SETTLE_SETUP_SNAPSHOT.
+    Logical snap_time_from_step = LFALSE;
+    Logical snap_interval_from_step = LFALSE;
     Logical screen_plot = LFALSE;
     Text34 multirun_file = "mrun";
     int32_t eni_role = 0;                  // 2: an ENI slave
