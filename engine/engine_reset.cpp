@@ -1,10 +1,14 @@
 #include "engine/engine_reset.h"
 
+#include "controls/meter_tables.h"
+#include "engine/pointer_checks.h"
 #include "engine/run_state.h"
 #include "engine/storage.h"
+#include "lines/line_tables.h"
 #include "lines/lines.h"
 #include "models/branch_changes.h"
 #include "models/models.h"
+#include "models/xfmr_tables.h"
 #include "network/dimensions.h"
 #include "network/input_state.h"
 #include "network/network_tables.h"
@@ -18,6 +22,10 @@ void reset_all_engine_state() {
     close_all_units();
     reset_run_state();
     STORAGE = {};
+    POINTER_CHECKS = {};
+    XFMR_TABLES = {};
+    LINE_TABLES = {};
+    METER_TABLES = {};
     INPUT = {};
     DIMBLOCK = {};
     PARAMS = {};

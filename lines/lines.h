@@ -11,5 +11,8 @@ struct LineCounts {
 
 extern LineCounts LINE_COUNTS;
 
+// The dimensioning pass over one "TLINES:" or "GLOBAL_TLINES:" section
+// (its key in SECTION_KEY); returns with the next key.
+void RDTLINES();
 void TLSTEP();
 void TLPOST();

@@ -11,6 +11,7 @@
 #include "engine/run_loop.h"
 #include "engine/run_state.h"
 #include "engine/storage.h"
+#include "network/dimensions.h"
 #include "engine/tests/recording_case.h"
 #include "engine/time_step.h"
 
@@ -28,6 +29,13 @@ protected:
     }
     // A standalone single run started from data.
     void prepare(double fintim, double delt, double print_step) {
+        if (!STORAGE.STOR.allocated()) {
+            DIMBLOCK.REQ[10] = 100;  // STOR
+            DIMBLOCK.REQ[29] = 100;  // STORF
+            int32_t status = -1;
+            ALLOC_STORAGE(status);
+            ASSERT_EQ(status, 0);
+        }
         RUN_CLOCK.FINTIM = fintim;
         RUN_CLOCK.DELT = delt;
         RUN_CLOCK.PRINT_STEP = print_step;
@@ -203,6 +211,7 @@ TEST_F(RunFrame, StepCountsOfDataAndSnapshotStarts) {
     EXPECT_EQ(RUN_CLOCK.RUN_STEPS, 999);
     Logical abort_flag = LFALSE;
     RUN_SEQ.START_MODE = "SNAP";
+    POINTER_BLOCK.NTXFR = 1;  // as the snapshot restores the pointers
     RUNLOOP(abort_flag, false);
     ASSERT_EQ(RECORDING_CASE.count("DSD"), 1000);
     EXPECT_EQ(RECORDING_CASE.calls.front().nstep, 401);

@@ -1,0 +1,201 @@
+// The storage-pointer checks: references taken at the first call, the
+// exact reports, the used sizes recorded in the dimension block and the
+// storage limits. Expected texts were written by gfortran from the same
+// formats.
+#include "engine/bookends.h"
+#include "engine/pointer_block.h"
+#include "engine/run_loop.h"
+#include "engine/tests/storage_test_support.h"
+#include "models/models.h"
+#include "network/network_tables.h"
+#include "platform/fortran_array.h"
+
+namespace {
+
+const std::string kCorruptHead =
+    " ***************************************************\n"
+    " ERROR: Storage Pointers have become Corrupt!\n"
+    " This usually occurs when user-written subroutines\n";
+const std::string kCorruptMiddle =
+    " when using IF/ELSE/ENDIF logic.\n"
+    " It also occurs when using invalid snapshot files!\n"
+    "  \n"
+    " User Pointer values:\n";
+const std::string kCorruptTail =
+    " Check user-written models to ensure these pointers\n"
+    " are incremented by the same amount each time step.\n"
+    "\n";
+const std::string kStorageTail =
+    " The storage is set by HOLVA by adding up\n"
+    " the storage requirements as specified by\n"
+    " the #STORAGE: syntax in each component.\n";
+
+using PointerChecks = StorageTest;
+
+TEST_F(PointerChecks, ModelPointerThatMovesDifferentlyStopsTheRun) {
+    read_case_head("storage_case.map");
+    INITCOM();
+    ASSERT_EQ(RUN_CLOCK.RUN_STEPS, 3);
+    int calls = 0;
+    // A stand-in model that takes three words in one step and two in the next.
+    RECORDING_CASE.on_dsd = [&calls] { POINTER_BLOCK.NSTORF += (++calls == 1) ? 3 : 2; };
+    Logical abort_flag = LFALSE;
+    const StorageCaptured c = capture_run([&] { RUNLOOP(abort_flag, false); });
+    EXPECT_TRUE(c.aborted);
+    EXPECT_EQ(RECORDING_CASE.count("DSD"), 2);
+    const std::string expected = kCorruptHead +
+                                 " incorrectly increment NEXCx or NSTORx pointers\n" + kCorruptMiddle +
+                                 " Values At:    TIME=0           0.500000E-04 Sec.\n"
+                                 "  NEXC    =         0             0\n"
+                                 "  NSTORC  =         1             1\n"
+                                 "  NSTORF  =         4             3\n"
+                                 "  NSTORI  =         1             1\n"
+                                 "  NSTORL  =         1             1\n"
+                                 " HOLVA Pointer values:\n"
+                                 "  NSTOL   =         0             0\n"
+                                 "  NSTOI   =         0             0\n"
+                                 "  NSTOF   =         0             0\n"
+                                 "  NSTOC   =         0             0\n"
+                                 "  NVAR    =         0             0\n"
+                                 "  NNODE   =         0             0\n"
+                                 "  NSUBS   =         0             0\n"
+                                 "  NTXFR   =         1             1\n" +
+                                 kCorruptTail + storage_abort_frame("CHKNEXC");
+    EXPECT_EQ(c.out, expected);
+}
+
+TEST_F(PointerChecks, FirstCallRecordsLaterCallsCompare) {
+    POINTER_BLOCK.NRTCF = 5;
+    CHKNRTC();
+    EXPECT_TRUE(POINTER_CHECKS.nrtc_set);
+    EXPECT_EQ(POINTER_CHECKS.nrtc[2], 5);
+    // The same values pass, whatever happened in between.
+    POINTER_BLOCK.NRTCF = 9;
+    POINTER_BLOCK.NRTCF = 5;
+    EXPECT_FALSE(capture_run([] { CHKNRTC(); }).aborted);
+    // Pointers that are not watched never stop a run.
+    POINTER_BLOCK.NPGB = 4;
+    POINTER_BLOCK.NCXMAP = 3;
+    POINTER_BLOCK.NINST = 12;
+    CHKNEXC();
+    POINTER_BLOCK.NPGB = 40;
+    POINTER_BLOCK.NCXMAP = 30;
+    POINTER_BLOCK.NINST = 120;
+    EXPECT_FALSE(capture_run([] { CHKNEXC(); }).aborted);
+}
+
+TEST_F(PointerChecks, RunTimeConstantReport) {
+    CHKNRTC();
+    POINTER_BLOCK.NRTCI = 4;
+    RUN_CLOCK.TIME = 1.25;
+    const StorageCaptured c = capture_run([] { CHKNRTC(); });
+    EXPECT_TRUE(c.aborted);
+    EXPECT_EQ(c.out, kCorruptHead + " incorrectly increment NRTCx pointers\n" + kCorruptMiddle +
+                         " Values At:    TIME=0            1.25000     Sec.\n"
+                         "  NRTCL  =          1             1\n"
+                         "  NRTCI  =          1             4\n"
+                         "  NRTCF  =          1             1\n"
+                         "  NRTCC  =          1             1\n" +
+                         kCorruptTail + storage_abort_frame("CHKNRTC"));
+}
+
+TEST_F(PointerChecks, TransferPointerReport) {
+    CHKTXFRS();
+    POINTER_BLOCK.NSTXFRL = -12;
+    const StorageCaptured c = capture_run([] { CHKTXFRS(); });
+    EXPECT_TRUE(c.aborted);
+    EXPECT_EQ(c.out, kCorruptHead + " incorrectly increment NSTXFRx pointers\n" + kCorruptMiddle +
+                         " Values At:    TIME=0            0.00000     Sec.\n"
+                         "  NSTXFRL  =        1           -12\n"
+                         "  NSTXFRI  =        1             1\n"
+                         "  NSTXFRF  =        1             1\n"
+                         "  NSTXFRC  =        1             1\n" +
+                         kCorruptTail + storage_abort_frame("CHKTXFRS"));
+}
+
+TEST_F(PointerChecks, StorageCheckRecordsTheSizesUsed) {
+    allocate({{ND_NODES, 9}, {ND_SUBSYS, 2}, {ND_WINDINGS, 4}, {ND_TRAFOS, 3}, {ND_STOR, 50}, {ND_STORI, 10},
+              {ND_RTCF, 10}, {ND_STXFRC, 4}});
+    NET.NBUSES(1) = 5;
+    NET.NBUSES(2) = 7;
+    XFMR_COUNT.total = 2;
+    XFMR_TABLES.XF_NWDG(1) = 3;
+    XFMR_TABLES.XF_NWDG(2) = 2;
+    POINTER_BLOCK.NEXC = 50;
+    POINTER_BLOCK.NSTORI = 11;
+    POINTER_BLOCK.NRTCF = 8;
+    POINTER_BLOCK.NSTXFRC = 3;
+    EXPECT_FALSE(capture_run([] { CHKSTOR(); }).aborted);
+    const auto& req = DIMBLOCK.REQ;
+    EXPECT_EQ(req[ND_NODES], 7);
+    EXPECT_EQ(req[ND_SUBSYS], 2);
+    EXPECT_EQ(req[ND_WINDINGS], 3);
+    EXPECT_EQ(req[ND_TRAFOS], 2);
+    EXPECT_EQ(req[ND_STOR], 50);
+    EXPECT_EQ(req[ND_STORI], 10);
+    EXPECT_EQ(req[ND_STORF], 0);
+    EXPECT_EQ(req[ND_RTCF], 7);
+    EXPECT_EQ(req[ND_STXFRC], 2);
+}
+
+TEST_F(PointerChecks, StorExactlyFullPassesOneMoreFails) {
+    allocate({{ND_STOR, 500}});
+    POINTER_BLOCK.NEXC = 500;
+    EXPECT_FALSE(capture_run([] { CHKSTOR(); }).aborted);
+    POINTER_BLOCK.NEXC = 501;
+    const StorageCaptured c = capture_run([] { CHKSTOR(); });
+    EXPECT_TRUE(c.aborted);
+    EXPECT_EQ(c.out,
+              " ZARIK: STOR array dimension exceeded\n"
+              " Required Dimension:         501\n" +
+                  kStorageTail + storage_abort_frame("CHKSTOR"));
+}
+
+TEST_F(PointerChecks, TwoArraysOverrunPrintBothPairs) {
+    allocate({{ND_STORI, 4}, {ND_RTCF, 2}});
+    POINTER_BLOCK.NSTORI = 6;
+    POINTER_BLOCK.NRTCF = 3;  // exactly full
+    POINTER_BLOCK.NSTXFRF = 4;
+    const StorageCaptured c = capture_run([] { CHKSTOR(); });
+    EXPECT_TRUE(c.aborted);
+    EXPECT_EQ(c.out,
+              " ZARIK: STORI array dimension exceeded\n"
+              " Required Dimension:           5\n"
+              " ZARIK: STXFRF array dimension exceeded\n"
+              " Required Dimension:           3\n" +
+                  kStorageTail + storage_abort_frame("CHKSTOR"));
+}
+
+TEST_F(PointerChecks, RunTimeConstantsAndTransfersAreCheckedToo) {
+    allocate({{ND_RTCF, 2}, {ND_STXFRL, 1}});
+    POINTER_BLOCK.NRTCF = 4;
+    POINTER_BLOCK.NSTXFRL = 2;  // exactly full
+    const StorageCaptured c = capture_run([] { CHKSTOR(); });
+    EXPECT_TRUE(c.aborted);
+    EXPECT_EQ(c.out,
+              " ZARIK: RTCF array dimension exceeded\n"
+              " Required Dimension:           3\n" +
+                  kStorageTail + storage_abort_frame("CHKSTOR"));
+}
+
+TEST_F(PointerChecks, WritesBeyondTheStorageAreAbsorbedThenReported) {
+    read_case_head("storage_case.map");
+    INITCOM();
+    const int64_t size = STORAGE.STORF.size();
+    // A model that takes two words more than there are, and writes them all.
+    RECORDING_CASE.on_dsd = [size] {
+        for (int64_t k = 0; k < size + 2; ++k) STORAGE.STORF(POINTER_BLOCK.NSTORF + k) = 1.0;
+        POINTER_BLOCK.NSTORF += static_cast<int32_t>(size + 2);
+    };
+    Logical abort_flag = LFALSE;
+    const StorageCaptured c = capture_run([&] { RUNLOOP(abort_flag, false); });
+    EXPECT_TRUE(c.aborted);
+    EXPECT_EQ(array_overrun_count(), 2);
+    EXPECT_EQ(RECORDING_CASE.count("DSD"), 1);
+    EXPECT_EQ(c.out,
+              " ZARIK: STORF array dimension exceeded\n"
+              " Required Dimension:        1008\n" +
+                  kStorageTail + storage_abort_frame("CHKSTOR"));
+}
+
+}  // namespace

@@ -1,0 +1,3 @@
+#include "lines/line_tables.h"
+
+LineTables LINE_TABLES;

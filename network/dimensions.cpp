@@ -1,0 +1,357 @@
+#include "network/dimensions.h"
+
+#include <algorithm>
+#include <limits>
+#include <string>
+#include <string_view>
+
+#include "engine/abort.h"
+#include "engine/run_state.h"
+#include "engine/solution_arrays.h"
+#include "engine/storage.h"
+#include "lines/lines.h"
+#include "network/input_state.h"
+#include "network/line_reader.h"
+#include "platform/list_read.h"
+
+namespace {
+
+const Text12 kRdDim = "RDDIM";
+
+struct Keyword {
+    int index;
+    const char* name;
+    int32_t data_margin;  // added in a "DATA" start
+    bool kept;            // line sizes kept over later runs
+};
+
+// Every keyword of the section, in the order WRITEDIM writes them.
+constexpr Keyword kKeywords[] = {
+    {ND_NODES, "NODES", 0, false},           {ND_SUBSYS, "SUBSYS", 0, false},
+    {ND_WINDINGS, "WINDINGS", 0, false},     {ND_TRAFOS, "TRAFOS", 0, false},
+    {ND_SUBSYSPAGE, "SUBSYSPAGE", 0, false}, {ND_UMEC, "UMEC", 0, false},
+    {ND_BRANCHES, "BRANCHES", 0, false},     {ND_SPARSITY, "SPARSITY", 0, false},
+    {ND_STOR, "STOR", 10000, false},         {ND_VARS, "VARS", 0, false},
+    {ND_CONS, "CONS", 0, false},             {ND_PGBS, "PGBS", 0, false},
+    {ND_CX, "CX", 0, false},                 {ND_CXMAP, "CXMAP", 0, false},
+    {ND_NNODES, "NNODES", 0, false},         {ND_NPAGES, "NPAGES", 0, false},
+    {ND_STOL, "STOL", 0, false},             {ND_STOI, "STOI", 0, false},
+    {ND_STOF, "STOF", 0, false},             {ND_STOC, "STOC", 0, false},
+    {ND_STORL, "STORL", 1000, false},        {ND_STORI, "STORI", 1000, false},
+    {ND_STORF, "STORF", 1000, false},        {ND_STORC, "STORC", 1000, false},
+    {ND_TX, "TX", 0, false},                 {ND_TXRX, "TXRX", 0, false},
+    {ND_RTCL, "RTCL", 1000, false},          {ND_RTCI, "RTCI", 1000, false},
+    {ND_RTCF, "RTCF", 1000, false},          {ND_RTCC, "RTCC", 1000, false},
+    {ND_STXFRL, "STXFRL", 100, false},       {ND_STXFRI, "STXFRI", 100, false},
+    {ND_STXFRF, "STXFRF", 100, false},       {ND_STXFRC, "STXFRC", 100, false},
+    {ND_MAXMODES, "MAXMODES", 0, true},      {ND_TLINES, "TLINES", 0, true},
+    {ND_MAXPOLES, "MAXPOLES", 0, true},      {ND_TRAVWAVES, "TRAVWAVES", 0, true},
+    {ND_TRANSFORMS, "TRANSFORMS", 0, true},  {ND_TRANSPOLES, "TRANSPOLES", 0, true},
+    {ND_ATTPOLES, "ATTPOLES", 0, true},      {ND_SURGEPOLES, "SURGEPOLES", 0, true},
+    {ND_NUMMODES, "NUMMODES", 0, true},      {ND_TLINES_PH, "TLINES-PH", 0, true},
+    {ND_NUMMODES_PH, "NUMMODES-PH", 0, true}, {ND_MAXMODES_PH, "MAXMODES-PH", 0, true},
+    {ND_TRAVWAVES_PH, "TRAVWAVES-PH", 0, true}, {ND_PROP_PH, "PROP-PH", 0, true},
+    {ND_HSERC_PH, "HSERC-PH", 0, true},      {ND_YCSERC_PH, "YCSERC-PH", 0, true},
+    {ND_XHK_PH, "XHK-PH", 0, true},          {ND_MAXPOLES_PH, "MAXPOLES-PH", 0, true},
+    {ND_TLINES_MFDTD, "TLINES-MFDTD", 0, true}, {ND_NUMMODES_MFDTD, "NUMMODES-MFDTD", 0, false},
+    {ND_MAXMODES_MFDTD, "MAXMODES-MFDTD", 0, true}, {ND_MAXPOLES_MFDTD, "MAXPOLES-MFDTD", 0, false},
+    {ND_MAXINC_MFDTD, "MAXINC-MFDTD", 0, false}, {ND_TLINES_TOTAL, "TLINES-TOTAL", 0, true},
+    {ND_ENI_SERVERS, "ENI-SERVERS", 0, true}, {ND_ENI_CLIENTS, "ENI-CLIENTS", 0, true},
+    {ND_CSCS, "CSCS", 0, false},             {ND_CSCR, "CSCR", 0, false},
+};
+
+// Where each group of WRITEDIM begins in kKeywords.
+struct Group {
+    size_t first;
+    const char* title;
+};
+constexpr Group kGroups[] = {
+    {0, "! ELECTRICAL SYSTEM DIMENSIONS"},
+    {8, "! CONTROL/SIGNALS DIMENSIONS"},
+    {34, "! BERGERON AND MODAL FRE-DEP TLINE DIMENSIONS"},
+    {43, "! PHASE DOMAIN FRE-DEP TLINE DIMENSIONS"},
+    {52, "! MFDTD TLINE DIMENSIONS"},
+    {58, "! ENI TLINE DIMENSIONS"},
+};
+constexpr size_t kKeywordCount = sizeof(kKeywords) / sizeof(kKeywords[0]);
+static_assert(kKeywordCount == 62, "every keyword once");
+
+const Keyword* find_keyword(const Text72& name) {
+    for (const Keyword& k : kKeywords)
+        if (name == k.name) return &k;
+    return nullptr;
+}
+
+// The limits NDCHECK compares, in its order, with their message lines.
+struct Limit {
+    int index;
+    const char* line1;
+    const char* line2;  // a second line, or nullptr
+};
+constexpr Limit kLimits[] = {
+    {1, "ERROR: Insufficient # of nodes (ND1):", nullptr},
+    {2, "ERROR: Insufficient # of subsystems (ND2):", nullptr},
+    {3, "ERROR: Insufficient # of transformer windings (ND3):", nullptr},
+    {4, "ERROR: Insufficient # of transformers (ND4):", nullptr},
+    {5, "ERROR: Insufficient # of tline modes (ND5):", nullptr},
+    {6, "ERROR: Insufficient # of tlines (ND6):", nullptr},
+    {7, "ERROR: Insufficient # of Page Subsystems (ND7):", nullptr},
+    {8, "ERROR: Insufficient # of tline poles (ND8):", nullptr},
+    {10, "ERROR: Insufficient STOR array size (ND10):", nullptr},
+    {11, "ERROR: Insufficient VAR array size (ND11):", nullptr},
+    {12, "ERROR: Insufficient CON array size (ND12):", nullptr},
+    {13, "ERROR: Insufficient PGB array size (ND13):", nullptr},
+    {15, "ERROR: Insufficient # of branches (ND15):", nullptr},
+    {16, "ERROR: Insufficient CX array size (ND16):", nullptr},
+    {17, "ERROR: Insufficient CXMAP array size (ND17):", nullptr},
+    {21, "ERROR: Insufficient # of NNODES (ND21):", nullptr},
+    {22, "ERROR: Insufficient # of NPAGES (ND22):", nullptr},
+    {23, "ERROR: Insufficient STOL array size (ND23):", nullptr},
+    {24, "ERROR: Insufficient STOI array size (ND24):", nullptr},
+    {25, "ERROR: Insufficient STOF array size (ND25):", nullptr},
+    {26, "ERROR: Insufficient STOC array size (ND26):", nullptr},
+    {27, "ERROR: Insufficient STORL array size (ND27):", nullptr},
+    {28, "ERROR: Insufficient STORI array size (ND28):", nullptr},
+    {29, "ERROR: Insufficient STORF array size (ND29):", nullptr},
+    {30, "ERROR: Insufficient STORC array size (ND30):", nullptr},
+    {31, "ERROR: Insufficient travelling wave buffers(ND31):", nullptr},
+    {32, "ERROR: Insufficient tline transform terms (ND32):", nullptr},
+    {33, "ERROR: Insufficient tline transform poles (ND33):", nullptr},
+    {34, "ERROR: Insufficient tline attenuation poles(ND34):", nullptr},
+    {35, "ERROR: Insufficient tline surge imp. poles(ND35):", nullptr},
+    {36, "ERROR: Insufficient tline modal mode space(ND36):", nullptr},
+    {37, "ERROR: Insufficient wireless transmitters(ND37):", nullptr},
+    {38, "ERROR: Insufficient wireless", "       transmitters and receivers (ND38):"},
+    {41, "ERROR: Insufficient # of phase tlines (ND41):", nullptr},
+    {42, "ERROR: Insufficient tline phase mode space(ND42):", nullptr},
+    {43, "ERROR: Insufficient tline phase mode space(ND43):", nullptr},
+    {44, "ERROR: Insufficient travelling wave buffers(ND44):", nullptr},
+    {45, "ERROR: Insufficient propagation terms (ND45):", nullptr},
+    {46, "ERROR: Insufficient HSERC terms (ND46):", nullptr},
+    {47, "ERROR: Insufficient YCSERC terms (ND47):", nullptr},
+    {48, "ERROR: Insufficient XHK terms (ND48):", nullptr},
+    {49, "ERROR: Insufficient # OF POLE/ZEROES (ND49):", nullptr},
+    {53, "ERROR: Insufficient # of MFDTD tlines (ND53):", nullptr},
+    {54, "ERROR: Insufficient tline MFDTD mode space(ND54):", nullptr},
+    {55, "ERROR: Insufficient tline MFDTD mode space(ND55):", nullptr},
+    {56, "ERROR: Insufficient # OF POLE/ZEROES (ND56):", nullptr},
+    {57, "ERROR: Insufficient MFDTD increment space (ND57):", nullptr},
+    {61, "ERROR: Insufficient RTCL array size (ND61):", nullptr},
+    {62, "ERROR: Insufficient RTCI array size (ND62):", nullptr},
+    {63, "ERROR: Insufficient RTCF array size (ND63):", nullptr},
+    {64, "ERROR: Insufficient RTCC array size (ND64):", nullptr},
+    {51, "ERROR: Insufficient STXFRL array size (ND51):", nullptr},
+    {52, "ERROR: Insufficient STXFRI array size (ND52):", nullptr},
+    {59, "ERROR: Insufficient STXFRF array size (ND59):", nullptr},
+    {60, "ERROR: Insufficient STXFRC array size (ND60):", nullptr},
+};
+
+[[noreturn]] void end_of_map() {
+    write_list(UNIT_CONSOLE_OUT, {"End_Of_File reached while reading map file"});
+    ABORT_RUN(kRdDim, 2);
+}
+
+[[noreturn]] void bad_map_line() {
+    write_list(UNIT_CONSOLE_OUT, {"Error while reading map file", INPUT.MAP_FILE_NAME});
+    ABORT_RUN(kRdDim, 2);
+}
+
+// Reads the waiting data line; a file that ends or fails stops the run.
+Text72 waiting_line() {
+    Text72 line;
+    const ReadStatus st = READ_DATA_LINE(line);
+    if (st == ReadStatus::End) end_of_map();
+    if (st == ReadStatus::Error) bad_map_line();
+    return line;
+}
+
+bool is_data_start() { return RUN_SEQ.START_MODE == "DATA"; }
+
+// Stores one keyword line's value, with its margin and what it implies;
+// every size is worked out in 64 bits and must fit its 32-bit word.
+void store_dimension(const Keyword& k, int32_t value, bool later_run) {
+    if (later_run && k.kept) return;  // the first run's pre-scan decides these
+    const int64_t v = int64_t{value} + (is_data_start() ? k.data_margin : 0);
+    constexpr int64_t kMax = std::numeric_limits<int32_t>::max();
+    if (v > kMax) bad_map_line();
+    DIMBLOCK.REQ[k.index] = static_cast<int32_t>(v);
+    if (k.index == ND_NODES) {
+        const int64_t sparsity = (v * v - v) / 2 + 1;
+        if (sparsity > kMax) bad_map_line();
+        DIMBLOCK.REQ[ND_SPARSITY] = static_cast<int32_t>(sparsity);
+    }
+}
+
+void read_section_lines(bool later_run) {
+    RDCMNT();
+    while (INPUT.SECTION_KEY == "DIMENSIONS:") {
+        const Text72 line = waiting_line();
+        const Text72 name = FIRST_TOKEN(line);
+        const Text72 value_text = GETVALUE(line);
+        if (value_text.is_blank()) {
+            write_list(UNIT_CONSOLE_OUT, {"Empty dimension for ", name});
+            ABORT_RUN(kRdDim, 2);
+        }
+        int32_t value = 0;
+        ListRead in(value_text.view());
+        in.integer(value);
+        if (in.status() == ReadStatus::End) end_of_map();
+        if (in.status() == ReadStatus::Error) bad_map_line();
+        if (value < 0) {
+            write_list(UNIT_CONSOLE_OUT, {"Negative dimesion ", value, " for ", name});
+            ABORT_RUN(kRdDim, 2);
+        }
+        if (const Keyword* k = find_keyword(name)) {
+            store_dimension(*k, value, later_run);
+        } else if (!(name == "HARM_N")) {
+            USERWARN(0, 0, 1, "Unknown Dimension in map/snap file");
+            write_list(UNIT_CONSOLE_OUT, {"WARNING: Unknown dimension: ", name});
+            write_list(UNIT_CONSOLE_OUT, {"or in-line data in map file: ", INPUT.MAP_FILE_NAME});
+            write_list(UNIT_CONSOLE_OUT, {"Continuing reading map file"});
+        }
+        RDCMNT();
+    }
+}
+
+void warn_winding_inconsistency() {
+    USERWARN(0, 0, 4, "Detected inconsistency between the number of transformers");
+    USERWARN(0, 0, 0, " and the maximum number of windings per transformer. ");
+    USERWARN(0, 0, 0, "The likely cause is an incorrect usage of the script directives");
+    USERWARN(0, 0, -1, " #TRANSFORMERS and #WINDINGS in custom models.");
+}
+
+// Skips the data lines of the current section; returns with the next key.
+void skip_section_lines() {
+    const Text72 key = INPUT.SECTION_KEY;
+    RDCMNT();
+    while (INPUT.SECTION_KEY == key) {
+        waiting_line();
+        RDCMNT();
+    }
+}
+
+void prescan_parameters() {
+    RDCMNT();
+    while (INPUT.SECTION_KEY == "PARAMETERS:") {
+        const Text72 line = waiting_line();
+        if (FIRST_TOKEN(line) == "TIME_STEP") {
+            ListRead in(GETVALUE(line).view());
+            in.real(RUN_CLOCK.DELT);
+            if (in.status() == ReadStatus::End) end_of_map();
+            if (in.status() == ReadStatus::Error) bad_map_line();
+            if (!(RUN_CLOCK.DELT > 0.0)) {
+                write_list(UNIT_CONSOLE_OUT, {"ERROR: Undefined, Zero or Negative time-step"});
+                ABORT_RUN(kRdDim, 1);
+            }
+        }
+        RDCMNT();
+    }
+}
+
+// Walks the whole map file, its pages and includes, for the line sizes
+// and the time step, and leaves the map file positioned at "PARAMETERS:".
+void prescan_map_file() {
+    for (;;) {
+        const Text72 key = INPUT.SECTION_KEY;
+        if (key == "MAP:") {
+            OPENFILE();
+            RDCMNT();
+        } else if (key == "TLINES:" || key == "GLOBAL_TLINES:") {
+            RDTLINES();
+        } else if (key == "ENDFILE:") {
+            CLOSEFILE();
+            INPUT.SECTION_KEY.blank();
+            RDCMNT();
+        } else if (key == "PARAMETERS:") {
+            prescan_parameters();
+        } else if (key == "ENDCASE:") {
+            // Back to the top of the map file, whatever was left open.
+            while (INPUT.INPUT_UNIT > INPUT_UNIT_NONE) CLOSEFILE();
+            INPUT.DATA_FILE_NAME.assign(INPUT.MAP_FILE_NAME.view());
+            OPENFILE();
+            RDCMNT();
+            while (!(INPUT.SECTION_KEY == "PARAMETERS:")) skip_section_lines();
+            return;
+        } else {
+            skip_section_lines();
+        }
+    }
+}
+
+void copy_derived_values() {
+    DIMBLOCK.NSUBSYS = DIMBLOCK.REQ[ND_SUBSYS];
+    DIMBLOCK.NPGBS = DIMBLOCK.REQ[ND_PGBS];
+    for (int k = 1; k <= 7; ++k) DIMBLOCK.SNAP_AVAIL[k] = DIMBLOCK.AVAIL[k];
+}
+
+}  // namespace
+
+void RDDIM() {
+    const bool first_run = RUN_SEQ.IRUN <= 1;
+    std::array<int32_t, NDIMS + 1> saved = DIMBLOCK.REQ;
+    DIMBLOCK.REQ.fill(0);
+    if (!first_run)
+        for (const Keyword& k : kKeywords)
+            if (k.kept) DIMBLOCK.REQ[k.index] = saved[k.index];
+    DIMBLOCK.REQ[ND_UMEC] = 5;
+    DIMBLOCK.NSUBSYS = 0;
+    CURRENT_IDS = {};
+
+    RDCMNT();
+    if (!(INPUT.SECTION_KEY == "DIMENSIONS:")) {
+        write_list(UNIT_CONSOLE_OUT, {"First section in map/snap file must be DIMENSIONS:"});
+        ABORT_RUN(kRdDim, 2);
+    }
+    read_section_lines(!first_run);
+    if (DIMBLOCK.REQ[ND_TRAFOS] > 0 && DIMBLOCK.REQ[ND_WINDINGS] < 2) warn_winding_inconsistency();
+
+    if (is_data_start() && first_run) prescan_map_file();
+
+    if (!STORAGE.created) {
+        int32_t status = 0;
+        ALLOC_STORAGE(status);
+        if (status == 0) ALLOC_SSLIST(DIMBLOCK.AVAIL[ND_SUBSYS], status);
+        if (status != 0) {
+            write_list(UNIT_CONSOLE_OUT, {"Problems in dynamic allocation from data file"});
+            ABORT_RUN(kRdDim, 1);
+        }
+    }
+    NDCHECK();
+    copy_derived_values();
+}
+
+void NDCHECK() {
+    bool short_of_room = false;
+    for (const Limit& l : kLimits) {
+        const int32_t required = DIMBLOCK.REQ[l.index];
+        const int32_t available = DIMBLOCK.AVAIL[l.index];
+        if (available >= required) continue;
+        short_of_room = true;
+        write_list(UNIT_CONSOLE_OUT, {l.line1});
+        if (l.line2) write_list(UNIT_CONSOLE_OUT, {l.line2});
+        write_formatted(UNIT_CONSOLE_OUT, "(A,I5,A,I5)", {" Required:", required, ";   Available:", available});
+    }
+    if (!short_of_room) return;
+    write_list(UNIT_CONSOLE_OUT, {std::string(33, '^')});
+    write_list(UNIT_CONSOLE_OUT, {"NDCHECK: Report this problem. "});
+    ABORT_RUN("NDCHECK", 2);
+}
+
+void WRITEDIM(int32_t unit) {
+    write_list(unit, {});
+    write_list(unit, {"DIMENSIONS:", "                Used       Available"});
+    size_t group = 0;
+    for (size_t i = 0; i < kKeywordCount; ++i) {
+        if (group < std::size(kGroups) && kGroups[group].first == i) write_list(unit, {kGroups[group++].title});
+        const Keyword& k = kKeywords[i];
+        // Label in columns 1-25; the used size ends in column 32, the
+        // available size in column 48.
+        std::string line = " " + pad_text(k.name, 22) + "= ";
+        line.resize(24);
+        line += edit("I8", DIMBLOCK.REQ[k.index]);
+        line.append(8, ' ');
+        line += edit("I8", DIMBLOCK.AVAIL[k.index]);
+        unit_write_line(unit, line);
+    }
+    write_list(unit, {" "});
+}
