@@ -2,6 +2,7 @@
 
 #include "engine/abort.h"
 #include "engine/engine_utils.h"
+#include "engine/frontend_setup.h"
 #include "engine/message_catalog.h"
 #include "engine/messages.h"
 #include "link/run_commands.h"
@@ -107,6 +108,7 @@ void INITCOM() {
     RUN_SEQ.FIRST_RUN = as_logical(RUN_SEQ.IRUN == 1);
     RUN_SEQ.LAST_RUN = as_logical(RUN_SEQ.IRUN == RUN_SEQ.NRUNS);
     RUN_CLOCK.RUN_DELT = RUN_CLOCK.DELT;
+    SETTLE_SETUP_SNAPSHOT();
     if (RUN_CLOCK.PRINT_STEP < RUN_CLOCK.DELT) RUN_CLOCK.PRINT_STEP = RUN_CLOCK.DELT;
     SNAPSHOT_COUNTERS = {};
 

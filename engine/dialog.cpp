@@ -4,6 +4,7 @@
 
 #include "engine/messages.h"
 #include "engine/run_state.h"
+#include "network/dimensions.h"
 #include "network/input_state.h"
 #include "platform/list_read.h"
 #include "platform/text_units.h"
@@ -17,7 +18,7 @@ void set_defaults() {
     RUN_SEQ.START_MODE = "DATA";
     RUN_SETUP.start_file = "datafile";
     RUN_CLOCK.FINTIM = 0.5;
-    RUN_SETUP.output_channels = 10;
+    DIMBLOCK.NPGBS = 10;
     RUN_SETUP.relabel_time = LFALSE;
     RUN_SETUP.output_files = LFALSE;
     RUN_SETUP.screen_plot = LFALSE;

@@ -1,8 +1,10 @@
 #include "engine/engine_reset.h"
 
 #include "controls/meter_tables.h"
+#include "engine/frontend_setup.h"
 #include "engine/pointer_checks.h"
 #include "engine/run_state.h"
+#include "engine/solution_arrays.h"
 #include "engine/storage.h"
 #include "lines/line_tables.h"
 #include "lines/lines.h"
@@ -23,6 +25,7 @@ void reset_all_engine_state() {
     reset_run_state();
     STORAGE = {};
     POINTER_CHECKS = {};
+    ONLINE_SETUP = {};
     XFMR_TABLES = {};
     LINE_TABLES = {};
     METER_TABLES = {};
@@ -30,6 +33,7 @@ void reset_all_engine_state() {
     DIMBLOCK = {};
     PARAMS = {};
     NET = {};
+    SOLUTION_ARRAYS = {};
     BRCHANGE_LIST.count = 0;
     XFMR_COUNT = {};
     LINE_COUNTS = {};

@@ -53,7 +53,6 @@ struct RunSetup {
     Logical relabel_time = LFALSE;         // count times from the snapshot's step
     Logical output_files = LFALSE;
     Text34 output_file = "out";
-    int32_t output_channels = 10;
     Logical snap_planned = LFALSE;
     Text34 snap_file = "snap.snp";
     Text34 snap_request_file = "runtime.snp";

@@ -14,6 +14,7 @@
 #include "engine/engine_reset.h"
 #include "engine/engine_stop.h"
 #include "engine/run_state.h"
+#include "network/dimensions.h"
 #include "network/input_state.h"
 #include "platform/tests/support/run_program.h"
 #include "platform/text_units.h"
@@ -100,7 +101,7 @@ TEST_F(ConsoleDialogue, InputAtItsEndKeepsEveryPreset) {
     EXPECT_EQ(RUN_CLOCK.SNAP_TIME, 1.0e6);
     EXPECT_EQ(RUN_SETUP.snap_interval, 1.0e6);
     EXPECT_EQ(RUN_SETUP.snap_file, "snap");
-    EXPECT_EQ(RUN_SETUP.output_channels, 10);
+    EXPECT_EQ(DIMBLOCK.NPGBS, 10);
     EXPECT_EQ(RUN_SETUP.multirun_file, "mrun");
     EXPECT_EQ(RUN_SETUP.invalid_answers, 0);
     // The prompts in their order, each written once.
