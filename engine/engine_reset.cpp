@@ -8,13 +8,20 @@
 #include "engine/storage.h"
 #include "lines/line_tables.h"
 #include "lines/lines.h"
+#include "link/eni.h"
+#include "link/run_commands.h"
+#include "link/trace.h"
 #include "models/branch_changes.h"
 #include "models/models.h"
 #include "models/xfmr_tables.h"
 #include "network/dimensions.h"
 #include "network/input_state.h"
+#include "network/map_sections.h"
 #include "network/network_tables.h"
+#include "network/node_numbering.h"
+#include "network/branch_plan.h"
 #include "network/parameters.h"
+#include "network/triangularise.h"
 #include "platform/fortran_array.h"
 #include "platform/text_units.h"
 #include "snapshot/run_output.h"
@@ -33,11 +40,18 @@ void reset_all_engine_state() {
     DIMBLOCK = {};
     PARAMS = {};
     NET = {};
+    MAP_PAGE = {};
+    MAP_READ = {};
     SOLUTION_ARRAYS = {};
+    TRIANG_FACTORS = {};
+    BRANCH_PLANS = {};
     BRCHANGE_LIST.count = 0;
     XFMR_COUNT = {};
     LINE_COUNTS = {};
     RUN_OUTPUT = {};
     SNAPSHOT_COUNTERS = {};
+    TRACE_KEYS = {};
+    RUN_COMMANDS = {};
+    ENI_WAITS = {};
     reset_array_overrun_count();
 }

@@ -110,7 +110,7 @@ void RUNLOOP(Logical& abort_flag, bool connect_flag) {
                 SEND_TRACE();
                 c.NSTEP += 1;
             }
-            f.OUTPUT_STEP = as_logical(is_true(f.FIRST_STEP_RUN) || is_true(f.FINAL_STEP));
+            if (is_true(f.FIRST_STEP_RUN) || is_true(f.FINAL_STEP)) f.OUTPUT_STEP = LTRUE;
             if (is_true(RUN_SETUP.flag_a)) f.OUTPUT_STEP = LFALSE;
         }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "platform/fortran_array.h"
 
@@ -24,14 +25,51 @@ struct SsView {
         }
         return data[(i - 1) + n1 * (j - 1)];
     }
+    // Column j as a 1-based pointer (element i of the column is col(j)[i]);
+    // for inner loops that have checked their bounds against n1 and n2.
+    T* col(int64_t j) const { return data + n1 * (j - 1) - 1; }
 };
 
+// One matrix: its elements, first index fastest, and whether it exists.
+template <class T>
+struct SsMatrix {
+    std::vector<T> v;
+    int64_t n1 = 0, n2 = 0, n3 = 0;
+    bool allocated = false;
+};
+
+// One subsystem's set in the per-subsystem layout.
+struct SsRecord {
+    SsMatrix<double> GMTRI, GM;
+    SsMatrix<int8_t> GMPAT, GMFILL;
+};
+
+struct SolutionArrays {
+    // Node count of every subsystem, from the "SUBSYSDIM:" section
+    // (entry ss; created by ALLOC_SSLIST with ND2 entries).
+    FArray1<int32_t> SSDIM;
+    // Global layout: ND1 x ND1 x ND2 each.
+    SsMatrix<double> GMTRI, GM;
+    SsMatrix<int8_t> GMPAT, GMFILL;
+    // Per-subsystem layout.
+    std::vector<SsRecord> records;
+    bool records_allocated = false;
+};
+
+extern SolutionArrays SOLUTION_ARRAYS;
+
+// Accessors: a bad subsystem number ends the run with the subsystem-number
+// messages; a subsystem whose matrices were never created gives an empty
+// view.
 SsView<double> SSDESC_RA(int32_t ss);   // GM
 SsView<double> SSDESC_RB(int32_t ss);   // GMTRI
 SsView<int8_t> SSDESC_IA(int32_t ss);   // GMPAT
 SsView<int8_t> SSDESC_IB(int32_t ss);   // GMFILL
 
 void ALLOC_SSLIST(int32_t n, int32_t& status);
+// Creates (first call) and initialises the matrices from SOLUTION_ARRAYS.SSDIM.
+// In the per-subsystem layout a subsystem that a later run gives more
+// nodes than its record holds gets its record created anew at that size.
 void ALLOCATION(int32_t nss, int32_t& status);
 void DEALLOCATION(int32_t& status);
 void DEALLOCATE_ALL(int32_t& status);

@@ -7,6 +7,11 @@ struct LineCounts {
     int32_t NTLMODAL = 0, NTLPHASE = 0, NTLMFDTD = 0;
     int32_t NENISRV = 0, NENICLI = 0;
     double TRAVEL_MIN = 1e99;
+
+    // "TLINES:" and "GLOBAL_TLINES:" sections read in this run (set to 0
+    // by the map-file reader before its sections).
+    int32_t tline_sections = 0;
+    int32_t global_tline_sections = 0;
 };
 
 extern LineCounts LINE_COUNTS;
@@ -14,5 +19,8 @@ extern LineCounts LINE_COUNTS;
 // The dimensioning pass over one "TLINES:" or "GLOBAL_TLINES:" section
 // (its key in SECTION_KEY); returns with the next key.
 void RDTLINES();
+// Reads one "TLINES:" section with the offsets of its page, or one
+// "GLOBAL_TLINES:" section with four zeros; returns with the next key.
+void DSLINT(int32_t& node_offset, int32_t& subsys_offset, int32_t& csc_begin1, int32_t& csc_begin2);
 void TLSTEP();
 void TLPOST();

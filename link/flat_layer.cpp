@@ -226,6 +226,12 @@ Logical eni_client_closed(int32_t connection, int32_t port) {
     return as_logical(closed);
 }
 
+Logical eni_client_keyed(int32_t connection, int32_t port) {
+    bool keyed = false;
+    for_port(client_table(), connection, port, [&](Exchange& x) { keyed = x.Keyed(); });
+    return as_logical(keyed);
+}
+
 Logical eni_server_open(int32_t& port) {
     auto link = std::make_unique<Exchange>();
     const int bound = link->Bind(port);

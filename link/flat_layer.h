@@ -78,6 +78,9 @@ Logical eni_client_poll(int32_t connection, Logical wait, int32_t port);
 void eni_client_recv_int(int32_t connection, int32_t& value, int32_t port);
 void eni_client_recv_real(int32_t connection, double& value, int32_t port);
 Logical eni_client_closed(int32_t connection, int32_t port);
+// Whether the server's byte-order key has been read (by a poll), so that
+// numbers put now go out in the link's order.
+Logical eni_client_keyed(int32_t connection, int32_t port);
 
 // Port 0 lets the system choose, and the chosen port is written back.
 // False when the bind failed (the entry then has no socket).

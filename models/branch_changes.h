@@ -5,6 +5,8 @@
 #include <array>
 #include <cstdint>
 
+#include "platform/fixed_text.h"
+
 constexpr int32_t BRCHANGE_MAX = 10000;
 
 struct BranchChangeList {
@@ -18,3 +20,8 @@ struct BranchChangeList {
 extern BranchChangeList BRCHANGE_LIST;
 
 void clear_branch_changes();
+
+// Every writer appends through here: raises the count and returns the new
+// row (1 to BRCHANGE_MAX; its columns are at row - 1). A full list stops
+// the run under the caller's name instead of writing past its end.
+int32_t BRCHANGE_APPEND(const Text12& caller);

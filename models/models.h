@@ -8,3 +8,7 @@ struct TransformerCount {
 };
 
 extern TransformerCount XFMR_COUNT;
+
+// Reads one "TRANSFORMERS:" section with the node offset of its page;
+// returns with the next key.
+void DSMINT(int32_t& node_offset);

@@ -75,6 +75,10 @@ struct NetworkTables {
     FArray1<double> BRANCH_WORK;     // branch work vector of the solution
     FArray1<int32_t> SWCOUNT;        // switchings in this step
     FArray1<Logical> SWPEND;         // may still switch in this step
+
+    // The solution's own words (network/solve_network.cpp).
+    double TIME_SOL = 0.0;           // solution instant of the present pass
+    int32_t SRC_POS = 0;             // record position of the source VSRC_EVAL evaluates
 };
 
 extern NetworkTables NET;

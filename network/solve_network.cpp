@@ -1,4 +1,187 @@
-// Seam: the network solution.
 #include "network/solve_network.h"
 
-void SOLVE_NETWORK() {}
+#include <algorithm>
+#include <cmath>
+
+#include "engine/run_state.h"
+#include "lines/lines.h"
+#include "network/branch_currents.h"
+#include "network/branch_plan.h"
+#include "network/dimensions.h"
+#include "network/interpolation.h"
+#include "network/network_tables.h"
+#include "network/solution_checks.h"
+#include "network/solution_columns.h"
+#include "network/solution_hooks.h"
+#include "network/triangularise.h"
+
+namespace {
+
+// The Norton buses of every subsystem, once per run started from data.
+void build_norton_lists() {
+    NetworkTables& N = NET;
+    for (int32_t s = 1; s <= DIMBLOCK.NSUBSYS; ++s) {
+        int32_t count = 0;
+        for (int32_t k = 1; k <= N.NBUSES(s); ++k) {
+            N.CNORD(k, s) = N.CNOR(k, s);
+            N.GNORD(k, s) = N.GNOR(k, s);
+            if (std::fabs(N.GNOR(k, s)) > 1e-20 || std::fabs(N.CNOR(k, s)) > 1e-20 || is_true(N.NORMARK(k, s)))
+                N.NORBUS(++count, s) = k;
+        }
+        N.NNORTON(s) = count;
+    }
+}
+
+// The inductor and capacitor voltages of the data's initial state, from
+// the initial node voltages and the initial branch current, so that the
+// first history step starts from that state: a branch holds its initial
+// voltage less the resistive drop of its initial current (a capacitor
+// sharing a branch with an inductor keeps its own voltage).
+void initial_branch_state(int32_t ss) {
+    NetworkTables& N = NET;
+    const int32_t nb = N.NBRANCHES(ss);
+    const Col<double> vnode = column(N.VNODE, ss);
+    for (int32_t b = 1; b <= nb; ++b) {
+        const bool l = is_true(N.INDUCTOR(b, ss)), c = is_true(N.CAPACITR(b, ss));
+        if ((!l && !c) || is_true(N.DEFRDBR(b, ss)) || is_true(N.IDEALBR(b, ss)) || is_true(N.SWITCH(b, ss)) ||
+            N.GEQ(b, ss) == 0.0)
+            continue;
+        const int32_t f = N.IEF(b, ss), t = N.IET(b, ss);
+        const double v = (f == 0 ? 0.0 : vnode[f]) - (t == 0 ? 0.0 : vnode[t]);
+        const double drop = is_true(N.RESISTOR(b, ss)) ? N.BRANCH_R(b, ss) * N.CBR(b, ss) : 0.0;
+        const double rest = v - drop;
+        if (l && c)
+            N.V12L(b, ss) = rest - N.V20L(b, ss);
+        else if (l)
+            N.V12L(b, ss) = rest;
+        else
+            N.V20L(b, ss) = rest;
+    }
+}
+
+void solve_subsystem(int32_t ss, bool first_data) {
+    NetworkTables& N = NET;
+    const int32_t n = N.NBUSES(ss), nb = N.NBRANCHES(ss), ns = N.NSWITCH(ss);
+    const double step_start = static_cast<double>(RUN_CLOCK.NSTEP - 1) * RUN_CLOCK.DELT;
+    N.TIME_SOL = step_start;
+
+    const Col<int32_t> norbus = column(N.NORBUS, ss);
+    const Col<double> gnor = column(N.GNOR, ss), gnord = column(N.GNORD, ss);
+    const Col<Logical> norchg = column(N.NORCHG);
+    for (int32_t m = 1; m <= N.NNORTON(ss); ++m) {
+        const int32_t k = norbus[m];
+        const bool changed = std::fabs(gnord[k] - gnor[k]) > 1e-10 * std::fabs(gnord[k]);
+        norchg[k] = as_logical(changed);
+        if (changed) N.MXINV(ss) = std::min(N.MXINV(ss), k);
+    }
+
+    const Col<Logical> brchg = column(N.BRCHG);
+    for (int32_t b = 1; b <= nb; ++b) brchg[b] = LFALSE;
+    const bool interpolate = is_true(N.SSINTERP(ss));
+    for (int32_t k = 1; k <= ns; ++k) {
+        const int32_t b = N.SWLIST(k, ss);
+        N.SWPEND(b) = LFALSE;
+        N.TSWITCH(b, ss) = 1.5;
+        const int32_t kind = std::abs(N.IORV(b, ss));
+        if (interpolate && kind != 0 && kind != 6) N.SWPEND(b) = LTRUE;
+        N.SWCOUNT(b) = (kind == 5 || kind == 15) ? 0 : 10;
+        const double before = N.GEQD(b, ss);
+        brchg[b] = as_logical(std::fabs(before - N.GEQ(b, ss)) > 1e-10 * std::fabs(before));
+    }
+
+    // The first step of a run from data starts from the data's initial
+    // state: its histories are formed from it before any pass, as there is
+    // no earlier solution to re-solve.
+    // What the models changed before the step comes with a lower start node.
+    if (N.MXINV(ss) <= n) {
+        CHECK_SOLUTION_TABLES(ss);
+        BUILD_BRANCH_PLAN(ss);
+    }
+    bool resolving = N.MXINV(ss) <= n && interpolate && !first_data;
+    bool opening = resolving;
+    ITRIANG(ss);
+
+    double reached = 0.0, span = 0.0, next = 1.5;
+    bool partial = false, closing = false;
+    bool history = !resolving;
+    for (;;) {
+        if (history) {
+            resolving = false;
+            opening = false;
+            BRCURR(ss);
+            history = false;
+        }
+        if (!is_true(N.SSRMCHAT(ss))) N.SSCHATTER(ss) = LFALSE;
+        INTERPA(ss, reached, partial, resolving, opening);
+        INTERPB(ss, reached, partial, resolving, opening);
+        INTERPOL(ss, reached, span, next, opening, resolving);
+        bool halving = false;
+        if (resolving) {
+            partial = true;
+            closing = false;
+            if (span <= 1.0) span = std::min(next, 1.0);
+        } else {
+            if (is_true(N.SSCHATTER(ss)) && next > 0.5001 && reached < 0.5) {
+                span = 0.5;
+                next = 0.5;
+                N.SSCHATTER(ss) = LFALSE;
+                halving = true;
+            }
+            if (reached + span >= 1.0) {
+                closing = true;
+                if (reached > 0.0) {
+                    span = 1.0 - reached;
+                    partial = true;
+                    for (int32_t k = 1; k <= ns; ++k) N.TSWITCH(N.SWLIST(k, ss), ss) = 1.5;
+                } else {
+                    span = 1.0;
+                    partial = false;
+                }
+            } else {
+                span = next;
+                partial = true;
+                closing = false;
+                if (next + reached >= 1.0) span = 1.0 - reached;
+            }
+        }
+        const double fraction = resolving ? std::min(span, 1.0) : span;
+        if (!resolving) N.TIME_SOL = step_start + (reached + fraction) * RUN_CLOCK.DELT;
+        INCALCVI(ss, reached, fraction, closing, partial, opening, resolving);
+        if (resolving && span >= 1.0) {
+            history = true;
+            continue;
+        }
+        if (closing) {
+            FINISHUP(ss);
+            return;
+        }
+        if (!resolving) reached += span;
+        if (halving) {
+            N.SSCHATTER(ss) = LFALSE;
+            history = true;
+            continue;
+        }
+        resolving = true;
+        SWITCHBR(ss, span);
+        ITRIANG(ss);
+    }
+}
+
+}  // namespace
+
+void SOLVE_NETWORK() {
+    const bool first_data = is_true(RUN_FLAGS.FIRST_STEP_DATA);
+    if (first_data) build_norton_lists();
+    if (DIMBLOCK.REQ[ND_TLINES_TOTAL] > 0) TLSTEP();
+    for (int32_t ss = 1; ss <= DIMBLOCK.NSUBSYS; ++ss) {
+        // A subsystem without nodes has nothing to solve.
+        if (ss > NET.NBUSES.size() || NET.NBUSES(ss) <= 0) continue;
+        if (is_true(RUN_FLAGS.FIRST_STEP_RUN))
+            CHECK_SOLUTION_TABLES(ss);
+        else
+            check_solution_counts(ss);
+        if (first_data) initial_branch_state(ss);
+        solve_subsystem(ss, first_data);
+    }
+    TLPOST();
+}

@@ -67,7 +67,7 @@ protected:
     std::string dir_;
 };
 
-TEST_P(ConnectedStart, SetUpThenTheAbortOfTheMapReader) {
+TEST_P(ConnectedStart, SetUpThenTheAbortOfTheMissingMapFile) {
     FakeFrontEnd fe(GetParam());
     ASSERT_GT(fe.Port(), 0);
     Transcript t;
@@ -85,9 +85,10 @@ TEST_P(ConnectedStart, SetUpThenTheAbortOfTheMapReader) {
     ASSERT_TRUE(run.script_ended);
     ASSERT_TRUE(t.accepted);
 
-    // The banner's three forwarded catalogue messages, the abort, the
-    // end of run without values, and the closing -999: nothing else.
-    ASSERT_EQ(t.frames.size(), 6u);
+    // The banner's three forwarded catalogue messages, the warning that
+    // the map file cannot be opened, the abort, the end of run without
+    // values, and the closing -999: nothing else.
+    ASSERT_EQ(t.frames.size(), 7u);
     WireFrame version = t.frames[0];
     EXPECT_EQ(version.Int(), FE_MSG_CATALOG);
     EXPECT_EQ(version.Int(), 1);
@@ -117,34 +118,42 @@ TEST_P(ConnectedStart, SetUpThenTheAbortOfTheMapReader) {
     EXPECT_TRUE(second >= 0 && second <= 60) << second;
     EXPECT_TRUE(time.AtEnd());
 
-    WireFrame abort = t.frames[3];
+    WireFrame warning = t.frames[3];
+    EXPECT_EQ(warning.Int(), FE_MSG_USER);
+    EXPECT_EQ(warning.Int(), 0);
+    EXPECT_EQ(warning.Int(), 0);
+    EXPECT_EQ(warning.Int(), 1);
+    EXPECT_EQ(warning.Int(), 1);
+    EXPECT_EQ(warning.Str(), "ZARIK: Error while opening file for read: datafile");
+    EXPECT_TRUE(warning.AtEnd());
+
+    WireFrame abort = t.frames[4];
     EXPECT_EQ(abort.Length(), 8);
     EXPECT_EQ(abort.Int(), FE_MSG_ABORT);
 
-    WireFrame end = t.frames[4];
+    WireFrame end = t.frames[5];
     EXPECT_EQ(end.Length(), 16);
     EXPECT_EQ(end.Int(), FE_MSG_END_OF_RUN);
     EXPECT_EQ(end.Int(), 0);
     EXPECT_EQ(end.Int(), 0);
 
-    WireFrame shutdown = t.frames[5];
+    WireFrame shutdown = t.frames[6];
     EXPECT_EQ(shutdown.Length(), 8);
     EXPECT_EQ(shutdown.Int(), FE_SHUTDOWN);
     EXPECT_TRUE(closed_after);
 
     const std::string rule(57, '=');
     const std::vector<std::string> lines = lines_of(run.result.out);
-    ASSERT_EQ(lines.size(), 10u) << run.result.out;
+    ASSERT_EQ(lines.size(), 9u) << run.result.out;
     EXPECT_EQ(lines[0], "Current locale = C");
     EXPECT_EQ(lines[1], " ****");
     EXPECT_EQ(lines[2].rfind(" * ZARIK for HOLVA 4.6: Build# ", 0), 0u) << lines[2];
     EXPECT_EQ(lines[3], " ****");
-    EXPECT_EQ(lines[4], " Reading map files is not supported by this build of ZARIK.");
-    EXPECT_EQ(lines[5], " " + rule);
-    EXPECT_EQ(lines[6], " ERROR: Abnormal termination of ZARIK by READDATA    ");
-    EXPECT_EQ(lines[7], " " + rule);
-    EXPECT_EQ(lines[8], " ");
-    EXPECT_EQ(lines[9], bare_program() + " exiting.  Status code = 2000");
+    EXPECT_EQ(lines[4], " " + rule);
+    EXPECT_EQ(lines[5], " ERROR: Abnormal termination of ZARIK by OPENFILE    ");
+    EXPECT_EQ(lines[6], " " + rule);
+    EXPECT_EQ(lines[7], " ");
+    EXPECT_EQ(lines[8], bare_program() + " exiting.  Status code = 2000");
     EXPECT_EQ(run.result.out.back(), '\n');
     EXPECT_EQ(run.result.err, "");
     EXPECT_EQ(run.result.exit_code, 208);
@@ -223,7 +232,7 @@ TEST_F(FrontEndHangsUp, InsteadOfAnsweringTheClosingExchange) {
             read_to_shutdown(f, t);
         },  // hangs up without its -999
         dir_, 10000);
-    ExpectEnded(run, "READDATA");
+    ExpectEnded(run, "OPENFILE");
     EXPECT_TRUE(t.saw_shutdown);
 }
 

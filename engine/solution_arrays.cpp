@@ -1,0 +1,234 @@
+#include "engine/solution_arrays.h"
+
+#include <algorithm>
+#include <new>
+#include <stdexcept>
+
+#include "engine/abort.h"
+#include "network/dimensions.h"
+#include "network/parameters.h"
+#include "platform/logical.h"
+#include "platform/text_units.h"
+
+SolutionArrays SOLUTION_ARRAYS;
+
+namespace {
+
+// No case needs a matrix set beyond this; a larger request fails like an
+// allocation that finds no memory, before any allocator sees it.
+constexpr unsigned __int128 kMaxMatrixBytes = static_cast<unsigned __int128>(1) << 40;
+
+template <class T>
+void create(SsMatrix<T>& m, int64_t n1, int64_t n2, int64_t n3) {
+    n1 = std::max<int64_t>(n1, 0);
+    n2 = std::max<int64_t>(n2, 0);
+    n3 = std::max<int64_t>(n3, 0);
+    const unsigned __int128 bytes = static_cast<unsigned __int128>(n1) * static_cast<unsigned __int128>(n2) *
+                                    static_cast<unsigned __int128>(n3) * sizeof(T);
+    if (bytes > kMaxMatrixBytes) throw std::bad_alloc();
+    m.v.assign(static_cast<size_t>(n1 * n2 * n3), T{});
+    m.n1 = n1;
+    m.n2 = n2;
+    m.n3 = n3;
+    m.allocated = true;
+}
+
+// Status of freeing: 0, or 1 for an array that was never created.
+template <class T>
+int32_t release(SsMatrix<T>& m) {
+    if (!m.allocated) return 1;
+    std::vector<T>().swap(m.v);
+    m.allocated = false;
+    return 0;
+}
+
+template <class T>
+SsView<T> slice(SsMatrix<T>& m, int64_t ss) {
+    if (!m.allocated || m.v.empty()) return {};
+    return {m.v.data() + (ss - 1) * m.n1 * m.n2, m.n1, m.n2};
+}
+
+template <class T>
+SsView<T> whole(SsMatrix<T>& m) {
+    if (!m.allocated || m.v.empty()) return {m.v.data(), 0, 0};
+    return {m.v.data(), m.n1, m.n2};
+}
+
+bool per_subsystem() { return is_true(PARAMS.USE_SUBSYSDIM); }
+
+[[noreturn]] void allocation_failed() {
+    USERMSG(0, 0, 2, 2, "Memory requirement too high, Errors in allocation. ");
+    USERMSG(0, 0, 2, -1, "Try optimize memory allocation in Project Settings or use 64-bit build of library.");
+    ABORT_RUN("ALLOCATION", 0);
+}
+
+int32_t subsystem_size(int32_t ss) {
+    const FArray1<int32_t>& sizes = SOLUTION_ARRAYS.SSDIM;
+    return ss >= 1 && ss <= sizes.size() ? std::max(sizes(ss), 0) : 0;
+}
+
+// Subsystem numbers the present layout can answer for.
+int64_t subsystem_limit() {
+    const SolutionArrays& a = SOLUTION_ARRAYS;
+    if (per_subsystem()) {
+        if (a.records_allocated) return static_cast<int64_t>(a.records.size());
+    } else if (a.GM.allocated) {
+        return a.GM.n3;
+    }
+    return DIMBLOCK.AVAIL[ND_SUBSYS];
+}
+
+// The subsystem-number check that every accessor starts with.
+void check_subsystem(const char* name, int32_t ss) {
+    const int64_t limit = subsystem_limit();
+    if (ss >= 1 && ss <= limit) return;
+    const int out = UNIT_CONSOLE_OUT;
+    if (ss < 0)
+        write_formatted(out, R"(("Negative Subsystem Number:", I3))", {ss});
+    else if (ss == 0)
+        write_list(out, {"Zero Subsystem Number"});
+    else
+        write_formatted(out, R"(("Current SS# (", I3, " ) is greater than max SS# ", I3))",
+                        {ss, static_cast<int32_t>(limit)});
+    ABORT_RUN(name, 0);
+}
+
+void init_global() {
+    SolutionArrays& a = SOLUTION_ARRAYS;
+    std::fill(a.GMTRI.v.begin(), a.GMTRI.v.end(), 0.0);
+    std::fill(a.GM.v.begin(), a.GM.v.end(), 0.0);
+    std::fill(a.GMPAT.v.begin(), a.GMPAT.v.end(), int8_t{0});
+    for (int64_t ss = 1; ss <= a.GMPAT.n3; ++ss) {
+        const SsView<int8_t> p = slice(a.GMPAT, ss);
+        for (int64_t i = 1; i <= p.n1; ++i) p(i, i) = -1;
+    }
+    std::fill(a.GMFILL.v.begin(), a.GMFILL.v.end(), int8_t{0});
+}
+
+void create_global() {
+    SolutionArrays& a = SOLUTION_ARRAYS;
+    const int64_t n = DIMBLOCK.AVAIL[ND_NODES], nss = DIMBLOCK.AVAIL[ND_SUBSYS];
+    create(a.GMTRI, n, n, nss);
+    create(a.GM, n, n, nss);
+    create(a.GMPAT, n, n, nss);
+    create(a.GMFILL, n, n, nss);
+}
+
+void create_record(SsRecord& r, int64_t n) {
+    create(r.GMTRI, n, n, 1);
+    create(r.GM, n, n, 1);
+    create(r.GMPAT, n, n, 1);
+    create(r.GMFILL, n, n, 1);
+}
+
+void init_record(SsRecord& r, int32_t n) {
+    std::fill(r.GMTRI.v.begin(), r.GMTRI.v.end(), 0.0);
+    std::fill(r.GM.v.begin(), r.GM.v.end(), 0.0);
+    std::fill(r.GMPAT.v.begin(), r.GMPAT.v.end(), int8_t{0});
+    const SsView<int8_t> p = whole(r.GMPAT);
+    for (int64_t i = 1; i <= std::min<int64_t>(n, p.n1); ++i) p(i, i) = -1;
+    std::fill(r.GMFILL.v.begin(), r.GMFILL.v.end(), int8_t{0});
+}
+
+}  // namespace
+
+SsView<double> SSDESC_RA(int32_t ss) {
+    check_subsystem("SSDESC_RA", ss);
+    SolutionArrays& a = SOLUTION_ARRAYS;
+    if (per_subsystem()) return a.records_allocated ? whole(a.records[ss - 1].GM) : SsView<double>{};
+    return slice(a.GM, ss);
+}
+
+SsView<double> SSDESC_RB(int32_t ss) {
+    check_subsystem("SSDESC_RB", ss);
+    SolutionArrays& a = SOLUTION_ARRAYS;
+    if (per_subsystem()) return a.records_allocated ? whole(a.records[ss - 1].GMTRI) : SsView<double>{};
+    return slice(a.GMTRI, ss);
+}
+
+SsView<int8_t> SSDESC_IA(int32_t ss) {
+    check_subsystem("SSDESC_IA", ss);
+    SolutionArrays& a = SOLUTION_ARRAYS;
+    if (per_subsystem()) return a.records_allocated ? whole(a.records[ss - 1].GMPAT) : SsView<int8_t>{};
+    return slice(a.GMPAT, ss);
+}
+
+SsView<int8_t> SSDESC_IB(int32_t ss) {
+    check_subsystem("SSDESC_IB", ss);
+    SolutionArrays& a = SOLUTION_ARRAYS;
+    if (per_subsystem()) return a.records_allocated ? whole(a.records[ss - 1].GMFILL) : SsView<int8_t>{};
+    return slice(a.GMFILL, ss);
+}
+
+void ALLOC_SSLIST(int32_t n, int32_t& status) {
+    status = 0;
+    try {
+        SOLUTION_ARRAYS.SSDIM.allocate(std::max(n, 0));
+    } catch (const std::bad_alloc&) {
+        status = 1;
+        return;
+    } catch (const std::length_error&) {
+        status = 1;
+        return;
+    }
+    SOLUTION_ARRAYS.SSDIM.fill(0);
+}
+
+void ALLOCATION(int32_t nss, int32_t& status) {
+    status = 0;
+    SolutionArrays& a = SOLUTION_ARRAYS;
+    try {
+        if (!per_subsystem()) {
+            // Fresh arrays are already all zero; only the diagonal needs it.
+            if (!a.GM.allocated) create_global();
+            init_global();
+            return;
+        }
+        if (!a.records_allocated) {
+            a.records.assign(static_cast<size_t>(std::max(nss, 0)), SsRecord{});
+            a.records_allocated = true;
+            for (int32_t ss = 1; ss <= nss; ++ss) create_record(a.records[ss - 1], subsystem_size(ss));
+        }
+        for (int32_t ss = 1; ss <= std::min<int64_t>(nss, static_cast<int64_t>(a.records.size())); ++ss) {
+            SsRecord& r = a.records[ss - 1];
+            const int32_t n = subsystem_size(ss);
+            // A later run may give a subsystem more nodes than the first.
+            if (n > r.GM.n1) create_record(r, n);
+            init_record(r, n);
+        }
+    } catch (const std::bad_alloc&) {
+        status = 1;
+    } catch (const std::length_error&) {
+        status = 1;
+    }
+    if (status != 0) allocation_failed();
+}
+
+void DEALLOCATION(int32_t& status) {
+    status = 0;
+    SolutionArrays& a = SOLUTION_ARRAYS;
+    if (per_subsystem()) {
+        if (!a.records_allocated) return;
+        for (SsRecord& r : a.records) {
+            status = release(r.GMTRI);
+            if (status == 0) status = release(r.GM);
+            if (status == 0) status = release(r.GMPAT);
+            if (status == 0) status = release(r.GMFILL);
+        }
+        std::vector<SsRecord>().swap(a.records);
+        a.records_allocated = false;
+        status = 0;
+        return;
+    }
+    status = release(a.GMTRI);
+    if (status == 0) status = release(a.GM);
+    if (status == 0) status = release(a.GMPAT);
+    if (status == 0) status = release(a.GMFILL);
+}
+
+void DEALLOCATE_ALL(int32_t& status) {
+    FArray1<int32_t>& sizes = SOLUTION_ARRAYS.SSDIM;
+    status = sizes.allocated() ? 0 : 1;
+    sizes.free();
+    DEALLOCATION(status);
+}

@@ -1,0 +1,236 @@
+// The routines that models call: the number checks with their exact
+// texts, the accessors with node 0 as ground, the obsolete branch-current
+// measure, and the number and text conversions.
+#include <complex>
+#include <string>
+
+#include "engine/model_helpers.h"
+#include "engine/tests/storage_test_support.h"
+#include "network/network_tables.h"
+
+namespace {
+
+class ModelHelpers : public StorageTest {
+protected:
+    void SetUp() override {
+        StorageTest::SetUp();
+        fresh();
+    }
+    // A stopped run frees the storage: the tables again for the next call.
+    void fresh() {
+        reset_storage_engine();
+        allocate({{ND_NODES, 10}, {ND_SUBSYS, 2}, {ND_BRANCHES, 6}});
+        NET.NBUSES(1) = 10;
+        NET.NBRANCHES(1) = 3;
+        NET.NBUSES(2) = 4;
+        NET.NBRANCHES(2) = 2;
+    }
+    // Branch b of subsystem ss from node f to node t with current i.
+    void branch(int32_t ss, int32_t b, int32_t f, int32_t t, double i) {
+        NET.IEF(b, ss) = f;
+        NET.IET(b, ss) = t;
+        NET.CBR(b, ss) = i;
+    }
+};
+
+std::string frame(const std::string& name) { return storage_abort_frame(name); }
+
+TEST_F(ModelHelpers, SubsystemCheck) {
+    EXPECT_FALSE(capture_run([] { CHKSS("MYMODEL", 2); }).aborted);
+    StorageCaptured c = capture_run([] { CHKSS("MYMODEL", -3); });
+    EXPECT_TRUE(c.aborted);
+    EXPECT_EQ(c.out, "Negative Subsystem Number: -3\n" + frame("MYMODEL"));
+    c = capture_run([] { CHKSS("MYMODEL", 0); });
+    EXPECT_EQ(c.out, " Zero Subsystem Number\n" + frame("MYMODEL"));
+    c = capture_run([] { CHKSS("MYMODEL", 3); });
+    EXPECT_EQ(c.out, "Current SS# (  3 ) is greater than max SS#   2\n" + frame("MYMODEL"));
+}
+
+TEST_F(ModelHelpers, NodeCheck) {
+    EXPECT_FALSE(capture_run([] { CHKNODE("NODEMODEL", 10, 1); }).aborted);
+    StorageCaptured c = capture_run([] { CHKNODE("NODEMODEL", 12, 1); });
+    EXPECT_TRUE(c.aborted);
+    EXPECT_EQ(c.out, "Current Node# (   12 ) > max Node#   10 in SS  1\n" + frame("NODEMODEL"));
+    c = capture_run([] { CHKNODE("NODEMODEL", -4, 2); });
+    EXPECT_EQ(c.out, "Negative Node Number:   -4\n" + frame("NODEMODEL"));
+    c = capture_run([] { CHKNODE("NODEMODEL", 0, 2); });
+    EXPECT_EQ(c.out, " Zero Node Number\n" + frame("NODEMODEL"));
+    // The subsystem is checked first.
+    c = capture_run([] { CHKNODE("NODEMODEL", 0, 0); });
+    EXPECT_EQ(c.out, " Zero Subsystem Number\n" + frame("NODEMODEL"));
+}
+
+TEST_F(ModelHelpers, BranchCheck) {
+    EXPECT_FALSE(capture_run([] { CHKBRANCH("BRMODEL", 3, 1); }).aborted);
+    StorageCaptured c = capture_run([] { CHKBRANCH("BRMODEL", 0, 0); });
+    EXPECT_EQ(c.out, " Zero Subsystem Number\n" + frame("BRMODEL"));
+    c = capture_run([] { CHKBRANCH("BRMODEL", 0, 1); });
+    EXPECT_EQ(c.out, " Zero Branch Number\n" + frame("BRMODEL"));
+    fresh();
+    c = capture_run([] { CHKBRANCH("BRMODEL", 4, 1); });
+    EXPECT_EQ(c.out, "Current Branch# (    4 ) > max Br#    3 in SS  1\n" + frame("BRMODEL"));
+    c = capture_run([] { CHKBRANCH("BRMODEL", -2, 2); });
+    EXPECT_EQ(c.out, "Negative Branch #   -2 in SS  2\n" + frame("BRMODEL"));
+}
+
+TEST_F(ModelHelpers, SwitchCheck) {
+    branch(1, 2, 7, 3, 0.0);
+    NET.SWITCH(1, 1) = LTRUE;
+    EXPECT_FALSE(capture_run([] { CHKSWITCH("BREAKER", 1, 1); }).aborted);
+    StorageCaptured c = capture_run([] { CHKSWITCH("BREAKER", 2, 1); });
+    EXPECT_TRUE(c.aborted);
+    EXPECT_EQ(c.out, "Branch#    2 does not have a switch attribute.\n"
+                     "FROM and TO Nodes:     7     3\n" +
+                         frame("BREAKER"));
+    // A number beyond the tables is no switch either, and reads nothing.
+    fresh();
+    c = capture_run([] { CHKSWITCH("BREAKER", 99, 1); });
+    EXPECT_EQ(c.out, "Branch#   99 does not have a switch attribute.\n"
+                     "FROM and TO Nodes:     0     0\n" +
+                         frame("BREAKER"));
+    EXPECT_EQ(array_overrun_count(), 0);
+}
+
+TEST_F(ModelHelpers, Discontinued) {
+    const StorageCaptured c = capture_run([] { DISCONTINUED("OLDMODEL"); });
+    EXPECT_TRUE(c.aborted);
+    EXPECT_EQ(c.out, " OLDMODEL     has been discontinued and cannot be supported\n"
+                     " See Migrating to ZARIK 3.1 section in on-line help\n" +
+                         frame("OLDMODEL"));
+}
+
+TEST_F(ModelHelpers, NodeAccessorsTreatNodeZeroAsGround) {
+    NET.VSOL(3) = 5.0;
+    NET.VSOL(4) = 2.0;
+    NET.VNODE(3, 2) = 7.0;
+    NET.VNODE(4, 2) = 1.5;
+    EXPECT_EQ(VECVAL(3), 5.0);
+    EXPECT_EQ(VECVAL(0), 0.0);
+    EXPECT_EQ(VECDIFF(3, 4), 3.0);
+    EXPECT_EQ(VECDIFF(0, 4), -2.0);
+    EXPECT_EQ(VECDIFF(0, 0), 0.0);
+    EXPECT_EQ(NODEV(2, 3), 7.0);
+    EXPECT_EQ(NODEV(2, 0), 0.0);
+    EXPECT_EQ(NODEVDIFF(2, 3, 4), 5.5);
+    EXPECT_EQ(NODEVDIFF(2, 3, 0), 7.0);
+    EXPECT_EQ(NODEVDIFF(2, 0, 0), 0.0);
+}
+
+TEST_F(ModelHelpers, BranchValueOfThePresentPass) {
+    // Branch 1 from node 2 to node 1 with G = 0.5, E = 10 and a history
+    // current of 1.5: (E + V) G + h.
+    branch(1, 1, 2, 1, 0.0);
+    NET.GEQ(1, 1) = 0.5;
+    NET.SOURCE(1, 1) = LTRUE;
+    NET.EBR(1, 1) = NET.EBRD(1, 1) = 10.0;
+    NET.CCBR(1, 1) = NET.CCBRD(1, 1) = 1.5;
+    NET.THISBR(1, 1) = 0;
+    NET.VSOL(2) = 4.0;
+    NET.VSOL(1) = 1.0;
+    NET.SRC_POS = 99;
+    EXPECT_DOUBLE_EQ(BRVALUE(1, 1, 0.0, false, false), (10.0 + 3.0) * 0.5 + 1.5);
+    EXPECT_EQ(NET.SRC_POS, 0);
+    // Without a source the EMF takes no part.
+    NET.SOURCE(1, 1) = LFALSE;
+    EXPECT_DOUBLE_EQ(BRVALUE(1, 1, 0.0, false, false), 3.0 * 0.5 + 1.5);
+}
+
+TEST_F(ModelHelpers, ObsoleteCurrentBetweenNodes) {
+    RUN_FLAGS.FIRST_STEP_DATA = LFALSE;
+    branch(1, 1, 7, 3, 2.5);  // from 7 to 3
+    branch(1, 2, 5, 0, -4.0);
+    EXPECT_EQ(CDC(3, 7, 1), 2.5);
+    EXPECT_EQ(CDC(7, 3, 1), -2.5);
+    EXPECT_EQ(CDC(5, 5, 1), -4.0);  // from node 5 to ground
+    const StorageCaptured c = capture_run([] { CDC(2, 6, 1); });
+    EXPECT_TRUE(c.aborted);
+    EXPECT_EQ(c.out, " No branch between nodes           2           6\n" + frame("CDC"));
+}
+
+TEST_F(ModelHelpers, ObsoleteCurrentWarnsOfParallelBranches) {
+    branch(1, 1, 7, 3, 2.5);
+    branch(1, 2, 3, 7, 1.0);
+    RUN_FLAGS.FIRST_STEP_DATA = LTRUE;
+    double i = 0.0;
+    StorageCaptured c = capture_run([&] { i = CDC(3, 7, 1); });
+    EXPECT_FALSE(c.aborted);
+    EXPECT_EQ(i, 2.5);
+    EXPECT_EQ(c.out, " Inappropriate use of obsolete function CDC\n"
+                     " to measure current across parallel branches\n"
+                     " between nodes:            3           7\n"
+                     " Use CBR array to measure current through a branch\n"
+                     " See ZARIK Help on Writing Your Own Model\n");
+    // Only the first step of a run started from data warns.
+    RUN_FLAGS.FIRST_STEP_DATA = LFALSE;
+    c = capture_run([&] { i = CDC(7, 3, 1); });
+    EXPECT_EQ(c.out, "");
+    EXPECT_EQ(i, -2.5);
+    // A subsystem without branches has none between any nodes.
+    c = capture_run([] { CDC(1, 2, 2); });
+    EXPECT_TRUE(c.aborted);
+}
+
+TEST_F(ModelHelpers, SpeakingComponent) {
+    SETIDS(4, 9);
+    EXPECT_EQ(CURRENT_IDS.id1, 4);
+    EXPECT_EQ(CURRENT_IDS.id2, 9);
+    SETIDS(0, 7);
+    SETIDS(5, -1);
+    EXPECT_EQ(CURRENT_IDS.id1, 4);
+    EXPECT_EQ(CURRENT_IDS.id2, 9);
+}
+
+TEST(ModelConversions, Logicals) {
+    EXPECT_EQ(LBIT(3), 1);
+    EXPECT_EQ(LBIT(-1), 1);
+    EXPECT_EQ(LBIT(2), 0);
+    EXPECT_EQ(LBIT(0), 0);
+    EXPECT_EQ(ILOGICAL(7), LTRUE);
+    EXPECT_EQ(ILOGICAL(-2), LTRUE);
+    EXPECT_EQ(ILOGICAL(0), LFALSE);
+    EXPECT_EQ(RLOGICAL(0.4), LFALSE);
+    EXPECT_EQ(RLOGICAL(0.5), LTRUE);   // halves away from zero
+    EXPECT_EQ(RLOGICAL(-0.5), LTRUE);
+    EXPECT_EQ(RLOGICAL(-0.49), LFALSE);
+    EXPECT_EQ(RLOGICAL(2.0), LTRUE);
+}
+
+TEST(ModelConversions, SixteenBitSign) {
+    EXPECT_EQ(STRIP_SIGN16(-1, LTRUE), 32767);
+    EXPECT_EQ(STRIP_SIGN16(-32768, LTRUE), 0);
+    EXPECT_EQ(STRIP_SIGN16(-2, LTRUE), 32766);
+    EXPECT_EQ(STRIP_SIGN16(-1, LFALSE), -1);
+    EXPECT_EQ(STRIP_SIGN16(1234, LTRUE), 1234);
+    EXPECT_EQ(STRIP_SIGN16(32767, LFALSE), 32767);
+}
+
+TEST(ModelConversions, PolarAndRectangular) {
+    // The degree factor is the 15-digit one, not pi/180 in full.
+    EXPECT_EQ(POL_RE(2.0, 60.0), 2.0 * std::cos(60.0 * 0.017453292519943));
+    EXPECT_EQ(POL_IM(2.0, 30.0), 2.0 * std::sin(30.0 * 0.017453292519943));
+    EXPECT_NEAR(POL_RE(2.0, 60.0), 1.0, 1e-13);
+    EXPECT_NEAR(POL_IM(3.0, -90.0), -3.0, 1e-13);
+    EXPECT_EQ(RECT_MAG(3.0, 4.0), 5.0);
+    EXPECT_EQ(RECT_ANG(0.0, 0.0), 0.0);
+    EXPECT_EQ(RECT_ANG(1e-21, -1e-21), 0.0);
+    EXPECT_DOUBLE_EQ(RECT_ANG(0.0, 1.0), 90.0);
+    EXPECT_DOUBLE_EQ(RECT_ANG(-1.0, 0.0), 180.0);
+    EXPECT_DOUBLE_EQ(RECT_ANG(1.0, -1.0), -45.0);
+    std::complex<double> c(7.0, 8.0);
+    REAL2CMPLX(c, 2.5);
+    EXPECT_EQ(c, std::complex<double>(2.5, 0.0));
+}
+
+TEST(ModelConversions, IntegerTexts) {
+    EXPECT_EQ(INT2TXT(-12).str(), "-12" + std::string(69, ' '));
+    EXPECT_EQ(INT2TXT(0).str(), "0" + std::string(71, ' '));
+    EXPECT_EQ(INT2TXT(2147483647).trimmed(), "2147483647");
+    EXPECT_EQ(INT2TXTZ(5, 42).str(), "00042" + std::string(67, ' '));
+    EXPECT_EQ(INT2TXTZ(4, -5).str(), "00-5" + std::string(68, ' '));
+    EXPECT_EQ(INT2TXTZ(2, 12345).trimmed(), "12345");
+    EXPECT_EQ(INT2TXTZ(0, 7).trimmed(), "7");
+    EXPECT_EQ(INT2TXTZ(100, 7).str(), std::string(72, '0'));
+    EXPECT_EQ(BLANK72().str(), std::string(72, ' '));
+}
+
+}  // namespace

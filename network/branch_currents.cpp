@@ -1,0 +1,318 @@
+#include "network/branch_currents.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+#include <cstdlib>
+
+#include "engine/abort.h"
+#include "engine/storage.h"
+#include "models/models.h"
+#include "models/xfmr_tables.h"
+#include "network/branch_plan.h"
+#include "network/interpolation.h"
+#include "network/network_tables.h"
+#include "network/solution_columns.h"
+#include "network/solution_hooks.h"
+#include "platform/logical.h"
+
+namespace {
+
+// More transformers naming the subsystem than it counts ends the run.
+bool has_transformers(int32_t ss, const char* routine, const char* text) {
+    const XfmrTables& X = XFMR_TABLES;
+    const int32_t mine = ss <= X.XF_NSS.size() ? X.XF_NSS(ss) : 0;
+    const int32_t total = XFMR_COUNT.total;
+    if (mine <= 0 || total <= 0) return false;
+    int32_t count = 0;
+    for (int32_t t = 1; t <= total; ++t) {
+        if (t > X.XF_SUBSYS.size()) break;
+        if (std::abs(X.XF_SUBSYS(t)) != ss) continue;
+        if (++count > mine) {
+            USERMSG(0, 0, 2, 2, text);
+            USERMSG(0, 0, 2, -1, "Transformer Subsystem Numbers are mis-aligned");
+            ABORT_RUN(routine, 0);
+        }
+    }
+    return true;
+}
+
+// The energy of an arrester branch, from its record in STOR.
+void arrester_energy(int32_t ss, int32_t b) {
+    NetworkTables& N = NET;
+    StorageArrays& S = STORAGE;
+    const int32_t r = S.STORI(N.THISBR(b, ss) + 1);
+    const int32_t p = nint(S.STOR(r + 1));
+    const double t = N.TIME_SOL;
+    if (nint(S.STOR(r + 3)) == 1) {
+        S.STOR(r + 2) = std::min(S.STOR(r + 2), t);
+        const double dt = t - S.STOR(r + 2);
+        const int32_t f = N.IEF(b, ss), to = N.IET(b, ss);
+        const double v = (f == 0 ? 0.0 : N.VNODE(f, ss)) - (to == 0 ? 0.0 : N.VNODE(to, ss));
+        S.STOR(p) = S.STOR(p) + std::fabs((N.CBR(b, ss) + S.STOR(p - 2)) * (S.STOR(p - 1) + v)) * 250.0 * dt;
+        S.STOR(p - 2) = N.CBR(b, ss);
+        S.STOR(p - 1) = v;
+    }
+    S.STOR(r + 2) = t;
+}
+
+// The columns the results of a pass go through.
+struct PassColumns {
+    const double* x;
+    Col<int32_t> from, to;
+    Col<Logical> changed;
+    Col<double> geq, cbr, cbrt, ccbr, ccbrd, ccl, ccld, ccc, cccd, v12, v20, rcl, rlg, rsc, rcg, rsl;
+};
+
+// Currents and part voltages of the branches of one series kind.
+template <bool Partial, bool Resolving, bool Opening, bool Detect, uint8_t Kind>
+void series_results(const std::vector<int32_t>& list, const PassColumns& cols, double fraction) {
+    const PassColumns c = cols;
+    const double* x = c.x;
+    for (const int32_t b : list) {
+        const double vb = x[c.from[b]] - x[c.to[b]];
+        const double h = Opening ? (is_true(c.changed[b]) ? c.ccbr[b] : c.ccbrd[b]) : c.ccbr[b];
+        const double i = c.geq[b] * vb + h;
+        if (Detect)
+            c.cbrt[b] = i;
+        else
+            c.cbr[b] = Partial ? c.cbr[b] + fraction * (i - c.cbr[b]) : i;
+        if (!Resolving) c.ccbr[b] = c.ccbrd[b] + fraction * (c.ccbr[b] - c.ccbrd[b]);
+        // Both part voltages come from the histories of the span just
+        // solved, before they are drawn back to the pass's end.
+        const double l_hist = c.ccl[b], c_hist = c.ccc[b];
+        if (Kind & BK_INDUCTOR) {
+            const double vl = c_hist * c.rcl[b] + c.rlg[b] * vb - l_hist * c.rsc[b];
+            c.v12[b] = Partial ? c.v12[b] + fraction * (vl - c.v12[b]) : vl;
+            if (!Resolving) c.ccl[b] = c.ccld[b] + fraction * (l_hist - c.ccld[b]);
+        }
+        if (Kind & BK_CAPACITOR) {
+            const double vc = l_hist * c.rcl[b] + c.rcg[b] * vb - c_hist * c.rsl[b];
+            c.v20[b] = Partial ? c.v20[b] + fraction * (vc - c.v20[b]) : vc;
+            if (!Resolving) c.ccc[b] = c.cccd[b] + fraction * (c_hist - c.cccd[b]);
+        }
+    }
+}
+
+// Currents of the branches of R only and of series R, L and C, with the
+// pass's flags fixed so that each combination gets its own loop.
+template <bool Partial, bool Resolving, bool Opening, bool Detect>
+void branch_results(const BranchPlan& plan, const PassColumns& cols, double fraction) {
+    const PassColumns c = cols;
+    const double* x = c.x;
+    for (const int32_t b : plan.plain) {
+        const double vb = x[c.from[b]] - x[c.to[b]];
+        const double h = Opening ? (is_true(c.changed[b]) ? c.ccbr[b] : c.ccbrd[b]) : c.ccbr[b];
+        const double i = c.geq[b] * vb + h;
+        if (Detect)
+            c.cbrt[b] = i;
+        else
+            c.cbr[b] = Partial ? c.cbr[b] + fraction * (i - c.cbr[b]) : i;
+        if (!Resolving) c.ccbr[b] = c.ccbrd[b] + fraction * (c.ccbr[b] - c.ccbrd[b]);
+    }
+    series_results<Partial, Resolving, Opening, Detect, BK_INDUCTOR>(plan.series_l, c, fraction);
+    series_results<Partial, Resolving, Opening, Detect, BK_CAPACITOR>(plan.series_c, c, fraction);
+    series_results<Partial, Resolving, Opening, Detect, BK_INDUCTOR | BK_CAPACITOR>(plan.series_lc, c, fraction);
+}
+
+}  // namespace
+
+namespace {
+
+// The history step over the listed branches, in branch order. The tables
+// are distinct arrays, which the qualifiers tell the compiler. Kinds is the
+// set of L and C bits the branches may have; a list of one kind alone
+// needs no test.
+template <uint8_t Kinds>
+void history_step(const int32_t* list, size_t count, const uint8_t* __restrict kinds,
+                  const double* __restrict cbr, double* __restrict ccl, double* __restrict ccld,
+                  double* __restrict ccc, double* __restrict cccd, double* __restrict ccbr,
+                  double* __restrict ccbrd, const double* __restrict g2l, const double* __restrict g2c,
+                  const double* __restrict rlg, const double* __restrict rcg, const double* __restrict v12,
+                  const double* __restrict v20, double* __restrict hist, const int32_t* __restrict to,
+                  const int32_t* __restrict from) {
+    for (size_t k = 0; k < count; ++k) {
+        const int32_t b = list[k];
+        const uint8_t kind = Kinds == (BK_INDUCTOR | BK_CAPACITOR) ? kinds[b] : Kinds;
+        const double i = cbr[b];
+        double h = 0.0;
+        if (kind & BK_INDUCTOR) {
+            const double l = g2l[b] * v12[b] + i;
+            ccld[b] = ccl[b];
+            ccl[b] = l;
+            h = rlg[b] * l;
+        }
+        if (kind & BK_CAPACITOR) {
+            const double c = -(g2c[b] * v20[b]) - i;
+            cccd[b] = ccc[b];
+            ccc[b] = c;
+            h = h + c * rcg[b];
+        }
+        ccbrd[b] = ccbr[b];
+        ccbr[b] = h;
+        const int32_t p = to[b], q = from[b];
+        if (p != 0 && q != 0) {
+            hist[p] -= h;
+            hist[q] += h;
+        } else if (p == 0) {
+            hist[q] += h;
+        } else {
+            hist[p] -= h;
+        }
+    }
+}
+
+}  // namespace
+
+void BRCURR(int32_t ss) {
+    DSMDYN(ss);
+    NetworkTables& N = NET;
+    const BranchPlan& plan = branch_plan(ss);
+    // Pointers with element b at index b.
+    const auto at = [](auto col) { return col.p - 1; };
+    auto* step = &history_step<BK_INDUCTOR | BK_CAPACITOR>;
+    if (plan.history_kinds == BK_INDUCTOR) step = &history_step<BK_INDUCTOR>;
+    if (plan.history_kinds == BK_CAPACITOR) step = &history_step<BK_CAPACITOR>;
+    step(plan.history.data(), plan.history.size(), plan.kind.data(), at(column(N.CBR, ss)),
+                 at(column(N.CCL, ss)), at(column(N.CCLD, ss)), at(column(N.CCC, ss)), at(column(N.CCCD, ss)),
+                 at(column(N.CCBR, ss)), at(column(N.CCBRD, ss)), at(column(N.G2L, ss)), at(column(N.G2C, ss)),
+                 at(column(N.RLG, ss)), at(column(N.RCG, ss)), at(column(N.V12L, ss)), at(column(N.V20L, ss)),
+                 at(column(N.CHIST, ss)), at(column(N.IET, ss)), at(column(N.IEF, ss)));
+}
+
+void INCALCVI(int32_t ss, double reached, double fraction, bool closing, bool partial, bool opening,
+              bool resolving) {
+    NetworkTables& N = NET;
+    const int32_t n = N.NBUSES(ss), nb = N.NBRANCHES(ss);
+    const bool detect = closing && is_true(N.SSDETCHAT(ss));
+    if (detect) CHATTER_CHK(ss, 1);
+
+    // The solution with ground as entry 0.
+    static std::vector<double> solved;
+    if (solved.size() < static_cast<size_t>(n) + 1) solved.resize(static_cast<size_t>(n) + 1);
+    double* x = solved.data();
+    x[0] = 0.0;
+    const Col<double> vsol = column(N.VSOL), vnode = column(N.VNODE, ss);
+    const Col<double> hist = column(N.CHIST, ss), histd = column(N.CHISTD, ss);
+    std::copy(vsol.p, vsol.p + n, x + 1);
+    if (!partial) {
+        std::copy(vsol.p, vsol.p + n, vnode.p);
+    } else {
+        for (int32_t k = 1; k <= n; ++k) vnode[k] = vnode[k] + fraction * (vsol[k] - vnode[k]);
+        if (!resolving)
+            for (int32_t k = 1; k <= n; ++k) hist[k] = histd[k] + fraction * (hist[k] - histd[k]);
+    }
+
+    const BranchPlan& plan = branch_plan(ss);
+    const uint8_t* kinds = plan.kind.data();
+    const Col<Logical> changed = column(N.BRCHG);
+    const Col<int32_t> to = column(N.IET, ss), from = column(N.IEF, ss);
+    const Col<double> geq = column(N.GEQ, ss), cbr = column(N.CBR, ss), cbrt = column(N.CBRT);
+    const Col<double> ccbr = column(N.CCBR, ss), ccbrd = column(N.CCBRD, ss);
+    const Col<double> ccl = column(N.CCL, ss), ccld = column(N.CCLD, ss), ccc = column(N.CCC, ss);
+    const Col<double> cccd = column(N.CCCD, ss), v12 = column(N.V12L, ss), v20 = column(N.V20L, ss);
+    const Col<double> rcl = column(N.RCL, ss), rlg = column(N.RLG, ss), rsc = column(N.RSC, ss);
+    const Col<double> rcg = column(N.RCG, ss), rsl = column(N.RSL, ss);
+    const Col<double> ebr = column(N.EBR, ss), ebrd = column(N.EBRD, ss);
+    const bool extrap = is_true(N.SSEXTRAP(ss));
+    // Branches are independent here, so each kind has a loop of its own.
+    const PassColumns cols{x, from, to, changed, geq, cbr, cbrt, ccbr, ccbrd, ccl, ccld, ccc, cccd,
+                           v12, v20, rcl, rlg, rsc, rcg, rsl};
+    const int flags = (partial ? 1 : 0) | (resolving ? 2 : 0) | (opening ? 4 : 0) | (detect ? 8 : 0);
+    switch (flags) {
+#define ZARIK_PASS_CASE(k) \
+    case k: \
+        branch_results<(k & 1) != 0, (k & 2) != 0, (k & 4) != 0, (k & 8) != 0>(plan, cols, fraction); \
+        break;
+        ZARIK_PASS_CASE(0) ZARIK_PASS_CASE(1) ZARIK_PASS_CASE(2) ZARIK_PASS_CASE(3)
+        ZARIK_PASS_CASE(4) ZARIK_PASS_CASE(5) ZARIK_PASS_CASE(6) ZARIK_PASS_CASE(7)
+        ZARIK_PASS_CASE(8) ZARIK_PASS_CASE(9) ZARIK_PASS_CASE(10) ZARIK_PASS_CASE(11)
+        ZARIK_PASS_CASE(12) ZARIK_PASS_CASE(13) ZARIK_PASS_CASE(14) ZARIK_PASS_CASE(15)
+#undef ZARIK_PASS_CASE
+    }
+    for (const int32_t b : plan.other) {
+        const uint8_t kind = kinds[b];
+        double e = 0.0;
+        if (kind & BK_SOURCE) {
+            const bool vs = (kind & BK_VSOURCE) != 0;
+            if (vs && extrap && !opening && !resolving) ebrd[b] = partial ? ebrd[b] + fraction * (ebr[b] - ebrd[b]) : ebr[b];
+            e = INTVAL2(b, ss, resolving, vs, partial, false, opening, reached);
+        }
+        if (kind & BK_IDEAL) continue;
+        const double vb = x[from[b]] - x[to[b]] + e;
+        const bool injected = (kind & BK_INJECTED) != 0;
+        double h;
+        if (opening)
+            h = is_true(changed[b]) ? ccbr[b] : ccbrd[b];
+        else if (!injected)
+            h = ccbr[b];
+        else
+            h = INTVAL1(b, ss, resolving, partial, opening, reached);
+        const double i = geq[b] * vb + h;
+        if (detect)
+            cbrt[b] = i;
+        else
+            cbr[b] = partial ? cbr[b] + fraction * (i - cbr[b]) : i;
+        if (!injected) {
+            if (!resolving) ccbr[b] = ccbrd[b] + fraction * (ccbr[b] - ccbrd[b]);
+            const double l_hist = ccl[b], c_hist = ccc[b];
+            if (kind & BK_INDUCTOR) {
+                const double vl = c_hist * rcl[b] + rlg[b] * vb - l_hist * rsc[b];
+                v12[b] = partial ? v12[b] + fraction * (vl - v12[b]) : vl;
+                if (!resolving) ccl[b] = ccld[b] + fraction * (l_hist - ccld[b]);
+            }
+            if (kind & BK_CAPACITOR) {
+                const double vc = l_hist * rcl[b] + rcg[b] * vb - c_hist * rsl[b];
+                v20[b] = partial ? v20[b] + fraction * (vc - v20[b]) : vc;
+                if (!resolving) ccc[b] = cccd[b] + fraction * (c_hist - cccd[b]);
+            }
+        }
+        if (kind & BK_ARRESTER) arrester_energy(ss, b);
+    }
+
+    if (detect) {
+        CHATTER_CHK(ss, 2);
+        for (int32_t b = 1; b <= nb; ++b) {
+            if (kinds[b] & BK_IDEAL) continue;
+            cbr[b] = partial ? cbr[b] + fraction * (cbrt[b] - cbr[b]) : cbrt[b];
+        }
+    }
+    if (has_transformers(ss, "INCALCVI", "Error during solution of transformers. "))
+        XFMR_CURRENTS(ss, fraction, partial, opening, resolving);
+    if (is_true(N.IDEALSS(ss))) {
+        double unused = 0.0;
+        IDLCUR(ss, fraction, 0, unused, closing, resolving);
+    }
+}
+
+void FINISHUP(int32_t ss) {
+    NetworkTables& N = NET;
+    const int32_t n = N.NBUSES(ss), nb = N.NBRANCHES(ss);
+    const Col<double> tl = column(N.TLINJ, ss), tld = column(N.TLINJD, ss);
+    std::copy(tl.p, tl.p + n, tld.p);
+
+    const BranchPlan& plan = branch_plan(ss);
+    const Col<double> ebr = column(N.EBR, ss), ebrd = column(N.EBRD, ss), ccbr = column(N.CCBR, ss);
+    const Col<double> ccbrd = column(N.CCBRD, ss), geq = column(N.GEQ, ss), geqd = column(N.GEQD, ss);
+    const Col<Logical> changed = column(N.BRCHG);
+    // A voltage source whose EMF is extrapolated keeps the EBRD of INCALCVI.
+    if (plan.vsources && is_true(N.SSEXTRAP(ss))) {
+        for (int32_t b = 1; b <= nb; ++b)
+            if (!(plan.kind[static_cast<size_t>(b)] & BK_VSOURCE)) ebrd[b] = ebr[b];
+    } else {
+        std::copy(ebr.p, ebr.p + nb, ebrd.p);
+    }
+    std::copy(ccbr.p, ccbr.p + nb, ccbrd.p);
+    std::copy(geq.p, geq.p + nb, geqd.p);
+    std::fill(changed.p, changed.p + nb, LFALSE);
+
+    const Col<int32_t> norbus = column(N.NORBUS, ss);
+    const Col<double> cnor = column(N.CNOR, ss), cnord = column(N.CNORD, ss);
+    const Col<double> gnor = column(N.GNOR, ss), gnord = column(N.GNORD, ss);
+    for (int32_t m = 1; m <= N.NNORTON(ss); ++m) {
+        const int32_t k = norbus[m];
+        cnord[k] = cnor[k];
+        gnord[k] = gnor[k];
+    }
+    if (has_transformers(ss, "FINISHUP", "Error duing solution of transformers. ")) XFMR_ROLLOVER(ss);
+}

@@ -1,0 +1,298 @@
+#include "network/interpolation.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "engine/storage.h"
+#include "network/branch_plan.h"
+#include "network/network_tables.h"
+#include "network/solution_checks.h"
+#include "network/solution_columns.h"
+#include "network/solution_hooks.h"
+#include "network/triangularise.h"
+
+namespace {
+
+constexpr int32_t kVoltageSourceRecord = 101;
+
+}  // namespace
+
+bool voltage_source_branch(int32_t b, int32_t ss) {
+    const int32_t k = NET.THISBR(b, ss);
+    NET.SRC_POS = k;
+    return k >= 1 && k <= STORAGE.STORI.size() && STORAGE.STORI(k) == kVoltageSourceRecord;
+}
+
+double INTVAL1(int32_t b, int32_t ss, bool resolving, bool partial, bool opening, double reached) {
+    NetworkTables& N = NET;
+    const double now = N.CCBR(b, ss), before = N.CCBRD(b, ss);
+    if (opening) return is_true(N.BRCHG(b)) ? now : before;
+    if (!is_true(N.DEFRDBR(b, ss))) return now;
+    if (resolving) return partial ? before + reached * (now - before) : before;
+    return partial ? now + reached * (now - before) : now;
+}
+
+double INTVAL2(int32_t b, int32_t ss, bool resolving, bool vsource, bool partial, bool evaluate, bool opening,
+               double reached) {
+    NetworkTables& N = NET;
+    if (opening) return is_true(N.BRCHG(b)) ? N.EBR(b, ss) : N.EBRD(b, ss);
+    const bool extrapolated = vsource && is_true(N.SSEXTRAP(ss));
+    if (!resolving) {
+        if (extrapolated) {
+            if (evaluate) {
+                N.SRC_POS = N.THISBR(b, ss);
+                VSRC_EVAL();
+            }
+            return N.EBR(b, ss);
+        }
+        const double now = N.EBR(b, ss);
+        return partial ? now + reached * (now - N.EBRD(b, ss)) : now;
+    }
+    if (extrapolated) return N.EBRD(b, ss);
+    const double before = N.EBRD(b, ss);
+    return partial ? before + reached * (N.EBR(b, ss) - before) : before;
+}
+
+double CROSSFRAC(double start, double end, double level) {
+    double f = 1.0;
+    if (std::fabs(start - end) > 1e-10) f = (start - level) / (start - end);
+    if (f < 0.0) return 0.0;
+    if (f > 1.0) return 1.0;
+    return f;
+}
+
+void CROSSADJ(double& fraction, double step, double a1, double b1, double a2, double b2, double level) {
+    const double d = (a1 + (b1 - a1) * fraction) - (a2 + (b2 - a2) * fraction);
+    if ((a1 - a2 <= b1 - b2 && d < level) || (a1 - a2 > b1 - b2 && d > level))
+        fraction = fraction + step * 2.0 * (d - level);
+    fraction = std::max(fraction, 1e-4);
+}
+
+void INTERPA(int32_t ss, double reached, bool partial, bool resolving, bool opening) {
+    NetworkTables& N = NET;
+    const int32_t n = N.NBUSES(ss);
+    N.CINJ.fill(0.0);
+    const Col<double> cinj = column(N.CINJ);
+    const Col<double> tl = column(N.TLINJ, ss), tld = column(N.TLINJD, ss), hist = column(N.CHIST, ss);
+    if (opening) {
+        for (int32_t k = 1; k <= n; ++k) cinj[k] = tld[k] - hist[k];
+    } else if (resolving) {
+        for (int32_t k = 1; k <= n; ++k) cinj[k] = (tld[k] + reached * (tl[k] - tld[k])) - hist[k];
+    } else {
+        for (int32_t k = 1; k <= n; ++k) cinj[k] = (tl[k] + reached * (tl[k] - tld[k])) - hist[k];
+    }
+
+    const BranchPlan& plan = branch_plan(ss);
+    const Col<int32_t> to = column(N.IET, ss), from = column(N.IEF, ss);
+    const Col<double> geq = column(N.GEQ, ss);
+    for (const int32_t b : plan.injecting) {
+        const uint8_t kind = plan.kind[static_cast<size_t>(b)];
+        double v = 0.0;
+        if (kind & BK_INJECTED) v = INTVAL1(b, ss, resolving, partial, opening, reached);
+        if (kind & BK_SOURCE)
+            v = v + geq[b] * INTVAL2(b, ss, resolving, (kind & BK_VSOURCE) != 0, partial, true, opening, reached);
+        const int32_t i = to[b], j = from[b];
+        if (i != 0 && j != 0) {
+            cinj[i] += v;
+            cinj[j] -= v;
+        } else if (j == 0) {
+            cinj[i] += v;
+        } else {
+            cinj[j] -= v;
+        }
+    }
+
+    const Col<int32_t> norbus = column(N.NORBUS, ss);
+    const Col<double> cnor = column(N.CNOR, ss), cnord = column(N.CNORD, ss);
+    const Col<Logical> changed = column(N.NORCHG);
+    const bool extrap = is_true(N.SSEXTRAP(ss));
+    for (int32_t m = 1; m <= N.NNORTON(ss); ++m) {
+        const int32_t k = norbus[m];
+        double v;
+        if (opening) {
+            v = is_true(changed[k]) ? cnor[k] : cnord[k];
+        } else {
+            v = resolving ? cnord[k] : cnor[k];
+            if (extrap && partial) v = v + reached * (cnor[k] - cnord[k]);
+        }
+        cinj[k] += v;
+    }
+}
+
+namespace {
+
+// Ideal-branch constraints: the values of the constraint rows and the
+// injections of their eliminated nodes moved onto the kept ones.
+void ideal_rows(int32_t ss, bool resolving, bool partial, bool opening, double reached, const Col<double>& w) {
+    NetworkTables& N = NET;
+    const int32_t all = std::min<int64_t>(N.NIDEAL(ss), std::min(N.IDLIST.extent(1), N.IDNODES.extent(1)));
+    const int32_t merged = std::clamp(N.NIDEALA(ss), 0, std::max(all, 0));
+    if (all <= 0) return;
+    static std::vector<double> idval;
+    idval.assign(static_cast<size_t>(all) + 1, 0.0);
+    for (int32_t e = 1; e <= all; ++e) {
+        const int32_t b = std::abs(N.IDLIST(e, ss));
+        if (b == 0) continue;
+        N.IDNODES(e, 1) = N.IEF(b, ss);
+        N.IDNODES(e, 2) = N.IET(b, ss);
+    }
+    // Eliminated and kept node of entry e, by its sign.
+    const auto nodes = [&](int32_t e, int32_t& m, int32_t& k) {
+        const bool positive = N.IDLIST(e, ss) > 0;
+        m = positive ? N.IDNODES(e, 1) : N.IDNODES(e, 2);
+        k = positive ? N.IDNODES(e, 2) : N.IDNODES(e, 1);
+    };
+    const auto emf = [&](int32_t e) {
+        const int32_t b = std::abs(N.IDLIST(e, ss));
+        const bool vs = voltage_source_branch(b, ss);
+        const double E = INTVAL2(b, ss, resolving, vs, partial, true, opening, reached);
+        return N.IDLIST(e, ss) > 0 ? -E : E;
+    };
+    for (int32_t e = 1; e <= merged; ++e) {
+        if (N.IDLIST(e, ss) == 0) continue;
+        const double E = emf(e);
+        int32_t m, k;
+        nodes(e, m, k);
+        if (m < 1 || k < 1) continue;
+        w[k] = w[m] + w[k];
+        w[m] = idval[e] + E;
+        for (int32_t e2 = e + 1; e2 <= all; ++e2) {
+            if (N.IDLIST(e2, ss) == 0) continue;
+            int32_t m2, k2;
+            nodes(e2, m2, k2);
+            if (m2 == m) idval[e2] -= w[m];
+            if (k2 == m) idval[e2] += w[m];
+            for (int side : {1, 2})
+                if (N.IDNODES(e2, side) == m) N.IDNODES(e2, side) = k;
+        }
+    }
+    for (int32_t e = merged + 1; e <= all; ++e) {
+        if (N.IDLIST(e, ss) == 0) continue;
+        const double E = emf(e);
+        int32_t m, k;
+        nodes(e, m, k);
+        if (m >= 1) w[m] = idval[e] + E;
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// The factors, the lists and the vectors of one substitution, each with
+// element k at index k.
+struct Substitution {
+    int32_t n;
+    const int32_t *lowcol, *upcol, *lows, *lowe, *ups, *upe;
+    const double *low, *up, *diag, *rhs;
+    double *w, *v;
+};
+
+// Forward and back substitution over the sparsity lists. Each row's sum
+// runs in list order; the entry of the row just found (last in a lower
+// list, first in an upper one) is taken from the register that holds it,
+// and a row with that entry alone subtracts it in one fused step, which
+// keeps the chain from row to row short. std::fma rounds once on every
+// machine, so both variants below give the same results.
+inline __attribute__((always_inline)) void substitute_rows(const Substitution& s) {
+    const int32_t n = s.n;
+    double* w = s.w;
+    double* v = s.v;
+    double wi = s.rhs[1];
+    for (int32_t i = 1; i < n; ++i) {
+        wi = s.diag[i] * wi;
+        w[i] = wi;
+        double next = s.rhs[i + 1];
+        const int32_t first = s.lows[i + 1], last = s.lowe[i + 1];
+        if (first == last && s.lowcol[last] == i) {
+            next = std::fma(-s.low[last], wi, next);
+        } else if (first <= last) {
+            const bool tail = s.lowcol[last] == i;
+            const int32_t stop = tail ? last - 1 : last;
+            double sum = s.low[first] * w[s.lowcol[first]];
+            for (int32_t p = first + 1; p <= stop; ++p) sum += s.low[p] * w[s.lowcol[p]];
+            if (tail) sum += s.low[last] * wi;
+            next = next - sum;
+        }
+        wi = next;
+    }
+    w[n] = s.diag[n] * wi;
+    v[n] = w[n];
+    double vi = v[n];
+    for (int32_t i = n - 1; i >= 1; --i) {
+        double value = w[i];
+        const int32_t first = s.ups[i], last = s.upe[i];
+        if (first == last && s.upcol[first] == i + 1) {
+            value = std::fma(-s.up[first], vi, value);
+        } else if (first <= last) {
+            double sum = s.up[first] * (s.upcol[first] == i + 1 ? vi : v[s.upcol[first]]);
+            for (int32_t p = first + 1; p <= last; ++p) sum += s.up[p] * v[s.upcol[p]];
+            value = value - sum;
+        }
+        v[i] = value;
+        vi = value;
+    }
+}
+
+void substitute(const Substitution& s) { substitute_rows(s); }
+__attribute__((target("fma"))) void substitute_fused(const Substitution& s) { substitute_rows(s); }
+
+}  // namespace
+
+void INTERPB(int32_t ss, double reached, bool partial, bool resolving, bool opening) {
+    NetworkTables& N = NET;
+    const int32_t n = N.NBUSES(ss);
+    const SubsystemFactors* f = subsystem_factors(ss);
+    if (f == nullptr) solution_tables_error(ss);
+    const Col<double> cinj = column(N.CINJ), w = column(N.CINJW), v = column(N.VSOL);
+    // The right-hand side is read from CINJ unless the ideal branches
+    // rewrite some of its entries first.
+    Col<double> rhs = cinj;
+    if (is_true(N.IDEALSS(ss))) {
+        for (int32_t k = 1; k <= n; ++k) w[k] = cinj[k];
+        ideal_rows(ss, resolving, partial, opening, reached, w);
+        rhs = w;
+    }
+
+    const Substitution sub{n,
+                           column(N.LOWCOL, ss).p - 1,
+                           column(N.UPCOL, ss).p - 1,
+                           column(N.LOWSTART, ss).p - 1,
+                           column(N.LOWEND, ss).p - 1,
+                           column(N.UPSTART, ss).p - 1,
+                           column(N.UPEND, ss).p - 1,
+                           f->low.data(),
+                           f->up.data(),
+                           f->diag.data(),
+                           rhs.p - 1,
+                           w.p - 1,
+                           v.p - 1};
+    static const bool fused = __builtin_cpu_supports("fma");
+    if (fused)
+        substitute_fused(sub);
+    else
+        substitute(sub);
+}
+
+void INTERPOL(int32_t ss, double reached, double& span, double& next, bool opening, bool resolving) {
+    NetworkTables& N = NET;
+    double earliest = 1.5;
+    const int32_t ns = N.NSWITCH(ss);
+    for (int32_t k = 1; k <= ns; ++k) {
+        const int32_t b = N.SWLIST(k, ss);
+        if (!is_true(N.SWPEND(b))) continue;
+        N.TSWITCH(b, ss) = 1.5;
+        double c = SWITCH_INSTANT(ss, b, reached, opening, resolving);
+        c = std::max(c, 1e-4);
+        N.TSWITCH(b, ss) = c;
+        earliest = std::min(earliest, c);
+    }
+    next = earliest;
+    for (int32_t k = 1; k <= ns; ++k) {
+        const int32_t b = N.SWLIST(k, ss);
+        if (is_true(N.SWPEND(b)) && N.TSWITCH(b, ss) < earliest + 1e-4) next = std::max(next, N.TSWITCH(b, ss));
+    }
+    span = earliest;
+    if (next > 1.0) next = 1.5;
+}

@@ -1,0 +1,24 @@
+// The small sections of the map file: subsystem sizes and local
+// subsystems, radio links, initial node voltages, initial module storage,
+// control values and their slots, the multiple-run channel list and the
+// output-channel names. Each reader starts with RDCMNT, reads the data
+// lines of its section and returns with the next key in SECTION_KEY.
+#pragma once
+
+#include <cstdint>
+
+// What the map-file reader has met so far in this run.
+struct MapReadState {
+    bool subsys_sizes_read = false;  // a "SUBSYSDIM:" section set up the matrices
+};
+
+extern MapReadState MAP_READ;
+
+void READSSDIM();                   // "SUBSYSDIM:"
+void SETSUBS();                     // "SUBS:"
+void SET_RADIO();                   // "RADIOLINKS:"
+void RDVOLTS(int32_t node_offset);  // "VOLTAGES:"
+void RDSTOX();                      // "STOL:", "STOI:", "STOF:", "STOC:"
+void RDCXMAPPING();                 // "CX:" and "CXMAP:"
+void RDMPGB();                      // "MPGBS:"
+void RDPGBLIST();                   // "PGBList:"

@@ -1,0 +1,157 @@
+// Every fatal message of the map-file reader, the branch reader and the
+// node numbering: each fixture map stops the run with its own lines and
+// the abort frame of the routine that found the fault, and nothing else
+// is printed.
+#include <string>
+#include <vector>
+
+#include "network/tests/map_test_support.h"
+
+namespace {
+
+struct Fatal {
+    const char* fixture;
+    const char* routine;
+    int mode;
+    std::vector<std::string> lines;
+    const char* data_line;
+    const char* data_file;  // mode 1: the file named in the frame
+    bool later_run = false;  // the first run's pass over the whole map would meet the end of the file first
+};
+
+const char* kPage = "empty_page.map";
+const char* kEof = " Unexpected End_Of_File";
+
+std::string name_of(const testing::TestParamInfo<Fatal>& p) {
+    std::string n = p.param.fixture;
+    return n.substr(0, n.find('.'));
+}
+
+class FatalMap : public MapTest, public testing::WithParamInterface<Fatal> {};
+
+TEST_P(FatalMap, StopsWithItsMessageAndTheFrame) {
+    const Fatal& f = GetParam();
+    if (f.later_run) {
+        ASSERT_FALSE(read_map("ok_head.map").aborted);
+        RUN_SEQ.IRUN = 2;
+        RUN_SEQ.NRUNS = 2;
+    }
+    const Captured c = read_map(f.fixture);
+    ASSERT_TRUE(c.aborted) << c.out;
+    const std::string file = f.mode == 2 ? f.fixture : f.data_file ? f.data_file : "";
+    EXPECT_EQ(c.out, joined_lines(f.lines) + abort_frame_of(f.routine, f.mode, f.data_line ? f.data_line : "", file));
+}
+
+const Fatal kPages[] = {
+    {"pages_cut.map", "NODELKUP", 2, {" Unexpected end of node mapping"}, "ENDCASE", nullptr},
+    {"pages_subsystem.map", "NODELKUP", 2, {" Out of range subsystem #           3"}, " 3 2  1 2", nullptr},
+    {"pages_negative.map", "NODELKUP", 2, {" Negative number of nodes:           -2"}, " 1 -2", nullptr},
+    {"pages_bad_nodes.map", "NODELKUP", 2,
+     {" Invalid node number:            5", " Invalid node number:           -1",
+      " Errors occurred in PAGES section of map file"},
+     " 1 3  2 5 -1", nullptr},
+    {"pages_room.map", "NODELKUP", 2,
+     {" ERROR: Insufficient # of NNODES (ND21):", " Required:   13;   Available:   12"},
+     " 1 11  1 1 1 1 1 1 1 1 1 1 1", nullptr},
+    {"pages_nss_count.map", "NODELKUP", 2, {" Out of range # of subsystems in map file           3"}, " 0 3  1 1",
+     nullptr},
+    {"pages_nss_entry.map", "NODELKUP", 2, {" Out of range subsystem # in map file           3"}, " 0 1  1 3", nullptr},
+    {"pages_nss_distinct.map", "NODELKUP", 2, {" Incorrect subsystem count in map file           2"}, " 0 2  1 1",
+     nullptr},
+    {"pages_csc1.map", "NODELKUP", 2, {" Out of range CSC begin index           3"}, " 3 0", nullptr},
+    {"pages_csc2.map", "NODELKUP", 2, {" Out of range CSC begin index           5"}, " 0 5", nullptr},
+    {"pages_eof.map", "NODELKUP", 2, {kEof}, " 1 4  1 2", nullptr, true},
+    {"pages_bad.map", "NODELKUP", 2, {" Error reading map file"}, " 1 x  1 2", nullptr},
+    {"pages_bad_nss.map", "NODELKUP", 2, {" Error reading Subsystem information in map file"}, " 0 q", nullptr},
+    {"pages_bad_csc.map", "NODELKUP", 2, {" Error reading CSC offsets in map file"}, " 0 z", nullptr},
+};
+INSTANTIATE_TEST_SUITE_P(Pages, FatalMap, testing::ValuesIn(kPages), name_of);
+
+const Fatal kSmallSections[] = {
+    {"ssdim_count.map", "READSSDIM", 2, {" Invalid number of subsystems specified:            3"}, " 3 1 1 1",
+     nullptr},
+    {"ssdim_size.map", "READSSDIM", 2,
+     {" Subsystem dimension size is out of range:            5",
+      " Subsystem dimension size is out of range:           -1",
+      " Errors occurred in SUBSYSDIM section of map file"},
+     " 2 5 -1", nullptr},
+    {"ssdim_empty.map", "READSSDIM", 2, {" Unexpected end of subsystem mapping"}, "ENDCASE", nullptr},
+    {"ssdim_eof.map", "READSSDIM", 2, {kEof}, " 2 4", nullptr, true},
+    {"ssdim_bad.map", "READSSDIM", 2, {" Error reading SUBSYSDIM information in map file"}, " 2 4 four", nullptr},
+    {"subs_count.map", "SETSUBS", 2, {" Invalid # of local subsystems:            3"}, " 3 1 2 3", nullptr},
+    {"subs_entry.map", "SETSUBS", 2,
+     {" Invalid local subsystem number:            3", " Errors occurred in SUBS section of map file"}, " 2 1 3",
+     nullptr},
+    {"subs_empty.map", "SETSUBS", 2, {" Unexpected end of subsystem mapping"}, "ENDCASE", nullptr},
+    {"subs_eof.map", "SETSUBS", 2, {kEof}, " 2 1", nullptr, true},
+    {"subs_bad.map", "SETSUBS", 2, {" Error reading Subsystem information in map file"}, " 2 1 x", nullptr},
+    {"radio_count.map", "SET_RADIO", 2, {" Invalid # of wireless radio links:            2"}, " 2 1 2", nullptr},
+    {"radio_index.map", "SET_RADIO", 2,
+     {" Invalid wireless radio link index:            4", " Invalid wireless radio link index:            0",
+      " Errors occurred in RADIOLINKS section of mapfile"},
+     " 2 4 0", nullptr},
+    {"radio_empty.map", "SET_RADIO", 2, {" Unexpected end of radio link mapping"}, "ENDCASE", nullptr},
+    {"radio_eof.map", "SET_RADIO", 2, {kEof}, " 2 1", nullptr, true},
+    {"radio_bad.map", "SET_RADIO", 2, {" Error reading radio link information in map file"}, " 2 1 y", nullptr},
+    {"volts_eof.map", "RDVOLTS", 1, {kEof}, " 1", kPage, true},
+    {"volts_bad.map", "RDVOLTS", 1, {" Error while reading data"}, " 1 abc", kPage},
+    {"sto_stol.map", "RDSTOX", 0, {" STOL Dimension out of bounds in MAP file"}, nullptr, nullptr},
+    {"sto_stoi.map", "RDSTOX", 0, {" STOI Dimension out of bounds in MAP file"}, nullptr, nullptr},
+    {"sto_stof.map", "RDSTOX", 0, {" STOF Dimension out of bounds in MAP file"}, nullptr, nullptr},
+    {"sto_stoc.map", "RDSTOX", 0, {" STOC Dimension out of bounds in MAP file"}, nullptr, nullptr},
+    {"sto_eof.map", "RDSTOX", 1, {kEof}, " 1", "sto_eof.map", true},
+    {"sto_bad.map", "RDSTOX", 1, {" Error while reading data"}, " 1 two", "sto_bad.map"},
+    {"cx_index.map", "RDCXMAPPING", 0, {" CX Dimension out of bounds in MAP file"}, nullptr, nullptr},
+    {"cx_slots.map", "RDCXMAPPING", 0, {" CXMAP Dimension out of bounds in MAP file"}, nullptr, nullptr},
+    {"cx_eof.map", "RDCXMAPPING", 1, {kEof}, " 1", "cx_eof.map", true},
+    {"cx_bad.map", "RDCXMAPPING", 1, {" Error while reading data"}, " 2 1 b", "cx_bad.map"},
+    {"mpgbs_count.map", "RDMPGB", 0, {" MPGBS Dimension out of bounds in MAP file"}, nullptr, nullptr},
+    {"mpgbs_eof.map", "RDMPGB", 1, {kEof}, " 2 1", "mpgbs_eof.map", true},
+    {"mpgbs_bad.map", "RDMPGB", 1, {" Error while reading data"}, " 2 1 k", "mpgbs_bad.map"},
+    {"pgblist_eof.map", "RDPGBLIST", 1, {kEof}, " first channel", "pgblist_eof.map", true},
+    {"endcase_nosubsys.map", "ENDCASE", 1,
+     {" If you have electrical nodes you must have", " at least one subsystem."}, "ENDCASE",
+     "endcase_nosubsys.map"},
+    {"endcase_in_page.map", "ENDCASE", 1,
+     {" Missplaced ENDCASE: keyword in data file", " Probably this should have been an ENDPAGE:"}, "ENDCASE",
+     "endcase_page.map"},
+    {"seam_xfmr.map", "DSMINT", 1,
+     {" Reading the TRANSFORMERS: section is not supported by this build of ZARIK."}, " 1 2 0 0", kPage},
+    {"seam_tlines.map", "DSLINT", 1, {" Reading the TLINES: section is not supported by this build of ZARIK."},
+     " 'line.tlo' 1 2", kPage},
+};
+INSTANTIATE_TEST_SUITE_P(Sections, FatalMap, testing::ValuesIn(kSmallSections), name_of);
+
+const Fatal kBranches[] = {
+    {"br_nodes_bad.map", "RDBRS", 1, {" Error while reading branch data"}, " 1 x R 1.0", kPage},
+    {"br_value_bad.map", "BRPARM", 1, {" Error while reading branch data"}, " 1 0 R 1.x", kPage},
+    {"br_no_type.map", "BRPARM", 1, {" Error while reading branch data"}, " 1 0", kPage},
+    {"br_long_type.map", "BRPARM", 1, {" Error while reading branch data"},
+     " 1 0 RRRRRRRRRRR 1 2 3 4 5 6 7 8 9 10 11", kPage},
+    {"br_shorted.map", "RDBRS", 1, {" Branch is shorted."}, " 2 2 R 1.0", kPage},
+    {"br_ground_shorted.map", "RDBRS", 1, {" Branch is shorted."}, " 0 0 R 1.0", kPage},
+    {"br_same_node.map", "RDBRS", 1, {" Branch is shorted."}, " 3 4 R 1.0", kPage},
+    {"br_two_ss.map", "RDBRS", 1, {" Branch Nodes are in different SS:           1 :           2"}, " 1 3 R 1.0",
+     kPage},
+    {"br_too_many.map", "RDBRS", 1, {" Too many branches:           4 >           3"}, " 4 0 R 1.0", kPage},
+    {"br_unknown.map", "BRPARM", 1, {" Error: Unknown branch type: X"}, " 1 0 RX 1.0", kPage},
+    {"br_zero_c.map", "RDBRS", 1, {" Capacitor in Branch            2  in SS            1", " has a zero capacitance."},
+     " 1 2 C 0.0", kPage},
+    {"br_huge.map", "RDBRS", 1,
+     {" Branch            1  in SS            1", " has R, L, C, E or i values out of range."}, " 1 0 R 1.0E400",
+     kPage},
+    {"br_before_ssdim.map", "RDBRS", 1, {" The SUBSYSDIM: section must come before the BRANCHES: section"},
+     " 1 0 R 1.0", kPage},
+    {"node_negative.map", "NODENUM", 1, {" Negative node number encountered"}, " -1 0 R 1.0", kPage},
+    {"node_beyond_page.map", "NODENUM", 1, {" Invalid node number:            5"}, " 5 0 R 1.0", kPage},
+    {"node_beyond_nd1.map", "ZARIK_NODE", 1, {" Branch node            5 =>           5 is >            4"},
+     " 5 0 R 1.0", "node_beyond_nd1.map"},
+    {"node_subsysdim.map", "ZARIK_NODE", 1, {" Branch node            3 =>           3 is >            2"},
+     " 3 0 R 1.0", kPage},
+    {"ss_zero.map", "CHECKSSN", 1,
+     {" Zero subsystem # encountered", " Check for missmatch between map file and datafile"}, " 1 0 R 1.0",
+     "ss_zero.map"},
+};
+INSTANTIATE_TEST_SUITE_P(Branches, FatalMap, testing::ValuesIn(kBranches), name_of);
+
+}  // namespace
