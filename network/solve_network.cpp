@@ -53,7 +53,9 @@ void initial_branch_state(int32_t ss) {
         if (l && c)
             N.V12L(b, ss) = rest - N.V20L(b, ss);
         else if (l)
-            N.V12L(b, ss) = rest;
+            // An inductor given an initial current starts with it flowing
+            // steadily, whatever voltages its nodes were given.
+            N.V12L(b, ss) = N.CBR(b, ss) != 0.0 ? 0.0 : rest;
         else
             N.V20L(b, ss) = rest;
     }

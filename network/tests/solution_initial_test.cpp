@@ -52,6 +52,18 @@ TEST_F(SolutionMap, CoilCarryingItsInitialCurrentKeepsIt) {
     }
 }
 
+// Without "VOLTAGES:" the coil still starts with its current flowing
+// steadily; the node voltage follows from the first solution.
+TEST_F(SolutionMap, CoilCarriesItsInitialCurrentWithoutNodeVoltages) {
+    for (bool interpolate : {false, true}) {
+        read_map("solution_rl_initial_no_volts.map");
+        EXPECT_EQ(NET.VNODE(1, 1), 0.0);
+        options(interpolate, false);
+        start();
+        expect_steady(*this, 2, 10.0 / 3.0, 1, 20.0 / 3.0);
+    }
+}
+
 TEST_F(SolutionMap, CapacitorChargedToTheSourceVoltageStaysCharged) {
     for (bool interpolate : {false, true}) {
         read_map("solution_rc_initial.map");
