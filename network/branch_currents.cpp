@@ -14,6 +14,7 @@
 #include "network/network_tables.h"
 #include "network/solution_columns.h"
 #include "network/solution_hooks.h"
+#include "network/switch_records.h"
 #include "platform/logical.h"
 
 namespace {
@@ -41,8 +42,15 @@ bool has_transformers(int32_t ss, const char* routine, const char* text) {
 void arrester_energy(int32_t ss, int32_t b) {
     NetworkTables& N = NET;
     StorageArrays& S = STORAGE;
-    const int32_t r = S.STORI(N.THISBR(b, ss) + 1);
+    // The record's positions come from the arrester model: check them.
+    const int64_t rec = int64_t{N.THISBR(b, ss)} + 1;
+    if (rec < 1 || rec > S.STORI.size())
+        switch_record_error(ss, b, "Arrester record outside STORI.", "INCALCVI");
+    const int32_t r = S.STORI(rec);
+    if (r < 0 || int64_t{r} + 3 > S.STOR.size())
+        switch_record_error(ss, b, "Arrester energy record outside STOR.", "INCALCVI");
     const int32_t p = nint(S.STOR(r + 1));
+    if (p < 3 || p > S.STOR.size()) switch_record_error(ss, b, "Arrester energy position outside STOR.", "INCALCVI");
     const double t = N.TIME_SOL;
     if (nint(S.STOR(r + 3)) == 1) {
         S.STOR(r + 2) = std::min(S.STOR(r + 2), t);

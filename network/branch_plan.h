@@ -2,7 +2,8 @@
 // one byte per branch and lists of the branches each loop works on. It is
 // formed again at the start of every step whose matrix must be factorised:
 // every change of a branch's kind or state by a model comes with a lower
-// start node (SS_MINREQ). The switchings inside a step change no kind.
+// start node (SS_MINREQ); a switching inside a step that changes a kind
+// forms the plan again (SWITCHBR).
 #pragma once
 
 #include <cstdint>

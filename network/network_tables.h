@@ -79,6 +79,12 @@ struct NetworkTables {
     // The solution's own words (network/solve_network.cpp).
     double TIME_SOL = 0.0;           // solution instant of the present pass
     int32_t SRC_POS = 0;             // record position of the source VSRC_EVAL evaluates
+
+    // The switch processing's count of the switching instants of one
+    // subsystem step (network/switch_processing.cpp), and the step
+    // (run, step counter, subsystem) it belongs to.
+    int64_t SW_INSTANTS = 0;
+    int32_t SW_RUN = 0, SW_STEP = 0, SW_SUBSYS = 0;
 };
 
 extern NetworkTables NET;

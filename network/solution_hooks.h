@@ -1,6 +1,6 @@
 // Routines of the switching, ideal-branch, transformer and source code that
-// the network solution calls. Until those are built they are stand-ins
-// (network/switching_seam.cpp).
+// the network solution calls. The transformer and source parts are still
+// stand-ins (network/switching_seam.cpp).
 #pragma once
 
 #include <cstdint>

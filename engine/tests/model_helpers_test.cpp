@@ -26,77 +26,61 @@ protected:
         NET.NBRANCHES(2) = 2;
     }
     // Branch b of subsystem ss from node f to node t with current i.
-    void branch(int32_t ss, int32_t b, int32_t f, int32_t t, double i) {
+    static void branch(int32_t ss, int32_t b, int32_t f, int32_t t, double i) {
         NET.IEF(b, ss) = f;
         NET.IET(b, ss) = t;
         NET.CBR(b, ss) = i;
     }
 };
 
-std::string frame(const std::string& name) { return storage_abort_frame(name); }
-
-TEST_F(ModelHelpers, SubsystemCheck) {
-    EXPECT_FALSE(capture_run([] { CHKSS("MYMODEL", 2); }).aborted);
-    StorageCaptured c = capture_run([] { CHKSS("MYMODEL", -3); });
-    EXPECT_TRUE(c.aborted);
-    EXPECT_EQ(c.out, "Negative Subsystem Number: -3\n" + frame("MYMODEL"));
-    c = capture_run([] { CHKSS("MYMODEL", 0); });
-    EXPECT_EQ(c.out, " Zero Subsystem Number\n" + frame("MYMODEL"));
-    c = capture_run([] { CHKSS("MYMODEL", 3); });
-    EXPECT_EQ(c.out, "Current SS# (  3 ) is greater than max SS#   2\n" + frame("MYMODEL"));
-}
-
-TEST_F(ModelHelpers, NodeCheck) {
-    EXPECT_FALSE(capture_run([] { CHKNODE("NODEMODEL", 10, 1); }).aborted);
-    StorageCaptured c = capture_run([] { CHKNODE("NODEMODEL", 12, 1); });
-    EXPECT_TRUE(c.aborted);
-    EXPECT_EQ(c.out, "Current Node# (   12 ) > max Node#   10 in SS  1\n" + frame("NODEMODEL"));
-    c = capture_run([] { CHKNODE("NODEMODEL", -4, 2); });
-    EXPECT_EQ(c.out, "Negative Node Number:   -4\n" + frame("NODEMODEL"));
-    c = capture_run([] { CHKNODE("NODEMODEL", 0, 2); });
-    EXPECT_EQ(c.out, " Zero Node Number\n" + frame("NODEMODEL"));
-    // The subsystem is checked first.
-    c = capture_run([] { CHKNODE("NODEMODEL", 0, 0); });
-    EXPECT_EQ(c.out, " Zero Subsystem Number\n" + frame("NODEMODEL"));
-}
-
-TEST_F(ModelHelpers, BranchCheck) {
-    EXPECT_FALSE(capture_run([] { CHKBRANCH("BRMODEL", 3, 1); }).aborted);
-    StorageCaptured c = capture_run([] { CHKBRANCH("BRMODEL", 0, 0); });
-    EXPECT_EQ(c.out, " Zero Subsystem Number\n" + frame("BRMODEL"));
-    c = capture_run([] { CHKBRANCH("BRMODEL", 0, 1); });
-    EXPECT_EQ(c.out, " Zero Branch Number\n" + frame("BRMODEL"));
-    fresh();
-    c = capture_run([] { CHKBRANCH("BRMODEL", 4, 1); });
-    EXPECT_EQ(c.out, "Current Branch# (    4 ) > max Br#    3 in SS  1\n" + frame("BRMODEL"));
-    c = capture_run([] { CHKBRANCH("BRMODEL", -2, 2); });
-    EXPECT_EQ(c.out, "Negative Branch #   -2 in SS  2\n" + frame("BRMODEL"));
-}
-
-TEST_F(ModelHelpers, SwitchCheck) {
+TEST_F(ModelHelpers, ChecksPassGoodNumbers) {
     branch(1, 2, 7, 3, 0.0);
     NET.SWITCH(1, 1) = LTRUE;
-    EXPECT_FALSE(capture_run([] { CHKSWITCH("BREAKER", 1, 1); }).aborted);
-    StorageCaptured c = capture_run([] { CHKSWITCH("BREAKER", 2, 1); });
-    EXPECT_TRUE(c.aborted);
-    EXPECT_EQ(c.out, "Branch#    2 does not have a switch attribute.\n"
-                     "FROM and TO Nodes:     7     3\n" +
-                         frame("BREAKER"));
-    // A number beyond the tables is no switch either, and reads nothing.
-    fresh();
-    c = capture_run([] { CHKSWITCH("BREAKER", 99, 1); });
-    EXPECT_EQ(c.out, "Branch#   99 does not have a switch attribute.\n"
-                     "FROM and TO Nodes:     0     0\n" +
-                         frame("BREAKER"));
-    EXPECT_EQ(array_overrun_count(), 0);
+    const Captured c = capture([] {
+        CHKSS("MYMODEL", 2);
+        CHKNODE("NODEMODEL", 10, 1);
+        CHKBRANCH("BRMODEL", 3, 1);
+        CHKSWITCH("BREAKER", 1, 1);
+    });
+    EXPECT_FALSE(c.aborted);
+    EXPECT_EQ(c.out, "");
 }
 
-TEST_F(ModelHelpers, Discontinued) {
-    const StorageCaptured c = capture_run([] { DISCONTINUED("OLDMODEL"); });
-    EXPECT_TRUE(c.aborted);
-    EXPECT_EQ(c.out, " OLDMODEL     has been discontinued and cannot be supported\n"
-                     " See Migrating to ZARIK 3.1 section in on-line help\n" +
-                         frame("OLDMODEL"));
+TEST_F(ModelHelpers, ChecksStopTheRunWithTheirTexts) {
+    const struct {
+        std::function<void()> call;
+        const char* text;
+        const char* routine;
+    } stops[] = {
+        {[] { CHKSS("MYMODEL", -3); }, "Negative Subsystem Number: -3\n", "MYMODEL"},
+        {[] { CHKSS("MYMODEL", 0); }, " Zero Subsystem Number\n", "MYMODEL"},
+        {[] { CHKSS("MYMODEL", 3); }, "Current SS# (  3 ) is greater than max SS#   2\n", "MYMODEL"},
+        {[] { CHKNODE("NODEMODEL", 12, 1); }, "Current Node# (   12 ) > max Node#   10 in SS  1\n", "NODEMODEL"},
+        {[] { CHKNODE("NODEMODEL", -4, 2); }, "Negative Node Number:   -4\n", "NODEMODEL"},
+        {[] { CHKNODE("NODEMODEL", 0, 2); }, " Zero Node Number\n", "NODEMODEL"},
+        {[] { CHKNODE("NODEMODEL", 0, 0); }, " Zero Subsystem Number\n", "NODEMODEL"},  // subsystem first
+        {[] { CHKBRANCH("BRMODEL", 0, 0); }, " Zero Subsystem Number\n", "BRMODEL"},
+        {[] { CHKBRANCH("BRMODEL", 0, 1); }, " Zero Branch Number\n", "BRMODEL"},
+        {[] { CHKBRANCH("BRMODEL", 4, 1); }, "Current Branch# (    4 ) > max Br#    3 in SS  1\n", "BRMODEL"},
+        {[] { CHKBRANCH("BRMODEL", -2, 2); }, "Negative Branch #   -2 in SS  2\n", "BRMODEL"},
+        {[] { branch(1, 2, 7, 3, 0.0), CHKSWITCH("BREAKER", 2, 1); },
+         "Branch#    2 does not have a switch attribute.\nFROM and TO Nodes:     7     3\n", "BREAKER"},
+        // A number beyond the tables is no switch either, and reads nothing.
+        {[] { CHKSWITCH("BREAKER", 99, 1); },
+         "Branch#   99 does not have a switch attribute.\nFROM and TO Nodes:     0     0\n", "BREAKER"},
+        {[] { DISCONTINUED("OLDMODEL"); },
+         " OLDMODEL     has been discontinued and cannot be supported\n"
+         " See Migrating to ZARIK 3.1 section in on-line help\n",
+         "OLDMODEL"},
+        {[] { branch(1, 1, 7, 3, 2.5), CDC(2, 6, 1); }, " No branch between nodes           2           6\n", "CDC"},
+    };
+    for (const auto& s : stops) {
+        fresh();
+        const Captured c = capture(s.call);
+        EXPECT_TRUE(c.aborted) << s.text;
+        EXPECT_EQ(c.out, s.text + abort_frame(s.routine));
+    }
+    EXPECT_EQ(array_overrun_count(), 0);
 }
 
 TEST_F(ModelHelpers, NodeAccessorsTreatNodeZeroAsGround) {
@@ -104,16 +88,10 @@ TEST_F(ModelHelpers, NodeAccessorsTreatNodeZeroAsGround) {
     NET.VSOL(4) = 2.0;
     NET.VNODE(3, 2) = 7.0;
     NET.VNODE(4, 2) = 1.5;
-    EXPECT_EQ(VECVAL(3), 5.0);
-    EXPECT_EQ(VECVAL(0), 0.0);
-    EXPECT_EQ(VECDIFF(3, 4), 3.0);
-    EXPECT_EQ(VECDIFF(0, 4), -2.0);
-    EXPECT_EQ(VECDIFF(0, 0), 0.0);
-    EXPECT_EQ(NODEV(2, 3), 7.0);
-    EXPECT_EQ(NODEV(2, 0), 0.0);
-    EXPECT_EQ(NODEVDIFF(2, 3, 4), 5.5);
-    EXPECT_EQ(NODEVDIFF(2, 3, 0), 7.0);
-    EXPECT_EQ(NODEVDIFF(2, 0, 0), 0.0);
+    EXPECT_EQ(std::vector<double>({VECVAL(3), VECVAL(0), VECDIFF(3, 4), VECDIFF(0, 4), VECDIFF(0, 0)}),
+              std::vector<double>({5.0, 0.0, 3.0, -2.0, 0.0}));
+    EXPECT_EQ(std::vector<double>({NODEV(2, 3), NODEV(2, 0), NODEVDIFF(2, 3, 4), NODEVDIFF(2, 3, 0), NODEVDIFF(2, 0, 0)}),
+              std::vector<double>({7.0, 0.0, 5.5, 7.0, 0.0}));
 }
 
 TEST_F(ModelHelpers, BranchValueOfThePresentPass) {
@@ -142,9 +120,8 @@ TEST_F(ModelHelpers, ObsoleteCurrentBetweenNodes) {
     EXPECT_EQ(CDC(3, 7, 1), 2.5);
     EXPECT_EQ(CDC(7, 3, 1), -2.5);
     EXPECT_EQ(CDC(5, 5, 1), -4.0);  // from node 5 to ground
-    const StorageCaptured c = capture_run([] { CDC(2, 6, 1); });
-    EXPECT_TRUE(c.aborted);
-    EXPECT_EQ(c.out, " No branch between nodes           2           6\n" + frame("CDC"));
+    // A subsystem without branches has none between any nodes.
+    EXPECT_TRUE(capture([] { CDC(1, 2, 2); }).aborted);
 }
 
 TEST_F(ModelHelpers, ObsoleteCurrentWarnsOfParallelBranches) {
@@ -152,7 +129,7 @@ TEST_F(ModelHelpers, ObsoleteCurrentWarnsOfParallelBranches) {
     branch(1, 2, 3, 7, 1.0);
     RUN_FLAGS.FIRST_STEP_DATA = LTRUE;
     double i = 0.0;
-    StorageCaptured c = capture_run([&] { i = CDC(3, 7, 1); });
+    Captured c = capture([&] { i = CDC(3, 7, 1); });
     EXPECT_FALSE(c.aborted);
     EXPECT_EQ(i, 2.5);
     EXPECT_EQ(c.out, " Inappropriate use of obsolete function CDC\n"
@@ -162,40 +139,25 @@ TEST_F(ModelHelpers, ObsoleteCurrentWarnsOfParallelBranches) {
                      " See ZARIK Help on Writing Your Own Model\n");
     // Only the first step of a run started from data warns.
     RUN_FLAGS.FIRST_STEP_DATA = LFALSE;
-    c = capture_run([&] { i = CDC(7, 3, 1); });
+    c = capture([&] { i = CDC(7, 3, 1); });
     EXPECT_EQ(c.out, "");
     EXPECT_EQ(i, -2.5);
-    // A subsystem without branches has none between any nodes.
-    c = capture_run([] { CDC(1, 2, 2); });
-    EXPECT_TRUE(c.aborted);
 }
 
-TEST_F(ModelHelpers, SpeakingComponent) {
+TEST_F(ModelHelpers, SpeakingComponentIgnoresNumbersBelowOne) {
     SETIDS(4, 9);
-    EXPECT_EQ(CURRENT_IDS.id1, 4);
-    EXPECT_EQ(CURRENT_IDS.id2, 9);
     SETIDS(0, 7);
     SETIDS(5, -1);
     EXPECT_EQ(CURRENT_IDS.id1, 4);
     EXPECT_EQ(CURRENT_IDS.id2, 9);
 }
 
-TEST(ModelConversions, Logicals) {
-    EXPECT_EQ(LBIT(3), 1);
-    EXPECT_EQ(LBIT(-1), 1);
-    EXPECT_EQ(LBIT(2), 0);
-    EXPECT_EQ(LBIT(0), 0);
-    EXPECT_EQ(ILOGICAL(7), LTRUE);
-    EXPECT_EQ(ILOGICAL(-2), LTRUE);
-    EXPECT_EQ(ILOGICAL(0), LFALSE);
-    EXPECT_EQ(RLOGICAL(0.4), LFALSE);
-    EXPECT_EQ(RLOGICAL(0.5), LTRUE);   // halves away from zero
-    EXPECT_EQ(RLOGICAL(-0.5), LTRUE);
-    EXPECT_EQ(RLOGICAL(-0.49), LFALSE);
-    EXPECT_EQ(RLOGICAL(2.0), LTRUE);
-}
-
-TEST(ModelConversions, SixteenBitSign) {
+TEST(ModelConversions, LogicalsAndSixteenBitSigns) {
+    for (const auto& [v, bit] : {std::pair{3, 1}, {-1, 1}, {2, 0}, {0, 0}}) EXPECT_EQ(LBIT(v), bit) << v;
+    for (const auto& [v, l] : {std::pair{7, LTRUE}, {-2, LTRUE}, {0, LFALSE}}) EXPECT_EQ(ILOGICAL(v), l) << v;
+    // Halves go away from zero.
+    for (const auto& [v, l] : {std::pair{0.4, LFALSE}, {0.5, LTRUE}, {-0.5, LTRUE}, {-0.49, LFALSE}, {2.0, LTRUE}})
+        EXPECT_EQ(RLOGICAL(v), l) << v;
     EXPECT_EQ(STRIP_SIGN16(-1, LTRUE), 32767);
     EXPECT_EQ(STRIP_SIGN16(-32768, LTRUE), 0);
     EXPECT_EQ(STRIP_SIGN16(-2, LTRUE), 32766);

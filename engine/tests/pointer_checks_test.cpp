@@ -40,7 +40,7 @@ TEST_F(PointerChecks, ModelPointerThatMovesDifferentlyStopsTheRun) {
     // A stand-in model that takes three words in one step and two in the next.
     RECORDING_CASE.on_dsd = [&calls] { POINTER_BLOCK.NSTORF += (++calls == 1) ? 3 : 2; };
     Logical abort_flag = LFALSE;
-    const StorageCaptured c = capture_run([&] { RUNLOOP(abort_flag, false); });
+    const Captured c = capture([&] { RUNLOOP(abort_flag, false); });
     EXPECT_TRUE(c.aborted);
     EXPECT_EQ(RECORDING_CASE.count("DSD"), 2);
     const std::string expected = kCorruptHead +
@@ -60,19 +60,17 @@ TEST_F(PointerChecks, ModelPointerThatMovesDifferentlyStopsTheRun) {
                                  "  NNODE   =         0             0\n"
                                  "  NSUBS   =         0             0\n"
                                  "  NTXFR   =         1             1\n" +
-                                 kCorruptTail + storage_abort_frame("CHKNEXC");
+                                 kCorruptTail + abort_frame("CHKNEXC");
     EXPECT_EQ(c.out, expected);
 }
 
 TEST_F(PointerChecks, FirstCallRecordsLaterCallsCompare) {
     POINTER_BLOCK.NRTCF = 5;
     CHKNRTC();
-    EXPECT_TRUE(POINTER_CHECKS.nrtc_set);
-    EXPECT_EQ(POINTER_CHECKS.nrtc[2], 5);
     // The same values pass, whatever happened in between.
     POINTER_BLOCK.NRTCF = 9;
     POINTER_BLOCK.NRTCF = 5;
-    EXPECT_FALSE(capture_run([] { CHKNRTC(); }).aborted);
+    EXPECT_FALSE(capture([] { CHKNRTC(); }).aborted);
     // Pointers that are not watched never stop a run.
     POINTER_BLOCK.NPGB = 4;
     POINTER_BLOCK.NCXMAP = 3;
@@ -81,14 +79,15 @@ TEST_F(PointerChecks, FirstCallRecordsLaterCallsCompare) {
     POINTER_BLOCK.NPGB = 40;
     POINTER_BLOCK.NCXMAP = 30;
     POINTER_BLOCK.NINST = 120;
-    EXPECT_FALSE(capture_run([] { CHKNEXC(); }).aborted);
+    EXPECT_FALSE(capture([] { CHKNEXC(); }).aborted);
 }
 
-TEST_F(PointerChecks, RunTimeConstantReport) {
+TEST_F(PointerChecks, RunTimeConstantAndTransferReports) {
     CHKNRTC();
+    CHKTXFRS();
     POINTER_BLOCK.NRTCI = 4;
     RUN_CLOCK.TIME = 1.25;
-    const StorageCaptured c = capture_run([] { CHKNRTC(); });
+    Captured c = capture([] { CHKNRTC(); });
     EXPECT_TRUE(c.aborted);
     EXPECT_EQ(c.out, kCorruptHead + " incorrectly increment NRTCx pointers\n" + kCorruptMiddle +
                          " Values At:    TIME=0            1.25000     Sec.\n"
@@ -96,13 +95,10 @@ TEST_F(PointerChecks, RunTimeConstantReport) {
                          "  NRTCI  =          1             4\n"
                          "  NRTCF  =          1             1\n"
                          "  NRTCC  =          1             1\n" +
-                         kCorruptTail + storage_abort_frame("CHKNRTC"));
-}
-
-TEST_F(PointerChecks, TransferPointerReport) {
-    CHKTXFRS();
+                         kCorruptTail + abort_frame("CHKNRTC"));
     POINTER_BLOCK.NSTXFRL = -12;
-    const StorageCaptured c = capture_run([] { CHKTXFRS(); });
+    RUN_CLOCK.TIME = 0.0;
+    c = capture([] { CHKTXFRS(); });
     EXPECT_TRUE(c.aborted);
     EXPECT_EQ(c.out, kCorruptHead + " incorrectly increment NSTXFRx pointers\n" + kCorruptMiddle +
                          " Values At:    TIME=0            0.00000     Sec.\n"
@@ -110,7 +106,7 @@ TEST_F(PointerChecks, TransferPointerReport) {
                          "  NSTXFRI  =        1             1\n"
                          "  NSTXFRF  =        1             1\n"
                          "  NSTXFRC  =        1             1\n" +
-                         kCorruptTail + storage_abort_frame("CHKTXFRS"));
+                         kCorruptTail + abort_frame("CHKTXFRS"));
 }
 
 TEST_F(PointerChecks, StorageCheckRecordsTheSizesUsed) {
@@ -125,57 +121,42 @@ TEST_F(PointerChecks, StorageCheckRecordsTheSizesUsed) {
     POINTER_BLOCK.NSTORI = 11;
     POINTER_BLOCK.NRTCF = 8;
     POINTER_BLOCK.NSTXFRC = 3;
-    EXPECT_FALSE(capture_run([] { CHKSTOR(); }).aborted);
-    const auto& req = DIMBLOCK.REQ;
-    EXPECT_EQ(req[ND_NODES], 7);
-    EXPECT_EQ(req[ND_SUBSYS], 2);
-    EXPECT_EQ(req[ND_WINDINGS], 3);
-    EXPECT_EQ(req[ND_TRAFOS], 2);
-    EXPECT_EQ(req[ND_STOR], 50);
-    EXPECT_EQ(req[ND_STORI], 10);
-    EXPECT_EQ(req[ND_STORF], 0);
-    EXPECT_EQ(req[ND_RTCF], 7);
-    EXPECT_EQ(req[ND_STXFRC], 2);
+    EXPECT_FALSE(capture([] { CHKSTOR(); }).aborted);
+    const std::pair<int, int32_t> used[] = {{ND_NODES, 7}, {ND_SUBSYS, 2}, {ND_WINDINGS, 3}, {ND_TRAFOS, 2},
+                                            {ND_STOR, 50},  {ND_STORI, 10}, {ND_STORF, 0},   {ND_RTCF, 7},
+                                            {ND_STXFRC, 2}};
+    for (const auto& [k, n] : used) EXPECT_EQ(DIMBLOCK.REQ[k], n) << k;
 }
 
 TEST_F(PointerChecks, StorExactlyFullPassesOneMoreFails) {
     allocate({{ND_STOR, 500}});
     POINTER_BLOCK.NEXC = 500;
-    EXPECT_FALSE(capture_run([] { CHKSTOR(); }).aborted);
+    EXPECT_FALSE(capture([] { CHKSTOR(); }).aborted);
     POINTER_BLOCK.NEXC = 501;
-    const StorageCaptured c = capture_run([] { CHKSTOR(); });
+    const Captured c = capture([] { CHKSTOR(); });
     EXPECT_TRUE(c.aborted);
     EXPECT_EQ(c.out,
               " ZARIK: STOR array dimension exceeded\n"
               " Required Dimension:         501\n" +
-                  kStorageTail + storage_abort_frame("CHKSTOR"));
+                  kStorageTail + abort_frame("CHKSTOR"));
 }
 
-TEST_F(PointerChecks, TwoArraysOverrunPrintBothPairs) {
-    allocate({{ND_STORI, 4}, {ND_RTCF, 2}});
+TEST_F(PointerChecks, EveryArrayOverrunIsReportedThenTheRunStops) {
+    allocate({{ND_STORI, 4}, {ND_RTCF, 2}, {ND_STXFRL, 1}});
     POINTER_BLOCK.NSTORI = 6;
-    POINTER_BLOCK.NRTCF = 3;  // exactly full
+    POINTER_BLOCK.NRTCF = 4;
+    POINTER_BLOCK.NSTXFRL = 2;  // exactly full
     POINTER_BLOCK.NSTXFRF = 4;
-    const StorageCaptured c = capture_run([] { CHKSTOR(); });
+    const Captured c = capture([] { CHKSTOR(); });
     EXPECT_TRUE(c.aborted);
     EXPECT_EQ(c.out,
               " ZARIK: STORI array dimension exceeded\n"
               " Required Dimension:           5\n"
+              " ZARIK: RTCF array dimension exceeded\n"
+              " Required Dimension:           3\n"
               " ZARIK: STXFRF array dimension exceeded\n"
               " Required Dimension:           3\n" +
-                  kStorageTail + storage_abort_frame("CHKSTOR"));
-}
-
-TEST_F(PointerChecks, RunTimeConstantsAndTransfersAreCheckedToo) {
-    allocate({{ND_RTCF, 2}, {ND_STXFRL, 1}});
-    POINTER_BLOCK.NRTCF = 4;
-    POINTER_BLOCK.NSTXFRL = 2;  // exactly full
-    const StorageCaptured c = capture_run([] { CHKSTOR(); });
-    EXPECT_TRUE(c.aborted);
-    EXPECT_EQ(c.out,
-              " ZARIK: RTCF array dimension exceeded\n"
-              " Required Dimension:           3\n" +
-                  kStorageTail + storage_abort_frame("CHKSTOR"));
+                  kStorageTail + abort_frame("CHKSTOR"));
 }
 
 TEST_F(PointerChecks, WritesBeyondTheStorageAreAbsorbedThenReported) {
@@ -188,14 +169,14 @@ TEST_F(PointerChecks, WritesBeyondTheStorageAreAbsorbedThenReported) {
         POINTER_BLOCK.NSTORF += static_cast<int32_t>(size + 2);
     };
     Logical abort_flag = LFALSE;
-    const StorageCaptured c = capture_run([&] { RUNLOOP(abort_flag, false); });
+    const Captured c = capture([&] { RUNLOOP(abort_flag, false); });
     EXPECT_TRUE(c.aborted);
     EXPECT_EQ(array_overrun_count(), 2);
     EXPECT_EQ(RECORDING_CASE.count("DSD"), 1);
     EXPECT_EQ(c.out,
               " ZARIK: STORF array dimension exceeded\n"
               " Required Dimension:        1008\n" +
-                  kStorageTail + storage_abort_frame("CHKSTOR"));
+                  kStorageTail + abort_frame("CHKSTOR"));
 }
 
 }  // namespace

@@ -1,19 +1,15 @@
 // The run loop, the time step and the run bookends against the recording
 // stand-in case.
-#include <gtest/gtest.h>
-
-#include <cmath>
-
 #include "engine/bookends.h"
 #include "engine/engine_reset.h"
-#include "engine/engine_stop.h"
 #include "engine/pointer_block.h"
 #include "engine/run_loop.h"
 #include "engine/run_state.h"
 #include "engine/storage.h"
-#include "network/dimensions.h"
 #include "engine/tests/recording_case.h"
 #include "engine/time_step.h"
+#include "network/dimensions.h"
+#include "platform/tests/support/capture.h"
 
 namespace {
 
@@ -84,10 +80,7 @@ TEST_F(RunFrame, PrintPointsOfADataStartAndASnapshotStart) {
     EXPECT_EQ(snap, (std::vector<int>{9, 19, 29}));
     // Print step equal to the time step: every step.
     EXPECT_EQ(print_points_of_run(3, 1, true), (std::vector<int>{0, 1, 2}));
-}
-
-TEST_F(RunFrame, ChangedPrintStepTakesEffectNextStep) {
-    prepare(0.05, 5e-5, 5e-4);
+    // A changed print step takes effect at the next step.
     PrintCounter pc;
     pc.steps_per_print = 10;
     pc.saved_print_step = 5e-4;
@@ -117,18 +110,14 @@ TEST_F(RunFrame, OrderOfCallsAndPointerResetsInAStep) {
     // slots where the dynamic-begin pass stopped.
     EXPECT_EQ(calls[1].nstorf, 8);
     EXPECT_EQ(calls[1].ncxmap, 2);
-    for (size_t i = 2; i < calls.size(); i += 2) {
-        EXPECT_EQ(calls[i].routine, "DSD");
-        EXPECT_EQ(calls[i + 1].routine, "DSO");
-        EXPECT_EQ(calls[i].ninst, 1);
-        EXPECT_EQ(calls[i].nstorf, 1);
-        EXPECT_EQ(calls[i].nexc, 0);
-        EXPECT_EQ(calls[i].ncxmap, 0);
-        EXPECT_EQ(calls[i + 1].ninst, 1);
-        EXPECT_EQ(calls[i + 1].nstorf, 4);
-        EXPECT_EQ(calls[i + 1].ncxmap, 2);
-        EXPECT_EQ(calls[i + 1].nexc, 4);
-        EXPECT_EQ(calls[i].nstep, calls[i + 1].nstep);
+    // Every step starts its passes from the same pointers.
+    for (size_t i = 2; i + 1 < calls.size(); i += 2) {
+        const CaseCall &d = calls[i], &o = calls[i + 1];
+        EXPECT_EQ(d.routine + o.routine, "DSDDSO");
+        EXPECT_EQ(std::vector<int>({d.ninst, d.nstorf, d.nexc, d.ncxmap, o.ninst, o.nstorf, o.nexc, o.ncxmap}),
+                  std::vector<int>({1, 1, 0, 0, 1, 4, 4, 2}))
+            << "step " << d.nstep;
+        EXPECT_EQ(d.nstep, o.nstep);
     }
     EXPECT_FALSE(calls[4].first_step_data);
     EXPECT_FALSE(calls[4].first_step_run);
@@ -136,68 +125,45 @@ TEST_F(RunFrame, OrderOfCallsAndPointerResetsInAStep) {
 
 TEST_F(RunFrame, UserStopRunsExactlyOneMoreStepAsTheFinalStep) {
     prepare(0.05, 5e-5, 5e-4);
-    RUN_SEQ.NRUNS = 1;
     RECORDING_CASE.on_dsd = [] {
         if (RUN_CLOCK.NSTEP == 100) USER_STOP(1);
     };
-    testing::internal::CaptureStdout();
     Logical abort_flag = LFALSE;
-    RUNLOOP(abort_flag, false);
-    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(capture([&] { RUNLOOP(abort_flag, false); }).out, " ***WARN*** Simulation ending on user request.\n");
     EXPECT_EQ(RECORDING_CASE.count("DSD"), 102);
-    const CaseCall& last = RECORDING_CASE.calls.back();
-    EXPECT_EQ(last.nstep, 101);
-    EXPECT_TRUE(last.final_step);
-    EXPECT_EQ(out, " ***WARN*** Simulation ending on user request.\n");
-}
+    EXPECT_EQ(RECORDING_CASE.calls.back().nstep, 101);
+    EXPECT_TRUE(RECORDING_CASE.calls.back().final_step);
 
-TEST_F(RunFrame, StopInTheLastPossibleStepChangesNothing) {
-    prepare(1e-3, 5e-5, 5e-5);
+    // In the last possible step a stop changes nothing.
     RUN_CLOCK.NSTEP = 19;
     RUN_CLOCK.LAST_STEP = 20;
-    testing::internal::CaptureStdout();
-    USER_STOP(1);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(capture([] { USER_STOP(1); }).out, "");
     EXPECT_EQ(RUN_CLOCK.LAST_STEP, 20);
 }
 
 TEST_F(RunFrame, EndRunEarlyMessagesByModeAndRole) {
-    RUN_CLOCK.NSTEP = 5;
-    RUN_CLOCK.LAST_STEP = 100;
-    RUN_SEQ.IRUN = 2;
-    RUN_SEQ.NRUNS = 3;
-    testing::internal::CaptureStdout();
-    USER_STOP(0);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              " ***WARN*** Run ending on user request.\n ***WARN***  Continuing with next run.\n");
-    EXPECT_EQ(RUN_CLOCK.LAST_STEP, 6);
-    EXPECT_EQ(RUN_SEQ.NRUNS, 3);
-
-    RUN_CLOCK.LAST_STEP = 100;
-    RUN_SETUP.eni_role = 2;
-    testing::internal::CaptureStdout();
-    USER_STOP(1);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              " ***WARN*** Run ending on user request.\n ***WARN***  Continuing with next run. \n"
-              " ***WARN*** Slave simulations cannot finish without Master's consent.\n");
-    EXPECT_EQ(RUN_SEQ.NRUNS, 3);
-
-    RUN_CLOCK.LAST_STEP = 100;
-    RUN_SETUP.eni_role = 0;
-    testing::internal::CaptureStdout();
-    USER_STOP(1);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), " ***WARN*** Simulation ending on user request.\n");
-    EXPECT_EQ(RUN_SEQ.NRUNS, 2);
-    EXPECT_EQ(RUN_CLOCK.LAST_STEP, 6);
-}
-
-TEST_F(RunFrame, RunWithNoFurtherStepsRunsOneStepWithoutFinalFlag) {
-    prepare(5e-5, 5e-5, 5e-5);
-    RUN_CLOCK.RUN_STEPS = 0;
-    Logical abort_flag = LFALSE;
-    RUNLOOP(abort_flag, false);
-    ASSERT_EQ(RECORDING_CASE.count("DSD"), 1);
-    EXPECT_FALSE(RECORDING_CASE.calls.back().final_step);
+    const struct {
+        int32_t mode, role;
+        const char* out;
+        int32_t nruns;
+    } cases[] = {
+        {0, 0, " ***WARN*** Run ending on user request.\n ***WARN***  Continuing with next run.\n", 3},
+        {1, 2,
+         " ***WARN*** Run ending on user request.\n ***WARN***  Continuing with next run. \n"
+         " ***WARN*** Slave simulations cannot finish without Master's consent.\n",
+         3},
+        {1, 0, " ***WARN*** Simulation ending on user request.\n", 2},
+    };
+    for (const auto& c : cases) {
+        RUN_CLOCK.NSTEP = 5;
+        RUN_CLOCK.LAST_STEP = 100;
+        RUN_SEQ.IRUN = 2;
+        RUN_SEQ.NRUNS = 3;
+        RUN_SETUP.eni_role = c.role;
+        EXPECT_EQ(capture([&] { USER_STOP(c.mode); }).out, c.out);
+        EXPECT_EQ(RUN_CLOCK.LAST_STEP, 6);
+        EXPECT_EQ(RUN_SEQ.NRUNS, c.nruns);
+    }
 }
 
 TEST_F(RunFrame, StepCountsOfDataAndSnapshotStarts) {
@@ -217,44 +183,43 @@ TEST_F(RunFrame, StepCountsOfDataAndSnapshotStarts) {
     EXPECT_EQ(RECORDING_CASE.calls.front().nstep, 401);
     EXPECT_EQ(RECORDING_CASE.calls.back().nstep, 1400);
     EXPECT_EQ(RECORDING_CASE.count("DSD_BEGIN"), 0);
+
+    // A run with no further steps runs one step, not as the final one.
+    reset_all_engine_state();
+    RECORDING_CASE.reset();
+    prepare(5e-5, 5e-5, 5e-5);
+    RUN_CLOCK.RUN_STEPS = 0;
+    RUNLOOP(abort_flag, false);
+    ASSERT_EQ(RECORDING_CASE.count("DSD"), 1);
+    EXPECT_FALSE(RECORDING_CASE.calls.back().final_step);
 }
 
 TEST_F(RunFrame, DurationErrorStopsTheRun) {
     const std::string expected =
         " ***ERROR** Duration of run is too long for the selected time step. \n"
-        " ***ERROR** Increase the solution time step or reduce the duration of run. \n"
-        " =========================================================\n"
-        " ERROR: Abnormal termination of ZARIK by INITCOM     \n"
-        " =========================================================\n"
-        " \n";
+        " ***ERROR** Increase the solution time step or reduce the duration of run. \n" +
+        abort_frame("INITCOM");
     for (double fintim : {1e6, 1e-6}) {
         reset_all_engine_state();
-        testing::internal::CaptureStdout();
-        EXPECT_THROW(prepare(fintim, 1e-4, 1e-4), StandaloneAbort);
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), expected) << fintim;
+        const Captured c = capture([&] { prepare(fintim, 1e-4, 1e-4); });
+        EXPECT_TRUE(c.aborted);
+        EXPECT_EQ(c.out, expected) << fintim;
     }
     // A time step that is not positive never divides.
     reset_all_engine_state();
-    testing::internal::CaptureStdout();
-    EXPECT_THROW(prepare(0.05, 0.0, 1e-4), StandaloneAbort);
-    testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(capture([&] { prepare(0.05, 0.0, 1e-4); }).aborted);
 }
 
 TEST_F(RunFrame, ElapsedTimeAcrossMidnight) {
-    TimeBlock start, stop;
-    start.hour = 23; start.minute = 59; start.second = 50;
-    stop.hour = 0; stop.minute = 0; stop.second = 10;
-    const ElapsedTime e = elapsed_time(start, stop);
-    EXPECT_EQ(e.hours, 0);
-    EXPECT_EQ(e.minutes, 0);
-    EXPECT_EQ(e.seconds, 20);
-    start = {}; stop = {};
-    start.hour = 10; start.minute = 30; start.second = 45;
-    stop.hour = 12; stop.minute = 10; stop.second = 5;
-    const ElapsedTime f = elapsed_time(start, stop);
-    EXPECT_EQ(f.hours, 1);
-    EXPECT_EQ(f.minutes, 39);
-    EXPECT_EQ(f.seconds, 20);
+    const auto at = [](int32_t h, int32_t m, int32_t s) {
+        TimeBlock t;
+        t.hour = h, t.minute = m, t.second = s;
+        return t;
+    };
+    const ElapsedTime e = elapsed_time(at(23, 59, 50), at(0, 0, 10));
+    EXPECT_EQ(std::vector<int>({e.hours, e.minutes, e.seconds}), std::vector<int>({0, 0, 20}));
+    const ElapsedTime f = elapsed_time(at(10, 30, 45), at(12, 10, 5));
+    EXPECT_EQ(std::vector<int>({f.hours, f.minutes, f.seconds}), std::vector<int>({1, 39, 20}));
 }
 
 TEST_F(RunFrame, GetStorposAndAdvStorptrs) {

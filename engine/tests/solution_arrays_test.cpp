@@ -1,47 +1,14 @@
 // The subsystem solution matrices: both layouts, re-initialisation by a
 // later run, the accessors' subsystem check, freeing and running out of
 // memory.
-#include <gtest/gtest.h>
-
-#include <string>
-
 #include "engine/engine_reset.h"
 #include "engine/engine_stop.h"
 #include "engine/solution_arrays.h"
 #include "network/dimensions.h"
 #include "network/parameters.h"
-#include "platform/text_units.h"
+#include "platform/tests/support/capture.h"
 
 namespace {
-
-struct Captured {
-    std::string out;
-    bool aborted = false;
-};
-
-template <class F>
-Captured capture(F f) {
-    Captured c;
-    console_flush();
-    testing::internal::CaptureStdout();
-    try {
-        f();
-    } catch (const StandaloneAbort&) {
-        c.aborted = true;
-    }
-    console_flush();
-    c.out = testing::internal::GetCapturedStdout();
-    return c;
-}
-
-const std::string kAbortTail(const std::string& name) {
-    std::string n = name;
-    n.resize(12, ' ');
-    return " =========================================================\n"
-           " ERROR: Abnormal termination of ZARIK by " + n + "\n"
-           " =========================================================\n"
-           " \n";
-}
 
 class SolutionArraysTest : public testing::Test {
 protected:
@@ -161,24 +128,25 @@ TEST_F(SolutionArraysTest, LaterRunWithMoreNodesGetsALargerRecord) {
 }
 
 TEST_F(SolutionArraysTest, BadSubsystemNumbersEndTheRun) {
-    dims(3, 2, false);
-    allocate();
-    Captured c = capture([] { (void)SSDESC_RA(0); });
-    EXPECT_TRUE(c.aborted);
-    EXPECT_EQ(c.out, " Zero Subsystem Number\n" + kAbortTail("SSDESC_RA"));
-    c = capture([] { (void)SSDESC_IB(-1); });
-    EXPECT_TRUE(c.aborted);
-    EXPECT_EQ(c.out, "Negative Subsystem Number: -1\n" + kAbortTail("SSDESC_IB"));
-
-    reset_all_engine_state();
-    dims(3, 2, true);
-    SOLUTION_ARRAYS.SSDIM(1) = 3;
-    allocate();
-    c = capture([] { (void)SSDESC_RB(3); });
-    EXPECT_TRUE(c.aborted);
-    EXPECT_EQ(c.out, "Current SS# (  3 ) is greater than max SS#   2\n" + kAbortTail("SSDESC_RB"));
-    c = capture([] { (void)SSDESC_IA(2); });
-    EXPECT_FALSE(c.aborted);
+    const struct {
+        bool per_subsystem;
+        std::function<void()> call;
+        std::string out;
+    } cases[] = {
+        {false, [] { (void)SSDESC_RA(0); }, " Zero Subsystem Number\n" + abort_frame("SSDESC_RA")},
+        {false, [] { (void)SSDESC_IB(-1); }, "Negative Subsystem Number: -1\n" + abort_frame("SSDESC_IB")},
+        {true, [] { (void)SSDESC_RB(3); }, "Current SS# (  3 ) is greater than max SS#   2\n" + abort_frame("SSDESC_RB")},
+        {true, [] { (void)SSDESC_IA(2); }, ""},
+    };
+    for (const auto& c : cases) {
+        reset_all_engine_state();
+        dims(3, 2, c.per_subsystem);
+        SOLUTION_ARRAYS.SSDIM(1) = 3;
+        allocate();
+        const Captured got = capture(c.call);
+        EXPECT_EQ(got.aborted, !c.out.empty());
+        EXPECT_EQ(got.out, c.out);
+    }
 }
 
 TEST_F(SolutionArraysTest, ViewsBeforeAnySubsysdimSectionAreEmpty) {
@@ -189,7 +157,7 @@ TEST_F(SolutionArraysTest, ViewsBeforeAnySubsysdimSectionAreEmpty) {
     EXPECT_TRUE(SSDESC_RB(2).empty());
 }
 
-TEST_F(SolutionArraysTest, FreeingReportsWhatWasNeverCreated) {
+TEST_F(SolutionArraysTest, FreeingReportsWhatWasNeverCreatedAndTakesOnlyThePresentLayout) {
     int32_t status = 0;
     DEALLOCATE_ALL(status);  // nothing at all was created
     EXPECT_NE(status, 0);
@@ -207,21 +175,20 @@ TEST_F(SolutionArraysTest, FreeingReportsWhatWasNeverCreated) {
     EXPECT_TRUE(SSDESC_RA(1).empty());
     DEALLOCATION(status);
     EXPECT_NE(status, 0);
-}
 
-TEST_F(SolutionArraysTest, FreeingTakesOnlyThePresentLayout) {
+    // Only the present layout is freed; without a record table nothing
+    // happens.
+    reset_all_engine_state();
     dims(3, 1, false);
     SOLUTION_ARRAYS.SSDIM(1) = 3;
     allocate();
     PARAMS.USE_SUBSYSDIM = LTRUE;  // a later run switches the layout
     allocate();
     EXPECT_TRUE(SOLUTION_ARRAYS.records_allocated);
-    int32_t status = -1;
     DEALLOCATION(status);
     EXPECT_EQ(status, 0);
     EXPECT_FALSE(SOLUTION_ARRAYS.records_allocated);
     EXPECT_TRUE(SOLUTION_ARRAYS.GM.allocated);
-    // Without a record table nothing happens.
     DEALLOCATION(status);
     EXPECT_EQ(status, 0);
 }
@@ -236,7 +203,7 @@ TEST_F(SolutionArraysTest, OutOfMemoryReportsAndStops) {
         ALLOCATION(DIMBLOCK.AVAIL[ND_SUBSYS], status);
     });
     EXPECT_TRUE(c.aborted);
-    EXPECT_EQ(c.out, expected + kAbortTail("ALLOCATION"));
+    EXPECT_EQ(c.out, expected + abort_frame("ALLOCATION"));
     EXPECT_FALSE(SOLUTION_ARRAYS.GM.allocated);
 
     reset_all_engine_state();
@@ -247,7 +214,7 @@ TEST_F(SolutionArraysTest, OutOfMemoryReportsAndStops) {
         ALLOCATION(2, status);
     });
     EXPECT_TRUE(c.aborted);
-    EXPECT_EQ(c.out, expected + kAbortTail("ALLOCATION"));
+    EXPECT_EQ(c.out, expected + abort_frame("ALLOCATION"));
 }
 
 }  // namespace

@@ -1,18 +1,10 @@
-// Shared pieces of the storage and pointer-check tests: a clean engine,
-// console capture around calls that may stop the run, and the head of a
-// case read from a fixture map file.
+// Shared pieces of the storage, pointer-check and model-helper tests: a
+// clean engine with the recording stand-in case, storage created from
+// requirements set directly, and the head of a case read from a fixture.
 #pragma once
-
-#include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <climits>
-#include <functional>
-#include <string>
 
 #include "controls/meter_tables.h"
 #include "engine/engine_reset.h"
-#include "engine/engine_stop.h"
 #include "engine/pointer_checks.h"
 #include "engine/run_state.h"
 #include "engine/storage.h"
@@ -23,43 +15,12 @@
 #include "network/input_state.h"
 #include "network/line_reader.h"
 #include "network/parameters.h"
-#include "platform/text_units.h"
-
-struct StorageCaptured {
-    std::string out;
-    bool aborted = false;
-};
-
-inline StorageCaptured capture_run(const std::function<void()>& f) {
-    StorageCaptured c;
-    console_flush();
-    testing::internal::CaptureStdout();
-    try {
-        f();
-    } catch (const StandaloneAbort&) {
-        c.aborted = true;
-    }
-    console_flush();
-    c.out = testing::internal::GetCapturedStdout();
-    return c;
-}
+#include "platform/tests/support/capture.h"
+#include "platform/tests/support/run_program.h"
 
 inline void reset_storage_engine() {
     reset_all_engine_state();
-    XFMR_TABLES = {};
-    LINE_TABLES = {};
-    METER_TABLES = {};
-    POINTER_CHECKS = {};
     RECORDING_CASE.reset();
-}
-
-inline std::string storage_abort_frame(const std::string& routine) {
-    std::string name = routine;
-    name.resize(12, ' ');
-    return " =========================================================\n"
-           " ERROR: Abnormal termination of ZARIK by " + name + "\n"
-           " =========================================================\n"
-           " \n";
 }
 
 class StorageTest : public testing::Test {
@@ -79,10 +40,8 @@ protected:
     // Reads the head of a fixture case as a run started from data does,
     // and leaves no file open.
     void read_case_head(const std::string& file, int32_t run = 1) {
-        char here[PATH_MAX];
-        ASSERT_NE(getcwd(here, sizeof here), nullptr);
-        const std::string home = here;
-        ASSERT_EQ(chdir((std::string(ZARIK_SOURCE_DIR) + "/engine/tests/fixtures").c_str()), 0);
+        const ScopedChdir here(std::string(ZARIK_SOURCE_DIR) + "/engine/tests/fixtures");
+        ASSERT_TRUE(here.ok);
         RUN_SEQ.START_MODE = "DATA";
         RUN_SEQ.IRUN = run;
         RUN_SEQ.FIRST_RUN = LTRUE;
@@ -90,14 +49,13 @@ protected:
         INPUT.INPUT_UNIT = INPUT_UNIT_NONE;
         INPUT.MAP_FILE_NAME.assign(file);
         INPUT.DATA_FILE_NAME.assign(file);
-        const StorageCaptured c = capture_run([] {
+        const Captured c = capture([] {
             OPENFILE();
             RDDIM();
             CLEAR_STORAGE();
             RDPARM();
             while (INPUT.INPUT_UNIT > INPUT_UNIT_NONE) CLOSEFILE();
         });
-        EXPECT_EQ(chdir(home.c_str()), 0);
         ASSERT_FALSE(c.aborted) << c.out;
     }
 };

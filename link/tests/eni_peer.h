@@ -5,7 +5,6 @@
 #pragma once
 
 #include <chrono>
-#include <cstring>
 #include <optional>
 #include <set>
 #include <string>
@@ -121,31 +120,10 @@ public:
         return false;
     }
 
-    bool ReadRaw(size_t n, std::string& out, int timeout_ms = fake_fe::DEFAULT_TIMEOUT_MS) {
-        out.clear();
-        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-        while (out.size() < n) {
-            const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
-            if (left.count() <= 0 || sock_wait_readable(socket_, static_cast<int>(left.count())) != SockWait::Ready)
-                return false;
-            char buf[4096];
-            const long r = sock_recv(socket_, buf, std::min(sizeof buf, n - out.size()));
-            if (r <= 0) return false;
-            out.append(buf, static_cast<size_t>(r));
-        }
-        return true;
-    }
     // The server's 12 key bytes.
-    bool ReadKey(std::string& key) { return ReadRaw(12, key); }
+    bool ReadKey(std::string& key) { return fake_fe::read_exact(socket_, 12, key, fake_fe::DEFAULT_TIMEOUT_MS); }
     std::optional<fake_fe::WireFrame> ReadFrame(int timeout_ms = fake_fe::DEFAULT_TIMEOUT_MS) {
-        std::string head, body;
-        if (!ReadRaw(4, head, timeout_ms)) return std::nullopt;
-        int32_t total = 0;
-        std::memcpy(&total, head.data(), sizeof total);
-        if (total < 8 || total > 1 << 20) return std::nullopt;
-        if (!ReadRaw(static_cast<size_t>(total) - 4, body, timeout_ms)) return std::nullopt;
-        return fake_fe::WireFrame(head + body, false);
+        return fake_fe::read_frame(socket_, false, timeout_ms);
     }
     bool Send(const fake_fe::WireWriter& w) {
         const std::string f = w.Frame();

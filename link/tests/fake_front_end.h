@@ -13,9 +13,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <charconv>
 #include <chrono>
 #include <cstdint>
-#include <cstring>
 #include <functional>
 #include <future>
 #include <initializer_list>
@@ -39,20 +39,10 @@ inline void put_bytes(std::string& out, const void* p, size_t n, bool reverse) {
 class WireWriter {
 public:
     explicit WireWriter(bool swapped = false) : swapped_(swapped) {}
-    WireWriter& Int(int32_t v) {
-        put_bytes(body_, &v, sizeof v, swapped_);
-        return *this;
-    }
-    WireWriter& Double(double v) {
-        put_bytes(body_, &v, sizeof v, swapped_);
-        return *this;
-    }
+    WireWriter& Int(int32_t v) { return Put(&v, sizeof v); }
+    WireWriter& Double(double v) { return Put(&v, sizeof v); }
     // The text and its NUL.
-    WireWriter& Str(std::string_view s) {
-        body_.append(s);
-        body_ += '\0';
-        return *this;
-    }
+    WireWriter& Str(std::string_view s) { return Raw(s).Raw(std::string_view("", 1)); }
     WireWriter& Raw(std::string_view bytes) {
         body_.append(bytes);
         return *this;
@@ -67,12 +57,16 @@ public:
     }
 
 private:
+    WireWriter& Put(const void* p, size_t n) {
+        put_bytes(body_, p, n, swapped_);
+        return *this;
+    }
     bool swapped_;
     std::string body_;
 };
 
 // A frame read from the engine: its exact bytes, and its items taken in
-// order. A read past the end gives 0 or "" and clears ok().
+// order. A read past the end gives 0 or "".
 class WireFrame {
 public:
     WireFrame() = default;
@@ -95,8 +89,7 @@ public:
     }
     std::string Str() {
         const size_t nul = raw_.find('\0', pos_);
-        if (nul == std::string::npos) {
-            ok_ = false;
+        if (nul == std::string::npos) {  // no text without its NUL
             pos_ = raw_.size();
             return {};
         }
@@ -104,9 +97,26 @@ public:
         pos_ = nul + 1;
         return s;
     }
+    // The next items by a signature (i integer, d double, s text), spaced,
+    // with " +N" when N bytes are left after them: "3 2.5 name".
+    std::string Items(std::string_view sig) {
+        std::string out;
+        for (char c : sig) {
+            if (!out.empty()) out += ' ';
+            if (c == 'i') {
+                out += std::to_string(Int());
+            } else if (c == 'd') {
+                char buf[400];  // the shortest digits that read back the same
+                out.append(buf, std::to_chars(buf, buf + sizeof buf, Double(), std::chars_format::fixed).ptr);
+            } else {
+                out += Str();
+            }
+        }
+        if (!AtEnd()) out += " +" + std::to_string(Left());
+        return out;
+    }
     size_t Left() const { return raw_.size() - pos_; }
     bool AtEnd() const { return pos_ == raw_.size(); }
-    bool ok() const { return ok_; }
 
 private:
     void take(void* dest, size_t at, size_t n) const {
@@ -115,7 +125,6 @@ private:
     }
     void next(void* dest, size_t n) {
         if (raw_.size() - pos_ < n) {
-            ok_ = false;
             pos_ = raw_.size();
             return;
         }
@@ -125,8 +134,38 @@ private:
     std::string raw_;
     bool swapped_ = false;
     size_t pos_ = 0;
-    bool ok_ = true;
 };
+
+inline int ms_left(std::chrono::steady_clock::time_point until) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+    return static_cast<int>(std::max<int64_t>(left.count(), 0));
+}
+
+// Exactly n bytes from a socket, or false when they do not come in time.
+inline bool read_exact(SocketHandle s, size_t n, std::string& out, int timeout_ms) {
+    out.clear();
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    while (out.size() < n) {
+        const int left = ms_left(until);
+        if (left <= 0 || sock_wait_readable(s, left) != SockWait::Ready) return false;
+        char buf[4096];
+        const long r = sock_recv(s, buf, std::min(sizeof buf, n - out.size()));
+        if (r <= 0) return false;
+        out.append(buf, static_cast<size_t>(r));
+    }
+    return true;
+}
+
+// The next whole frame, or nothing when none comes in time or its length
+// is not sane.
+inline std::optional<WireFrame> read_frame(SocketHandle s, bool swapped, int timeout_ms) {
+    std::string head, body;
+    if (!read_exact(s, 4, head, timeout_ms)) return std::nullopt;
+    const int32_t total = WireFrame(head, swapped).Length();
+    if (total < 8 || total > 16 * 1024 * 1024) return std::nullopt;
+    if (!read_exact(s, static_cast<size_t>(total) - 4, body, timeout_ms)) return std::nullopt;
+    return WireFrame(head + body, swapped);
+}
 
 class FakeFrontEnd {
 public:
@@ -148,7 +187,6 @@ public:
 
     // The listening port, -1 when listening failed.
     int Port() const { return port_; }
-    bool Swapped() const { return swapped_; }
     WireWriter Frame() const { return WireWriter(swapped_); }
 
     // Takes the engine's connection and, unless told not to, sends the key.
@@ -163,10 +201,7 @@ public:
     // The key in this side's byte order; other values test the engine's
     // refusal of a foreign order.
     bool SendKey(int32_t key_int = 0x12345678, double key_double = 3.14159265359) {
-        std::string k;
-        put_bytes(k, &key_int, sizeof key_int, swapped_);
-        put_bytes(k, &key_double, sizeof key_double, swapped_);
-        return SendRaw(k);
+        return SendRaw(Frame().Int(key_int).Double(key_double).Body());
     }
     bool SendRaw(std::string_view bytes) {
         return peer_ != NO_SOCKET && sock_send_all(peer_, bytes.data(), bytes.size());
@@ -179,33 +214,8 @@ public:
         return Send(w);
     }
 
-    // Exactly n bytes, or false when they do not come in time.
-    bool ReadRaw(size_t n, std::string& out, int timeout_ms = DEFAULT_TIMEOUT_MS) {
-        out.clear();
-        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-        while (out.size() < n) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                until - std::chrono::steady_clock::now());
-            if (left.count() <= 0 || sock_wait_readable(peer_, static_cast<int>(left.count())) != SockWait::Ready)
-                return false;
-            char buf[4096];
-            const long r = sock_recv(peer_, buf, std::min(sizeof buf, n - out.size()));
-            if (r <= 0) return false;
-            out.append(buf, static_cast<size_t>(r));
-        }
-        return true;
-    }
-
-    // The next whole frame, or nothing when none comes in time or its
-    // length is not sane.
     std::optional<WireFrame> ReadFrame(int timeout_ms = DEFAULT_TIMEOUT_MS) {
-        std::string head;
-        if (!ReadRaw(4, head, timeout_ms)) return std::nullopt;
-        const int32_t total = WireFrame(head, swapped_).Length();
-        if (total < 8 || total > 16 * 1024 * 1024) return std::nullopt;
-        std::string body;
-        if (!ReadRaw(static_cast<size_t>(total) - 4, body, timeout_ms)) return std::nullopt;
-        return WireFrame(head + body, swapped_);
+        return read_frame(peer_, swapped_, timeout_ms);
     }
     // The next frame, which must open with code.
     std::optional<WireFrame> Expect(int32_t code, int timeout_ms = DEFAULT_TIMEOUT_MS) {
@@ -213,39 +223,15 @@ public:
         if (!f || f->Int() != code) return std::nullopt;
         return f;
     }
-    // Skips frames until one opens with code; timeout_ms bounds the search.
-    std::optional<WireFrame> ReadUntil(int32_t code, int timeout_ms = DEFAULT_TIMEOUT_MS) {
-        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-        for (;;) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                until - std::chrono::steady_clock::now());
-            if (left.count() <= 0) return std::nullopt;
-            auto f = ReadFrame(static_cast<int>(left.count()));
-            if (!f) return std::nullopt;
-            WireFrame probe = *f;
-            if (probe.Int() == code) {
-                f->Int();
-                return f;
-            }
-        }
-    }
-
-    // The closing exchange: reads until the engine's -999, answers -999.
-    bool AnswerShutdown(int timeout_ms = DEFAULT_TIMEOUT_MS) {
-        return ReadUntil(-999, timeout_ms).has_value() && SendInts({-999});
-    }
 
     // Whether the engine closed its end (anything still unread is dropped).
     bool WaitForClose(int timeout_ms = DEFAULT_TIMEOUT_MS) {
         const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
         for (;;) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                until - std::chrono::steady_clock::now());
-            if (left.count() <= 0 || sock_wait_readable(peer_, static_cast<int>(left.count())) != SockWait::Ready)
-                return false;
+            const int left = ms_left(until);
+            if (left <= 0 || sock_wait_readable(peer_, left) != SockWait::Ready) return false;
             char buf[4096];
-            const long r = sock_recv(peer_, buf, sizeof buf);
-            if (r <= 0) return true;
+            if (sock_recv(peer_, buf, sizeof buf) <= 0) return true;
         }
     }
 

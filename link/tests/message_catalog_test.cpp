@@ -1,48 +1,18 @@
-#include <gtest/gtest.h>
-
-#include <string>
-
-#include "engine/engine_stop.h"
+// The catalogue messages: the table, the placeholders as printed, the
+// fatal data errors, and the few keys forwarded to a front end.
 #include "engine/message_catalog.h"
-#include "link/tests/fake_front_end.h"
 #include "link/tests/link_test_support.h"
 
-using link_test::FrontEndGuard;
-using link_test::hex;
-using link_test::Linked;
+using namespace link_test;
 
 namespace {
 
 // What a message prints on the console.
 std::string printed(int32_t group, int32_t number, MsgArgs args = {}) {
-    link_test::start_stdout_capture();
-    emit_message(group, number, args);
-    return testing::internal::GetCapturedStdout();
+    return capture([&] { emit_message(group, number, args); }).out;
 }
-
 std::string printed_text(int32_t group, std::string_view text, MsgArgs args = {}) {
-    link_test::start_stdout_capture();
-    emit_message_text(group, text, args);
-    return testing::internal::GetCapturedStdout();
-}
-
-// The status of a fatal message and what it printed before it.
-struct Fatal {
-    int32_t status = -1;
-    std::string out;
-};
-
-template <class F>
-Fatal fatal(F emit) {
-    Fatal r;
-    link_test::start_stdout_capture();
-    try {
-        emit();
-    } catch (const FatalCatalogMessage& stop) {
-        r.status = stop.status;
-    }
-    r.out = testing::internal::GetCapturedStdout();
-    return r;
+    return capture([&] { emit_message_text(group, text, args); }).out;
 }
 
 const std::string ERR1 = "*** Error in reading of data file! ***\n";
@@ -59,21 +29,15 @@ const std::string ERR3 =
 TEST(MessageCatalog, GroupsAndSizes) {
     const MSG_CATALOG& cat = message_catalog();
     EXPECT_EQ(cat.Groups(), 6);
-    EXPECT_EQ(cat.Count(MSG_GENERAL), 4);
-    EXPECT_EQ(cat.Count(MSG_DATA_ERRS), 72);
-    EXPECT_EQ(cat.Count(MSG_WARNINGS), 16);
-    EXPECT_EQ(cat.Count(MSG_MULTIRUN), 9);
-    EXPECT_EQ(cat.Count(MSG_RUNINFO), 87);
-    EXPECT_EQ(cat.Count(MSG_CSMF), 7);
+    std::vector<int32_t> counts;
+    for (int32_t g : {MSG_GENERAL, MSG_DATA_ERRS, MSG_WARNINGS, MSG_MULTIRUN, MSG_RUNINFO, MSG_CSMF})
+        counts.push_back(cat.Count(g));
+    EXPECT_EQ(counts, std::vector<int32_t>({4, 72, 16, 9, 87, 7}));
 }
 
 TEST(MessageCatalog, LookUp) {
     const MSG_CATALOG& cat = message_catalog();
-    EXPECT_EQ(cat.Get(0, 1), nullptr);
-    EXPECT_EQ(cat.Get(7, 1), nullptr);
-    EXPECT_EQ(cat.Get(1, 0), nullptr);
-    EXPECT_EQ(cat.Get(1, 5), nullptr);
-    EXPECT_EQ(cat.Get(6, -1), nullptr);
+    for (const auto& [g, n] : {std::pair{0, 1}, {7, 1}, {1, 0}, {1, 5}, {6, -1}}) EXPECT_EQ(cat.Get(g, n), nullptr);
     ASSERT_NE(cat.Get(2, 6), nullptr);
     EXPECT_STREQ(cat.Get(2, 6), "");
     EXPECT_STREQ(cat.Get(5, 79), "");
@@ -132,26 +96,18 @@ TEST(MessagePrinting, TextArguments) {
     EXPECT_EQ(printed_text(5, "[S]", {std::string(300, 'x')}), std::string(255, 'x'));
 }
 
-TEST(MessagePrinting, Brackets) {
+TEST(MessagePrinting, PlaceholdersBracketsNumbersAndSizes) {
     set_front_end(nullptr);
     EXPECT_EQ(printed_text(5, "a [[I] b [I]", {7}), "a [I] b 7");
     EXPECT_EQ(printed_text(5, "[[[I]]", {8}), "[8]");
     EXPECT_EQ(printed_text(5, "ab [I cd", {1}), "ab ");
     EXPECT_EQ(printed_text(5, "no args here\n"), "no args here\n");
-}
-
-TEST(MessagePrinting, ArgumentNumbers) {
-    set_front_end(nullptr);
     EXPECT_EQ(printed_text(5, "[2I] [1I]", {1, 2}), "2 1");
     EXPECT_EQ(printed_text(5, "[2I] [1I] [I]", {1, 2, 3}), "2 1 2");
     EXPECT_EQ(printed_text(5, "x [3I] y\n", {1}), "x <Invalid arg for 'I'> y\n");
     EXPECT_EQ(printed_text(5, "[I] [I%02d]", {4}), "4 <Invalid arg for 'I%02d'>");
     // Only as many arguments are taken as there are placeholders.
     EXPECT_EQ(printed_text(5, "[2R%.1f]", {1, 2.25}), "<Invalid arg for 'R%.1f'>");
-}
-
-TEST(MessagePrinting, SizesOfScalars) {
-    set_front_end(nullptr);
     EXPECT_EQ(printed_text(5, "[I2]", {70000}), "4464");
     EXPECT_EQ(printed_text(5, "[I2]", {int16_t{-3}}), "-3");
     EXPECT_EQ(printed_text(5, "[I]", {int16_t{-3}}), "-3");
@@ -175,109 +131,71 @@ TEST(MessagePrinting, UnsupportedFormats) {
     EXPECT_EQ(printed_text(5, "[S%-4s]|", {"ab"}), "ab  |");
     // An argument of the wrong kind.
     EXPECT_EQ(printed_text(5, "[I] [R]", {1.5, 2}), "<Invalid arg for 'I'> <Invalid arg for 'R'>");
-}
-
-TEST(MessagePrinting, OutsideTheCatalogueNothing) {
-    set_front_end(nullptr);
-    EXPECT_EQ(printed(7, 1), "");
-    EXPECT_EQ(printed(1, 99), "");
-    EXPECT_EQ(printed(5, 0), "");
-    EXPECT_EQ(printed(2, 6), "");
-    EXPECT_EQ(printed(2, -1), "");
+    // Outside the catalogue: nothing.
+    for (const auto& [g, n] : {std::pair{7, 1}, {1, 99}, {5, 0}, {2, 6}, {2, -1}}) EXPECT_EQ(printed(g, n), "");
 }
 
 // ---- The fatal rule ----------------------------------------------------------
 
-TEST(MessageFatal, OrdinaryDataErrorsReturn) {
+TEST(MessageFatal, DataErrorsTenAndAboveAndNumberZeroStop) {
     set_front_end(nullptr);
     EXPECT_EQ(printed(2, 5), "\n*** Problem in reading offending data line from input file! ***\n\n");
     EXPECT_EQ(printed(2, 1), ERR1);
-}
-
-TEST(MessageFatal, NumberTenAndAbove) {
-    set_front_end(nullptr);
-    const Fatal f = fatal([] { emit_message(2, 10, {4}); });
-    EXPECT_EQ(f.status, 2010);
-    EXPECT_EQ(f.out, ERR1 + "*** You have more than 4 subsystems! ***\n");
-
-    const Fatal g = fatal([] { emit_message(2, 72, {Text34("out.out")}); });
-    EXPECT_EQ(g.status, 2072);
-    EXPECT_EQ(g.out, ERR1 + "*** Problem writing to output file: 'out.out'! ***\n");
-}
-
-TEST(MessageFatal, DataLineMessagesCarryTheAdvice) {
-    set_front_end(nullptr);
-    const Fatal f = fatal([] { emit_message(2, 32, {3}); });
-    EXPECT_EQ(f.status, 2032);
-    EXPECT_EQ(f.out, ERR1 + ERR2 + "    Check mutual data in subsystem #3.\n" + ERR3);
-    // An empty number in that range still stops.
-    const Fatal g = fatal([] { emit_message(2, 35); });
-    EXPECT_EQ(g.status, 2035);
-    EXPECT_EQ(g.out, ERR1 + ERR2 + ERR3);
-}
-
-TEST(MessageFatal, NumberZeroWithItsText) {
-    set_front_end(nullptr);
-    const Fatal f = fatal([] { emit_message_text(2, "RUN ABORTED"); });
-    EXPECT_EQ(f.status, 2000);
-    EXPECT_EQ(f.out, ERR1 + "RUN ABORTED");
-    const Fatal g = fatal([] { emit_message_text(2, "bad [2I] here", {1}); });
-    EXPECT_EQ(g.status, 2000);
-    EXPECT_EQ(g.out, ERR1 + "bad <Invalid arg for 'I'> here");
+    const struct {
+        std::function<void()> emit;
+        int32_t status;
+        std::string out;
+    } cases[] = {
+        {[] { emit_message(2, 10, {4}); }, 2010, ERR1 + "*** You have more than 4 subsystems! ***\n"},
+        {[] { emit_message(2, 72, {Text34("out.out")}); }, 2072,
+         ERR1 + "*** Problem writing to output file: 'out.out'! ***\n"},
+        // Data-line messages carry the advice; an empty number there still stops.
+        {[] { emit_message(2, 32, {3}); }, 2032, ERR1 + ERR2 + "    Check mutual data in subsystem #3.\n" + ERR3},
+        {[] { emit_message(2, 35); }, 2035, ERR1 + ERR2 + ERR3},
+        {[] { emit_message_text(2, "RUN ABORTED"); }, 2000, ERR1 + "RUN ABORTED"},
+        {[] { emit_message_text(2, "bad [2I] here", {1}); }, 2000, ERR1 + "bad <Invalid arg for 'I'> here"},
+    };
+    for (const auto& c : cases) {
+        const Captured f = capture(c.emit);
+        EXPECT_EQ(f.status, c.status);
+        EXPECT_EQ(f.out, c.out);
+    }
 }
 
 // ---- Forwarding to the front end ------------------------------------------------
 
-TEST(MessageForwarding, RunInfo84IsA28ByteFrame) {
-    if (!link_test::little_endian()) GTEST_SKIP() << "bytes written for a little-endian machine";
-    Linked l;
-    ASSERT_TRUE(l.connected);
-    FrontEndGuard guard(&l.ex);
+using MessageForwarding = LinkedEngine;
+
+TEST_F(MessageForwarding, RunInfo84IsA28ByteFrame) {
+    if (!little_endian()) GTEST_SKIP() << "bytes written for a little-endian machine";
     EXPECT_EQ(printed(5, 84, {10, 20, 30}), "");
-    auto f = l.fe.ReadFrame();
+    auto f = fe().ReadFrame();
     ASSERT_TRUE(f);
     EXPECT_EQ(hex(f->Raw()), "1c 00 00 00 05 00 00 00 05 00 00 00 54 00 00 00 0a 00 00 00 14 00 00 00 1e 00 00 00");
 }
 
-TEST(MessageForwarding, VersionAndTextArguments) {
-    if (!link_test::little_endian()) GTEST_SKIP() << "bytes written for a little-endian machine";
-    Linked l;
-    ASSERT_TRUE(l.connected);
-    FrontEndGuard guard(&l.ex);
-    emit_message(1, 2, {4.6});
-    emit_message(5, 82, {3, Text34("run.out")});
-    auto f = l.fe.ReadFrame();
-    ASSERT_TRUE(f);
-    EXPECT_EQ(hex(f->Raw()), "18 00 00 00 05 00 00 00 01 00 00 00 02 00 00 00 66 66 66 66 66 66 12 40");
-    auto g = l.fe.ReadFrame();
-    ASSERT_TRUE(g);
-    EXPECT_EQ(g->Int(), 5);
-    EXPECT_EQ(g->Int(), 5);
-    EXPECT_EQ(g->Int(), 82);
-    EXPECT_EQ(g->Int(), 3);
-    EXPECT_EQ(g->Str(), "run.out");
-    EXPECT_TRUE(g->AtEnd());
+TEST_F(MessageForwarding, VersionAndTextArgumentsInEitherByteOrder) {
+    for (bool swapped : {false, true}) {
+        Link(swapped);
+        ASSERT_TRUE(fe().SendInts({19}));
+        ASSERT_TRUE(link_->ex.Receive(true));  // takes the key
+        ASSERT_EQ(link_->ex.Swapped(), swapped);
+        emit_message(1, 2, {4.6});
+        emit_message(5, 82, {3, Text34("run.out")});
+        emit_message(5, 86, {0, 1, 2, 345});
+        auto f = fe().ReadFrame();
+        ASSERT_TRUE(f);
+        if (little_endian() && !swapped) {
+            EXPECT_EQ(hex(f->Raw()), "18 00 00 00 05 00 00 00 01 00 00 00 02 00 00 00 66 66 66 66 66 66 12 40");
+        }
+        EXPECT_EQ(f->Items("iiid"), "5 1 2 4.6");
+        EXPECT_EQ(fe().ReadFrame()->Items("iiiis"), "5 5 82 3 run.out");
+        EXPECT_EQ(fe().ReadFrame()->Items("iiiiiii"), "5 5 86 0 1 2 345");
+    }
 }
 
-TEST(MessageForwarding, InTheFrontEndsByteOrder) {
-    Linked l(true);
-    ASSERT_TRUE(l.connected);
-    FrontEndGuard guard(&l.ex);
-    ASSERT_TRUE(l.fe.SendInts({19}));
-    ASSERT_TRUE(l.ex.Receive(true));  // takes the key
-    ASSERT_TRUE(l.ex.Swapped());
-    emit_message(5, 86, {0, 1, 2, 345});
-    auto f = l.fe.ReadFrame();
-    ASSERT_TRUE(f);
-    EXPECT_EQ(f->Length(), 4 + 4 * 7);
-    for (int32_t v : {5, 5, 86, 0, 1, 2, 345}) EXPECT_EQ(f->Int(), v);
-}
-
-TEST(MessageForwarding, OnlyTheChosenKeysAreSent) {
-    Linked l;
-    ASSERT_TRUE(l.connected);
-    FrontEndGuard guard(&l.ex);
-    link_test::start_stdout_capture();
+TEST_F(MessageForwarding, OnlyTheChosenKeysAreSent) {
+    testing::internal::CaptureStdout();
     emit_message(5, 87, {1, 2, 3});   // elapsed time: dropped
     emit_message(1, 3, {1, 2, 2000}); // dropped
     emit_message(3, 3, {Text34("x.map")});
@@ -289,29 +207,21 @@ TEST(MessageForwarding, OnlyTheChosenKeysAreSent) {
     emit_message(5, 86, {0, 0, 1, 500});
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     for (int32_t number : {40, 70, 80, 86}) {
-        auto f = l.fe.ReadFrame();
+        auto f = fe().ReadFrame();
         ASSERT_TRUE(f);
-        EXPECT_EQ(f->Int(), 5);
-        EXPECT_EQ(f->Int(), 5);
-        EXPECT_EQ(f->Int(), number);
+        const int32_t code = f->Int(), group = f->Int(), n = f->Int();
+        EXPECT_EQ(std::vector<int32_t>({code, group, n}), std::vector<int32_t>({5, 5, number}));
     }
-    EXPECT_TRUE(l.fe.Quiet());
+    EXPECT_TRUE(fe().Quiet());
 }
 
-TEST(MessageForwarding, FatalSendsNothingAndStops) {
-    Linked l;
-    ASSERT_TRUE(l.connected);
-    FrontEndGuard guard(&l.ex);
-    const Fatal f = fatal([] { emit_message(2, 32, {3}); });
+TEST_F(MessageForwarding, FatalSendsNothingAndStops) {
+    const Captured f = capture([] { emit_message(2, 32, {3}); }), g = capture([] { emit_message_text(2, "X"); });
     EXPECT_EQ(f.status, 2032);
-    EXPECT_EQ(f.out, "");
-    const Fatal g = fatal([] { emit_message_text(2, "RUN ABORTED"); });
     EXPECT_EQ(g.status, 2000);
-    EXPECT_EQ(g.out, "");
+    EXPECT_EQ(f.out + g.out, "");
     emit_message(5, 85, {1, 2, 3});
-    auto first = l.fe.ReadFrame();
+    auto first = fe().ReadFrame();
     ASSERT_TRUE(first);
-    EXPECT_EQ(first->Int(), 5);
-    EXPECT_EQ(first->Int(), 5);
-    EXPECT_EQ(first->Int(), 85);
+    EXPECT_EQ(first->Items("iiiiii"), "5 5 85 1 2 3");
 }

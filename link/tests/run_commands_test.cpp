@@ -2,79 +2,57 @@
 // process: pacing, the trace list and its values, control values and push
 // buttons, the TX array, the print step, time, progress, meters, the
 // end-of-run record and the panel records, each checked byte for byte.
-#include <gtest/gtest.h>
-
 #include <cmath>
 #include <limits>
-#include <functional>
-#include <memory>
-#include <optional>
-#include <string>
 
 #include "controls/meter_tables.h"
-#include "engine/engine_reset.h"
-#include "engine/engine_stop.h"
-#include "engine/run_state.h"
 #include "engine/storage.h"
-#include "link/flat_layer.h"
 #include "link/panel.h"
 #include "link/run_commands.h"
-#include "link/tests/fake_front_end.h"
 #include "link/tests/link_test_support.h"
 #include "link/trace.h"
-#include "link/wire_codes.h"
 #include "network/dimensions.h"
 #include "network/network_tables.h"
-#include "platform/text_units.h"
 #include "snapshot/snapshot.h"
 
 namespace {
 
-using fake_fe::FakeFrontEnd;
-using fake_fe::WireFrame;
+using namespace link_test;
 
 constexpr int kWait = 5000;
 
-class Commands : public testing::Test {
+class Commands : public LinkedEngine {
 protected:
-    void SetUp() override { Link(false); }
-    void TearDown() override {
-        set_front_end(nullptr);
-        link_.reset();
-        reset_all_engine_state();
+    void SetUp() override {
+        LinkedEngine::SetUp();
+        Clock();
     }
-    void Link(bool swapped) {
-        set_front_end(nullptr);
-        link_.reset();
-        reset_all_engine_state();
-        link_ = std::make_unique<link_test::Linked>(swapped);
-        ASSERT_TRUE(link_->connected);
-        set_front_end(&link_->ex);
-        RUN_SEQ.CONNECTED = LTRUE;
+    static void Clock() {
         RUN_CLOCK.DELT = RUN_CLOCK.RUN_DELT = 50e-6;
         RUN_CLOCK.PRINT_STEP = 250e-6;
     }
-    FakeFrontEnd& fe() { return link_->fe; }
-
     // A poll that must come back (the frames it needs are already sent).
-    int32_t Poll(int32_t& granted) {
+    static int32_t Poll(int32_t& granted) {
         int32_t result = -1;
         POLL_MESSAGES(granted, result);
         return result;
     }
-
-    std::unique_ptr<link_test::Linked> link_;
+    // The result of a poll from a grant, and the grant after it.
+    static std::pair<int32_t, int32_t> PollFrom(int32_t granted) {
+        const int32_t result = Poll(granted);
+        return {result, granted};
+    }
+    // A poll with a step in hand: it takes what waits and returns.
+    static int32_t PollOnce() {
+        int32_t granted = 1;
+        return Poll(granted);
+    }
+    // The items of the next record, which must open with code.
+    std::string Next(int32_t code, std::string_view sig) {
+        auto f = fe().Expect(code, kWait);
+        return f ? f->Items(sig) : "<no record " + std::to_string(code) + ">";
+    }
 };
-
-std::string console_of(const std::function<void()>& f) {
-    console_flush();
-    std::fflush(stdout);
-    testing::internal::CaptureStdout();
-    f();
-    console_flush();
-    std::fflush(stdout);
-    return testing::internal::GetCapturedStdout();
-}
 
 // ---------------------------------------------------------------- pacing
 
@@ -83,77 +61,57 @@ TEST_F(Commands, ZeroStepsIsAnsweredWithTheTimeAndTheWaitGoesOn) {
     RUN_CLOCK.TIME = 7 * 50e-6;
     fe().SendInts({FE_CMD_STEPS, 0});
     fe().SendInts({FE_CMD_STEPS, 3});
-    int32_t granted = 0;
-    EXPECT_EQ(Poll(granted), 0);
-    EXPECT_EQ(granted, 3);
+    EXPECT_EQ(PollFrom(0), std::pair(0, 3));
     auto time = fe().Expect(FE_MSG_TIME, kWait);
     ASSERT_TRUE(time);
     EXPECT_EQ(time->Length(), 20);
     EXPECT_EQ(time->Int(), 7);
     EXPECT_EQ(time->Double(), 7 * 50e-6);
-    EXPECT_TRUE(time->AtEnd());
     EXPECT_TRUE(fe().Quiet());
 }
 
 TEST_F(Commands, AfterAGrantEveryWaitingCommandIsTakenThenThePollReturns) {
     // Sent in one piece, so that all three are waiting together.
-    std::string bytes = fe().Frame().Int(FE_CMD_STEPS).Int(2).Frame();
-    bytes += fe().Frame().Int(FE_CMD_TRACE_ADD).Int(trace_key(TRACE_TIME, 0)).Frame();
-    bytes += fe().Frame().Int(FE_CMD_STEPS).Int(5).Frame();
-    ASSERT_TRUE(fe().SendRaw(bytes));
+    ASSERT_TRUE(fe().SendRaw(fe().Frame().Int(FE_CMD_STEPS).Int(2).Frame() +
+                             fe().Frame().Int(FE_CMD_TRACE_ADD).Int(trace_key(TRACE_TIME, 0)).Frame() +
+                             fe().Frame().Int(FE_CMD_STEPS).Int(5).Frame()));
     int32_t granted = 0;
     EXPECT_EQ(Poll(granted), 0);
     EXPECT_EQ(granted, 7);
     EXPECT_EQ(TRACE_KEYS.count, 1);
     ASSERT_TRUE(fe().Expect(FE_MSG_TRACE_ADDED, kWait));
-
     // With steps in hand nothing is waited for.
     EXPECT_EQ(Poll(granted), 0);
     EXPECT_EQ(granted, 7);
 }
 
-TEST_F(Commands, StopLeavesTwoStepsOrMore) {
-    fe().SendInts({FE_CMD_STOP});
-    int32_t granted = 0;
-    EXPECT_EQ(Poll(granted), 1);
-    EXPECT_EQ(granted, 2);
-
-    fe().SendInts({FE_CMD_STOP});
-    granted = 9;
-    EXPECT_EQ(Poll(granted), 1);
-    EXPECT_EQ(granted, 9);
-}
-
-TEST_F(Commands, EndAnswerLeavesTheAnswerInTheFrame) {
+TEST_F(Commands, StopEndAnswerAndPause) {
+    // A stop leaves two steps or more.
+    for (const auto& [before, after] : {std::pair{0, 2}, {9, 9}}) {
+        fe().SendInts({FE_CMD_STOP});
+        EXPECT_EQ(PollFrom(before), std::pair(1, after));
+    }
+    // The end-of-run answer is left in the frame; the grant behind it
+    // waits for the next poll.
     fe().SendInts({FE_CMD_END_ANSWER, 1});
     fe().SendInts({FE_CMD_STEPS, 4});
-    int32_t granted = 0;
-    EXPECT_EQ(Poll(granted), 2);
-    EXPECT_EQ(granted, 0);
     int32_t answer = 0;
+    EXPECT_EQ(PollFrom(0), std::pair(2, 0));
     fe_recv_int(0, answer);
     EXPECT_EQ(answer, 1);
-    // The grant behind it waits for the next poll.
-    EXPECT_EQ(Poll(granted), 0);
-    EXPECT_EQ(granted, 4);
-}
-
-TEST_F(Commands, PauseWithdrawsTheStepsAndWaitsAgain) {
+    EXPECT_EQ(PollFrom(0), std::pair(0, 4));
+    // A pause withdraws the steps and waits again.
     RUN_CLOCK.NSTEP = 12;
-    RUN_CLOCK.TIME = 12 * 50e-6;
-    std::string bytes = fe().Frame().Int(FE_CMD_STEPS).Int(5).Frame();
-    bytes += fe().Frame().Int(FE_CMD_PAUSE).Frame();
-    bytes += fe().Frame().Int(FE_CMD_STEPS).Int(1).Frame();
-    ASSERT_TRUE(fe().SendRaw(bytes));
-    int32_t granted = 0;
-    EXPECT_EQ(Poll(granted), 0);
-    EXPECT_EQ(granted, 1);
+    ASSERT_TRUE(fe().SendRaw(fe().Frame().Int(FE_CMD_STEPS).Int(5).Frame() + fe().Frame().Int(FE_CMD_PAUSE).Frame() +
+                             fe().Frame().Int(FE_CMD_STEPS).Int(1).Frame()));
+    EXPECT_EQ(PollFrom(0), std::pair(0, 1));
     auto time = fe().Expect(FE_MSG_TIME, kWait);
     ASSERT_TRUE(time);
     EXPECT_EQ(time->Int(), 12);
 }
 
 TEST_F(Commands, AFrontEndThatHasGoneEndsTheWaitAsAStop) {
+    fe().SendInts({FE_CMD_TRACE_ADD, 77});
     fe().Hangup();
     int32_t granted = 0;
     testing::internal::CaptureStderr();
@@ -163,18 +121,9 @@ TEST_F(Commands, AFrontEndThatHasGoneEndsTheWaitAsAStop) {
     EXPECT_EQ(Poll(granted), 1);
     granted = 0;
     EXPECT_EQ(Poll(granted), 1);
-    const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(err, "Exchange Error: Unexpected closure of transport mechanism.");
-}
-
-TEST_F(Commands, CommandsBeforeTheHangupAreStillCarriedOut) {
-    fe().SendInts({FE_CMD_TRACE_ADD, 77});
-    fe().Hangup();
-    int32_t granted = 0;
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(Poll(granted), 1);
-    testing::internal::GetCapturedStderr();
-    EXPECT_EQ(TRACE_KEYS.count, 1);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Exchange Error: Unexpected closure of transport mechanism.");
+    // Commands before the hang-up are still carried out.
+    ASSERT_EQ(TRACE_KEYS.count, 1);
     EXPECT_EQ(TRACE_KEYS.keys[0], 77);
 }
 
@@ -182,17 +131,13 @@ TEST_F(Commands, UnknownCodesAreReportedAndTheCommandsGoOn) {
     fe().SendInts({42, 1, 2});
     fe().SendInts({-7});
     fe().SendInts({FE_CMD_STEPS, 1});
-    int32_t granted = 0;
-    int32_t result = -1;
-    const std::string out = console_of([&] { result = Poll(granted); });
-    EXPECT_EQ(result, 0);
-    EXPECT_EQ(granted, 1);
-    EXPECT_EQ(out,
-              " Unimplemented message #          42\n"
-              " Unimplemented message #          -7\n");
+    std::pair<int32_t, int32_t> polled;
+    EXPECT_EQ(capture([&] { polled = PollFrom(0); }).out,
+              " Unimplemented message #          42\n Unimplemented message #          -7\n");
+    EXPECT_EQ(polled, std::pair(0, 1));
 }
 
-TEST_F(Commands, LastRunStopRunAndOutputNow) {
+TEST_F(Commands, LastRunStopRunOutputNowAndSnapshots) {
     RUN_SEQ.IRUN = 2;
     RUN_SEQ.NRUNS = 5;
     RUN_CLOCK.NSTEP = 10;
@@ -210,100 +155,68 @@ TEST_F(Commands, LastRunStopRunAndOutputNow) {
     fe().SendInts({FE_CMD_STOP_RUN});
     EXPECT_EQ(Poll(granted), 0);
     EXPECT_EQ(RUN_CLOCK.LAST_STEP, 11);
-    auto warn = fe().Expect(FE_MSG_USER, kWait);
-    ASSERT_TRUE(warn);
-    EXPECT_EQ(warn->Int(), 0);
-    EXPECT_EQ(warn->Int(), 0);
-    EXPECT_EQ(warn->Int(), 1);
-    EXPECT_EQ(warn->Int(), 1);
-    EXPECT_EQ(warn->Str(), "Run ending on user request.");
-
+    EXPECT_EQ(NextUserRecord(), "0 0 1 1 Run ending on user request.");
     // ... unless the set-up said to ignore it.
     RUN_CLOCK.LAST_STEP = 100;
     RUN_SETUP.eni_role = 1;
     fe().SendInts({FE_CMD_STOP_RUN});
     EXPECT_EQ(Poll(granted), 0);
     EXPECT_EQ(RUN_CLOCK.LAST_STEP, 100);
-}
 
-TEST_F(Commands, SnapshotOnRequestOnlyWhenAllowed) {
-    fe().SendInts({FE_CMD_SNAPSHOT});
-    int32_t granted = 1;
-    EXPECT_EQ(Poll(granted), 0);
-    EXPECT_FALSE(is_true(SNAPSHOT_COUNTERS.on_request));
-    RUN_SETUP.flag_b = 1;
-    fe().SendInts({FE_CMD_SNAPSHOT});
-    EXPECT_EQ(Poll(granted), 0);
-    EXPECT_FALSE(is_true(SNAPSHOT_COUNTERS.on_request));  // only while the snapshot is written
+    // A snapshot on request only when allowed, and only while it is written.
+    for (int32_t allowed : {0, 1}) {
+        RUN_SETUP.flag_b = allowed;
+        fe().SendInts({FE_CMD_SNAPSHOT});
+        EXPECT_EQ(Poll(granted), 0);
+        EXPECT_FALSE(is_true(SNAPSHOT_COUNTERS.on_request));
+    }
     EXPECT_TRUE(fe().Quiet());
 }
 
 // ------------------------------------------------------------ trace list
 
 TEST_F(Commands, AddAndRemoveKeepTheOrderAndAnswer) {
-    int32_t granted = 1;
     for (int32_t k : {101, 202, 303}) fe().SendInts({FE_CMD_TRACE_ADD, k});
     fe().SendInts({FE_CMD_TRACE_REMOVE, 202});
     fe().SendInts({FE_CMD_TRACE_REMOVE, 999});
-    EXPECT_EQ(Poll(granted), 0);
+    EXPECT_EQ(PollOnce(), 0);
     ASSERT_EQ(TRACE_KEYS.count, 2);
     EXPECT_EQ(TRACE_KEYS.keys[0], 101);
     EXPECT_EQ(TRACE_KEYS.keys[1], 303);
-    for (int32_t k : {101, 202, 303}) {
-        auto f = fe().Expect(FE_MSG_TRACE_ADDED, kWait);
-        ASSERT_TRUE(f);
-        EXPECT_EQ(f->Length(), 12);
-        EXPECT_EQ(f->Int(), k);
-    }
-    for (int32_t k : {202, 999}) {
-        auto f = fe().Expect(FE_MSG_TRACE_REMOVED, kWait);
-        ASSERT_TRUE(f);
-        EXPECT_EQ(f->Int(), k);
-    }
+    for (int32_t k : {101, 202, 303}) EXPECT_EQ(Next(FE_MSG_TRACE_ADDED, "i"), std::to_string(k));
+    for (int32_t k : {202, 999}) EXPECT_EQ(Next(FE_MSG_TRACE_REMOVED, "i"), std::to_string(k));
 }
 
-TEST_F(Commands, DuplicatesAreKeptAndRemovedOneAtATime) {
-    TRACE_LIST(TRACE_ADD, 5);
-    TRACE_LIST(TRACE_ADD, 6);
-    TRACE_LIST(TRACE_ADD, 5);
+TEST_F(Commands, TraceListEdges) {
+    // Removing from an empty list sends nothing.
+    TRACE_LIST(TRACE_REMOVE, 5);
+    EXPECT_EQ(TRACE_KEYS.count, 0);
+    ExpectNothingSent();
+    // Duplicates are kept and removed one at a time.
+    for (int32_t k : {5, 6, 5}) TRACE_LIST(TRACE_ADD, k);
     TRACE_LIST(TRACE_REMOVE, 5);
     ASSERT_EQ(TRACE_KEYS.count, 2);
     EXPECT_EQ(TRACE_KEYS.keys[0], 6);
     EXPECT_EQ(TRACE_KEYS.keys[1], 5);
-}
-
-TEST_F(Commands, RemovingFromAnEmptyListSendsNothing) {
-    TRACE_LIST(TRACE_REMOVE, 5);
-    EXPECT_EQ(TRACE_KEYS.count, 0);
-    fe_send_int(0, 99);
-    fe_flush(0);
-    ASSERT_TRUE(fe().Expect(99, kWait));  // nothing came before it
-}
-
-TEST_F(Commands, AFullListRefusesWithoutAnswer) {
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(fe().Expect(FE_MSG_TRACE_ADDED, kWait));
+    ASSERT_TRUE(fe().Expect(FE_MSG_TRACE_REMOVED, kWait));
+    // A full list refuses without answer.
     for (int32_t k = 0; k < TRACE_CAPACITY; ++k) TRACE_KEYS.keys[static_cast<size_t>(k)] = k;
     TRACE_KEYS.count = TRACE_CAPACITY;
     TRACE_LIST(TRACE_ADD, 5000);
     EXPECT_EQ(TRACE_KEYS.count, TRACE_CAPACITY);
     EXPECT_EQ(TRACE_KEYS.keys[TRACE_CAPACITY - 1], TRACE_CAPACITY - 1);
-    fe_send_int(0, 99);
-    fe_flush(0);
-    ASSERT_TRUE(fe().Expect(99, kWait));
-
+    ExpectNothingSent();
     CLEAR_TRACE();
     EXPECT_EQ(TRACE_KEYS.count, 0);
-    EXPECT_EQ(TRACE_KEYS.keys[0], 0);
-    EXPECT_EQ(TRACE_KEYS.keys[TRACE_CAPACITY - 1], 0);
+    EXPECT_EQ(TRACE_KEYS.keys[0] | TRACE_KEYS.keys[TRACE_CAPACITY - 1], 0);
 }
 
 void make_storage() {
     StorageArrays& s = STORAGE;
+    for (auto* a : {&s.STOF, &s.PGB, &s.VAR, &s.CON}) a->allocate(4);
     s.STOL.allocate(4);
     s.STOI.allocate(4);
-    s.STOF.allocate(4);
-    s.PGB.allocate(4);
-    s.VAR.allocate(4);
-    s.CON.allocate(4);
     for (int i = 1; i <= 4; ++i) {
         s.STOL(i) = i % 2 == 1 ? LTRUE : 2;  // bit 0 decides
         s.STOI(i) = 10 * i;
@@ -314,38 +227,27 @@ void make_storage() {
     }
     NET.VNODE.allocate(20, 3);
     NET.CBR.allocate(10, 3);
-    for (int n = 1; n <= 20; ++n)
-        for (int ss = 1; ss <= 3; ++ss) NET.VNODE(n, ss) = 1000.0 * ss + n;
-    for (int b = 1; b <= 10; ++b)
-        for (int ss = 1; ss <= 3; ++ss) NET.CBR(b, ss) = 0.5 * b + 10.0 * ss;
+    for (int ss = 1; ss <= 3; ++ss) {
+        for (int n = 1; n <= 20; ++n) NET.VNODE(n, ss) = 1000.0 * ss + n;
+        for (int b = 1; b <= 10; ++b) NET.CBR(b, ss) = 0.5 * b + 10.0 * ss;
+    }
 }
 
 TEST_F(Commands, TraceRecordTypesEachValueByItsKind) {
-    make_storage();
-    TRACE_LIST(TRACE_ADD, trace_key(TRACE_STOL, 1));
-    TRACE_LIST(TRACE_ADD, trace_key(TRACE_NONE, 3));
-    TRACE_LIST(TRACE_ADD, trace_key(TRACE_PGB, 2));
-    for (int i = 0; i < 3; ++i) ASSERT_TRUE(fe().Expect(FE_MSG_TRACE_ADDED, kWait));
     SEND_TRACE();
-    auto f = fe().Expect(FE_MSG_TRACE, kWait);
-    ASSERT_TRUE(f);
-    EXPECT_EQ(f->Length(), 8 + 12);  // an int32 and a double
-    EXPECT_EQ(f->Int(), 1);
-    EXPECT_EQ(f->Double(), 102.0);
-    EXPECT_TRUE(f->AtEnd());
-}
-
-TEST_F(Commands, ATraceOfNothingIsTheCodeAlone) {
-    SEND_TRACE();
-    auto empty = fe().Expect(FE_MSG_TRACE, kWait);
+    auto empty = fe().Expect(FE_MSG_TRACE, kWait);  // a trace of nothing is the code alone
     ASSERT_TRUE(empty);
     EXPECT_EQ(empty->Length(), 8);
+    make_storage();
+    for (int32_t k : {trace_key(TRACE_STOL, 1), trace_key(TRACE_NONE, 3), trace_key(TRACE_PGB, 2)})
+        TRACE_LIST(TRACE_ADD, k);
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(fe().Expect(FE_MSG_TRACE_ADDED, kWait));
+    SEND_TRACE();
+    EXPECT_EQ(Next(FE_MSG_TRACE, "id"), "1 102");  // an int32 and a double
     TRACE_KEYS.count = 2;
     TRACE_KEYS.keys[0] = TRACE_KEYS.keys[1] = trace_key(TRACE_NONE, 1);
     SEND_TRACE();
-    auto none = fe().Expect(FE_MSG_TRACE, kWait);
-    ASSERT_TRUE(none);
-    EXPECT_EQ(none->Length(), 8);
+    EXPECT_EQ(Next(FE_MSG_TRACE, ""), "");
 }
 
 TEST_F(Commands, KeyLayout) {
@@ -353,83 +255,45 @@ TEST_F(Commands, KeyLayout) {
     EXPECT_EQ(trace_key(TRACE_PGB, 0xABCDEF), 6 * (1 << 24) + 0xABCDEF);
 }
 
-// One query: the frame's values after key and count.
-WireFrame query(FakeFrontEnd& fe, int32_t key, int32_t count) {
+// One query: the items of the answer after key and count.
+std::string query(FakeFrontEnd& fe, int32_t key, int32_t count, std::string_view sig) {
     fe.SendInts({FE_CMD_QUERY, key, count});
     int32_t granted = 1, result = -1;
     POLL_MESSAGES(granted, result);
     auto f = fe.Expect(FE_MSG_VALUES, kWait);
-    if (!f) return WireFrame();
+    if (!f) return "<no answer>";
     EXPECT_EQ(f->Int(), key);
     EXPECT_EQ(f->Int(), count);
-    return *f;
+    return f->Items(sig);
 }
 
 TEST_F(Commands, QueriesOfEveryKind) {
     make_storage();
-    WireFrame stol = query(fe(), trace_key(TRACE_STOL, 1), 3);
-    EXPECT_EQ(stol.Length(), 16 + 12);
-    EXPECT_EQ(stol.Int(), 1);
-    EXPECT_EQ(stol.Int(), 0);
-    EXPECT_EQ(stol.Int(), 1);
-
-    WireFrame stoi = query(fe(), trace_key(TRACE_STOI, 2), 2);
-    EXPECT_EQ(stoi.Int(), 20);
-    EXPECT_EQ(stoi.Int(), 30);
-    EXPECT_TRUE(stoi.AtEnd());
-
-    for (int32_t kind : {TRACE_STOF, TRACE_STOF2}) {
-        WireFrame stof = query(fe(), trace_key(kind, 3), 2);
-        EXPECT_EQ(stof.Double(), 4.5);
-        EXPECT_EQ(stof.Double(), 6.0);
-        EXPECT_TRUE(stof.AtEnd());
-    }
-    WireFrame pgb = query(fe(), trace_key(TRACE_PGB, 4), 1);
-    EXPECT_EQ(pgb.Double(), 104.0);
-    WireFrame var = query(fe(), trace_key(TRACE_VAR, 1), 1);
-    EXPECT_EQ(var.Double(), -1.0);
-    WireFrame con = query(fe(), trace_key(TRACE_CON, 2), 1);
-    EXPECT_EQ(con.Double(), 0.5);
-
-    WireFrame none = query(fe(), trace_key(TRACE_NONE, 2), 5);
-    EXPECT_EQ(none.Length(), 16);
-
-    // Two indexes advance together: (12, 2), (13, 3).
-    WireFrame v = query(fe(), trace_key(TRACE_VNODE, 12, 2), 2);
-    EXPECT_EQ(v.Double(), 2012.0);
-    EXPECT_EQ(v.Double(), 3013.0);
-    EXPECT_TRUE(v.AtEnd());
-    WireFrame i = query(fe(), trace_key(TRACE_CBR, 4, 1), 2);
-    EXPECT_EQ(i.Double(), 12.0);
-    EXPECT_EQ(i.Double(), 22.5);
-    WireFrame minus = query(fe(), trace_key(TRACE_CBR_NEG, 4, 1), 1);
-    EXPECT_EQ(minus.Double(), -12.0);
-
-    // No quantity: a double all the same.
-    WireFrame other = query(fe(), trace_key(12, 1), 2);
-    EXPECT_EQ(other.Length(), 16 + 16);
-    EXPECT_EQ(other.Double(), 0.0);
-    EXPECT_EQ(other.Double(), 0.0);
-
-    // Nothing for a count below one.
-    WireFrame zero = query(fe(), trace_key(TRACE_PGB, 1), 0);
-    EXPECT_EQ(zero.Length(), 16);
-}
-
-TEST_F(Commands, IndexesOutsideTheirTablesSendZero) {
-    make_storage();
-    WireFrame pgb = query(fe(), trace_key(TRACE_PGB, 3), 3);
-    EXPECT_EQ(pgb.Double(), 103.0);
-    EXPECT_EQ(pgb.Double(), 104.0);
-    EXPECT_EQ(pgb.Double(), 0.0);
-    WireFrame stoi = query(fe(), trace_key(TRACE_STOI, 0), 2);
-    EXPECT_EQ(stoi.Int(), 0);
-    EXPECT_EQ(stoi.Int(), 10);
-    WireFrame v = query(fe(), trace_key(TRACE_VNODE, 20, 3), 2);
-    EXPECT_EQ(v.Double(), 3020.0);
-    EXPECT_EQ(v.Double(), 0.0);
-    WireFrame far = query(fe(), trace_key(TRACE_VNODE, 0xFFFF, 0xFF), 1);
-    EXPECT_EQ(far.Double(), 0.0);
+    const struct {
+        int32_t key, count;
+        const char* sig;
+        const char* values;
+    } cases[] = {
+        {trace_key(TRACE_STOL, 1), 3, "iii", "1 0 1"},
+        {trace_key(TRACE_STOI, 2), 2, "ii", "20 30"},
+        {trace_key(TRACE_STOF, 3), 2, "dd", "4.5 6"},
+        {trace_key(TRACE_STOF2, 3), 2, "dd", "4.5 6"},
+        {trace_key(TRACE_PGB, 4), 1, "d", "104"},
+        {trace_key(TRACE_VAR, 1), 1, "d", "-1"},
+        {trace_key(TRACE_CON, 2), 1, "d", "0.5"},
+        {trace_key(TRACE_NONE, 2), 5, "", ""},
+        {trace_key(TRACE_VNODE, 12, 2), 2, "dd", "2012 3013"},  // two indexes advance together
+        {trace_key(TRACE_CBR, 4, 1), 2, "dd", "12 22.5"},
+        {trace_key(TRACE_CBR_NEG, 4, 1), 1, "d", "-12"},
+        {trace_key(12, 1), 2, "dd", "0 0"},        // no quantity: a double all the same
+        {trace_key(TRACE_PGB, 1), 0, "", ""},      // nothing for a count below one
+        // Indexes outside their tables send zero.
+        {trace_key(TRACE_PGB, 3), 3, "ddd", "103 104 0"},
+        {trace_key(TRACE_STOI, 0), 2, "ii", "0 10"},
+        {trace_key(TRACE_VNODE, 20, 3), 2, "dd", "3020 0"},
+        {trace_key(TRACE_VNODE, 0xFFFF, 0xFF), 1, "d", "0"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(query(fe(), c.key, c.count, c.sig), c.values) << c.key;
     EXPECT_EQ(array_overrun_count(), 0);
 }
 
@@ -437,12 +301,9 @@ TEST_F(Commands, TimeIsCountedFromTheSnapshotWhenRelabelled) {
     RUN_CLOCK.DELT = 0.25;
     RUN_CLOCK.NSTEP = 10;
     RUN_CLOCK.START_STEP = 4;
-    WireFrame plain = query(fe(), trace_key(TRACE_TIME, 0), 2);
-    EXPECT_EQ(plain.Double(), 2.5);
-    EXPECT_EQ(plain.Double(), 2.5);
+    EXPECT_EQ(query(fe(), trace_key(TRACE_TIME, 0), 2, "dd"), "2.5 2.5");
     RUN_SETUP.relabel_time = LTRUE;
-    WireFrame relabelled = query(fe(), trace_key(TRACE_TIME, 0), 1);
-    EXPECT_EQ(relabelled.Double(), 1.5);
+    EXPECT_EQ(query(fe(), trace_key(TRACE_TIME, 0), 1, "d"), "1.5");
 }
 
 TEST_F(Commands, AQueryBeyondOneFrameIsCutToWhatAFrameHolds) {
@@ -451,8 +312,7 @@ TEST_F(Commands, AQueryBeyondOneFrameIsCutToWhatAFrameHolds) {
     // The answer is read while it is sent.
     std::optional<WireFrame> answer;
     fe().Run([&](FakeFrontEnd& f) { answer = f.ReadFrame(30000); });
-    int32_t granted = 1, result = -1;
-    POLL_MESSAGES(granted, result);
+    PollOnce();
     ASSERT_TRUE(fe().Join(30000));
     ASSERT_TRUE(answer);
     EXPECT_EQ(answer->Int(), FE_MSG_VALUES);
@@ -475,102 +335,67 @@ protected:
         STORAGE.TX.allocate(3);
         for (int i = 1; i <= 4; ++i) STORAGE.CX(i) = 10.0 * i;
     }
-    // The console and the frames of a command that ends the run.
-    std::string Aborted(const std::function<void()>& f) {
-        bool stopped = false;
-        const std::string out = console_of([&] {
-            try {
-                f();
-            } catch (const FatalCatalogMessage&) {
-                stopped = true;
-            }
-        });
-        EXPECT_TRUE(stopped);
-        return out;
-    }
-    void ExpectErrorRecord(const std::string& text) {
-        auto msg = fe().Expect(FE_MSG_USER, kWait);
-        ASSERT_TRUE(msg);
-        EXPECT_EQ(msg->Int(), 0);
-        EXPECT_EQ(msg->Int(), 0);
-        EXPECT_EQ(msg->Int(), 2);
-        EXPECT_EQ(msg->Int(), 1);
-        EXPECT_EQ(msg->Str(), text);
-        EXPECT_TRUE(msg->AtEnd());
-        ASSERT_TRUE(fe().Expect(FE_MSG_ABORT, kWait));
-        auto end = fe().Expect(FE_MSG_END_OF_RUN, kWait);
-        ASSERT_TRUE(end);
-        EXPECT_EQ(end->Length(), 16);
+    // A command that ends the run: the abort frame of its routine on the
+    // console, the value still unread, and the error, abort and end-of-run
+    // records.
+    void ExpectStopped(const std::string& routine, const std::string& text) {
+        const Captured c = capture([] { PollOnce(); });
+        EXPECT_EQ(c.status, 2000);
+        EXPECT_TRUE(contains(c.out, abort_frame(routine))) << c.out;
+        EXPECT_EQ(fe_bytes_left(0), 8);
+        EXPECT_EQ(NextUserRecord(), "0 0 2 1 " + text);
+        EXPECT_EQ(Next(FE_MSG_ABORT, ""), "");
+        EXPECT_EQ(Next(FE_MSG_END_OF_RUN, "ii"), "0 0");
     }
 };
 
 TEST_F(ControlCommands, SetVarStoresTheValueAndAnswers) {
     fe().Send(fe().Frame().Int(FE_CMD_SET_VAR).Int(3).Double(-2.5));
-    int32_t granted = 1;
-    EXPECT_EQ(Poll(granted), 0);
+    EXPECT_EQ(PollOnce(), 0);
     EXPECT_EQ(STORAGE.CX(3), -2.5);
-    auto f = fe().Expect(FE_MSG_VAR_SET, kWait);
-    ASSERT_TRUE(f);
-    EXPECT_EQ(f->Length(), 12);
-    EXPECT_EQ(f->Int(), 3);
+    EXPECT_EQ(Next(FE_MSG_VAR_SET, "i"), "3");
 }
 
-TEST_F(ControlCommands, ABadControlIndexEndsTheRunBeforeItsValueIsRead) {
+TEST_F(ControlCommands, ABadIndexEndsTheRunBeforeItsValueIsRead) {
     for (int32_t bad : {0, 5, -1}) {
         fe().Send(fe().Frame().Int(FE_CMD_SET_VAR).Int(bad).Double(1.0));
-        int32_t granted = 1;
-        const std::string out = Aborted([&] { Poll(granted); });
-        EXPECT_NE(out.find(" ERROR: Abnormal termination of ZARIK by SET_VAR     \n"), std::string::npos) << out;
-        EXPECT_EQ(fe_bytes_left(0), 8);  // the double is still there
-        ExpectErrorRecord("Invalid address of Slider/Switch/Dial");
+        ExpectStopped("SET_VAR", "Invalid address of Slider/Switch/Dial");
     }
     fe().Send(fe().Frame().Int(FE_CMD_BUTTON).Int(5).Double(1.0));
-    int32_t granted = 1;
-    const std::string out = Aborted([&] { Poll(granted); });
-    EXPECT_NE(out.find(" ERROR: Abnormal termination of ZARIK by SET_BUTTON  \n"), std::string::npos) << out;
-    EXPECT_EQ(fe_bytes_left(0), 8);
-    ExpectErrorRecord("Invalid address of Push Button");
+    ExpectStopped("SET_BUTTON", "Invalid address of Push Button");
     EXPECT_EQ(RUN_COMMANDS.button_count, 0);
+    fe().Send(fe().Frame().Int(FE_CMD_TXARRAY).Int(1).Double(5.0).Int(4).Double(6.0));
+    ExpectStopped("GET_TXARRAY", "Invalid element of TX array");
+    EXPECT_EQ(STORAGE.TX(1), 5.0);
 }
 
-TEST_F(ControlCommands, TwoButtonsHoldForOneStepAndBothComeBack) {
+TEST_F(ControlCommands, ButtonsHoldForOneStepAndComeBack) {
     fe().Send(fe().Frame().Int(FE_CMD_BUTTON).Int(1).Double(1.0));
     fe().Send(fe().Frame().Int(FE_CMD_BUTTON).Int(4).Double(-4.0));
+    fe().Send(fe().Frame().Int(FE_CMD_BUTTON).Int(2).Double(1.0));
+    fe().Send(fe().Frame().Int(FE_CMD_BUTTON).Int(2).Double(2.0));  // pressed twice
     fe().SendInts({FE_CMD_STEPS, 1});
     int32_t granted = 0;
     EXPECT_EQ(Poll(granted), 0);
-    EXPECT_EQ(STORAGE.CX(1), 1.0);
-    EXPECT_EQ(STORAGE.CX(4), -4.0);
-    EXPECT_EQ(RUN_COMMANDS.button_count, 2);
-    RELEASE_BUTTONS();
-    EXPECT_EQ(STORAGE.CX(1), 10.0);
-    EXPECT_EQ(STORAGE.CX(4), 40.0);
-    EXPECT_EQ(RUN_COMMANDS.button_count, 0);
-    RELEASE_BUTTONS();
-    EXPECT_EQ(STORAGE.CX(1), 10.0);
+    EXPECT_EQ(std::vector<double>({STORAGE.CX(1), STORAGE.CX(2), STORAGE.CX(4)}), std::vector<double>({1.0, 2.0, -4.0}));
+    EXPECT_EQ(RUN_COMMANDS.button_count, 4);
+    for (int k = 0; k < 2; ++k) {
+        RELEASE_BUTTONS();  // the former values come back, once
+        EXPECT_EQ(std::vector<double>({STORAGE.CX(1), STORAGE.CX(2), STORAGE.CX(4)}),
+                  std::vector<double>({10.0, 20.0, 40.0}));
+        EXPECT_EQ(RUN_COMMANDS.button_count, 0);
+    }
     fe().SendInts({FE_CMD_STOP});
     EXPECT_EQ(Poll(granted), 1);
     EXPECT_TRUE(fe().Quiet());  // presses are not answered
-}
 
-TEST_F(ControlCommands, AButtonPressedTwiceGetsItsFormerValueBack) {
-    fe().Send(fe().Frame().Int(FE_CMD_BUTTON).Int(2).Double(1.0));
-    fe().Send(fe().Frame().Int(FE_CMD_BUTTON).Int(2).Double(2.0));
-    int32_t granted = 1;
-    EXPECT_EQ(Poll(granted), 0);
-    EXPECT_EQ(STORAGE.CX(2), 2.0);
-    RELEASE_BUTTONS();
-    EXPECT_EQ(STORAGE.CX(2), 20.0);
-}
-
-TEST_F(ControlCommands, AFullButtonQueueDropsFurtherPresses) {
+    // A full queue drops further presses.
     for (int k = 0; k < BUTTON_QUEUE_SIZE; ++k) {
         RUN_COMMANDS.button_index[static_cast<size_t>(k)] = 1;
         RUN_COMMANDS.button_saved[static_cast<size_t>(k)] = 10.0;
     }
     RUN_COMMANDS.button_count = BUTTON_QUEUE_SIZE;
     fe().Send(fe().Frame().Int(FE_CMD_BUTTON).Int(3).Double(99.0));
-    int32_t granted = 1;
     EXPECT_EQ(Poll(granted), 0);
     EXPECT_EQ(STORAGE.CX(3), 30.0);
     EXPECT_EQ(RUN_COMMANDS.button_count, BUTTON_QUEUE_SIZE);
@@ -580,28 +405,14 @@ TEST_F(ControlCommands, AFullButtonQueueDropsFurtherPresses) {
 
 TEST_F(ControlCommands, TxPairsUntilAnElementBelowOne) {
     fe().Send(fe().Frame().Int(FE_CMD_TXARRAY).Int(3).Double(3.5).Int(1).Double(-1.0).Int(0).Int(2).Double(9.0));
-    int32_t granted = 1;
-    EXPECT_EQ(Poll(granted), 0);
-    EXPECT_EQ(STORAGE.TX(1), -1.0);
-    EXPECT_EQ(STORAGE.TX(2), 0.0);
-    EXPECT_EQ(STORAGE.TX(3), 3.5);
-
+    EXPECT_EQ(PollOnce(), 0);
+    EXPECT_EQ(std::vector<double>({STORAGE.TX(1), STORAGE.TX(2), STORAGE.TX(3)}), std::vector<double>({-1.0, 0.0, 3.5}));
     // A frame cut short ends like an element of 0.
     fe().Send(fe().Frame().Int(FE_CMD_TXARRAY).Int(2).Double(7.0));
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(Poll(granted), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Exchange Error: Read past the end of the received frame.");
+    int32_t result = -1;
+    EXPECT_EQ(capture([&] { result = PollOnce(); }, true).err, "Exchange Error: Read past the end of the received frame.");
+    EXPECT_EQ(result, 0);
     EXPECT_EQ(STORAGE.TX(2), 7.0);
-}
-
-TEST_F(ControlCommands, ATxElementBeyondTheArrayEndsTheRun) {
-    fe().Send(fe().Frame().Int(FE_CMD_TXARRAY).Int(1).Double(5.0).Int(4).Double(6.0));
-    int32_t granted = 1;
-    const std::string out = Aborted([&] { Poll(granted); });
-    EXPECT_NE(out.find(" ERROR: Abnormal termination of ZARIK by GET_TXARRAY \n"), std::string::npos) << out;
-    EXPECT_EQ(STORAGE.TX(1), 5.0);
-    EXPECT_EQ(fe_bytes_left(0), 8);
-    ExpectErrorRecord("Invalid element of TX array");
 }
 
 TEST_F(ControlCommands, EndOfRunCarriesTheTxValues) {
@@ -609,23 +420,11 @@ TEST_F(ControlCommands, EndOfRunCarriesTheTxValues) {
     for (int i = 1; i <= 3; ++i) STORAGE.TX(i) = i + 0.5;
     RUN_SEQ.LAST_RUN = LFALSE;
     SEND_END_OF_RUN();
-    auto more = fe().Expect(FE_MSG_END_OF_RUN, kWait);
-    ASSERT_TRUE(more);
-    EXPECT_EQ(more->Length(), 16 + 24);
-    EXPECT_EQ(more->Int(), 1);
-    EXPECT_EQ(more->Int(), 3);
-    EXPECT_EQ(more->Double(), 1.5);
-    EXPECT_EQ(more->Double(), 2.5);
-    EXPECT_EQ(more->Double(), 3.5);
-
+    EXPECT_EQ(Next(FE_MSG_END_OF_RUN, "iiddd"), "1 3 1.5 2.5 3.5");
     DIMBLOCK.REQ[ND_TX] = 0;
     RUN_SEQ.LAST_RUN = LTRUE;
     SEND_END_OF_RUN();
-    auto last = fe().Expect(FE_MSG_END_OF_RUN, kWait);
-    ASSERT_TRUE(last);
-    EXPECT_EQ(last->Length(), 16);
-    EXPECT_EQ(last->Int(), 0);
-    EXPECT_EQ(last->Int(), 0);
+    EXPECT_EQ(Next(FE_MSG_END_OF_RUN, "ii"), "0 0");
 }
 
 // -------------------------------------------------------- print step
@@ -634,63 +433,40 @@ TEST_F(Commands, PrintStepIsRoundedToWholeStepsAndAnsweredWhenItChanges) {
     RUN_CLOCK.DELT = 0.25;  // steps and print steps exact in binary
     RUN_CLOCK.PRINT_STEP = 1.25;
     fe().Send(fe().Frame().Int(FE_CMD_PRINT_STEP).Double(5.05));
-    int32_t granted = 1;
-    EXPECT_EQ(Poll(granted), 0);
+    EXPECT_EQ(PollOnce(), 0);
     EXPECT_EQ(RUN_CLOCK.PRINT_STEP, 5.0);
-    auto f = fe().Expect(FE_MSG_PRINT_STEP, kWait);
-    ASSERT_TRUE(f);
-    EXPECT_EQ(f->Length(), 16);
-    EXPECT_EQ(f->Double(), 5000000.0);
-
-    // The same number of steps: no change, no answer.
-    SET_PRINT_STEP(4.95);
-    EXPECT_EQ(RUN_CLOCK.PRINT_STEP, 5.0);
-    // Halves round away from zero: 2.5 steps are 3.
-    SET_PRINT_STEP(0.625);
-    EXPECT_EQ(RUN_CLOCK.PRINT_STEP, 0.75);
-    // Below one step: one step.
-    SET_PRINT_STEP(0.01);
-    EXPECT_EQ(RUN_CLOCK.PRINT_STEP, 0.25);
-    auto three = fe().Expect(FE_MSG_PRINT_STEP, kWait);
-    ASSERT_TRUE(three);
-    EXPECT_EQ(three->Double(), 750000.0);
-    auto one = fe().Expect(FE_MSG_PRINT_STEP, kWait);
-    ASSERT_TRUE(one);
-    EXPECT_EQ(one->Double(), 250000.0);
-    EXPECT_TRUE(one->AtEnd());
+    EXPECT_EQ(Next(FE_MSG_PRINT_STEP, "d"), "5000000");
+    // The same number of steps: no change, no answer; halves round away
+    // from zero (2.5 steps are 3); below one step: one step.
+    for (const auto& [asked, got] : {std::pair{4.95, 5.0}, {0.625, 0.75}, {0.01, 0.25}}) {
+        SET_PRINT_STEP(asked);
+        EXPECT_EQ(RUN_CLOCK.PRINT_STEP, got) << asked;
+    }
+    EXPECT_EQ(Next(FE_MSG_PRINT_STEP, "d"), "750000");
+    EXPECT_EQ(Next(FE_MSG_PRINT_STEP, "d"), "250000");
 }
 
-TEST_F(Commands, PrintStepsThatAreNoTimeAreIgnored) {
+TEST_F(Commands, PrintStepsThatAreNoTimeAreIgnoredAndHugeOnesCut) {
     for (double bad : {0.0, -1e-3, std::nan(""), std::numeric_limits<double>::infinity(),
                        -std::numeric_limits<double>::infinity()}) {
         SET_PRINT_STEP(bad);
         EXPECT_EQ(RUN_CLOCK.PRINT_STEP, 250e-6) << bad;
     }
-    fe_send_int(0, 99);
-    fe_flush(0);
-    ASSERT_TRUE(fe().Expect(99, kWait));  // nothing was answered
-}
-
-TEST_F(Commands, AHugePrintStepIsTheLargestWholeNumberOfSteps) {
+    ExpectNothingSent();
+    // A huge one is the largest whole number of steps.
     SET_PRINT_STEP(1e300);
     EXPECT_EQ(RUN_CLOCK.PRINT_STEP, 2147483647.0 * 50e-6);
     SET_PRINT_STEP(1e301);  // still the same number of steps
     auto f = fe().Expect(FE_MSG_PRINT_STEP, kWait);
     ASSERT_TRUE(f);
     EXPECT_EQ(f->Double(), 2147483647.0 * 50e-6 * 1000000.0);
-    fe_send_int(0, 99);
-    fe_flush(0);
-    ASSERT_TRUE(fe().Expect(99, kWait));
-}
-
-TEST_F(Commands, StandalonePrintStepChangesWithoutARecord) {
+    ExpectNothingSent();
+    // Standalone: changed without a record.
     RUN_SEQ.CONNECTED = LFALSE;
     SET_PRINT_STEP(1e-3);
     EXPECT_EQ(RUN_CLOCK.PRINT_STEP, 20 * 50e-6);
     RUN_SEQ.CONNECTED = LTRUE;
-    fe_send_int(0, 99);
-    fe_flush(0);
-    ASSERT_TRUE(fe().Expect(99, kWait));
+    ExpectNothingSent();
 }
 
 // ------------------------------------------------------ time, progress
@@ -721,36 +497,23 @@ std::vector<std::pair<int32_t, int32_t>> progress_of_run(FakeFrontEnd& fe, int32
 }
 
 TEST_F(Commands, ProgressAtTheStartThenEveryHundredthOfTheRun) {
-    const auto sent = progress_of_run(fe(), 0, 1000);
-    ASSERT_FALSE(sent.empty());
-    EXPECT_EQ(sent.front(), std::make_pair(0, 0));
-    // The first report moves the mark on twice: the next comes at 2P.
-    ASSERT_GE(sent.size(), 3u);
-    EXPECT_EQ(sent[1], std::make_pair(20, 2));
-    EXPECT_EQ(sent[2], std::make_pair(30, 3));
-    EXPECT_EQ(sent.back(), std::make_pair(1000, 100));
-    EXPECT_EQ(sent.size(), 100u);
-}
-
-TEST_F(Commands, ProgressOfASnapshotStartCountsFromItsStep) {
-    const auto sent = progress_of_run(fe(), 400, 200);
-    ASSERT_GE(sent.size(), 2u);
-    EXPECT_EQ(sent[0], std::make_pair(401, 1));  // 100 x 1 / 200 rounded up
-    EXPECT_EQ(sent[1], std::make_pair(404, 2));
-    EXPECT_EQ(sent.back(), std::make_pair(600, 100));
-}
-
-TEST_F(Commands, ShortRunsReportEveryStep) {
-    const auto sent = progress_of_run(fe(), 0, 49);
-    ASSERT_EQ(sent.size(), 50u);
-    EXPECT_EQ(sent[1], std::make_pair(1, 2));  // 100 / 49 rounded
-    EXPECT_EQ(sent[49], std::make_pair(49, 100));
-}
-
-TEST_F(Commands, ARunOfOneStepIsAllDone) {
-    const auto sent = progress_of_run(fe(), 0, 0);
-    ASSERT_EQ(sent.size(), 1u);
-    EXPECT_EQ(sent[0], std::make_pair(0, 100));
+    using P = std::pair<int32_t, int32_t>;
+    const auto whole = progress_of_run(fe(), 0, 1000);
+    ASSERT_EQ(whole.size(), 100u);
+    // The first report moves the mark on twice: the next comes at 2%.
+    EXPECT_EQ(std::vector<P>(whole.begin(), whole.begin() + 3), (std::vector<P>{{0, 0}, {20, 2}, {30, 3}}));
+    EXPECT_EQ(whole.back(), P(1000, 100));
+    // A snapshot start counts from its step: 100 x 1 / 200 rounded up.
+    const auto snap = progress_of_run(fe(), 400, 200);
+    ASSERT_GE(snap.size(), 2u);
+    EXPECT_EQ(std::vector<P>(snap.begin(), snap.begin() + 2), (std::vector<P>{{401, 1}, {404, 2}}));
+    EXPECT_EQ(snap.back(), P(600, 100));
+    // Short runs report every step; a run of one step is all done.
+    const auto shorter = progress_of_run(fe(), 0, 49);
+    ASSERT_EQ(shorter.size(), 50u);
+    EXPECT_EQ(shorter[1], P(1, 2));  // 100 / 49 rounded
+    EXPECT_EQ(shorter[49], P(49, 100));
+    EXPECT_EQ(progress_of_run(fe(), 0, 0), (std::vector<P>{{0, 100}}));
 }
 
 TEST_F(Commands, ProgressModeZeroSendsTheTimeFirst) {
@@ -761,46 +524,27 @@ TEST_F(Commands, ProgressModeZeroSendsTheTimeFirst) {
     SEND_PROGRESS(0);
     auto time = fe().ReadFrame(kWait);
     ASSERT_TRUE(time);
-    EXPECT_EQ(link_test::hex(time->Raw().substr(0, 8)),
-              link_test::little_endian() ? "14 00 00 00 04 00 00 00" : "00 00 00 14 00 00 00 04");
+    EXPECT_EQ(hex(time->Raw().substr(0, 8)), little_endian() ? "14 00 00 00 04 00 00 00" : "00 00 00 14 00 00 00 04");
     ASSERT_TRUE(fe().Expect(FE_MSG_PROGRESS, kWait));
 }
 
-// --------------------------------------------------------------- meters
+// ------------------------------------------------------- meters, panels
 
 TEST_F(Commands, MetersGoOnlyWhenThereAreAny) {
     SEND_METERS();
-    fe_send_int(0, 99);
-    fe_flush(0);
-    ASSERT_TRUE(fe().Expect(99, kWait));
-
+    ExpectNothingSent();
     ALLOC_ONLINE(2, 1, 1, 1, 1);
     METER_TABLES.METER_VAL(1) = 1.25;
     METER_TABLES.METER_VAL(2) = -2.0;
-    METER_TABLES.METER3_VAL(1, 1) = 3.0;
-    METER_TABLES.METER3_VAL(1, 2) = 4.0;
-    METER_TABLES.METER3_VAL(1, 3) = 5.0;
+    for (int p = 1; p <= 3; ++p) METER_TABLES.METER3_VAL(1, p) = 2.0 + p;
     fe().SendInts({FE_CMD_METERS});
-    int32_t granted = 1;
-    EXPECT_EQ(Poll(granted), 0);
-    auto single = fe().Expect(FE_MSG_METERS, kWait);
-    ASSERT_TRUE(single);
-    EXPECT_EQ(single->Length(), 8 + 16);
-    EXPECT_EQ(single->Double(), 1.25);
-    EXPECT_EQ(single->Double(), -2.0);
-    auto triple = fe().Expect(FE_MSG_METERS3, kWait);
-    ASSERT_TRUE(triple);
-    EXPECT_EQ(triple->Length(), 8 + 24);
-    EXPECT_EQ(triple->Double(), 3.0);
-    EXPECT_EQ(triple->Double(), 4.0);
-    EXPECT_EQ(triple->Double(), 5.0);
-
+    EXPECT_EQ(PollOnce(), 0);
+    EXPECT_EQ(Next(FE_MSG_METERS, "dd"), "1.25 -2");
+    EXPECT_EQ(Next(FE_MSG_METERS3, "ddd"), "3 4 5");
     ALLOC_ONLINE(0, 1, 1, 1, 1);
     SEND_METERS();
     ASSERT_TRUE(fe().Expect(FE_MSG_METERS3, kWait));
 }
-
-// --------------------------------------------------------------- panels
 
 TEST_F(Commands, PanelRecords) {
     const char name[] = "Vrms      ";
@@ -810,63 +554,33 @@ TEST_F(Commands, PanelRecords) {
     auto real = fe().Expect(FE_MSG_PANEL_REAL, kWait);
     ASSERT_TRUE(real);
     EXPECT_EQ(real->Length(), 4 + 12 + 8 + 5);
-    EXPECT_EQ(real->Int(), 3);
-    EXPECT_EQ(real->Int(), 17);
-    EXPECT_EQ(real->Double(), 1.5);
-    EXPECT_EQ(real->Str(), "Vrms");
-    auto integer = fe().Expect(FE_MSG_PANEL_INT, kWait);
-    ASSERT_TRUE(integer);
-    EXPECT_EQ(integer->Int(), 3);
-    EXPECT_EQ(integer->Int(), 18);
-    EXPECT_EQ(integer->Int(), -4);
-    EXPECT_EQ(integer->Str(), "Vrms");
-    EXPECT_TRUE(integer->AtEnd());
-    auto text = fe().Expect(FE_MSG_PANEL_TEXT, kWait);
-    ASSERT_TRUE(text);
-    EXPECT_EQ(text->Int(), 3);
-    EXPECT_EQ(text->Int(), 19);
-    EXPECT_EQ(text->Str(), "0.6667");
-    EXPECT_EQ(text->Str(), "");
-    EXPECT_TRUE(text->AtEnd());
-}
-
-TEST_F(Commands, NoPanelRecordsWhenTheSetUpSaidSoOrStandalone) {
+    EXPECT_EQ(real->Items("iids"), "3 17 1.5 Vrms");
+    EXPECT_EQ(Next(FE_MSG_PANEL_INT, "iiis"), "3 18 -4 Vrms");
+    EXPECT_EQ(Next(FE_MSG_PANEL_TEXT, "iiss"), "3 19 0.6667 ");
+    // None when the set-up said so, or standalone.
     RUN_SETUP.flag_a = LTRUE;
     PANEL_REAL(1, 1, 1.0, "x", 1);
     RUN_SETUP.flag_a = LFALSE;
     RUN_SEQ.CONNECTED = LFALSE;
     PANEL_INT(1, 1, 1, "x", 1);
     RUN_SEQ.CONNECTED = LTRUE;
-    fe_send_int(0, 99);
-    fe_flush(0);
-    ASSERT_TRUE(fe().Expect(99, kWait));
+    ExpectNothingSent();
 }
 
-// ---------------------------------------------------- other byte order
-
-class SwappedCommands : public Commands {
-protected:
-    void SetUp() override { Link(true); }
-};
-
-TEST_F(SwappedCommands, FramesGoInTheFrontEndsOrder) {
+TEST_F(Commands, FramesGoInTheFrontEndsOrder) {
+    Link(true);
+    Clock();
     STORAGE.CX.allocate(2);
     fe().Send(fe().Frame().Int(FE_CMD_SET_VAR).Int(2).Double(0.125));
     fe().SendInts({FE_CMD_TRACE_ADD, 0x01020304});
-    int32_t granted = 1;
-    EXPECT_EQ(Poll(granted), 0);
+    EXPECT_EQ(PollOnce(), 0);
     EXPECT_EQ(STORAGE.CX(2), 0.125);
     auto set = fe().ReadFrame(kWait);
     ASSERT_TRUE(set);
-    const bool le = link_test::little_endian();
-    EXPECT_EQ(link_test::hex(set->Raw()),
-              le ? "00 00 00 0c 00 00 00 09 00 00 00 02" : "0c 00 00 00 09 00 00 00 02 00 00 00");
-    auto added = fe().Expect(FE_MSG_TRACE_ADDED, kWait);
-    ASSERT_TRUE(added);
-    EXPECT_EQ(added->Int(), 0x01020304);
+    EXPECT_EQ(hex(set->Raw()),
+              little_endian() ? "00 00 00 0c 00 00 00 09 00 00 00 02" : "0c 00 00 00 09 00 00 00 02 00 00 00");
+    EXPECT_EQ(Next(FE_MSG_TRACE_ADDED, "i"), std::to_string(0x01020304));
 }
-
-// ------------------------------------------------------------ wall clock
 
 TEST_F(Commands, WallClockCheckAtFifthsOfTheRunAndAtItsEnd) {
     RUN_CLOCK.RUN_STEPS = 100;

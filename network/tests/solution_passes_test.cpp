@@ -4,6 +4,7 @@
 // whole run through the run loop.
 #include "engine/run_loop.h"
 #include "network/branch_currents.h"
+#include "network/branch_plan.h"
 #include "network/interpolation.h"
 #include "network/tests/solution_circuit.h"
 
@@ -124,6 +125,21 @@ TEST_F(SolutionPasses, PartialPassOfASeriesLCBranch) {
     EXPECT_DOUBLE_EQ(NET.CBR(b, 1), 0.5 * i);
 }
 
+// An arrester's energy record comes from its model: a position outside
+// the storage stops the run instead of being used.
+TEST_F(SolutionPasses, ArresterRecordOutsideTheStorageStops) {
+    tables(1, 1, 1e-4);
+    const int32_t b = branch({1, 0, 1.0});
+    NET.IORV(b, 1) = 5;
+    NET.THISBR(b, 1) = 1000;
+    BUILD_BRANCH_PLAN(1);
+    NET.VSOL(1) = 1.0;
+    const Captured c = capture([] { INCALCVI(1, 0.0, 1.0, false, false, false, false); });
+    EXPECT_TRUE(c.aborted);
+    EXPECT_NE(c.out.find("Arrester record outside STORI."), std::string::npos) << c.out;
+    EXPECT_NE(c.out.find("ERROR: Abnormal termination of ZARIK by INCALCVI"), std::string::npos);
+}
+
 TEST_F(SolutionPasses, ChangesFoundAtTheStartOfAStep) {
     tables(3, 4, 50e-6);
     branch({0, 1, 1.0, 0, 0, 1.0});
@@ -151,7 +167,19 @@ TEST_F(SolutionPasses, ChangesFoundAtTheStartOfAStep) {
     EXPECT_EQ(NET.NTRIANG(1), 2);
     EXPECT_EQ(NET.MXINV(1), 4);
     // The switch's state code sets its counter and, with interpolation,
-    // whether it may switch in the step.
+    // whether it may switch in the step. Codes 5 and 15 come with their
+    // records: a one-segment arrester characteristic and a one-segment
+    // inductance, neither of which ever steps.
+    STORAGE.STOR.allocate(4);
+    STORAGE.STOR(4) = 1e30;
+    NET.GOFF(sw, 1) = 0.0;
+    NET.EOFF(sw, 1) = 1.0;
+    STORAGE.RTCI.allocate(5);
+    STORAGE.RTCI(1) = 1;
+    STORAGE.RTCI(2) = 1;
+    STORAGE.RTCF.allocate(5);
+    STORAGE.RTCF(2) = 1e30;
+    NET.THISBR(sw, 1) = -1;
     for (const auto& [code, pending, count] : std::vector<std::tuple<int32_t, bool, int32_t>>{
              {0, false, 10}, {6, false, 10}, {-6, false, 10}, {5, true, 0}, {-15, true, 0}, {2, true, 10}}) {
         NET.IORV(sw, 1) = code;

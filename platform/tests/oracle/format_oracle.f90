@@ -5,13 +5,15 @@
 !   gfortran -o /tmp/format_oracle platform/tests/oracle/format_oracle.f90
 !   /tmp/format_oracle > /tmp/format_oracle.out
 ! Section "edit" prints one C++ table row per case, {descriptor, value,
-! expected field}, ready to paste into the kEditCases / kIntCases /
-! kTextCases / kLogicalCases tables. The other sections print, between
+! expected field}, as many to a line as fit in 118 columns, ready to
+! paste into the kEditCases / kIntCases / kTextCases / kLogicalCases
+! tables. The other sections print, between
 ! "@@ name" lines, the records of one WRITE or PRINT each; the test keeps
 ! them as expected strings (one '\n' per record).
 program format_oracle
   implicit none
   real(8) :: zero, inf, nan, tiny_sub
+  integer :: line_len = 0
 
   zero = 0d0
   inf = 1d0 / zero
@@ -166,6 +168,7 @@ program format_oracle
   call r('E12.3', 'kInf', inf)
   call r('G12.3', '-kInf', -inf)
   call r('G12.3', 'kNaN', nan)
+  call end_rows()
   ! I.
   call i('I8', '12345', 12345_8)
   call i('I4', '12345', 12345_8)
@@ -182,13 +185,16 @@ program format_oracle
   call i('I3.3', '-7', -7_8)
   call i('I11', '-2147483648', -2147483648_8)
   call i('I20', 'int64_t{-9223372036854775807} - 1', -huge(1_8) - 1_8)
+  call end_rows()
   ! A and L.
   call a('A3', 'abcdef')
   call a('A6', 'abcdef')
   call a('A8', 'abc')
   call a('A', 'abc  ')
+  call end_rows()
   call l('L1', 'LTRUE', .true.)
   call l('L3', 'LFALSE', .false.)
+  call end_rows()
 
   print '(A)', '@@ reversion'
   write (*, '("[",I4,"]")') 1, 2, 3
@@ -327,7 +333,21 @@ contains
 
   subroutine row(desc, ctext, field)
     character(len=*), intent(in) :: desc, ctext, field
-    write (*, '(A)') '    {"' // desc // '", ' // ctext // ', "' // field // '"},'
+    character(len=:), allocatable :: one
+    one = '{"' // desc // '", ' // ctext // ', "' // field // '"},'
+    if (line_len > 0 .and. line_len + 1 + len(one) > 118) call end_rows()
+    if (line_len == 0) then
+      write (*, '(A)', advance='no') '    ' // one
+      line_len = 4 + len(one)
+    else
+      write (*, '(A)', advance='no') ' ' // one
+      line_len = line_len + 1 + len(one)
+    end if
+  end subroutine
+
+  subroutine end_rows()
+    if (line_len > 0) write (*, '(A)') ''
+    line_len = 0
   end subroutine
 
   ! The field width of a descriptor: the number after the letters (and

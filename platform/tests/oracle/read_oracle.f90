@@ -1,9 +1,11 @@
 ! Oracle for the list-directed reader and the text units: runs the cases of
 ! a case file through gfortran's own READ, BACKSPACE and REWIND and prints
-! one C++ table row per case. See read_oracle.md beside this file.
+! the case file again with each case's result. See read_oracle.md beside
+! this file.
 !
 ! A line "## NAME" starts the group NAME; "#" lines are comments.
-! Case line:  K OPS |INPUT|
+! Case line:  K OPS |INPUT| => RESULT   (the result is what this program
+! writes; a case file without results is read the same way)
 !   K = T: every op is one list-directed READ of INPUT as an internal file.
 !   K = U: INPUT is written byte for byte to a file, opened as a unit; the
 !          ops run in turn on it: a signature = one list-directed READ,
@@ -11,7 +13,9 @@
 !   OPS are separated by ';'. A signature is one letter per item:
 !   i integer(4), r real(8), z complex(8), l logical, a character(len=12);
 !   0 is a READ with an empty list.
-!   INPUT uses C escapes: \n \r \t \" \\.
+!   INPUT and RESULT use C escapes: \n \r \t \" \\.
+!   RESULT: the outcome of each op, joined by " | ": a read gives its
+!   status (Ok, End, Error) and every item, preset or read.
 program read_oracle
   implicit none
   integer, parameter :: maxn = 4000
@@ -19,17 +23,18 @@ program read_oracle
   character(len=:), allocatable :: raw, ops, res, one
   integer :: ios, p1, p2, n, q, k
   character(len=1) :: kind
-  character(len=:), allocatable :: group
 
-  group = ''
   do
     read (*, '(A)', iostat=ios) cl
     if (ios /= 0) exit
-    if (cl(1:3) == '## ') group = trim(cl(4:))
-    if (len_trim(cl) == 0 .or. cl(1:1) == '#') cycle
+    if (len_trim(cl) == 0 .or. cl(1:1) == '#') then
+      write (*, '(A)') trim(cl)
+      cycle
+    end if
     kind = cl(1:1)
     p1 = index(cl, '|')
-    p2 = index(cl, '|', back=.true.)
+    p2 = index(cl, '| => ')
+    if (p2 == 0) p2 = index(cl, '|', back=.true.)
     ops = trim(adjustl(cl(2:p1-1)))
     raw = cl(p1+1:p2-1)
     call unescape(raw, data, n)
@@ -59,8 +64,7 @@ program read_oracle
       if (q > len(ops)) exit
     end do
     if (kind == 'U') close (10, status='delete')
-    write (*, '(9A)') '    {"', group, '", "', kind, '", "', ops, '", "', raw, '",'
-    write (*, '(3A)') '     "', c_escape(res), '"},'
+    write (*, '(7A)') kind, ' ', ops, ' |', raw, '| => ', c_escape(res)
   end do
 
 contains
