@@ -72,7 +72,7 @@ struct PassColumns {
     Col<double> geq, cbr, cbrt, ccbr, ccbrd, ccl, ccld, ccc, cccd, v12, v20, rcl, rlg, rsc, rcg, rsl;
 };
 
-// Currents and part voltages of the branches of one series kind.
+// Currents and part voltages of the branches of one series kind (0: R only).
 template <bool Partial, bool Resolving, bool Opening, bool Detect, uint8_t Kind>
 void series_results(const std::vector<int32_t>& list, const PassColumns& cols, double fraction) {
     const PassColumns c = cols;
@@ -107,17 +107,7 @@ void series_results(const std::vector<int32_t>& list, const PassColumns& cols, d
 template <bool Partial, bool Resolving, bool Opening, bool Detect>
 void branch_results(const BranchPlan& plan, const PassColumns& cols, double fraction) {
     const PassColumns c = cols;
-    const double* x = c.x;
-    for (const int32_t b : plan.plain) {
-        const double vb = x[c.from[b]] - x[c.to[b]];
-        const double h = Opening ? (is_true(c.changed[b]) ? c.ccbr[b] : c.ccbrd[b]) : c.ccbr[b];
-        const double i = c.geq[b] * vb + h;
-        if (Detect)
-            c.cbrt[b] = i;
-        else
-            c.cbr[b] = Partial ? c.cbr[b] + fraction * (i - c.cbr[b]) : i;
-        if (!Resolving) c.ccbr[b] = c.ccbrd[b] + fraction * (c.ccbr[b] - c.ccbrd[b]);
-    }
+    series_results<Partial, Resolving, Opening, Detect, 0>(plan.plain, c, fraction);
     series_results<Partial, Resolving, Opening, Detect, BK_INDUCTOR>(plan.series_l, c, fraction);
     series_results<Partial, Resolving, Opening, Detect, BK_CAPACITOR>(plan.series_c, c, fraction);
     series_results<Partial, Resolving, Opening, Detect, BK_INDUCTOR | BK_CAPACITOR>(plan.series_lc, c, fraction);
