@@ -1,9 +1,15 @@
 // The line reader: keys and data lines, comments, includes on the unit
-// stack, pages, skipping sections, finding sections and the token helpers.
+// stack, pages, skipping and finding sections, opening files, and the
+// token helpers; and tables of model data between brackets: pairs and
+// matrix rows, comments and split rows inside, surplus lines, and every
+// way a block can be wrong.
+#include <array>
+#include <functional>
 #include <string>
 #include <vector>
 
-#include "network/tests/reader_test_support.h"
+#include "network/bracketed_tables.h"
+#include "network/tests/map_test_support.h"
 #include "platform/list_read.h"
 
 namespace {
@@ -30,16 +36,34 @@ std::vector<std::string> walk() {
 
 using LineReader = ReaderTest;
 
-TEST_F(LineReader, KeysDataLinesAndComments) {
-    open_map("keys.map");
-    EXPECT_EQ(INPUT.INPUT_UNIT, 50);
-    const std::vector<std::string> expected = {
-        "key DIMENSIONS: @50", "data  NODES = 10 @50", "key CX: @50",  "key DIMENSIONS: @50",
-        "key TLINES: @50",     "data #  NAME = value @50", "key { @50", "key } @50",
-        "key ENDFILE: @50",    "key ENDCASE: @50"};
-    EXPECT_EQ(walk(), expected);
-    // The last line read is kept whole.
-    EXPECT_EQ(INPUT.DATA_LINE.trimmed(), "ENDCASE");
+// Comments are passed over; includes nest on units 51 and 52 and each
+// ENDPAGE steps back one, reading on after the INCLUDE line; a data line
+// after ENDPAGE leaves the ENDPAGE key; CRLF reads as LF.
+TEST_F(LineReader, KeyAndDataSequences) {
+    const std::pair<const char*, std::vector<std::string>> cases[] = {
+        {"keys.map",
+         {"key DIMENSIONS: @50", "data  NODES = 10 @50", "key CX: @50", "key DIMENSIONS: @50", "key TLINES: @50",
+          "data #  NAME = value @50", "key { @50", "key } @50", "key ENDFILE: @50", "key ENDCASE: @50"}},
+        {"main_incl.map",
+         {"key DIMENSIONS: @50", "key INCLUDE: @51", "key INC1: @51", "data  11 @51", "key INCLUDE: @52",
+          "key INC2: @52", "data  22 @52", "key BACK_IN_INC1: @51", "key AFTER_INCLUDE: @50", "data  1 2 3 @50",
+          "key ENDCASE: @50"}},
+        {"endpage_data.map",
+         {"key PAGE: @50", "key INCLUDE: @51", "key TAIL: @51", "data  5 @51", "key ENDPAGE: @50", "data  7 8 9 @50",
+          "key LAST: @50", "key ENDCASE: @50"}},
+        {"crlf.map",
+         {"key DIMENSIONS: @50", "data  NODES = 12 @50", "key INCLUDE: @51", "key INCLUDED: @51", "data  4 5 @51",
+          "key DONE: @50", "key ENDCASE: @50"}},
+    };
+    for (const auto& [file, expected] : cases) {
+        reset_all_engine_state();
+        open_map(file);
+        EXPECT_EQ(INPUT.INPUT_UNIT, 50);
+        EXPECT_EQ(walk(), expected) << file;
+        EXPECT_FALSE(unit_is_open(51)) << file;
+        // The last line read is kept whole, without its line end.
+        EXPECT_EQ(INPUT.DATA_LINE.trimmed(), "ENDCASE") << file;
+    }
 }
 
 TEST_F(LineReader, DataLineIsPutBackForTheCallersOwnRead) {
@@ -49,48 +73,24 @@ TEST_F(LineReader, DataLineIsPutBackForTheCallersOwnRead) {
     RDCMNT();
     EXPECT_EQ(INPUT.SECTION_KEY.trimmed(), "DIMENSIONS:");  // unchanged: a data line waits
     EXPECT_EQ(INPUT.DATA_LINE.trimmed(), " NODES = 10");
-    // The waiting line reads again from its start.
     Text72 line;
     ASSERT_EQ(READ_DATA_LINE(line), ReadStatus::Ok);
     EXPECT_EQ(FIRST_TOKEN(line).trimmed(), "NODES");
     EXPECT_EQ(TEXTINT(GETVALUE(line).view()), 10);
 }
 
-TEST_F(LineReader, TwoIncludeLevelsUseUnits51And52) {
-    open_map("main_incl.map");
-    const std::vector<std::string> expected = {
-        "key DIMENSIONS: @50",   "key INCLUDE: @51",      "key INC1: @51", "data  11 @51",
-        "key INCLUDE: @52",      "key INC2: @52",         "data  22 @52",
-        // Each ENDPAGE steps back by one; reading resumes after the INCLUDE line.
-        "key BACK_IN_INC1: @51", "key AFTER_INCLUDE: @50", "data  1 2 3 @50", "key ENDCASE: @50"};
-    EXPECT_EQ(walk(), expected);
-}
-
-TEST_F(LineReader, IncludeNamesTheFileToOpen) {
+TEST_F(LineReader, IncludeAndMapLinesNameTheirFiles) {
     open_map("main_incl.map");
     RDCMNT();
     RDCMNT();
     EXPECT_EQ(INPUT.SECTION_KEY.trimmed(), "INCLUDE:");
     EXPECT_EQ(INPUT.DATA_FILE_NAME.trimmed(), "inc1.map");
     EXPECT_TRUE(unit_is_open(51));
-}
-
-TEST_F(LineReader, DataAfterEndpageLeavesTheEndpageKey) {
-    open_map("endpage_data.map");
-    const std::vector<std::string> expected = {"key PAGE: @50",    "key INCLUDE: @51", "key TAIL: @51",
-                                               "data  5 @51",      "key ENDPAGE: @50", "data  7 8 9 @50",
-                                               "key LAST: @50",    "key ENDCASE: @50"};
-    EXPECT_EQ(walk(), expected);
-    EXPECT_FALSE(unit_is_open(51));
-}
-
-TEST_F(LineReader, CrlfFileReadsAsLf) {
-    open_map("crlf.map");
-    const std::vector<std::string> expected = {"key DIMENSIONS: @50", "data  NODES = 12 @50", "key INCLUDE: @51",
-                                               "key INCLUDED: @51",   "data  4 5 @51",        "key DONE: @50",
-                                               "key ENDCASE: @50"};
-    EXPECT_EQ(walk(), expected);
-    EXPECT_EQ(INPUT.SECTION_KEY.view().find('\r'), std::string_view::npos);
+    reset_all_engine_state();
+    open_map("map_line.map");
+    RDCMNT();
+    EXPECT_EQ(INPUT.SECTION_KEY.trimmed(), "MAP:");
+    EXPECT_EQ(INPUT.DATA_FILE_NAME.trimmed(), "page1.map");
 }
 
 TEST_F(LineReader, NextkeyPassesOverAnInclude) {
@@ -104,7 +104,7 @@ TEST_F(LineReader, NextkeyPassesOverAnInclude) {
     EXPECT_EQ(INPUT.SECTION_KEY.trimmed(), "ENDCASE:");
 }
 
-TEST_F(LineReader, GotosectionPositionsAfterTheSectionLine) {
+TEST_F(LineReader, GotosectionFindsTheSectionOrStops) {
     INPUT.DATA_FILE_NAME = "module.dta";
     OPENFILE();
     INPUT.SECTION_KEY = "DATADSO:";
@@ -117,193 +117,214 @@ TEST_F(LineReader, GotosectionPositionsAfterTheSectionLine) {
     EXPECT_DOUBLE_EQ(x, 3.5);
     CLOSEFILE();
     EXPECT_EQ(INPUT.INPUT_UNIT, 49);
-}
+    CLOSEFILE();  // nothing left to close
+    EXPECT_EQ(INPUT.INPUT_UNIT, 49);
 
-TEST_F(LineReader, GotosectionOfAMissingSectionStops) {
+    // A missing section: the page closes and nothing is left to read below it.
+    reset_all_engine_state();
     INPUT.DATA_FILE_NAME = "module.dta";
     OPENFILE();
     INPUT.SECTION_KEY = "DATAXYZ:";
     const Captured c = capture([] { GOTOSECTION(); });
     EXPECT_TRUE(c.aborted);
-    // The page closes and nothing is left to read below it.
-    EXPECT_NE(c.out.find(" Error Reading Unit#           49\n"), std::string::npos) << c.out;
-    EXPECT_NE(c.out.find("ERROR: Abnormal termination of ZARIK by RDCMNT"), std::string::npos);
-}
-
-TEST_F(LineReader, MapLineNamesThePageFile) {
-    open_map("map_line.map");
-    RDCMNT();
-    EXPECT_EQ(INPUT.SECTION_KEY.trimmed(), "MAP:");
-    EXPECT_EQ(INPUT.DATA_FILE_NAME.trimmed(), "page1.map");
+    EXPECT_TRUE(contains(c.out, " Error Reading Unit#           49\n")) << c.out;
+    EXPECT_TRUE(ends_with(c.out, abort_frame_of("RDCMNT", 1, "ENDPAGE", "module.dta"))) << c.out;
 }
 
 TEST_F(LineReader, EndOfFileWithoutEndpageStops) {
     open_map("no_endpage.map");
     const Captured c = capture([] { walk(); });
     EXPECT_TRUE(c.aborted);
-    std::string name = "no_endpage.map";
-    name.resize(72, ' ');
-    EXPECT_NE(c.out.find(" End_Of_File while reading data file " + name + "\n"), std::string::npos) << c.out;
-    EXPECT_NE(c.out.find("ERROR: Abnormal termination of ZARIK by RDCMNT"), std::string::npos);
-}
-
-TEST_F(LineReader, EchoWritesEveryLineRead) {
-    open_map("main_incl.map");
-    INPUT.echo = LTRUE;
-    const Captured c = capture([] { RDCMNT(); });
-    EXPECT_EQ(c.out, " " + pad_text("DIMENSIONS:", 72) + "\n");
+    EXPECT_TRUE(contains(c.out, " End_Of_File while reading data file " + pad_text("no_endpage.map", 72) + "\n"))
+        << c.out;
+    EXPECT_TRUE(contains(c.out, "ERROR: Abnormal termination of ZARIK by RDCMNT")) << c.out;
 }
 
 TEST_F(LineReader, IncludesNestAtMostTwentyDeep) {
     open_map("self.map");
     int deepest = 0;
-    const Captured c = capture([&] {
-        for (int i = 0; i < 30; ++i) {
-            RDCMNT();
-            deepest = INPUT.INPUT_UNIT;
-        }
-    });
-    EXPECT_TRUE(c.aborted);
+    const auto deeper = [&] {
+        for (int i = 0; i < 30; ++i, deepest = INPUT.INPUT_UNIT) RDCMNT();
+    };
+    EXPECT_STOPS(deeper(),
+                 " ***WARN*** ZARIK: Error while opening file for read: self.map\n" + abort_frame("OPENFILE"));
     EXPECT_EQ(deepest, 70);
-    EXPECT_EQ(c.out, " ***WARN*** ZARIK: Error while opening file for read: self.map\n" + abort_frame("OPENFILE"));
 }
 
-TEST_F(LineReader, MissingFileStopsInOpenfile) {
-    INPUT.DATA_FILE_NAME = "nowhere.map";
-    const Captured c = capture([] { OPENFILE(); });
-    EXPECT_TRUE(c.aborted);
-    EXPECT_EQ(c.out, " ***WARN*** ZARIK: Error while opening file for read: nowhere.map\n" + abort_frame("OPENFILE"));
-}
-
-TEST_F(LineReader, MissingLineConstantsFileGivesTheAdvice) {
-    INPUT.DATA_FILE_NAME = "cable7.tlo";
-    const Captured c = capture([] { OPENFILE1(1); });
-    EXPECT_TRUE(c.aborted);
-    const std::string expected =
-        " ***WARN*** ZARIK: Error while opening file for read: cable7.tlo\n"
-        " ZARIK: Line/Cable Constants has not been\n"
-        "        solved for Line/Cable:cable7\n"
-        " From HOLVA:\n"
-        "   - Edit the Transmission Line or Cable.\n"
-        "   - Edit the sub-page.\n"
-        "   - Confirm Line Model Selection and Data.\n"
-        "   - Use the right button menu:\n"
-        "      - Create Input File\n"
-        "      - Solve Constants\n"
-        "      - Check for and Correct Errors.\n" +
-        abort_frame("OPENFILE1");
-    EXPECT_EQ(c.out, expected);
-
-    INPUT = {};
-    INPUT.DATA_FILE_NAME = "other.dat";
-    const Captured d = capture([] { OPENFILE1(1); });
-    EXPECT_EQ(d.out, " ***WARN*** ZARIK: Error while opening file for read: other.dat\n" + abort_frame("OPENFILE1"));
-}
-
-TEST_F(LineReader, Openfile1ForWritingAndItsFailures) {
+// A missing line-constants file (".tlo") gets the advice how to make it.
+TEST_F(LineReader, FilesThatCannotBeOpenedStop) {
     use_scratch();
     INPUT.DATA_FILE_NAME = "fresh.out";
     OPENFILE1(2);
     EXPECT_EQ(INPUT.INPUT_UNIT, 50);
     unit_write_line(50, "x");
     CLOSEFILE();
-    // Mode 2 wants a new file.
-    const Captured c = capture([] { OPENFILE1(2); });
-    EXPECT_EQ(c.out, " ***WARN*** ZARIK: Error while opening file for write: fresh.out\n" + abort_frame("OPENFILE1"));
-    INPUT = {};
-    INPUT.DATA_FILE_NAME = "no/such/folder/x.out";
-    const Captured d = capture([] { OPENFILE1(3); });
-    EXPECT_EQ(d.out,
-              " ***WARN*** ZARIK: Error while opening file: no/such/folder/x.out\n" + abort_frame("OPENFILE1"));
-}
-
-TEST_F(LineReader, ClosingTheLastFileLeavesTheStackEmpty) {
-    open_map("keys.map");
-    CLOSEFILE();
-    EXPECT_EQ(INPUT.INPUT_UNIT, 49);
-    CLOSEFILE();
-    EXPECT_EQ(INPUT.INPUT_UNIT, 49);
+    const std::string warn = " ***WARN*** ZARIK: Error while opening file";
+    const struct {
+        const char* name;
+        std::function<void()> open;
+        std::string expected;
+    } cases[] = {
+        {"nowhere.map", OPENFILE, warn + " for read: nowhere.map\n" + abort_frame("OPENFILE")},
+        {"cable7.tlo", [] { OPENFILE1(1); },
+         warn + " for read: cable7.tlo\n ZARIK: Line/Cable Constants has not been\n"
+                "        solved for Line/Cable:cable7\n From HOLVA:\n   - Edit the Transmission Line or Cable.\n"
+                "   - Edit the sub-page.\n   - Confirm Line Model Selection and Data.\n"
+                "   - Use the right button menu:\n      - Create Input File\n      - Solve Constants\n"
+                "      - Check for and Correct Errors.\n" +
+             abort_frame("OPENFILE1")},
+        {"other.dat", [] { OPENFILE1(1); }, warn + " for read: other.dat\n" + abort_frame("OPENFILE1")},
+        // Mode 2 wants a new file.
+        {"fresh.out", [] { OPENFILE1(2); }, warn + " for write: fresh.out\n" + abort_frame("OPENFILE1")},
+        {"no/such/folder/x.out", [] { OPENFILE1(3); }, warn + ": no/such/folder/x.out\n" + abort_frame("OPENFILE1")},
+    };
+    for (const auto& k : cases) {
+        INPUT = {};
+        INPUT.DATA_FILE_NAME = k.name;
+        EXPECT_STOPS(k.open(), k.expected);
+    }
 }
 
 TEST_F(LineReader, SkipcmntStopsAtTheFirstOtherLine) {
     ASSERT_TRUE(unit_open(60, "skipcmnt.tlo", UnitMode::Read));
     SKIPCMNT(60);
-    std::string line;
-    ASSERT_EQ(unit_read_line(60, line), ReadStatus::Ok);
-    EXPECT_EQ(line, " HOLVA Line Constants");
+    EXPECT_EQ(unit_op(60, "L"), "Ok [ HOLVA Line Constants]");
     const Captured c = capture([] { SKIPCMNT(60); });
     EXPECT_FALSE(c.aborted);
     EXPECT_EQ(c.out, " SKIPCMNT: Unexpected End_Of_File\n");
     unit_close(60);
-    const Captured d = capture([] { SKIPCMNT(61); });
-    EXPECT_EQ(d.out, " SKIPCMNT: Error while reading data\n");
+    EXPECT_EQ(capture([] { SKIPCMNT(61); }).out, " SKIPCMNT: Error while reading data\n");
 }
 
-TEST(LineTokens, FirstAndSecondToken) {
-    EXPECT_EQ(FIRST_TOKEN(Text72("   'DIMENSIONS:' rest")).trimmed(), "DIMENSIONS:");
-    EXPECT_EQ(FIRST_TOKEN(Text72("NAME = value")).trimmed(), "NAME");
-    EXPECT_EQ(FIRST_TOKEN(Text72("NAME=value")).trimmed(), "NAME");
-    EXPECT_EQ(FIRST_TOKEN(Text72("TLINES: 4")).trimmed(), "TLINES:");
-    EXPECT_EQ(FIRST_TOKEN(Text72("#\"x\"y")).trimmed(), "x");
-    EXPECT_TRUE(FIRST_TOKEN(Text72("")).is_blank());
-    EXPECT_TRUE(FIRST_TOKEN(Text72("  ##  ''  ")).is_blank());
-    // A token that reaches column 72 ends there.
-    const std::string long_word(80, 'A');
-    EXPECT_EQ(FIRST_TOKEN(Text72(long_word)).trimmed(), std::string(72, 'A'));
-    EXPECT_EQ(SECOND_TOKEN(Text72("MAP: 'page1.map' 3")).trimmed(), "page1.map");
-    EXPECT_EQ(SECOND_TOKEN(Text72("A=B")).trimmed(), "B");
-    EXPECT_TRUE(SECOND_TOKEN(Text72("ONLY")).is_blank());
-    EXPECT_TRUE(SECOND_TOKEN(Text72(long_word)).is_blank());
-}
-
-TEST(LineTokens, ValueAfterTheEqualSign) {
-    EXPECT_EQ(GETVALUE(Text72("TIME_STEP = 50.0 ")).trimmed(), " 50.0");
-    EXPECT_TRUE(GETVALUE(Text72("NO EQUAL SIGN")).is_blank());
-    std::string at_72(71, ' ');
-    at_72 += '=';
-    EXPECT_TRUE(GETVALUE(Text72(at_72)).is_blank());
-    EXPECT_EQ(GETVALUE(Text72("A = B = C")).trimmed(), " B = C");
-}
-
-TEST(LineTokens, KeyLineTest) {
-    EXPECT_EQ(ISKEYLINE(Text72("BRANCHES:")), LTRUE);
-    EXPECT_EQ(ISKEYLINE(Text72("A:B")), LTRUE);
-    EXPECT_EQ(ISKEYLINE(Text72("{")), LTRUE);
-    EXPECT_EQ(ISKEYLINE(Text72("}x")), LTRUE);
-    EXPECT_EQ(ISKEYLINE(Text72("NAME")), LFALSE);
-    EXPECT_EQ(ISKEYLINE(Text72("x{")), LFALSE);
-}
-
-TEST(LineTokens, IncludeFileNames) {
-    EXPECT_EQ(INCL_FNAME(Text72("INCLUDE 'a b.map'")).trimmed(), "a b.map");
-    EXPECT_EQ(INCL_FNAME(Text72("INCLUDE \"q.map\"")).trimmed(), "q.map");
-    EXPECT_EQ(INCL_FNAME(Text72("  INCLUDE plain.map tail")).trimmed(), "plain.map");
-    // The name follows the first upper-case E.
-    EXPECT_EQ(INCL_FNAME(Text72("include E x.map")).trimmed(), "x.map");
+TEST(LineTokens, TokensOfALine) {
+    using Of = std::function<Text72(const Text72&)>;
+    const Of first = FIRST_TOKEN, second = SECOND_TOKEN, value = GETVALUE, incl = INCL_FNAME;
+    const std::string long_word(80, 'A'), at_72 = std::string(71, ' ') + "=";
+    const struct {
+        const Of& of;
+        std::string line, expected;
+    } cases[] = {
+        {first, "   'DIMENSIONS:' rest", "DIMENSIONS:"}, {first, "NAME = value", "NAME"}, {first, "NAME=value", "NAME"},
+        {first, "TLINES: 4", "TLINES:"}, {first, "#\"x\"y", "x"}, {first, "", ""}, {first, "  ##  ''  ", ""},
+        {first, long_word, std::string(72, 'A')},  // a token that reaches column 72 ends there
+        {second, "MAP: 'page1.map' 3", "page1.map"}, {second, "A=B", "B"}, {second, "ONLY", ""},
+        {second, long_word, ""},
+        {value, "TIME_STEP = 50.0 ", " 50.0"}, {value, "NO EQUAL SIGN", ""}, {value, at_72, ""},
+        {value, "A = B = C", " B = C"},
+        {incl, "INCLUDE 'a b.map'", "a b.map"}, {incl, "INCLUDE \"q.map\"", "q.map"},
+        {incl, "  INCLUDE plain.map tail", "plain.map"},
+        {incl, "include E x.map", "x.map"},  // the name follows the first upper-case E
+    };
+    for (const auto& k : cases) EXPECT_EQ(k.of(Text72(k.line)).trimmed(), k.expected) << k.line;
+    for (const char* key : {"BRANCHES:", "A:B", "{", "}x"}) EXPECT_EQ(ISKEYLINE(Text72(key)), LTRUE) << key;
+    for (const char* other : {"NAME", "x{"}) EXPECT_EQ(ISKEYLINE(Text72(other)), LFALSE) << other;
+    EXPECT_EQ(TEXTINT(" 42 7"), 42);
+    EXPECT_EQ(TEXTINT("-3,"), -3);
+    EXPECT_EQ(TEXTINT("   "), 0);
 }
 
 TEST(LineTokens, QuotedFileNames) {
     Text72 name("old");
-    GET_FNAME(Text72("FILE = 'cable.tlo' rest"), name);
-    EXPECT_EQ(name.trimmed(), "cable.tlo");
-    GET_FNAME(Text72("X \"mixed' y"), name);
-    EXPECT_EQ(name.trimmed(), "mixed");
-    GET_FNAME(Text72("X '' y"), name);
-    EXPECT_TRUE(name.is_blank());
-
+    for (const auto& [line, expected] : std::vector<std::pair<const char*, const char*>>{
+             {"FILE = 'cable.tlo' rest", "cable.tlo"}, {"X \"mixed' y", "mixed"}, {"X '' y", ""}}) {
+        GET_FNAME(Text72(line), name);
+        EXPECT_EQ(name.trimmed(), expected) << line;
+    }
+    // Without a quoted name: a numbered message, the name kept.
     name = "kept";
-    Captured c = capture([&] { GET_FNAME(Text72("NO QUOTES"), name); });
-    EXPECT_EQ(c.out, " GET_FNAME 01: Cannot extract filename from " + pad_text("NO QUOTES", 72) + "\n");
-    EXPECT_EQ(name.trimmed(), "kept");
-    c = capture([&] { GET_FNAME(Text72("OPEN 'ONLY"), name); });
-    EXPECT_EQ(c.out, " GET_FNAME 02: Cannot extract filename from " + pad_text("OPEN 'ONLY", 72) + "\n");
-    EXPECT_EQ(name.trimmed(), "kept");
+    for (const auto& [line, number] :
+         std::vector<std::pair<const char*, const char*>>{{"NO QUOTES", "01"}, {"OPEN 'ONLY", "02"}}) {
+        const Captured c = capture([&] { GET_FNAME(Text72(line), name); });
+        EXPECT_EQ(c.out, std::string(" GET_FNAME ") + number + ": Cannot extract filename from " +
+                             pad_text(line, 72) + "\n");
+        EXPECT_EQ(name.trimmed(), "kept");
+    }
 }
 
-TEST(LineTokens, TextInteger) {
-    EXPECT_EQ(TEXTINT(" 42 7"), 42);
-    EXPECT_EQ(TEXTINT("-3,"), -3);
-    EXPECT_EQ(TEXTINT("   "), 0);
+class BracketedTables : public ReaderTest {
+protected:
+    // Writes the data file and opens it as the current input file.
+    void data(const std::string& text) {
+        reset_all_engine_state();
+        if (!scratch_) use_scratch();
+        write_file("model.dta", text);
+        open_map("model.dta");
+    }
+    // The data line after the block: the block ended on its bracket.
+    static std::string next_after() {
+        EXPECT_TRUE(INPUT.SECTION_KEY == "}");
+        RDCMNT();
+        Text72 line;
+        return READ_DATA_LINE(line) == ReadStatus::Ok ? line.trimmed() : "<none>";
+    }
+};
+
+// Comments and blank lines inside, a pair split over two lines, surplus
+// pairs; no pairs still need both brackets.
+TEST_F(BracketedTables, PairsWithCommentsSplitPairAndSurplus) {
+    data("{\n 1.0 10.0\n! a comment line\nC another comment\n\n 2.5, -3.5E2\n 4.0\n   40.0\n 9.0 90.0\n"
+         " 8.0 80.0\n}\n 77 78\n");
+    std::array<double, 3> x{}, y{};
+    EXPECT_EQ(capture([&] { READXY(3, x, y); }).out, "");
+    EXPECT_EQ(x, (std::array<double, 3>{1.0, 2.5, 4.0}));
+    EXPECT_EQ(y, (std::array<double, 3>{10.0, -350.0, 40.0}));
+    EXPECT_EQ(next_after(), " 77 78");
+    data("{\n 1 2\n}\n 5\n");
+    EXPECT_EQ(capture([&] { READXY(0, x, y); }).out, "");
+    EXPECT_EQ(x[0], 1.0);
+    EXPECT_EQ(next_after(), " 5");
+}
+
+// Each stops the run on the data file, after the line named.
+TEST_F(BracketedTables, PairsThatCannotBeRead) {
+    const struct {
+        const char* text;
+        int32_t count;
+        std::string message;
+        const char* last_line;
+    } cases[] = {
+        {"{\n 1 2\n 3 4\n}\n", 4,
+         " Unexpected end of data encountered by READXY\n"
+         " Expecting            4  pairs but found only            2\n",
+         "}"},
+        {" 1 2\n}\n", 1, " Model data is missing begin bracket, {\n", " 1 2"},
+        {"{\n 1 2\n 3 4\nEND:\n", 1, " Model data is missing end bracket, }\n", "END:"},
+        {"{\n 1 x2\n}\n", 1, " Error while reading data\n", " 1 x2"},
+        {"{\n 1\n", 1, " Unexpected End_Of_File\n", " 1"},
+    };
+    for (const auto& k : cases) {
+        data(k.text);
+        std::array<double, 4> x{}, y{};
+        EXPECT_STOPS(READXY(k.count, x, y), k.message + abort_frame_of("READXY", 1, k.last_line, "model.dta"));
+    }
+    // A table too small for the count.
+    data("{\n 1 2\n 3 4\n}\n");
+    std::array<double, 1> x{}, y{};
+    const Captured c = capture([&] { READXY(2, x, y); });
+    EXPECT_TRUE(c.aborted);
+    EXPECT_TRUE(contains(c.out, "Model data table has room for")) << c.out;
+}
+
+// Element (i, j) at i + 100 (j - 1); a row split over two lines.
+TEST_F(BracketedTables, MatrixRowsWithSplitRowAndSurplus) {
+    data("{\n 1 2 3\n! comment\n 4 5\n 6\n 7 8 9\n}\n after\n");
+    std::vector<double> a(300, -1.0);
+    EXPECT_EQ(capture([&] { READMATX(2, 3, a); }).out, "");
+    for (const auto& [at, value] : std::vector<std::pair<size_t, double>>{
+             {0, 1.0}, {100, 2.0}, {200, 3.0}, {1, 4.0}, {101, 5.0}, {201, 6.0}, {2, -1.0}, {99, -1.0}})
+        EXPECT_EQ(a[at], value) << at;
+    EXPECT_EQ(next_after(), " after");
+}
+
+TEST_F(BracketedTables, MatrixRowCounts) {
+    data("{\n 1 2\n}\n");
+    std::vector<double> a(100 * 101);
+    EXPECT_STOPS(READMATX(3, 2, a), " Unexpected end of data encountered by READMATX\n"
+                                    " Expecting            3  rows but found only            1\n" +
+                                        abort_frame_of("READMATX", 1, "}", "model.dta"));
+    data("{\n}\n");
+    EXPECT_STOPS(READMATX(101, 1, a), " Too many rows in model data matrix:         101 >         100\n" +
+                                          abort_frame_of("READMATX", 1, "", "model.dta"));
 }
 
 }  // namespace

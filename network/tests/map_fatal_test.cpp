@@ -1,11 +1,17 @@
 // Every fatal message of the map-file reader, the branch reader and the
 // node numbering: each fixture map stops the run with its own lines and
 // the abort frame of the routine that found the fault, and nothing else
-// is printed.
+// is printed. The whole program on map files: the shipped example and an
+// ideal branch run to their ends; malformed maps end with the same lines
+// and frame and the abort status, never a crash or a hang.
+#include <algorithm>
+#include <iterator>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "network/tests/map_test_support.h"
+#include "platform/tests/support/run_program.h"
 
 namespace {
 
@@ -14,13 +20,19 @@ struct Fatal {
     const char* routine;
     int mode;
     std::vector<std::string> lines;
-    const char* data_line;
-    const char* data_file;  // mode 1: the file named in the frame
+    const char* data_line = nullptr;
+    const char* data_file = nullptr;  // mode 1: the file named in the frame
     bool later_run = false;  // the first run's pass over the whole map would meet the end of the file first
 };
 
 const char* kPage = "empty_page.map";
 const char* kEof = " Unexpected End_Of_File";
+
+// The lines of the stop and the frame.
+std::string expected(const Fatal& f) {
+    const std::string file = f.mode == 2 ? f.fixture : f.data_file ? f.data_file : "";
+    return joined_lines(f.lines) + abort_frame_of(f.routine, f.mode, f.data_line ? f.data_line : "", file);
+}
 
 std::string name_of(const testing::TestParamInfo<Fatal>& p) {
     std::string n = p.param.fixture;
@@ -38,74 +50,69 @@ TEST_P(FatalMap, StopsWithItsMessageAndTheFrame) {
     }
     const Captured c = read_map(f.fixture);
     ASSERT_TRUE(c.aborted) << c.out;
-    const std::string file = f.mode == 2 ? f.fixture : f.data_file ? f.data_file : "";
-    EXPECT_EQ(c.out, joined_lines(f.lines) + abort_frame_of(f.routine, f.mode, f.data_line ? f.data_line : "", file));
+    EXPECT_EQ(c.out, expected(f));
 }
 
 const Fatal kPages[] = {
-    {"pages_cut.map", "NODELKUP", 2, {" Unexpected end of node mapping"}, "ENDCASE", nullptr},
-    {"pages_subsystem.map", "NODELKUP", 2, {" Out of range subsystem #           3"}, " 3 2  1 2", nullptr},
-    {"pages_negative.map", "NODELKUP", 2, {" Negative number of nodes:           -2"}, " 1 -2", nullptr},
+    {"pages_cut.map", "NODELKUP", 2, {" Unexpected end of node mapping"}, "ENDCASE"},
+    {"pages_subsystem.map", "NODELKUP", 2, {" Out of range subsystem #           3"}, " 3 2  1 2"},
+    {"pages_negative.map", "NODELKUP", 2, {" Negative number of nodes:           -2"}, " 1 -2"},
     {"pages_bad_nodes.map", "NODELKUP", 2,
      {" Invalid node number:            5", " Invalid node number:           -1",
       " Errors occurred in PAGES section of map file"},
-     " 1 3  2 5 -1", nullptr},
+     " 1 3  2 5 -1"},
     {"pages_room.map", "NODELKUP", 2,
      {" ERROR: Insufficient # of NNODES (ND21):", " Required:   13;   Available:   12"},
-     " 1 11  1 1 1 1 1 1 1 1 1 1 1", nullptr},
-    {"pages_nss_count.map", "NODELKUP", 2, {" Out of range # of subsystems in map file           3"}, " 0 3  1 1",
-     nullptr},
-    {"pages_nss_entry.map", "NODELKUP", 2, {" Out of range subsystem # in map file           3"}, " 0 1  1 3", nullptr},
-    {"pages_nss_distinct.map", "NODELKUP", 2, {" Incorrect subsystem count in map file           2"}, " 0 2  1 1",
-     nullptr},
-    {"pages_csc1.map", "NODELKUP", 2, {" Out of range CSC begin index           3"}, " 3 0", nullptr},
-    {"pages_csc2.map", "NODELKUP", 2, {" Out of range CSC begin index           5"}, " 0 5", nullptr},
+     " 1 11  1 1 1 1 1 1 1 1 1 1 1"},
+    {"pages_nss_count.map", "NODELKUP", 2, {" Out of range # of subsystems in map file           3"}, " 0 3  1 1"},
+    {"pages_nss_entry.map", "NODELKUP", 2, {" Out of range subsystem # in map file           3"}, " 0 1  1 3"},
+    {"pages_nss_distinct.map", "NODELKUP", 2, {" Incorrect subsystem count in map file           2"}, " 0 2  1 1"},
+    {"pages_csc1.map", "NODELKUP", 2, {" Out of range CSC begin index           3"}, " 3 0"},
+    {"pages_csc2.map", "NODELKUP", 2, {" Out of range CSC begin index           5"}, " 0 5"},
     {"pages_eof.map", "NODELKUP", 2, {kEof}, " 1 4  1 2", nullptr, true},
-    {"pages_bad.map", "NODELKUP", 2, {" Error reading map file"}, " 1 x  1 2", nullptr},
-    {"pages_bad_nss.map", "NODELKUP", 2, {" Error reading Subsystem information in map file"}, " 0 q", nullptr},
-    {"pages_bad_csc.map", "NODELKUP", 2, {" Error reading CSC offsets in map file"}, " 0 z", nullptr},
+    {"pages_bad.map", "NODELKUP", 2, {" Error reading map file"}, " 1 x  1 2"},
+    {"pages_bad_nss.map", "NODELKUP", 2, {" Error reading Subsystem information in map file"}, " 0 q"},
+    {"pages_bad_csc.map", "NODELKUP", 2, {" Error reading CSC offsets in map file"}, " 0 z"},
 };
 INSTANTIATE_TEST_SUITE_P(Pages, FatalMap, testing::ValuesIn(kPages), name_of);
 
 const Fatal kSmallSections[] = {
-    {"ssdim_count.map", "READSSDIM", 2, {" Invalid number of subsystems specified:            3"}, " 3 1 1 1",
-     nullptr},
+    {"ssdim_count.map", "READSSDIM", 2, {" Invalid number of subsystems specified:            3"}, " 3 1 1 1"},
     {"ssdim_size.map", "READSSDIM", 2,
      {" Subsystem dimension size is out of range:            5",
       " Subsystem dimension size is out of range:           -1",
       " Errors occurred in SUBSYSDIM section of map file"},
-     " 2 5 -1", nullptr},
-    {"ssdim_empty.map", "READSSDIM", 2, {" Unexpected end of subsystem mapping"}, "ENDCASE", nullptr},
+     " 2 5 -1"},
+    {"ssdim_empty.map", "READSSDIM", 2, {" Unexpected end of subsystem mapping"}, "ENDCASE"},
     {"ssdim_eof.map", "READSSDIM", 2, {kEof}, " 2 4", nullptr, true},
-    {"ssdim_bad.map", "READSSDIM", 2, {" Error reading SUBSYSDIM information in map file"}, " 2 4 four", nullptr},
-    {"subs_count.map", "SETSUBS", 2, {" Invalid # of local subsystems:            3"}, " 3 1 2 3", nullptr},
+    {"ssdim_bad.map", "READSSDIM", 2, {" Error reading SUBSYSDIM information in map file"}, " 2 4 four"},
+    {"subs_count.map", "SETSUBS", 2, {" Invalid # of local subsystems:            3"}, " 3 1 2 3"},
     {"subs_entry.map", "SETSUBS", 2,
-     {" Invalid local subsystem number:            3", " Errors occurred in SUBS section of map file"}, " 2 1 3",
-     nullptr},
-    {"subs_empty.map", "SETSUBS", 2, {" Unexpected end of subsystem mapping"}, "ENDCASE", nullptr},
+     {" Invalid local subsystem number:            3", " Errors occurred in SUBS section of map file"}, " 2 1 3"},
+    {"subs_empty.map", "SETSUBS", 2, {" Unexpected end of subsystem mapping"}, "ENDCASE"},
     {"subs_eof.map", "SETSUBS", 2, {kEof}, " 2 1", nullptr, true},
-    {"subs_bad.map", "SETSUBS", 2, {" Error reading Subsystem information in map file"}, " 2 1 x", nullptr},
-    {"radio_count.map", "SET_RADIO", 2, {" Invalid # of wireless radio links:            2"}, " 2 1 2", nullptr},
+    {"subs_bad.map", "SETSUBS", 2, {" Error reading Subsystem information in map file"}, " 2 1 x"},
+    {"radio_count.map", "SET_RADIO", 2, {" Invalid # of wireless radio links:            2"}, " 2 1 2"},
     {"radio_index.map", "SET_RADIO", 2,
      {" Invalid wireless radio link index:            4", " Invalid wireless radio link index:            0",
       " Errors occurred in RADIOLINKS section of mapfile"},
-     " 2 4 0", nullptr},
-    {"radio_empty.map", "SET_RADIO", 2, {" Unexpected end of radio link mapping"}, "ENDCASE", nullptr},
+     " 2 4 0"},
+    {"radio_empty.map", "SET_RADIO", 2, {" Unexpected end of radio link mapping"}, "ENDCASE"},
     {"radio_eof.map", "SET_RADIO", 2, {kEof}, " 2 1", nullptr, true},
-    {"radio_bad.map", "SET_RADIO", 2, {" Error reading radio link information in map file"}, " 2 1 y", nullptr},
+    {"radio_bad.map", "SET_RADIO", 2, {" Error reading radio link information in map file"}, " 2 1 y"},
     {"volts_eof.map", "RDVOLTS", 1, {kEof}, " 1", kPage, true},
     {"volts_bad.map", "RDVOLTS", 1, {" Error while reading data"}, " 1 abc", kPage},
-    {"sto_stol.map", "RDSTOX", 0, {" STOL Dimension out of bounds in MAP file"}, nullptr, nullptr},
-    {"sto_stoi.map", "RDSTOX", 0, {" STOI Dimension out of bounds in MAP file"}, nullptr, nullptr},
-    {"sto_stof.map", "RDSTOX", 0, {" STOF Dimension out of bounds in MAP file"}, nullptr, nullptr},
-    {"sto_stoc.map", "RDSTOX", 0, {" STOC Dimension out of bounds in MAP file"}, nullptr, nullptr},
+    {"sto_stol.map", "RDSTOX", 0, {" STOL Dimension out of bounds in MAP file"}},
+    {"sto_stoi.map", "RDSTOX", 0, {" STOI Dimension out of bounds in MAP file"}},
+    {"sto_stof.map", "RDSTOX", 0, {" STOF Dimension out of bounds in MAP file"}},
+    {"sto_stoc.map", "RDSTOX", 0, {" STOC Dimension out of bounds in MAP file"}},
     {"sto_eof.map", "RDSTOX", 1, {kEof}, " 1", "sto_eof.map", true},
     {"sto_bad.map", "RDSTOX", 1, {" Error while reading data"}, " 1 two", "sto_bad.map"},
-    {"cx_index.map", "RDCXMAPPING", 0, {" CX Dimension out of bounds in MAP file"}, nullptr, nullptr},
-    {"cx_slots.map", "RDCXMAPPING", 0, {" CXMAP Dimension out of bounds in MAP file"}, nullptr, nullptr},
+    {"cx_index.map", "RDCXMAPPING", 0, {" CX Dimension out of bounds in MAP file"}},
+    {"cx_slots.map", "RDCXMAPPING", 0, {" CXMAP Dimension out of bounds in MAP file"}},
     {"cx_eof.map", "RDCXMAPPING", 1, {kEof}, " 1", "cx_eof.map", true},
     {"cx_bad.map", "RDCXMAPPING", 1, {" Error while reading data"}, " 2 1 b", "cx_bad.map"},
-    {"mpgbs_count.map", "RDMPGB", 0, {" MPGBS Dimension out of bounds in MAP file"}, nullptr, nullptr},
+    {"mpgbs_count.map", "RDMPGB", 0, {" MPGBS Dimension out of bounds in MAP file"}},
     {"mpgbs_eof.map", "RDMPGB", 1, {kEof}, " 2 1", "mpgbs_eof.map", true},
     {"mpgbs_bad.map", "RDMPGB", 1, {" Error while reading data"}, " 2 1 k", "mpgbs_bad.map"},
     {"pgblist_eof.map", "RDPGBLIST", 1, {kEof}, " first channel", "pgblist_eof.map", true},
@@ -153,5 +160,69 @@ const Fatal kBranches[] = {
      "ss_zero.map"},
 };
 INSTANTIATE_TEST_SUITE_P(Branches, FatalMap, testing::ValuesIn(kBranches), name_of);
+
+// The console dialogue's answers: a start from data, no snapshot, the
+// map file, one run, no output file, no screen plot.
+std::string answers_for(const std::string& map) { return "0\n0\n" + map + "\n1\n0\n0\n"; }
+
+ProgramResult run_on(const std::string& map, const std::string& dir = fixture_dir()) {
+    return run_program({bare_program(), "-startup:alone"}, answers_for(map), dir, 30000);
+}
+
+// The shipped example, and a case whose ideal branch is solved in the run.
+TEST(MapProgram, CasesRunToTheirEnds) {
+    const std::string example = std::string(ZARIK_SOURCE_DIR) + "/examples/switched_rl";
+    ASSERT_EQ(read_file(example + "/answers.txt"), answers_for("switched_rl.map"));
+    const std::tuple<std::string, std::string, std::vector<std::string>> cases[] = {
+        {example, "switched_rl.map",
+         {"Number of Matrix Switchings in SS#   1 is:", "         Input file: switched_rl.map"}},
+        {fixture_dir(), "ideal_branch.map", {" Subsystem           1  has ideal branches\n"}},
+    };
+    for (const auto& [dir, map, pieces] : cases) {
+        const ProgramResult r = run_on(map, dir);
+        ASSERT_FALSE(r.timed_out);
+        EXPECT_EQ(r.exit_code, 0) << r.out;
+        EXPECT_EQ(r.err, "");
+        EXPECT_FALSE(contains(r.out, "ERROR")) << r.out;
+        for (const std::string& piece : pieces) EXPECT_TRUE(contains(r.out, piece)) << r.out;
+    }
+}
+
+// Maps cut short or without their head sections, and a source shorted by
+// an ideal branch, found in the first step; with them some of the maps
+// above.
+std::vector<Fatal> program_cases() {
+    std::vector<Fatal> cases{
+        {"prog_truncated.map", "RDCMNT", 1,
+         {" End_Of_File while reading data file " + pad_text("prog_truncated.map", 72)}, " 1 0 R", "prog_truncated.map"},
+        {"prog_no_dimensions.map", "RDDIM", 2, {" First section in map/snap file must be DIMENSIONS:"}, " NODES = 4"},
+        {"prog_no_parameters.map", "RDCMNT", 1,
+         {" End_Of_File while reading data file " + pad_text("prog_no_parameters.map", 72)}, "ENDCASE",
+         "prog_no_parameters.map"},
+        {"ideal_shorted_source.map", "SCTEST", 0,
+         {" Subsystem           1  has ideal branches", " ***ERROR** Short circuited voltage source ",
+          " ***ERROR** branch 1 of subsystem 1"}},
+    };
+    const std::vector<std::string> chosen{"br_value_bad.map", "pages_bad.map", "pages_bad_nodes.map",
+                                          "node_beyond_nd1.map", "node_beyond_page.map"};
+    for (const auto& table : {std::vector<Fatal>(std::begin(kPages), std::end(kPages)),
+                              std::vector<Fatal>(std::begin(kBranches), std::end(kBranches))})
+        for (const Fatal& f : table)
+            if (std::count(chosen.begin(), chosen.end(), f.fixture)) cases.push_back(f);
+    return cases;
+}
+
+class MalformedMap : public testing::TestWithParam<Fatal> {};
+
+TEST_P(MalformedMap, EndsWithItsMessageAndTheAbortStatus) {
+    const Fatal& f = GetParam();
+    const ProgramResult r = run_on(f.fixture);
+    ASSERT_FALSE(r.timed_out);
+    EXPECT_EQ(r.exit_code, 208);  // status 2000, low 8 bits
+    EXPECT_EQ(r.err, "");
+    const size_t at = r.out.find(f.lines.front());
+    EXPECT_EQ(at == std::string::npos ? std::string() : r.out.substr(at), expected(f)) << r.out;
+}
+INSTANTIATE_TEST_SUITE_P(Maps, MalformedMap, testing::ValuesIn(program_cases()), name_of);
 
 }  // namespace

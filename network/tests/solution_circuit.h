@@ -3,10 +3,6 @@
 // fixture map file read through READDATA; and the steps of a run.
 #pragma once
 
-#include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <climits>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -21,6 +17,7 @@
 #include "network/network_tables.h"
 #include "network/parameters.h"
 #include "network/solve_network.h"
+#include "network/tests/hooked_case.h"
 #include "network/tests/reader_test_support.h"
 
 // One series R-L-C-E branch; absent parts are 0 (C in farads).
@@ -29,33 +26,42 @@ struct Element {
     double R = 0.0, L = 0.0, C = 0.0, E = 0.0, i = 0.0;
 };
 
-class SolutionTest : public testing::Test {
-protected:
-    void SetUp() override { reset_engine(); }
+class SolutionTest : public ReaderTest {
+public:
+    // The stand-in case runs no model of an earlier test.
+    void SetUp() override {
+        HOOKED_CASE.reset();
+        ReaderTest::SetUp();
+    }
     void TearDown() override {
-        reset_engine();
-        if (!home_.empty()) {
-            EXPECT_EQ(chdir(home_.c_str()), 0);
-        }
+        HOOKED_CASE.reset();
+        ReaderTest::TearDown();
     }
 
-public:
-    // Storage for one subsystem of n nodes and nb branches.
-    void tables(int32_t n, int32_t nb, double dt, int32_t sparsity = 0) {
-        reset_engine();
-        DIMBLOCK.REQ[ND_NODES] = n;
-        DIMBLOCK.REQ[ND_SUBSYS] = 1;
-        DIMBLOCK.REQ[ND_BRANCHES] = nb;
-        DIMBLOCK.REQ[ND_SPARSITY] = sparsity > 0 ? sparsity : 4 * n + 10;
-        DIMBLOCK.NSUBSYS = 1;
+    // Storage made from the given requirements, on a fresh engine.
+    void allocate(std::initializer_list<std::pair<int, int32_t>> req) {
+        reset_all_engine_state();
+        for (const auto& [k, v] : req) DIMBLOCK.REQ[k] = v;
+        DIMBLOCK.NSUBSYS = DIMBLOCK.REQ[ND_SUBSYS];
         int32_t status = -1;
         ALLOC_STORAGE(status);
         ASSERT_EQ(status, 0);
-        ALLOC_SSLIST(1, status);
-        SOLUTION_ARRAYS.SSDIM(1) = n;
-        ALLOCATION(1, status);
+    }
+    // The matrices of subsystem ss, of n nodes.
+    static void matrices(int32_t ss, int32_t n) {
+        int32_t status = -1;
+        ALLOC_SSLIST(ss, status);
+        SOLUTION_ARRAYS.SSDIM(ss) = n;
+        ALLOCATION(ss, status);
         ASSERT_EQ(status, 0);
         CLEAR_STORAGE();
+    }
+
+    // Storage for one subsystem of n nodes and nb branches.
+    void tables(int32_t n, int32_t nb, double dt, int32_t sparsity = 0) {
+        const int32_t entries = sparsity > 0 ? sparsity : 4 * n + 10;
+        allocate({{ND_NODES, n}, {ND_SUBSYS, 1}, {ND_BRANCHES, nb}, {ND_SPARSITY, entries}});
+        matrices(1, n);
         RUN_CLOCK.DELT = dt;
         NET.NBUSES(1) = n;
     }
@@ -111,12 +117,10 @@ public:
         return b;
     }
 
-    // Reads a fixture map file as a run started from data.
+    // Reads a fixture map file as a run started from data, on a fresh
+    // engine.
     void read_map(const std::string& name) {
-        char here[PATH_MAX];
-        ASSERT_NE(getcwd(here, sizeof here), nullptr);
-        home_ = here;
-        ASSERT_EQ(chdir(fixture_dir().c_str()), 0);
+        reset_all_engine_state();
         RUN_SEQ.START_MODE = "DATA";
         RUN_SEQ.IRUN = RUN_SEQ.NRUNS = 1;
         RUN_SEQ.FIRST_RUN = LTRUE;
@@ -189,7 +193,20 @@ public:
     }
 
     double largest_ = 0.0;
-    std::string last_out_;
-    std::string home_;
     bool map_run_ = false;
 };
+
+// An ideal branch entered as the branch reader enters it: letter A (no
+// EMF), or letter E alone (an ideal source); no conductance, nothing in GM.
+inline int32_t ideal_branch(int32_t from, int32_t to, double E = 0.0) {
+    NetworkTables& N = NET;
+    const int32_t ss = 1, b = ++N.NBRANCHES(ss);
+    N.IEF(b, ss) = from;
+    N.IET(b, ss) = to;
+    N.IDEALBR(b, ss) = N.IDEALSS(ss) = LTRUE;
+    N.SOURCE(b, ss) = as_logical(E != 0.0);
+    N.EBR(b, ss) = N.EBRD(b, ss) = N.EON(b, ss) = N.EOFF(b, ss) = E;
+    N.TSWITCH(b, ss) = 1.5;
+    if (from != 0 && to != 0) SSDESC_IA(ss)(from, to) = SSDESC_IA(ss)(to, from) = -1;
+    return b;
+}

@@ -1,54 +1,89 @@
 // One step after another against analytic results of the trapezoidal
-// rule: DC steps through R-L and R-C, an R-L-C circuit against a
-// state-space integration, the sinusoidal steady state against the phasor
-// solution with the rule's warped reactances, and Kirchhoff's current law.
+// rule: DC steps through R-L and R-C (from the tables, from a map file
+// through the step routine and through the run loop), an R-L-C circuit
+// against a state-space integration, the sinusoidal steady state against
+// the phasor solution with the rule's warped reactances, and Kirchhoff's
+// current law; and the initial values of "VOLTAGES:" and of the letter i,
+// which the first step of a run from data starts from.
 #include <complex>
+#include <string>
+#include <vector>
 
+#include "engine/run_loop.h"
+#include "network/branch_currents.h"
 #include "network/tests/solution_circuit.h"
 
 namespace {
 
 using SolutionStep = SolutionTest;
 
-// Source E behind R from ground into node 1, and L (or C) from node 1 to
-// ground: the branch currents after n steps.
-TEST_F(SolutionStep, DcStepThroughRL) {
-    const double E = 100.0, R = 2.0, L = 5e-3, dt = 50e-6;
-    for (bool interpolate : {false, true}) {
-        tables(1, 2, dt);
-        branch({0, 1, R, 0, 0, E});
-        const int32_t coil = branch({1, 0, 0, L});
-        options(interpolate, false);
-        start();
-        const double a = dt / (2.0 * L / R), rho = (1.0 - a) / (1.0 + a);
-        for (int n = 0; n < 400; ++n) {
-            ASSERT_TRUE(step());
-            const double expected = (E / R) * (1.0 - std::pow(rho, n) / (1.0 + a));
-            ASSERT_NEAR(I(coil), expected, 1e-10 * std::fabs(expected)) << n << " interpolate " << interpolate;
-            ASSERT_LT(kcl_error(), 1e-9);
-        }
-    }
+// E behind R into L from rest, with the source on from the first step:
+// i_n = (E/R) (1 - rho^n / (1 + a)), a = dt R / 2L, rho = (1 - a)/(1 + a).
+double rl_current(int n, double E = 100.0, double R = 2.0, double L = 5e-3, double dt = 50e-6) {
+    const double a = dt / (2.0 * L / R), rho = (1.0 - a) / (1.0 + a);
+    return (E / R) * (1.0 - std::pow(rho, n) / (1.0 + a));
 }
 
-TEST_F(SolutionStep, DcStepThroughRC) {
+// Source E behind R from ground into node 1, and L (or C) from node 1 to
+// ground: the branch currents after n steps.
+TEST_F(SolutionStep, DcStepsThroughRLAndRC) {
     const double E = 10.0, R = 50.0, C = 20e-6, dt = 50e-6;
+    const double a = dt / (2.0 * R * C), rho = (1.0 - a) / (1.0 + a);
     for (bool interpolate : {false, true}) {
+        tables(1, 2, dt);
+        branch({0, 1, 2.0, 0, 0, 100.0});
+        const int32_t coil = branch({1, 0, 0, 5e-3});
+        options(interpolate, false);
+        start();
+        for (int n = 0; n < 400; ++n) {
+            ASSERT_TRUE(step());
+            ASSERT_NEAR(I(coil), rl_current(n), 1e-10 * rl_current(n)) << n << " interpolate " << interpolate;
+            ASSERT_LT(kcl_error(), 1e-9);
+        }
         tables(1, 2, dt);
         const int32_t src = branch({0, 1, R, 0, 0, E});
         const int32_t cap = branch({1, 0, 0, 0, C});
         options(interpolate, false);
         start();
-        const double a = dt / (2.0 * R * C), rho = (1.0 - a) / (1.0 + a);
         for (int n = 0; n < 400; ++n) {
             ASSERT_TRUE(step());
-            const double v = E * (1.0 - std::pow(rho, n) / (1.0 + a));
-            const double i = (E / R) * std::pow(rho, n) / (1.0 + a);
+            const double v = E * (1.0 - std::pow(rho, n) / (1.0 + a)), i = (E / R) * std::pow(rho, n) / (1.0 + a);
             ASSERT_NEAR(V(1), v, 1e-10 * E) << n;
             ASSERT_NEAR(I(cap), i, 1e-10 * E / R) << n;
             ASSERT_NEAR(I(src), i, 1e-10 * E / R) << n;
             ASSERT_LT(kcl_error(), 1e-9);
         }
     }
+}
+
+// The same R-L step read from a map file, through the step routine and
+// then through the run loop to its last step.
+TEST_F(SolutionStep, DcStepFromAMapFile) {
+    for (bool interpolate : {false, true}) {
+        read_map("solution_dc_step.map");
+        ASSERT_EQ(NET.NBUSES(1), 2);
+        ASSERT_EQ(NET.NBRANCHES(1), 3);
+        options(interpolate, false);
+        start();
+        for (int n = 0; n < 300; ++n) {
+            ASSERT_TRUE(step());
+            ASSERT_NEAR(I(2), rl_current(n), 1e-10 * rl_current(n)) << n;
+            ASSERT_NEAR(I(1), rl_current(n), 1e-10 * rl_current(n)) << n;
+            ASSERT_EQ(V(2), 0.0);
+            ASSERT_DOUBLE_EQ(NET.TIME_SOL, n * 50e-6);
+        }
+        EXPECT_EQ(NET.NTRIANG(1), 1);
+    }
+    read_map("solution_dc_step.map");
+    start();
+    Logical aborted = LFALSE;
+    const Captured c = capture([&] { RUNLOOP(aborted, false); });
+    ASSERT_FALSE(c.aborted) << c.out;
+    EXPECT_FALSE(is_true(aborted));
+    ASSERT_EQ(RUN_CLOCK.LAST_STEP, 200);
+    EXPECT_NEAR(I(2), rl_current(200), 1e-10 * rl_current(200));
+    EXPECT_NEAR(V(1), 100.0 - 2.0 * rl_current(200), 1e-7);
+    EXPECT_EQ(NET.NTRIANG(1), 1);
 }
 
 // Series R-L-C driven by E: x = (iL, vC), x' = A x + B E, integrated by the
@@ -86,7 +121,10 @@ TEST_F(SolutionStep, RlcAgainstStateSpaceIntegration) {
 TEST_F(SolutionStep, SinusoidalSteadyStateMatchesWarpedPhasors) {
     using cd = std::complex<double>;
     const double Em = 100.0, R1 = 1.0, L = 1e-3, R2 = 10.0, C = 100e-6, dt = 50e-6;
-    const double w = 2.0 * M_PI * 50.0;
+    const double w = 2.0 * M_PI * 50.0, t = std::tan(w * dt / 2.0);
+    const cd zl(0.0, (2.0 * L / dt) * t), zc(0.0, -1.0 / ((2.0 * C / dt) * t));
+    const cd z2 = 1.0 / (1.0 / R2 + 1.0 / zc);
+    const cd il = Em / (R1 + zl + z2), v2 = il * z2, v1 = Em - R1 * il;
     for (bool interpolate : {false, true}) {
         tables(2, 4, dt);
         const int32_t src = branch({0, 1, R1, 0, 0, Em});
@@ -95,12 +133,6 @@ TEST_F(SolutionStep, SinusoidalSteadyStateMatchesWarpedPhasors) {
         const int32_t cap = branch({2, 0, 0, 0, C});
         options(interpolate, false);
         start();
-        const double t = std::tan(w * dt / 2.0);
-        const cd zl(0.0, (2.0 * L / dt) * t), zc(0.0, -1.0 / ((2.0 * C / dt) * t));
-        const cd y2 = 1.0 / R2 + 1.0 / zc;
-        // Node 1 and 2 voltages from the two node equations.
-        const cd z2 = 1.0 / y2;
-        const cd il = Em / (R1 + zl + z2), v2 = il * z2, v1 = Em - R1 * il;
         double worst_v = 0.0, worst_i = 0.0;
         for (int n = 0; n < 4000; ++n) {
             NET.EBR(src, 1) = Em * std::sin(w * n * dt);
@@ -110,7 +142,8 @@ TEST_F(SolutionStep, SinusoidalSteadyStateMatchesWarpedPhasors) {
             const cd rot = std::exp(cd(0.0, w * n * dt));
             worst_v = std::max({worst_v, std::fabs(V(2) - (v2 * rot).imag()), std::fabs(V(1) - (v1 * rot).imag())});
             worst_i = std::max({worst_i, std::fabs(I(coil) - (il * rot).imag()),
-                                std::fabs(I(res) - (v2 / R2 * rot).imag()), std::fabs(I(cap) - (v2 / zc * rot).imag())});
+                                std::fabs(I(res) - (v2 / R2 * rot).imag()),
+                                std::fabs(I(cap) - (v2 / zc * rot).imag())});
         }
         EXPECT_LT(worst_v, 1e-9 * Em) << interpolate;
         EXPECT_LT(worst_i, 1e-9 * std::abs(il)) << interpolate;
@@ -118,8 +151,8 @@ TEST_F(SolutionStep, SinusoidalSteadyStateMatchesWarpedPhasors) {
 }
 
 // With chatter removal on, the step after a factorisation is taken in two
-// halves; the result still obeys Kirchhoff's law and reaches the same DC
-// end value.
+// halves: the first value differs from the full step's, Kirchhoff's law
+// holds, and the run reaches the same DC end value.
 TEST_F(SolutionStep, ChatterRemovalHalvesTheFirstStep) {
     const double E = 10.0, R = 5.0, L = 1e-3, dt = 50e-6;
     tables(1, 2, dt);
@@ -128,15 +161,65 @@ TEST_F(SolutionStep, ChatterRemovalHalvesTheFirstStep) {
     options(true, true);
     start();
     ASSERT_TRUE(step());
-    // Half a step from rest, then the second half: i = E/(R + X) after a
-    // half step of width dt/2 gives the interpolated first half value.
-    const double a = dt / (2.0 * L / R);
-    const double full = (E / R) * (1.0 - 1.0 / (1.0 + a));
-    EXPECT_NE(I(coil), full);
+    EXPECT_NE(I(coil), rl_current(0, E, R, L, dt));
     EXPECT_LT(kcl_error(), 1e-12);
     for (int n = 1; n < 2000; ++n) ASSERT_TRUE(step());
     EXPECT_NEAR(I(coil), E / R, 1e-9 * E / R);
     EXPECT_EQ(NET.NTRIANG(1), 1);
+}
+
+// The data describe a DC steady state, which every step keeps: a coil
+// carrying its initial current, with the node voltage given or following
+// from the first solution; a capacitor charged to the source voltage; and
+// resistors in series with them (the capacitor holds the node voltage less
+// the drop of the initial current).
+TEST_F(SolutionStep, InitialStatesAreKept) {
+    // (map, checks of (branch, current) and (node, voltage))
+    const struct {
+        const char* map;
+        std::vector<std::pair<int32_t, double>> currents, volts;
+        bool remove_chatter;
+    } cases[] = {
+        {"solution_rl_initial.map", {{1, 10.0 / 3.0}, {2, 10.0 / 3.0}}, {{1, 20.0 / 3.0}}, false},
+        {"solution_rl_initial_no_volts.map", {{2, 10.0 / 3.0}}, {{1, 20.0 / 3.0}}, false},
+        {"solution_rc_initial.map", {{2, 0.0}}, {{1, 10.0}}, false},
+        {"solution_rlc_initial.map", {{2, 0.0}, {4, 2.0}}, {{1, 10.0}, {2, 2.0}}, true},
+    };
+    for (const auto& k : cases) {
+        for (bool interpolate : {false, true}) {
+            SCOPED_TRACE(std::string(k.map) + (interpolate ? " interpolated" : ""));
+            read_map(k.map);
+            options(interpolate, k.remove_chatter);
+            start();
+            for (int n = 0; n < 200; ++n) {
+                ASSERT_TRUE(step());
+                for (const auto& [b, i] : k.currents) ASSERT_NEAR(I(b), i, 1e-12 * std::max(1.0, std::fabs(i))) << n;
+                for (const auto& [node, v] : k.volts) ASSERT_NEAR(V(node), v, 1e-12 * std::max(1.0, v)) << n;
+            }
+        }
+    }
+    // As read: the coil's current and the node voltage of "VOLTAGES:", or
+    // none without it.
+    read_map("solution_rl_initial.map");
+    EXPECT_EQ(std::make_pair(NET.CBR(2, 1), NET.VNODE(1, 1)), std::make_pair(10.0 / 3.0, 20.0 / 3.0));
+    read_map("solution_rl_initial_no_volts.map");
+    EXPECT_EQ(NET.VNODE(1, 1), 0.0);
+}
+
+// What the passes would make of the initial values if the first step of a
+// run from data began, like every other run start, with a re-solution at
+// the instant reached: the re-solution takes the histories as they stand
+// (none yet), so the capacitor is solved as discharged and the state that
+// the data gave is lost before the first history step reads it.
+TEST_F(SolutionStep, ReSolutionBeforeAnyHistoryWouldLoseTheInitialState) {
+    read_map("solution_rc_initial.map");
+    options(true, false);
+    start();
+    RUN_FLAGS.FIRST_STEP_DATA = LFALSE;  // only the first-step-of-run path
+    NET.NNORTON(1) = 0;
+    SSINIT();
+    SOLVE_NETWORK();
+    EXPECT_LT(V(1), 1.0);  // far from the 10 V it was charged to
 }
 
 }  // namespace
