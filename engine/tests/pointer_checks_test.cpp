@@ -1,14 +1,12 @@
 // The storage-pointer checks: references taken at the first call, the
-// exact reports, the used sizes recorded in the dimension block and the
-// storage limits. Expected texts were written by gfortran from the same
-// formats.
+// exact reports (as gfortran writes them from the same formats), the used
+// sizes recorded in the dimension block and the storage limits.
 #include "engine/bookends.h"
 #include "engine/pointer_block.h"
 #include "engine/run_loop.h"
-#include "engine/tests/storage_test_support.h"
+#include "engine/tests/engine_test_support.h"
 #include "models/models.h"
 #include "network/network_tables.h"
-#include "platform/fortran_array.h"
 
 namespace {
 
@@ -28,9 +26,10 @@ const std::string kCorruptTail =
 const std::string kStorageTail =
     " The storage is set by HOLVA by adding up\n"
     " the storage requirements as specified by\n"
-    " the #STORAGE: syntax in each component.\n";
+    " the #STORAGE: syntax in each component.\n" +
+    abort_frame("CHKSTOR");
 
-using PointerChecks = StorageTest;
+using PointerChecks = EngineTest;
 
 TEST_F(PointerChecks, ModelPointerThatMovesDifferentlyStopsTheRun) {
     read_case_head("storage_case.map");
@@ -43,48 +42,39 @@ TEST_F(PointerChecks, ModelPointerThatMovesDifferentlyStopsTheRun) {
     const Captured c = capture([&] { RUNLOOP(abort_flag, false); });
     EXPECT_TRUE(c.aborted);
     EXPECT_EQ(RECORDING_CASE.count("DSD"), 2);
-    const std::string expected = kCorruptHead +
-                                 " incorrectly increment NEXCx or NSTORx pointers\n" + kCorruptMiddle +
-                                 " Values At:    TIME=0           0.500000E-04 Sec.\n"
-                                 "  NEXC    =         0             0\n"
-                                 "  NSTORC  =         1             1\n"
-                                 "  NSTORF  =         4             3\n"
-                                 "  NSTORI  =         1             1\n"
-                                 "  NSTORL  =         1             1\n"
-                                 " HOLVA Pointer values:\n"
-                                 "  NSTOL   =         0             0\n"
-                                 "  NSTOI   =         0             0\n"
-                                 "  NSTOF   =         0             0\n"
-                                 "  NSTOC   =         0             0\n"
-                                 "  NVAR    =         0             0\n"
-                                 "  NNODE   =         0             0\n"
-                                 "  NSUBS   =         0             0\n"
-                                 "  NTXFR   =         1             1\n" +
-                                 kCorruptTail + abort_frame("CHKNEXC");
-    EXPECT_EQ(c.out, expected);
+    EXPECT_EQ(c.out, kCorruptHead + " incorrectly increment NEXCx or NSTORx pointers\n" + kCorruptMiddle +
+                         " Values At:    TIME=0           0.500000E-04 Sec.\n"
+                         "  NEXC    =         0             0\n"
+                         "  NSTORC  =         1             1\n"
+                         "  NSTORF  =         4             3\n"
+                         "  NSTORI  =         1             1\n"
+                         "  NSTORL  =         1             1\n"
+                         " HOLVA Pointer values:\n"
+                         "  NSTOL   =         0             0\n"
+                         "  NSTOI   =         0             0\n"
+                         "  NSTOF   =         0             0\n"
+                         "  NSTOC   =         0             0\n"
+                         "  NVAR    =         0             0\n"
+                         "  NNODE   =         0             0\n"
+                         "  NSUBS   =         0             0\n"
+                         "  NTXFR   =         1             1\n" +
+                         kCorruptTail + abort_frame("CHKNEXC"));
 }
 
-TEST_F(PointerChecks, FirstCallRecordsLaterCallsCompare) {
+TEST_F(PointerChecks, FirstCallRecordsLaterCallsCompareAndReport) {
     POINTER_BLOCK.NRTCF = 5;
     CHKNRTC();
+    CHKTXFRS();
     // The same values pass, whatever happened in between.
     POINTER_BLOCK.NRTCF = 9;
     POINTER_BLOCK.NRTCF = 5;
     EXPECT_FALSE(capture([] { CHKNRTC(); }).aborted);
     // Pointers that are not watched never stop a run.
-    POINTER_BLOCK.NPGB = 4;
-    POINTER_BLOCK.NCXMAP = 3;
-    POINTER_BLOCK.NINST = 12;
+    POINTER_BLOCK.NPGB = 4, POINTER_BLOCK.NCXMAP = 3, POINTER_BLOCK.NINST = 12;
     CHKNEXC();
-    POINTER_BLOCK.NPGB = 40;
-    POINTER_BLOCK.NCXMAP = 30;
-    POINTER_BLOCK.NINST = 120;
+    POINTER_BLOCK.NPGB = 40, POINTER_BLOCK.NCXMAP = 30, POINTER_BLOCK.NINST = 120;
     EXPECT_FALSE(capture([] { CHKNEXC(); }).aborted);
-}
 
-TEST_F(PointerChecks, RunTimeConstantAndTransferReports) {
-    CHKNRTC();
-    CHKTXFRS();
     POINTER_BLOCK.NRTCI = 4;
     RUN_CLOCK.TIME = 1.25;
     Captured c = capture([] { CHKNRTC(); });
@@ -93,7 +83,7 @@ TEST_F(PointerChecks, RunTimeConstantAndTransferReports) {
                          " Values At:    TIME=0            1.25000     Sec.\n"
                          "  NRTCL  =          1             1\n"
                          "  NRTCI  =          1             4\n"
-                         "  NRTCF  =          1             1\n"
+                         "  NRTCF  =          5             5\n"
                          "  NRTCC  =          1             1\n" +
                          kCorruptTail + abort_frame("CHKNRTC"));
     POINTER_BLOCK.NSTXFRL = -12;
@@ -128,35 +118,28 @@ TEST_F(PointerChecks, StorageCheckRecordsTheSizesUsed) {
     for (const auto& [k, n] : used) EXPECT_EQ(DIMBLOCK.REQ[k], n) << k;
 }
 
-TEST_F(PointerChecks, StorExactlyFullPassesOneMoreFails) {
+TEST_F(PointerChecks, ExactlyFullPassesAndEveryOverrunIsReported) {
     allocate({{ND_STOR, 500}});
     POINTER_BLOCK.NEXC = 500;
     EXPECT_FALSE(capture([] { CHKSTOR(); }).aborted);
     POINTER_BLOCK.NEXC = 501;
-    const Captured c = capture([] { CHKSTOR(); });
+    Captured c = capture([] { CHKSTOR(); });
     EXPECT_TRUE(c.aborted);
-    EXPECT_EQ(c.out,
-              " ZARIK: STOR array dimension exceeded\n"
-              " Required Dimension:         501\n" +
-                  kStorageTail + abort_frame("CHKSTOR"));
-}
+    EXPECT_EQ(c.out, " ZARIK: STOR array dimension exceeded\n Required Dimension:         501\n" + kStorageTail);
 
-TEST_F(PointerChecks, EveryArrayOverrunIsReportedThenTheRunStops) {
+    reset_engine();
     allocate({{ND_STORI, 4}, {ND_RTCF, 2}, {ND_STXFRL, 1}});
     POINTER_BLOCK.NSTORI = 6;
     POINTER_BLOCK.NRTCF = 4;
     POINTER_BLOCK.NSTXFRL = 2;  // exactly full
     POINTER_BLOCK.NSTXFRF = 4;
-    const Captured c = capture([] { CHKSTOR(); });
+    c = capture([] { CHKSTOR(); });
     EXPECT_TRUE(c.aborted);
     EXPECT_EQ(c.out,
-              " ZARIK: STORI array dimension exceeded\n"
-              " Required Dimension:           5\n"
-              " ZARIK: RTCF array dimension exceeded\n"
-              " Required Dimension:           3\n"
-              " ZARIK: STXFRF array dimension exceeded\n"
-              " Required Dimension:           3\n" +
-                  kStorageTail + abort_frame("CHKSTOR"));
+              " ZARIK: STORI array dimension exceeded\n Required Dimension:           5\n"
+              " ZARIK: RTCF array dimension exceeded\n Required Dimension:           3\n"
+              " ZARIK: STXFRF array dimension exceeded\n Required Dimension:           3\n" +
+                  kStorageTail);
 }
 
 TEST_F(PointerChecks, WritesBeyondTheStorageAreAbsorbedThenReported) {
@@ -173,10 +156,7 @@ TEST_F(PointerChecks, WritesBeyondTheStorageAreAbsorbedThenReported) {
     EXPECT_TRUE(c.aborted);
     EXPECT_EQ(array_overrun_count(), 2);
     EXPECT_EQ(RECORDING_CASE.count("DSD"), 1);
-    EXPECT_EQ(c.out,
-              " ZARIK: STORF array dimension exceeded\n"
-              " Required Dimension:        1008\n" +
-                  kStorageTail + abort_frame("CHKSTOR"));
+    EXPECT_EQ(c.out, " ZARIK: STORF array dimension exceeded\n Required Dimension:        1008\n" + kStorageTail);
 }
 
 }  // namespace

@@ -1,8 +1,6 @@
-#include "engine/tests/recording_case.h"
-
 #include "case/station.h"
 #include "engine/pointer_block.h"
-#include "engine/run_state.h"
+#include "engine/tests/engine_test_support.h"
 
 RecordingCase RECORDING_CASE;
 
@@ -15,18 +13,10 @@ int RecordingCase::count(const std::string& routine) const {
 namespace {
 
 void record(const char* routine, const std::function<void()>& hook) {
-    CaseCall c;
-    c.routine = routine;
-    c.nstep = RUN_CLOCK.NSTEP;
-    c.time = RUN_CLOCK.TIME;
-    c.first_step_data = is_true(RUN_FLAGS.FIRST_STEP_DATA);
-    c.first_step_run = is_true(RUN_FLAGS.FIRST_STEP_RUN);
-    c.final_step = is_true(RUN_FLAGS.FINAL_STEP);
-    c.ninst = POINTER_BLOCK.NINST;
-    c.nstorf = POINTER_BLOCK.NSTORF;
-    c.ncxmap = POINTER_BLOCK.NCXMAP;
-    c.nexc = POINTER_BLOCK.NEXC;
-    RECORDING_CASE.calls.push_back(c);
+    const PointerBlock& p = POINTER_BLOCK;
+    RECORDING_CASE.calls.push_back({routine, RUN_CLOCK.NSTEP, RUN_CLOCK.TIME, is_true(RUN_FLAGS.FIRST_STEP_DATA),
+                                    is_true(RUN_FLAGS.FIRST_STEP_RUN), is_true(RUN_FLAGS.FINAL_STEP), p.NINST, p.NSTORF,
+                                    p.NCXMAP, p.NEXC});
     // An empty module's own pointer discipline.
     POINTER_BLOCK.NINST += 1;
     if (hook) hook();

@@ -1,26 +1,95 @@
-// The ENI connections of a run: the line names for the front end, the
-// ports it sends, and the start of a run on both ends of a line against a
-// stand-in partner (records byte for byte, the conductance hand-over and
-// its stamping, the start-of-run check, and every way a partner can fail
-// to come or go away), then two real engine ends in two processes.
+// The ENI connections of a run: the line names and ports of the front end, the
+// start of a run on either end of a line against a stand-in partner, then two
+// real engine ends in two processes.
 #include <poll.h>
 #include <sys/wait.h>
+
+#include <set>
 #include <sstream>
 
 #include "engine/solution_arrays.h"
 #include "engine/time_step.h"
+#include "lines/line_tables.h"
+#include "lines/lines.h"
 #include "link/eni.h"
 #include "link/run_commands.h"
-#include "link/tests/eni_peer.h"
 #include "link/tests/link_test_support.h"
+#include "network/dimensions.h"
+#include "network/network_tables.h"
+#include "network/parameters.h"
 
 namespace {
 
 using namespace link_test;
-using eni_test::FakeEniClient;
-using eni_test::fresh_port;
-using eni_test::make_lines;
-using eni_test::make_subsystem;
+
+struct LineRow {
+    int32_t role = 0;  // 0 local, 1 server, 2 client
+    int32_t conductors = 1;
+    std::string name;
+};
+
+// Line tables for the lines, room conductors each; the ENI counts from the roles.
+void make_lines(const std::vector<LineRow>& lines, int32_t room = 4) {
+    LineTables& L = LINE_TABLES;
+    const int32_t total = static_cast<int32_t>(lines.size());
+    int32_t servers = 0, clients = 0;
+    for (const LineRow& l : lines) {
+        servers += l.role == 1;
+        clients += l.role == 2;
+    }
+    const int32_t es = std::max(servers, 1), ec = std::max(clients, 1), nt = std::max(total, 1);
+    L.TLINE_REC.allocate(nt, 13);
+    L.TLGMAT.allocate(room, room, nt);
+    L.TLNAME.allocate(nt);
+    L.ENI_SRV_PORT.allocate(es);
+    L.ENI_SRV_DONE.allocate(es);
+    L.ENI_CLI_SS.allocate(ec);
+    L.ENI_CLI_NODES.allocate(room, ec);
+    L.ENI_CLI_PORT.allocate(ec);
+    L.ENI_CLI_DONE.allocate(ec);
+    L.ENI_HOST.allocate(es + ec);
+    for (int32_t k = 1; k <= total; ++k) {
+        const LineRow& l = lines[static_cast<size_t>(k - 1)];
+        L.TLINE_REC(k, 1) = l.role == 2 ? -1 : 0;
+        L.TLINE_REC(k, 4) = l.role;
+        L.TLINE_REC(k, 5) = l.conductors;
+        L.TLNAME(k).assign(l.name);
+    }
+    LINE_COUNTS.NENISRV = servers;
+    LINE_COUNTS.NENICLI = clients;
+}
+
+// One subsystem of the given node count with its matrices in the global layout.
+bool make_subsystem(int32_t nodes) {
+    DIMBLOCK.AVAIL[ND_NODES] = nodes;
+    DIMBLOCK.AVAIL[ND_SUBSYS] = 1;
+    DIMBLOCK.NSUBSYS = 1;
+    PARAMS.USE_SUBSYSDIM = LFALSE;
+    int32_t status = -1;
+    ALLOC_SSLIST(1, status);
+    if (status != 0) return false;
+    SOLUTION_ARRAYS.SSDIM(1) = nodes;
+    ALLOCATION(1, status);
+    NET.NBUSES.allocate(1);
+    NET.NBUSES(1) = nodes;
+    NET.GM_DIAG0.allocate(nodes, 1);
+    return status == 0;
+}
+
+// A loopback port free now and not handed out before in this process (the
+// links of earlier tests stay in the layer's tables).
+int fresh_port() {
+    static std::set<int> used;
+    for (int tries = 0; tries < 100; ++tries) {
+        const SocketHandle s = sock_create_tcp();
+        if (s == NO_SOCKET) return -1;
+        int port = -1;
+        if (sock_bind(s, 0, true)) port = sock_local_port(s);
+        sock_close(s);
+        if (port > 0 && used.insert(port).second) return port;
+    }
+    return -1;
+}
 
 constexpr int kWait = 10000;
 
@@ -37,7 +106,7 @@ protected:
         LinkedEngine::SetUp();
         RUN_SEQ.FIRST_RUN = LTRUE;
     }
-    int32_t Poll() {
+    static int32_t Poll() {
         int32_t granted = 0, result = -1;
         POLL_MESSAGES(granted, result);
         return granted;
@@ -46,18 +115,13 @@ protected:
 
 TEST_F(EniFrontEnd, LineNamesServersFirstThenClients) {
     ENI_SEND_LINES();
-    auto none = fe().Expect(FE_MSG_ENI_LINES, kWait);
-    ASSERT_TRUE(none);
-    EXPECT_EQ(none->Items("ii"), "0 0");
+    EXPECT_EQ(Next(FE_MSG_ENI_LINES, "ii"), "0 0");
     make_lines({{2, 1, "far end  "}, {1, 3, "line A"}, {0, 3, "local"}, {1, 2, "line B"}});
     ENI_SEND_LINES();
-    auto f = fe().Expect(FE_MSG_ENI_LINES, kWait);
-    ASSERT_TRUE(f);
-    EXPECT_EQ(f->Length(), 16 + 7 + 7 + 8);
-    EXPECT_EQ(f->Items("iisss"), "2 1 line A line B far end");
+    EXPECT_EQ(Next(FE_MSG_ENI_LINES, "iisss"), "2 1 line A line B far end");  // names trimmed
 }
 
-TEST_F(EniFrontEnd, PortsAreTakenInTheFirstRunOnly) {
+TEST_F(EniFrontEnd, PortsAreTakenInTheFirstRunOnlyAndMustAllCome) {
     make_lines({{1, 3, "s1"}, {2, 3, "c1"}, {1, 3, "s2"}});
     fe().Send(fe().Frame().Int(FE_CMD_ENI_PORTS).Int(3).Str("server-host").Int(4001).Str("other").Int(4002)
                   .Str("partner.example").Int(4003));
@@ -79,12 +143,10 @@ TEST_F(EniFrontEnd, PortsAreTakenInTheFirstRunOnly) {
     EXPECT_TRUE(L.ENI_HOST(3).is_blank());
     EXPECT_EQ(L.ENI_SRV_PORT(1), 4001);
     EXPECT_EQ(L.ENI_CLI_PORT(1), 4003);
-}
 
-TEST_F(EniFrontEnd, AWrongTotalEndsTheRun) {
-    make_lines({{1, 3, "s1"}});
+    // A wrong total ends the run.
     fe().Send(fe().Frame().Int(FE_CMD_ENI_PORTS).Int(2).Str("h").Int(1));
-    const Captured c = capture([this] { Poll(); });
+    const Captured c = capture([] { Poll(); });
     EXPECT_EQ(c.status, 2000);
     EXPECT_TRUE(contains(c.out, abort_frame("REC_ENI_PORT"))) << c.out;
     EXPECT_EQ(NextUserRecord(), "0 0 2 1 Total number received does not match the total number of ENI lines");
@@ -103,10 +165,11 @@ protected:
         ENI_WAITS.accept_passes = 20;
     }
     void TearDown() override { reset_all_engine_state(); }
+    static Captured Init(bool with_stderr = false) { return capture([] { ENI_INIT(); }, with_stderr); }
 
-    // A client line of three conductors at nodes 2, 4 and 5 of a
-    // subsystem of five, talking to the stand-in server.
-    void ClientLine(FakeFrontEnd& server, int conductors = 3) {
+    // A client line of three conductors at nodes 2, 4 and 5 of a subsystem of
+    // five, talking to the stand-in server.
+    static void ClientLine(FakeFrontEnd& server, int conductors = 3) {
         make_lines({{0, 2, "local"}, {2, conductors, "to the far side"}});
         ASSERT_TRUE(make_subsystem(5));
         LineTables& L = LINE_TABLES;
@@ -116,30 +179,27 @@ protected:
         const int32_t nodes[] = {2, 4, 5, 1};
         for (int i = 1; i <= conductors; ++i) L.ENI_CLI_NODES(i, 1) = nodes[i - 1];
     }
-    // The client's start against a stand-in server that sends a record the
-    // client does not wait for, the upper triangle of its line by rows
-    // (nothing when empty) and then reads a frame (unless told not to).
-    Captured ClientStart(FakeFrontEnd& server, int32_t n, const std::vector<double>& upper, bool read_check = true,
-                         std::optional<WireFrame>* check = nullptr) {
-        server.Run([&, n, upper, read_check](FakeFrontEnd& f) {
-            if (!f.Accept()) return;
-            if (!upper.empty()) {
-                f.SendInts({ENI_SERVER_STEP, 5});  // dropped
-                WireWriter w = f.Frame();
-                w.Int(ENI_CONDUCTANCE).Int(n);
-                for (double g : upper) w.Double(g);
-                f.Send(w);
-            }
-            if (!read_check) return;
-            auto frame = f.ReadFrame(kWait);
-            if (check) *check = frame;
+    // The client's start against a stand-in server that accepts it (sending
+    // its key unless told not to) and runs script.
+    static Captured ClientStart(FakeFrontEnd& server, std::function<void(FakeFrontEnd&)> script, bool key = true) {
+        server.Run([script = std::move(script), key](FakeFrontEnd& f) {
+            if (f.Accept(kWait, key)) script(f);
         });
-        const Captured c = capture([] { ENI_INIT(); }, true);
+        const Captured c = Init(true);
         EXPECT_TRUE(server.Join(kWait));
         return c;
     }
+    // A record the client does not wait for, then the upper triangle of the
+    // line by rows.
+    static void SendMatrix(FakeFrontEnd& f, int32_t n, const std::vector<double>& upper) {
+        f.SendInts({ENI_SERVER_STEP, 5});
+        WireWriter w = f.Frame();
+        w.Int(ENI_CONDUCTANCE).Int(n);
+        for (double g : upper) w.Double(g);
+        f.Send(w);
+    }
     // A server line of three conductors on a fresh port.
-    int ServerLine() {
+    static int ServerLine() {
         make_lines({{1, 3, "from here"}});
         const int port = fresh_port();
         LINE_TABLES.ENI_SRV_PORT(1) = port;
@@ -148,25 +208,19 @@ protected:
             for (int j = 1; j <= 3; ++j) LINE_TABLES.TLGMAT(i, j, 1) = g++;
         return port;
     }
-    // The server's verdict on a check record.
-    static Captured ServerCheck(int port, const WireWriter& record, bool data_start = false) {
-        RUN_FLAGS.FIRST_STEP_DATA = as_logical(data_start);
-        FakeEniClient client;
+    // The server's start against a stand-in client that reads the key and
+    // then does what it is told.
+    static Captured ServerStart(int port, const std::function<void(FakeFrontEnd&, const std::string&)>& then) {
+        FakeFrontEnd client;
         std::thread peer([&] {
             std::string key;
-            if (client.Connect(port) && client.ReadKey(key)) client.Send(record);
+            if (client.Connect(port) && client.ReadKey(key)) then(client, key);
         });
-        const Captured c = capture([] { ENI_INIT(); });
+        const Captured c = Init(true);
         peer.join();
         return c;
     }
 };
-
-TEST_F(EniStart, NoEniLinesMeansNoLinkAtAll) {
-    const Captured c = capture([] { ENI_INIT(); });
-    EXPECT_FALSE(c.aborted);
-    EXPECT_EQ(c.out, "");
-}
 
 TEST_F(EniStart, ClientTakesTheMatrixStampsItAndSendsTheCheck) {
     FakeFrontEnd server;
@@ -177,7 +231,10 @@ TEST_F(EniStart, ClientTakesTheMatrixStampsItAndSendsTheCheck) {
     gm(1, 1) = 7.0;
     gm(4, 2) = gm(2, 4) = 0.25;
     std::optional<WireFrame> check;
-    const Captured c = ClientStart(server, 3, {3.0, -1.0, -0.5, 4.0, -2.0, 5.0}, true, &check);
+    const Captured c = ClientStart(server, [&](FakeFrontEnd& f) {
+        SendMatrix(f, 3, {3.0, -1.0, -0.5, 4.0, -2.0, 5.0});
+        check = f.ReadFrame(kWait);
+    });
     EXPECT_FALSE(c.aborted) << c.out;
 
     // Both triangles of the line's matrix.
@@ -194,58 +251,50 @@ TEST_F(EniStart, ClientTakesTheMatrixStampsItAndSendsTheCheck) {
     EXPECT_EQ(pat(1, 2), 0);
     EXPECT_EQ(pat(3, 4), 0);
 
-    // Once the first step adds the column sums, every diagonal is the
-    // line's own self conductance plus what was there.
+    // Once the first step adds the column sums, every diagonal is the line's
+    // own self conductance plus what was there.
     SSINIT();
     EXPECT_EQ(gm(4, 4), 4.0 + 0.25);  // with the coupling that was there
     EXPECT_EQ(gm(5, 5), 5.0);
     EXPECT_EQ(array_overrun_count(), 0);
-
     // The check record: 32 bytes.
     ASSERT_TRUE(check);
     EXPECT_EQ(check->Raw(), server.Frame().Int(74).Int(1).Int(0).Double(0.5).Double(2.0).Frame());
 }
 
-TEST_F(EniStart, ASnapshotStartSendsOnlyTheCheckInTheServersByteOrder) {
+TEST_F(EniStart, ASnapshotStartAndLaterRunsSendOnlyTheCheckInTheServersOrder) {
     FakeFrontEnd server(true);
     ClientLine(server);
     RUN_FLAGS.FIRST_STEP_DATA = LFALSE;
     RUN_CLOCK.NSTEP = 401;
-    std::optional<WireFrame> check;
-    EXPECT_FALSE(ClientStart(server, 0, {}, true, &check).aborted);
-    ASSERT_TRUE(check);
-    EXPECT_EQ(check->Length(), 32);
-    EXPECT_EQ(check->Items("iiidd"), "74 1 401 0.5 2");
+    std::optional<WireFrame> first, second;
+    server.Run([&](FakeFrontEnd& f) {
+        if (!f.Accept()) return;
+        first = f.ReadFrame(kWait);
+        second = f.ReadFrame(kWait);
+    });
+    EXPECT_FALSE(Init().aborted);
+    RUN_SEQ.FIRST_RUN = LFALSE;  // the link is kept
+    RUN_CLOCK.NSTEP = 3;
+    EXPECT_FALSE(Init().aborted);
+    ASSERT_TRUE(server.Join(kWait));
+    ASSERT_TRUE(first && second);
+    EXPECT_EQ(first->Length(), 32);
+    EXPECT_EQ(first->Items("iiidd"), "74 1 401 0.5 2");
+    EXPECT_EQ(second->Items("iiidd"), "74 1 3 0.5 2");
     EXPECT_EQ(SSDESC_RA(1)(2, 2), 0.0);  // nothing stamped
 }
 
-TEST_F(EniStart, LaterRunsKeepTheLinkAndRepeatOnlyTheCheck) {
-    FakeFrontEnd server;
-    ClientLine(server);
-    std::optional<WireFrame> second;
-    server.Run([&](FakeFrontEnd& f) {
-        if (!f.Accept()) return;
-        f.Send(f.Frame().Int(ENI_CONDUCTANCE).Int(3).Double(1).Double(0).Double(0).Double(1).Double(0).Double(1));
-        f.ReadFrame(kWait);
-        second = f.ReadFrame(kWait);
-    });
-    EXPECT_FALSE(capture([] { ENI_INIT(); }).aborted);
-    RUN_SEQ.FIRST_RUN = RUN_FLAGS.FIRST_STEP_DATA = LFALSE;
-    RUN_CLOCK.NSTEP = 3;
-    EXPECT_FALSE(capture([] { ENI_INIT(); }).aborted);
-    ASSERT_TRUE(server.Join(kWait));
-    ASSERT_TRUE(second);
-    EXPECT_EQ(second->Items("iiidd"), "74 1 3 0.5 2");
-}
-
 TEST_F(EniStart, ConductorsOnOneNodeOrGroundedAddOnlyToDiagonals) {
-    // Both at node 2: everything on its diagonal.
     for (const auto& [node, diagonal] : {std::pair{2, 5.0}, {0, 2.0}}) {
         SetUp();
         FakeFrontEnd server;
         ClientLine(server, 2);
         LINE_TABLES.ENI_CLI_NODES(2, 1) = node;
-        EXPECT_FALSE(ClientStart(server, 2, {3.0, -1.0, 4.0}).aborted);
+        EXPECT_FALSE(ClientStart(server, [](FakeFrontEnd& f) {
+                         SendMatrix(f, 2, {3.0, -1.0, 4.0});
+                         f.ReadFrame(kWait);
+                     }).aborted);
         const SsView<double> gm = SSDESC_RA(1);
         EXPECT_EQ(gm(2, 2), diagonal);
         for (int i = 1; i <= 5; ++i)
@@ -258,14 +307,9 @@ TEST_F(EniStart, ConductorsOnOneNodeOrGroundedAddOnlyToDiagonals) {
 }
 
 TEST_F(EniStart, ClientFailuresEndTheRun) {
-    const struct {
-        const char* what;
-        int conductors;
-        int32_t node2, n;
-        std::vector<double> upper;
-        bool data_start;
-        std::string shown;
-    } cases[] = {
+    // A server gone before its key is met at a snapshot start.
+    const struct { const char* what; int conductors; int32_t node2, n; std::vector<double> upper; bool data_start;
+                   std::string shown; } cases[] = {
         {"end node outside the subsystem", 2, 6, 2, {3.0, -1.0, 4.0}, true,
          " ***ERROR** ENI line to the far side ends at node 6, which subsystem 1 does not have.\n"},
         {"matrix of another size", 3, 4, 4, std::vector<double>(10, 1.0), true,
@@ -282,43 +326,35 @@ TEST_F(EniStart, ClientFailuresEndTheRun) {
         FakeFrontEnd server;
         ClientLine(server, c.conductors);
         LINE_TABLES.ENI_CLI_NODES(2, 1) = c.node2;
-        const Captured r = c.data_start ? ClientStart(server, c.n, c.upper, false) : [&] {
-            server.Run([](FakeFrontEnd& f) { f.Accept(kWait, false); });
-            const Captured k = capture([] { ENI_INIT(); }, true);
-            EXPECT_TRUE(server.Join(kWait));
-            return k;
-        }();
+        const Captured r = ClientStart(server, [&](FakeFrontEnd& f) {
+            if (!c.upper.empty()) SendMatrix(f, c.n, c.upper);
+        }, c.data_start);
         EXPECT_TRUE(r.aborted);
         EXPECT_TRUE(contains(r.out, c.shown)) << r.out;
         EXPECT_EQ(array_overrun_count(), 0);
     }
-}
 
-TEST_F(EniStart, AServerNeverReachedEndsAfterTheLastClientPass) {
+    // A server never reached ends after the last client pass.
+    SetUp();
     FakeFrontEnd server;
     ClientLine(server);
     LINE_TABLES.ENI_CLI_PORT(1) = fresh_port();  // nobody listens there
     ENI_WAITS.client_pause_ms = 0;
-    const Captured c = capture([] { ENI_INIT(); });
+    const Captured c = Init();
     EXPECT_TRUE(c.aborted);
     EXPECT_EQ(count_of(c.out, "connect function failed"), 1001u);
     EXPECT_TRUE(contains(c.out, kCannot + abort_frame("ENI_CLIENT")));
 }
 
 TEST_F(EniStart, ServerSendsTheUpperTriangleAndAcceptsAMatchingCheck) {
-    const int port = ServerLine();
-    ASSERT_GT(port, 0);
     std::string key;
     std::optional<WireFrame> matrix;
-    FakeEniClient client;
-    std::thread peer([&] {
-        if (!client.Connect(port) || !client.ReadKey(key)) return;
+    const Captured c = ServerStart(ServerLine(), [&](FakeFrontEnd& client, const std::string& k) {
+        key = k;
         matrix = client.ReadFrame();
         client.Send(WireWriter().Int(99).Int(1));  // dropped
         client.Send(WireWriter().Int(ENI_HANDSHAKE).Int(1).Int(0).Double(0.5).Double(2.0));
     });
-    const Captured c = capture([] { ENI_INIT(); });
-    peer.join();
     EXPECT_FALSE(c.aborted) << c.out;
     EXPECT_EQ(key, WireWriter().Int(0x12345678).Double(3.14159265359).Body());
     ASSERT_TRUE(matrix);
@@ -326,22 +362,25 @@ TEST_F(EniStart, ServerSendsTheUpperTriangleAndAcceptsAMatchingCheck) {
     EXPECT_EQ(matrix->Raw(),
               WireWriter().Int(71).Int(3).Double(1).Double(2).Double(3).Double(5).Double(6).Double(9).Frame());
     EXPECT_TRUE(is_true(LINE_TABLES.ENI_SRV_DONE(1)));
-
-    // A check without its flag is taken as it is.
-    SetUp();
-    const Captured d = ServerCheck(ServerLine(), WireWriter().Int(74).Int(0).Int(99).Double(1.0).Double(1.0));
-    EXPECT_FALSE(d.aborted) << d.out;
-    EXPECT_EQ(d.out, "");
 }
 
-TEST_F(EniStart, ACheckOfAnotherStepTimeStepOrFinishTimeEndsTheRun) {
-    const std::tuple<int32_t, double, double> checks[] = {
-        {1, 0.5, 2.0}, {0, 0.5 + 1e-12, 2.0}, {0, 0.5, 2.0 - 1e-15}, {0, 0.25, 2.0}};
-    for (const auto& [step, delt, fintim] : checks) {
+TEST_F(EniStart, TheServerJudgesTheCheck) {
+    const struct { int32_t flag, step; double delt, fintim; bool ends; } checks[] = {
+        {0, 99, 1.0, 1.0, false},  // a check without its flag is taken as it is
+        {1, 1, 0.5, 2.0, true},    // another step
+        {1, 0, 0.5 + 1e-12, 2.0, true},
+        {1, 0, 0.5, 2.0 - 1e-15, true},
+        {1, 0, 0.25, 2.0, true},
+    };
+    for (const auto& k : checks) {
+        SCOPED_TRACE(std::to_string(k.step) + " " + std::to_string(k.delt) + " " + std::to_string(k.fintim));
         SetUp();
-        const Captured c = ServerCheck(ServerLine(), WireWriter().Int(74).Int(1).Int(step).Double(delt).Double(fintim));
-        EXPECT_TRUE(c.aborted) << step << " " << delt << " " << fintim;
-        EXPECT_TRUE(contains(c.out, kMismatch + abort_frame("ENI_INIT"))) << c.out;
+        RUN_FLAGS.FIRST_STEP_DATA = LFALSE;  // no matrix to send
+        const WireWriter record = WireWriter().Int(74).Int(k.flag).Int(k.step).Double(k.delt).Double(k.fintim);
+        const Captured c =
+            ServerStart(ServerLine(), [&](FakeFrontEnd& client, const std::string&) { client.Send(record); });
+        EXPECT_EQ(c.aborted, k.ends);
+        EXPECT_EQ(c.out, k.ends ? kMismatch + abort_frame("ENI_INIT") : "");
     }
 }
 
@@ -351,19 +390,18 @@ TEST_F(EniStart, ServerFailuresEndTheRun) {
     const SocketHandle taken = sock_create_tcp();
     ASSERT_TRUE(sock_bind(taken, port));
     ASSERT_EQ(sock_listen(taken, 1), 0);
-    Captured c = capture([] { ENI_INIT(); });
+    Captured c = Init();
     sock_close(taken);
     EXPECT_TRUE(c.aborted);
     EXPECT_TRUE(contains(c.out, kCannot + " ***ERROR**  Port " + std::to_string(port) +
-                                    " of ENI line from here cannot be opened.\n"))
+                                    " of ENI line from here cannot be opened.\n" + abort_frame("ENI_SERVER")))
         << c.out;
-    EXPECT_TRUE(contains(c.out, abort_frame("ENI_SERVER")));
 
     // A client that never comes.
     SetUp();
     port = ServerLine();
     ENI_WAITS.accept_passes = 2;
-    c = capture([] { ENI_INIT(); });
+    c = Init();
     EXPECT_TRUE(c.aborted);
     EXPECT_TRUE(contains(c.out, kCannot + " ***ERROR**  No partner process connected to ENI line from here on port " +
                                     std::to_string(port) + ".\n"))
@@ -371,37 +409,34 @@ TEST_F(EniStart, ServerFailuresEndTheRun) {
 
     // A client that goes away before its check.
     SetUp();
-    port = ServerLine();
-    FakeEniClient client;
-    std::thread peer([&] {
-        std::string key;
-        if (client.Connect(port) && client.ReadKey(key)) client.Close();
-    });
-    c = capture([] { ENI_INIT(); }, true);
-    peer.join();
+    c = ServerStart(ServerLine(), [](FakeFrontEnd& client, const std::string&) { client.Hangup(); });
     EXPECT_TRUE(c.aborted);
     EXPECT_TRUE(contains(c.out, " ***ERROR** The partner process of ENI line from here closed the connection.\n"))
         << c.out;
 }
 
-TEST_F(EniStart, TablesThatDoNotMatchTheCountsEndTheRun) {
+TEST_F(EniStart, NoLinesNoLinkAndTablesThatDoNotMatchTheCountsEndTheRun) {
+    Captured c = Init();
+    EXPECT_FALSE(c.aborted);
+    EXPECT_EQ(c.out, "");
+
     make_lines({{1, 3, "s"}});
     LINE_COUNTS.NENISRV = 2;
-    Captured c = capture([] { ENI_INIT(); });
+    c = Init();
     EXPECT_TRUE(c.aborted);
     EXPECT_TRUE(contains(c.out, "The ENI line tables do not match the number of ENI lines of the case."));
 
     reset_all_engine_state();
     make_lines({{2, 5, "c"}});  // more conductors than the tables hold
-    c = capture([] { ENI_INIT(); });
+    c = Init();
     EXPECT_TRUE(c.aborted);
     EXPECT_EQ(array_overrun_count(), 0);
 }
 
 // ------------------------------------------- two engine ends, two processes
 
-// Runs f in a child process with its standard output into a pipe; the
-// child's exit code is f's result.
+// Runs f in a child process with its standard output into a pipe; the child's
+// exit code is f's result (80 when the run stopped).
 struct Child {
     pid_t pid = -1;
     int out = -1;
@@ -430,28 +465,24 @@ Child spawn(const std::function<int()>& f) {
     return {pid, p[0]};
 }
 
-// The child's output and exit code, waiting at most timeout_ms; a child
-// that does not end by then is killed and gives -1.
+// The child's output and exit code, waiting at most timeout_ms; a child that
+// does not end by then is killed and gives -1.
 std::pair<std::string, int> finish(const Child& c, int timeout_ms = 30000) {
     std::string text;
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-    for (int left; (left = fake_fe::ms_left(until)) > 0;) {
+    bool ended = false;
+    for (int left; !ended && (left = fake_fe::ms_left(until)) > 0;) {
         pollfd pfd{c.out, POLLIN, 0};
-        if (poll(&pfd, 1, left) <= 0) break;
         char buf[4096];
-        const ssize_t n = read(c.out, buf, sizeof buf);
-        if (n <= 0) break;
-        text.append(buf, static_cast<size_t>(n));
+        const ssize_t n = poll(&pfd, 1, left) > 0 ? read(c.out, buf, sizeof buf) : -1;
+        if (n > 0) text.append(buf, static_cast<size_t>(n));
+        ended = n == 0;  // the child's output closes when it exits
     }
     close(c.out);
+    if (!ended) kill(c.pid, SIGKILL);
     int status = 0;
-    for (int i = 0; i < 100; ++i) {
-        if (waitpid(c.pid, &status, WNOHANG) == c.pid) return {text, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    kill(c.pid, SIGKILL);
     waitpid(c.pid, &status, 0);
-    return {text, -1};
+    return {text, ended && WIFEXITED(status) ? WEXITSTATUS(status) : -1};
 }
 
 // One engine's end of a two-conductor line between two processes.
@@ -489,20 +520,19 @@ TEST_F(EniProcesses, ServerAndClientExchangeTheMatrixAndAgree) {
     });
     ASSERT_GT(client.pid, 0);
     server_end(port);
-    const Captured c = capture([] { ENI_INIT(); });
+    const Captured c = Init();
     const auto [out, code] = finish(client);
     EXPECT_FALSE(c.aborted) << c.out;
     EXPECT_EQ(c.out, "");
     EXPECT_EQ(code, 0) << out;
-    // The client may try before the server listens; its retry reports
-    // are not part of the matrix.
+    // The client may try before the server listens; its retry reports are not
+    // part of the matrix.
     std::string matrix;
     std::istringstream lines(out);
     for (std::string line; std::getline(lines, line);)
         if (line.rfind("connect function failed", 0) != 0 && line.rfind("Exchange::Connect:", 0) != 0)
             matrix += line + "\n";
-    // Conductor 1 at node 3, conductor 2 at node 1.
-    EXPECT_EQ(matrix, "6 0 2\n0 0 0\n2 0 4\n");
+    EXPECT_EQ(matrix, "6 0 2\n0 0 0\n2 0 4\n");  // conductor 1 at node 3, conductor 2 at node 1
 }
 
 TEST_F(EniProcesses, ADifferentTimeStepStopsTheServerAndTheClientDoesNotHang) {
@@ -517,7 +547,7 @@ TEST_F(EniProcesses, ADifferentTimeStepStopsTheServerAndTheClientDoesNotHang) {
     });
     ASSERT_GT(server.pid, 0);
     ASSERT_TRUE(client_end(port));
-    const Captured c = capture([] { ENI_INIT(); });
+    const Captured c = Init();
     EXPECT_FALSE(c.aborted) << c.out;
     EXPECT_EQ(SSDESC_RA(1)(1, 1), 6.0);  // the matrix came before the check
 

@@ -1,14 +1,7 @@
-// A scripted stand-in for the front end, for tests of anything that talks
-// over the front-end link (or, as acceptor, over an ENI link). It listens
-// on a loopback port, accepts the engine, sends the byte-order key and
-// frames in its own byte order (the machine's, or the reverse of it), and
-// reads the engine's frames byte for byte. It is built on raw sockets, not
-// on Exchange, so that it checks the engine's bytes instead of agreeing
-// with them.
-//
-// Every wait is bounded by a timeout: a broken engine makes a call return
-// false, never hang the test. Header-only, so that the tests of any
-// library can include it.
+// A scripted front end (or partner of an ENI line) on raw sockets, not on
+// Exchange, so that it checks the engine's bytes instead of agreeing with
+// them, in either byte order. Every wait is bounded: a broken engine makes a
+// call return false, never hang.
 #pragma once
 
 #include <algorithm>
@@ -41,8 +34,7 @@ public:
     explicit WireWriter(bool swapped = false) : swapped_(swapped) {}
     WireWriter& Int(int32_t v) { return Put(&v, sizeof v); }
     WireWriter& Double(double v) { return Put(&v, sizeof v); }
-    // The text and its NUL.
-    WireWriter& Str(std::string_view s) { return Raw(s).Raw(std::string_view("", 1)); }
+    WireWriter& Str(std::string_view s) { return Raw(s).Raw(std::string_view("", 1)); }  // with its NUL
     WireWriter& Raw(std::string_view bytes) {
         body_.append(bytes);
         return *this;
@@ -65,13 +57,13 @@ private:
     std::string body_;
 };
 
-// A frame read from the engine: its exact bytes, and its items taken in
-// order. A read past the end gives 0 or "".
+// A frame read from the engine: its exact bytes (length word included), and
+// its items in order; a read past the end gives 0 or "".
 class WireFrame {
 public:
     WireFrame() = default;
     WireFrame(std::string raw, bool swapped) : raw_(std::move(raw)), swapped_(swapped), pos_(4) {}
-    const std::string& Raw() const { return raw_; }  // length word included
+    const std::string& Raw() const { return raw_; }
     int32_t Length() const {
         int32_t v = 0;
         if (raw_.size() >= 4) take(&v, 0, 4);
@@ -156,8 +148,8 @@ inline bool read_exact(SocketHandle s, size_t n, std::string& out, int timeout_m
     return true;
 }
 
-// The next whole frame, or nothing when none comes in time or its length
-// is not sane.
+// The next whole frame, or nothing when none comes in time or its length is
+// not sane.
 inline std::optional<WireFrame> read_frame(SocketHandle s, bool swapped, int timeout_ms) {
     std::string head, body;
     if (!read_exact(s, 4, head, timeout_ms)) return std::nullopt;
@@ -185,8 +177,7 @@ public:
     FakeFrontEnd(const FakeFrontEnd&) = delete;
     FakeFrontEnd& operator=(const FakeFrontEnd&) = delete;
 
-    // The listening port, -1 when listening failed.
-    int Port() const { return port_; }
+    int Port() const { return port_; }  // -1 when listening failed
     WireWriter Frame() const { return WireWriter(swapped_); }
 
     // Takes the engine's connection and, unless told not to, sends the key.
@@ -197,9 +188,28 @@ public:
         sock_set_nodelay(peer_);
         return !send_key || SendKey();
     }
-
-    // The key in this side's byte order; other values test the engine's
-    // refusal of a foreign order.
+    // As the client end of an ENI line instead: keeps trying until the
+    // server listens.
+    bool Connect(int port, int timeout_ms = DEFAULT_TIMEOUT_MS) {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+        uint32_t address = 0;
+        if (!sock_resolve_ipv4("127.0.0.1", address)) return false;
+        while (ms_left(until) > 0) {
+            const SocketHandle s = sock_create_tcp();
+            if (s == NO_SOCKET) return false;
+            if (sock_connect_ipv4(s, address, port)) {
+                peer_ = s;
+                sock_set_nodelay(s);
+                return true;
+            }
+            sock_close(s);
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return false;
+    }
+    // The other end's 12 key bytes.
+    bool ReadKey(std::string& key) { return read_exact(peer_, 12, key, DEFAULT_TIMEOUT_MS); }
+    // Other values than these test the engine's refusal of a foreign order.
     bool SendKey(int32_t key_int = 0x12345678, double key_double = 3.14159265359) {
         return SendRaw(Frame().Int(key_int).Double(key_double).Body());
     }
@@ -207,8 +217,7 @@ public:
         return peer_ != NO_SOCKET && sock_send_all(peer_, bytes.data(), bytes.size());
     }
     bool Send(const WireWriter& frame) { return SendRaw(frame.Frame()); }
-    // A frame of integers only, code first.
-    bool SendInts(std::initializer_list<int32_t> items) {
+    bool SendInts(std::initializer_list<int32_t> items) {  // code first
         WireWriter w = Frame();
         for (int32_t v : items) w.Int(v);
         return Send(w);
@@ -234,15 +243,12 @@ public:
             if (sock_recv(peer_, buf, sizeof buf) <= 0) return true;
         }
     }
-
     // Whether the engine has sent nothing that is still unread.
     bool Quiet() { return sock_wait_readable(peer_, 0) == SockWait::Timeout; }
-
-    // Hangs up: the engine's waits on the link end.
     void Hangup() { sock_shutdown(peer_); }
 
-    // Runs the script on a thread of its own, so that the engine can run
-    // in this one; the front end hangs up when the script ends.
+    // Runs the script on a thread of its own, so that the engine can run in
+    // this one; the front end hangs up when the script ends.
     void Run(std::function<void(FakeFrontEnd&)> script) {
         std::promise<void> done;
         finished_ = done.get_future();

@@ -1,7 +1,5 @@
-// Shared pieces of the tests that talk over the front-end link: an
-// engine-side Exchange joined to a fake front end, an engine in this
-// process connected to one, the whole program served by one on its own
-// thread, and bounded waits.
+// Tests over the front-end link: an Exchange joined to a fake front end, an
+// engine in this process connected to one, and the whole program served by one.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -63,8 +61,8 @@ struct Linked {
     bool connected = false;
 };
 
-// A component message record after its code, as "id1 id2 level lines
-// text|text", with " +N" when N bytes follow its lines.
+// A component message record after its code: "id1 id2 level lines text|text",
+// with " +N" when N bytes follow its lines.
 inline std::string user_record(std::optional<WireFrame> f) {
     if (!f) return "<no record>";
     std::string out;
@@ -76,9 +74,8 @@ inline std::string user_record(std::optional<WireFrame> f) {
     return out;
 }
 
-// A connected engine in this process, its state fresh before and after:
-// the front-end link of the flat layer is an Exchange joined to a fake
-// front end of this machine's byte order (or, after Link(true), the other).
+// A connected engine in this process, its state fresh before and after; the
+// fake front end has this machine's byte order (after Link(true), the other).
 class LinkedEngine : public testing::Test {
 protected:
     void SetUp() override { Link(false); }
@@ -96,8 +93,12 @@ protected:
         reset_all_engine_state();
     }
     FakeFrontEnd& fe() { return link_->fe; }
-    // The next component message record as "id1 id2 level lines text|text".
     std::string NextUserRecord(int timeout_ms = 5000) { return user_record(fe().Expect(FE_MSG_USER, timeout_ms)); }
+    // The items of the next record, which must open with code.
+    std::string Next(int32_t code, std::string_view sig, int timeout_ms = 5000) {
+        auto f = fe().Expect(code, timeout_ms);
+        return f ? f->Items(sig) : "<no record " + std::to_string(code) + ">";
+    }
     // Nothing came before a marker sent now.
     void ExpectNothingSent() {
         fe_send_int(0, 99);
@@ -108,8 +109,8 @@ protected:
     std::unique_ptr<Linked> link_;
 };
 
-// The whole program connected to a fake front end that runs script on
-// its own thread; every wait on either side is bounded.
+// The whole program connected to a fake front end that runs script on its
+// own thread; every wait on either side is bounded.
 struct ServedRun {
     ProgramResult result;
     bool script_ended = false;

@@ -1,5 +1,5 @@
-// The catalogue messages: the table, the placeholders as printed, the
-// fatal data errors, and the few keys forwarded to a front end.
+// The catalogue messages: the table, the placeholders as printed, the fatal
+// data errors, and the few keys forwarded to a front end.
 #include "engine/message_catalog.h"
 #include "link/tests/link_test_support.h"
 
@@ -24,19 +24,13 @@ const std::string ERR3 =
 
 }  // namespace
 
-// ---- The table ------------------------------------------------------------------
-
-TEST(MessageCatalog, GroupsAndSizes) {
+TEST(MessageCatalog, GroupsSizesAndTexts) {
     const MSG_CATALOG& cat = message_catalog();
     EXPECT_EQ(cat.Groups(), 6);
     std::vector<int32_t> counts;
     for (int32_t g : {MSG_GENERAL, MSG_DATA_ERRS, MSG_WARNINGS, MSG_MULTIRUN, MSG_RUNINFO, MSG_CSMF})
         counts.push_back(cat.Count(g));
     EXPECT_EQ(counts, std::vector<int32_t>({4, 72, 16, 9, 87, 7}));
-}
-
-TEST(MessageCatalog, LookUp) {
-    const MSG_CATALOG& cat = message_catalog();
     for (const auto& [g, n] : {std::pair{0, 1}, {7, 1}, {1, 0}, {1, 5}, {6, -1}}) EXPECT_EQ(cat.Get(g, n), nullptr);
     ASSERT_NE(cat.Get(2, 6), nullptr);
     EXPECT_STREQ(cat.Get(2, 6), "");
@@ -51,22 +45,7 @@ TEST(MessageCatalog, LookUp) {
     EXPECT_STREQ(cat.Get(3, 16), "*** Finish time is before start time\n    Please re-enter the finish time.\n");
 }
 
-TEST(MessageCatalog, OwnTable) {
-    const char* const name[] = {"test", nullptr};
-    const char* const one[] = {"one", "a", "", "c", nullptr};
-    const char* const two[] = {"two", nullptr};
-    const char* const* const table[] = {name, one, two, nullptr};
-    MSG_CATALOG cat(table);
-    EXPECT_EQ(cat.Groups(), 2);
-    EXPECT_EQ(cat.Count(1), 3);
-    EXPECT_EQ(cat.Count(2), 0);
-    EXPECT_STREQ(cat.Get(1, 3), "c");
-    EXPECT_EQ(cat.Get(2, 1), nullptr);
-}
-
-// ---- Printing -------------------------------------------------------------------
-
-TEST(MessagePrinting, CatalogueTemplates) {
+TEST(MessagePrinting, CatalogueTemplatesAndTextArguments) {
     set_front_end(nullptr);
     EXPECT_EQ(printed(1, 2, {4.6}), "  ZARIK(tm)  Version 4.60\n");
     EXPECT_EQ(printed(1, 3, {7, 5, 2024}), "\n ZARIK AC & DC Simulation run on 07-05-2024\n");
@@ -77,26 +56,23 @@ TEST(MessagePrinting, CatalogueTemplates) {
               "\n           +1.50                                            -2.00     \n");
     EXPECT_EQ(printed(5, 86, {0, 1, 2, 3}), "     Total CPU Time: 00:01:02.003\n\n");
     EXPECT_EQ(printed(1, 1), "----------------------------------------------------\n");
-}
 
-TEST(MessagePrinting, TextArguments) {
-    set_front_end(nullptr);
     EXPECT_EQ(printed(3, 3, {Text34("case.map")}),
               "*** Input file 'case.map' cannot be read! ***\n    (File may not exist, or read access denied.)\n");
-    const Text34 full("ABCDEFGHIJKLMNOPQRSTUVWXYZ01234567");
     EXPECT_EQ(printed(2, 4, {Text72("   x")}), "*** The offending line in the data file is: ***\n-->    x\n");
-    EXPECT_EQ(printed(5, 80, {full}), "\n\n         Input file: ABCDEFGHIJKLMNOPQRSTUVWXYZ01234567\n");
-    // Fewer characters than the size: taken as they are, blanks and all.
+    EXPECT_EQ(printed(5, 80, {Text34("ABCDEFGHIJKLMNOPQRSTUVWXYZ01234567")}),
+              "\n\n         Input file: ABCDEFGHIJKLMNOPQRSTUVWXYZ01234567\n");
+    // Fewer characters than the size: taken as they are, blanks and all; a NUL ends the text.
     EXPECT_EQ(printed(5, 81, {"ab  "}), "           Snapshot: ab  \n");
-    // A NUL ends the text early.
     EXPECT_EQ(printed(5, 81, {std::string_view("ab\0cd", 5)}), "           Snapshot: ab\n");
     EXPECT_EQ(printed(4, 5, {"MAXIMUM", 1.5, 2}),
               "      The MAXimum PGB # so far = 1.5.\n      This was generated during run #2\n\n\n");
-    // Without a size a text is cut at 255 characters.
-    EXPECT_EQ(printed_text(5, "[S]", {std::string(300, 'x')}), std::string(255, 'x'));
+    EXPECT_EQ(printed_text(5, "[S]", {std::string(300, 'x')}), std::string(255, 'x'));  // no size: cut at 255
+    // Outside the catalogue: nothing.
+    for (const auto& [g, n] : {std::pair{7, 1}, {1, 99}, {5, 0}, {2, 6}, {2, -1}}) EXPECT_EQ(printed(g, n), "");
 }
 
-TEST(MessagePrinting, PlaceholdersBracketsNumbersAndSizes) {
+TEST(MessagePrinting, PlaceholdersBracketsNumbersAndFormats) {
     set_front_end(nullptr);
     EXPECT_EQ(printed_text(5, "a [[I] b [I]", {7}), "a [I] b 7");
     EXPECT_EQ(printed_text(5, "[[[I]]", {8}), "[8]");
@@ -108,44 +84,28 @@ TEST(MessagePrinting, PlaceholdersBracketsNumbersAndSizes) {
     EXPECT_EQ(printed_text(5, "[I] [I%02d]", {4}), "4 <Invalid arg for 'I%02d'>");
     // Only as many arguments are taken as there are placeholders.
     EXPECT_EQ(printed_text(5, "[2R%.1f]", {1, 2.25}), "<Invalid arg for 'R%.1f'>");
+    EXPECT_EQ(printed_text(5, "[I] [R]", {1.5, 2}), "<Invalid arg for 'I'> <Invalid arg for 'R'>");  // wrong kinds
     EXPECT_EQ(printed_text(5, "[I2]", {70000}), "4464");
     EXPECT_EQ(printed_text(5, "[I2]", {int16_t{-3}}), "-3");
     EXPECT_EQ(printed_text(5, "[I]", {int16_t{-3}}), "-3");
     EXPECT_EQ(printed_text(5, "[R4%.10f]", {0.1}), "0.1000000015");
     EXPECT_EQ(printed_text(5, "[R%.3f]", {0.5f}), "0.500");
-}
-
-TEST(MessagePrinting, UnsupportedFormats) {
-    set_front_end(nullptr);
-    EXPECT_EQ(printed_text(5, "[X5] [I]", {1, 2}), "<Format code not support 'X5'> 2");
-    // A C conversion that does not suit the type letter is never applied.
-    EXPECT_EQ(printed_text(5, "[I%s]", {5}), "<Format code not support 'I%s'>");
-    EXPECT_EQ(printed_text(5, "[R%d]", {1.5}), "<Format code not support 'R%d'>");
-    EXPECT_EQ(printed_text(5, "[S%d]", {"a"}), "<Format code not support 'S%d'>");
-    EXPECT_EQ(printed_text(5, "[I%ld]", {5}), "<Format code not support 'I%ld'>");
-    EXPECT_EQ(printed_text(5, "[I%*d]", {5}), "<Format code not support 'I%*d'>");
-    EXPECT_EQ(printed_text(5, "[I%d%d]", {5}), "<Format code not support 'I%d%d'>");
-    EXPECT_EQ(printed_text(5, "[I%n]", {5}), "<Format code not support 'I%n'>");
-    EXPECT_EQ(printed_text(5, "[I%999d]", {5}), "<Format code not support 'I%999d'>");
     EXPECT_EQ(printed_text(5, "[I%d%%]", {5}), "5%");
     EXPECT_EQ(printed_text(5, "[S%-4s]|", {"ab"}), "ab  |");
-    // An argument of the wrong kind.
-    EXPECT_EQ(printed_text(5, "[I] [R]", {1.5, 2}), "<Invalid arg for 'I'> <Invalid arg for 'R'>");
-    // Outside the catalogue: nothing.
-    for (const auto& [g, n] : {std::pair{7, 1}, {1, 99}, {5, 0}, {2, 6}, {2, -1}}) EXPECT_EQ(printed(g, n), "");
-}
 
-// ---- The fatal rule ----------------------------------------------------------
+    EXPECT_EQ(printed_text(5, "[X5] [I]", {1, 2}), "<Format code not support 'X5'> 2");
+    // A C conversion that does not suit the type letter is never applied.
+    const std::pair<std::string, MsgArg> unfit[] = {{"I%s", 5},  {"R%d", 1.5},  {"S%d", "a"},    {"I%ld", 5},
+                                                    {"I%*d", 5}, {"I%d%d", 5}, {"I%n", 5}, {"I%999d", 5}};
+    for (const auto& [format, arg] : unfit)
+        EXPECT_EQ(printed_text(5, "[" + format + "]", {arg}), "<Format code not support '" + format + "'>");
+}
 
 TEST(MessageFatal, DataErrorsTenAndAboveAndNumberZeroStop) {
     set_front_end(nullptr);
     EXPECT_EQ(printed(2, 5), "\n*** Problem in reading offending data line from input file! ***\n\n");
     EXPECT_EQ(printed(2, 1), ERR1);
-    const struct {
-        std::function<void()> emit;
-        int32_t status;
-        std::string out;
-    } cases[] = {
+    const struct { std::function<void()> emit; int32_t status; std::string out; } cases[] = {
         {[] { emit_message(2, 10, {4}); }, 2010, ERR1 + "*** You have more than 4 subsystems! ***\n"},
         {[] { emit_message(2, 72, {Text34("out.out")}); }, 2072,
          ERR1 + "*** Problem writing to output file: 'out.out'! ***\n"},
@@ -162,42 +122,40 @@ TEST(MessageFatal, DataErrorsTenAndAboveAndNumberZeroStop) {
     }
 }
 
-// ---- Forwarding to the front end ------------------------------------------------
-
 using MessageForwarding = LinkedEngine;
 
-TEST_F(MessageForwarding, RunInfo84IsA28ByteFrame) {
-    if (!little_endian()) GTEST_SKIP() << "bytes written for a little-endian machine";
-    EXPECT_EQ(printed(5, 84, {10, 20, 30}), "");
-    auto f = fe().ReadFrame();
-    ASSERT_TRUE(f);
-    EXPECT_EQ(hex(f->Raw()), "1c 00 00 00 05 00 00 00 05 00 00 00 54 00 00 00 0a 00 00 00 14 00 00 00 1e 00 00 00");
-}
-
-TEST_F(MessageForwarding, VersionAndTextArgumentsInEitherByteOrder) {
+TEST_F(MessageForwarding, RunInfoVersionAndTextArgumentsInEitherByteOrder) {
     for (bool swapped : {false, true}) {
         Link(swapped);
         ASSERT_TRUE(fe().SendInts({19}));
         ASSERT_TRUE(link_->ex.Receive(true));  // takes the key
         ASSERT_EQ(link_->ex.Swapped(), swapped);
+        EXPECT_EQ(printed(5, 84, {10, 20, 30}), "");
         emit_message(1, 2, {4.6});
         emit_message(5, 82, {3, Text34("run.out")});
         emit_message(5, 86, {0, 1, 2, 345});
-        auto f = fe().ReadFrame();
-        ASSERT_TRUE(f);
+        auto runinfo = fe().ReadFrame(), version = fe().ReadFrame();
+        ASSERT_TRUE(runinfo && version);
         if (little_endian() && !swapped) {
-            EXPECT_EQ(hex(f->Raw()), "18 00 00 00 05 00 00 00 01 00 00 00 02 00 00 00 66 66 66 66 66 66 12 40");
+            EXPECT_EQ(hex(runinfo->Raw()),
+                      "1c 00 00 00 05 00 00 00 05 00 00 00 54 00 00 00 0a 00 00 00 14 00 00 00 1e 00 00 00");
+            EXPECT_EQ(hex(version->Raw()), "18 00 00 00 05 00 00 00 01 00 00 00 02 00 00 00 66 66 66 66 66 66 12 40");
         }
-        EXPECT_EQ(f->Items("iiid"), "5 1 2 4.6");
+        EXPECT_EQ(runinfo->Items("iiiiii"), "5 5 84 10 20 30");
+        EXPECT_EQ(version->Items("iiid"), "5 1 2 4.6");
         EXPECT_EQ(fe().ReadFrame()->Items("iiiis"), "5 5 82 3 run.out");
         EXPECT_EQ(fe().ReadFrame()->Items("iiiiiii"), "5 5 86 0 1 2 345");
     }
 }
 
-TEST_F(MessageForwarding, OnlyTheChosenKeysAreSent) {
+TEST_F(MessageForwarding, OnlyTheChosenKeysAreSentAndFatalOnesNot) {
+    const Captured f = capture([] { emit_message(2, 32, {3}); }), g = capture([] { emit_message_text(2, "X"); });
+    EXPECT_EQ(f.status, 2032);
+    EXPECT_EQ(g.status, 2000);
+    EXPECT_EQ(f.out + g.out, "");
     testing::internal::CaptureStdout();
-    emit_message(5, 87, {1, 2, 3});   // elapsed time: dropped
-    emit_message(1, 3, {1, 2, 2000}); // dropped
+    emit_message(5, 87, {1, 2, 3});    // elapsed time: dropped
+    emit_message(1, 3, {1, 2, 2000});  // dropped
     emit_message(3, 3, {Text34("x.map")});
     emit_message(5, 39);
     emit_message(5, 44);
@@ -207,21 +165,10 @@ TEST_F(MessageForwarding, OnlyTheChosenKeysAreSent) {
     emit_message(5, 86, {0, 0, 1, 500});
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     for (int32_t number : {40, 70, 80, 86}) {
-        auto f = fe().ReadFrame();
-        ASSERT_TRUE(f);
-        const int32_t code = f->Int(), group = f->Int(), n = f->Int();
+        auto m = fe().ReadFrame();
+        ASSERT_TRUE(m);
+        const int32_t code = m->Int(), group = m->Int(), n = m->Int();
         EXPECT_EQ(std::vector<int32_t>({code, group, n}), std::vector<int32_t>({5, 5, number}));
     }
     EXPECT_TRUE(fe().Quiet());
-}
-
-TEST_F(MessageForwarding, FatalSendsNothingAndStops) {
-    const Captured f = capture([] { emit_message(2, 32, {3}); }), g = capture([] { emit_message_text(2, "X"); });
-    EXPECT_EQ(f.status, 2032);
-    EXPECT_EQ(g.status, 2000);
-    EXPECT_EQ(f.out + g.out, "");
-    emit_message(5, 85, {1, 2, 3});
-    auto first = fe().ReadFrame();
-    ASSERT_TRUE(first);
-    EXPECT_EQ(first->Items("iiiiii"), "5 5 85 1 2 3");
 }
