@@ -130,35 +130,21 @@ void init_record(SsRecord& r, int32_t n) {
     std::fill(r.GMFILL.v.begin(), r.GMFILL.v.end(), int8_t{0});
 }
 
+// One accessor for the four matrices, in either layout.
+template <class T>
+SsView<T> describe(const char* name, int32_t ss, SsMatrix<T> SsRecord::*own, SsMatrix<T> SolutionArrays::*global) {
+    check_subsystem(name, ss);
+    SolutionArrays& a = SOLUTION_ARRAYS;
+    if (per_subsystem()) return a.records_allocated ? whole(a.records[ss - 1].*own) : SsView<T>{};
+    return slice(a.*global, ss);
+}
+
 }  // namespace
 
-SsView<double> SSDESC_RA(int32_t ss) {
-    check_subsystem("SSDESC_RA", ss);
-    SolutionArrays& a = SOLUTION_ARRAYS;
-    if (per_subsystem()) return a.records_allocated ? whole(a.records[ss - 1].GM) : SsView<double>{};
-    return slice(a.GM, ss);
-}
-
-SsView<double> SSDESC_RB(int32_t ss) {
-    check_subsystem("SSDESC_RB", ss);
-    SolutionArrays& a = SOLUTION_ARRAYS;
-    if (per_subsystem()) return a.records_allocated ? whole(a.records[ss - 1].GMTRI) : SsView<double>{};
-    return slice(a.GMTRI, ss);
-}
-
-SsView<int8_t> SSDESC_IA(int32_t ss) {
-    check_subsystem("SSDESC_IA", ss);
-    SolutionArrays& a = SOLUTION_ARRAYS;
-    if (per_subsystem()) return a.records_allocated ? whole(a.records[ss - 1].GMPAT) : SsView<int8_t>{};
-    return slice(a.GMPAT, ss);
-}
-
-SsView<int8_t> SSDESC_IB(int32_t ss) {
-    check_subsystem("SSDESC_IB", ss);
-    SolutionArrays& a = SOLUTION_ARRAYS;
-    if (per_subsystem()) return a.records_allocated ? whole(a.records[ss - 1].GMFILL) : SsView<int8_t>{};
-    return slice(a.GMFILL, ss);
-}
+SsView<double> SSDESC_RA(int32_t ss) { return describe("SSDESC_RA", ss, &SsRecord::GM, &SolutionArrays::GM); }
+SsView<double> SSDESC_RB(int32_t ss) { return describe("SSDESC_RB", ss, &SsRecord::GMTRI, &SolutionArrays::GMTRI); }
+SsView<int8_t> SSDESC_IA(int32_t ss) { return describe("SSDESC_IA", ss, &SsRecord::GMPAT, &SolutionArrays::GMPAT); }
+SsView<int8_t> SSDESC_IB(int32_t ss) { return describe("SSDESC_IB", ss, &SsRecord::GMFILL, &SolutionArrays::GMFILL); }
 
 void ALLOC_SSLIST(int32_t n, int32_t& status) {
     status = 0;

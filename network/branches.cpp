@@ -12,6 +12,7 @@
 #include "network/input_state.h"
 #include "network/line_reader.h"
 #include "network/map_sections.h"
+#include "network/companion.h"
 #include "network/network_tables.h"
 #include "network/node_numbering.h"
 #include "platform/list_read.h"
@@ -227,12 +228,7 @@ void read_branch(int32_t node_offset) {
     N.EBR(br, ss) = N.EON(br, ss) = N.EOFF(br, ss) = N.EBRD(br, ss) = e;
     if (is_true(N.IDEALBR(br, ss))) return;  // the rest stays 0.0, and nothing goes into GM
 
-    N.GEQ(br, ss) = N.GEQD(br, ss) = N.GON(br, ss) = N.GOFF(br, ss) = g;
-    N.RLG(br, ss) = g * xl;
-    N.RCG(br, ss) = g * xc;
-    N.RCL(br, ss) = g * xl * xc;
-    N.RSC(br, ss) = (rr + xc) * g * xl;
-    N.RSL(br, ss) = (rr + xl) * xc * g;
+    set_companion(br, ss, g, rr, xl, xc);
     const double vb = (f != 0 ? N.VNODE(f, ss) : 0.0) - (t != 0 ? N.VNODE(t, ss) : 0.0);
     N.V12L(br, ss) = N.CCC(br, ss) * N.RCL(br, ss) + (N.RLG(br, ss) * vb - N.CCL(br, ss) * N.RSC(br, ss));
     N.V20L(br, ss) = (N.CCL(br, ss) * N.RCL(br, ss) + N.RCG(br, ss) * vb) - N.CCC(br, ss) * N.RSL(br, ss);

@@ -9,6 +9,7 @@
 #include "engine/run_state.h"
 #include "engine/storage.h"
 #include "models/branch_changes.h"
+#include "network/companion.h"
 #include "network/network_tables.h"
 #include "network/switch_state.h"
 
@@ -39,15 +40,20 @@ void warn_unswitched(int32_t s, int32_t b) {
     USERMSG(id1, id2, 1, -1, "changes of its value cannot reach the network solution.");
 }
 
+// The branch becomes a plain resistor, coil or capacitor.
+void set_kind(int32_t s, int32_t b, bool r, bool l, bool c) {
+    NetworkTables& N = NET;
+    N.RESISTOR(b, s) = as_logical(r);
+    N.INDUCTOR(b, s) = as_logical(l);
+    N.CAPACITR(b, s) = as_logical(c);
+    N.RCG(b, s) = c ? 1.0 : 0.0;
+    N.RLG(b, s) = l ? 1.0 : 0.0;
+}
+
 // A value too small to divide by: a resistive branch of 1e-20 ohm.
 double tiny_branch(int32_t s, int32_t b) {
-    NetworkTables& N = NET;
-    N.RESISTOR(b, s) = LTRUE;
-    N.INDUCTOR(b, s) = LFALSE;
-    N.CAPACITR(b, s) = LFALSE;
-    N.RCG(b, s) = 0.0;
-    N.RLG(b, s) = 0.0;
-    N.BRANCH_R(b, s) = kTiny;
+    set_kind(s, b, true, false, false);
+    NET.BRANCH_R(b, s) = kTiny;
     return 1.0 / kTiny;
 }
 
@@ -224,12 +230,7 @@ void VARBR_RLC(int32_t b, int32_t s, int32_t has_r, int32_t has_l, int32_t has_c
         const double z = reff + xl + xc;
         double g = std::fabs(z) > kTiny ? 1.0 / z : 0.0;
         if (is_true(N.IDEALBR(b, s))) g = 0.0;
-        N.GEQ(b, s) = N.GEQD(b, s) = N.GON(b, s) = N.GOFF(b, s) = g;
-        N.RLG(b, s) = g * xl;
-        N.RCG(b, s) = g * xc;
-        N.RCL(b, s) = g * xl * xc;
-        N.RSC(b, s) = (xc + reff) * g * xl;
-        N.RSL(b, s) = (xl + reff) * g * xc;
+        set_companion(b, s, g, reff, xl, xc);
         SS_MINREQ(s, N.IEF(b, s), N.IET(b, s));
     }
     stored(P) = r;
@@ -257,29 +258,17 @@ void VARBRANCH_NB(int32_t b, int32_t s, int32_t type, double& current, double va
         } else {
             if (type == 2) {
                 g = value * 2e-6 / dt;
-                N.RESISTOR(b, s) = LFALSE;
-                N.INDUCTOR(b, s) = LFALSE;
-                N.CAPACITR(b, s) = LTRUE;
+                set_kind(s, b, false, false, true);
                 N.G2C(b, s) = g;
-                N.RCG(b, s) = 1.0;
-                N.RLG(b, s) = 0.0;
                 N.BRANCH_C(b, s) = value * 1e-6;
             } else if (type == 1) {
                 g = dt * 0.5 / value;
-                N.RESISTOR(b, s) = LFALSE;
-                N.INDUCTOR(b, s) = LTRUE;
-                N.CAPACITR(b, s) = LFALSE;
+                set_kind(s, b, false, true, false);
                 N.G2L(b, s) = g;
-                N.RLG(b, s) = 1.0;
-                N.RCG(b, s) = 0.0;
                 N.BRANCH_L(b, s) = value;
             } else {
                 g = 1.0 / value;
-                N.RESISTOR(b, s) = LTRUE;
-                N.INDUCTOR(b, s) = LFALSE;
-                N.CAPACITR(b, s) = LFALSE;
-                N.RCG(b, s) = 0.0;
-                N.RLG(b, s) = 0.0;
+                set_kind(s, b, true, false, false);
                 N.BRANCH_R(b, s) = value;
             }
             if (!first_step()) {
