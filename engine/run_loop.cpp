@@ -16,10 +16,10 @@
 
 void STEPCHECK(double print_step, PrintCounter& pc, Logical& data_waiting, Logical& print_now) {
     if (std::fabs(print_step - pc.saved_print_step) > 0.0) {
-        pc.steps_per_print = nint(print_step / RUN_CLOCK.DELT);
+        pc.STEPS_PER_PRINT = nint(print_step / RUN_CLOCK.DELT);
         pc.saved_print_step = print_step;
     }
-    if (pc.counter + 1 < pc.steps_per_print) {
+    if (pc.counter + 1 < pc.STEPS_PER_PRINT) {
         ++pc.counter;
         print_now = LFALSE;
         data_waiting = LFALSE;
@@ -66,7 +66,7 @@ void RUNLOOP(Logical& abort_flag, bool connect_flag) {
     const bool data_start = RUN_SEQ.START_MODE == "DATA";
 
     PrintCounter pc;
-    pc.steps_per_print = nint(c.PRINT_STEP / c.DELT);
+    pc.STEPS_PER_PRINT = nint(c.PRINT_STEP / c.DELT);
     pc.saved_print_step = c.PRINT_STEP;
     f.FINAL_STEP = LFALSE;
     abort_flag = LFALSE;
@@ -74,16 +74,16 @@ void RUNLOOP(Logical& abort_flag, bool connect_flag) {
     f.FIRST_STEP_RUN = LTRUE;
     if (data_start) {
         f.FIRST_STEP_DATA = LTRUE;
-        pc.counter = pc.steps_per_print - 1;
+        pc.counter = pc.STEPS_PER_PRINT - 1;
     } else {
         f.FIRST_STEP_DATA = LFALSE;
         pc.counter = 0;
     }
     c.NSTEP = c.START_STEP > 0 ? c.START_STEP + 1 : 0;
     c.LAST_STEP = static_cast<int32_t>(std::min<int64_t>(int64_t{c.NSTEP} + c.RUN_STEPS, INT32_MAX));
-    const int32_t print_points = pc.steps_per_print > 0 ? c.RUN_STEPS / pc.steps_per_print : 0;
+    const int32_t print_points = pc.STEPS_PER_PRINT > 0 ? c.RUN_STEPS / pc.STEPS_PER_PRINT : 0;
 
-    int32_t granted = 0;
+    int32_t GRANTED_STEPS = 0;
     if (connected) announce_run(print_points);
     if (!data_start) {
         CHKNEXC();
@@ -97,8 +97,8 @@ void RUNLOOP(Logical& abort_flag, bool connect_flag) {
 
         if (connected) {
             RELEASE_BUTTONS();
-            if (is_true(f.FIRST_STEP_RUN) || is_true(data_waiting) || granted <= 0) {
-                POLL_MESSAGES(granted, poll_result);
+            if (is_true(f.FIRST_STEP_RUN) || is_true(data_waiting) || GRANTED_STEPS <= 0) {
+                POLL_MESSAGES(GRANTED_STEPS, poll_result);
                 if (poll_result == 1) {
                     abort_flag = LTRUE;
                     USER_STOP(1);
@@ -147,7 +147,7 @@ void RUNLOOP(Logical& abort_flag, bool connect_flag) {
 
         if (c.NSTEP == INT32_MAX) break;  // the last representable step
         c.NSTEP += 1;
-        granted = std::max(granted - 1, 0);
+        GRANTED_STEPS = std::max(GRANTED_STEPS - 1, 0);
         f.FIRST_STEP_DATA = LFALSE;
         f.FIRST_STEP_RUN = LFALSE;
         if (c.NSTEP == c.LAST_STEP) f.FINAL_STEP = LTRUE;
@@ -158,8 +158,8 @@ void RUNLOOP(Logical& abort_flag, bool connect_flag) {
         SEND_TRACE();
         SEND_END_OF_RUN();
         do {
-            granted = 0;
-            POLL_MESSAGES(granted, poll_result);
+            GRANTED_STEPS = 0;
+            POLL_MESSAGES(GRANTED_STEPS, poll_result);
         } while (poll_result == 0);
         if (poll_result == 1) {
             abort_flag = LTRUE;

@@ -8,7 +8,7 @@
 
 // Print-point bookkeeping of the run loop.
 struct PrintCounter {
-    int32_t steps_per_print = 1;
+    int32_t STEPS_PER_PRINT = 1;
     double saved_print_step = 0.0;
     int32_t counter = 0;
 };

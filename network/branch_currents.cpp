@@ -5,6 +5,7 @@
 #include <vector>
 #include <cstdlib>
 
+#include "controls/branch_voltage.h"
 #include "engine/abort.h"
 #include "engine/storage.h"
 #include "models/models.h"
@@ -55,8 +56,7 @@ void arrester_energy(int32_t ss, int32_t b) {
     if (nint(S.STOR(r + 3)) == 1) {
         S.STOR(r + 2) = std::min(S.STOR(r + 2), t);
         const double dt = t - S.STOR(r + 2);
-        const int32_t f = N.IEF(b, ss), to = N.IET(b, ss);
-        const double v = (f == 0 ? 0.0 : N.VNODE(f, ss)) - (to == 0 ? 0.0 : N.VNODE(to, ss));
+        const double v = BRANCH_VOLTAGE(ss, b);
         S.STOR(p) = S.STOR(p) + std::fabs((N.CBR(b, ss) + S.STOR(p - 2)) * (S.STOR(p - 1) + v)) * 250.0 * dt;
         S.STOR(p - 2) = N.CBR(b, ss);
         S.STOR(p - 1) = v;

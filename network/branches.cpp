@@ -5,14 +5,15 @@
 #include <cmath>
 #include <string>
 
+#include "controls/branch_voltage.h"
 #include "engine/abort.h"
 #include "engine/run_state.h"
 #include "engine/solution_arrays.h"
+#include "network/companion.h"
 #include "network/dimensions.h"
 #include "network/input_state.h"
 #include "network/line_reader.h"
 #include "network/map_sections.h"
-#include "network/companion.h"
 #include "network/network_tables.h"
 #include "network/node_numbering.h"
 #include "platform/list_read.h"
@@ -229,7 +230,7 @@ void read_branch(int32_t node_offset) {
     if (is_true(N.IDEALBR(br, ss))) return;  // the rest stays 0.0, and nothing goes into GM
 
     set_companion(br, ss, g, rr, xl, xc);
-    const double vb = (f != 0 ? N.VNODE(f, ss) : 0.0) - (t != 0 ? N.VNODE(t, ss) : 0.0);
+    const double vb = BRANCH_VOLTAGE(ss, br);
     N.V12L(br, ss) = N.CCC(br, ss) * N.RCL(br, ss) + (N.RLG(br, ss) * vb - N.CCL(br, ss) * N.RSC(br, ss));
     N.V20L(br, ss) = (N.CCL(br, ss) * N.RCL(br, ss) + N.RCG(br, ss) * vb) - N.CCC(br, ss) * N.RSL(br, ss);
 

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "controls/branch_voltage.h"
 #include "engine/abort.h"
 #include "engine/model_helpers.h"
 #include "engine/run_state.h"
@@ -41,8 +42,6 @@ void arrester_message(int32_t ss, int32_t br, const char* what) {
     USERMSG(0, 0, 0, 0, INT2TXT(ss).trimmed() + what);
     USERMSG(0, 0, 0, -1, "at time " + time_text());
 }
-
-double node_voltage(int32_t k, int32_t ss) { return k == 0 ? 0.0 : NET.VNODE(k, ss); }
 
 // What the branch plan of the solution knows of a branch; a switching
 // that changes it makes the plan be formed again.
@@ -95,7 +94,7 @@ void arrester_step(int32_t ss, int32_t br) {
                             "asks for arrester segment " + segment_text(next) + " outside its table of " +
                                 number(a.n) + " segments.",
                             kRoutine);
-    const double v = node_voltage(N.IEF(br, ss), ss) - node_voltage(N.IET(br, ss), ss);
+    const double v = BRANCH_VOLTAGE(ss, br);
     int32_t& count = N.SWCOUNT(br);
     count_alternation(count, j > 0);
     if (magnitude(count) >= 10) {

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <string>
 
+#include "controls/branch_voltage.h"
 #include "engine/abort.h"
 #include "engine/model_helpers.h"
 #include "engine/pointer_block.h"
@@ -146,7 +147,7 @@ void VARBRANCH_SET(int32_t type, int32_t s, int32_t b, int32_t c, double value, 
             }
             if (!first_step()) {
                 const double last = stored(P);
-                if (type == 4) I = (value - last) * 1e-6 * NODEVDIFF(s, N.IEF(b, s), N.IET(b, s)) / dt;
+                if (type == 4) I = (value - last) * 1e-6 * BRANCH_VOLTAGE(s, b) / dt;
                 if (type == 3) I = N.CBR(b, s) * (last / value - 1.0) + last * I / value;
             }
         }
@@ -274,7 +275,7 @@ void VARBRANCH_NB(int32_t b, int32_t s, int32_t type, double& current, double va
             if (!first_step()) {
                 const double last = stored(P + 1);
                 if (type == 2)
-                    I = (value - last) * 1e-6 * NODEVDIFF(s, f, t) / dt;
+                    I = (value - last) * 1e-6 * BRANCH_VOLTAGE(s, b) / dt;
                 else if (type == 1)
                     I = N.CBR(b, s) * (last / value - 1.0) + last * I / value;
                 else

@@ -27,11 +27,11 @@ protected:
         RUNLOOP(abort_flag, false);
         return abort_flag;
     }
-    static std::vector<int> print_points_of_run(int steps, int steps_per_print, bool data_start) {
+    static std::vector<int> print_points_of_run(int steps, int STEPS_PER_PRINT, bool data_start) {
         PrintCounter pc;
-        pc.steps_per_print = steps_per_print;
+        pc.STEPS_PER_PRINT = STEPS_PER_PRINT;
         pc.saved_print_step = RUN_CLOCK.PRINT_STEP;
-        pc.counter = data_start ? steps_per_print - 1 : 0;
+        pc.counter = data_start ? STEPS_PER_PRINT - 1 : 0;
         std::vector<int> points;
         for (int s = 0; s < steps; ++s) {
             Logical waiting = LFALSE, now = LFALSE;
@@ -61,11 +61,11 @@ TEST_F(RunFrame, OneRunStepsFromZeroToFinishTimeAndPrintsEveryPrintStep) {
     EXPECT_EQ(print_points_of_run(3, 1, true), (std::vector<int>{0, 1, 2}));
     // A changed print step takes effect at the next step.
     PrintCounter pc;
-    pc.steps_per_print = 10;
+    pc.STEPS_PER_PRINT = 10;
     pc.saved_print_step = 5e-4;
     Logical w = LFALSE, now = LFALSE;
     STEPCHECK(1e-4, pc, w, now);
-    EXPECT_EQ(pc.steps_per_print, 2);
+    EXPECT_EQ(pc.STEPS_PER_PRINT, 2);
     EXPECT_DOUBLE_EQ(pc.saved_print_step, 1e-4);
 }
 
