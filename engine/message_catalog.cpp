@@ -336,7 +336,7 @@ std::string quoted(const char* frame, std::string_view spec) {
 }
 
 // Placeholders that take an argument: every "[" not doubled.
-size_t count_placeholders(std::string_view t) {
+size_t msg_collect_args(std::string_view t) {
     size_t n = 0;
     for (size_t k = 0; k < t.size(); ++k) {
         if (t[k] != '[') continue;
@@ -348,7 +348,7 @@ size_t count_placeholders(std::string_view t) {
     return n;
 }
 
-std::string format_arg(const Placeholder& p, const MsgArg& a) {
+std::string msg_format_arg(const Placeholder& p, const MsgArg& a) {
     if (p.spec.size() > MAX_SPEC) return quoted("<Format code not support '%s'>", p.spec);
     std::string fmt(p.format);
     switch (p.type) {
@@ -378,7 +378,7 @@ std::string format_arg(const Placeholder& p, const MsgArg& a) {
     return fmt == "%s" ? text : format_c_value(fmt.c_str(), text.c_str());
 }
 
-std::string expand(std::string_view t, const MsgArg* args, size_t collected) {
+std::string msg_expand(std::string_view t, const MsgArg* args, size_t collected) {
     std::string out;
     size_t index = 0;
     for (size_t k = 0; k < t.size(); ++k) {
@@ -400,10 +400,15 @@ std::string expand(std::string_view t, const MsgArg* args, size_t collected) {
             out += quoted("<Invalid arg for '%s'>", p.spec);
             continue;
         }
-        out += format_arg(p, args[index]);
+        out += msg_format_arg(p, args[index]);
         ++index;
     }
     return out;
+}
+
+void msg_print(std::string_view t, const MsgArg* args, size_t collected) {
+    const std::string text = msg_expand(t, args, collected);
+    std::fwrite(text.data(), 1, text.size(), stdout);
 }
 
 bool forwarded(int64_t key) {
@@ -412,7 +417,7 @@ bool forwarded(int64_t key) {
 
 // Record 5: group, number, then each placeholder's value in template
 // order under its own type letter.
-void send_record(Exchange& link, int32_t group, int32_t number, std::string_view t, const MsgArg* args,
+void msg_send(Exchange& link, int32_t group, int32_t number, std::string_view t, const MsgArg* args,
                  size_t collected) {
     link.PutInt(FE_MSG_CATALOG);
     link.PutInt(group);
@@ -439,30 +444,29 @@ void send_record(Exchange& link, int32_t group, int32_t number, std::string_view
     link.Send();
 }
 
-void output(int32_t group, int32_t number, const char* templ, MsgArgs args) {
+void msg_output(int32_t group, int32_t number, const char* templ, MsgArgs args) {
     if (templ == nullptr) return;
     const std::string_view t(templ);
-    const size_t collected = std::min({count_placeholders(t), args.size(), MAX_ARGS});
+    const size_t collected = std::min({msg_collect_args(t), args.size(), MAX_ARGS});
     if (Exchange* link = front_end()) {
-        if (forwarded(int64_t{group} * 1000 + number)) send_record(*link, group, number, t, args.begin(), collected);
+        if (forwarded(int64_t{group} * 1000 + number)) msg_send(*link, group, number, t, args.begin(), collected);
         return;
     }
-    const std::string text = expand(t, args.begin(), collected);
-    std::fwrite(text.data(), 1, text.size(), stdout);
+    msg_print(t, args.begin(), collected);
 }
 
-void dispatch(int32_t group, int32_t number, const char* templ, MsgArgs args) {
+void msg_dispatch(int32_t group, int32_t number, const char* templ, MsgArgs args) {
     const bool fatal = group == MSG_DATA_ERRS && (number == 0 || number >= 10);
     if (!fatal) {
-        output(group, number, templ, args);
+        msg_output(group, number, templ, args);
         return;
     }
     const MSG_CATALOG& cat = message_catalog();
     const bool data_line = number >= 30 && number <= 39;
-    output(MSG_DATA_ERRS, 1, cat.Get(MSG_DATA_ERRS, 1), {});
-    if (data_line) output(MSG_DATA_ERRS, 2, cat.Get(MSG_DATA_ERRS, 2), {});
-    output(group, number, templ, args);
-    if (data_line) output(MSG_DATA_ERRS, 3, cat.Get(MSG_DATA_ERRS, 3), {});
+    msg_output(MSG_DATA_ERRS, 1, cat.Get(MSG_DATA_ERRS, 1), {});
+    if (data_line) msg_output(MSG_DATA_ERRS, 2, cat.Get(MSG_DATA_ERRS, 2), {});
+    msg_output(group, number, templ, args);
+    if (data_line) msg_output(MSG_DATA_ERRS, 3, cat.Get(MSG_DATA_ERRS, 3), {});
     std::fflush(stdout);
     throw FatalCatalogMessage(number);
 }
@@ -495,15 +499,15 @@ const MSG_CATALOG& message_catalog() {
 }
 
 void emit_message(int32_t group, int32_t number, MsgArgs args) {
-    dispatch(group, number, number == 0 ? nullptr : message_catalog().Get(group, number), args);
+    msg_dispatch(group, number, number == 0 ? nullptr : message_catalog().Get(group, number), args);
 }
 
 void emit_message_text(int32_t group, std::string_view text, MsgArgs args) {
     const std::string templ(text.substr(0, text.find('\0')));
-    dispatch(group, 0, templ.c_str(), args);
+    msg_dispatch(group, 0, templ.c_str(), args);
 }
 
 std::string expand_message(std::string_view templ, MsgArgs args) {
-    const size_t collected = std::min({count_placeholders(templ), args.size(), MAX_ARGS});
-    return expand(templ, args.begin(), collected);
+    const size_t collected = std::min({msg_collect_args(templ), args.size(), MAX_ARGS});
+    return msg_expand(templ, args.begin(), collected);
 }
