@@ -10,6 +10,7 @@
 #include "engine/solution_arrays.h"
 #include "engine/storage.h"
 #include "engine/time_step.h"
+#include "network/companion.h"
 #include "network/dimensions.h"
 #include "network/network_tables.h"
 #include "network/solve_network.h"
@@ -56,12 +57,7 @@ int32_t branch(int32_t from, int32_t to, double R, double L, double C, double E,
     N.G2L(b, 1) = xl != 0.0 ? 1.0 / xl : 0.0;
     N.G2C(b, 1) = xc != 0.0 ? 1.0 / xc : 0.0;
     const double g = 1.0 / (R + xl + xc);
-    N.GEQ(b, 1) = N.GEQD(b, 1) = g;
-    N.RLG(b, 1) = g * xl;
-    N.RCG(b, 1) = g * xc;
-    N.RCL(b, 1) = g * xl * xc;
-    N.RSC(b, 1) = (R + xc) * g * xl;
-    N.RSL(b, 1) = (R + xl) * xc * g;
+    set_companion(b, 1, g, R, xl, xc);
     N.EBR(b, 1) = N.EBRD(b, 1) = E;
     N.TSWITCH(b, 1) = 1.5;
     if (sw) {
