@@ -244,16 +244,16 @@ const char* const* const catalog_table[] = {
 };
 
 constexpr size_t MAX_ARGS = 10;
-constexpr size_t MAX_SPEC = 31;
+constexpr size_t MAX_CODE = 31;
 constexpr size_t MAX_TEXT_ARG = 255;
 // Keeps a stray width or precision from filling the console.
 constexpr int MAX_FIELD = 255;
 
 // One placeholder: "[", an optional argument number, then the
-// specification up to "]": a type letter, a size and a print format.
+// format code up to "]": a type letter, a size and a print format.
 struct Placeholder {
     int argno = 0;           // 1 to 9, 0 when none
-    std::string_view spec;   // without the argument number
+    std::string_view code;   // without the argument number
     char type = '\0';
     int size = 0;
     std::string_view format;
@@ -265,7 +265,7 @@ Placeholder parse_placeholder(std::string_view body) {
         p.argno = body[0] - '0';
         body.remove_prefix(1);
     }
-    p.spec = body;
+    p.code = body;
     if (body.empty()) return p;
     p.type = body[0];
     size_t k = 1;
@@ -330,8 +330,8 @@ bool is_real(const MsgArg& a) { return a.kind == MsgArg::Kind::Real64 || a.kind 
 int32_t int_value(const MsgArg& a, int size) { return size == 2 ? static_cast<int16_t>(a.i) : a.i; }
 double real_value(const MsgArg& a, int size) { return size == 4 ? static_cast<double>(static_cast<float>(a.r)) : a.r; }
 
-std::string quoted(const char* frame, std::string_view spec) {
-    const std::string s(spec.substr(0, MAX_SPEC));
+std::string quoted(const char* frame, std::string_view code) {
+    const std::string s(code.substr(0, MAX_CODE));
     return format_c_value(frame, s.c_str());
 }
 
@@ -349,7 +349,7 @@ size_t msg_collect_args(std::string_view t) {
 }
 
 std::string msg_format_arg(const Placeholder& p, const MsgArg& a) {
-    if (p.spec.size() > MAX_SPEC) return quoted("<Format code not support '%s'>", p.spec);
+    if (p.code.size() > MAX_CODE) return quoted("<Format code not support '%s'>", p.code);
     std::string fmt(p.format);
     switch (p.type) {
     case 'I':
@@ -362,18 +362,18 @@ std::string msg_format_arg(const Placeholder& p, const MsgArg& a) {
         if (fmt.empty()) fmt = "%s";
         break;
     default:
-        return quoted("<Format code not support '%s'>", p.spec);
+        return quoted("<Format code not support '%s'>", p.code);
     }
-    if (!format_suits(fmt, p.type)) return quoted("<Format code not support '%s'>", p.spec);
+    if (!format_suits(fmt, p.type)) return quoted("<Format code not support '%s'>", p.code);
     if (p.type == 'I') {
-        if (!is_int(a)) return quoted("<Invalid arg for '%s'>", p.spec);
+        if (!is_int(a)) return quoted("<Invalid arg for '%s'>", p.code);
         return format_c_value(fmt.c_str(), int_value(a, p.size));
     }
     if (p.type == 'R') {
-        if (!is_real(a)) return quoted("<Invalid arg for '%s'>", p.spec);
+        if (!is_real(a)) return quoted("<Invalid arg for '%s'>", p.code);
         return format_c_value(fmt.c_str(), real_value(a, p.size));
     }
-    if (a.kind != MsgArg::Kind::Text) return quoted("<Invalid arg for '%s'>", p.spec);
+    if (a.kind != MsgArg::Kind::Text) return quoted("<Invalid arg for '%s'>", p.code);
     const std::string text = text_value(a.text, p.size);
     return fmt == "%s" ? text : format_c_value(fmt.c_str(), text.c_str());
 }
@@ -397,7 +397,7 @@ std::string msg_expand(std::string_view t, const MsgArg* args, size_t collected)
         k = close;
         if (p.argno > 0) index = static_cast<size_t>(p.argno - 1);
         if (index >= collected) {
-            out += quoted("<Invalid arg for '%s'>", p.spec);
+            out += quoted("<Invalid arg for '%s'>", p.code);
             continue;
         }
         out += msg_format_arg(p, args[index]);
