@@ -40,32 +40,19 @@ void set_defaults() {
 // One answer is one free-format read of one value. At the end of the input
 // the variable keeps what it held; only a read error is reported, so that
 // the caller asks again.
-bool read_int(int32_t& v) {
-    int32_t value = v;
+template <class T, class Read>
+bool read_answer(T& v, Read read) {
+    T value = v;
     ListRead in(UNIT_CONSOLE_IN);
-    in.integer(value);
+    read(in, value);
     if (in.status() == ReadStatus::Error) return false;
     v = value;
     return true;
 }
 
-bool read_real(double& v) {
-    double value = v;
-    ListRead in(UNIT_CONSOLE_IN);
-    in.real(value);
-    if (in.status() == ReadStatus::Error) return false;
-    v = value;
-    return true;
-}
-
-bool read_name(Text34& v) {
-    Text34 value = v;
-    ListRead in(UNIT_CONSOLE_IN);
-    in.text(value);
-    if (in.status() == ReadStatus::Error) return false;
-    v = value;
-    return true;
-}
+bool read_int(int32_t& v) { return read_answer(v, [](ListRead& in, int32_t& x) { in.integer(x); }); }
+bool read_real(double& v) { return read_answer(v, [](ListRead& in, double& x) { in.real(x); }); }
+bool read_name(Text34& v) { return read_answer(v, [](ListRead& in, Text34& x) { in.text(x); }); }
 
 void prompt(int32_t n, int32_t answer, double x1 = 0.0) { OUTMSG(n, answer, answer, answer, x1, 0.0, INPUT.DATA_LINE); }
 

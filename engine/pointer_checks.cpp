@@ -78,54 +78,51 @@ bool exceeded(const char* array, int64_t used, int64_t extent) {
 
 }  // namespace
 
-void CHKNRTC() {
-    PointerCheckRefs& r = POINTER_CHECKS;
-    const std::array<int32_t, 4> now = rtc_pointers();
-    if (!r.nrtc_set) {
-        r.nrtc = now;
-        r.nrtc_set = true;
+namespace {
+
+// The first call of a step takes the pointers as they stand; a later call
+// that finds them moved reports every pointer, then and now, and stops.
+// A heading line stands before the pointer at index `heading_at`.
+template <size_t N>
+void check_pointers(std::array<int32_t, N>& ref, bool& set, const std::array<int32_t, N>& now, const char* what,
+                    const char* const (&labels)[N], const char* routine, size_t heading_at = N) {
+    if (!set) {
+        ref = now;
+        set = true;
         return;
     }
-    if (r.nrtc == now) return;
-    report_head("incorrectly increment NRTCx pointers");
-    const char* labels[] = {"  NRTCL  = ", "  NRTCI  = ", "  NRTCF  = ", "  NRTCC  = "};
-    for (size_t i = 0; i < now.size(); ++i) pointer_line(labels[i], r.nrtc[i], now[i]);
-    report_tail("CHKNRTC");
+    if (ref == now) return;
+    report_head(what);
+    for (size_t i = 0; i < N; ++i) {
+        if (i == heading_at) write_list(out, {"HOLVA Pointer values:"});
+        pointer_line(labels[i], ref[i], now[i]);
+    }
+    report_tail(routine);
+}
+
+}  // namespace
+
+void CHKNRTC() {
+    PointerCheckRefs& r = POINTER_CHECKS;
+    static const char* const labels[] = {"  NRTCL  = ", "  NRTCI  = ", "  NRTCF  = ", "  NRTCC  = "};
+    check_pointers(r.nrtc, r.nrtc_set, rtc_pointers(), "incorrectly increment NRTCx pointers", labels, "CHKNRTC");
 }
 
 void CHKNEXC() {
     PointerCheckRefs& r = POINTER_CHECKS;
-    const std::array<int32_t, 13> now = model_pointers();
-    if (!r.nexc_set) {
-        r.nexc = now;
-        r.nexc_set = true;
-        return;
-    }
-    if (r.nexc == now) return;
-    report_head("incorrectly increment NEXCx or NSTORx pointers");
-    const char* labels[] = {"  NEXC    = ", "  NSTORC  = ", "  NSTORF  = ", "  NSTORI  = ", "  NSTORL  = ",
-                            "  NSTOL   = ", "  NSTOI   = ", "  NSTOF   = ", "  NSTOC   = ", "  NVAR    = ",
-                            "  NNODE   = ", "  NSUBS   = ", "  NTXFR   = "};
-    for (size_t i = 0; i < now.size(); ++i) {
-        if (i == 5) write_list(out, {"HOLVA Pointer values:"});
-        pointer_line(labels[i], r.nexc[i], now[i]);
-    }
-    report_tail("CHKNEXC");
+    static const char* const labels[] = {"  NEXC    = ", "  NSTORC  = ", "  NSTORF  = ", "  NSTORI  = ",
+                                         "  NSTORL  = ", "  NSTOL   = ", "  NSTOI   = ", "  NSTOF   = ",
+                                         "  NSTOC   = ", "  NVAR    = ", "  NNODE   = ", "  NSUBS   = ",
+                                         "  NTXFR   = "};
+    check_pointers(r.nexc, r.nexc_set, model_pointers(), "incorrectly increment NEXCx or NSTORx pointers", labels,
+                   "CHKNEXC", 5);
 }
 
 void CHKTXFRS() {
     PointerCheckRefs& r = POINTER_CHECKS;
-    const std::array<int32_t, 4> now = transfer_pointers();
-    if (!r.txfr_set) {
-        r.txfr = now;
-        r.txfr_set = true;
-        return;
-    }
-    if (r.txfr == now) return;
-    report_head("incorrectly increment NSTXFRx pointers");
-    const char* labels[] = {"  NSTXFRL  = ", "  NSTXFRI  = ", "  NSTXFRF  = ", "  NSTXFRC  = "};
-    for (size_t i = 0; i < now.size(); ++i) pointer_line(labels[i], r.txfr[i], now[i]);
-    report_tail("CHKTXFRS");
+    static const char* const labels[] = {"  NSTXFRL  = ", "  NSTXFRI  = ", "  NSTXFRF  = ", "  NSTXFRC  = "};
+    check_pointers(r.txfr, r.txfr_set, transfer_pointers(), "incorrectly increment NSTXFRx pointers", labels,
+                   "CHKTXFRS");
 }
 
 void CHKSTOR() {
