@@ -337,37 +337,35 @@ ListRead::ListRead(std::string_view text) : impl_(new Impl) { impl_->rec.assign(
 
 ListRead::~ListRead() { delete impl_; }
 
-ListRead& ListRead::integer(int32_t& v) {
-    if (status_ != ReadStatus::Ok) return *this;
-    switch (impl_->begin(Kind::Int, status_)) {
+namespace {
+
+// One value of a plain kind: a repeat already read, or the next token.
+template <class Impl, class T>
+void read_scalar(Impl& impl, ReadStatus& status, Kind kind, T& rep, T& v, bool (*parse)(std::string_view, T&)) {
+    if (status != ReadStatus::Ok) return;
+    switch (impl.begin(kind, status)) {
         case Impl::Step::Skip: break;
-        case Impl::Step::Stored: v = impl_->rep_i; break;
+        case Impl::Step::Stored: v = rep; break;
         case Impl::Step::Parse:
-            if (!parse_int(impl_->token(), impl_->rep_i)) {
-                status_ = ReadStatus::Error;
+            if (!parse(impl.token(), rep)) {
+                status = ReadStatus::Error;
                 break;
             }
-            v = impl_->rep_i;
-            impl_->end_value(Kind::Int);
+            v = rep;
+            impl.end_value(kind);
             break;
     }
+}
+
+}  // namespace
+
+ListRead& ListRead::integer(int32_t& v) {
+    read_scalar(*impl_, status_, Kind::Int, impl_->rep_i, v, parse_int);
     return *this;
 }
 
 ListRead& ListRead::real(double& v) {
-    if (status_ != ReadStatus::Ok) return *this;
-    switch (impl_->begin(Kind::Real, status_)) {
-        case Impl::Step::Skip: break;
-        case Impl::Step::Stored: v = impl_->rep_r; break;
-        case Impl::Step::Parse:
-            if (!parse_real(impl_->token(), impl_->rep_r)) {
-                status_ = ReadStatus::Error;
-                break;
-            }
-            v = impl_->rep_r;
-            impl_->end_value(Kind::Real);
-            break;
-    }
+    read_scalar(*impl_, status_, Kind::Real, impl_->rep_r, v, parse_real);
     return *this;
 }
 
@@ -386,19 +384,7 @@ ListRead& ListRead::complex(std::complex<double>& v) {
 }
 
 ListRead& ListRead::logical(Logical& v) {
-    if (status_ != ReadStatus::Ok) return *this;
-    switch (impl_->begin(Kind::Logical, status_)) {
-        case Impl::Step::Skip: break;
-        case Impl::Step::Stored: v = impl_->rep_l; break;
-        case Impl::Step::Parse:
-            if (!parse_logical(impl_->token(), impl_->rep_l)) {
-                status_ = ReadStatus::Error;
-                break;
-            }
-            v = impl_->rep_l;
-            impl_->end_value(Kind::Logical);
-            break;
-    }
+    read_scalar(*impl_, status_, Kind::Logical, impl_->rep_l, v, parse_logical);
     return *this;
 }
 
