@@ -61,25 +61,35 @@ void first_record(const Reader& r, const Text72& key, const char* missing) {
     if (!(INPUT.SECTION_KEY == key)) r.stop({missing});
 }
 
+// A count of at most `most`, then that many values, each from 0 to `hi`
+// (to the count itself where `hi` is below 0); every bad value is named
+// before the run stops.
+std::vector<int32_t> counted_values(const Reader& r, int32_t most, const char* bad_count, int32_t hi,
+                                    const char* bad_value, const char* summary) {
+    ListRead in(INPUT.INPUT_UNIT);
+    const int32_t n = r.integer(in);
+    if (n < 0 || n > most) r.stop({bad_count, n});
+    const std::vector<int32_t> values = r.integers(in, n);
+    if (hi < 0) hi = n;
+    bool bad = false;
+    for (const int32_t v : values) {
+        if (v >= 0 && v <= hi) continue;
+        console({bad_value, v});
+        bad = true;
+    }
+    if (bad) r.stop({summary});
+    return values;
+}
+
 }  // namespace
 
 void READSSDIM() {
     const Reader r{"READSSDIM", "Error reading SUBSYSDIM information in map file", 2};
     first_record(r, "SUBSYSDIM:", "Unexpected end of subsystem mapping");
-    {
-        ListRead in(INPUT.INPUT_UNIT);
-        const int32_t n = r.integer(in);
-        if (n < 0 || n > nd(ND_SUBSYS)) r.stop({"Invalid number of subsystems specified: ", n});
-        const std::vector<int32_t> sizes = r.integers(in, n);
-        bool bad = false;
-        for (const int32_t v : sizes) {
-            if (v >= 0 && v <= nd(ND_NODES)) continue;
-            console({"Subsystem dimension size is out of range: ", v});
-            bad = true;
-        }
-        if (bad) r.stop({"Errors occurred in SUBSYSDIM section of map file"});
-        for (int32_t s = 1; s <= n; ++s) SOLUTION_ARRAYS.SSDIM(s) = sizes[static_cast<size_t>(s - 1)];
-    }
+    const std::vector<int32_t> sizes =
+        counted_values(r, nd(ND_SUBSYS), "Invalid number of subsystems specified: ", nd(ND_NODES),
+                       "Subsystem dimension size is out of range: ", "Errors occurred in SUBSYSDIM section of map file");
+    for (size_t s = 0; s < sizes.size(); ++s) SOLUTION_ARRAYS.SSDIM(static_cast<int32_t>(s) + 1) = sizes[s];
     MAP_READ.subsys_sizes_read = true;
     RDCMNT();
 }
@@ -87,20 +97,10 @@ void READSSDIM() {
 void SETSUBS() {
     const Reader r{"SETSUBS", "Error reading Subsystem information in map file", 2};
     first_record(r, "SUBS:", "Unexpected end of subsystem mapping");
-    {
-        ListRead in(INPUT.INPUT_UNIT);
-        const int32_t n = r.integer(in);
-        if (n < 0 || n > nd(ND_SUBSYSPAGE)) r.stop({"Invalid # of local subsystems: ", n});
-        const std::vector<int32_t> local = r.integers(in, n);
-        bool bad = false;
-        for (const int32_t v : local) {
-            if (v >= 0 && v <= n) continue;
-            console({"Invalid local subsystem number: ", v});
-            bad = true;
-        }
-        if (bad) r.stop({"Errors occurred in SUBS section of map file"});
-        for (int32_t k = 1; k <= n; ++k) STORAGE.SUBS(k) = local[static_cast<size_t>(k - 1)];
-    }
+    const std::vector<int32_t> local =
+        counted_values(r, nd(ND_SUBSYSPAGE), "Invalid # of local subsystems: ", -1, "Invalid local subsystem number: ",
+                       "Errors occurred in SUBS section of map file");
+    for (size_t k = 0; k < local.size(); ++k) STORAGE.SUBS(static_cast<int32_t>(k) + 1) = local[k];
     RDCMNT();
 }
 
