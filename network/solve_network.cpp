@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "controls/branch_voltage.h"
 #include "engine/run_state.h"
 #include "lines/lines.h"
 #include "network/branch_currents.h"
@@ -40,14 +41,12 @@ void build_norton_lists() {
 void initial_branch_state(int32_t ss) {
     NetworkTables& N = NET;
     const int32_t nb = N.NBRANCHES(ss);
-    const Col<double> vnode = column(N.VNODE, ss);
     for (int32_t b = 1; b <= nb; ++b) {
         const bool l = is_true(N.INDUCTOR(b, ss)), c = is_true(N.CAPACITR(b, ss));
         if ((!l && !c) || is_true(N.DEFRDBR(b, ss)) || is_true(N.IDEALBR(b, ss)) || is_true(N.SWITCH(b, ss)) ||
             N.GEQ(b, ss) == 0.0)
             continue;
-        const int32_t f = N.IEF(b, ss), t = N.IET(b, ss);
-        const double v = (f == 0 ? 0.0 : vnode[f]) - (t == 0 ? 0.0 : vnode[t]);
+        const double v = BRANCH_VOLTAGE(ss, b);
         const double drop = is_true(N.RESISTOR(b, ss)) ? N.BRANCH_R(b, ss) * N.CBR(b, ss) : 0.0;
         const double rest = v - drop;
         if (l && c)

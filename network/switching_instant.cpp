@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "controls/branch_voltage.h"
 #include "engine/model_helpers.h"
 #include "engine/run_state.h"
 #include "network/interpolation.h"
@@ -16,17 +17,7 @@ namespace {
 const char* const kRoutine = "INTERPOL";
 constexpr double kNone = 1.5;
 
-double start_voltage(int32_t ss, int32_t b) {
-    const NetworkTables& N = NET;
-    const int32_t f = N.IEF(b, ss), t = N.IET(b, ss);
-    return (f == 0 ? 0.0 : N.VNODE(f, ss)) - (t == 0 ? 0.0 : N.VNODE(t, ss));
-}
-
-double end_voltage(int32_t ss, int32_t b) {
-    const NetworkTables& N = NET;
-    const int32_t f = N.IEF(b, ss), t = N.IET(b, ss);
-    return (f == 0 ? 0.0 : N.VSOL(f)) - (t == 0 ? 0.0 : N.VSOL(t));
-}
+double end_voltage(int32_t ss, int32_t b) { return VECDIFF(NET.IEF(b, ss), NET.IET(b, ss)); }
 
 // The current at the end of the pass; the nodal solution gives none for an
 // ideal branch, whose current comes from the balance at its nodes.
@@ -88,7 +79,7 @@ double arrester_instant(int32_t ss, int32_t b) {
     const auto on_boundary = [&](double v) {
         return std::fabs(v - lower) <= 1e-10 || std::fabs(v - upper) <= 1e-10;
     };
-    const double vs = start_voltage(ss, b), ve = end_voltage(ss, b);
+    const double vs = BRANCH_VOLTAGE(ss, b), ve = end_voltage(ss, b);
     const int32_t from = on_boundary(vs) ? s : segment(vs);
     const int32_t to = segment(ve);
     int32_t direction = 0;
@@ -166,13 +157,13 @@ double SWITCH_INSTANT(int32_t ss, int32_t b, double reached, bool opening, bool 
             return falling_past(N.CBR(b, ss), end_current(ss, b, reached, opening, resolving), level);
         case 10:
         case -10:
-            return crossing(start_voltage(ss, b), end_voltage(ss, b), level);
+            return crossing(BRANCH_VOLTAGE(ss, b), end_voltage(ss, b), level);
         case 3:
-            return rising_past(start_voltage(ss, b), end_voltage(ss, b), level);
+            return rising_past(BRANCH_VOLTAGE(ss, b), end_voltage(ss, b), level);
         case -3:
-            return falling_past(start_voltage(ss, b), end_voltage(ss, b), level);
+            return falling_past(BRANCH_VOLTAGE(ss, b), end_voltage(ss, b), level);
         case 4:
-            return rising_past(std::fabs(start_voltage(ss, b)), std::fabs(end_voltage(ss, b)), std::fabs(level));
+            return rising_past(std::fabs(BRANCH_VOLTAGE(ss, b)), std::fabs(end_voltage(ss, b)), std::fabs(level));
         case 8:
         case -8: {
             // A time on the step boundary that the step before closed on

@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "engine/abort.h"
+#include "engine/model_helpers.h"
 #include "models/models.h"
 #include "models/xfmr_tables.h"
 #include "network/network_tables.h"
@@ -13,8 +14,6 @@ namespace {
 
 // Form code of a transformer whose magnetic circuit saturates.
 constexpr int32_t kSaturable = 1;
-
-double node_voltage(int32_t k, int32_t ss) { return k == 0 ? 0.0 : NET.VNODE(k, ss); }
 
 }  // namespace
 
@@ -42,7 +41,7 @@ void DSMDYN(int32_t ss) {
         // Voltages and currents as the span left them, before the
         // saturation update moves anything.
         for (int32_t j = 1; j <= n; ++j) {
-            X.XF_WV(j) = node_voltage(X.XF_NODE1(j, t), ss) - node_voltage(X.XF_NODE2(j, t), ss);
+            X.XF_WV(j) = NODEVDIFF(ss, X.XF_NODE1(j, t), X.XF_NODE2(j, t));
             X.XF_WI(j) = X.XF_CUR(j, t);
         }
         if (X.XF_KIND(t) == kSaturable) XFMR_SATDYN(ss, t);
