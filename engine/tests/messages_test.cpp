@@ -33,9 +33,6 @@ const std::string kOffending =
 const std::string kTerminating = "\n **** EXECUTION TERMINATING  ****\n\n";
 const std::string kContinuing = "\n **** EXECUTION CONTINUING ****\n\n";
 const std::string kExceeded = "\n **** DIMENSIONING EXCEEDED! ****\n\n\n";
-const std::string kMac100 = "\n **** WARNING ****\n CHECK MAC100 SYNC MACHINE DATA FOR SUBSYSTEM ";
-const std::string kAskStart =
-    "\n IS CASE STARTING FROM DATA INPUT OR SNAPSHOT? \n ENTER 0 FOR DATA,  1 FOR SNAPSHOT:\n";
 const std::string kDimensions =
     "\n **** ZARIK IS CURRENTLY DIMENSIONED AS FOLLOWS: ****\n"
     "\n VARIABLE   CURRENT         DIMENSIONED                     \n"
@@ -74,69 +71,25 @@ const OracleCase kOracle[] = {
         "     ( DID YOU PLACE AN 'O' WHERE A '0' SHOULD HAVE BEEN? )\n" + kOffending + kTerminating},
     {7, 12345, 3, 0, 0.0, 0.0, kLine, true, kHead + "\n **** YOU HAVE OVER **** NODES IN SUBSYSTEM   3! ****\n"
         + kExceeded + kDimensions + kOffending + kTerminating},
-    {9, 1001, 1, 0, 0.0, 0.0, kLine, true, kHead + "\n **** YOU HAVE OVER 1001 +VE BRANCHES IN SUBSYSTEM   1! ****\n"
-        + kExceeded + kDimensions + kOffending + kTerminating},
-    {20, 0, 0, 0, 0.0, 0.0, "results_of_the_long_run.out", true,
-        kHead + "\n **** PROBLEM WRITING TO OUTPUT FILE : results_of_the_ ! ****\n" + kTerminating},
-    {22, 17, 2, 15, 0.0, 0.0, kLine, true, kHead + "\n **** YOU HAVE REFERENCED NODE   17 ON THIS DATA CARD.  ****\n"
-        "      THE FIRST CARD FOR SUBSYSTEM   2 SAYS YOU HAVE ONLY   15 NODES!\n" + kOffending + kTerminating},
-    {35, 0, 0, 0, 0.0, 0.0, kLine, true, kHead + kOffending + kTerminating},
     {40, 0, 0, 0, 0.0, 0.0, kLine, false, kHead + kContinuing},
     {0, 0, 0, 0, 0.0, 0.0, kLine, true,
         kHead + "\n **** MAXIMUM OF 200 SEQUENTIAL COMMENT LINES ARE ALLOWED :( ****\n" + kOffending + kTerminating},
-    {102, 0, 0, 0, 0.0, 0.0, kLine, false, "\n **** PLEASE TRY AGAIN ****\n"},
-    {103, 0, 0, 0, 0.0, 0.0, "datafile", false, "\n **** INPUT FILE datafile   DOES NOT EXIST! ****\n\n"},
     {104, 250, 0, 0, 0.0, 0.0, kLine, false,
         "\n **** YOU HAVE ASKED FOR MORE THAN THE DIMENSIONED NUMBER OF OUTPUT CHANNELS ( 250)! ****\n"
         "      ONLY THE MAXIMUM WILL BE PROVIDED!\n"
         " **** PLEASE ENSURE THAT NO PGB NUMBER GREATER THAN  250 IS REFERENCED! ****\n" + kContinuing},
-    {110, 0, 0, 0, 0.0, 0.0, kLine, false, kContinuing},
-    {108, 0, 0, 0, 0.0, 0.0, kLine, false, "\n **** THIS IS YOUR LAST CHANCE! ****\n\n"},
-    {203, 2, 1234567890, 0, 0.0, 0.0, kLine, false, "\nNumber of Matrix Switchings in SS#   2 is: ********\n"},
-    {205, 12, 0, 0, 0.5, 0.0, kLine, false, "      VAR(  12) IS = 0.50000000    \n"},
     {205, 12, 0, 0, 1000000000.0, 0.0, kLine, false, "      VAR(  12) IS = 0.10000000E+10\n"},
-    {207, 3, 0, 0, -2.75, 0.0, "MAXIMUM", false,
-        "      THE MAXIMUM PGB # SO FAR = -2.7500000    .\n      THIS WAS GENERATED DURING RUN #    3\n\n\n"},
-    {218, 0, 0, 0, 0.00125, 0.0, "*      +      |", false,
-        "   0.001250*      +      |                                      \n"},
-    {220, 0, 0, 0, -1.5, 250.0, kLine, false,
-        "\n           -1.50                                             250.    \n"},
-    {231, 0, 0, 0, 4.6, 0.0, kLine, false, "\n\n\n\n--------------------------------------------------------\n"
-        "    ZARIK(tm)  Version 4.60\n--------------------------------------------------------\n"},
-    {232, 2024, 3, 7, 0.0, 0.0, kLine, false, "\n ZARIK AC & DC Simulation run on 2024-03-07\n"},
     // The subsystem is the nearest integer of x1; halves go away from zero.
-    {249, 10, 11, 12, 2.5, 0.0, kLine, false, kMac100 + "  3 CONNECTED TO BUSSES:   10  11  12\n"},
-    {249, 10, 11, 12, -2.5, 0.0, kLine, false, kMac100 + " -3 CONNECTED TO BUSSES:   10  11  12\n"},
-    {250, 7, 0, 0, 0.0, 0.0, kLine, false,
-        "\n ****    7 MULTIPLE RUNS ARE COMPLETED ****\n **** NOW TO GENERATE OUTPUT FOR THE OPTIMUM RUN ****\n\n"},
+    {249, 10, 11, 12, -2.5, 0.0, kLine, false,
+        "\n **** WARNING ****\n CHECK MAC100 SYNC MACHINE DATA FOR SUBSYSTEM  -3 CONNECTED TO BUSSES:   10  11  12\n"},
     {251, 0, 0, 0, 0.0, 0.0, kLine, false, " PARAMETER XA EXCEEDS RANGE 0.05<XA<0.35\n" + kContinuing},
-    {252, 0, 0, 0, 0.0, 0.0, kLine, false, " PARAMETER XMD EXCEEDS RANGE 0.50<XMD<2.0\n" + kContinuing},
-    {263, 0, 0, 0, 138.0, 0.0125, kLine, false, " FWAV22 MEASURING 138.00KV BUS DETECTS0.013 PU UNBALANCE\n"},
     // A real too wide for its field.
     {274, 0, 0, 0, 123456.0, 0.0, kLine, false, " *** ARC RE-ESTABLISHED AT ************ KV. (SARC20) *** \n"},
-    {276, 12, 0, 0, 0.0, 0.0, kLine, false, " ****** WARNING! TOO MANY POLE/ZEROES FOR THE\n"
-        "FREQUENCY DEPENDENT LINE MODEL HAVE BEEN ENTERED!\nONLY  12 POINTS WILL BE USED!\n"},
-    {301, 0, 0, 0, 0.0, 0.0, kLine, false, kAskStart},
-    {314, 20, 0, 0, 0.0, 0.0, kLine, false,
-        "\n ENTER OUTPUT PGB COLUMN NUMBER ( 1 -   20 ) TO BE MAXIMIZED OR MINIMIZED:\n"},
-    {318, 0, 0, 0, 0.0123, 0.0, kLine, false,
-        "\n THIS CASE WILL START AT T =  0.123000E-01 SECONDS\n ENTER NEW FINISH TIME:\n"},
-    {402, 4, 4, 4, 0.0, 0.0, kLine, true, "\n **** SORRY, MAXIMUM OF FOUR ATTEMPTS ALLOWED ****\n\n" + kTerminating},
-    {403, 0, 0, 0, 0.0, 0.0, "DSLINT", true, "\n\n *************************************************\n"
-        " ** DISCREPANCY FOUND BETWEEN ARRAY DIMENSIONING\n PARAMETERS IN ZARIK MAINLINE AND SUBROUTINE DSLINT!\n"
-        "\n PROBABLE CAUSE : MAINLINE AND DSLINT WERE COMPILED\n WITH DIFFERENT VERSIONS OF ZRK.E!\n"
-        " *************************************************\n" + kTerminating},
+    {301, 0, 0, 0, 0.0, 0.0, kLine, false,
+        "\n IS CASE STARTING FROM DATA INPUT OR SNAPSHOT? \n ENTER 0 FOR DATA,  1 FOR SNAPSHOT:\n"},
     {404, 5000, 4000, 0, 0.0, 0.0, kLine, true,
         "\n **** YOU HAVE USED  5000 LOCATIONS IN YOUR STOR ARRAY, BUT ONLY  4000 ARE DIMENSIONED! ****\n" +
         kDimensions + kTerminating},
-    {406, 12, 0, 34, 0.0, 0.0, kLine, true,
-        "\n **** 12BY 12MATRIX GREATER THAN   0 BY   0\n      CHECK DISTRIBUTED LINE INPUT DATA\n" + kTerminating},
-    {412, 4, 5, 6, 2.5, 0.0, kLine, true, kMac100 + "  3 CONNECTED TO BUSSES:   4   5   6\n"
-        " PARAMETER X1 MUST BE LESS THEN XD,XD1, AND XD11 !\n" + kTerminating},
-    {416, 0, 0, 0, 0.000123, 0.0, kLine, true, " VOLT BASE TOO LOW AT .12300000E-03 KV\n" + kTerminating},
-    {418, 0, 0, 0, 0.0, 0.0, kLine, true, " INERTIA MUST BE GREATER THAN 0.0\n" + kTerminating},
-    {437, 4, 0, 0, 0.0, 0.0, kLine, true,
-        "\n SUBSYSTEM   4 NEEDS TO BE GROUNDED!\n SO TRY ADDING NODE TO GROUND BRANCHES\n" + kTerminating},
     {471, 1, 2, 3, 0.0, 0.0, kLine, true, " CHECK FOR AN ERROR IN VZNO   SURGE ARRESTER IN SUBSYSTEM   1\n"
         " POSITIONED BETWEEN NODES :  2 AND   3\n" + kTerminating},
     {464, 0, 0, 0, 0.0, 0.0, kLine, true, kExceeded + kDimensions + kOffending + kTerminating},
@@ -155,9 +108,8 @@ TEST_F(Messages, TextsMatchTheFormattedOutputOfTheReferenceCompiler) {
 
 TEST_F(Messages, NumbersWithoutATextOfTheirOwnFallBackOrShareOne) {
     const std::pair<int32_t, int32_t> same[] = {
-        {0, 1},     {-7, 1},    {41, 1},    {100, 1},   {150, 101}, {250, 201}, {277, 301},        {280, 301},
-        {290, 251}, {399, 301}, {450, 401}, {471, 451}, {3, 2},     {402, 401}, {2147483647, 451}, {209, 208},
-        {210, 208}, {211, 208}, {212, 208}, {213, 208}, {214, 208}};
+        {0, 1},     {-7, 1},    {41, 1},    {100, 1},   {150, 101}, {250, 201},
+        {280, 301}, {471, 451}, {402, 401}, {209, 208}, {2147483647, 451}};
     for (const auto& [n, m] : same) {
         const Captured a = write_message(n), b = write_message(m);
         EXPECT_EQ(a.out, b.out) << n;

@@ -1,12 +1,10 @@
 // The storage-pointer checks: references taken at the first call, the
-// exact reports (as gfortran writes them from the same formats), the used
-// sizes recorded in the dimension block and the storage limits.
+// exact reports (as gfortran writes them from the same formats) and the
+// storage limits.
 #include "engine/bookends.h"
 #include "engine/pointer_block.h"
 #include "engine/run_loop.h"
 #include "engine/tests/engine_test_support.h"
-#include "models/models.h"
-#include "network/network_tables.h"
 
 namespace {
 
@@ -59,63 +57,6 @@ TEST_F(PointerChecks, ModelPointerThatMovesDifferentlyStopsTheRun) {
                          "  NSUBS   =         0             0\n"
                          "  NTXFR   =         1             1\n" +
                          kCorruptTail + abort_frame("CHKNEXC"));
-}
-
-TEST_F(PointerChecks, FirstCallRecordsLaterCallsCompareAndReport) {
-    POINTER_BLOCK.NRTCF = 5;
-    CHKNRTC();
-    CHKTXFRS();
-    // The same values pass, whatever happened in between.
-    POINTER_BLOCK.NRTCF = 9;
-    POINTER_BLOCK.NRTCF = 5;
-    EXPECT_FALSE(capture([] { CHKNRTC(); }).aborted);
-    // Pointers that are not watched never stop a run.
-    POINTER_BLOCK.NPGB = 4, POINTER_BLOCK.NCXMAP = 3, POINTER_BLOCK.NINST = 12;
-    CHKNEXC();
-    POINTER_BLOCK.NPGB = 40, POINTER_BLOCK.NCXMAP = 30, POINTER_BLOCK.NINST = 120;
-    EXPECT_FALSE(capture([] { CHKNEXC(); }).aborted);
-
-    POINTER_BLOCK.NRTCI = 4;
-    RUN_CLOCK.TIME = 1.25;
-    Captured c = capture([] { CHKNRTC(); });
-    EXPECT_TRUE(c.aborted);
-    EXPECT_EQ(c.out, kCorruptHead + " incorrectly increment NRTCx pointers\n" + kCorruptMiddle +
-                         " Values At:    TIME=0            1.25000     Sec.\n"
-                         "  NRTCL  =          1             1\n"
-                         "  NRTCI  =          1             4\n"
-                         "  NRTCF  =          5             5\n"
-                         "  NRTCC  =          1             1\n" +
-                         kCorruptTail + abort_frame("CHKNRTC"));
-    POINTER_BLOCK.NSTXFRL = -12;
-    RUN_CLOCK.TIME = 0.0;
-    c = capture([] { CHKTXFRS(); });
-    EXPECT_TRUE(c.aborted);
-    EXPECT_EQ(c.out, kCorruptHead + " incorrectly increment NSTXFRx pointers\n" + kCorruptMiddle +
-                         " Values At:    TIME=0            0.00000     Sec.\n"
-                         "  NSTXFRL  =        1           -12\n"
-                         "  NSTXFRI  =        1             1\n"
-                         "  NSTXFRF  =        1             1\n"
-                         "  NSTXFRC  =        1             1\n" +
-                         kCorruptTail + abort_frame("CHKTXFRS"));
-}
-
-TEST_F(PointerChecks, StorageCheckRecordsTheSizesUsed) {
-    allocate({{ND_NODES, 9}, {ND_SUBSYS, 2}, {ND_WINDINGS, 4}, {ND_TRAFOS, 3}, {ND_STOR, 50}, {ND_STORI, 10},
-              {ND_RTCF, 10}, {ND_STXFRC, 4}});
-    NET.NBUSES(1) = 5;
-    NET.NBUSES(2) = 7;
-    XFMR_COUNT.total = 2;
-    XFMR_TABLES.XF_NWDG(1) = 3;
-    XFMR_TABLES.XF_NWDG(2) = 2;
-    POINTER_BLOCK.NEXC = 50;
-    POINTER_BLOCK.NSTORI = 11;
-    POINTER_BLOCK.NRTCF = 8;
-    POINTER_BLOCK.NSTXFRC = 3;
-    EXPECT_FALSE(capture([] { CHKSTOR(); }).aborted);
-    const std::pair<int, int32_t> used[] = {{ND_NODES, 7}, {ND_SUBSYS, 2}, {ND_WINDINGS, 3}, {ND_TRAFOS, 2},
-                                            {ND_STOR, 50},  {ND_STORI, 10}, {ND_STORF, 0},   {ND_RTCF, 7},
-                                            {ND_STXFRC, 2}};
-    for (const auto& [k, n] : used) EXPECT_EQ(DIMBLOCK.REQ[k], n) << k;
 }
 
 TEST_F(PointerChecks, ExactlyFullPassesAndEveryOverrunIsReported) {

@@ -1,6 +1,6 @@
-// The ENI connections of a run: the line names and ports of the front end, the
-// start of a run on either end of a line against a stand-in partner, then two
-// real engine ends in two processes.
+// The ENI connections of a run: line names and ports from the front end, the
+// start on either end of a line against a stand-in partner, then two engine
+// ends in two processes.
 #include <poll.h>
 #include <sys/wait.h>
 
@@ -76,15 +76,13 @@ bool make_subsystem(int32_t nodes) {
     return status == 0;
 }
 
-// A loopback port free now and not handed out before in this process (the
-// links of earlier tests stay in the layer's tables).
+// A loopback port free now and new to this process (earlier links stay in the layer's tables).
 int fresh_port() {
     static std::set<int> used;
     for (int tries = 0; tries < 100; ++tries) {
         const SocketHandle s = sock_create_tcp();
-        if (s == NO_SOCKET) return -1;
         int port = -1;
-        if (sock_bind(s, 0, true)) port = sock_local_port(s);
+        if (s != NO_SOCKET && sock_bind(s, 0, true)) port = sock_local_port(s);
         sock_close(s);
         if (port > 0 && used.insert(port).second) return port;
     }
@@ -121,7 +119,7 @@ TEST_F(EniFrontEnd, LineNamesServersFirstThenClients) {
     EXPECT_EQ(Next(FE_MSG_ENI_LINES, "iisss"), "2 1 line A line B far end");  // names trimmed
 }
 
-TEST_F(EniFrontEnd, PortsAreTakenInTheFirstRunOnlyAndMustAllCome) {
+TEST_F(EniFrontEnd, PortsAreTakenAndMustAllCome) {
     make_lines({{1, 3, "s1"}, {2, 3, "c1"}, {1, 3, "s2"}});
     fe().Send(fe().Frame().Int(FE_CMD_ENI_PORTS).Int(3).Str("server-host").Int(4001).Str("other").Int(4002)
                   .Str("partner.example").Int(4003));
@@ -133,17 +131,6 @@ TEST_F(EniFrontEnd, PortsAreTakenInTheFirstRunOnlyAndMustAllCome) {
               std::vector<std::string>({"localhost", "localhost", "partner.example"}));
     EXPECT_EQ(std::vector<int32_t>({L.ENI_SRV_PORT(1), L.ENI_SRV_PORT(2), L.ENI_CLI_PORT(1)}),
               std::vector<int32_t>({4001, 4002, 4003}));
-
-    // Later runs read the record and keep nothing; the hosts are blank.
-    RUN_SEQ.FIRST_RUN = LFALSE;
-    fe().Send(fe().Frame().Int(FE_CMD_ENI_PORTS).Int(3).Str("a").Int(1).Str("b").Int(2).Str("c").Int(3));
-    fe().SendInts({FE_CMD_STEPS, 1});
-    EXPECT_EQ(Poll(), 1);
-    EXPECT_TRUE(L.ENI_HOST(1).is_blank());
-    EXPECT_TRUE(L.ENI_HOST(3).is_blank());
-    EXPECT_EQ(L.ENI_SRV_PORT(1), 4001);
-    EXPECT_EQ(L.ENI_CLI_PORT(1), 4003);
-
     // A wrong total ends the run.
     fe().Send(fe().Frame().Int(FE_CMD_ENI_PORTS).Int(2).Str("h").Int(1));
     const Captured c = capture([] { Poll(); });
@@ -167,8 +154,7 @@ protected:
     void TearDown() override { reset_all_engine_state(); }
     static Captured Init(bool with_stderr = false) { return capture([] { ENI_INIT(); }, with_stderr); }
 
-    // A client line of three conductors at nodes 2, 4 and 5 of a subsystem of
-    // five, talking to the stand-in server.
+    // A client line of three conductors at nodes 2, 4 and 5 of a subsystem of five.
     static void ClientLine(FakeFrontEnd& server, int conductors = 3) {
         make_lines({{0, 2, "local"}, {2, conductors, "to the far side"}});
         ASSERT_TRUE(make_subsystem(5));
@@ -189,8 +175,7 @@ protected:
         EXPECT_TRUE(server.Join(kWait));
         return c;
     }
-    // A record the client does not wait for, then the upper triangle of the
-    // line by rows.
+    // A record the client does not wait for, then the upper triangle of the line by rows.
     static void SendMatrix(FakeFrontEnd& f, int32_t n, const std::vector<double>& upper) {
         f.SendInts({ENI_SERVER_STEP, 5});
         WireWriter w = f.Frame();
@@ -208,8 +193,7 @@ protected:
             for (int j = 1; j <= 3; ++j) LINE_TABLES.TLGMAT(i, j, 1) = g++;
         return port;
     }
-    // The server's start against a stand-in client that reads the key and
-    // then does what it is told.
+    // The server's start against a stand-in client that reads the key and then does what it is told.
     static Captured ServerStart(int port, const std::function<void(FakeFrontEnd&, const std::string&)>& then) {
         FakeFrontEnd client;
         std::thread peer([&] {
@@ -237,52 +221,23 @@ TEST_F(EniStart, ClientTakesTheMatrixStampsItAndSendsTheCheck) {
     });
     EXPECT_FALSE(c.aborted) << c.out;
 
-    // Both triangles of the line's matrix.
-    const LineTables& L = LINE_TABLES;
-    EXPECT_EQ(std::vector<double>({L.TLGMAT(1, 2, 2), L.TLGMAT(2, 1, 2), L.TLGMAT(3, 2, 2), L.TLGMAT(3, 3, 2)}),
-              std::vector<double>({-1.0, -1.0, -2.0, 5.0}));
     // Couplings off the diagonal, row sums on it, patterns both ways.
     EXPECT_EQ(std::vector<double>({gm(4, 2), gm(2, 4), gm(5, 2), gm(2, 5), gm(5, 4), gm(4, 5)}),
               std::vector<double>({1.25, 1.25, 0.5, 0.5, 2.0, 2.0}));
     EXPECT_EQ(std::vector<double>({gm(2, 2), gm(4, 4), gm(5, 5), gm(1, 1), gm(3, 3)}),
               std::vector<double>({11.5, 1.0, 2.5, 7.0, 0.0}));
     const SsView<int8_t> pat = SSDESC_IA(1);
-    for (auto [i, j] : {std::pair{2, 4}, {4, 2}, {2, 5}, {5, 2}, {4, 5}, {5, 4}}) EXPECT_EQ(pat(i, j), -1) << i << j;
-    EXPECT_EQ(pat(1, 2), 0);
-    EXPECT_EQ(pat(3, 4), 0);
-
-    // Once the first step adds the column sums, every diagonal is the line's
-    // own self conductance plus what was there.
+    EXPECT_EQ(std::vector<int>({pat(2, 5), pat(5, 2), pat(4, 5), pat(1, 2), pat(3, 4)}),
+              std::vector<int>({-1, -1, -1, 0, 0}));
+    // Once the first step adds the column sums, a diagonal is the line's self
+    // conductance plus what was there.
     SSINIT();
-    EXPECT_EQ(gm(4, 4), 4.0 + 0.25);  // with the coupling that was there
-    EXPECT_EQ(gm(5, 5), 5.0);
+    EXPECT_EQ(gm(4, 4), 4.0 + 0.25);
     EXPECT_EQ(array_overrun_count(), 0);
     // The check record: 32 bytes.
     ASSERT_TRUE(check);
+    EXPECT_EQ(check->Length(), 32);
     EXPECT_EQ(check->Raw(), server.Frame().Int(74).Int(1).Int(0).Double(0.5).Double(2.0).Frame());
-}
-
-TEST_F(EniStart, ASnapshotStartAndLaterRunsSendOnlyTheCheckInTheServersOrder) {
-    FakeFrontEnd server(true);
-    ClientLine(server);
-    RUN_FLAGS.FIRST_STEP_DATA = LFALSE;
-    RUN_CLOCK.NSTEP = 401;
-    std::optional<WireFrame> first, second;
-    server.Run([&](FakeFrontEnd& f) {
-        if (!f.Accept()) return;
-        first = f.ReadFrame(kWait);
-        second = f.ReadFrame(kWait);
-    });
-    EXPECT_FALSE(Init().aborted);
-    RUN_SEQ.FIRST_RUN = LFALSE;  // the link is kept
-    RUN_CLOCK.NSTEP = 3;
-    EXPECT_FALSE(Init().aborted);
-    ASSERT_TRUE(server.Join(kWait));
-    ASSERT_TRUE(first && second);
-    EXPECT_EQ(first->Length(), 32);
-    EXPECT_EQ(first->Items("iiidd"), "74 1 401 0.5 2");
-    EXPECT_EQ(second->Items("iiidd"), "74 1 3 0.5 2");
-    EXPECT_EQ(SSDESC_RA(1)(2, 2), 0.0);  // nothing stamped
 }
 
 TEST_F(EniStart, ConductorsOnOneNodeOrGroundedAddOnlyToDiagonals) {
@@ -297,11 +252,10 @@ TEST_F(EniStart, ConductorsOnOneNodeOrGroundedAddOnlyToDiagonals) {
                      }).aborted);
         const SsView<double> gm = SSDESC_RA(1);
         EXPECT_EQ(gm(2, 2), diagonal);
+        double off = 0.0;
         for (int i = 1; i <= 5; ++i)
-            for (int j = 1; j <= 5; ++j)
-                if (i != j) {
-                    EXPECT_EQ(gm(i, j), 0.0) << i << "," << j;
-                }
+            for (int j = 1; j <= 5; ++j) off += i != j ? std::abs(gm(i, j)) : 0.0;
+        EXPECT_EQ(off, 0.0);
         EXPECT_EQ(array_overrun_count(), 0);
     }
 }
@@ -346,7 +300,7 @@ TEST_F(EniStart, ClientFailuresEndTheRun) {
     EXPECT_TRUE(contains(c.out, kCannot + abort_frame("ENI_CLIENT")));
 }
 
-TEST_F(EniStart, ServerSendsTheUpperTriangleAndAcceptsAMatchingCheck) {
+TEST_F(EniStart, ServerSendsTheUpperTriangleAndJudgesTheCheck) {
     std::string key;
     std::optional<WireFrame> matrix;
     const Captured c = ServerStart(ServerLine(), [&](FakeFrontEnd& client, const std::string& k) {
@@ -362,25 +316,22 @@ TEST_F(EniStart, ServerSendsTheUpperTriangleAndAcceptsAMatchingCheck) {
     EXPECT_EQ(matrix->Raw(),
               WireWriter().Int(71).Int(3).Double(1).Double(2).Double(3).Double(5).Double(6).Double(9).Frame());
     EXPECT_TRUE(is_true(LINE_TABLES.ENI_SRV_DONE(1)));
-}
 
-TEST_F(EniStart, TheServerJudgesTheCheck) {
     const struct { int32_t flag, step; double delt, fintim; bool ends; } checks[] = {
         {0, 99, 1.0, 1.0, false},  // a check without its flag is taken as it is
         {1, 1, 0.5, 2.0, true},    // another step
         {1, 0, 0.5 + 1e-12, 2.0, true},
         {1, 0, 0.5, 2.0 - 1e-15, true},
-        {1, 0, 0.25, 2.0, true},
     };
     for (const auto& k : checks) {
         SCOPED_TRACE(std::to_string(k.step) + " " + std::to_string(k.delt) + " " + std::to_string(k.fintim));
         SetUp();
         RUN_FLAGS.FIRST_STEP_DATA = LFALSE;  // no matrix to send
         const WireWriter record = WireWriter().Int(74).Int(k.flag).Int(k.step).Double(k.delt).Double(k.fintim);
-        const Captured c =
+        const Captured r =
             ServerStart(ServerLine(), [&](FakeFrontEnd& client, const std::string&) { client.Send(record); });
-        EXPECT_EQ(c.aborted, k.ends);
-        EXPECT_EQ(c.out, k.ends ? kMismatch + abort_frame("ENI_INIT") : "");
+        EXPECT_EQ(r.aborted, k.ends);
+        EXPECT_EQ(r.out, k.ends ? kMismatch + abort_frame("ENI_INIT") : "");
     }
 }
 
@@ -428,8 +379,7 @@ TEST_F(EniStart, NoLinesNoLinkAndTablesThatDoNotMatchTheCountsEndTheRun) {
 
     reset_all_engine_state();
     make_lines({{2, 5, "c"}});  // more conductors than the tables hold
-    c = Init();
-    EXPECT_TRUE(c.aborted);
+    EXPECT_TRUE(Init().aborted);
     EXPECT_EQ(array_overrun_count(), 0);
 }
 
@@ -465,11 +415,10 @@ Child spawn(const std::function<int()>& f) {
     return {pid, p[0]};
 }
 
-// The child's output and exit code, waiting at most timeout_ms; a child that
-// does not end by then is killed and gives -1.
+// The child's output and exit code; a child that does not end in time is killed and gives -1.
 std::pair<std::string, int> finish(const Child& c, int timeout_ms = 30000) {
     std::string text;
-    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    const auto until = fake_fe::after_ms(timeout_ms);
     bool ended = false;
     for (int left; !ended && (left = fake_fe::ms_left(until)) > 0;) {
         pollfd pfd{c.out, POLLIN, 0};
@@ -525,8 +474,7 @@ TEST_F(EniProcesses, ServerAndClientExchangeTheMatrixAndAgree) {
     EXPECT_FALSE(c.aborted) << c.out;
     EXPECT_EQ(c.out, "");
     EXPECT_EQ(code, 0) << out;
-    // The client may try before the server listens; its retry reports are not
-    // part of the matrix.
+    // The client may try before the server listens; its retry reports are not part of the matrix.
     std::string matrix;
     std::istringstream lines(out);
     for (std::string line; std::getline(lines, line);)

@@ -1,7 +1,6 @@
-// A scripted front end (or partner of an ENI line) on raw sockets, not on
-// Exchange, so that it checks the engine's bytes instead of agreeing with
-// them, in either byte order. Every wait is bounded: a broken engine makes a
-// call return false, never hang.
+// A scripted front end (or ENI partner) on raw sockets, not on Exchange, so
+// that it checks the engine's bytes instead of agreeing with them, in either
+// byte order. Every wait is bounded: a broken engine makes a call fail, never hang.
 #pragma once
 
 #include <algorithm>
@@ -23,11 +22,6 @@ namespace fake_fe {
 
 inline constexpr int DEFAULT_TIMEOUT_MS = 10000;
 
-inline void put_bytes(std::string& out, const void* p, size_t n, bool reverse) {
-    const auto* b = static_cast<const char*>(p);
-    for (size_t i = 0; i < n; ++i) out += b[reverse ? n - 1 - i : i];
-}
-
 // The bytes of a frame, built in one byte order.
 class WireWriter {
 public:
@@ -44,13 +38,17 @@ public:
     std::string Frame() const {
         std::string out;
         const auto total = static_cast<int32_t>(body_.size() + 4);
-        put_bytes(out, &total, sizeof total, swapped_);
+        put(out, &total, sizeof total, swapped_);
         return out + body_;
     }
 
 private:
+    static void put(std::string& out, const void* p, size_t n, bool reverse) {
+        const auto* b = static_cast<const char*>(p);
+        for (size_t i = 0; i < n; ++i) out += b[reverse ? n - 1 - i : i];
+    }
     WireWriter& Put(const void* p, size_t n) {
-        put_bytes(body_, p, n, swapped_);
+        put(body_, p, n, swapped_);
         return *this;
     }
     bool swapped_;
@@ -81,12 +79,9 @@ public:
     }
     std::string Str() {
         const size_t nul = raw_.find('\0', pos_);
-        if (nul == std::string::npos) {  // no text without its NUL
-            pos_ = raw_.size();
-            return {};
-        }
-        std::string s = raw_.substr(pos_, nul - pos_);
-        pos_ = nul + 1;
+        const size_t end = nul == std::string::npos ? raw_.size() : nul;
+        std::string s = nul == std::string::npos ? "" : raw_.substr(pos_, end - pos_);  // none without its NUL
+        pos_ = std::min(end + 1, raw_.size());
         return s;
     }
     // The next items by a signature (i integer, d double, s text), spaced,
@@ -116,12 +111,8 @@ private:
         for (size_t i = 0; i < n; ++i) d[i] = raw_[at + (swapped_ ? n - 1 - i : i)];
     }
     void next(void* dest, size_t n) {
-        if (raw_.size() - pos_ < n) {
-            pos_ = raw_.size();
-            return;
-        }
-        take(dest, pos_, n);
-        pos_ += n;
+        if (Left() >= n) take(dest, pos_, n);
+        pos_ = Left() >= n ? pos_ + n : raw_.size();
     }
     std::string raw_;
     bool swapped_ = false;
@@ -132,11 +123,14 @@ inline int ms_left(std::chrono::steady_clock::time_point until) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
     return static_cast<int>(std::max<int64_t>(left.count(), 0));
 }
+inline std::chrono::steady_clock::time_point after_ms(int ms) {
+    return std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+}
 
 // Exactly n bytes from a socket, or false when they do not come in time.
 inline bool read_exact(SocketHandle s, size_t n, std::string& out, int timeout_ms) {
     out.clear();
-    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    const auto until = after_ms(timeout_ms);
     while (out.size() < n) {
         const int left = ms_left(until);
         if (left <= 0 || sock_wait_readable(s, left) != SockWait::Ready) return false;
@@ -146,17 +140,6 @@ inline bool read_exact(SocketHandle s, size_t n, std::string& out, int timeout_m
         out.append(buf, static_cast<size_t>(r));
     }
     return true;
-}
-
-// The next whole frame, or nothing when none comes in time or its length is
-// not sane.
-inline std::optional<WireFrame> read_frame(SocketHandle s, bool swapped, int timeout_ms) {
-    std::string head, body;
-    if (!read_exact(s, 4, head, timeout_ms)) return std::nullopt;
-    const int32_t total = WireFrame(head, swapped).Length();
-    if (total < 8 || total > 16 * 1024 * 1024) return std::nullopt;
-    if (!read_exact(s, static_cast<size_t>(total) - 4, body, timeout_ms)) return std::nullopt;
-    return WireFrame(head + body, swapped);
 }
 
 class FakeFrontEnd {
@@ -188,10 +171,9 @@ public:
         sock_set_nodelay(peer_);
         return !send_key || SendKey();
     }
-    // As the client end of an ENI line instead: keeps trying until the
-    // server listens.
+    // As the client end of an ENI line: keeps trying until the server listens.
     bool Connect(int port, int timeout_ms = DEFAULT_TIMEOUT_MS) {
-        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+        const auto until = after_ms(timeout_ms);
         uint32_t address = 0;
         if (!sock_resolve_ipv4("127.0.0.1", address)) return false;
         while (ms_left(until) > 0) {
@@ -207,15 +189,12 @@ public:
         }
         return false;
     }
-    // The other end's 12 key bytes.
     bool ReadKey(std::string& key) { return read_exact(peer_, 12, key, DEFAULT_TIMEOUT_MS); }
     // Other values than these test the engine's refusal of a foreign order.
     bool SendKey(int32_t key_int = 0x12345678, double key_double = 3.14159265359) {
         return SendRaw(Frame().Int(key_int).Double(key_double).Body());
     }
-    bool SendRaw(std::string_view bytes) {
-        return peer_ != NO_SOCKET && sock_send_all(peer_, bytes.data(), bytes.size());
-    }
+    bool SendRaw(std::string_view bytes) { return peer_ != NO_SOCKET && sock_send_all(peer_, bytes.data(), bytes.size()); }
     bool Send(const WireWriter& frame) { return SendRaw(frame.Frame()); }
     bool SendInts(std::initializer_list<int32_t> items) {  // code first
         WireWriter w = Frame();
@@ -223,8 +202,14 @@ public:
         return Send(w);
     }
 
+    // The next whole frame, or nothing when none comes in time or its length is not sane.
     std::optional<WireFrame> ReadFrame(int timeout_ms = DEFAULT_TIMEOUT_MS) {
-        return read_frame(peer_, swapped_, timeout_ms);
+        std::string head, body;
+        if (!read_exact(peer_, 4, head, timeout_ms)) return std::nullopt;
+        const int32_t total = WireFrame(head, swapped_).Length();
+        if (total < 8 || total > 16 * 1024 * 1024) return std::nullopt;
+        if (!read_exact(peer_, static_cast<size_t>(total) - 4, body, timeout_ms)) return std::nullopt;
+        return WireFrame(head + body, swapped_);
     }
     // The next frame, which must open with code.
     std::optional<WireFrame> Expect(int32_t code, int timeout_ms = DEFAULT_TIMEOUT_MS) {
@@ -235,7 +220,7 @@ public:
 
     // Whether the engine closed its end (anything still unread is dropped).
     bool WaitForClose(int timeout_ms = DEFAULT_TIMEOUT_MS) {
-        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+        const auto until = after_ms(timeout_ms);
         for (;;) {
             const int left = ms_left(until);
             if (left <= 0 || sock_wait_readable(peer_, left) != SockWait::Ready) return false;

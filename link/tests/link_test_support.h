@@ -41,15 +41,6 @@ inline std::string hex(std::string_view bytes) {
 
 inline bool little_endian() { return std::endian::native == std::endian::little; }
 
-// Waits (at most a few seconds) until the link has something to read.
-inline bool wait_readable(Exchange& x) {
-    for (int i = 0; i < 5000; ++i) {
-        if (x.IsReadable()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return false;
-}
-
 // The engine's end connected to a fake front end that has sent its key.
 struct Linked {
     explicit Linked(bool swapped = false, bool send_key = true) : fe(swapped) {
@@ -115,13 +106,11 @@ struct ServedRun {
     ProgramResult result;
     bool script_ended = false;
 };
-
 inline ServedRun run_served(FakeFrontEnd& fe, std::function<void(FakeFrontEnd&)> script, const std::string& workdir,
                             int timeout_ms = 10000) {
     ServedRun run;
     fe.Run(std::move(script));
-    run.result = run_program({bare_program(), "-v4", "127.0.0.1", std::to_string(fe.Port())}, "", workdir,
-                             timeout_ms);
+    run.result = run_program({bare_program(), "-v4", "127.0.0.1", std::to_string(fe.Port())}, "", workdir, timeout_ms);
     run.script_ended = fe.Join(timeout_ms);
     return run;
 }

@@ -17,20 +17,16 @@ inline std::string abort_frame_of(const std::string& routine, int mode, const st
                                   const std::string& file = "") {
     const std::string rule = " " + std::string(57, '=') + "\n";
     std::string s = rule;
-    if (mode == 1 || mode == 2) {
-        s += " Following is the last read data line:\n";
-        s += " " + pad_text(data_line, 72) + "\n";
-    }
+    if (mode == 1 || mode == 2) s += " Following is the last read data line:\n " + pad_text(data_line, 72) + "\n";
     if (mode == 1) s += " Data file name: " + pad_text(file, 34) + "...\n";
     if (mode == 2) s += " Map/snap file name: " + pad_text(file, 34) + "\n";
-    s += " ERROR: Abnormal termination of ZARIK by " + pad_text(routine, 12) + "\n";
-    return s + rule + " \n";
+    return s + " ERROR: Abnormal termination of ZARIK by " + pad_text(routine, 12) + "\n" + rule + " \n";
 }
 
-inline std::string joined_lines(const std::vector<std::string>& lines) {
-    std::string s;
-    for (const std::string& l : lines) s += l + "\n";
-    return s;
+// A captured call stopped the run after printing exactly the given text.
+inline void expect_stopped(const Captured& c, const std::string& text) {
+    EXPECT_TRUE(c.aborted) << c.out;
+    EXPECT_EQ(c.out, text);
 }
 
 // A first run started from data, in the fixture folder.
@@ -39,8 +35,7 @@ protected:
     void SetUp() override {
         ReaderTest::SetUp();
         RUN_SEQ.START_MODE = "DATA";
-        RUN_SEQ.IRUN = 1;
-        RUN_SEQ.NRUNS = 1;
+        RUN_SEQ.IRUN = RUN_SEQ.NRUNS = 1;
         RUN_SEQ.FIRST_RUN = LTRUE;
     }
     // No index from a map file may have gone past its array.

@@ -1,6 +1,5 @@
 // Shared pieces of the data-file reader tests: a fresh engine with the
-// fixture folder as the working directory, a scratch folder for the files
-// a test writes, and a start of a run from data.
+// fixture folder as the working directory, and a scratch folder.
 #pragma once
 
 #include <optional>
@@ -38,17 +37,14 @@ protected:
         INPUT.DATA_FILE_NAME.assign(name);
         OPENFILE();
     }
-
-    // A folder of this test's own for the files it writes; becomes the
-    // working directory.
+    // A folder of this test's own as the working directory.
     void use_scratch() {
         in_scratch_.reset();
         scratch_.emplace();
         ASSERT_TRUE(scratch_->ok());
         in_scratch_.emplace(scratch_->path);
     }
-
-    // The first run of a start of the given mode, clock not yet read.
+    // The given run of a start of the given mode, clock not yet read.
     static void start(const char* mode, int32_t run = 1) {
         RUN_SEQ.START_MODE = mode;
         RUN_SEQ.IRUN = run;

@@ -23,7 +23,7 @@
 // One series R-L-C-E branch; absent parts are 0 (C in farads).
 struct Element {
     int32_t from = 0, to = 0;
-    double R = 0.0, L = 0.0, C = 0.0, E = 0.0, i = 0.0;
+    double R = 0.0, L = 0.0, C = 0.0, E = 0.0;
 };
 
 class SolutionTest : public ReaderTest {
@@ -66,7 +66,7 @@ public:
         NET.NBUSES(1) = n;
     }
 
-    // A branch entered as the branch reader enters it.
+    // A branch entered as the branch reader enters it, at rest.
     int32_t branch(const Element& e, bool sw = false) {
         NetworkTables& N = NET;
         const int32_t ss = 1, b = ++N.NBRANCHES(ss);
@@ -92,12 +92,8 @@ public:
         N.RCL(b, ss) = g * xl * xc;
         N.RSC(b, ss) = (e.R + xc) * g * xl;
         N.RSL(b, ss) = (e.R + xl) * xc * g;
-        N.CBR(b, ss) = e.i;
         N.EBR(b, ss) = N.EBRD(b, ss) = N.EON(b, ss) = N.EOFF(b, ss) = e.E;
         N.TSWITCH(b, ss) = 1.5;
-        const double v = (e.from ? N.VNODE(e.from, ss) : 0.0) - (e.to ? N.VNODE(e.to, ss) : 0.0);
-        N.V12L(b, ss) = N.RLG(b, ss) * v;
-        N.V20L(b, ss) = N.RCG(b, ss) * v;
         if (sw) {
             N.SWLIST(++N.NSWITCH(ss), ss) = b;
         } else {
@@ -117,8 +113,7 @@ public:
         return b;
     }
 
-    // Reads a fixture map file as a run started from data, on a fresh
-    // engine.
+    // Reads a fixture map file as a run started from data, on a fresh engine.
     void read_map(const std::string& name) {
         reset_all_engine_state();
         RUN_SEQ.START_MODE = "DATA";

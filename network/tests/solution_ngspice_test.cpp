@@ -1,12 +1,8 @@
-// Circuits against ngspice (batch mode, trapezoidal rule, the time step as
-// the largest step): node voltages and branch currents agree within 1e-3
-// of their peaks. The engine starts from rest one step before time 0 with
-// its sources on at step 0; ngspice starts from rest at 0 and ramps its
-// sources over the first step, so engine step n is ngspice time (n + 1) dt.
-// A switched circuit closes a switch of 1 mohm (1 Tohm open) inside a step
-// at its switching time (state code 8), ngspice's voltage-controlled switch
-// at a pulse at the same instant; there the two agree before the switching
-// and from three time constants after it.
+// Circuits against ngspice (trapezoidal rule, the time step as its largest):
+// voltages and currents within 1e-3 of their peaks. ngspice ramps its
+// sources over its first step from rest, so engine step n is its (n + 1) dt.
+// A switch (code 8) against ngspice's switch driven by a pulse at the same
+// instant: compared before it and from three time constants after.
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -151,8 +147,7 @@ TEST_F(SolutionNgspice, DcStepsThroughRLAndRC) {
 TEST_F(SolutionNgspice, SinusoidIntoRLCNetworks) {
     compare({"rlc", 2, {{0, 1, 1.0, 0, 0, 100.0}, {1, 2, 0, 1e-3}, {2, 0, 10.0}, {2, 0, 0, 0, 100e-6}}, 1, 100.0,
              50.0, 20e-6, 2000});
-    // One branch holding R, L and C together; a source branch with its own
-    // inductance; and a short R-C ladder behind it.
+    // A branch of R, L and C together; a source with its own L; an R-C ladder.
     compare({"series",
              5,
              {{0, 1, 1.0, 0.5e-3, 0, 50.0},
@@ -168,8 +163,7 @@ TEST_F(SolutionNgspice, SinusoidIntoRLCNetworks) {
              1, 50.0, 200.0, 20e-6, 1500});
 }
 
-// 100 V behind 1 ohm closing onto 1 ohm and 5 mH, tau = L / (R + Ron + RL);
-// 10 V behind 100 ohm charging 25 uF, tau = (R + Ron) C.
+// 100 V behind 1 ohm onto 1 ohm and 5 mH; 10 V behind 100 ohm onto 25 uF.
 TEST_F(SolutionNgspice, SwitchClosesOntoAnRLLoadOrACapacitor) {
     const double dt = 50e-6;
     compare({"switch_rl", 2, {{0, 1, 1.0, 0, 0, 100.0}, {1, 2, 1.0}, {2, 0, 1.0, 5e-3}}, 1, 100.0, 0.0, dt, 400, 2,

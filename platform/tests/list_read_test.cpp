@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <complex>
@@ -23,18 +24,10 @@ namespace {
 const OracleCase kChoices[] = {
     // It splits at ';' even with a decimal point; later releases and the standard do not.
     {"semicolon", "T", "ii", "1;2", "Error -7 -7"},
-    {"semicolon", "T", "aa", "a;b c", "Ok [a;b         ] [c           ]"},
     // It stores 0 for "." and the parts of a complex value read so far.
     {"failed item", "T", "r", ".", "Error -7.0E+000"},
-    {"failed item", "T", "z", "(1 2)", "Error (-7.0E+000,-7.0E+000)"},
-    {"failed item", "T", "z", "(1.0)", "Error (-7.0E+000,-7.0E+000)"},
     {"failed item", "T", "z", "(1,2)x", "Error (-7.0E+000,-7.0E+000)"},
-    {"failed item", "T", "z", "(1,2)(3,4)", "Error (-7.0E+000,-7.0E+000)"},
-    {"failed item", "T", "z", "(1,2,3)", "Error (-7.0E+000,-7.0E+000)"},
-    {"failed item", "T", "z", "(1;2)", "Error (-7.0E+000,-7.0E+000)"},
     {"failed item", "T", "z", "(1,2", "End (-7.0E+000,-7.0E+000)"},
-    {"failed item", "T", "z", "(1", "End (-7.0E+000,-7.0E+000)"},
-    {"failed item", "T", "z", "(1.0,2.0", "End (-7.0E+000,-7.0E+000)"},
     // It gives End for '' at the very end of an internal record, although it gives Ok for 'ab' there.
     {"empty quotes", "T", "a", "''", "Ok [            ]"},
     // It passes over a '/' that begins a continuation record when a value follows directly, and reads 5.
@@ -42,20 +35,17 @@ const OracleCase kChoices[] = {
     // It drops the separator that ends a logical word such as "TRUE" and goes on to the next record.
     {"logical word", "T", "ll", "TRUE/ 5", "Ok T 99"},
     // It gives up on a word of more than 63 characters after T or F.
-    {"logical word", "T", "l", "Txxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx F", "Ok T"},
+    {"logical word", "T", "l", "Txxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx F", "Ok T"},
     // It reports some bad fields as End when the file ends right after them without a line end.
     {"end of file", "U", "l", "5", "Error 99"},
     // After a bad field it sometimes skips one more record, and sometimes none.
     {"bad field", "U", "z;L;l;i;a;i", "4\nnext\n0\n43\n'9\n'0F\n2050\n",
      "Error (-7.0E+000,-7.0E+000) | Ok [next] | Error 99 | Ok 43 | Error [zz          ] | Ok 2050"},
-    // A read past the end-of-file record is an error there.
-    {"after end", "U", "i;i;i", "1\n", "Ok 1 | End -7 | End -7"},
-    // It needs two BACKSPACEs here: the first steps back over the end-of-file record.
+    // A read past the end-of-file record is an error there; it needs two BACKSPACEs after it.
     {"after end", "U", "iii;i;B;ii", "1 2\n3 4\n", "Ok 1 2 3 | End -7 | B | Ok 3 4"},
     // The reader's own rules: items after an end or an error are skipped, and each read on a unit
     // starts at a new record.
     {"skipped", "T", "iir", "5 abc 6 7", "Error 5 -7 -7.0E+000"},
-    {"skipped", "T", "iir", "5", "End 5 -7 -7.0E+000"},
     {"records", "U", "i;ii;a;L", "1 2 3\n4 5\n'a b' x\n6\n", "Ok 1 | Ok 4 5 | Ok [a b         ] | Ok [6]"},
 };
 // clang-format on
@@ -136,55 +126,39 @@ std::string run_case(const OracleCase& c, const TempDir& dir) {
     return out;
 }
 
-void expect_rows(const std::vector<OracleCase>& cases, std::string_view group = {}) {
+void expect_rows(const std::vector<OracleCase>& cases) {
     const TempDir dir;
-    int rows = 0;
-    for (const OracleCase& c : cases) {
-        if (!group.empty() && group != c.group) continue;
-        ++rows;
+    for (const OracleCase& c : cases)
         EXPECT_EQ(run_case(c, dir), c.expected) << c.group << ": ops " << c.ops << " on " << c.kind << " \""
                                                 << c.input << "\"";
-    }
-    EXPECT_GT(rows, 0) << "no rows in group " << group;
-}
-void expect_oracle_group(std::string_view group) {
-    static const std::vector<OracleCase> cases = oracle_cases("list_read_cases.txt");
-    expect_rows(cases, group);
 }
 
 }  // namespace
 
-TEST(ListReadAsGfortran, Separators) { expect_oracle_group("separators"); }
-TEST(ListReadAsGfortran, NullValues) { expect_oracle_group("null values"); }
-TEST(ListReadAsGfortran, Repeats) { expect_oracle_group("repeats"); }
-TEST(ListReadAsGfortran, SlashEndsTheRead) { expect_oracle_group("slash"); }
-TEST(ListReadAsGfortran, Texts) { expect_oracle_group("texts"); }
-TEST(ListReadAsGfortran, Integers) { expect_oracle_group("integers"); }
-TEST(ListReadAsGfortran, Reals) { expect_oracle_group("reals"); }
-TEST(ListReadAsGfortran, Logicals) { expect_oracle_group("logicals"); }
-TEST(ListReadAsGfortran, Complex) { expect_oracle_group("complex"); }
-TEST(ListReadAsGfortran, MixedItems) { expect_oracle_group("mixed"); }
-TEST(ListReadAsGfortran, TextRunsOut) { expect_oracle_group("text end"); }
-TEST(ListReadAsGfortran, UnitRecords) { expect_oracle_group("records"); }
-TEST(ListReadAsGfortran, QuotedTextOverRecords) { expect_oracle_group("quoted over records"); }
-TEST(ListReadAsGfortran, ComplexOverRecords) { expect_oracle_group("complex over records"); }
-TEST(ListReadAsGfortran, EndAndError) { expect_oracle_group("end and error"); }
+// Separators, nulls, r*c repeats, '/', quoted texts, real forms, logicals,
+// complex values, reads over records, end of file and bad fields.
+TEST(ListReadAsGfortran, EveryRecordedCase) {
+    const std::vector<OracleCase> cases = oracle_cases("list_read_cases.txt");
+    for (const char* group : {"separators", "null values", "repeats", "slash", "texts", "integers", "reals",
+                              "logicals", "complex", "mixed", "text end", "records", "quoted over records",
+                              "complex over records", "end and error"})
+        EXPECT_TRUE(std::any_of(cases.begin(), cases.end(), [&](const OracleCase& c) { return c.group == group; }))
+            << group;
+    expect_rows(cases);
+}
 
 TEST(ListReadChoices, WhereTheReaderDoesOtherwise) {
     expect_rows(std::vector<OracleCase>(std::begin(kChoices), std::end(kChoices)));
 }
 
+// A string is not padded; a fixed text is cut or padded; a null leaves
+// the item as it was.
 TEST(ListRead, TextIntoStringOrFixedText) {
-    // A string is not padded; a fixed text is cut or padded.
     std::string s = "old", t = "old", u = "old";
-    ListRead r("'ab '  cd ,, x");
-    r.text(s).text(t).text(u);
-    EXPECT_TRUE(r.ok());
+    EXPECT_TRUE(ListRead("'ab '  cd ,, x").text(s).text(t).text(u).ok());
     EXPECT_EQ(s + "|" + t + "|" + u, "ab |cd|old");
     FText<4> a("zzzz"), b("zzzz"), c("zzzz");
-    ListRead q("abcdefg 'x' , ,");
-    q.text(a).text(b).text(c);
-    EXPECT_TRUE(q.ok());
+    EXPECT_TRUE(ListRead("abcdefg 'x' , ,").text(a).text(b).text(c).ok());
     EXPECT_EQ(a.str() + b.str() + c.str(), "abcdx   zzzz");
 }
 
@@ -211,16 +185,14 @@ TEST(ListRead, ConsoleInputContinuesAndStepsBack) {
     console_input_from_stdin();
 }
 
+// No fixed-size record buffer.
 TEST(ListRead, ReadsLongRecords) {
     std::string rec;
     for (int k = 1; k <= 5000; ++k) rec += std::to_string(k) + (k % 3 ? " " : ",\t");
     ListRead r(rec);
     int32_t v = 0;
     int64_t sum = 0;
-    for (int k = 1; k <= 5000; ++k) {
-        r.integer(v);
-        sum += v;
-    }
+    for (int k = 1; k <= 5000; ++k) sum += (r.integer(v), v);
     EXPECT_TRUE(r.ok());
     EXPECT_EQ(sum, 5000 * 5001 / 2);
 }

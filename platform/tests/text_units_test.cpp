@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "platform/tests/support/capture.h"
 #include "platform/tests/support/run_program.h"
 #include "platform/tests/support/unit_ops.h"
 
@@ -46,26 +47,6 @@ protected:
 
 std::string read_text(int unit) { return unit_op(unit, "L"); }
 
-// Everything the call writes on standard output, read back from a file
-// that stands in for it; `during` runs before standard output is flushed.
-std::string capture_stdout(const std::function<void()>& call, const std::function<void(int fd)>& during = {}) {
-    std::fflush(stdout);
-    const int saved = ::dup(1);
-    std::FILE* tmp = std::tmpfile();
-    ::dup2(::fileno(tmp), 1);
-    call();
-    if (during) during(::fileno(tmp));
-    std::fflush(stdout);
-    ::dup2(saved, 1);
-    ::close(saved);
-    std::rewind(tmp);
-    std::string out;
-    char buf[4096];
-    for (size_t n; (n = std::fread(buf, 1, sizeof buf, tmp)) > 0;) out.append(buf, n);
-    std::fclose(tmp);
-    return out;
-}
-
 }  // namespace
 
 TEST_F(TextUnits, RecordsBackspaceAndRewindAsGfortranOrByChoice) {
@@ -88,37 +69,24 @@ TEST_F(TextUnits, OpeningFailures) {
     EXPECT_FALSE(unit_is_open(kUnit));
     EXPECT_FALSE(unit_open(kUnit, path("no/such/dir/out.txt"), UnitMode::Write));
     EXPECT_FALSE(unit_open(kUnit, path(""), UnitMode::Read));  // a directory
-
+    // A unit in use keeps its file.
     ASSERT_TRUE(unit_open(kUnit, write("f.txt", "x\n"), UnitMode::Read));
-    EXPECT_TRUE(unit_is_open(kUnit));
-    EXPECT_FALSE(unit_open(kUnit, write("g.txt", "y\n"), UnitMode::Read));
     EXPECT_FALSE(unit_open_new(kUnit, path("new.txt")));
     EXPECT_FALSE(std::filesystem::exists(path("new.txt")));
-    EXPECT_EQ(read_text(kUnit), "Ok [x]");  // the first file is still there
-
-    EXPECT_FALSE(unit_open_new(kUnit + 1, path("g.txt")));  // exists
-    EXPECT_EQ(content("g.txt"), "y\n");
-    EXPECT_TRUE(unit_open_new(kUnit + 1, path("new.txt")));
+    EXPECT_EQ(read_text(kUnit), "Ok [x]");
+    // A new file must not exist yet.
+    EXPECT_FALSE(unit_open_new(kUnit + 1, path("f.txt")));
+    EXPECT_EQ(content("f.txt"), "x\n");
     // The console units are always connected.
-    EXPECT_TRUE(unit_is_open(UNIT_CONSOLE_IN));
-    EXPECT_TRUE(unit_is_open(UNIT_CONSOLE_OUT));
-    EXPECT_FALSE(unit_open(UNIT_CONSOLE_IN, write("f.txt", "x\n"), UnitMode::Read));
     EXPECT_FALSE(unit_open(UNIT_CONSOLE_OUT, path("out.txt"), UnitMode::Write));
     unit_close(UNIT_CONSOLE_OUT);
     close_all_units();
     EXPECT_TRUE(unit_is_open(UNIT_CONSOLE_OUT));
 }
 
-TEST_F(TextUnits, ClosedUnitsAndTheWrongDirectionDoNothing) {
-    ASSERT_TRUE(unit_open(kUnit, write("f.txt", "a\n"), UnitMode::Read));
-    unit_close(kUnit);
-    EXPECT_FALSE(unit_is_open(kUnit));
-    EXPECT_EQ(read_text(kUnit), "Error");
-    ASSERT_TRUE(unit_open(kUnit, write("g.txt", "b\n"), UnitMode::Read));
-    EXPECT_EQ(read_text(kUnit), "Ok [b]");
-    unit_close(kUnit);
-    unit_close(kUnit);  // closing a closed unit does nothing
-    // Writing on an input unit, reading or positioning an output one.
+// Closed units, writing on an input unit, reading or positioning an output
+// one, and a unit never opened: nothing happens, nothing is created.
+TEST_F(TextUnits, WrongUseDoesNothing) {
     ASSERT_TRUE(unit_open(kUnit, write("in.txt", "a\nb\n"), UnitMode::Read));
     ASSERT_TRUE(unit_open(kUnit + 1, path("out.txt"), UnitMode::Write));
     unit_write_line(kUnit, "not written");
@@ -127,8 +95,18 @@ TEST_F(TextUnits, ClosedUnitsAndTheWrongDirectionDoNothing) {
     unit_rewind(kUnit + 1);
     EXPECT_EQ(read_text(kUnit), "Ok [a]");
     close_all_units();
+    unit_close(kUnit);
+    EXPECT_EQ(read_text(kUnit), "Error");
     EXPECT_EQ(content("in.txt"), "a\nb\n");
     EXPECT_EQ(content("out.txt"), "");
+    const auto here = std::filesystem::current_path();
+    const Captured c = capture([] {
+        unit_write_line(77, "lost");
+        unit_write_raw(77, "lost");
+        unit_backspace(77);
+    });
+    EXPECT_EQ(c.out, "");
+    EXPECT_FALSE(std::filesystem::exists(here / "fort.77"));
 }
 
 TEST_F(TextUnits, WriteCreatesOrEmptiesAndAppendAdds) {
@@ -136,82 +114,42 @@ TEST_F(TextUnits, WriteCreatesOrEmptiesAndAppendAdds) {
     ASSERT_TRUE(unit_open(kUnit, path("out.txt"), UnitMode::Write));
     unit_write_line(kUnit, "first");
     unit_write_raw(kUnit, "raw ");
-    unit_write_raw(kUnit, "");
     unit_write_line(kUnit, "");
-    unit_close(kUnit);
-    EXPECT_EQ(content("out.txt"), "first\nraw \n");
-
-    ASSERT_TRUE(unit_open(kUnit, path("out.txt"), UnitMode::Append));
-    unit_write_line(kUnit, "more");
-    unit_close(kUnit);
-    EXPECT_EQ(content("out.txt"), "first\nraw \nmore\n");
-
-    ASSERT_TRUE(unit_open(kUnit, path("fresh.txt"), UnitMode::Append));
-    unit_write_line(kUnit, "x");
-    close_all_units();
-    EXPECT_EQ(content("fresh.txt"), "x\n");
-
-    // Formatted and list writes go onto the unit.
-    ASSERT_TRUE(unit_open(kUnit, path("out.txt"), UnitMode::Write));
     write_formatted(kUnit, "(I4,F8.3)", {int32_t{5}, 1.5});
     write_list(kUnit, {int32_t{7}, "abc"});
     unit_close(kUnit);
-    EXPECT_EQ(content("out.txt"), format_fortran("(I4,F8.3)", {int32_t{5}, 1.5}) + format_list({int32_t{7}, "abc"}));
-}
-
-TEST_F(TextUnits, UnitsKeepApart) {
-    ASSERT_TRUE(unit_open(50, write("in.txt", "a\nb\n"), UnitMode::Read));
-    ASSERT_TRUE(unit_open(51, write("in2.txt", "c\n"), UnitMode::Read));
-    ASSERT_TRUE(unit_open(60, path("o1.txt"), UnitMode::Write));
-    ASSERT_TRUE(unit_open_new(61, path("o2.txt")));
-    EXPECT_EQ(read_text(50), "Ok [a]");
-    EXPECT_EQ(read_text(51), "Ok [c]");
-    unit_write_line(60, "one");
-    unit_write_line(61, "two");
-    EXPECT_EQ(read_text(50), "Ok [b]");
-    EXPECT_EQ(read_text(51), "End");
+    ASSERT_TRUE(unit_open(kUnit, path("out.txt"), UnitMode::Append));
+    ASSERT_TRUE(unit_open(kUnit + 1, path("fresh.txt"), UnitMode::Append));
+    unit_write_line(kUnit, "more");
+    unit_write_line(kUnit + 1, "x");
     close_all_units();
-    EXPECT_FALSE(unit_is_open(50));
-    EXPECT_FALSE(unit_is_open(61));
-    EXPECT_EQ(content("o1.txt"), "one\n");
-    EXPECT_EQ(content("o2.txt"), "two\n");
+    EXPECT_EQ(content("out.txt"), "first\nraw \n   5   1.500\n           7 abc\nmore\n");
+    EXPECT_EQ(content("fresh.txt"), "x\n");
 }
 
-TEST_F(TextUnits, UnitNotOpenWritesNothingAnywhere) {
-    const auto before = std::filesystem::current_path();
-    const std::string out = capture_stdout([] {
-        unit_write_line(77, "lost");
-        unit_write_raw(77, "lost");
-        unit_backspace(77);
-        unit_rewind(77);
-    });
-    EXPECT_EQ(out, "");
-    EXPECT_FALSE(std::filesystem::exists(before / "fort.77"));
-    EXPECT_EQ(read_text(77), "Error");
-}
-
+// One buffered standard output carries every kind of write in order.
 TEST_F(TextUnits, ConsoleOutputKeepsOrderWithStdio) {
-    const std::string out = capture_stdout([] {
+    const Captured c = capture([] {
         unit_write_line(UNIT_CONSOLE_OUT, "one");
         std::printf("two\n");
         unit_write_raw(UNIT_CONSOLE_OUT, "three ");
         write_formatted(UNIT_CONSOLE_OUT, "(I2)", {int32_t{4}});
         std::fputs("five\n", stdout);
     });
-    EXPECT_EQ(out, "one\ntwo\nthree " + format_fortran("(I2)", {int32_t{4}}) + "five\n");
+    EXPECT_EQ(c.out, "one\ntwo\nthree  4\nfive\n");
 }
 
 TEST_F(TextUnits, ConsoleReadFlushesOutputFirst) {
     console_input_from_text("answer\n");
     std::string line;
     off_t size_at_read = -1;
-    capture_stdout([] { unit_write_raw(UNIT_CONSOLE_OUT, "prompt? "); },
-                   [&](int fd) {
-                       EXPECT_EQ(unit_read_line(UNIT_CONSOLE_IN, line), ReadStatus::Ok);
-                       struct stat st {};
-                       ::fstat(fd, &st);
-                       size_at_read = st.st_size;
-                   });
+    capture([&] {
+        unit_write_raw(UNIT_CONSOLE_OUT, "prompt? ");
+        EXPECT_EQ(unit_read_line(UNIT_CONSOLE_IN, line), ReadStatus::Ok);
+        struct stat st {};
+        ::fstat(STDOUT_FILENO, &st);  // the capture's file
+        size_at_read = st.st_size;
+    });
     EXPECT_EQ(line, "answer");
     EXPECT_EQ(size_at_read, 8);
 }

@@ -36,159 +36,75 @@ program format_oracle
   call r('F4.2', '0.5', 0.5d0)
   call r('F3.2', '0.5', 0.5d0)
   call r('F5.2', '-0.001', -0.001d0)
-  call r('F4.2', '-0.001', -0.001d0)
   call r('F3.2', '-0.001', -0.001d0)
-  call r('F5.2', '-0.0', -0d0)
-  call r('F3.2', '-0.5', -0.5d0)
-  call r('F4.2', '-0.5', -0.5d0)
   call r('F5.0', '0.4', 0.4d0)
-  call r('F5.0', '-0.4', -0.4d0)
-  call r('F1.0', '0.4', 0.4d0)
-  call r('F2.0', '0.4', 0.4d0)
-  call r('F2.1', '0.04', 0.04d0)
-  call r('F5.0', '0.5', 0.5d0)
-  call r('F5.0', '1.5', 1.5d0)
   call r('F5.0', '2.5', 2.5d0)
   call r('F5.0', '3.5', 3.5d0)
   call r('F5.1', '0.25', 0.25d0)
-  call r('F5.1', '0.75', 0.75d0)
   call r('F5.1', '0.35', 0.35d0)
-  call r('F6.2', '2.675', 2.675d0)
   call r('F5.1', '9.96', 9.96d0)
   call r('F4.1', '9.96', 9.96d0)
-  call r('F5.1', '-9.96', -9.96d0)
-  call r('F5.1', '99.96', 99.96d0)
-  call r('F8.3', '-123.4567', -123.4567d0)
-  call r('F4.2', '4.6', 4.6d0)
-  call r('F6.2', '132.0', 132d0)
-  call r('F5.3', '0.0215', 0.0215d0)
-  call r('F12.6', '3.14159265358979', 3.14159265358979d0)
   call r('F12.6', '-1234567.8', -1234567.8d0)
-  call r('F12.6', '12345.6789', 12345.6789d0)
   call r('F30.20', '0.1', 0.1d0)
   call r('F8.3', '1e-310', 1d-310)
-  call r('F10.2', '1e300', 1d300)
-  call r('F25.1', '1e22', 1d22)
   call r('F25.1', '1e23', 1d23)
   ! E: 0.d...dE+xx, carries, three-digit exponents, Ee.
   call r('E9.3', '1.5', 1.5d0)
   call r('E8.3', '1.5', 1.5d0)
-  call r('E9.3', '-1.5', -1.5d0)
   call r('E8.3', '-1.5', -1.5d0)
   call r('E10.3', '9.9995', 9.9995d0)
-  call r('E10.3', '9.9994', 9.9994d0)
-  call r('E10.3', '1.2345', 1.2345d0)
   call r('E10.2', '0.125', 0.125d0)
-  call r('E10.2', '0.135', 0.135d0)
   call r('E10.3', '1e100', 1d100)
-  call r('E10.3', '-1e100', -1d100)
   call r('E10.3', '1e-100', 1d-100)
-  call r('E10.3', '1e-99', 1d-99)
   call r('E10.3', '0.0', 0d0)
-  call r('E10.3', '-0.0', -0d0)
   call r('E10.3E1', '1e5', 1d5)
   call r('E10.3E1', '1e15', 1d15)
-  call r('E12.3E3', '1e300', 1d300)
-  call r('E12.3E3', '1e-310', 1d-310)
-  call r('E12.4', '1.7976931348623157e308', 1.7976931348623157d308)
   call r('E10.3', 'kMinSub', tiny_sub)
-  call r('E12.3E4', 'kMinSub', tiny_sub)
-  call r('E24.16E3', '-2.2250738585072014e-308', -2.2250738585072014d-308)
   ! G: fixed form with trailing blanks inside the rounding-aware range,
   ! exponent form outside, zero in fixed form.
   call r('G10.3', '-0.0', -0d0)
   call r('G10.3', '9.9996', 9.9996d0)
-  call r('G10.3', '9.9994', 9.9994d0)
   call r('G10.3', '99.95', 99.95d0)
-  call r('G10.3', '999.4', 999.4d0)
   call r('G10.3', '999.6', 999.6d0)
   call r('G10.3', '0.09996', 0.09996d0)
-  call r('G10.3', '0.09994', 0.09994d0)
   call r('G10.3', '0.09995', 0.09995d0)
   call r('G10.3', 'std::nextafter(0.09995, 1.0)', nearest(0.09995d0, 1d0))
-  call r('G10.3', '-1e5', -1d5)
-  call r('G10.3', '1e100', 1d100)
-  call r('G10.3', '1e-100', 1d-100)
-  call r('G10.3', '0.1', 0.1d0)
-  call r('G10.3', '1.0', 1d0)
-  call r('G14.8', '0.5', 0.5d0)
-  call r('G14.8', '1e9', 1d9)
   call r('G14.8', '99999999.0', 99999999d0)
   call r('G14.8', '99999999.6', 99999999.6d0)
   call r('G14.8', '-0.0123456789', -0.0123456789d0)
-  call r('G13.6', '0.001', 0.001d0)
-  call r('G13.6', '50.0', 50d0)
-  call r('G11.4', '60.0', 60d0)
   call r('G11.4', '-1234.5', -1234.5d0)
-  call r('G11.4', '12345.0', 12345d0)
-  call r('G13.8', '138000.0', 138000d0)
-  call r('G18.6', '0.0', 0d0)
-  call r('G18.6', '0.25e-3', 0.25d-3)
-  call r('G23.14', '-1.0', -1d0)
-  call r('G23.14', '123456789012345.0', 123456789012345d0)
-  call r('G23.16', '0.1', 0.1d0)
-  call r('G12.3E3', '5.0', 5d0)
   call r('G12.3E3', '1e5', 1d5)
   call r('G5.3', '1.0', 1d0)
-  call r('G6.3', '1.0', 1d0)
-  call r('G7.3', '-1.0', -1d0)
   call r('G8.3', '-1.0', -1d0)
   ! ES and the scale factor.
   call r('ES10.3', '1.5e5', 1.5d5)
-  call r('ES10.3', '1.5e200', 1.5d200)
-  call r('ES10.3E3', '1.5e200', 1.5d200)
-  call r('ES10.3', '0.0', 0d0)
   call r('ES10.3', '-9.9996', -9.9996d0)
-  call r('1PE10.3', '0.0', 0d0)
   call r('1PE10.3', '1.5', 1.5d0)
   call r('2PE10.3', '1.5', 1.5d0)
   call r('-1PE10.3', '1.5', 1.5d0)
-  call r('-2PE10.3', '1.5', 1.5d0)
   call r('1PF10.3', '1.5', 1.5d0)
-  call r('-1PF10.3', '1.5', 1.5d0)
   call r('-4PF10.1', '1500.0', 1500d0)
-  call r('-4PF10.1', '2500.0', 2500d0)
-  call r('-4PF10.1', '1499.0', 1499d0)
   call r('1PG10.3', '1.5', 1.5d0)
-  call r('1PG10.3', '1.5e5', 1.5d5)
-  call r('1PG10.3', '0.01', 0.01d0)
   ! Infinity and NaN.
   call r('F8.3', 'kNaN', nan)
   call r('F8.3', 'kInf', inf)
   call r('F8.3', '-kInf', -inf)
-  call r('F9.3', '-kInf', -inf)
-  call r('F7.3', 'kInf', inf)
-  call r('F4.0', 'kInf', inf)
-  call r('F4.0', '-kInf', -inf)
   call r('F3.0', 'kInf', inf)
   call r('F3.0', '-kInf', -inf)
-  call r('F2.0', 'kInf', inf)
-  call r('F3.0', 'kNaN', nan)
   call r('F2.0', 'kNaN', nan)
-  call r('E12.3', 'kInf', inf)
   call r('G12.3', '-kInf', -inf)
-  call r('G12.3', 'kNaN', nan)
   call end_rows()
   ! I.
   call i('I8', '12345', 12345_8)
   call i('I4', '12345', 12345_8)
-  call i('I4', '-999', -999_8)
   call i('I4', '-1000', -1000_8)
-  call i('I1', '-1', -1_8)
-  call i('I1', '0', 0_8)
   call i('I3.0', '0', 0_8)
-  call i('I3.0', '5', 5_8)
-  call i('I2.2', '5', 5_8)
-  call i('I2.2', '123', 123_8)
   call i('I5.3', '-7', -7_8)
-  call i('I4.3', '-7', -7_8)
   call i('I3.3', '-7', -7_8)
-  call i('I11', '-2147483648', -2147483648_8)
   call i('I20', 'int64_t{-9223372036854775807} - 1', -huge(1_8) - 1_8)
   call end_rows()
   ! A and L.
   call a('A3', 'abcdef')
-  call a('A6', 'abcdef')
   call a('A8', 'abc')
   call a('A', 'abc  ')
   call end_rows()
@@ -202,38 +118,22 @@ program format_oracle
   write (*, '("[",I4,"]",2("<",I2,">"))') 1, 2, 3, 4, 5, 6
   print '(A)', '@@ reversion-last-group'
   write (*, '("a",(I2,"b"),2("c",I2,"d"),"e")') 1, 2, 3, 4, 5, 6, 7, 8
-  print '(A)', '@@ reversion-nested'
-  write (*, '("x",2(I1,2("-",I1)),"y")') 1, 2, 3, 4, 5, 6, 7
   print '(A)', '@@ stop-at-data'
   write (*, '("a",I2,"b",I2,"c")') 1
-  print '(A)', '@@ no-items'
-  write (*, '("a",I2,"b")')
   print '(A)', '@@ colon'
   write (*, '("a",I2,:,"b",I2,"c")') 1
-  print '(A)', '@@ colon-more'
-  write (*, '("a",I2,:,"b",I2,"c")') 1, 2
-  print '(A)', '@@ slash-first'
-  write (*, '(/,"x")')
-  print '(A)', '@@ slash-last'
-  write (*, '("x",/)')
   print '(A)', '@@ slash-count'
   write (*, '(2/,"x",/"y"/)')
   print '(A)', '@@ empty'
   write (*, '()')
   print '(A)', '@@ repeat'
   write (*, '(3I3,2(1X,F4.1))') 1, 2, 3, 1.5d0, -2.5d0
-  print '(A)', '@@ group-trailing-x'
-  write (*, '(" BUSSES: ",3(I3,1X),/," end")') 1, 22, 333
   print '(A)', '@@ trailing-x'
   write (*, '(A,5X)') 'x'
   print '(A)', '@@ tabs'
   write (*, '(A,T10,A,T3,A,TL2,A)') 'abcdef', 'X', 'Y', 'Z'
   print '(A)', '@@ tab-left-past-start'
   write (*, '(A,TL20,A,TR2,A)') 'abcdef', 'Q', 'R'
-  print '(A)', '@@ x-then-text'
-  write (*, '(2X,A,3X,A)') 'a', 'b'
-  print '(A)', '@@ complex'
-  write (*, '(F5.1,F5.1)') (1.25d0, -2.5d0)
   print '(A)', '@@ complex-reversion'
   write (*, '(F5.1)') (1.25d0, -2.5d0)
   print '(A)', '@@ scale-persists'
@@ -242,10 +142,6 @@ program format_oracle
   write (*, '(E10.3,1P,E10.3)') 1.5d0, 1.5d0, 1.5d0, 1.5d0
   print '(A)', '@@ message'
   write (*, '(/, " **** YOU HAVE OVER ", I4, " NODES IN SUBSYSTEM ", I3, "! ****")') 12345, 2
-  print '(A)', '@@ message-g'
-  write (*, '("      VAR(", I4, ") IS = ", G14.8)') 3, 0.5d0
-  print '(A)', '@@ message-220'
-  write (*, '(/, 10X, G10.3, 39X, G10.3)') -1.5d0, 2.5d3
   print '(A)', '@@ quotes'
   write (*, '(''it''''s'', 1X, "say ""hi""")')
   print '(A)', '@@ lower-case'
@@ -259,36 +155,22 @@ program format_oracle
   print *, 1, 2, -2147483647 - 1
   print '(A)', '@@ list-text-int'
   print *, 'a', 1, 'b'
-  print '(A)', '@@ list-wide-int'
-  print *, 'x', 123456789012_8
   print '(A)', '@@ list-real'
   print *, 1.5d0, -1.5d0, 0d0, -0d0
   print '(A)', '@@ list-real-forms'
   print *, 1d-5, 1d5, 1d15, 1d16, 1d17, 0.1d0, 0.099d0
   print '(A)', '@@ list-real-extremes'
   print *, 1d100, 1d-100, 1d-310, huge(1d0), tiny(1d0)
-  print '(A)', '@@ list-real-digits'
-  print *, 0.3d0, 2d0 / 3d0, 123456.789d0, 9.99999999999999999d0, 0.09999999999999999d0
   print '(A)', '@@ list-real-special'
   print *, inf, -inf, nan
-  print '(A)', '@@ list-text-real'
-  print *, 'x', 1.5d0, 'y'
-  print '(A)', '@@ list-logical'
-  print *, .true., .false.
   print '(A)', '@@ list-text-logical'
   print *, 'a', .true., 'b', 1, .false.
-  print '(A)', '@@ list-complex'
-  print *, (1d0, 2d0)
   print '(A)', '@@ list-text-complex'
   print *, 'a', (1d0, -2d0), 'b'
-  print '(A)', '@@ list-complex-forms'
-  print *, (0.1d0, 1d-5), (-1d20, 0d0)
   print '(A)', '@@ list-complex-special'
   print *, 1, cmplx(inf, nan, 8), cmplx(-inf, 0.5d0, 8)
   print '(A)', '@@ list-warning'
   print *, 'WARNING: HOLVA aborted ZARIK on run', 2, ' of', 5
-  print '(A)', '@@ list-warn'
-  print *, ' ***WARN*** text[', 5, ':', 3, ']'
   print '(A)', '@@ list-empty'
   print *
   print '(A)', '@@ list-empty-text'

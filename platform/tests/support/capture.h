@@ -1,6 +1,5 @@
-// Test support: what a piece of engine code writes on standard output and
-// whether it stopped the run, the abort frame that ends such output, and
-// small helpers for reading console text.
+// Test support: what engine code writes on standard output and whether it
+// stopped the run; the abort frame; helpers for console text.
 #pragma once
 
 #include <gtest/gtest.h>

@@ -23,14 +23,6 @@ struct ProgramResult {
     bool timed_out = false;
 };
 
-inline std::string read_all(std::FILE* f) {
-    std::string text;
-    std::rewind(f);
-    char buf[4096];
-    for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) text.append(buf, n);
-    return text;
-}
-
 inline ProgramResult run_program(const std::vector<std::string>& argv, const std::string& input = "",
                                  const std::string& workdir = "", int timeout_ms = 60000) {
     ProgramResult r;
@@ -62,32 +54,30 @@ inline ProgramResult run_program(const std::vector<std::string>& argv, const std
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
         if (pid > 0 && !r.timed_out && WIFEXITED(status)) r.exit_code = WEXITSTATUS(status);
-        r.out = read_all(io[1]);
-        r.err = read_all(io[2]);
+        for (int k = 1; k < 3; ++k) {
+            std::string& text = k == 1 ? r.out : r.err;
+            std::rewind(io[k]);
+            char buf[4096];
+            for (size_t n; (n = std::fread(buf, 1, sizeof buf, io[k])) > 0;) text.append(buf, n);
+        }
     }
     for (std::FILE* f : io)
         if (f) std::fclose(f);
     return r;
 }
 
-// A fresh empty folder for one test.
-inline std::string make_temp_dir() {
-    char templ[] = "/tmp/zarik-test-XXXXXX";
-    const char* d = mkdtemp(templ);
-    return d ? std::string(d) : std::string("/tmp");
-}
-
-// Removes a folder, but only one that make_temp_dir made.
-inline void remove_temp_dir(const std::string& dir) {
-    if (dir.rfind("/tmp/zarik-test-", 0) != 0) return;
-    std::error_code ec;
-    std::filesystem::remove_all(dir, ec);
-}
-
-// A folder of one test's own, removed with everything in it at the end.
+// A fresh empty folder of one test's own, removed with everything in it
+// at the end ("/tmp" when none could be made, and then never removed).
 struct TempDir {
-    TempDir() : path(make_temp_dir()) {}
-    ~TempDir() { remove_temp_dir(path); }
+    TempDir() {
+        char templ[] = "/tmp/zarik-test-XXXXXX";
+        const char* d = mkdtemp(templ);
+        path = d ? std::string(d) : std::string("/tmp");
+    }
+    ~TempDir() {
+        std::error_code ec;
+        if (path.rfind("/tmp/zarik-test-", 0) == 0) std::filesystem::remove_all(path, ec);
+    }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
     bool ok() const { return path != "/tmp"; }

@@ -69,22 +69,17 @@ struct OracleCase {
     std::string group, kind, ops, input, expected;
 };
 
-// The text of a C-escaped piece (\n \r \t \" \\).
-inline std::string c_unescape(std::string_view s) {
-    std::string out;
-    for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] != '\\' || i + 1 == s.size()) {
-            out += s[i];
-            continue;
-        }
-        const char c = s[++i];
-        out += c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c;
-    }
-    return out;
-}
-
 // The cases of a case file of platform/tests/oracle/.
 inline std::vector<OracleCase> oracle_cases(const std::string& file) {
+    // The text of a C-escaped piece (\n \r \t \" \\).
+    const auto unescape = [](std::string_view s) {
+        std::string out;
+        for (size_t i = 0; i < s.size(); ++i) {
+            const char c = s[i] == '\\' && i + 1 < s.size() ? s[++i] : '\0';
+            out += c == '\0' ? s[i] : c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c;
+        }
+        return out;
+    };
     std::vector<OracleCase> out;
     std::ifstream in(std::string(ZARIK_SOURCE_DIR) + "/platform/tests/oracle/" + file);
     std::string group, line;
@@ -99,8 +94,8 @@ inline std::vector<OracleCase> oracle_cases(const std::string& file) {
         std::string ops = line.substr(1, bar - 1);
         ops.erase(0, ops.find_first_not_of(' '));
         ops.erase(ops.find_last_not_of(' ') + 1);
-        out.push_back({group, line.substr(0, 1), ops, c_unescape(line.substr(bar + 1, arrow - bar - 1)),
-                       c_unescape(line.substr(arrow + 5))});
+        out.push_back({group, line.substr(0, 1), ops, unescape(line.substr(bar + 1, arrow - bar - 1)),
+                       unescape(line.substr(arrow + 5))});
     }
     EXPECT_FALSE(out.empty()) << file;
     return out;
