@@ -68,6 +68,24 @@ void reset_block_stores() {
 
 void set_first_step(bool on) { RUN_FLAGS.FIRST_STEP_DATA = as_logical(on); }
 
+void clear_block_stores() {
+    StorageArrays& S = STORAGE;
+    S.STOR.fill(0.0);
+    S.STORF.fill(0.0);
+    S.STORI.fill(0);
+    S.STORL.fill(0);
+    S.RTCF.fill(0.0);
+    S.RTCI.fill(0);
+    S.RTCL.fill(0);
+}
+
+void begin_step(int n) {
+    place_pointers(kStartSlots);
+    RUN_CLOCK.NSTEP = n;
+    RUN_CLOCK.TIME = n * RUN_CLOCK.DELT;
+    set_first_step(n == 0);
+}
+
 void expect_discipline(const DisciplineRow& row, bool first_step) {
     SCOPED_TRACE(row.name + (first_step ? " on the first step" : " on a later step"));
     reset_block_stores();

@@ -29,6 +29,11 @@ inline constexpr double kDelt = 50e-6;
 // Fresh stores and pointers, the clock at step 100 of a 50 µs run.
 void reset_block_stores();
 void set_first_step(bool on);
+// Every store cleared to 0, as a run from data starts.
+void clear_block_stores();
+// Step n of a run whose blocks all start at the test pointers: the clock at
+// n steps, FIRST_STEP_DATA on step 0 only, the pointers back at the start.
+void begin_step(int n);
 // The slots a call starting at the test pointers is given.
 inline BlockSlots start_slots() { return kStartSlots; }
 
