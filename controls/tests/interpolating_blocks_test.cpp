@@ -137,13 +137,7 @@ std::vector<DisciplineRow> interpolating_rows() {
 
 INSTANTIATE_TEST_SUITE_P(Interpolating, SlotDiscipline, ValuesIn(interpolating_rows()), discipline_row_name);
 
-class InterpolatingBlocks : public BlockTest {
-protected:
-    void SetUp() override {
-        BlockTest::SetUp();
-        clear_block_stores();
-    }
-};
+using InterpolatingBlocks = RunBlockTest;
 
 // ---- integrator --------------------------------------------------------------
 

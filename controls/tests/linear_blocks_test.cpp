@@ -67,12 +67,8 @@ std::vector<DisciplineRow> linear_rows() {
 
 INSTANTIATE_TEST_SUITE_P(Linear, SlotDiscipline, ValuesIn(linear_rows()), discipline_row_name);
 
-class LinearBlocks : public BlockTest {
+class LinearBlocks : public RunBlockTest {
 protected:
-    void SetUp() override {
-        BlockTest::SetUp();
-        clear_block_stores();
-    }
     // Step 0 with X 0, then steps 1.. with X 1, enabled where `enabled`
     // says; the output after `steps` steps.
     static double run(const Block& block, int steps, const std::function<bool(int)>& enabled = {}) {

@@ -65,6 +65,15 @@ protected:
     void SetUp() override { reset_block_stores(); }
 };
 
+// The stores cleared as at the start of a run from data.
+class RunBlockTest : public BlockTest {
+protected:
+    void SetUp() override {
+        BlockTest::SetUp();
+        clear_block_stores();
+    }
+};
+
 class SlotDiscipline : public ::testing::TestWithParam<DisciplineRow> {
 protected:
     void SetUp() override { reset_block_stores(); }

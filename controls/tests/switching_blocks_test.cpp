@@ -194,13 +194,7 @@ INSTANTIATE_TEST_SUITE_P(Switching, SlotDiscipline, ValuesIn(switching_rows()), 
 
 // ---- behaviour -------------------------------------------------------------
 
-class SwitchingBlocks : public BlockTest {
-protected:
-    void SetUp() override {
-        BlockTest::SetUp();
-        clear_block_stores();
-    }
-};
+using SwitchingBlocks = RunBlockTest;
 
 TEST_F(SwitchingBlocks, ComparatorEdgeModeReportsTheCrossingOnceAtItsInstant) {
     INTERP_PAIR r;
