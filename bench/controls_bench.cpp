@@ -40,10 +40,19 @@ const std::vector<BenchBlock>& blocks() {
         {"ZERO_CROSS_F", [] { ZERO_CROSS_F(SIG.x, SIG.pair); }},
         {"COMPARATOR_IP", [] { COMPARATOR_IP(1, 0, SIG.x, 0.1, 1.0, 0.0, 0.0, SIG.pair); }},
         {"HYSTERESIS_IP", [] { HYSTERESIS_IP(0, 1, SIG.x, 0.3, -0.3, SIG.pair); }},
-        {"ON_DELAY_IP", [] { ON_DELAY_IP(1, 2.0 * RUN_CLOCK.DELT, {SIG.x > 0.0 ? 1.0 : 0.0, 0.0}, SIG.pair); }},
-        {"MONOSTABLE_IP", [] { MONOSTABLE_IP(1, 3.0 * RUN_CLOCK.DELT, {SIG.x + 0.5, 0.0}, SIG.pair); }},
+        {"ON_DELAY_IP",
+         [] {
+             ON_DELAY_IP(1, 2.0 * RUN_CLOCK.DELT, {SIG.x > 0.0 ? 1.0 : 0.0, 0.0}, SIG.pair);
+         }},
+        {"MONOSTABLE_IP",
+         [] {
+             MONOSTABLE_IP(1, 3.0 * RUN_CLOCK.DELT, {SIG.x + 0.5, 0.0}, SIG.pair);
+         }},
         {"PWM_COMPARE_IP", [] { PWM_COMPARE_IP(1, 1.0, -1.0, SIG.x, 0.1, 0.1, SIG.x, SIG.pair); }},
-        {"INTEGRATOR_IP", [] { SIG.sink += INTEGRATOR_IP(1, 0, 1, 0.0, 1e-3, 0.0, -1.0, 1.0, {}, {SIG.x, 0.0}); }},
+        {"INTEGRATOR_IP",
+         [] {
+             SIG.sink += INTEGRATOR_IP(1, 0, 1, 0.0, 1e-3, 0.0, -1.0, 1.0, {}, {SIG.x, 0.0});
+         }},
         {"LAG_LIMITED", [] { SIG.sink += LAG_LIMITED(0, 1, 1, 1.0, 0.02, SIG.x, 0.0, -1.0, 1.0); }},
         {"SIGNAL_GENERATOR", [] { SIGNAL_GENERATOR(2, 1, 0.0, 50.0, 50.0, 1.0, -1.0, SIG.pair); }},
     };

@@ -11,11 +11,16 @@ struct FlipflopSettings {
 int32_t next_q(int32_t type, int32_t q, bool j, bool k) {
     const int32_t toggled = q == 0 ? 1 : 0;
     switch (type) {
-        case 0: return j ? (k ? toggled : 1) : (k ? 0 : q);
-        case 1: return j ? (k ? q : 1) : (k ? 0 : q);
-        case 2: return j && !k ? 1 : 0;
-        case 3: return j ? (k ? 0 : toggled) : (k ? 0 : q);
-        default: return q;
+        case 0:
+            return j ? (k ? toggled : 1) : (k ? 0 : q);
+        case 1:
+            return j ? (k ? q : 1) : (k ? 0 : q);
+        case 2:
+            return j && !k ? 1 : 0;
+        case 3:
+            return j ? (k ? 0 : toggled) : (k ? 0 : q);
+        default:
+            return q;
     }
 }
 

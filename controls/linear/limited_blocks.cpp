@@ -82,8 +82,8 @@ double limited(const LimitedCall& b) {
 
 }  // namespace
 
-double LAG_LIMITED(int32_t reset, int32_t enable, int32_t limit, double G, double T, double X, double Y0,
-                   double lower, double upper) {
+double LAG_LIMITED(int32_t reset, int32_t enable, int32_t limit, double G, double T, double X, double Y0, double lower,
+                   double upper) {
     return limited({Kind::lag, reset != 0, enable != 0, limit != 0, 0.0, T, G, X, Y0, lower, upper});
 }
 

@@ -8,8 +8,8 @@
 
 // With output limits and a state kept as output / G so that the limits do
 // not wind up; flags are on when non-zero. Y0 is taken while reset is on.
-double LAG_LIMITED(int32_t reset, int32_t enable, int32_t limit, double G, double T, double X, double Y0,
-                   double lower, double upper);
+double LAG_LIMITED(int32_t reset, int32_t enable, int32_t limit, double G, double T, double X, double Y0, double lower,
+                   double upper);
 double WASHOUT_LIMITED(int32_t reset, int32_t enable, int32_t limit, double G, double T, double X, double Y0,
                        double lower, double upper);
 double LEAD_LAG_LIMITED(int32_t reset, int32_t enable, int32_t limit, double T1, double T2, double G, double X,
@@ -20,5 +20,4 @@ double LAG_SAMPLED(double G, double T, double X, double Y0, int32_t reset, int32
 double DIFF_LAG_SAMPLED(double G, double T, double X, double Y0, int32_t reset, int32_t enable);
 double LEAD_LAG_SAMPLED(double T1, double T2, double G, double X, double Y0, int32_t reset, int32_t enable);
 double INTEGRATOR_SAMPLED(double Y0, double lower, double upper, double T, double X, int32_t reset, int32_t enable);
-double PI_SAMPLED(double Kp, double T, double lower, double upper, double Y0, double X, int32_t reset,
-                  int32_t enable);
+double PI_SAMPLED(double Kp, double T, double lower, double upper, double Y0, double X, int32_t reset, int32_t enable);

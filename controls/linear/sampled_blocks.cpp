@@ -58,12 +58,18 @@ double sampled(const BlockSlots& s, const SampledCall& b) {
     double next = b.Y0;
     if (b.reset != 1) {
         switch (b.kind) {
-            case Kind::lag: next = y * f + (1.0 - f) * b.G * b.X; break;
-            case Kind::diff_lag: next = y * f + (b.X - x_last) * b.G * f * rate; break;
+            case Kind::lag:
+                next = y * f + (1.0 - f) * b.G * b.X;
+                break;
+            case Kind::diff_lag:
+                next = y * f + (b.X - x_last) * b.G * f * rate;
+                break;
             case Kind::lead_lag:
                 next = b.G * b.X * (1.0 - f) + y * f + (b.X - x_last) * b.T1 * b.G * f * rate;
                 break;
-            case Kind::integrator: next = y + (x_last + b.X) * f; break;
+            case Kind::integrator:
+                next = y + (x_last + b.X) * f;
+                break;
         }
     }
     if (b.kind == Kind::integrator) next = std::max(b.lower, std::min(b.upper, next));
@@ -96,8 +102,7 @@ double INTEGRATOR_SAMPLED(double Y0, double lower, double upper, double T, doubl
     return sampled(take_slots(kSampledSlots), {Kind::integrator, 0.0, T, 1.0, X, Y0, lower, upper, reset, enable});
 }
 
-double PI_SAMPLED(double Kp, double T, double lower, double upper, double Y0, double X, int32_t reset,
-                  int32_t enable) {
+double PI_SAMPLED(double Kp, double T, double lower, double upper, double Y0, double X, int32_t reset, int32_t enable) {
     // Slots 1-8 the integrator's, 9 the proportional part, held with it.
     const BlockSlots s = take_slots({.stor = 9});
     double& P = s.S(8);

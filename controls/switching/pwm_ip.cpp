@@ -40,8 +40,7 @@ void PWM_CROSS(double carrier, double reference, double cmax, double cmin, INTER
             const double tau = (carrier - reference) / (s_r - s_c);
             // Only a crossing after the peak is this step's; a reference
             // outside the carrier's range gives none.
-            if (std::isfinite(tp) && std::isfinite(tau) && tau >= 0.0 && tau <= tp)
-                result = {top ? -1.0 : 1.0, tau};
+            if (std::isfinite(tp) && std::isfinite(tau) && tau >= 0.0 && tau <= tp) result = {top ? -1.0 : 1.0, tau};
         }
     }
     last_ref = reference;

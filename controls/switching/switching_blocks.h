@@ -16,8 +16,7 @@ void LOGIC_GATE_IP(int32_t mode, int32_t N, const double* inputs, INTERP_PAIR& r
 void COMPARATOR_IP(int32_t flag, int32_t mode, double A, double B, double high, double idle, double low,
                    INTERP_PAIR& result);
 // An impulse every period from start, of height/DELT when the area flag is 1.
-void IMPULSE_TRAIN_IP(int32_t area_flag, int32_t flag, double start, double height, double period,
-                      INTERP_PAIR& result);
+void IMPULSE_TRAIN_IP(int32_t area_flag, int32_t flag, double start, double height, double period, INTERP_PAIR& result);
 // Follows the input the delay after it went on; drops with it.
 void ON_DELAY_IP(int32_t flag, double delay, INTERP_PAIR input, INTERP_PAIR& output);
 // A pulse of the given width from each rising edge of the input through 0.5.
@@ -25,8 +24,7 @@ void MONOSTABLE_IP(int32_t flag, double width, INTERP_PAIR input, INTERP_PAIR& o
 // 1 - L above the band, L below it, held inside it.
 void HYSTERESIS_IP(int32_t low_state, int32_t flag, double X, double upper, double lower, INTERP_PAIR& result);
 // On after the on delay, off after the off delay; instants always reported.
-void ON_OFF_DELAY_IP(int32_t initial_state, double on_delay, double off_delay, INTERP_PAIR input,
-                     INTERP_PAIR& output);
+void ON_OFF_DELAY_IP(int32_t initial_state, double on_delay, double off_delay, INTERP_PAIR input, INTERP_PAIR& output);
 // Where the reference crosses a carrier bounded by cmax and cmin inside
 // the step, also across a carrier peak.
 void PWM_CROSS(double carrier, double reference, double cmax, double cmin, INTERP_PAIR& result);

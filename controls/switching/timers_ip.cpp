@@ -95,8 +95,7 @@ void MONOSTABLE_IP(int32_t flag, double width, INTERP_PAIR input, INTERP_PAIR& o
     last = output.value;
 }
 
-void ON_OFF_DELAY_IP(int32_t initial_state, double on_delay, double off_delay, INTERP_PAIR input,
-                     INTERP_PAIR& output) {
+void ON_OFF_DELAY_IP(int32_t initial_state, double on_delay, double off_delay, INTERP_PAIR input, INTERP_PAIR& output) {
     const BlockSlots s = take_slots({.storf = 2, .stori = 1});
     const double DELT = RUN_CLOCK.DELT;
     int32_t& state = s.I(0);

@@ -1,9 +1,10 @@
 // The interpolating integrator and PI, the generators, impulses and
 // flip-flops.
+#include "controls/interpolating/interpolating_blocks.h"
+
 #include <cmath>
 #include <vector>
 
-#include "controls/interpolating/interpolating_blocks.h"
 #include "controls/tests/slot_discipline.h"
 #include "engine/run_state.h"
 
@@ -11,127 +12,66 @@ namespace {
 
 using ::testing::ValuesIn;
 
+INTERP_PAIR OUT;
+
 std::vector<DisciplineRow> interpolating_rows() {
     std::vector<DisciplineRow> rows;
-    const auto tag = [](const char* what, int32_t v) { return std::string(what) + flag_name(v); };
-    for (int32_t flag : flag_values()) {
-        for (int32_t mode : flag_values()) {
-            for (int32_t enable : flag_values()) {
-                for (double reset : {0.0, 1.0}) {
-                    rows.push_back({tag("INTEGRATOR_IP_flag", flag) + tag("_mode", mode) + tag("_enable", enable) +
-                                        (reset != 0 ? "_reset" : "_running"),
-                                    {.storf = 3},
-                                    [=] {
-                                        INTEGRATOR_IP(flag, mode, enable, 0.5, 1e-3, 0.25, -1.0, 1.0,
-                                                      {reset, 0.4 * kDelt}, {2.0, 0.3 * kDelt});
-                                    },
-                                    [](const BlockSlots& s) { s.F(0) = s.F(1) = 0.0, s.F(2) = 1e-3; },
-                                    [](const BlockSlots& s, bool) {
-                                        EXPECT_EQ(s.F(0), 2.0);
-                                        EXPECT_EQ(s.F(2), 1e-3);
-                                    }});
-                }
-            }
-        }
-        rows.push_back({tag("PI_IP_flag", flag), {.storf = 3}, [flag] { PI_IP(flag, 2.0, 1e-3, -1.0, 1.0, 0.0, {0.5, 0.1 * kDelt}); }});
-        for (int32_t type : {1, 2, 5}) {
-            for (double used : {50.0, 60.0}) {
-                const std::string what = std::string(used == 50.0 ? "_same" : "_changed") + "_type" + std::to_string(type);
-                const auto prepare = [used](const BlockSlots& s) {
-                    s.F(0) = 0.3e-3, s.F(1) = 0.02, s.F(2) = 0.01, s.F(3) = s.F(4) = 100.0, s.F(5) = used;
-                    s.L(0) = LTRUE;
-                };
-                rows.push_back({tag("SIGNAL_GENERATOR_flag", flag) + what, {.storf = 6, .storl = 1},
-                                [=] {
-                                    INTERP_PAIR r;
-                                    SIGNAL_GENERATOR(type, flag, 30.0, 50.0, 50.0, 1.0, -1.0, r);
-                                },
-                                prepare});
-                if (flag != 0) continue;
-                rows.push_back({"E_XSGEN_RUN" + what, {.storf = 6, .storl = 1, .rtcf = 4},
-                                [type] {
-                                    INTERP_PAIR r;
-                                    E_XSGEN_RUN(type, 50.0, r);
-                                },
-                                [prepare](const BlockSlots& s) {
-                                    prepare(s);
-                                    s.RF(0) = 30.0, s.RF(1) = 50.0, s.RF(2) = 1.0, s.RF(3) = -1.0;
-                                }});
-            }
-        }
-        for (double next : {0.0, 1.0}) {
-            rows.push_back({tag("IMPULSE_area", flag) + (next == 0 ? "_now" : "_later"), {.rtcf = 4},
-                            [flag, next] { IMPULSE(flag, next, 2.0, 100.0); },
-                            {},
-                            [flag, next](const BlockSlots& s, bool) {
-                                EXPECT_EQ(s.RF(0), flag == 1 ? 2.0 / kDelt : 2.0);
-                                EXPECT_EQ(s.RF(1), next);
-                                EXPECT_EQ(s.RF(2), next);
-                                EXPECT_EQ(s.RF(3), 0.01);
-                            }});
-            if (flag == 0)
-                rows.push_back({std::string("IMPULSE_RUN") + (next == 0 ? "_due" : "_waiting"), {.stori = 1, .rtcf = 4},
-                                [] {
-                                    INTERP_PAIR r;
-                                    IMPULSE_RUN(r);
-                                },
-                                [next](const BlockSlots& s) {
-                                    s.RF(0) = 2.0, s.RF(1) = next, s.RF(2) = 0.0, s.RF(3) = 0.01;
-                                    s.I(0) = 0;
-                                }});
-        }
-        for (int32_t edge : {0, 1, 2, 3}) {
-            for (int32_t type : {0, 1, 2, 3, 4}) {
-                const std::string what = tag("_flag", flag) + "_edge" + std::to_string(edge) + "_type" + std::to_string(type);
-                const auto state = [](const BlockSlots& s) { s.I(0) = 1, s.I(1) = 0, s.I(2) = 1, s.I(3) = 1; };
-                const auto check = [](const BlockSlots& s, bool) {
-                    EXPECT_EQ(s.I(1), 1);
-                    EXPECT_EQ(s.I(2), 0);
-                    EXPECT_EQ(s.I(3), 1);
-                };
-                rows.push_back({"FLIPFLOP_IP" + what, {.stori = 4, .rtci = 4},
-                                [] {
-                                    INTERP_PAIR out;
-                                    FLIPFLOP_IP({0.0, 0.2 * kDelt}, {1.0, 0.0}, {1.0, 0.5 * kDelt}, out);
-                                },
-                                [=](const BlockSlots& s) {
-                                    state(s);
-                                    s.RI(0) = edge, s.RI(1) = type, s.RI(2) = flag, s.RI(3) = 0;
-                                },
-                                check});
-                rows.push_back({"FLIPFLOP_DIRECT" + what, {.stori = 4},
-                                [=] {
-                                    INTERP_PAIR out;
-                                    FLIPFLOP_DIRECT(0, edge, type, flag, {0.0, 0.7 * kDelt}, {1.0, 0.0}, {1.0, 0.5 * kDelt}, out);
-                                },
-                                state, check});
-            }
-            rows.push_back({"FLIPFLOP_IP_SETUP" + tag("_flag", flag) + "_edge" + std::to_string(edge), {.rtci = 4},
-                            [=] { FLIPFLOP_IP_SETUP(edge, 3, flag, 1); },
-                            {},
-                            [=](const BlockSlots& s, bool) {
-                                EXPECT_EQ(s.RI(0), edge);
-                                EXPECT_EQ(s.RI(3), 1);
-                            }});
-        }
-        for (int32_t n : {0, 1, 4}) {
-            rows.push_back({tag("SHIFT_REGISTER_IP_flag", flag) + "_N" + std::to_string(n), {.stori = 4 * n},
-                            [=] {
-                                INTERP_PAIR out;
-                                SHIFT_REGISTER_IP(n, 1, flag, 5, {1.0, 0.5 * kDelt}, {1.0, 0.0}, out);
-                            },
-                            [n](const BlockSlots& s) {
-                                for (int k = 0; k < 4 * n; ++k) s.I(k) = 0;
-                            }});
-        }
-    }
-    rows.push_back({"E_XSGEN", {.rtcf = 4}, [] { E_XSGEN(2, -90.0, 120.0 - 20.0 - 0.5, 1.0, -1.0); },
-                    {},
-                    [](const BlockSlots& s, bool) {
-                        EXPECT_DOUBLE_EQ(s.RF(0), 270.0);
-                        EXPECT_EQ(s.RF(1), 99.5);
-                        EXPECT_EQ(s.RF(3), -1.0);
-                    }});
+    const double dt = kDelt;
+    add_flag_rows(rows, "INTEGRATOR_IP", {.storf = 3}, 3, {{"reset", {0.0, 0.0, 1e-3}}, {"running", {0.0, 0.0, 1e-3}}},
+                  [dt](const FlagSet& f, size_t i) {
+                      INTEGRATOR_IP(f[0], f[1], f[2], 0.5, 1e-3, 0.25, -1.0, 1.0, {i == 0 ? 1.0 : 0.0, 0.4 * dt},
+                                    {2.0, 0.3 * dt});
+                  });
+    add_flag_rows(rows, "PI_IP", {.storf = 3}, 1, {{"running"}}, [dt](const FlagSet& f, size_t) {
+        PI_IP(f[0], 2.0, 1e-3, -1.0, 1.0, 0.0, {0.5, 0.1 * dt});
+    });
+    // Types 1, 2 and another, with the frequency as last used or changed.
+    std::vector<SlotState> waves;
+    for (const char* type : {"triangle", "square", "other"})
+        for (double used : {50.0, 60.0})
+            waves.push_back({std::string(type) + (used == 50.0 ? "_same" : "_changed"),
+                             {0.3e-3, 0.02, 0.01, 100.0, 100.0, used},
+                             {},
+                             {}});
+    const auto type_of = [](size_t i) { return i < 2 ? 1 : i < 4 ? 2 : 5; };
+    add_flag_rows(rows, "SIGNAL_GENERATOR", {.storf = 6, .storl = 1}, 1, waves, [=](const FlagSet& f, size_t i) {
+        SIGNAL_GENERATOR(type_of(i), f[0], 30.0, 50.0, 50.0, 1.0, -1.0, OUT);
+    });
+    for (SlotState& w : waves) w.RF = {30.0, 50.0, 1.0, -1.0};
+    add_flag_rows(rows, "E_XSGEN_RUN", {.storf = 6, .storl = 1, .rtcf = 4}, 0, waves,
+                  [=](const FlagSet&, size_t i) { E_XSGEN_RUN(type_of(i), 50.0, OUT); });
+    add_flag_rows(rows, "E_XSGEN", {.rtcf = 4}, 0, {{"valid"}},
+                  [](const FlagSet&, size_t) { E_XSGEN(2, -90.0, 99.5, 1.0, -1.0); });
+    rows.back().check = [](const BlockSlots& s, bool) {
+        EXPECT_DOUBLE_EQ(s.RF(0), 270.0);
+        EXPECT_EQ(s.RF(1), 99.5);
+    };
+    add_flag_rows(rows, "IMPULSE", {.rtcf = 4}, 1, {{"valid"}},
+                  [](const FlagSet& f, size_t) { IMPULSE(f[0], 0.0, 2.0, 100.0); });
+    add_flag_rows(rows, "IMPULSE_RUN", {.stori = 1, .rtcf = 4}, 0,
+                  {{"due", {}, {}, {2.0, 0.0, 0.0, 0.01}, {0}}, {"waiting", {}, {}, {2.0, 1.0, 0.0, 0.01}, {0}}},
+                  [](const FlagSet&, size_t) { IMPULSE_RUN(OUT); });
+    add_flag_rows(rows, "FLIPFLOP_IP_SETUP", {.rtci = 4}, 3, {{"set"}},
+                  [](const FlagSet& f, size_t) { FLIPFLOP_IP_SETUP(f[0], f[1], f[2], 1); });
+    // Edge modes 0 to 3 by type 0 to 4, with a rising clock and J falling.
+    std::vector<SlotState> modes;
+    for (int32_t edge = 0; edge <= 3; ++edge)
+        for (int32_t type = 0; type <= 4; ++type)
+            modes.push_back({"edge" + std::to_string(edge) + "_type" + std::to_string(type), {}, {}, {}, {1, 0, 1, 1}});
+    add_flag_rows(rows, "FLIPFLOP_DIRECT", {.stori = 4}, 1, modes, [dt](const FlagSet& f, size_t i) {
+        FLIPFLOP_DIRECT(0, static_cast<int32_t>(i / 5), static_cast<int32_t>(i % 5), f[0], {0.0, 0.7 * dt}, {1.0, 0.0},
+                        {1.0, 0.5 * dt}, OUT);
+    });
+    for (size_t i = 0; i < modes.size(); ++i)
+        modes[i].RI = {static_cast<int32_t>(i / 5), static_cast<int32_t>(i % 5), 1, 0};
+    add_flag_rows(rows, "FLIPFLOP_IP", {.stori = 4, .rtci = 4}, 0, modes, [dt](const FlagSet&, size_t) {
+        FLIPFLOP_IP({0.0, 0.2 * dt}, {1.0, 0.0}, {1.0, 0.5 * dt}, OUT);
+    });
+    for (int32_t n : {0, 1, 4})
+        add_flag_rows(rows, "SHIFT_REGISTER_IP_N" + std::to_string(n), {.stori = 4 * n}, 2,
+                      {{"clocked", {}, {}, {}, std::vector<int32_t>(4 * n, 0)}}, [n, dt](const FlagSet& f, size_t) {
+                          SHIFT_REGISTER_IP(n, f[0], f[1], 5, {1.0, 0.5 * dt}, {1.0, 0.0}, OUT);
+                      });
     return rows;
 }
 
@@ -198,59 +138,54 @@ TEST_F(InterpolatingBlocks, PiAddsTheProportionalPartInsideTheLimits) {
 
 // ---- generators ---------------------------------------------------------------
 
+// 1 kHz, 20 steps a period, started half a step in: the edges of the
+// square wave lie half a step before the end of their steps.
 TEST_F(InterpolatingBlocks, SquareWaveOfHalfDutyIsHighForTheFirstHalf) {
-    INTERP_PAIR r;
-    // 1 kHz: 20 steps a period, started half a step in: every edge lies
-    // half a step before the end of its step.
+    const auto r = over_steps(0, 39, [](int) {
+        SIGNAL_GENERATOR(2, 1, 9.0, 1000.0, 50.0, 3.0, -1.0, OUT);
+        return OUT;
+    });
     for (int n = 0; n < 40; ++n) {
-        begin_step(n);
-        SIGNAL_GENERATOR(2, 1, 9.0, 1000.0, 50.0, 3.0, -1.0, r);
-        EXPECT_EQ(r.value, n % 20 < 10 ? 3.0 : -1.0) << n;
-        const bool edge = n == 10 || n == 20 || n == 30;
-        EXPECT_NEAR(r.time, edge ? 0.5 * kDelt : 0.0, 1e-9 * kDelt) << n;
+        EXPECT_EQ(r[n].value, n % 20 < 10 ? 3.0 : -1.0) << n;
+        EXPECT_NEAR(r[n].time, n % 10 == 0 && n > 0 ? 0.5 * kDelt : 0.0, 1e-9 * kDelt) << n;
     }
 }
 
+// A quarter period in at the top, then down 0.2 a step; -270 degrees is 90.
 TEST_F(InterpolatingBlocks, TriangleStartsAtItsPhaseAndANegativePhaseWrapsIntoTheTurn) {
-    INTERP_PAIR a, b;
-    for (int n = 0; n < 25; ++n) {
-        begin_step(n);
-        SIGNAL_GENERATOR(1, 0, 90.0, 1000.0, 50.0, 1.0, -1.0, a);
-        SIGNAL_GENERATOR(1, 0, -270.0, 1000.0, 50.0, 1.0, -1.0, b);
-        // A quarter period in: at the top; then down 0.2 a step.
-        const double t = std::fmod(n + 5.0, 20.0);
-        const double expected = t > 10.0 ? 1.0 - 0.2 * (t - 10.0) : -1.0 + 0.2 * t;
-        EXPECT_NEAR(a.value, expected, 1e-12) << n;
-        EXPECT_EQ(b.value, a.value) << n;
+    for (double phase : {90.0, -270.0}) {
+        clear_block_stores();
+        const auto r = over_steps(0, 24, [phase](int) {
+            SIGNAL_GENERATOR(1, 0, phase, 1000.0, 50.0, 1.0, -1.0, OUT);
+            return OUT;
+        });
+        for (int n = 0; n < 25; ++n) {
+            const double t = std::fmod(n + 5.0, 20.0);
+            EXPECT_NEAR(r[n].value, t > 10.0 ? 1.0 - 0.2 * (t - 10.0) : -1.0 + 0.2 * t, 1e-12) << n;
+        }
     }
 }
 
 TEST_F(InterpolatingBlocks, FrequencyWarningsComeOnceWithTheirTexts) {
-    INTERP_PAIR r;
-    const Captured zero = capture([&] {
-        for (int n = 0; n < 3; ++n) {
-            begin_step(n);
-            SIGNAL_GENERATOR(1, 0, 0.0, 0.0, 50.0, 1.0, 0.0, r);
-        }
-    });
-    EXPECT_EQ(zero.out, " ***WARN*** SIGNAL GENERATOR - Frequency is too small, 1.0E-6 is assumed.\n");
+    const auto three_steps = [](double f) {
+        clear_block_stores();
+        return capture([f] {
+                   over_steps(0, 2, [f](int) {
+                       SIGNAL_GENERATOR(1, 0, 0.0, f, 50.0, 1.0, 0.0, OUT);
+                       return OUT;
+                   });
+               })
+            .out;
+    };
+    EXPECT_EQ(three_steps(0.0), " ***WARN*** SIGNAL GENERATOR - Frequency is too small, 1.0E-6 is assumed.\n");
     EXPECT_EQ(STORAGE.STORF(kStartSlots.storf + 1), 1e6);
-    clear_block_stores();
-    const Captured negative = capture([&] {
-        for (int n = 0; n < 3; ++n) {
-            begin_step(n);
-            SIGNAL_GENERATOR(1, 0, 0.0, -50.0, 50.0, 1.0, 0.0, r);
-        }
-    });
-    EXPECT_EQ(negative.out, " ***WARN*** SIGNAL GENERATOR - Frequency is negative, absolute value is assumed.\n");
+    EXPECT_EQ(three_steps(-50.0), " ***WARN*** SIGNAL GENERATOR - Frequency is negative, absolute value is assumed.\n");
     EXPECT_EQ(STORAGE.STORF(kStartSlots.storf + 1), 0.02);
-    clear_block_stores();
-    const Captured run = capture([&] {
-        begin_step(0);
-        STORAGE.RTCF(kStartSlots.rtcf + 2) = 1.0;
-        E_XSGEN_RUN(1, 0.0, r);
-        begin_step(1);
-        E_XSGEN_RUN(1, -50.0, r);
+    const Captured run = capture([] {
+        over_steps(0, 1, [](int n) {
+            E_XSGEN_RUN(1, n * -50.0, OUT);
+            return OUT;
+        });
     });
     EXPECT_EQ(run.out,
               " ***WARN*** Frequency is too small, 1.0E-6 is assumed\n"
@@ -271,81 +206,65 @@ TEST_P(SetupFaults, StopTheRunWithTheirMessages) {
     EXPECT_EQ(c.out, GetParam().out);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Messages, SetupFaults,
-    ValuesIn(std::vector<SetupFault>{
-        {"GeneratorRange", [] { E_XSGEN(1, 0.0, 50.0, 1.0, 1.0); },
-         " ***ERROR** Maximum must be greater than Minimim\n" + abort_frame("E_XSGEN")},
-        {"PulseDuty", [] { E_XSGEN(2, 0.0, 100.0, 1.0, 0.0); },
-         " ***ERROR** Duty cycle cannot be 0 or 100 for a pulse\n" + abort_frame("E_XSGEN")},
-        {"ImpulseFrequency", [] { IMPULSE(0, 0.0, 1.0, 0.0); },
-         " ***ERROR** Frequency must be greater than zero\n" + abort_frame("IMPULSE")},
-        {"ImpulseAll", [] { IMPULSE(0, -1.0, 0.0, -5.0); },
-         " ***ERROR** Frequency must be greater than zero\n"
-         " ***ERROR** Time of first impulse cannot be negative\n"
-         " ***ERROR** Height of impulse must be greater than zero\n" +
-             abort_frame("IMPULSE")},
-    }),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Messages, SetupFaults,
+                         ValuesIn(std::vector<SetupFault>{
+                             {"GeneratorRange", [] { E_XSGEN(1, 0.0, 50.0, 1.0, 1.0); },
+                              " ***ERROR** Maximum must be greater than Minimim\n" + abort_frame("E_XSGEN")},
+                             {"PulseDuty", [] { E_XSGEN(2, 0.0, 100.0, 1.0, 0.0); },
+                              " ***ERROR** Duty cycle cannot be 0 or 100 for a pulse\n" + abort_frame("E_XSGEN")},
+                             {"ImpulseFrequency", [] { IMPULSE(0, 0.0, 1.0, 0.0); },
+                              " ***ERROR** Frequency must be greater than zero\n" + abort_frame("IMPULSE")},
+                             {"ImpulseAll", [] { IMPULSE(0, -1.0, 0.0, -5.0); },
+                              " ***ERROR** Frequency must be greater than zero\n"
+                              " ***ERROR** Time of first impulse cannot be negative\n"
+                              " ***ERROR** Height of impulse must be greater than zero\n" +
+                                  abort_frame("IMPULSE")},
+                         }),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(InterpolatingBlocks, ImpulsesFromTheFirstStepAtTheirFrequency) {
-    INTERP_PAIR r;
     begin_step(0);
     IMPULSE(1, 0.0, 3.0, 1.0 / (4.0 * kDelt));
-    std::vector<int> at;
-    for (int n = 0; n < 13; ++n) {
-        begin_step(n);
-        IMPULSE_RUN(r);
-        if (r.value != 0.0) {
-            EXPECT_EQ(r.value, 3.0 / kDelt);
-            at.push_back(n);
-        }
-    }
-    EXPECT_EQ(at, (std::vector<int>{0, 4, 8, 12}));
+    const auto r = over_steps(0, 12, [](int) {
+        IMPULSE_RUN(OUT);
+        return OUT;
+    });
+    for (int n = 0; n <= 12; ++n) EXPECT_EQ(r[n].value, n % 4 == 0 ? 3.0 / kDelt : 0.0) << n;
 }
 
 // ---- flip-flops ---------------------------------------------------------------
 
 TEST_F(InterpolatingBlocks, JKToggleOnEachEdgeAndJFallingAfterTheEdgeToggledOnce) {
-    INTERP_PAIR out;
     begin_step(0);
     FLIPFLOP_IP_SETUP(1, 0, 1, 0);
-    std::vector<double> q;
-    for (int n = 0; n < 7; ++n) {
-        begin_step(n);
-        FLIPFLOP_IP({1.0, 0.0}, {1.0, 0.0}, {n % 2 == 1 ? 1.0 : 0.0, 0.25 * kDelt}, out);
-        q.push_back(out.value);
-        EXPECT_EQ(out.time, n % 2 == 1 ? 0.25 * kDelt : 0.0) << n;
-    }
-    EXPECT_EQ(q, (std::vector<double>{0, 1, 1, 0, 0, 1, 1}));
+    const auto r = over_steps(0, 6, [](int n) {
+        FLIPFLOP_IP({1.0, 0.0}, {1.0, 0.0}, {n % 2 * 1.0, 0.25 * kDelt}, OUT);
+        return OUT;
+    });
+    EXPECT_EQ(values_of(r), (std::vector<double>{0, 1, 1, 0, 0, 1, 1}));
+    EXPECT_EQ(times_of(r), (std::vector<double>{0, 0.25, 0, 0.25, 0, 0.25, 0}));
     // J drops after the clock's instant within the step of the edge.
     begin_step(7);
-    FLIPFLOP_IP({0.0, 0.1 * kDelt}, {1.0, 0.0}, {1.0, 0.4 * kDelt}, out);
-    EXPECT_EQ(out.value, 0.0);
-    EXPECT_EQ(out.time, 0.4 * kDelt);
+    FLIPFLOP_IP({0.0, 0.1 * kDelt}, {1.0, 0.0}, {1.0, 0.4 * kDelt}, OUT);
+    EXPECT_EQ(OUT.value, 0.0);
+    EXPECT_EQ(OUT.time, 0.4 * kDelt);
+    // J rising before the clock's instant counts with its new value.
+    clear_block_stores();
+    const auto d = over_steps(0, 1, [](int n) {
+        FLIPFLOP_DIRECT(0, 1, 0, 1, {n * 1.0, 0.8 * kDelt}, {0.0, 0.0}, {n * 1.0, 0.3 * kDelt}, OUT);
+        return OUT;
+    });
+    EXPECT_EQ(d[1].value, 1.0);
+    EXPECT_EQ(d[1].time, 0.3 * kDelt);
 }
 
-TEST_F(InterpolatingBlocks, InputChangedBeforeTheEdgeCountsWithItsNewValue) {
-    INTERP_PAIR out;
-    begin_step(0);
-    FLIPFLOP_DIRECT(0, 1, 0, 1, {0.0, 0.0}, {0.0, 0.0}, {0.0, 0.0}, out);
-    begin_step(1);
-    FLIPFLOP_DIRECT(0, 1, 0, 1, {1.0, 0.8 * kDelt}, {0.0, 0.0}, {1.0, 0.3 * kDelt}, out);
-    EXPECT_EQ(out.value, 1.0);
-    EXPECT_EQ(out.time, 0.3 * kDelt);
-}
-
+// Three stages from 0b001: the 1 reaches the last stage after two edges.
 TEST_F(InterpolatingBlocks, ShiftRegisterMovesABitOneStagePerEdge) {
-    INTERP_PAIR out;
-    // Three stages from 0b001: the 1 reaches the last stage after two edges.
-    std::vector<double> last;
-    for (int n = 0; n < 8; ++n) {
-        begin_step(n);
-        SHIFT_REGISTER_IP(3, 1, 0, 1, {n % 2 == 1 ? 1.0 : 0.0, 0.0}, {0.0, 0.0}, out);
-        last.push_back(out.value);
-    }
-    EXPECT_EQ(last, (std::vector<double>{0, 0, 0, 1, 1, 0, 0, 0}));
-    EXPECT_EQ(POINTER_BLOCK.NSTORI, kStartSlots.stori + 12);
+    const auto r = over_steps(0, 7, [](int n) {
+        SHIFT_REGISTER_IP(3, 1, 0, 1, {n % 2 * 1.0, 0.0}, {0.0, 0.0}, OUT);
+        return OUT;
+    });
+    EXPECT_EQ(values_of(r), (std::vector<double>{0, 0, 0, 1, 1, 0, 0, 0}));
 }
 
 }  // namespace

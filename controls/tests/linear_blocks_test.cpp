@@ -1,10 +1,11 @@
 // Limited and sampled first-order blocks: exact responses over held
 // stretches, resets, limits and their slots.
+#include "controls/linear/linear_blocks.h"
+
 #include <cmath>
 #include <functional>
 #include <vector>
 
-#include "controls/linear/linear_blocks.h"
 #include "controls/tests/slot_discipline.h"
 
 namespace {
@@ -17,51 +18,31 @@ using Block = std::function<double(double X, int32_t reset, int32_t enable)>;
 
 std::vector<DisciplineRow> linear_rows() {
     std::vector<DisciplineRow> rows;
-    struct Named {
-        const char* name;
-        SlotCounts counts;
-        std::function<double(int32_t reset, int32_t enable, int32_t limit)> call;
-    };
-    const std::vector<Named> blocks{
-        {"LAG_LIMITED", {.storf = 5, .stori = 2},
-         [](int32_t r, int32_t e, int32_t l) { return LAG_LIMITED(r, e, l, 2.0, 1e-3, 1.0, 0.5, -1.0, 1.0); }},
-        {"WASHOUT_LIMITED", {.storf = 5, .stori = 2},
-         [](int32_t r, int32_t e, int32_t l) { return WASHOUT_LIMITED(r, e, l, -2.0, 1e-3, 1.0, 0.5, -1.0, 1.0); }},
-        {"LEAD_LAG_LIMITED", {.storf = 6, .stori = 2},
-         [](int32_t r, int32_t e, int32_t l) { return LEAD_LAG_LIMITED(r, e, l, 2e-3, 1e-3, 2.0, 1.0, 0.5, -1.0, 1.0); }},
-        {"LAG_SAMPLED", {.stor = 8}, [](int32_t r, int32_t e, int32_t) { return LAG_SAMPLED(2.0, 1e-3, 1.0, 0.5, r, e); }},
-        {"DIFF_LAG_SAMPLED", {.stor = 8},
-         [](int32_t r, int32_t e, int32_t) { return DIFF_LAG_SAMPLED(2.0, 0.0, 1.0, 0.5, r, e); }},
-        {"LEAD_LAG_SAMPLED", {.stor = 8},
-         [](int32_t r, int32_t e, int32_t) { return LEAD_LAG_SAMPLED(2e-3, 1e-3, 0.0, 1.0, 0.5, r, e); }},
-        {"INTEGRATOR_SAMPLED", {.stor = 8},
-         [](int32_t r, int32_t e, int32_t) { return INTEGRATOR_SAMPLED(0.5, -1.0, 1.0, 1e-3, 1.0, r, e); }},
-        {"PI_SAMPLED", {.stor = 9},
-         [](int32_t r, int32_t e, int32_t) { return PI_SAMPLED(2.0, 1e-3, -1.0, 1.0, 0.5, 1.0, r, e); }},
-    };
-    for (const Named& b : blocks) {
-        const bool limited = b.counts.storf > 0;
-        for (int32_t reset : flag_values()) {
-            for (int32_t enable : flag_values()) {
-                for (int32_t limit : limited ? flag_values() : std::vector<int32_t>{0}) {
-                    for (int held : {0, 3}) {
-                        std::string name = std::string(b.name) + "_reset" + flag_name(reset) + "_enable" + flag_name(enable);
-                        if (limited) name += "_limit" + flag_name(limit);
-                        name += held ? "_afterHeld" : "_everyStep";
-                        const auto call = b.call;
-                        rows.push_back({name, b.counts, [=] { call(reset, enable, limit); },
-                                        [=](const BlockSlots& s) {
-                                            const int32_t n = b.counts.storf;
-                                            for (int k = 0; k < n; ++k) s.F(k) = 0.25;
-                                            if (limited) s.I(0) = held, s.I(1) = 1;
-                                            for (int k = 0; k < b.counts.stor; ++k) s.S(k) = 0.25;
-                                            if (!limited) s.S(5) = held, s.S(6) = 1;
-                                        }});
-                    }
-                }
-            }
-        }
-    }
+    // Called every step, or after three held calls.
+    const std::vector<SlotState> limited{{"everyStep", std::vector<double>(6, 0.25), {}, {}, {0, 1}},
+                                         {"afterHeld", std::vector<double>(6, 0.25), {}, {}, {3, 1}}};
+    std::vector<SlotState> sampled{{"everyStep", {}, {0.25, 0.25, 1e-3, 0.5, 0.5, 0, 1, 0, 0.25}},
+                                   {"afterHeld", {}, {0.25, 0.25, 1e-3, 0.5, 0.5, 3, 1, 0, 0.25}}};
+    const auto counts = [](int32_t storf) { return SlotCounts{.storf = storf, .stori = 2}; };
+    add_flag_rows(rows, "LAG_LIMITED", counts(5), 3, {{"everyStep", std::vector<double>(5, 0.25), {}, {}, {0, 1}}},
+                  [](const FlagSet& f, size_t) { LAG_LIMITED(f[0], f[1], f[2], 2.0, 1e-3, 1.0, 0.5, -1.0, 1.0); });
+    add_flag_rows(rows, "WASHOUT_LIMITED", counts(5), 3, {{"afterHeld", std::vector<double>(5, 0.25), {}, {}, {3, 1}}},
+                  [](const FlagSet& f, size_t) { WASHOUT_LIMITED(f[0], f[1], f[2], -2.0, 1e-3, 1.0, 0.5, -1.0, 1.0); });
+    add_flag_rows(rows, "LEAD_LAG_LIMITED", counts(6), 3, limited, [](const FlagSet& f, size_t) {
+        LEAD_LAG_LIMITED(f[0], f[1], f[2], 2e-3, 1e-3, 2.0, 1.0, 0.5, -1.0, 1.0);
+    });
+    const SlotCounts eight{.stor = 8};
+    add_flag_rows(rows, "PI_SAMPLED", {.stor = 9}, 2, sampled,
+                  [](const FlagSet& f, size_t) { PI_SAMPLED(2.0, 1e-3, -1.0, 1.0, 0.5, 1.0, f[0], f[1]); });
+    for (SlotState& st : sampled) st.S.pop_back();
+    add_flag_rows(rows, "LAG_SAMPLED", eight, 2, sampled,
+                  [](const FlagSet& f, size_t) { LAG_SAMPLED(2.0, 1e-3, 1.0, 0.5, f[0], f[1]); });
+    add_flag_rows(rows, "DIFF_LAG_SAMPLED", eight, 2, sampled,
+                  [](const FlagSet& f, size_t) { DIFF_LAG_SAMPLED(2.0, 0.0, 1.0, 0.5, f[0], f[1]); });
+    add_flag_rows(rows, "LEAD_LAG_SAMPLED", eight, 2, sampled,
+                  [](const FlagSet& f, size_t) { LEAD_LAG_SAMPLED(2e-3, 1e-3, 0.0, 1.0, 0.5, f[0], f[1]); });
+    add_flag_rows(rows, "INTEGRATOR_SAMPLED", eight, 2, sampled,
+                  [](const FlagSet& f, size_t) { INTEGRATOR_SAMPLED(0.5, -1.0, 1.0, 1e-3, 1.0, f[0], f[1]); });
     return rows;
 }
 
@@ -126,7 +107,8 @@ INSTANTIATE_TEST_SUITE_P(
          [](double X, int32_t r, int32_t e) { return LEAD_LAG_LIMITED(r, e, 0, 0.02, 0.01, 1.0, X, 0.0, 0.0, 0.0); },
          200, 1.0 + std::exp(-1.0)},
         {"LagLowerLimitFromTheFirstStep",
-         [](double X, int32_t r, int32_t e) { return LAG_LIMITED(r, e, 1, 1.0, 0.01, 0.0 * X, 0.0, 0.1, 1e8); }, 3, 0.1},
+         [](double X, int32_t r, int32_t e) { return LAG_LIMITED(r, e, 1, 1.0, 0.01, 0.0 * X, 0.0, 0.1, 1e8); }, 3,
+         0.1},
         {"SampledLagOneTimeConstant", lag_sampled(2.0, 1e-3), 20, 1.2642411176571153},
         {"SampledLagHeldNine", lag_sampled(2.0, 1e-3), 10, 0.7869386805747332, after_nine_held},
         {"SampledDerivativeOfAStep",

@@ -70,8 +70,7 @@ protected:
     // of every step.
     std::vector<double> run(const std::function<std::optional<double>()>& operate) {
         read_map("switching_rl.map");
-        for (auto* a : {&STORAGE.STORF, &STORAGE.STOR})
-            a->allocate(64);
+        for (auto* a : {&STORAGE.STORF, &STORAGE.STOR}) a->allocate(64);
         STORAGE.STORI.allocate(64);
         HOOKED_CASE.on_dsd = [&operate] {
             if (RUN_CLOCK.NSTEP == 0) CHK_SWITCH_R(1, 2, 1e-3, HUGE_VAL, 0.0, 0.0, "TEST_SWITCH");

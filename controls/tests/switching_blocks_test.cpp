@@ -1,9 +1,10 @@
 // Logic and switching blocks: their slots, their edges and the instants
 // they report inside the step.
+#include "controls/switching/switching_blocks.h"
+
 #include <cmath>
 #include <vector>
 
-#include "controls/switching/switching_blocks.h"
 #include "controls/tests/slot_discipline.h"
 #include "engine/run_state.h"
 
@@ -11,182 +12,77 @@ namespace {
 
 using ::testing::ValuesIn;
 
-// The instant of a reported change, in steps from the run's start.
-double instant_in_steps(const INTERP_PAIR& r) { return (RUN_CLOCK.TIME - r.time) / kDelt; }
-
 // ---- slot discipline -------------------------------------------------------
+
+INTERP_PAIR OUT;
 
 std::vector<DisciplineRow> switching_rows() {
     std::vector<DisciplineRow> rows;
-    const auto tag = [](const char* what, int32_t v) { return std::string(what) + flag_name(v); };
-    for (int32_t mode : {0, 1, 2, 7}) {
-        for (int32_t n : {0, 2, 9}) {
-            for (bool change : {false, true}) {
-                rows.push_back({"LOGIC_GATE_IP_mode" + std::to_string(mode) + "_N" + std::to_string(n) +
-                                    (change ? "_changed" : "_same"),
-                                {.stori = 10},
-                                [mode, n, change] {
-                                    double in[18] = {};
-                                    for (int i = 0; i < 9; ++i) in[i] = change ? 1.0 : 0.0, in[9 + i] = 0.2 * kDelt;
-                                    INTERP_PAIR r;
-                                    LOGIC_GATE_IP(mode, n, in, r);
-                                },
-                                [](const BlockSlots& s) {
-                                    for (int k = 0; k < 10; ++k) s.I(k) = 0;
-                                },
-                                [n, change](const BlockSlots& s, bool) {
-                                    for (int k = 1; k <= 9; ++k) EXPECT_EQ(s.I(k), k <= n && change ? 1 : 0);
-                                }});
-            }
-        }
-    }
-    for (int32_t flag : flag_values()) {
-        for (int32_t mode : flag_values()) {
-            for (double prev : {-1.0, 1.0}) {
-                rows.push_back({tag("COMPARATOR_IP_flag", flag) + tag("_mode", mode) + (prev < 0 ? "_crossing" : "_none"),
-                                {.storf = 1},
-                                [flag, mode] {
-                                    INTERP_PAIR r;
-                                    COMPARATOR_IP(flag, mode, 3.0, 2.0, 1.0, 0.5, 0.0, r);
-                                },
-                                [prev](const BlockSlots& s) { s.F(0) = prev; },
-                                [](const BlockSlots& s, bool) { EXPECT_EQ(s.F(0), 1.0); }});
-            }
-        }
-        for (int32_t area : flag_values()) {
-            for (double next : {0.0, 1.0}) {
-                rows.push_back({tag("IMPULSE_TRAIN_IP_area", area) + tag("_flag", flag) + (next == 0 ? "_due" : "_waiting"),
-                                {.storf = 2, .stori = 1},
-                                [area, flag] {
-                                    INTERP_PAIR r;
-                                    IMPULSE_TRAIN_IP(area, flag, 0.0, 2.0, 1e-3, r);
-                                },
-                                [next](const BlockSlots& s) {
-                                    s.F(0) = 2.0;
-                                    s.F(1) = next;
-                                    s.I(0) = 0;
-                                }});
-            }
-        }
-        for (int32_t state : {0, 1, 2, 5}) {
-            for (double in : {0.0, 1.0}) {
-                rows.push_back({tag("ON_DELAY_IP_flag", flag) + "_state" + std::to_string(state) + (in != 0 ? "_on" : "_off"),
-                                {.storf = 1, .stori = 1},
-                                [flag, in] {
-                                    INTERP_PAIR out;
-                                    ON_DELAY_IP(flag, 2.0 * kDelt, {in, 0.3 * kDelt}, out);
-                                },
-                                [state](const BlockSlots& s) {
-                                    s.I(0) = state;
-                                    s.F(0) = 0.0;
-                                }});
-            }
-        }
-        for (double prev : {-1.0, 1.0}) {
-            for (double end : {0.0, 1.0}) {
-                rows.push_back({tag("MONOSTABLE_IP_flag", flag) + (prev < 0 ? "_edge" : "_none") +
-                                    (end == 0 ? "_ending" : "_running"),
-                                {.storf = 4},
-                                [flag] {
-                                    INTERP_PAIR out;
-                                    MONOSTABLE_IP(flag, 0.1 * kDelt, {1.0, 0.5 * kDelt}, out);
-                                },
-                                [prev, end](const BlockSlots& s) {
-                                    s.F(0) = 1.0;
-                                    s.F(1) = end;
-                                    s.F(3) = prev;
-                                },
-                                [](const BlockSlots& s, bool) { EXPECT_EQ(s.F(3), 0.5); }});
-            }
-        }
-        for (int32_t low : flag_values()) {
-            for (double x : {-2.0, 0.0, 2.0}) {
-                for (bool swapped : {false, true}) {
-                    rows.push_back({tag("HYSTERESIS_IP_low", low) + tag("_flag", flag) + "_x" +
-                                        (x < 0 ? "below" : x > 0 ? "above" : "inside") + (swapped ? "_swapped" : ""),
-                                    {.storf = 2, .stori = 1},
-                                    [low, flag, x, swapped] {
-                                        INTERP_PAIR r;
-                                        HYSTERESIS_IP(low, flag, x, swapped ? -1.0 : 1.0, swapped ? 1.0 : -1.0, r);
-                                    },
-                                    [](const BlockSlots& s) {
-                                        s.I(0) = 0;
-                                        s.F(0) = s.F(1) = 0.5;
-                                    }});
-                }
-            }
-        }
-        for (bool peak : {false, true}) {
-            // A carrier rising to its top inside the step, or steadily.
-            const double last = peak ? 0.95 : 0.5, before = peak ? 0.9 : 0.45, now = peak ? 0.95 : 0.55;
-            rows.push_back({tag("PWM_PULSE_IP_enable", flag) + (peak ? "_peak" : "_ramp"),
-                            {.storf = 6},
-                            [flag, now] {
-                                INTERP_PAIR r;
-                                PWM_PULSE_IP(flag, 2.0 * kDelt, 1.0, 0.0, now, 0.52, r);
-                            },
-                            [last, before](const BlockSlots& s) {
-                                s.F(0) = s.F(1) = 0.0;
-                                s.F(2) = 0.52;
-                                s.F(3) = last;
-                                s.F(4) = before;
-                                s.F(5) = last - 0.52;
-                            }});
-            rows.push_back({tag("PWM_COMPARE_IP_enable", flag) + (peak ? "_peak" : "_ramp"),
-                            {.storf = 9},
-                            [flag, now] {
-                                INTERP_PAIR r;
-                                PWM_COMPARE_IP(flag, 1.0, 0.0, now, 0.52, 0.52, now, r);
-                            },
-                            [last, before](const BlockSlots& s) {
-                                s.F(0) = 0.0;
-                                s.F(1) = 0.52, s.F(2) = last, s.F(3) = before, s.F(4) = last - 0.52;
-                                s.F(5) = -0.52, s.F(6) = -last, s.F(7) = -before, s.F(8) = 0.52 - last;
-                            },
-                            [now](const BlockSlots& s, bool) {
-                                EXPECT_EQ(s.F(2), now);
-                                EXPECT_EQ(s.F(6), -now);
-                            }});
-        }
-    }
-    for (int32_t initial : flag_values()) {
-        for (int32_t state : {0, 1, 2, 3, 9}) {
-            for (double in : {0.0, 1.0}) {
-                rows.push_back({tag("ON_OFF_DELAY_IP_initial", initial) + "_state" + std::to_string(state) +
-                                    (in != 0 ? "_on" : "_off"),
-                                {.storf = 2, .stori = 1},
-                                [initial, in] {
-                                    INTERP_PAIR out;
-                                    ON_OFF_DELAY_IP(initial, 1.5 * kDelt, 0.2 * kDelt, {in, 0.3 * kDelt}, out);
-                                },
-                                [state](const BlockSlots& s) {
-                                    s.I(0) = state;
-                                    s.F(0) = 0.5 * kDelt;
-                                    s.F(1) = 0.0;
-                                }});
-            }
-        }
-    }
-    for (bool peak : {false, true}) {
-        rows.push_back({std::string("PWM_CROSS_") + (peak ? "peak" : "ramp"),
-                        {.storf = 4},
-                        [] {
-                            INTERP_PAIR r;
-                            PWM_CROSS(0.95, 0.97, 1.0, 0.0, r);
-                        },
-                        [peak](const BlockSlots& s) {
-                            s.F(0) = 0.97;
-                            s.F(1) = peak ? 0.98 : 0.5;
-                            s.F(2) = peak ? 0.93 : 0.6;
-                            s.F(3) = s.F(1) - 0.97;
-                        },
-                        [peak](const BlockSlots& s, bool) {
-                            EXPECT_EQ(s.F(0), 0.97);
-                            EXPECT_EQ(s.F(1), 0.95);
-                            EXPECT_EQ(s.F(2), peak ? 0.98 : 0.5);
-                            EXPECT_DOUBLE_EQ(s.F(3), 0.95 - 0.97);
-                        }});
-    }
+    const double dt = kDelt;
+    // Inputs all 1: N 2 with changes, N 9 unchanged, N 0.
+    add_flag_rows(rows, "LOGIC_GATE_IP", {.stori = 10}, 1,
+                  {{"changed", {}, {}, {}, std::vector<int32_t>(10, 0)},
+                   {"same", {}, {}, {}, std::vector<int32_t>(10, 1)},
+                   {"none"}},
+                  [dt](const FlagSet& f, size_t i) {
+                      double in[18];
+                      for (int k = 0; k < 9; ++k) in[k] = 1.0, in[9 + k] = 0.2 * dt;
+                      LOGIC_GATE_IP(f[0], i == 0 ? 2 : i == 1 ? 9 : 0, in, OUT);
+                  });
+    add_flag_rows(rows, "COMPARATOR_IP", {.storf = 1}, 2, {{"crossing", {-1.0}}, {"none", {1.0}}},
+                  [](const FlagSet& f, size_t) { COMPARATOR_IP(f[0], f[1], 3.0, 2.0, 1.0, 0.5, 0.0, OUT); });
+    add_flag_rows(rows, "IMPULSE_TRAIN_IP", {.storf = 2, .stori = 1}, 2,
+                  {{"due", {2.0, 0.0}, {}, {}, {0}}, {"waiting", {2.0, 1.0}, {}, {}, {0}}},
+                  [](const FlagSet& f, size_t) { IMPULSE_TRAIN_IP(f[0], f[1], 0.0, 2.0, 1e-3, OUT); });
+    // States idle, timing, on and unknown; input on in the even ones.
+    add_flag_rows(rows, "ON_DELAY_IP", {.storf = 1, .stori = 1}, 1,
+                  {{"idle_on", {0.0}, {}, {}, {0}},
+                   {"timing_off", {0.0}, {}, {}, {1}},
+                   {"timing_on", {0.0}, {}, {}, {1}},
+                   {"on_off", {0.0}, {}, {}, {2}},
+                   {"other_on", {0.0}, {}, {}, {5}}},
+                  [dt](const FlagSet& f, size_t i) {
+                      ON_DELAY_IP(f[0], 2.0 * dt, {i % 2 == 0 ? 1.0 : 0.0, 0.3 * dt}, OUT);
+                  });
+    add_flag_rows(rows, "MONOSTABLE_IP", {.storf = 4}, 1,
+                  {{"edge_ending", {1.0, 0.0, 0.0, -1.0}}, {"none_running", {1.0, 1.0, 0.0, 1.0}}},
+                  [dt](const FlagSet& f, size_t) {
+                      MONOSTABLE_IP(f[0], 0.1 * dt, {1.0, 0.5 * dt}, OUT);
+                  });
+    add_flag_rows(rows, "HYSTERESIS_IP", {.storf = 2, .stori = 1}, 2,
+                  {{"below", {0.5, 0.5}, {}, {}, {0}},
+                   {"inside", {0.5, 0.5}, {}, {}, {0}},
+                   {"above", {0.5, 0.5}, {}, {}, {0}},
+                   {"swapped", {0.5, 0.5}, {}, {}, {0}}},
+                  [](const FlagSet& f, size_t i) {
+                      const double x = i == 0 ? -2.0 : i == 1 ? 0.0 : 2.0;
+                      HYSTERESIS_IP(f[0], f[1], x, i == 3 ? -1.0 : 1.0, i == 3 ? 1.0 : -1.0, OUT);
+                  });
+    add_flag_rows(rows, "ON_OFF_DELAY_IP", {.storf = 2, .stori = 1}, 1,
+                  {{"off_on", {0.5 * dt, 0.0}, {}, {}, {0}},
+                   {"timingOn", {0.5 * dt, 0.0}, {}, {}, {1}},
+                   {"on_off", {0.5 * dt, 0.0}, {}, {}, {2}},
+                   {"timingOff", {0.5 * dt, 0.0}, {}, {}, {3}},
+                   {"other", {0.5 * dt, 0.0}, {}, {}, {9}}},
+                  [dt](const FlagSet& f, size_t i) {
+                      ON_OFF_DELAY_IP(f[0], 1.5 * dt, 0.2 * dt, {i < 2 || i == 4 ? 1.0 : 0.0, 0.3 * dt}, OUT);
+                  });
+    // A carrier rising to its top inside the step, or steadily.
+    const std::vector<SlotState> carrier{{"peak", {0.97, 0.98, 0.93, 0.01}}, {"ramp", {0.97, 0.5, 0.45, -0.47}}};
+    add_flag_rows(rows, "PWM_CROSS", {.storf = 4}, 0, carrier,
+                  [](const FlagSet&, size_t) { PWM_CROSS(0.95, 0.97, 1.0, 0.0, OUT); });
+    add_flag_rows(rows, "PWM_PULSE_IP", {.storf = 6}, 1,
+                  {{"peak", {0.0, 0.0, 0.97, 0.98, 0.93, 0.01}}, {"ramp", {0.0, 0.0, 0.97, 0.5, 0.45, -0.47}}},
+                  [dt](const FlagSet& f, size_t) { PWM_PULSE_IP(f[0], 2.0 * dt, 1.0, 0.0, 0.95, 0.97, OUT); });
+    add_flag_rows(rows, "PWM_COMPARE_IP", {.storf = 9}, 1,
+                  {{"peak", {0.0, 0.97, 0.98, 0.93, 0.01, -0.97, -0.98, -0.93, -0.01}},
+                   {"ramp", {0.0, 0.97, 0.5, 0.45, -0.47, -0.97, -0.5, -0.45, 0.47}}},
+                  [](const FlagSet& f, size_t) { PWM_COMPARE_IP(f[0], 1.0, 0.0, 0.95, 0.97, 0.97, 0.95, OUT); });
+    // The carrier history moves on by one.
+    rows.back().check = [](const BlockSlots& s, bool) {
+        EXPECT_EQ(s.F(2), 0.95);
+        EXPECT_EQ(s.F(3), 0.5);
+    };
     return rows;
 }
 
@@ -196,93 +92,71 @@ INSTANTIATE_TEST_SUITE_P(Switching, SlotDiscipline, ValuesIn(switching_rows()), 
 
 using SwitchingBlocks = RunBlockTest;
 
-TEST_F(SwitchingBlocks, ComparatorEdgeModeReportsTheCrossingOnceAtItsInstant) {
-    INTERP_PAIR r;
-    begin_step(0);
-    COMPARATOR_IP(1, 1, -1.0, 0.0, 5.0, 2.0, -5.0, r);
-    EXPECT_EQ(r.value, 2.0);
-    begin_step(1);
-    COMPARATOR_IP(1, 1, 1.0, 0.0, 5.0, 2.0, -5.0, r);
-    EXPECT_EQ(r.value, 5.0);
-    EXPECT_DOUBLE_EQ(r.time, 0.5 * kDelt);
-    begin_step(2);
-    COMPARATOR_IP(1, 1, 2.0, 0.0, 5.0, 2.0, -5.0, r);
-    EXPECT_EQ(r.value, 2.0);
-    EXPECT_EQ(r.time, 0.0);
-    begin_step(3);
-    COMPARATOR_IP(0, 1, -2.0, 0.0, 5.0, 2.0, -5.0, r);
-    EXPECT_EQ(r.value, -5.0);
-    EXPECT_EQ(r.time, 0.0);
+TEST_F(SwitchingBlocks, ComparatorEdgeModeReportsEachCrossingOnceAtItsInstant) {
+    const double a[] = {-1.0, 1.0, 2.0, -2.0};
+    const auto r = over_steps(0, 3, [&](int n) {
+        COMPARATOR_IP(1, 1, a[n], 0.0, 5.0, 2.0, -5.0, OUT);
+        return OUT;
+    });
+    EXPECT_EQ(values_of(r), (std::vector<double>{2, 5, 2, -5}));
+    EXPECT_EQ(times_of(r), (std::vector<double>{0, 0.5, 0, 0.5}));
 }
 
 TEST_F(SwitchingBlocks, OnDelayOfZeroFollowsAtOnceAndADropBeforeTheEndGivesNothing) {
-    INTERP_PAIR out;
     begin_step(5);
-    ON_DELAY_IP(1, 0.0, {1.0, 0.4 * kDelt}, out);
-    EXPECT_EQ(out.value, 1.0);
-    EXPECT_DOUBLE_EQ(out.time, 0.4 * kDelt);
+    ON_DELAY_IP(1, 0.0, {1.0, 0.4 * kDelt}, OUT);
+    EXPECT_EQ(OUT.value, 1.0);
+    EXPECT_DOUBLE_EQ(OUT.time, 0.4 * kDelt);
     clear_block_stores();
-    for (int n = 5; n <= 9; ++n) {
-        begin_step(n);
-        ON_DELAY_IP(1, 3.0 * kDelt, {n < 7 ? 1.0 : 0.0, 0.0}, out);
-        EXPECT_EQ(out.value, 0.0) << n;
-    }
+    const auto r = over_steps(5, 9, [](int n) {
+        ON_DELAY_IP(1, 3.0 * kDelt, {n < 7 ? 1.0 : 0.0, 0.0}, OUT);
+        return OUT;
+    });
+    EXPECT_EQ(values_of(r), std::vector<double>(5, 0.0));
     EXPECT_EQ(STORAGE.STORI(kStartSlots.stori), 0);
 }
 
 TEST_F(SwitchingBlocks, MonostableShorterThanTheStepRestEndsInTheSameStep) {
-    INTERP_PAIR out;
-    begin_step(0);
-    MONOSTABLE_IP(1, 0.2 * kDelt, {0.0, 0.0}, out);
-    begin_step(1);
-    MONOSTABLE_IP(1, 0.2 * kDelt, {1.0, 0.7 * kDelt}, out);
-    EXPECT_EQ(out.value, 0.0);
-    EXPECT_NEAR(out.time, 0.5 * kDelt, 1e-12 * kDelt);
+    const auto r = over_steps(0, 1, [](int n) {
+        MONOSTABLE_IP(1, 0.2 * kDelt, {n * 1.0, 0.7 * kDelt}, OUT);
+        return OUT;
+    });
+    EXPECT_EQ(r[1].value, 0.0);
+    EXPECT_NEAR(r[1].time, 0.5 * kDelt, 1e-12 * kDelt);
 }
 
 TEST_F(SwitchingBlocks, HysteresisHoldsInsideItsBandAndWithSwappedLevelsComparesOnTheLower) {
-    INTERP_PAIR r;
     const double xs[] = {0.0, 2.0, 0.5, -0.5, -2.0, 0.5};
-    const double band[] = {0, 1, 1, 1, 0, 0};
-    for (int n = 0; n < 6; ++n) {
-        begin_step(n);
-        HYSTERESIS_IP(0, 1, xs[n], 1.0, -1.0, r);
-        EXPECT_EQ(r.value, band[n]) << n;
-    }
+    const auto band = over_steps(0, 5, [&](int n) {
+        HYSTERESIS_IP(0, 1, xs[n], 1.0, -1.0, OUT);
+        return OUT;
+    });
+    EXPECT_EQ(values_of(band), (std::vector<double>{0, 1, 1, 1, 0, 0}));
     clear_block_stores();
-    const double swapped[] = {1, 0, 1, 1, 1, 1};
-    for (int n = 0; n < 6; ++n) {
-        begin_step(n);
-        HYSTERESIS_IP(1, 1, xs[n], -1.0, 0.75, r);
-        EXPECT_EQ(r.value, swapped[n]) << n;
-    }
+    const auto swapped = over_steps(0, 5, [&](int n) {
+        HYSTERESIS_IP(1, 1, xs[n], -1.0, 0.75, OUT);
+        return OUT;
+    });
+    EXPECT_EQ(values_of(swapped), (std::vector<double>{1, 0, 1, 1, 1, 1}));
 }
 
+// AND: the second input goes true 0.3 of a step before the end, the first
+// already true. Exclusive or: both change in one step.
 TEST_F(SwitchingBlocks, LogicGateTimesFollowTheDecidingInput) {
-    double in[18] = {};
-    INTERP_PAIR r;
-    begin_step(0);
-    in[0] = 1.0;
-    LOGIC_GATE_IP(0, 2, in, r);
-    EXPECT_EQ(r.value, 0.0);
-    begin_step(1);
-    in[1] = 1.0;
-    in[10] = 0.3 * kDelt;
-    LOGIC_GATE_IP(0, 2, in, r);
-    EXPECT_EQ(r.value, 1.0);
-    EXPECT_EQ(r.time, 0.3 * kDelt);
-    // Exclusive or: both inputs change in one step.
+    double in[18] = {1.0};
+    const auto r = over_steps(0, 1, [&](int n) {
+        in[1] = n, in[10] = 0.3 * kDelt;
+        LOGIC_GATE_IP(0, 2, in, OUT);
+        return OUT;
+    });
+    EXPECT_EQ(values_of(r), (std::vector<double>{0, 1}));
+    EXPECT_EQ(r[1].time, 0.3 * kDelt);
     clear_block_stores();
     begin_step(1);
-    LOGIC_GATE_IP(2, 2, in, r);
-    EXPECT_EQ(r.value, 0.0);
-    EXPECT_EQ(r.time, 0.0);
-}
-
-TEST_F(SwitchingBlocks, LogicGateWithMoreThanNineInputsStopsTheRun) {
-    double in[18] = {};
-    INTERP_PAIR r;
-    const Captured c = capture([&] { LOGIC_GATE_IP(0, 10, in, r); });
+    LOGIC_GATE_IP(2, 2, in, OUT);
+    EXPECT_EQ(OUT.value, 0.0);
+    EXPECT_EQ(OUT.time, 0.0);
+    const Captured c = capture([&] { LOGIC_GATE_IP(0, 10, in, OUT); });
     EXPECT_TRUE(c.aborted);
     EXPECT_EQ(c.out, " ***ERROR** LOGIC GATE - No more than 9 inputs are allowed.\n" + abort_frame("LOGIC_GATE_I"));
 }
@@ -290,18 +164,11 @@ TEST_F(SwitchingBlocks, LogicGateWithMoreThanNineInputsStopsTheRun) {
 // Period of three steps: every impulse comes in the step its time falls
 // on, also where rounding puts that time a hair after the step's end.
 TEST_F(SwitchingBlocks, ImpulseTrainFiresInTheStepOfEachImpulse) {
-    INTERP_PAIR r;
-    int fired = 0, misplaced = 0;
-    for (int n = 0; n < 6000; ++n) {
-        begin_step(n);
-        IMPULSE_TRAIN_IP(1, 1, 0.0, 2.0, 3.0 * kDelt, r);
-        if (r.value == 0.0) continue;
-        EXPECT_EQ(r.value, 2.0 / kDelt);
-        if (n != 3 * fired) ++misplaced;
-        ++fired;
-    }
-    EXPECT_EQ(fired, 2000);
-    EXPECT_EQ(misplaced, 0);
+    const auto r = over_steps(0, 5999, [](int) {
+        IMPULSE_TRAIN_IP(1, 1, 0.0, 2.0, 3.0 * kDelt, OUT);
+        return OUT;
+    });
+    for (int n = 0; n < 6000; ++n) ASSERT_EQ(r[n].value, n % 3 == 0 ? 2.0 / kDelt : 0.0) << n;
 }
 
 // ---- carrier comparison ----------------------------------------------------
@@ -315,30 +182,22 @@ double triangle(int n) {
 struct PwmCase {
     const char* name;
     double reference;
-    double start;                 // output after the first step
-    std::vector<double> edges;    // instants in steps, alternating from start
+    double start;               // output after the first step
+    std::vector<double> edges;  // instants in steps, alternating from start
 };
 
 class PwmCompare : public SwitchingBlocks, public ::testing::WithParamInterface<PwmCase> {};
 
 TEST_P(PwmCompare, EdgesAtTheTriangleCrossings) {
     const PwmCase& c = GetParam();
-    INTERP_PAIR r;
+    const auto r = over_steps(0, 70, [&](int n) {
+        PWM_COMPARE_IP(1, 1.0, 0.0, triangle(n), c.reference, c.reference, triangle(n), OUT);
+        return OUT;
+    });
+    EXPECT_EQ(r[0].value, c.start);
     std::vector<double> edges;
-    double out = -1.0;
-    for (int n = 0; n <= 70; ++n) {
-        begin_step(n);
-        const double tri = triangle(n);
-        PWM_COMPARE_IP(1, 1.0, 0.0, tri, c.reference, c.reference, tri, r);
-        if (n == 0) {
-            EXPECT_EQ(r.value, c.start);
-        } else if (r.value != out) {
-            edges.push_back(instant_in_steps(r));
-        } else {
-            EXPECT_EQ(r.time, 0.0) << n;
-        }
-        out = r.value;
-    }
+    for (int n = 1; n <= 70; ++n)
+        if (r[n].value != r[n - 1].value) edges.push_back(n - r[n].time / kDelt);
     ASSERT_EQ(edges.size(), c.edges.size());
     for (size_t k = 0; k < edges.size(); ++k) EXPECT_NEAR(edges[k], c.edges[k], 1e-9) << k;
 }
@@ -354,31 +213,24 @@ INSTANTIATE_TEST_SUITE_P(Triangle, PwmCompare,
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SwitchingBlocks, DisabledCompareStaysOffAndKeepsTracking) {
-    INTERP_PAIR r;
-    for (int n = 0; n <= 30; ++n) {
-        begin_step(n);
-        PWM_COMPARE_IP(0, 1.0, 0.0, triangle(n), 0.35, 0.35, triangle(n), r);
-        EXPECT_EQ(r.value, 0.0);
-        EXPECT_EQ(r.time, 0.0);
-    }
+    const auto r = over_steps(0, 30, [](int n) {
+        PWM_COMPARE_IP(0, 1.0, 0.0, triangle(n), 0.35, 0.35, triangle(n), OUT);
+        return OUT;
+    });
+    EXPECT_EQ(values_of(r), std::vector<double>(31, 0.0));
+    EXPECT_EQ(times_of(r), std::vector<double>(31, 0.0));
     EXPECT_EQ(STORAGE.STORF(kStartSlots.storf + 2), triangle(30));
     EXPECT_EQ(STORAGE.STORF(kStartSlots.storf + 6), -triangle(30));
 }
 
 TEST_F(SwitchingBlocks, PulseOfFixedWidthFromEachRisingCrossing) {
-    INTERP_PAIR r;
-    std::vector<std::pair<int, double>> changes;
-    double out = 0.0;
-    for (int n = 0; n <= 45; ++n) {
-        begin_step(n);
-        PWM_PULSE_IP(1, 4.0 * kDelt, 1.0, 0.0, triangle(n), 0.35, r);
-        if (r.value != out) changes.push_back({n, r.value == 1.0 ? instant_in_steps(r) : 0.0});
-        out = r.value;
-    }
-    ASSERT_EQ(changes.size(), 2u);
-    EXPECT_EQ(changes[0].first, 39);
-    EXPECT_NEAR(changes[0].second, 38.541666666667, 1e-9);
-    EXPECT_EQ(changes[1].first, 44);  // width measured from the step of the edge
+    const auto r = over_steps(0, 45, [](int n) {
+        PWM_PULSE_IP(1, 4.0 * kDelt, 1.0, 0.0, triangle(n), 0.35, OUT);
+        return OUT;
+    });
+    // On at 38.54 steps; the width counts from the end of that step.
+    for (int n = 0; n <= 45; ++n) EXPECT_EQ(r[n].value, n >= 39 && n < 44 ? 1.0 : 0.0) << n;
+    EXPECT_NEAR(r[39].time, 0.458333333333 * kDelt, 1e-9 * kDelt);
 }
 
 }  // namespace
