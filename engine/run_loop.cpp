@@ -9,6 +9,7 @@
 #include "link/flat_layer.h"
 #include "link/run_commands.h"
 #include "models/branch_changes.h"
+#include "models/setup_guard.h"
 #include "network/dimensions.h"
 #include "network/parameters.h"
 #include "snapshot/run_output.h"
@@ -72,6 +73,7 @@ void RUNLOOP(Logical& abort_flag, bool connect_flag) {
     abort_flag = LFALSE;
     int32_t poll_result = 0;
     f.FIRST_STEP_RUN = LTRUE;
+    SETUP_GUARD = {};
     if (data_start) {
         f.FIRST_STEP_DATA = LTRUE;
         pc.counter = pc.STEPS_PER_PRINT - 1;

@@ -8,6 +8,7 @@
 #include "engine/solution_arrays.h"
 #include "engine/storage.h"
 #include "link/eni.h"
+#include "models/setup_guard.h"
 #include "network/dimensions.h"
 #include "network/network_tables.h"
 #include "network/solve_network.h"
@@ -66,6 +67,7 @@ void SSINIT() {
             g(i, i) = sum;
         }
     }
+    SETUP_GUARD.diagonals_summed = true;
 }
 
 void TIMESTEP() {
