@@ -77,15 +77,6 @@ bool finite_all(std::initializer_list<double> values) {
     return true;
 }
 
-void conversion_box_small_r(int32_t br, int32_t ss, bool with_reactance) {
-    console({kRule});
-    console({"Branch ", br, " in SS ", ss});
-    if (with_reactance) console({"Resistive portion"});
-    console({"has been converted to an ideal branch because"});
-    console({"R value is less than the user defined limit!"});
-    console({kRule});
-}
-
 void precision_box(int32_t br, int32_t ss, double r, double l, double c) {
     const NetworkTables& N = NET;
     console({kRule});
@@ -255,6 +246,15 @@ void read_branch(int32_t node_offset) {
 }
 
 }  // namespace
+
+void conversion_box_small_r(int32_t br, int32_t ss, bool with_reactance) {
+    console({kRule});
+    console({"Branch ", br, " in SS ", ss});
+    if (with_reactance) console({"Resistive portion"});
+    console({"has been converted to an ideal branch because"});
+    console({"R value is less than the user defined limit!"});
+    console({kRule});
+}
 
 void RDBRS(int32_t node_offset) {
     RDCMNT();
