@@ -66,11 +66,13 @@ void PESWITCH_STATE(double instant, Logical event_flag) {
     if (g != -1) E[kGateSeen] = 1.0;
 
     NetworkTables& N = NET;
+    // Every branch table has the same shape: one position serves them all.
+    const int64_t k = int64_t{s - 1} * N.CBR.extent(1) + b;
     const double time = RUN_CLOCK.TIME, delt = RUN_CLOCK.DELT;
     const double V = BRANCH_VOLTAGE(s, b);
-    const double I = N.CBR(b, s);
-    const double f = N.TSWITCH(b, s);
-    N.TSWITCH(b, s) = 1.5;
+    const double I = N.CBR.flat(k);
+    const double f = N.TSWITCH.flat(k);
+    N.TSWITCH.flat(k) = 1.5;
     const double vf = E[kVf], hold = E[kHold];
 
     if (V > vf && E[kVprev] <= vf) {
@@ -84,8 +86,8 @@ void PESWITCH_STATE(double instant, Logical event_flag) {
     const bool at_instant = interp && is_true(event_flag);
 
     auto request = [&](int32_t kind, double value) {
-        N.IORV(b, s) = kind;
-        N.SWVAL(b, s) = value;
+        N.IORV.flat(k) = kind;
+        N.SWVAL.flat(k) = value;
     };
     auto reverse_breakdown = [&] {
         BRANCH_ON(s, b, 6, 0.0);
@@ -103,9 +105,9 @@ void PESWITCH_STATE(double instant, Logical event_flag) {
         }
     };
 
-    if (is_true(N.OPENBR(b, s))) {
+    if (is_true(N.OPENBR.flat(k))) {
         if (f <= 1.0) E[kTurnOff] = time - delt * (2.0 - f);
-        N.IORV(b, s) = 6;
+        N.IORV.flat(k) = 6;
         if (g == 1) {
             if (V > vf) {
                 if (at_instant) {
@@ -140,7 +142,7 @@ void PESWITCH_STATE(double instant, Logical event_flag) {
             E[kTurnOn] = time - delt * (2.0 - f);
             if (h[0] == 10) E[kForward] = E[kTurnOn];
         }
-        N.IORV(b, s) = 6;
+        N.IORV.flat(k) = 6;
         if (g == -1) {
             if (I >= hold) {
                 if (at_instant) {

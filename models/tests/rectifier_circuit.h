@@ -91,11 +91,16 @@ struct Circuit {
         RESETPTRS_OUT();
         CHKNRTC();
     }
-    // The dynamic pass of the step ending at TIME.
+    // The dynamic pass of the step ending at TIME: the sources' EMFs, then
+    // the switch calls.
     void dynamic_pass() {
         RESETPTRS();
         const double t = RUN_CLOCK.TIME;
         for (const auto& [b, phase] : sources) NET.EBR(b, 1) = emf(t, phase);
+        switch_calls();
+    }
+    void switch_calls() {
+        const double t = RUN_CLOCK.TIME;
         for (Switch& s : switches) {
             const int32_t g = s.gate ? s.gate(t) : 0;
             const double tv = s.tvalue ? s.tvalue(t) : 0.0;
