@@ -180,14 +180,7 @@ void read_branch(int32_t node_offset) {
     double rr = r;
     if (is_true(N.RESISTOR(br, ss)) && std::fabs(r) <= 1.0 / N.GIDEAL(ss)) {
         rr = 0.0;
-        const bool reactive = is_true(N.INDUCTOR(br, ss)) || is_true(N.CAPACITR(br, ss));
-        conversion_box_small_r(br, ss, reactive);
-        if (reactive) {
-            N.RESISTOR(br, ss) = LFALSE;
-        } else {
-            N.IDEALBR(br, ss) = LTRUE;
-            N.IDEALSS(ss) = LTRUE;
-        }
+        drop_small_resistance(br, ss);
     }
 
     const double z = (rr + xl) + xc;
@@ -247,13 +240,21 @@ void read_branch(int32_t node_offset) {
 
 }  // namespace
 
-void conversion_box_small_r(int32_t br, int32_t ss, bool with_reactance) {
+void drop_small_resistance(int32_t br, int32_t ss) {
+    NetworkTables& N = NET;
+    const bool reactive = is_true(N.INDUCTOR(br, ss)) || is_true(N.CAPACITR(br, ss));
     console({kRule});
     console({"Branch ", br, " in SS ", ss});
-    if (with_reactance) console({"Resistive portion"});
+    if (reactive) console({"Resistive portion"});
     console({"has been converted to an ideal branch because"});
     console({"R value is less than the user defined limit!"});
     console({kRule});
+    if (reactive) {
+        N.RESISTOR(br, ss) = LFALSE;
+    } else {
+        N.IDEALBR(br, ss) = LTRUE;
+        N.IDEALSS(ss) = LTRUE;
+    }
 }
 
 void RDBRS(int32_t node_offset) {

@@ -64,14 +64,7 @@ void BRANCH_RLC(int32_t br, int32_t ss, int32_t has_r, int32_t has_l, int32_t ha
     N.RESISTOR(br, ss) = as_logical(has_r != 0);
     if (has_r != 0 && std::fabs(r) <= 1.0 / N.GIDEAL(ss)) {
         r = 0.0;
-        const bool reactive = has_l != 0 || has_c != 0;
-        conversion_box_small_r(br, ss, reactive);
-        if (reactive) {
-            N.RESISTOR(br, ss) = LFALSE;
-        } else {
-            N.IDEALBR(br, ss) = LTRUE;
-            N.IDEALSS(ss) = LTRUE;
-        }
+        drop_small_resistance(br, ss);
     }
     N.BRANCH_R(br, ss) = r;
 

@@ -25,6 +25,8 @@ struct Row {
     double level, t_on, t_off;
 };
 
+void PrintTo(const Row& r, std::ostream* os) { *os << r.name; }
+
 class SwitchState : public testing::TestWithParam<Row> {
 protected:
     void TearDown() override { reset_all_engine_state(); }
