@@ -1,6 +1,7 @@
 #include "models/switch/pe_switch.h"
 
 #include <cmath>
+#include <utility>
 
 #include "engine/model_helpers.h"
 #include "engine/pointer_block.h"
@@ -40,10 +41,13 @@ void set_up(int32_t s, int32_t b, int32_t g, double t, int32_t code, const Ratin
     const double hold = r.vf / r.roff;
     const double words[] = {time, hold, r.vf, std::fabs(r.vbf), r.text, t, -std::fabs(r.vbr)};
     for (int k = 0; k < 7; ++k) S.STORF(q + k) = words[k];
-    for (int k = 1; k <= 25; ++k) S.STOR(e + k) = 0.0;
-    S.STOR(e + 4) = S.STOR(e + 15) = -2.0 * delt;
-    S.STOR(e + 6) = hold;
-    S.STOR(e + 7) = r.vf;
+    // Reports, last gate events, holding level, V_f, last turn-on and
+    // turn-off, conduction, and the timing words; the others are not the
+    // switch's to write.
+    const std::pair<int, double> state[] = {{1, 0.0},  {4, -2.0 * delt}, {6, hold},   {7, r.vf},   {10, 0.0},
+                                            {11, 0.0}, {14, 0.0},       {15, -2.0 * delt}, {20, 0.0}, {21, 0.0},
+                                            {22, 0.0}, {23, 0.0},       {24, 0.0},  {25, 0.0}};
+    for (const auto& [k, v] : state) S.STOR(e + k) = v;
     NET.BRANCH_R(b, s) = r.roff;
 }
 

@@ -48,9 +48,10 @@ void PESWITCH_STATE(double instant, Logical event_flag) {
     StorageArrays& S = STORAGE;
     PointerBlock& P = POINTER_BLOCK;
     const int32_t p = P.saved_stori;
-    if (p < 1 || int64_t{p} + 7 > S.STORI.size())
-        switch_record_error(0, 0, "has no power-electronic switch record at STORI(" + std::to_string(p) + ").",
-                            "PESWITCH_STATE");
+    if (p < 1 || int64_t{p} + 7 > S.STORI.size()) {
+        USERMSG(0, 0, 2, 1, "No power-electronic switch record fits at STORI(" + std::to_string(p) + ").");
+        ABORT_RUN("PESWITCH_STATE", 0);
+    }
     const int32_t* h = S.STORI.data() + (p - 1);  // h[k] = STORI(p + k)
     const int32_t l = h[1], q = h[2], s = h[4], b = h[5], g = h[6], e = h[7];
     check_record(p, l, q, e, s, b);

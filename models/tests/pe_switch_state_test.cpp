@@ -162,6 +162,17 @@ TEST_F(SwitchState, SetUpAndGateEvents) {
     EXPECT_EQ(std::make_tuple(NET.IORV(1, 1), S.STORI(7)), std::make_tuple(6, 0));
 }
 
+// A record whose positions point outside the storage (a damaged snapshot) stops the run.
+TEST_F(SwitchState, RecordOutsideTheStorage) {
+    set_up();
+    STORAGE.STORI(8) = 490;
+    const Captured c = decide(true, 1, 0.0, 0.0, true);
+    EXPECT_TRUE(c.aborted);
+    EXPECT_EQ(c.out, " ***ERROR** Switched branch 1 of subsystem 1\n"
+                     " ***ERROR** has a power-electronic switch record at STORI(1) that points outside the storage.\n" +
+                         abort_frame("PESWITCH_STATE"));
+}
+
 TEST_F(SwitchState, DeviceLabels) {
     const char* want[] = {"PESwitch:   ", "Diode:      ", "Thyristor   ", "GTO:        ", "IGBT:       ",
                           "MOSFET:     ", "Transistor: ", "PESwitch:   "};
