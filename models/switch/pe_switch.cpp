@@ -94,12 +94,9 @@ void switch_step(int32_t s, int32_t b, int32_t g, double t, int32_t code, double
     if (!N.GEQ.in_range(b, s)) CHKBRANCH("PESWITCH    ", b, s);
     const int64_t k = int64_t{s - 1} * N.GEQ.extent(1) + b;  // the branch in every branch table
     const double geq = N.GEQ.flat(k), gopen = N.GOFF.flat(k);
-    bool conducts;
-    if (1.0 / N.GIDEAL(s) > std::fabs(ron))
-        conducts = geq < 0.5 * gopen;
-    else
-        conducts = geq > 0.5 * (gopen + N.GON.flat(k));
-    S.STOR(e + 14) = conducts ? 1.0 : 0.0;
+    // An ideal closed switch carries no conductance at all.
+    const bool closed_ideal = geq < 0.5 * gopen, closed = geq > 0.5 * (gopen + N.GON.flat(k));
+    S.STOR(e + 14) = (1.0 / N.GIDEAL(s) > std::fabs(ron) ? closed_ideal : closed) ? 1.0 : 0.0;
 }
 
 bool first_step() { return is_true(RUN_FLAGS.FIRST_STEP_DATA); }
