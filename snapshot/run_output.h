@@ -18,7 +18,7 @@ struct RunOutputState {
     // The console reports keep these for the life of the process.
     Logical plot_heading_pending = LTRUE;
     int32_t progress_run = 0;   // run whose progress mark is set up
-    int32_t progress_mark = 0;  // steps after the run's start at which the next line is due
+    int64_t progress_mark = 0;  // steps after the run's start at which the next line is due
 };
 
 extern RunOutputState RUN_OUTPUT;
