@@ -90,10 +90,10 @@ TEST_F(OutputTest, RelabelledTimeCountsFromTheSnapshotStep) {
     channels(1);
     RUN_CLOCK.START_STEP = 1000;
     output(1);
-    RUN_SETUP.relabel_time = LTRUE;
-    record_at(1001);
-    RUN_SETUP.relabel_time = LFALSE;
-    record_at(1001);
+    for (Logical relabel : {LTRUE, LFALSE}) {
+        RUN_SETUP.relabel_time = relabel;
+        record_at(1001);
+    }
     output(2);
     const std::vector<std::string> lines = lines_of(read("out_01.out"));
     EXPECT_EQ(lines[1].substr(0, 23), edit("G23.14", 50e-6));
@@ -139,31 +139,15 @@ TEST_F(OutputTest, UnknownModeWarnsAndNoChannelsMeansNothing) {
     EXPECT_FALSE(exists("out.inf"));
 }
 
-// The list of channels of the earlier runs, with the names spliced.
-TEST_F(OutputTest, ChannelListOfAnEarlierRun) {
+// A channel list of an earlier run that names a channel the case does not
+// have stops the run before any file is opened.
+TEST_F(OutputTest, ChannelListNamingAMissingChannel) {
     channels(4);
     RUN_SEQ.NRUNS = 3;
-    RUN_SEQ.IRUN = 2;
     RUN_SEQ.LAST_RUN = LFALSE;
     RUN_OUTPUT.mpgbs_count = 2;
     STORAGE.MPGBS(1) = 4;
-    STORAGE.MPGBS(2) = 1;
-    STORAGE.PGBNAME(1) = Text200("first channel  from the case's top module   ");
-    STORAGE.PGBNAME(2) = Text200("second");
-    STORAGE.PGBNAME(4) = Text200("fourth channel in Load");
-    STORAGE.PGB(1) = 1.0;
-    STORAGE.PGB(4) = 4.0;
-    output(1);
-    record_at(0);
-    output(2);
-    EXPECT_EQ(read("out_r00002.inf"), "first channel  in Load\nsecond         from the case's top module\n");
-    EXPECT_EQ(lines_of(read("out_r00002_01.out"))[1],
-              edit("G23.14", 0.0) + " " + edit("G23.14", 4.0) + " " + edit("G23.14", 1.0));
-    EXPECT_EQ(output(0).out, "        Output file: out_r00002_01.out" + std::string(17, ' ') + "\n");
-
     STORAGE.MPGBS(2) = 5;
-    RUN_OUTPUT.OUTPUT_UNIT_BASE = 0;
-    RUN_SEQ.IRUN = 1;
     const Captured c = output(1);
     EXPECT_TRUE(c.aborted);
     EXPECT_EQ(c.out, " ***ERROR** MPGBS entry 2 names output channel 5,\n"
