@@ -44,11 +44,12 @@ TEST_F(OutputTest, TwentyFiveChannelsOneRun) {
                 EXPECT_EQ(lines[1 + r].substr(23), full.substr(23));
             }
         }
-        // numpy and gnuplot read the same numbers as this test does.
-        const auto rows = value_rows(read(file));
-        const std::string shape = "(11, " + std::to_string(rows[0].size()) + ")";
-        EXPECT_EQ(numpy_reading(dir_.file(file), rows), "equal " + shape + "\n");
-        EXPECT_EQ(gnuplot_reading(dir_.file(file), static_cast<int>(rows[0].size())), column_statistics(rows));
+        // numpy reads the numbers of the text, and gnuplot the same.
+        const int columns = width == 263u ? 11 : 6;
+        const std::string numpy = numpy_reading(dir_.file(file));
+        const std::string shape = "equal (11, " + std::to_string(columns) + ")\n";
+        EXPECT_EQ(numpy.substr(0, shape.size()), shape);
+        EXPECT_EQ(gnuplot_reading(dir_.file(file), columns), numpy.substr(std::min(numpy.size(), shape.size())));
     }
     const std::string pad(24, ' ');
     EXPECT_EQ(output(0).out, "        Output file: out_01.out" + pad + "\n        Output file: out_02.out" + pad +

@@ -1,17 +1,12 @@
 // Shared pieces of the run-output tests: a clean engine with n output
 // channels in a scratch folder, the files read back, the gfortran oracle's
-// records, and whole-program runs of the stand-in case.
+// records, and the files as numpy and gnuplot read them.
 #pragma once
 
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
-#include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <sstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -89,16 +84,10 @@ inline std::string tool_output(const std::vector<std::string>& argv, const std::
     return r.out;
 }
 
-// The value records of a file as numpy reads them, compared there with the
-// numbers as this test reads them: "equal (records, columns)".
-inline std::string numpy_reading(const std::string& file, const std::vector<std::vector<double>>& expected) {
-    std::string rows;
-    char buf[32];
-    for (const auto& row : expected) {
-        for (double v : row) rows += std::string(buf, std::snprintf(buf, sizeof buf, " %.17g", v));
-        rows += "\n";
-    }
-    write_file(file + ".expected", rows);
+// numpy's reading of a value file's records against the numbers of its
+// text: "equal (records, columns)", then per column "records 0 min max"
+// as gnuplot_reading gives them.
+inline std::string numpy_reading(const std::string& file) {
     const std::string script =
         "import sys\n"
         "try:\n"
@@ -106,9 +95,11 @@ inline std::string numpy_reading(const std::string& file, const std::vector<std:
         "except ImportError:\n"
         "    sys.exit('numpy is missing: install python3-numpy')\n"
         "a = numpy.loadtxt(sys.argv[1], skiprows=1, ndmin=2)\n"
-        "b = numpy.loadtxt(sys.argv[2], ndmin=2)\n"
-        "print('equal' if a.shape == b.shape and numpy.array_equal(a, b, equal_nan=True) else 'differ', a.shape)\n";
-    return tool_output({"/usr/bin/python3", "-c", script, file, file + ".expected"}, "python3-numpy");
+        "b = numpy.array([[float(f) for f in l.split()] for l in open(sys.argv[1]).read().splitlines()[1:]])\n"
+        "print('equal' if a.shape == b.shape and numpy.array_equal(a, b) else 'differ', a.shape)\n"
+        "for c in a.T:\n"
+        "    print('%d 0 %.17g %.17g' % (len(c), c.min(), c.max()))\n";
+    return tool_output({"/usr/bin/python3", "-c", script, file}, "python3-numpy");
 }
 
 // gnuplot's statistics of every column: "records invalid min max" lines.
@@ -117,30 +108,4 @@ inline std::string gnuplot_reading(const std::string& file, int columns) {
                                "' using c nooutput; print sprintf('%d %d %.17g %.17g', STATS_records, "
                                "STATS_invalid, STATS_min, STATS_max) }";
     return tool_output({"/usr/bin/gnuplot", "-e", script}, "gnuplot-nox");
-}
-
-// The same statistics from the numbers as this test reads them.
-inline std::string column_statistics(const std::vector<std::vector<double>>& rows) {
-    std::string s;
-    char buf[96];
-    for (size_t c = 0; !rows.empty() && c < rows[0].size(); ++c) {
-        double lo = rows[0][c], hi = rows[0][c];
-        for (const auto& r : rows) lo = std::min(lo, r[c]), hi = std::max(hi, r[c]);
-        s += std::string(buf, std::snprintf(buf, sizeof buf, "%zu 0 %.17g %.17g\n", rows.size(), lo, hi));
-    }
-    return s;
-}
-
-// The numbers of a value file's records (each record one line).
-inline std::vector<std::vector<double>> value_rows(const std::string& text) {
-    std::vector<std::vector<double>> rows;
-    const std::vector<std::string> lines = lines_of(text);
-    for (size_t i = 1; i < lines.size(); ++i) {
-        if (lines[i].empty()) continue;
-        std::istringstream in(lines[i]);
-        std::vector<double> row;
-        for (std::string field; in >> field;) row.push_back(std::strtod(field.c_str(), nullptr));
-        rows.push_back(row);
-    }
-    return rows;
 }
