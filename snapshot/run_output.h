@@ -12,7 +12,7 @@ constexpr int32_t OUTPUT_UNITS_FROM = 1000;
 constexpr int32_t OUTPUT_FILES_MAX = 999;
 
 struct RunOutputState {
-    int32_t OUTPUT_UNIT_BASE = 0;   // 0 while no output file of the run is open
+    int32_t OUTPUT_UNIT_BASE = 0;   // 0 until the run has opened its output files
     int32_t mpgbs_count = 0;        // entries of the multiple-run channel list
     int32_t snapshot_channels = 0;  // output channels recorded in the input snapshot
     // The console reports keep these for the life of the process.
