@@ -71,8 +71,8 @@ void block_pointers_to_start() {
 
 // Stores large enough for the mix, beside a ready ladder.
 void set_up() {
-    ladder::rc_ladder(kLadderNodes);
-    ladder::first_step();
+    bench::rc_ladder(kLadderNodes);
+    bench::first_step();
     RUN_CLOCK.TIME = RUN_CLOCK.DELT;
     StorageArrays& S = STORAGE;
     constexpr int32_t n = 64 * kMixCalls;

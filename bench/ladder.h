@@ -1,6 +1,6 @@
-// The R-C and R-L ladders of the network benchmarks, built as the branch
-// reader enters them, so that other benchmarks can set a cost against one
-// network step measured in the same run.
+// The ladders that the benchmarks time a network step on: R-C and R-L
+// ladders of n nodes in one subsystem, set up as the map reader leaves
+// them, and the first step of a run.
 #pragma once
 
 #include <cstdlib>
@@ -15,9 +15,9 @@
 #include "network/network_tables.h"
 #include "network/solve_network.h"
 
-namespace ladder {
+namespace bench {
 
-constexpr double kStep = 1e-6;
+inline constexpr double kStep = 1e-6;
 
 // Storage for one subsystem of n nodes and nb branches.
 inline void tables(int32_t n, int32_t nb) {
@@ -103,4 +103,4 @@ inline void first_step() {
     RUN_CLOCK.NSTEP = 1;
 }
 
-}  // namespace ladder
+}  // namespace bench

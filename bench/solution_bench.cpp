@@ -3,19 +3,16 @@
 // the start and near the end of the node order.
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
-
 #include "bench/ladder.h"
-#include "network/network_tables.h"
 #include "network/triangularise.h"
 
 namespace {
 
-using namespace ladder;
+using namespace bench;
 
-void steps(benchmark::State& state, void (*build)(int32_t)) {
+void steps(benchmark::State& state, void (*ladder)(int32_t)) {
     const int32_t n = static_cast<int32_t>(state.range(0));
-    build(n);
+    ladder(n);
     first_step();
     for (auto _ : state) {
         SOLVE_NETWORK();
