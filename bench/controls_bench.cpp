@@ -9,10 +9,12 @@
 
 #include "bench/ladder.h"
 #include "controls/block_slots.h"
+#include "controls/elementary/store_blocks.h"
 #include "controls/interp_pair.h"
 #include "controls/limit_value.h"
 #include "controls/zero_cross.h"
 #include "engine/pointer_block.h"
+#include "engine/run_state.h"
 
 namespace {
 
@@ -35,6 +37,14 @@ const std::vector<BenchBlock>& blocks() {
     static const std::vector<BenchBlock> rows{
         {"LIMIT_VALUE", [] { SIG.sink += LIMIT_VALUE(-0.2, 0.4, SIG.x); }},
         {"ZERO_CROSS_F", [] { ZERO_CROSS_F(SIG.x, SIG.pair); }},
+        {"SMOOTH_LAG", [] { SIG.sink += SMOOTH_LAG(1.0, 1e-3, SIG.x); }},
+        {"STATE_VAR_FILTER", [] { SIG.sink += STATE_VAR_FILTER(1, 1.0, 0.7, 628.0, SIG.x); }},
+        {"DELAY_STOR", [] {
+             // The first call at each position seeds its ring, as a first step does.
+             RUN_FLAGS.FIRST_STEP_DATA = as_logical(next_slots().S(1) == 0.0);
+             SIG.sink += DELAY_STOR(3e-6, 8, SIG.x);
+             RUN_FLAGS.FIRST_STEP_DATA = LFALSE;
+         }},
     };
     return rows;
 }

@@ -1,0 +1,271 @@
+// The elementary blocks on STOR: exact responses, the delays over long
+// runs, the harmonic generator's notices and waveforms, data errors and the
+// slot discipline.
+#include <cmath>
+
+#include "controls/elementary/store_blocks.h"
+#include "controls/tests/elementary_support.h"
+
+namespace {
+
+// X 0 on the first step, then 1.
+double unit_step(int step) { return step == 1 ? 0.0 : 1.0; }
+// 0, 1, 2, ... from the first step on.
+double ramp(int step) { return step - 1.0; }
+
+class StoreBlocks : public BlockTest {};
+
+struct LagCase {
+    const char* name;
+    double G, T_steps;
+    std::vector<std::pair<int, double>> expected;  // (step of X = 1, output)
+};
+
+class SmoothLag : public StoreBlocks, public ::testing::WithParamInterface<LagCase> {};
+
+TEST_P(SmoothLag, FollowsAUnitStep) {
+    const LagCase& c = GetParam();
+    const std::vector<double> y =
+        outputs(41, [&](int k) { return SMOOTH_LAG(c.G, c.T_steps * kDelt, unit_step(k)); });
+    EXPECT_EQ(y[0], 0.0);
+    for (const auto& [n, want] : c.expected) EXPECT_NEAR(y[n], want, 1e-15) << "step " << n;
+}
+
+const double kRho = (1.0 - 1.0 / 12) / (1.0 + 1.0 / 12);
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SmoothLag,
+    ::testing::Values(LagCase{"Trapezoidal", 1.0, 6.0,
+                              {{1, 1.0 / 13}, {2, 0.21893491124260356}, {10, 0.7947506032273106},
+                               {40, 1.0 - std::pow(kRho, 39) / (1.0 + 1.0 / 12)}}},
+                      LagCase{"ExactStep", 1.0, 4.0,
+                              {{1, 1.0 - std::exp(-0.25)}, {7, 1.0 - std::exp(-7.0 / 4)}, {40, 1.0 - std::exp(-10.0)}}},
+                      LagCase{"NoLag", 2.0, 0.0, {{1, 2.0}, {2, 2.0}}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(StoreBlocks, LeadLagRespondsToAUnitStep) {
+    const std::vector<double> y = outputs(21, [](int k) { return LEAD_LAG_STOR(2e-3, 1e-3, 1.0, unit_step(k)); });
+    EXPECT_EQ(y[0], 0.0);
+    EXPECT_DOUBLE_EQ(y[1], 2.0);
+    EXPECT_DOUBLE_EQ(y[2], 1.975);
+    EXPECT_DOUBLE_EQ(y[3], 1.925625);
+    EXPECT_NEAR(y[20], 1.377764068958126, 1e-14);
+}
+
+TEST_F(StoreBlocks, StateVariableLowPassKeepsItsSevenDigitConstants) {
+    const double w = 2 * M_PI * 100;
+    const std::vector<double> y = outputs(101, [w](int k) { return STATE_VAR_FILTER(1, 1.0, 0.7, w, unit_step(k)); });
+    EXPECT_EQ(y[1], 0.0);
+    EXPECT_EQ(y[2], 0.0);
+    EXPECT_NEAR(y[3], 4.3864912835777e-4, 1e-16);
+    EXPECT_NEAR(y[10], 0.0261094888629, 1e-13);
+    EXPECT_NEAR(y[100], 0.972646818066, 1e-12);
+}
+
+TEST_F(StoreBlocks, StateVariableBandStopRemovesItsOwnFrequency) {
+    const double w = 2 * M_PI * 100;
+    const std::vector<double> y = outputs(4000, [w](int) {
+        return STATE_VAR_FILTER(5, 1.0, 0.7, w, std::sin(w * RUN_CLOCK.TIME));
+    });
+    double peak = 0.0;
+    for (size_t k = 3000; k < y.size(); ++k) peak = std::max(peak, std::fabs(y[k]));
+    EXPECT_LT(peak, 0.05);
+}
+
+TEST_F(StoreBlocks, WashoutOfAConstantIsZeroAndDerivativeStartsAtZero) {
+    for (double v : outputs(10, [](int) { return WASHOUT_STOR(1e-3, 3.0); })) EXPECT_NEAR(v, 0.0, 1e-14);
+    const std::vector<double> d = outputs(3, [](int k) { return DERIV_STOR(2.0, ramp(k)); });
+    EXPECT_EQ(d, (std::vector<double>{0.0, 2.0 / kDelt, 2.0 / kDelt}));
+}
+
+// A jump of 1 at 1 per second and 1 ms steps comes out as a ramp; a
+// negative rate counts by its magnitude.
+TEST_F(StoreBlocks, RateLimitRampsAJumpAtEitherSignOfItsRates) {
+    RUN_CLOCK.DELT = 1e-3;
+    for (const double fall : {1.0, -1.0}) {
+        const std::vector<double> y = outputs(6, [fall](int k) { return RATE_LIMIT(-1.0, fall, k < 4 ? 1.0 : 0.0); });
+        EXPECT_NEAR(y[1], 1.0, 1e-15);
+        EXPECT_NEAR(y[3], 0.999, 1e-12);
+        EXPECT_NEAR(y[5], 0.997, 1e-12);
+    }
+}
+
+TEST_F(StoreBlocks, SampleHoldTakesANewSampleEveryTenSteps) {
+    RUN_CLOCK.DELT = 1e-4;
+    const std::vector<double> y = outputs(25, [](int k) { return SAMPLE_HOLD(1e-3, ramp(k)); });
+    EXPECT_EQ(y[9], 0.0);
+    EXPECT_EQ(y[10], 10.0);
+    EXPECT_EQ(y[19], 10.0);
+    EXPECT_EQ(y[20], 20.0);
+}
+
+TEST_F(StoreBlocks, IntegratorAndPiStayWithinTheirLimits) {
+    EXPECT_EQ(outputs(3, [](int) { return INTEGRATOR_TRAP(0.5, 2.0, 1.0, 1e-3, 1.0); }),
+              (std::vector<double>{2.0, 2.0, 2.0}));
+    // 1 ms, X 1: initial 0.5, then 0.5 + 0.05 per step; Kp 2 on top.
+    const std::vector<double> y = outputs(3, [](int) { return PI_TRAP(2.0, 1e-3, -10.0, 2.6, 0.5, 1.0); });
+    EXPECT_DOUBLE_EQ(y[0], 2.5);
+    EXPECT_DOUBLE_EQ(y[1], 2.55);
+    EXPECT_DOUBLE_EQ(y[2], 2.6);
+}
+
+TEST_F(StoreBlocks, TriggerPulseStartsOnTheStepItIsArmed) {
+    // Trigger B >= A from step 3 to 12; pulse of 4 steps after 2 steps.
+    const std::vector<double> y = outputs(16, [](int k) {
+        return TRIGGER_PULSE_STOR(2 * kDelt, 4 * kDelt, 1.0, (k >= 3 && k <= 12) ? 1.0 : 0.0, -1.0, 5.0);
+    });
+    const std::vector<double> want{-1, -1, -1, -1, 5, 5, 5, 5, 5, 5, 5, 5, -1, -1, -1, -1};
+    EXPECT_EQ(y, want);
+    EXPECT_EQ(outputs(2, [](int) { return TRIGGER_PULSE_STOR(0.0, 2 * kDelt, 0.0, 0.0, 0.0, 1.0); }),
+              (std::vector<double>{1.0, 1.0}));
+}
+
+TEST_F(StoreBlocks, PhaseShifterRotatesABalancedSet) {
+    double a = 0, b = 0, c = 0;
+    outputs(1, [&](int) {
+        PHASE_SHIFT_3PH(1.0, -0.5, -0.5, a, b, c, 50.0);
+        return 0.0;
+    });
+    const double w = 2 * M_PI * 50 * kDelt;
+    EXPECT_DOUBLE_EQ(a, 1.0 - w * w);
+    EXPECT_DOUBLE_EQ(b, w / std::sqrt(3.0) * 1.5 - 0.5 * (1.0 - w * w));
+    EXPECT_NEAR(a + b + c, 0.0, 1e-15);
+}
+
+// The ramp three steps back, for 100,000 steps, at 50 us and at 1 us.
+TEST_F(StoreBlocks, DelayGivesTheInputThreeStepsEarlier) {
+    for (const double dt : {50e-6, 1e-6}) {
+        RUN_CLOCK.DELT = dt;
+        const std::vector<double> y = outputs(100000, [dt](int k) { return DELAY_STOR(3 * dt, 10, ramp(k)); });
+        int wrong = 0;
+        for (int k = 1; k <= 100000; ++k) wrong += y[k - 1] != std::max(0.0, ramp(k) - 3.0);
+        EXPECT_EQ(wrong, 0) << dt;
+    }
+}
+
+TEST_F(StoreBlocks, InterpolatingDelayStaysWithTheRamp) {
+    const std::vector<double> y = outputs(4000, [](int k) { return DELAY_STOR_INTERP(2.6 * kDelt, 10, ramp(k)); });
+    double worst = 0.0;
+    for (int k = 10; k <= 4000; ++k) worst = std::max(worst, std::fabs(y[k - 1] - (ramp(k) - 2.6)));
+    EXPECT_LT(worst, 1.5);
+}
+
+struct StopCase {
+    const char* name;
+    std::function<void()> call;
+    std::string text, routine;
+};
+
+class StoreDataErrors : public StoreBlocks, public ::testing::WithParamInterface<StopCase> {};
+
+TEST_P(StoreDataErrors, StopTheRunWithTheirMessage) {
+    const StopCase& c = GetParam();
+    const Captured r = stopped(c.call);
+    EXPECT_TRUE(r.aborted);
+    EXPECT_EQ(r.out, data_error_text(c.text, c.routine));
+}
+
+const std::string kFewSamples = "The delay needs at least one sample: check the delay time and the sample limit.";
+const std::string kBadRing = "The stored position of the delay buffer lies outside the buffer.";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, StoreDataErrors,
+    ::testing::Values(StopCase{"DelayBelowHalfAStep", [] { DELAY_STOR(0.4 * kDelt, 5, 1.0); }, kFewSamples, "DELAY_STOR"},
+                      StopCase{"DelayNoSamplesAllowed", [] { DELAY_STOR(3 * kDelt, 0, 1.0); }, kFewSamples, "DELAY_STOR"},
+                      StopCase{"InterpolatingBelowAStep", [] { DELAY_STOR_INTERP(0.9 * kDelt, 5, 1.0); }, kFewSamples,
+                               "DELAY_STOR_I"},
+                      StopCase{"RingOfAnotherCase",
+                               [] {
+                                   STORAGE.STOR(kStartSlots.stor + 1) = 3.0;
+                                   DELAY_STOR(3 * kDelt, 5, 1.0);
+                               },
+                               kBadRing, "DELAY_STOR"},
+                      StopCase{"InterpolatingRingOfAnotherCase",
+                               [] {
+                                   STORAGE.STOR(kStartSlots.stor + 1) = kStartSlots.stor + 6.0;
+                                   DELAY_STOR_INTERP(3 * kDelt, 5, 1.0);
+                               },
+                               kBadRing, "DELAY_STOR_I"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Harmonic generator type 3 on 50 Hz, N 1, rise 2 and hold 3 cycles from 10 ms.
+TEST_F(StoreBlocks, HarmonicGeneratorDescribesItselfOnce) {
+    const ModuleRun r = run_module(3, nullptr, [](int) { return SGEN11(3, 1.0, 50.0, 1, 2, 3, 0.01); });
+    EXPECT_EQ(r.console.out,
+              "\n"
+              " ****  3 HARMONIC FUNCTION GENERATOR BASED ON F =  50.00     ****\n"
+              " AND STARTING AT F =  50.00     HERTZ.\n"
+              " **** EACH HARMONIC HAS AN AMPLITUDE OF  0.4576    \n"
+              "  3 PERIODS OF  0.2000E-01SECS START AT TIME = 0.5000E-01\n");
+}
+
+TEST_F(StoreBlocks, HarmonicGeneratorSumsItsHarmonics) {
+    const std::vector<double> y = outputs(1300, [](int) { return SGEN11(3, 1.0, 50.0, 1, 0, 3, 0.0); });
+    const double each = 1.0 / (0.7285 * 3);
+    for (int k = 1; k <= 1300; ++k) {
+        const double wt = 2 * M_PI * 50 * (k - 1) * kDelt;
+        const double want = each * (std::sin(wt) + std::sin(2 * wt) + std::sin(3 * wt));
+        ASSERT_NEAR(y[k - 1], k <= 1201 ? want : 0.0, 1e-5) << "step " << k;
+    }
+}
+
+// Lowest harmonic 2 of 3: harmonics 2 and 3, each amplitude / (0.7285 * 2).
+TEST_F(StoreBlocks, HarmonicGeneratorStartsAtItsLowestHarmonic) {
+    const std::vector<double> y = outputs(400, [](int) { return SGEN11(3, 1.0, 50.0, 2, 0, 4, 0.0); });
+    const double each = 1.0 / (0.7285 * 2);
+    for (int k = 2; k <= 400; ++k) {
+        const double wt = 2 * M_PI * 50 * (k - 1) * kDelt;
+        ASSERT_NEAR(y[k - 1], each * (std::sin(2 * wt) + std::sin(3 * wt)), 1e-5) << "step " << k;
+    }
+}
+
+TEST_F(StoreBlocks, SineGeneratorRunsForItsHoldCycles) {
+    const std::vector<double> y = outputs(1000, [](int) { return SGEN11(1, 2.0, 50.0, 1, 0, 2, 0.0); });
+    for (int k = 1; k <= 1000; ++k) {
+        const double t = (k - 1) * kDelt;
+        ASSERT_NEAR(y[k - 1], t <= 0.04 ? 2.0 * std::sin(2 * M_PI * 50 * t) : 0.0, 1e-12) << "step " << k;
+    }
+}
+
+TEST_F(StoreBlocks, HarmonicGeneratorWithBadDataWarnsOnceAndGivesZero) {
+    const ModuleRun r = run_module(5, nullptr, [](int) { return SGEN11(3, 1.0, -50.0, 1, 0, 3, 0.0); });
+    EXPECT_EQ(r.console.out,
+              " **** YOU HAVE A MISTAKE IN THE SGEN11 ARGUMENTS! ****\n"
+              "      SGEN11 IS THEREFORE INOPERATIVE FOR THIS CASE\n"
+              "\n"
+              " **** EXECUTION CONTINUING ****\n"
+              "\n");
+    for (double v : r.out) EXPECT_EQ(v, 0.0);
+}
+
+std::vector<DisciplineRow> store_rows() {
+    const auto ring_at = [](int32_t first_slot) {
+        return [first_slot](const BlockSlots& s) { s.S(1) = s.stor + first_slot; };
+    };
+    const auto quiet = [](std::function<void()> f) { return [f] { capture(f); }; };
+    return {
+        {"DELAY_STOR", {.stor = 5}, [] { DELAY_STOR(3 * kDelt, 9, 1.0); }, ring_at(2)},
+        {"DELAY_STOR_capped", {.stor = 4}, [] { DELAY_STOR(3 * kDelt, 2, 1.0); }, ring_at(3)},
+        {"DELAY_STOR_INTERP", {.stor = 5}, [] { DELAY_STOR_INTERP(2.6 * kDelt, 9, 1.0); }, ring_at(4)},
+        {"DERIV_STOR", {.stor = 1}, [] { DERIV_STOR(1.0, 1.0); }},
+        {"WASHOUT_STOR", {.stor = 2}, [] { WASHOUT_STOR(1e-3, 1.0); }},
+        {"STATE_VAR_FILTER", {.stor = 5}, [] { STATE_VAR_FILTER(3, 1.0, 2.0, 600.0, 1.0); }},
+        {"SMOOTH_LAG", {.stor = 2}, [] { SMOOTH_LAG(1.0, 1e-4, 1.0); }},
+        {"LEAD_LAG_STOR", {.stor = 2}, [] { LEAD_LAG_STOR(1e-3, 0.0, 1.0, 1.0); }},
+        {"RATE_LIMIT", {.stor = 3}, [] { RATE_LIMIT(1.0, 1.0, 1.0); }},
+        {"TRIGGER_PULSE_STOR", {.stor = 3}, [] { TRIGGER_PULSE_STOR(0.0, 1.0, 0.0, 1.0, 0.0, 1.0); }},
+        {"SGEN11", {.stor = 11}, quiet([] { SGEN11(4, 1.0, 50.0, 2, 1, 1, 0.0); })},
+        {"SGEN11_bad", {.stor = 11}, quiet([] { SGEN11(0, 1.0, 50.0, 2, 1, 1, 0.0); })},
+        {"PHASE_SHIFT_3PH", {.stor = 2}, [] {
+             double a, b, c;
+             PHASE_SHIFT_3PH(1.0, 2.0, 3.0, a, b, c, 50.0);
+         }},
+        {"SAMPLE_HOLD", {.stor = 2}, [] { SAMPLE_HOLD(1e-3, 1.0); }},
+        {"INTEGRATOR_TRAP", {.stor = 3}, [] { INTEGRATOR_TRAP(0.0, -1.0, 1.0, 0.0, 1.0); }},
+        {"PI_TRAP", {.stor = 3}, [] { PI_TRAP(1.0, 1e-3, -1.0, 1.0, 0.0, 1.0); }},
+    };
+}
+
+INSTANTIATE_TEST_SUITE_P(StoreBlocks, SlotDiscipline, ::testing::ValuesIn(store_rows()), discipline_row_name);
+
+}  // namespace
