@@ -9,6 +9,7 @@
 
 #include "bench/ladder.h"
 #include "controls/block_slots.h"
+#include "controls/elementary/logic_blocks.h"
 #include "controls/elementary/setup_run_blocks.h"
 #include "controls/elementary/store_blocks.h"
 #include "controls/interp_pair.h"
@@ -42,6 +43,7 @@ const std::vector<BenchBlock>& blocks() {
         {"STATE_VAR_FILTER", [] { SIG.sink += STATE_VAR_FILTER(1, 1.0, 0.7, 628.0, SIG.x); }},
         {"TRIANGLE_WAVE", [] { TRIANGLE_WAVE(50.0, SIG.sink); }},
         {"RATE_LIMIT_F", [] { RATE_LIMIT_F(1e4, 1e4, SIG.x, SIG.sink); }},
+        {"ZARIK_SONON", [] { ZARIK_SONON(SIG.x, 0.1, 1e-3, 1, SIG.pair); }},
         {"DELAY_STOR", [] {
              // The first call at each position seeds its ring, as a first step does.
              RUN_FLAGS.FIRST_STEP_DATA = as_logical(next_slots().S(1) == 0.0);
