@@ -1,9 +1,12 @@
-// Set-up/run pairs, the rate limiter and the relation test: constants as
+// Set-up/run pairs, the rate limiter and the relation test, and the delays
+// on STOR beside their twins on the run-time constants: constants as
 // the set-ups store them, waveforms, delays over long runs, surges, the
 // set-ups' data errors and the slot discipline.
+#include <algorithm>
 #include <cmath>
 
 #include "controls/elementary/setup_run_blocks.h"
+#include "controls/elementary/store_blocks.h"
 #include "controls/tests/elementary_support.h"
 
 namespace {
@@ -12,42 +15,51 @@ class SetupRun : public BlockTest {};
 
 double ramp(int step) { return step - 1.0; }
 
-struct PairCase {
-    const char* name;
-    std::function<void()> setup;
-    std::function<double()> run;
-    std::vector<double> rtcf;
-    std::vector<int32_t> rtci;
-    std::vector<Logical> rtcl;
-};
-
-// Every pair set up in the begin pass and run for 1,000 steps.
+// Every pair set up in the begin pass and run for 1,000 steps: the
+// constants lie in the order of the set-ups, and each run part reads its own.
 TEST_F(SetupRun, PairsReadBackTheConstantsOfTheBeginPass) {
-    const std::vector<PairCase> pairs{
-        {"SAWTOOTH", [] { SAWTOOTH(2.0, -1.0); }, [] { double y; TRIANGLE_WAVE(50.0, y); return y; }, {2, -1}, {}, {}},
-        {"COUNTER", [] { COUNTER(1, 4, 1); }, [] { int32_t n; COUNTER_RUN(1, 0, 2, n); return double(n); }, {}, {1, 4, 1}, {}},
-        {"RAMP", [] { RAMP(1.0, 3.0, 2.0, 6.0); }, [] { double y; RAMP_RUN(2.0, y); return y; }, {1, 3, 2, 6, 2}, {}, {}},
-        {"SURGE", [] { SURGE(1.0, 2.0, 4.0, 8.0, 2.0); }, [] { double y; SURGE_RUN(5.0, y); return y; },
-         {2, -0.5, -2, 4, 1, 2, 4, 8, 2}, {}, {LTRUE, LTRUE, LTRUE}},
-        {"DELAY_SETUP", [] { DELAY_SETUP(0, 9, 2.0 * kDelt); }, [] { double y; DELAY_RUN(1.0, y); return y; },
-         {kDelt}, {2}, {LFALSE}},
-        {"DELAY_SETUP_B", [] { DELAY_SETUP_B(5, 9, 1, 2.6 * kDelt, 7.0); }, [] { double y; DELAY_RUN_B(1.0, y); return y; },
-         {1.3 * kDelt, 7.0}, {2, 1}, {LTRUE}},
-        {"TXFER_FUNC", [] { TXFER_FUNC(1.0, 2.0, 3.0, 6.0, 0.5, 0.25); }, [] { double y; TXFER_FUNC_RUN(2.0, y); return y; },
-         {1, 2, 3, 6, 0.5, 0.25, 2}, {}, {}},
-        {"SURGE_IEEE1", [] { SURGE_IEEE1(2, 0, 0, 0, 3.0, 1e-6); }, [] { double y; SURGE_IEEE1_RUN(y); return y; },
-         {0.0866, 0.1732, 4.0, 3.0, 1e-6}, {}, {}},
-    };
-    for (const PairCase& p : pairs) {
-        SCOPED_TRACE(p.name);
-        reset_block_stores();
-        const ModuleRun r = run_module(1000, p.setup, [&](int) { return p.run(); });
-        EXPECT_FALSE(r.console.aborted) << r.console.out;
-        EXPECT_EQ(r.console.out, "");
-        for (size_t k = 0; k < p.rtcf.size(); ++k) EXPECT_DOUBLE_EQ(STORAGE.RTCF(1 + k), p.rtcf[k]) << k;
-        for (size_t k = 0; k < p.rtci.size(); ++k) EXPECT_EQ(STORAGE.RTCI(1 + k), p.rtci[k]) << k;
-        for (size_t k = 0; k < p.rtcl.size(); ++k) EXPECT_EQ(STORAGE.RTCL(1 + k), p.rtcl[k]) << k;
-    }
+    const ModuleRun r = run_module(
+        1000,
+        [] {
+            SAWTOOTH(2.0, -1.0);
+            COUNTER(1, 4, 1);
+            RAMP(1.0, 3.0, 2.0, 6.0);
+            SURGE(1.0, 2.0, 4.0, 8.0, 2.0);
+            DELAY_SETUP(0, 9, 2.0 * kDelt);
+            DELAY_SETUP_B(5, 9, 1, 2.6 * kDelt, 7.0);
+            TXFER_FUNC(1.0, 2.0, 3.0, 6.0, 0.5, 0.25);
+            SURGE_IEEE1(2, 0, 0, 0, 3.0, 1e-6);
+            SURGE_FRONT_TAIL(5.0, 50.0, 4.0, 10.0, 0.0);
+        },
+        [](int) {
+            double y[8];
+            int32_t n;
+            TRIANGLE_WAVE(50.0, y[0]);
+            COUNTER_RUN(1, 0, 2, n);
+            RAMP_RUN(2.0, y[1]);
+            SURGE_RUN(5.0, y[2]);
+            DELAY_RUN(1.0, y[3]);
+            DELAY_RUN_B(1.0, y[4]);
+            TXFER_FUNC_RUN(2.0, y[5]);
+            SURGE_IEEE1_RUN(y[6]);
+            SURGE_FRONT_TAIL_RUN(y[7]);
+            return y[1] + y[2] + y[5];
+        });
+    EXPECT_EQ(r.console.out, "");
+    EXPECT_EQ(r.out.back(), 4.0 + 1.5 + 4.0);
+    const std::vector<double> rtcf{
+        2, -1,                                  // triangle
+        1, 3, 2, 6, 2,                          // ramp
+        2, -0.5, -2, 4, 1, 2, 4, 8, 2,          // surge
+        kDelt, 1.3 * kDelt, 7,                  // delays
+        1, 2, 3, 6, 0.5, 0.25, 2,               // transfer function
+        0.0866, 0.1732, 4, 3, 1e-6,             // standard surge
+        0.875, 3.96, 6, 5.76, 63.824828608927746, 0.2, 10.031434269352507, 1.0314342693525052, 0};
+    for (size_t k = 0; k < rtcf.size(); ++k) EXPECT_NEAR(STORAGE.RTCF(1 + k), rtcf[k], 1e-12 * std::fabs(rtcf[k])) << k;
+    for (const auto& [k, v] : std::vector<std::pair<int, int32_t>>{{1, 1}, {2, 4}, {3, 1}, {4, 2}, {5, 2}, {6, 1}})
+        EXPECT_EQ(STORAGE.RTCI(k), v) << k;
+    for (const auto& [k, v] : std::vector<std::pair<int, Logical>>{{1, LTRUE}, {2, LTRUE}, {3, LTRUE}, {4, LFALSE}, {5, LTRUE}})
+        EXPECT_EQ(STORAGE.RTCL(k), v) << k;
 }
 
 TEST_F(SetupRun, TriangleTurnsAtItsBounds) {
@@ -121,19 +133,24 @@ TEST_F(SetupRun, RateLimiterAndRelationTest) {
     }
 }
 
-// A delay of three steps on the ramp, for 100,000 steps at 50 us and 1 us.
-TEST_F(SetupRun, DelayGivesTheInputThreeStepsEarlier) {
+// The delays on STOR and on the run-time constants, three steps on the
+// ramp 0, 1, 2, ..., for 100,000 steps at 50 us and at 1 us.
+TEST_F(SetupRun, DelaysGiveTheInputThreeStepsEarlier) {
     for (const double dt : {50e-6, 1e-6}) {
-        RUN_CLOCK.DELT = dt;
         reset_block_stores();
         RUN_CLOCK.DELT = dt;
-        const ModuleRun r = run_module(100000, [dt] { DELAY_SETUP(0, 10, 3 * dt); }, [](int k) {
+        std::vector<double> on_rtc;
+        const ModuleRun r = run_module(100000, [dt] { DELAY_SETUP(0, 10, 3 * dt); }, [&](int k) {
             double y;
             DELAY_RUN(ramp(k), y);
-            return y;
+            on_rtc.push_back(y);
+            return DELAY_STOR(3 * dt, 10, ramp(k));
         });
         int wrong = 0;
-        for (int k = 1; k <= 100000; ++k) wrong += r.out[k - 1] != std::max(0.0, ramp(k) - 3.0);
+        for (int k = 1; k <= 100000; ++k) {
+            const double want = std::max(0.0, ramp(k) - 3.0);
+            wrong += (r.out[k - 1] != want) + (on_rtc[k - 1] != want);
+        }
         EXPECT_EQ(wrong, 0) << dt;
     }
 }
@@ -153,21 +170,24 @@ TEST_F(SetupRun, SecondDelayStartsFromItsInitialValue) {
     EXPECT_EQ(short_one.out, (std::vector<double>{0, 1, 2}));
 }
 
+// The three interpolating delays of 2.6 steps stay within 1.5 of the ramp
+// 2.6 steps back.
 TEST_F(SetupRun, InterpolatingDelaysStayWithTheRamp) {
-    const std::vector<std::function<void()>> setups{[] { DELAY_SETUP(1, 10, 2.6 * kDelt); },
-                                                    [] { DELAY_SETUP_B(1, 10, 0, 2.6 * kDelt, 0.0); }};
-    const std::vector<std::function<void(double, double&)>> runs{DELAY_RUN, DELAY_RUN_B};
-    for (size_t form = 0; form < 2; ++form) {
-        reset_block_stores();
-        const ModuleRun r = run_module(4000, setups[form], [&](int k) {
-            double y;
-            runs[form](ramp(k), y);
-            return y;
+    const ModuleRun r = run_module(
+        4000,
+        [] {
+            DELAY_SETUP(1, 10, 2.6 * kDelt);
+            DELAY_SETUP_B(1, 10, 0, 2.6 * kDelt, 0.0);
+        },
+        [](int k) {
+            double a, b;
+            DELAY_RUN(ramp(k), a);
+            DELAY_RUN_B(ramp(k), b);
+            const double c = DELAY_STOR_INTERP(2.6 * kDelt, 10, ramp(k));
+            const double want = ramp(k) - 2.6;
+            return k < 10 ? 0.0 : std::max({std::fabs(a - want), std::fabs(b - want), std::fabs(c - want)});
         });
-        double worst = 0.0;
-        for (int k = 10; k <= 4000; ++k) worst = std::max(worst, std::fabs(r.out[k - 1] - (ramp(k) - 2.6)));
-        EXPECT_LT(worst, 1.5) << form;
-    }
+    EXPECT_LT(*std::max_element(r.out.begin(), r.out.end()), 1.5);
 }
 
 // Set-up, then the run part alone at the given time (DELT 1 us).
