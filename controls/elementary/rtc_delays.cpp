@@ -30,6 +30,18 @@ DelayConstants setup_constants(int32_t interpolate, double cut_bias, int32_t Nma
     return c;
 }
 
+// h, n and the flag; the second form adds its initial value and mode.
+void store_setup(const DelayConstants& c, bool second_form, double initial_value, int32_t initial_mode) {
+    const int32_t extra = second_form ? 1 : 0;
+    const BlockSlots s = take_slots({.rtcf = 1 + extra, .rtci = 1 + extra, .rtcl = 1});
+    s.RF(0) = c.h;
+    s.RI(0) = c.n;
+    s.RL(0) = as_logical(c.interpolate);
+    if (!second_form) return;
+    s.RF(1) = initial_value;
+    s.RI(1) = initial_mode;
+}
+
 int32_t ring_length(const DelayConstants& c) { return (c.interpolate || c.n == 0) ? c.n + 1 : c.n; }
 
 // The delay's STORF positions: the timer, then the ring.
@@ -92,11 +104,7 @@ DelayConstants constants_at(const BlockSlots& at, std::string_view name) {
 }  // namespace
 
 void DELAY_SETUP(int32_t interpolate, int32_t Nmax, double T) {
-    const DelayConstants c = setup_constants(interpolate, 0.0, Nmax, T, "DELAY_SETUP");
-    const BlockSlots s = take_slots({.rtcf = 1, .rtci = 1, .rtcl = 1});
-    s.RF(0) = c.h;
-    s.RI(0) = c.n;
-    s.RL(0) = as_logical(c.interpolate);
+    store_setup(setup_constants(interpolate, 0.0, Nmax, T, "DELAY_SETUP"), false, 0.0, 0);
 }
 
 void DELAY_RUN(double X, double& output) {
@@ -109,13 +117,7 @@ void DELAY_RUN(double X, double& output) {
 }
 
 void DELAY_SETUP_B(int32_t interpolate, int32_t Nmax, int32_t initial_mode, double T, double initial_value) {
-    const DelayConstants c = setup_constants(interpolate, 2.0e-15, Nmax, T, "DELAY_SETUP_B");
-    const BlockSlots s = take_slots({.rtcf = 2, .rtci = 2, .rtcl = 1});
-    s.RF(0) = c.h;
-    s.RF(1) = initial_value;
-    s.RI(0) = c.n;
-    s.RI(1) = initial_mode;
-    s.RL(0) = as_logical(c.interpolate);
+    store_setup(setup_constants(interpolate, 2.0e-15, Nmax, T, "DELAY_SETUP_B"), true, initial_value, initial_mode);
 }
 
 void DELAY_RUN_B(double X, double& output) {

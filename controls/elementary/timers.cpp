@@ -52,6 +52,30 @@ double LAG_CLAMPED(double X, double T, double lower, double upper) {
     return y;
 }
 
+namespace {
+
+// One half of the dual timer: in the even state it waits, giving idle_out,
+// for its trigger; in the odd state after it, it times T and then hands
+// over to next_state with the other output.
+void timer_half(int32_t& state, double& remaining, int32_t trigger, double T, int32_t idle_out, int32_t next_state,
+                int32_t& OUT) {
+    const double dt = RUN_CLOCK.DELT;
+    OUT = idle_out;
+    if (state % 2 == 0) {
+        if (trigger > 0) {
+            remaining = T;
+            state += 1;
+        }
+        return;
+    }
+    remaining -= dt;
+    if (remaining >= 0.5 * dt) return;
+    OUT = 1 - idle_out;
+    state = next_state;
+}
+
+}  // namespace
+
 void DUAL_TIMER(int32_t ON, int32_t OFF, double T1, double T2, int32_t INIT, int32_t& OUT) {
     const BlockSlots s = take_slots({.storf = 1, .stori = 1});
     int32_t& state = s.I(0);
@@ -60,42 +84,9 @@ void DUAL_TIMER(int32_t ON, int32_t OFF, double T1, double T2, int32_t INIT, int
         if (INIT == 0) state = 0;
         else if (INIT == 1) state = 2;
     }
-    const double dt = RUN_CLOCK.DELT;
-    switch (state) {
-        case 0:  // off
-            OUT = 0;
-            if (ON > 0) {
-                remaining = T1;
-                state = 1;
-            }
-            break;
-        case 1:  // timing the on-delay
-            remaining -= dt;
-            if (remaining >= 0.5 * dt) {
-                OUT = 0;
-            } else {
-                OUT = 1;
-                state = 2;
-            }
-            break;
-        case 2:  // on
-            OUT = 1;
-            if (OFF > 0) {
-                remaining = T2;
-                state = 3;
-            }
-            break;
-        case 3:  // timing the off-delay
-            remaining -= dt;
-            if (remaining >= 0.5 * dt) {
-                OUT = 1;
-            } else {
-                OUT = 0;
-                state = 0;
-            }
-            break;
-        default: break;
-    }
+    // States: 0 off, 1 timing the on-delay, 2 on, 3 timing the off-delay.
+    if (state == 0 || state == 1) timer_half(state, remaining, ON, T1, 0, 2, OUT);
+    else if (state == 2 || state == 3) timer_half(state, remaining, OFF, T2, 1, 0, OUT);
 }
 
 int32_t PICKUP_DROPOUT(int32_t A, int32_t B, double T1, double T2, int32_t INIT) {
