@@ -15,6 +15,10 @@ void block_data_error(std::string_view name, std::string_view text) {
     ABORT_RUN(Text12(name), 0);
 }
 
+void check_ring_room(int32_t n, int64_t room, std::string_view name) {
+    if (n > room) block_data_error(name, "The delay needs more samples than its store can hold.");
+}
+
 int32_t ring_position(double stored, int32_t first, int32_t last, std::string_view name) {
     const int32_t i = nint(stored);
     if (i < first || i > last) block_data_error(name, "The stored position of the delay buffer lies outside the buffer.");

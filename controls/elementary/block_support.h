@@ -16,6 +16,10 @@ bool time_left_due(double left);
 // (cut to 12 characters), mode 0.
 [[noreturn]] void block_data_error(std::string_view name, std::string_view text);
 
+// A ring of n samples that no store of `room` elements could hold stops
+// the run under name (the slot counts would pass the 32-bit range).
+void check_ring_room(int32_t n, int64_t room, std::string_view name);
+
 // A ring position kept in a store, rounded; outside first..last (a store
 // that another case wrote) it ends the run under name.
 int32_t ring_position(double stored, int32_t first, int32_t last, std::string_view name);

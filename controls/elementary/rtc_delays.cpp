@@ -26,6 +26,7 @@ DelayConstants setup_constants(int32_t interpolate, double cut_bias, int32_t Nma
     const double steps = T / RUN_CLOCK.DELT;
     c.n = std::min(c.interpolate ? int_trunc(cut_bias + steps) : nint(steps), Nmax);
     if (c.n < 0) block_data_error(name, "The delay time and the sample limit must not be negative.");
+    check_ring_room(c.n, STORAGE.STORF.size(), name);
     c.h = c.n > 0 ? T / c.n : 0.0;
     return c;
 }
@@ -98,6 +99,7 @@ SlotCounts run_counts(const DelayConstants& c, int32_t rtcf, int32_t rtci) {
 DelayConstants constants_at(const BlockSlots& at, std::string_view name) {
     const DelayConstants c{at.RF(0), at.RI(0), is_true(at.RL(0))};
     if (c.n < 0) block_data_error(name, "The stored sample count of the delay is negative.");
+    check_ring_room(c.n, STORAGE.STORF.size(), name);
     return c;
 }
 

@@ -23,6 +23,7 @@ struct StorRing {
 StorRing take_ring(int32_t n, int32_t extra, double T, double X, std::string_view name) {
     if (n < 1)
         block_data_error(name, "The delay needs at least one sample: check the delay time and the sample limit.");
+    check_ring_room(n, STORAGE.STOR.size(), name);
     const BlockSlots s = take_slots({.stor = 2 + n + extra});
     StorRing r{s.S(0), s.S(1), s.stor + 2, s.stor + 1 + n + extra, 0, T / n};
     if (first_step_data()) {

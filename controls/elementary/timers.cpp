@@ -24,6 +24,7 @@ int32_t ON_DELAY_TIMER(int32_t IN, double T) {
 
 double DELAY_SAMPLED(double T, int32_t N, double X) {
     if (N < 1) block_data_error("DELAY_SAMPLED", "The number of samples of the delay must be at least 1.");
+    check_ring_room(N, STORAGE.STOR.size(), "DELAY_SAMPLED");
     const BlockSlots s = take_slots({.stor = N + 2});
     double& next = s.S(0);
     // Samples in slots 1 (newest) to N + 1 (oldest).

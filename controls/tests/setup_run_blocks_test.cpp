@@ -250,6 +250,8 @@ struct StopCase {
     std::string out;
 };
 
+void PrintTo(const StopCase& c, std::ostream* os) { *os << c.name; }
+
 class SetupErrors : public SetupRun, public ::testing::WithParamInterface<StopCase> {};
 
 TEST_P(SetupErrors, StopTheRunWithTheirMessages) {

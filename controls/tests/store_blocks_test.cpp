@@ -108,6 +108,7 @@ TEST_F(StoreBlocks, DelaysWithoutSamplesOrWithAForeignRingStopTheRun) {
         {[] { DELAY_STOR(0.4 * kDelt, 5, 1.0); }, few, "DELAY_STOR"},
         {[] { DELAY_STOR(3 * kDelt, 0, 1.0); }, few, "DELAY_STOR"},
         {[] { DELAY_STOR_INTERP(0.9 * kDelt, 5, 1.0); }, few, "DELAY_STOR_I"},
+        {[] { DELAY_STOR(1e9, INT32_MAX, 1.0); }, "The delay needs more samples than its store can hold.", "DELAY_STOR"},
         {[] {
              STORAGE.STOR(kStartSlots.stor + 1) = 3.0;
              DELAY_STOR(3 * kDelt, 5, 1.0);
