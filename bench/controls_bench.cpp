@@ -13,7 +13,10 @@
 #include "controls/elementary/setup_run_blocks.h"
 #include "controls/elementary/store_blocks.h"
 #include "controls/interp_pair.h"
+#include "controls/interpolating/interpolating_blocks.h"
 #include "controls/limit_value.h"
+#include "controls/linear/linear_blocks.h"
+#include "controls/switching/switching_blocks.h"
 #include "controls/zero_cross.h"
 #include "engine/pointer_block.h"
 #include "engine/run_state.h"
@@ -39,6 +42,23 @@ const std::vector<BenchBlock>& blocks() {
     static const std::vector<BenchBlock> rows{
         {"LIMIT_VALUE", [] { SIG.sink += LIMIT_VALUE(-0.2, 0.4, SIG.x); }},
         {"ZERO_CROSS_F", [] { ZERO_CROSS_F(SIG.x, SIG.pair); }},
+        {"COMPARATOR_IP", [] { COMPARATOR_IP(1, 0, SIG.x, 0.1, 1.0, 0.0, 0.0, SIG.pair); }},
+        {"HYSTERESIS_IP", [] { HYSTERESIS_IP(0, 1, SIG.x, 0.3, -0.3, SIG.pair); }},
+        {"ON_DELAY_IP",
+         [] {
+             ON_DELAY_IP(1, 2.0 * RUN_CLOCK.DELT, {SIG.x > 0.0 ? 1.0 : 0.0, 0.0}, SIG.pair);
+         }},
+        {"MONOSTABLE_IP",
+         [] {
+             MONOSTABLE_IP(1, 3.0 * RUN_CLOCK.DELT, {SIG.x + 0.5, 0.0}, SIG.pair);
+         }},
+        {"PWM_COMPARE_IP", [] { PWM_COMPARE_IP(1, 1.0, -1.0, SIG.x, 0.1, 0.1, SIG.x, SIG.pair); }},
+        {"INTEGRATOR_IP",
+         [] {
+             SIG.sink += INTEGRATOR_IP(1, 0, 1, 0.0, 1e-3, 0.0, -1.0, 1.0, {}, {SIG.x, 0.0});
+         }},
+        {"LAG_LIMITED", [] { SIG.sink += LAG_LIMITED(0, 1, 1, 1.0, 0.02, SIG.x, 0.0, -1.0, 1.0); }},
+        {"SIGNAL_GENERATOR", [] { SIGNAL_GENERATOR(2, 1, 0.0, 50.0, 50.0, 1.0, -1.0, SIG.pair); }},
         {"SMOOTH_LAG", [] { SIG.sink += SMOOTH_LAG(1.0, 1e-3, SIG.x); }},
         {"STATE_VAR_FILTER", [] { SIG.sink += STATE_VAR_FILTER(1, 1.0, 0.7, 628.0, SIG.x); }},
         {"TRIANGLE_WAVE", [] { TRIANGLE_WAVE(50.0, SIG.sink); }},
@@ -68,6 +88,7 @@ void block_pointers_to_start() {
 void set_up() {
     ladder::rc_ladder(kLadderNodes);
     ladder::first_step();
+    RUN_CLOCK.TIME = RUN_CLOCK.DELT;
     StorageArrays& S = STORAGE;
     constexpr int32_t n = 64 * kMixCalls;
     S.STOR.allocate(n);

@@ -24,7 +24,8 @@ TEST_P(LimitValue, ClampsWithUpperWinningWhenBoundsCross) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, LimitValue,
-                         ::testing::Values(ClampCase{"CrossedAbove", 2, 1, 5, 1}, ClampCase{"CrossedBetween", 2, 1, 1.5, 1},
+                         ::testing::Values(ClampCase{"CrossedAbove", 2, 1, 5, 1},
+                                           ClampCase{"CrossedBetween", 2, 1, 1.5, 1},
                                            ClampCase{"CrossedBelow", 2, 1, 0.5, 2}, ClampCase{"Inside", 0, 1, 0.5, 0.5},
                                            ClampCase{"Above", 0, 1, 3, 1}, ClampCase{"Below", 0, 1, -3, 0}),
                          [](const auto& info) { return std::string(info.param.name); });
@@ -109,13 +110,17 @@ std::vector<DisciplineRow> detector_rows() {
     std::vector<DisciplineRow> rows;
     for (const double prev : {-1.0, 0.0, 1.0}) {
         const std::string tag = prev < 0 ? "FromBelow" : prev > 0 ? "FromAbove" : "FromZero";
-        rows.push_back({"ZERO_CROSS_" + tag, {.stor = 1}, [] {
+        rows.push_back({"ZERO_CROSS_" + tag,
+                        {.stor = 1},
+                        [] {
                             INTERP_PAIR r;
                             ZERO_CROSS(0.5, r);
                         },
                         [prev](const BlockSlots& s) { s.S(0) = prev; },
                         [](const BlockSlots& s, bool) { EXPECT_EQ(s.S(0), 0.5); }});
-        rows.push_back({"ZERO_CROSS_F_" + tag, {.storf = 1}, [] {
+        rows.push_back({"ZERO_CROSS_F_" + tag,
+                        {.storf = 1},
+                        [] {
                             INTERP_PAIR r;
                             ZERO_CROSS_F(0.5, r);
                         },

@@ -22,9 +22,7 @@ inline ModuleRun run_module(int steps, const std::function<void()>& begin,
                             const std::function<double(int step)>& step) {
     ModuleRun r;
     // Cleared stores and fresh pointer references, as at the start of a run.
-    StorageArrays& S = STORAGE;
-    for (FArray1<double>* a : {&S.STOR, &S.STORF, &S.RTCF}) a->fill(0.0);
-    for (FArray1<int32_t>* a : {&S.STORI, &S.STORL, &S.RTCI, &S.RTCL}) a->fill(0);
+    clear_block_stores();
     POINTER_CHECKS = {};
     r.console = capture([&] {
         RESETPTRS();

@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "engine/engine_reset.h"
-#include "engine/pointer_checks.h"
 #include "engine/pointer_block.h"
+#include "engine/pointer_checks.h"
 #include "engine/run_state.h"
 #include "engine/storage.h"
 #include "engine/time_step.h"
@@ -41,8 +41,7 @@ void expect_untouched(const char* store, const FArray1<T>& a, int32_t first, int
             same = same_bits(a(k), sentinel);
         else
             same = a(k) == sentinel;
-        EXPECT_TRUE(same) << store << "(" << k << ") written outside the slots " << first << ".."
-                          << first + count - 1;
+        EXPECT_TRUE(same) << store << "(" << k << ") written outside the slots " << first << ".." << first + count - 1;
     }
 }
 
@@ -67,6 +66,24 @@ void reset_block_stores() {
 }
 
 void set_first_step(bool on) { RUN_FLAGS.FIRST_STEP_DATA = as_logical(on); }
+
+void clear_block_stores() {
+    StorageArrays& S = STORAGE;
+    S.STOR.fill(0.0);
+    S.STORF.fill(0.0);
+    S.STORI.fill(0);
+    S.STORL.fill(0);
+    S.RTCF.fill(0.0);
+    S.RTCI.fill(0);
+    S.RTCL.fill(0);
+}
+
+void begin_step(int n) {
+    place_pointers(kStartSlots);
+    RUN_CLOCK.NSTEP = n;
+    RUN_CLOCK.TIME = n * RUN_CLOCK.DELT;
+    set_first_step(n == 0);
+}
 
 void expect_discipline(const DisciplineRow& row, bool first_step) {
     SCOPED_TRACE(row.name + (first_step ? " on the first step" : " on a later step"));
@@ -94,6 +111,34 @@ void expect_discipline(const DisciplineRow& row, bool first_step) {
     expect_untouched("RTCL", S.RTCL, s.rtcl, n.rtcl, kSentinelI);
     EXPECT_EQ(array_overrun_count(), 0) << "a store was indexed outside its extent";
     if (row.check) row.check(s, first_step);
+}
+
+void SlotState::place(const BlockSlots& s) const {
+    for (size_t k = 0; k < F.size(); ++k) s.F(static_cast<int32_t>(k)) = F[k];
+    for (size_t k = 0; k < S.size(); ++k) s.S(static_cast<int32_t>(k)) = S[k];
+    for (size_t k = 0; k < RF.size(); ++k) s.RF(static_cast<int32_t>(k)) = RF[k];
+    for (size_t k = 0; k < I.size(); ++k) s.I(static_cast<int32_t>(k)) = I[k];
+    for (size_t k = 0; k < RI.size(); ++k) s.RI(static_cast<int32_t>(k)) = RI[k];
+}
+
+void add_flag_rows(std::vector<DisciplineRow>& rows, const std::string& block, SlotCounts counts, int n_flags,
+                   const std::vector<SlotState>& states, const std::function<void(const FlagSet&, size_t)>& call) {
+    const std::vector<int32_t>& values = flag_values();
+    size_t combos = 1;
+    for (int k = 0; k < n_flags; ++k) combos *= values.size();
+    for (size_t c = 0; c < combos; ++c) {
+        FlagSet flags;
+        std::string name = block;
+        for (size_t rest = c, k = 0; k < static_cast<size_t>(n_flags); ++k, rest /= values.size()) {
+            flags.push_back(values[rest % values.size()]);
+            name += "_f" + flag_name(flags.back());
+        }
+        for (size_t i = 0; i < states.size(); ++i) {
+            const SlotState state = states[i];
+            rows.push_back({name + "_" + state.name, counts, [call, flags, i] { call(flags, i); },
+                            [state](const BlockSlots& s) { state.place(s); }});
+        }
+    }
 }
 
 Captured run_checked_passes(int steps, const std::function<void(int step)>& module) {

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 #include <string>
 #include <vector>
@@ -29,11 +30,16 @@ inline constexpr double kDelt = 50e-6;
 // Fresh stores and pointers, the clock at step 100 of a 50 µs run.
 void reset_block_stores();
 void set_first_step(bool on);
+// Every store cleared to 0, as a run from data starts.
+void clear_block_stores();
+// Step n of a run whose blocks all start at the test pointers: the clock at
+// n steps, FIRST_STEP_DATA on step 0 only, the pointers back at the start.
+void begin_step(int n);
 // The slots a call starting at the test pointers is given.
 inline BlockSlots start_slots() { return kStartSlots; }
 
 struct DisciplineRow {
-    std::string name;    // letters, digits and '_' only
+    std::string name;  // letters, digits and '_' only
     SlotCounts counts;
     std::function<void()> call;
     // Optional: state placed in the slots before the call (the stores hold
@@ -44,9 +50,7 @@ struct DisciplineRow {
 
 inline void PrintTo(const DisciplineRow& row, std::ostream* os) { *os << row.name; }
 
-inline std::string discipline_row_name(const ::testing::TestParamInfo<DisciplineRow>& info) {
-    return info.param.name;
-}
+inline std::string discipline_row_name(const ::testing::TestParamInfo<DisciplineRow>& info) { return info.param.name; }
 
 // The values tried for every INTEGER flag and mode: off, on, other.
 inline const std::vector<int32_t>& flag_values() {
@@ -60,10 +64,55 @@ protected:
     void SetUp() override { reset_block_stores(); }
 };
 
+// The stores cleared as at the start of a run from data.
+class RunBlockTest : public BlockTest {
+protected:
+    void SetUp() override {
+        BlockTest::SetUp();
+        clear_block_stores();
+    }
+};
+
 class SlotDiscipline : public ::testing::TestWithParam<DisciplineRow> {
 protected:
     void SetUp() override { reset_block_stores(); }
 };
+
+// The results of a block called on steps first..last as begin_step sets them.
+inline std::vector<INTERP_PAIR> over_steps(int first, int last, const std::function<INTERP_PAIR(int n)>& call) {
+    std::vector<INTERP_PAIR> out;
+    for (int n = first; n <= last; ++n) {
+        begin_step(n);
+        out.push_back(call(n));
+    }
+    return out;
+}
+inline std::vector<double> values_of(const std::vector<INTERP_PAIR>& v) {
+    std::vector<double> out;
+    for (const INTERP_PAIR& p : v) out.push_back(p.value);
+    return out;
+}
+// Times in steps.
+inline std::vector<double> times_of(const std::vector<INTERP_PAIR>& v) {
+    std::vector<double> out;
+    for (const INTERP_PAIR& p : v) out.push_back(std::round(p.time / kDelt * 1e9) / 1e9);
+    return out;
+}
+
+// A state placed in a block's slots (offsets from 0 in each store) before
+// a discipline call, and its name.
+struct SlotState {
+    std::string name;
+    std::vector<double> F = {}, S = {}, RF = {};
+    std::vector<int32_t> I = {}, RI = {};
+    void place(const BlockSlots& s) const;
+};
+
+using FlagSet = std::vector<int32_t>;
+// Adds a row for every combination of n_flags INTEGER arguments from
+// flag_values() in every state; call(flags, state index) calls the block.
+void add_flag_rows(std::vector<DisciplineRow>& rows, const std::string& block, SlotCounts counts, int n_flags,
+                   const std::vector<SlotState>& states, const std::function<void(const FlagSet&, size_t)>& call);
 
 // Runs `steps` dynamic passes of a module as the run loop does: pointers
 // reset before each, FIRST_STEP_DATA on the first, the pointer checks after
