@@ -153,32 +153,48 @@ TEST_F(LogicBlocks, DataErrorsStopTheRun) {
     }
 }
 
+// Every INTEGER argument at off, on and other, from cleared and from used slots.
 std::vector<DisciplineRow> logic_rows() {
-    INTERP_PAIR p;
-    double t = 0.0, y = 0.0;
-    int32_t q = 0, qn = 0;
+    std::vector<DisciplineRow> rows;
     const auto quiet = [](std::function<void()> f) { return [f] { capture(f); }; };
-    const double h[2] = {1.0, 0.1};
-    return {
-        {"ZARIK_SONON", {.stor = 1, .storf = 2}, [p]() mutable { ZARIK_SONON(1.0, 0.0, 1.0, 1, p); }},
+    add_flag_rows(rows, "ZARIK_SONON", {.stor = 1, .storf = 2}, 1, {{"cleared"}, {"running", {1.0, 9.0}, {-1.0}}}, [](const FlagSet& f, size_t) {
+        INTERP_PAIR p;
+        ZARIK_SONON(1.0, 0.0, 1e-3, f[0], p);
+    });
+    add_flag_rows(rows, "ZARIK_BINON", {.stor = 2, .storf = 1}, 1, {{"cleared"}, {"set", {1.0}, {-1.0, -1.0}}}, [](const FlagSet& f, size_t) {
+        INTERP_PAIR p;
+        ZARIK_BINON(1.0, 0.0, 1.0, 0.0, f[0], p);
+    });
+    add_flag_rows(rows, "SR_FLIPFLOP", {.stor = 2}, 5, {{"cleared"}, {"set", {}, {1.0, -0.5}}}, [](const FlagSet& f, size_t) {
+        int32_t q, qn;
+        SR_FLIPFLOP(f[0], f[1], f[2], f[3], f[4], q, qn);
+    });
+    add_flag_rows(rows, "ON_DELAY_TIMER", {.stor = 1}, 1, {{"cleared"}, {"timing", {}, {1e-4}}}, [](const FlagSet& f, size_t) { ON_DELAY_TIMER(f[0], 1e-3); });
+    std::vector<SlotState> dual;
+    for (const int32_t state : {0, 1, 2, 3, 7}) dual.push_back({"state" + std::to_string(state), {1e-4}, {}, {}, {state}});
+    add_flag_rows(rows, "DUAL_TIMER", {.storf = 1, .stori = 1}, 3, dual, [](const FlagSet& f, size_t) {
+        int32_t out;
+        DUAL_TIMER(f[0], f[1], 1e-3, 1e-3, f[2], out);
+    });
+    add_flag_rows(rows, "PICKUP_DROPOUT", {.stor = 3}, 3, {{"cleared"}, {"picked_up", {}, {1e4, 1e4, 10.0}}},
+                  [](const FlagSet& f, size_t) { PICKUP_DROPOUT(f[0], f[1], 1e-3, 1e-3, f[2]); });
+    add_flag_rows(rows, "LOGIC_EQV", {}, 2, {{"none"}}, [](const FlagSet& f, size_t) { LOGIC_EQV(f[0], f[1]); });
+    add_flag_rows(rows, "THD_CALC", {}, 2, {{"none"}}, [](const FlagSet& f, size_t) {
+        const double h[2] = {1.0, 0.1};
+        double out[2];
+        THD_CALC(f[0], f[1], h, out);
+    });
+    double t = 0.0, y = 0.0;
+    rows.insert(rows.end(), {
         {"SONON3", {.stor = 1, .storf = 2}, quiet([t]() mutable { SONON3(1.0, 1.0, 1, t); })},
-        {"ZARIK_BINON", {.stor = 2, .storf = 1}, [p]() mutable { ZARIK_BINON(1.0, 0.0, 1.0, 0.0, 0, p); }},
         {"BINON3", {.stor = 2, .storf = 1}, quiet([t]() mutable { BINON3(1.0, 1.0, 1, t); })},
         {"ZERO_CROSS_DIR", {.stor = 1}, [] { ZERO_CROSS_DIR(1.0); }},
         {"IZCD1", {.stor = 1}, quiet([t]() mutable { IZCD1(1.0, t); })},
-        {"LOGIC_EQV", {}, [] { LOGIC_EQV(1, 1); }},
-        {"SR_FLIPFLOP", {.stor = 2}, [q, qn]() mutable { SR_FLIPFLOP(1, 0, 1, 1, 1, q, qn); }},
-        {"ON_DELAY_TIMER", {.stor = 1}, [] { ON_DELAY_TIMER(1, 1e-3); }},
         {"DELAY_SAMPLED", {.stor = 6}, [] { DELAY_SAMPLED(1e-3, 4, 1.0); }},
         {"LAG_CLAMPED", {.stor = 2}, [] { LAG_CLAMPED(1.0, 1e-3, 0.0, 2.0); }},
-        {"DUAL_TIMER", {.storf = 1, .stori = 1}, [q]() mutable { DUAL_TIMER(1, 0, 1e-3, 1e-3, 1, q); }},
-        {"PICKUP_DROPOUT", {.stor = 3}, [] { PICKUP_DROPOUT(1, 0, 1e-3, 1e-3, 0); }},
         {"XOR_ZC", {.stor = 3}, [y]() mutable { XOR_ZC(1.0, 0.0, y); }},
-        {"THD_CALC", {}, [h] {
-             double out[2];
-             THD_CALC(2, 1, h, out);
-         }},
-    };
+    });
+    return rows;
 }
 
 INSTANTIATE_TEST_SUITE_P(LogicBlocks, SlotDiscipline, ::testing::ValuesIn(logic_rows()), discipline_row_name);

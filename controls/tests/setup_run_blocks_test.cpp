@@ -328,32 +328,23 @@ std::vector<DisciplineRow> setup_run_rows() {
             for (size_t k = 0; k < v.size(); ++k) s.RF(k) = v[k];
         };
     };
-    const auto counter = [](const BlockSlots& s) {
-        s.RI(0) = 0;
-        s.RI(1) = 5;
-        s.RI(2) = 1;
-    };
     const auto warn = [](std::function<void()> f) { return [f] { capture(f); }; };
     double y = 0.0;
-    int32_t n = 0;
-    return {
+    std::vector<DisciplineRow> rows{
         {"SAWTOOTH", {.rtcf = 2}, [] { SAWTOOTH(1.0, 0.0); }},
         {"TRIANGLE_WAVE", {.storf = 1, .stori = 1, .rtcf = 2}, [y]() mutable { TRIANGLE_WAVE(50.0, y); },
          constants({1.0, 0.0})},
         {"COUNTER", {.rtci = 3}, [] { COUNTER(0, 5, 1); }},
-        {"COUNTER_RUN", {.stori = 1, .rtci = 3}, [n]() mutable { COUNTER_RUN(-1, 0, 2, n); }, counter},
         {"RAMP", {.rtcf = 5}, warn([] { RAMP(0.0, 1.0, 1.0, 1.0); })},
         {"RAMP_RUN", {.rtcf = 5}, [y]() mutable { RAMP_RUN(0.5, y); }, constants({0, 1, 0, 1, 1})},
         {"SURGE", {.rtcf = 9, .rtcl = 3}, [] { SURGE(0.0, 0.0, 1.0, 1.0, 1.0); }},
         {"SURGE_RUN", {.rtcf = 9, .rtcl = 3}, [y]() mutable { SURGE_RUN(0.5, y); }},
-        {"DELAY_SETUP", {.rtcf = 1, .rtci = 1, .rtcl = 1}, [] { DELAY_SETUP(1, 4, 3 * kDelt); }},
         {"DELAY_RUN", {.storf = 4, .stori = 1, .rtcf = 1, .rtci = 1, .rtcl = 1}, [y]() mutable { DELAY_RUN(1.0, y); },
          delay(3, 0, kDelt)},
         {"DELAY_RUN_interpolating", {.storf = 5, .stori = 1, .rtcf = 1, .rtci = 1, .rtcl = 1},
          [y]() mutable { DELAY_RUN(1.0, y); }, delay(3, 1, kDelt)},
         {"DELAY_RUN_no_samples", {.storf = 2, .stori = 1, .rtcf = 1, .rtci = 1, .rtcl = 1},
          [y]() mutable { DELAY_RUN(1.0, y); }, delay(0, 0, 0.0)},
-        {"DELAY_SETUP_B", {.rtcf = 2, .rtci = 2, .rtcl = 1}, [] { DELAY_SETUP_B(0, 4, 1, 3 * kDelt, 2.0); }},
         {"DELAY_RUN_B", {.storf = 4, .stori = 2, .rtcf = 2, .rtci = 2, .rtcl = 1}, [y]() mutable { DELAY_RUN_B(1.0, y); },
          delay(3, 0, kDelt, true)},
         {"DELAY_RUN_B_interpolating", {.storf = 5, .stori = 2, .rtcf = 2, .rtci = 2, .rtcl = 1},
@@ -367,8 +358,21 @@ std::vector<DisciplineRow> setup_run_rows() {
         {"SURGE_FRONT_TAIL_RUN", {.rtcf = 9}, [y]() mutable { SURGE_FRONT_TAIL_RUN(y); },
          constants({1, 1, 2, 1, 10, 1, 1, 1, 0})},
         {"RATE_LIMIT_F", {.storf = 1}, [y]() mutable { RATE_LIMIT_F(1.0, 1.0, 1.0, y); }},
-        {"ON_OFF_COMPARE", {}, [n]() mutable { ON_OFF_COMPARE(1, 1.0, 2.0, n); }},
     };
+    add_flag_rows(rows, "COUNTER_RUN", {.stori = 1, .rtci = 3}, 2, {{"at_top", {}, {}, {}, {5}, {0, 5, 1}}},
+                  [](const FlagSet& f, size_t) {
+                      int32_t out;
+                      COUNTER_RUN(f[0], f[1], 2, out);
+                  });
+    add_flag_rows(rows, "DELAY_SETUP", {.rtcf = 1, .rtci = 1, .rtcl = 1}, 1, {{"none"}},
+                  [](const FlagSet& f, size_t) { DELAY_SETUP(f[0], 4, 3 * kDelt); });
+    add_flag_rows(rows, "DELAY_SETUP_B", {.rtcf = 2, .rtci = 2, .rtcl = 1}, 2, {{"none"}},
+                  [](const FlagSet& f, size_t) { DELAY_SETUP_B(f[0], 4, f[1], 3 * kDelt, 2.0); });
+    add_flag_rows(rows, "ON_OFF_COMPARE", {}, 1, {{"none"}}, [](const FlagSet& f, size_t) {
+        int32_t r;
+        ON_OFF_COMPARE(f[0], 1.0, 2.0, r);
+    });
+    return rows;
 }
 
 INSTANTIATE_TEST_SUITE_P(SetupRunBlocks, SlotDiscipline, ::testing::ValuesIn(setup_run_rows()), discipline_row_name);

@@ -177,19 +177,17 @@ std::vector<DisciplineRow> store_rows() {
         return [first_slot](const BlockSlots& s) { s.S(1) = s.stor + first_slot; };
     };
     const auto quiet = [](std::function<void()> f) { return [f] { capture(f); }; };
-    return {
+    std::vector<DisciplineRow> rows{
         {"DELAY_STOR", {.stor = 5}, [] { DELAY_STOR(3 * kDelt, 9, 1.0); }, ring_at(2)},
         {"DELAY_STOR_capped", {.stor = 4}, [] { DELAY_STOR(3 * kDelt, 2, 1.0); }, ring_at(3)},
         {"DELAY_STOR_INTERP", {.stor = 5}, [] { DELAY_STOR_INTERP(2.6 * kDelt, 9, 1.0); }, ring_at(4)},
         {"DERIV_STOR", {.stor = 1}, [] { DERIV_STOR(1.0, 1.0); }},
         {"WASHOUT_STOR", {.stor = 2}, [] { WASHOUT_STOR(1e-3, 1.0); }},
-        {"STATE_VAR_FILTER", {.stor = 5}, [] { STATE_VAR_FILTER(3, 1.0, 2.0, 600.0, 1.0); }},
         {"SMOOTH_LAG", {.stor = 2}, [] { SMOOTH_LAG(1.0, 1e-4, 1.0); }},
         {"LEAD_LAG_STOR", {.stor = 2}, [] { LEAD_LAG_STOR(1e-3, 0.0, 1.0, 1.0); }},
         {"RATE_LIMIT", {.stor = 3}, [] { RATE_LIMIT(1.0, 1.0, 1.0); }},
         {"TRIGGER_PULSE_STOR", {.stor = 3}, [] { TRIGGER_PULSE_STOR(0.0, 1.0, 0.0, 1.0, 0.0, 1.0); }},
-        {"SGEN11", {.stor = 11}, quiet([] { SGEN11(4, 1.0, 50.0, 2, 1, 1, 0.0); })},
-        {"SGEN11_bad", {.stor = 11}, quiet([] { SGEN11(0, 1.0, 50.0, 2, 1, 1, 0.0); })},
+        {"SGEN11_harmonics", {.stor = 11}, quiet([] { SGEN11(4, 1.0, 50.0, 2, 1, 1, 0.0); })},
         {"PHASE_SHIFT_3PH", {.stor = 2}, [] {
              double a, b, c;
              PHASE_SHIFT_3PH(1.0, 2.0, 3.0, a, b, c, 50.0);
@@ -198,6 +196,12 @@ std::vector<DisciplineRow> store_rows() {
         {"INTEGRATOR_TRAP", {.stor = 3}, [] { INTEGRATOR_TRAP(0.0, -1.0, 1.0, 0.0, 1.0); }},
         {"PI_TRAP", {.stor = 3}, [] { PI_TRAP(1.0, 1e-3, -1.0, 1.0, 0.0, 1.0); }},
     };
+    add_flag_rows(rows, "STATE_VAR_FILTER", {.stor = 5}, 1, {{"any"}},
+                  [](const FlagSet& f, size_t) { STATE_VAR_FILTER(f[0], 1.0, 2.0, 600.0, 1.0); });
+    add_flag_rows(rows, "SGEN11", {.stor = 11}, 2, {{"any"}}, [](const FlagSet& f, size_t) {
+        capture([&f] { SGEN11(f[0], 1.0, 50.0, f[1], 1, 1, 0.0); });
+    });
+    return rows;
 }
 
 INSTANTIATE_TEST_SUITE_P(StoreBlocks, SlotDiscipline, ::testing::ValuesIn(store_rows()), discipline_row_name);
