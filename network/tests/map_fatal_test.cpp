@@ -184,6 +184,12 @@ std::vector<Fatal> program_cases() {
          "param_finish_inf.map"},
         {"param_step_inf.map", "RDDIM", 1, {" ERROR: TIME_STEP is not a finite number"},
          " TIME_STEP = -Infinity", "param_step_inf.map"},
+        // The end of the map file after a page is the map file's; files nest 20 deep.
+        {"prog_no_endcase.map", "RDCMNT", 1,
+         {" End_Of_File while reading data file " + pad_text("prog_no_endcase.map", 72)}, " 0 0",
+         "prog_no_endcase.map"},
+        {"prog_deep_pages.map", "OPENFILE", 0,
+         {" ***WARN*** ZARIK: Files nested more than 20 deep; cannot open: deep_page.map"}},
     };
     for (const Fatal& f : kBranches)
         if (f.fixture == std::string("br_value_bad.map") || f.fixture == std::string("node_beyond_nd1.map"))
