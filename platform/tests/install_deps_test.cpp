@@ -66,26 +66,23 @@ INSTANTIATE_TEST_SUITE_P(Packages, EachDependencyMissing, testing::ValuesIn(kPac
                          });
 
 TEST(InstallDeps, InstallsOnlyWhatIsMissing) {
-    const Stubs stubs;
-    const ProgramResult r = stubs.run("ngspice gnuplot-nox", "");
-    EXPECT_EQ(r.out, "Installing: ngspice gnuplot-nox\n");
-    EXPECT_EQ(r.exit_code, 0);
-    EXPECT_EQ(stubs.calls(), "apt-get update -qq\napt-get install -y -qq ngspice gnuplot-nox\n");
-}
-
-TEST(InstallDeps, NothingMissingNothingDone) {
-    const Stubs stubs;
-    const ProgramResult r = stubs.run("", "");
-    EXPECT_EQ(r.out, "All build and test dependencies are installed.\n");
-    EXPECT_EQ(r.exit_code, 0);
-    EXPECT_EQ(stubs.calls(), "");
-}
-
-TEST(InstallDeps, AllMissingInTheirOrder) {
-    const Stubs stubs;
     std::string all;
     for (const std::string& p : kPackages) all += (all.empty() ? "" : " ") + p;
-    EXPECT_EQ(stubs.run(all, "--dry-run").out, "Would install: " + all + "\n");
+    const struct {
+        std::string missing, args, out, calls;
+    } cases[] = {
+        {"ngspice gnuplot-nox", "", "Installing: ngspice gnuplot-nox\n",
+         "apt-get update -qq\napt-get install -y -qq ngspice gnuplot-nox\n"},
+        {"", "", "All build and test dependencies are installed.\n", ""},
+        {all, "--dry-run", "Would install: " + all + "\n", ""},  // in their order
+    };
+    for (const auto& c : cases) {
+        const Stubs stubs;
+        const ProgramResult r = stubs.run(c.missing, c.args);
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(r.exit_code, 0);
+        EXPECT_EQ(stubs.calls(), c.calls) << c.missing;
+    }
 }
 
 TEST(InstallDeps, UnknownOptionRefused) {
