@@ -284,8 +284,12 @@ bool Exchange::Receive(bool wait) {
         if (limit >= 0) {
             const SockWait w = sock_wait_readable(socket_, limit);
             if (w == SockWait::Timeout) {
-                if (FrameBegun() && StallMsLeft() == 0) EndLink(TEXT_STALLED);
-                return false;
+                if (FrameBegun() && StallMsLeft() == 0) {
+                    EndLink(TEXT_STALLED);
+                    return false;
+                }
+                if (!wait) return false;
+                continue;  // woken a little early
             }
             if (w == SockWait::Error) {
                 EndLink(TEXT_ERROR);
