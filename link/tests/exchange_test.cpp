@@ -196,6 +196,23 @@ TEST(ExchangeFaults, ClosureAfterAWholeAndATruncatedFrame) {
     }
 }
 
+// Polled without waiting, as between granted steps: half a frame that
+// never completes ends the link once its time is over.
+TEST(ExchangeFaults, AFrameLeftUnfinishedEndsTheLink) {
+    Linked l;
+    ASSERT_TRUE(l.connected);
+    ASSERT_TRUE(l.fe.SendRaw(l.fe.Frame().Int(1).Int(2).Frame().substr(0, 6)));
+    testing::internal::CaptureStderr();
+    const int polls = Exchange::FRAME_STALL_MS / 50 + 200;
+    for (int i = 0; i < polls && !l.ex.Closed(); ++i) {
+        EXPECT_FALSE(l.ex.Receive(false));
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Exchange Error: Frame not completed within 60 seconds.\n");
+    EXPECT_TRUE(l.ex.Closed());
+    EXPECT_EQ(l.ex.EndReason(), "Frame not completed within 60 seconds.");
+}
+
 TEST(ExchangeFaults, SendingToAClosedPeerRaisesNoSignal) {
     auto fe = std::make_unique<FakeFrontEnd>();
     Exchange x;
