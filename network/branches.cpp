@@ -275,40 +275,50 @@ void BRPARM(Text255& record, int32_t ss, int32_t br, int32_t& node1, int32_t& no
 
     const FText<10> type = take_type_word(record);
     std::array<double, 10> slot{};
+    size_t values = 0;
     {
         ListRead in(record.view());
         in.integer(node1).integer(node2);
-        for (double& x : slot) in.real(x);
+        for (double& x : slot) {
+            in.real(x);
+            if (!in.ok()) break;
+            ++values;
+        }
         // Fewer values than slots is fine; a field that is no number is not.
         if (in.status() == ReadStatus::Error) stop(kBrParm, {"Error while reading branch data"});
     }
 
     size_t k = 0;
+    // A letter whose value is missing is as wrong as a value that is no number.
+    const auto next_value = [&]() {
+        if (k >= values) stop(kBrParm, {"Error while reading branch data"});
+        return slot[k++];
+    };
     for (size_t n = 0; n < type.size(); ++n) {
         const char letter = type[n];
         switch (letter) {
             case 'R':
                 N.RESISTOR(br, ss) = LTRUE;
-                r = N.BRANCH_R(br, ss) = slot[k++];
+                r = N.BRANCH_R(br, ss) = next_value();
                 break;
             case 'L':
                 N.INDUCTOR(br, ss) = LTRUE;
-                l = N.BRANCH_L(br, ss) = slot[k++];
+                l = N.BRANCH_L(br, ss) = next_value();
                 break;
             case 'C':
                 N.CAPACITR(br, ss) = LTRUE;
-                c = slot[k++];
+                c = next_value();
                 N.BRANCH_C(br, ss) = c * 1e-6;
                 break;
             case 'E':
                 N.SOURCE(br, ss) = LTRUE;
-                e = slot[k++];
+                e = next_value();
                 break;
             case 'i':
-                i = slot[k++];
+                i = next_value();
                 break;
             case 'v':
-                v = slot[k++];
+                v = next_value();
                 break;
             case 'S':
                 N.SWITCH(br, ss) = LTRUE;
