@@ -12,7 +12,7 @@
 #include "link/run_commands.h"
 #include "link/trace.h"
 #include "models/branch_changes.h"
-#include "models/models.h"
+#include "models/setup_guard.h"
 #include "models/xfmr_tables.h"
 #include "network/dimensions.h"
 #include "network/input_state.h"
@@ -34,6 +34,7 @@ void reset_all_engine_state() {
     POINTER_CHECKS = {};
     ONLINE_SETUP = {};
     XFMR_TABLES = {};
+    SETUP_PHASE = {};
     LINE_TABLES = {};
     METER_TABLES = {};
     INPUT = {};
@@ -46,7 +47,6 @@ void reset_all_engine_state() {
     TRIANG_FACTORS = {};
     BRANCH_PLANS = {};
     BRCHANGE_LIST.count = 0;
-    XFMR_COUNT = {};
     LINE_COUNTS = {};
     RUN_OUTPUT = {};
     SNAPSHOT_COUNTERS = {};

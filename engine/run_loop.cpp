@@ -9,6 +9,7 @@
 #include "link/flat_layer.h"
 #include "link/run_commands.h"
 #include "models/branch_changes.h"
+#include "models/setup_guard.h"
 #include "network/dimensions.h"
 #include "network/parameters.h"
 #include "snapshot/run_output.h"
@@ -74,6 +75,7 @@ void RUNLOOP(Logical& abort_flag, bool connect_flag) {
     f.FIRST_STEP_RUN = LTRUE;
     if (data_start) {
         f.FIRST_STEP_DATA = LTRUE;
+        SETUP_PHASE.SUMMED = LFALSE;
         pc.counter = pc.STEPS_PER_PRINT - 1;
     } else {
         f.FIRST_STEP_DATA = LFALSE;

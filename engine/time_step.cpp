@@ -8,6 +8,7 @@
 #include "engine/solution_arrays.h"
 #include "engine/storage.h"
 #include "link/eni.h"
+#include "models/setup_guard.h"
 #include "network/dimensions.h"
 #include "network/network_tables.h"
 #include "network/solve_network.h"
@@ -54,6 +55,7 @@ void RESETPTRS_OUT() {
 }
 
 void SSINIT() {
+    SETUP_PHASE.SUMMED = LTRUE;
     for (int32_t s = 1; s <= DIMBLOCK.NSUBSYS; ++s) {
         const int32_t n = NET.NBUSES(s);
         if (n <= 0) continue;

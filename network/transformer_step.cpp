@@ -4,7 +4,6 @@
 
 #include "engine/abort.h"
 #include "engine/model_helpers.h"
-#include "models/models.h"
 #include "models/xfmr_tables.h"
 #include "network/network_tables.h"
 #include "network/solution_columns.h"
@@ -27,7 +26,7 @@ void DSMDYN(int32_t ss) {
 
     XfmrTables& X = XFMR_TABLES;
     const int32_t mine = X.XF_NSS.in_range(ss) ? X.XF_NSS(ss) : 0;
-    const int32_t total = XFMR_COUNT.total;
+    const int32_t total = X.XF_COUNT;
     if (mine == 0 || total <= 0) return;
     int32_t count = 0;
     for (int32_t t = 1; t <= total; ++t) {
