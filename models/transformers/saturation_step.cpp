@@ -2,6 +2,7 @@
 // fluxes integrated from the winding voltages, each saturable branch's
 // operating point on the B-H curve, and the extra winding currents that
 // turn the linear companion model's currents into the saturated core's.
+#include <algorithm>
 #include <cmath>
 
 #include "engine/model_helpers.h"
@@ -105,7 +106,8 @@ void XFMR_SATDYN(int32_t ss, int32_t k) {
     if (nw < 1 || nw > XFMR_MAXBR || nb > XFMR_MAXBR) return;
     XfmrVector vw{}, iw{}, phi{}, f{}, p{}, turns{}, m{};
     int32_t seg[XFMR_MAXBR] = {};
-    for (int32_t b = 1; b <= XFMR_MAXBR; ++b) X.XF_BFLUXOLD(b, k) = X.XF_BFLUX(b, k);
+    const int64_t at23 = int64_t{XFMR_MAXBR} * (k - 1);
+    std::copy_n(X.XF_BFLUX.data() + at23, XFMR_MAXBR, X.XF_BFLUXOLD.data() + at23);
 
     const double delt = RUN_CLOCK.DELT;
     for (int32_t w = 1; w <= nw; ++w) {
@@ -187,17 +189,15 @@ void XFMR_SATDYN(int32_t ss, int32_t k) {
     }
 
     // The linear model's currents at the integrated and at the new voltages.
-    XfmrVector c1v{}, c2v{};
-    for (int32_t w = 1; w <= nw; ++w) {
-        double s1 = 0.0, s2 = 0.0;
-        for (int32_t j = 1; j <= nw; ++j) {
-            const double g = X.XF_GEQ(w, j, k);
-            s1 += g * (vw[j - 1] + phi[j - 1] * turns[j - 1] * 2.0 / (1000.0 * delt));
-            s2 += g * vw[j - 1];
+    XfmrVector c1v{}, c2v{}, vh{};
+    const int64_t wd = X.XF_GEQ.extent(1);
+    const double* g = X.XF_GEQ.data() + wd * wd * (k - 1);
+    for (int32_t j = 0; j < nw; ++j) vh[j] = vw[j] + phi[j] * turns[j] * 2.0 / (1000.0 * delt);
+    for (int32_t j = 0; j < nw; ++j)
+        for (int32_t w = 0; w < nw; ++w) {
+            c1v[w] += g[w + wd * j] * vh[j];
+            c2v[w] += g[w + wd * j] * vw[j];
         }
-        c1v[w - 1] = s1;
-        c2v[w - 1] = s2;
-    }
 
     bool saturated = false;
     for (int32_t b = 1; b <= nb; ++b) {
