@@ -190,3 +190,65 @@ TEST_F(Ratings, ModelsNeedTheMagneticForm) {
 }
 
 }  // namespace
+
+namespace {
+
+// Form 1 with the inverse of form 2's inductances gives form 2's model.
+TEST_F(Setup, InverseInductanceFormEqualsTheInductanceForm) {
+    tables(2);
+    XfmrTables& X = XFMR_TABLES;
+    X.XF_NODE1(1, 1) = 1;
+    X.XF_NODE1(2, 1) = 2;
+    const double l11 = 0.1, l12 = 0.09, l22 = 0.1, det = l11 * l22 - l12 * l12;
+    const double r[3] = {1.0, 0.2, 2.0}, l[3] = {l11, l12, l22}, g[3] = {l22 / det, -l12 / det, l11 / det};
+    const int32_t at[3][2] = {{1, 1}, {1, 2}, {2, 2}};  // (j, i), j <= i
+    int32_t k = 1;
+    double geq[2][2][2], hist[2][2][2];
+    for (int32_t form : {2, 1}) {
+        for (int32_t e = 0; e < 3; ++e) {
+            X.XF_RLIN(2 * at[e][0] - 1, at[e][1]) = r[e];
+            X.XF_RLIN(2 * at[e][0], at[e][1]) = form == 2 ? l[e] : g[e];
+        }
+        TRANSFORMER(k, form);
+        for (int32_t i = 0; i < 2; ++i)
+            for (int32_t j = 0; j < 2; ++j) {
+                geq[form - 1][i][j] = X.XF_GEQ(i + 1, j + 1, 1);
+                hist[form - 1][i][j] = X.XF_HIST(i + 1, j + 1, 1);
+            }
+    }
+    for (int32_t i = 0; i < 2; ++i)
+        for (int32_t j = 0; j < 2; ++j) {
+            EXPECT_NEAR(geq[0][i][j], geq[1][i][j], 1e-12 * std::fabs(geq[1][0][0]));
+            EXPECT_NEAR(hist[0][i][j], hist[1][i][j], 1e-12);
+        }
+}
+
+// The two curve look-ups are each other's inverse, on and beyond the
+// first segment and past the last point.
+TEST_F(Setup, CurveLookUpsInvertEachOther) {
+    tables(2);
+    XfmrTables& X = XFMR_TABLES;
+    X.XF_SATON(1) = 1;
+    const double x[] = {1.0, 3.0, 10.0}, y[] = {1.0, 1.5, 1.8};
+    for (int32_t p = 1; p <= 3; ++p) {
+        X.XF_BHX(p, 1) = x[p - 1];
+        X.XF_BHY(p, 1) = y[p - 1];
+    }
+    for (const double phi : {0.5, -1.2, 1.7, 2.5, 0.0}) {
+        double f = 0.0, back = 0.0, p1 = 0.0, p2 = 0.0;
+        int32_t s1 = -1, s2 = -1;
+        XFMR_HBLOOK(1, phi, f, s1, 2.0, 3.0, p1);
+        XFMR_BHLOOK(1, f, back, s2, 2.0, 3.0, p2);
+        EXPECT_NEAR(back, phi, 1e-12) << phi;
+        EXPECT_EQ(s1, std::fabs(phi) / 2.0 < 1.0 ? 0 : 1) << phi;
+        EXPECT_EQ(s1, s2) << phi;
+        EXPECT_NEAR(p1, p2, 1e-12) << phi;
+    }
+    // A zero flux takes the first slope times area over length.
+    double f = 0.0, p = 0.0;
+    int32_t s = 0;
+    XFMR_HBLOOK(1, 0.0, f, s, 2.0, 3.0, p);
+    EXPECT_DOUBLE_EQ(p, 2.0 / 3.0);
+}
+
+}  // namespace

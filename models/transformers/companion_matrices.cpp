@@ -31,6 +31,33 @@ bool xfmr_invert(FArray2<double>& a, int32_t n, double tiny) {
     return true;
 }
 
+bool xfmr_gamma_conductance(int32_t n, double tiny) {
+    XfmrTables& X = XFMR_TABLES;
+    for (int32_t j = 1; j <= n; ++j)
+        for (int32_t i = 1; i <= n; ++i) {
+            double s = 0.0;
+            for (int32_t m = 1; m <= n; ++m) s += X.XF_WR(i, m) * X.XF_WZ(m, j);
+            X.XF_WT2(i, j) = s;
+            X.XF_WT1(i, j) = s + (i == j ? 1.0 : 0.0);
+        }
+    if (!xfmr_invert(X.XF_WT1, n, tiny)) return false;
+    for (int32_t j = 1; j <= n; ++j)
+        for (int32_t i = 1; i <= n; ++i) {
+            double s = 0.0;
+            for (int32_t m = 1; m <= n; ++m) s += X.XF_WT1(i, m) * X.XF_WT2(m, j);
+            X.XF_WG(i, j) = s;
+        }
+    for (int32_t j = 1; j <= n; ++j)
+        for (int32_t i = 1; i <= n; ++i) X.XF_WT2(i, j) = (i == j ? 1.0 : 0.0) - X.XF_WG(i, j);
+    for (int32_t j = 1; j <= n; ++j)
+        for (int32_t i = 1; i <= n; ++i) {
+            double s = 0.0;
+            for (int32_t m = 1; m <= n; ++m) s += X.XF_WZ(i, m) * X.XF_WT2(m, j);
+            X.XF_WG(i, j) = s;
+        }
+    return true;
+}
+
 void xfmr_store_companion(int32_t k) {
     XfmrTables& X = XFMR_TABLES;
     const int32_t n = X.XF_NWDG(k);

@@ -15,6 +15,11 @@
 // magnitude is below tiny.
 bool xfmr_invert(FArray2<double>& a, int32_t n, double tiny);
 
+// G = A (I - (I + R A)^-1 R A), the conductance of R in series with the
+// inductances of A = (DELT/2) Gamma, into XF_WG from A = XF_WZ and R =
+// XF_WR; false when a pivot of the inversion is below tiny.
+bool xfmr_gamma_conductance(int32_t n, double tiny);
+
 // XF_HIST(k) = I - 2 G R and XF_GEQ(k) = G, from G = XF_WG and R = XF_WR.
 void xfmr_store_companion(int32_t k);
 

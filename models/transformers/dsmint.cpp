@@ -122,31 +122,10 @@ void enter_row(int32_t k, int32_t w, Form form) {
     }
 }
 
-// G = A (I + R A)^-1 with A = XF_WZ and R = XF_WR, for the R-Gamma form.
+// The R-Gamma form's conductance, its inductive term the whole of A.
 void r_gamma_conductance(int32_t k, int32_t n, int32_t ss) {
     XfmrTables& X = XFMR_TABLES;
-    for (int32_t j = 1; j <= n; ++j)
-        for (int32_t i = 1; i <= n; ++i) {
-            double s = 0.0;
-            for (int32_t m = 1; m <= n; ++m) s += X.XF_WR(i, m) * X.XF_WZ(m, j);
-            X.XF_WT2(i, j) = s;
-            X.XF_WT1(i, j) = s + (i == j ? 1.0 : 0.0);
-        }
-    if (!xfmr_invert(X.XF_WT1, n, 1e-20)) invalid_line(ss);
-    for (int32_t j = 1; j <= n; ++j)
-        for (int32_t i = 1; i <= n; ++i) {
-            double s = 0.0;
-            for (int32_t m = 1; m <= n; ++m) s += X.XF_WT1(i, m) * X.XF_WT2(m, j);
-            X.XF_WG(i, j) = s;
-        }
-    for (int32_t j = 1; j <= n; ++j)
-        for (int32_t i = 1; i <= n; ++i) X.XF_WT2(i, j) = (i == j ? 1.0 : 0.0) - X.XF_WG(i, j);
-    for (int32_t j = 1; j <= n; ++j)
-        for (int32_t i = 1; i <= n; ++i) {
-            double s = 0.0;
-            for (int32_t m = 1; m <= n; ++m) s += X.XF_WZ(i, m) * X.XF_WT2(m, j);
-            X.XF_WG(i, j) = s;
-        }
+    if (!xfmr_gamma_conductance(n, 1e-20)) invalid_line(ss);
     for (int32_t j = 1; j <= n; ++j)
         for (int32_t i = 1; i <= n; ++i) X.XF_LTERM(i, j, k) = X.XF_WZ(i, j);
 }

@@ -45,58 +45,50 @@ Curve curve_of(int32_t k) {
 
 }  // namespace
 
-void XFMR_HBLOOK(int32_t k, double phi, double& f, int32_t& seg, double a, double l, double& p) {
+namespace {
+
+// One look-up of branch value v (flux, or MMF with mmf_given) into the
+// other, on the curve searched by flux density or field strength; the
+// segment flag and the branch permeance.
+void look_up(int32_t k, double v, double& out, int32_t& seg, double a, double l, double& p, bool mmf_given) {
     const XfmrTables& X = XFMR_TABLES;
     if (X.XF_SATON(k) != 1) {
         seg = 0;
         p = a * X.XF_CORE8(k) / l;
-        f = phi / p;
+        out = mmf_given ? v * p : v / p;
         return;
     }
     const Curve c = curve_of(k);
-    const double b = phi / a, mag = std::fabs(b);
-    const Segment s = find_segment(c.y, mag);
-    double slope, h;
-    if (s.first) {
+    // Searched column s and the other column o.
+    const double* s = mmf_given ? c.x : c.y;
+    const double* o = mmf_given ? c.y : c.x;
+    const double density = mmf_given ? v / l : v / a, mag = std::fabs(density);
+    const Segment g = find_segment(s, mag);
+    double slope, r;
+    if (g.first) {
         slope = c.y[0] / c.x[0];
-        h = mag / slope;
+        r = mmf_given ? mag * slope : mag / slope;
         seg = 0;
     } else {
-        const int32_t i = s.lo - 1;
+        const int32_t i = g.lo - 1;
         slope = (c.y[i + 1] - c.y[i]) / (c.x[i + 1] - c.x[i]);
-        h = c.x[i] + (mag - c.y[i]) / slope;
+        r = mmf_given ? o[i] + (mag - s[i]) * slope : o[i] + (mag - s[i]) / slope;
         seg = 1;
     }
-    f = h * l;
-    if (b < 0.0) f = -f;
+    out = mmf_given ? r * a : r * l;
+    if (density < 0.0) out = -out;
+    const double f = mmf_given ? v : out, phi = mmf_given ? out : v;
     p = f != 0.0 ? phi / f : slope * a / l;
 }
 
+}  // namespace
+
+void XFMR_HBLOOK(int32_t k, double phi, double& f, int32_t& seg, double a, double l, double& p) {
+    look_up(k, phi, f, seg, a, l, p, false);
+}
+
 void XFMR_BHLOOK(int32_t k, double f, double& phi, int32_t& seg, double a, double l, double& p) {
-    const XfmrTables& X = XFMR_TABLES;
-    if (X.XF_SATON(k) != 1) {
-        seg = 0;
-        p = a * X.XF_CORE8(k) / l;
-        phi = f * p;
-        return;
-    }
-    const Curve c = curve_of(k);
-    const double h = f / l, mag = std::fabs(h);
-    const Segment s = find_segment(c.x, mag);
-    double slope, b;
-    if (s.first) {
-        slope = c.y[0] / c.x[0];
-        b = mag * slope;
-        seg = 0;
-    } else {
-        const int32_t i = s.lo - 1;
-        slope = (c.y[i + 1] - c.y[i]) / (c.x[i + 1] - c.x[i]);
-        b = c.y[i] + (mag - c.x[i]) * slope;
-        seg = 1;
-    }
-    phi = b * a;
-    if (h < 0.0) phi = -phi;
-    p = f != 0.0 ? phi / f : slope * a / l;
+    look_up(k, f, phi, seg, a, l, p, true);
 }
 
 void XFMR_SATDYN(int32_t ss, int32_t k) {

@@ -69,33 +69,6 @@ void magnetic_core(int32_t k, int32_t n) {
         }
 }
 
-// G = A (I - (I + R A)^-1 R A) with A = (DELT/2) Gamma in XF_WG.
-void inverse_inductance_form(int32_t n) {
-    XfmrTables& X = XFMR_TABLES;
-    for (int32_t j = 1; j <= n; ++j)
-        for (int32_t i = 1; i <= n; ++i) {
-            double s = 0.0;
-            for (int32_t m = 1; m <= n; ++m) s += X.XF_WR(i, m) * X.XF_WG(m, j);
-            X.XF_WT2(i, j) = s;
-            X.XF_WT1(i, j) = s + (i == j ? 1.0 : 0.0);
-        }
-    if (!xfmr_invert(X.XF_WT1, n, 1e-32)) unrealisable("Unrealisable Transformer Leakage or Copper loss Values");
-    for (int32_t j = 1; j <= n; ++j)
-        for (int32_t i = 1; i <= n; ++i) {
-            double s = 0.0;
-            for (int32_t m = 1; m <= n; ++m) s += X.XF_WT1(i, m) * X.XF_WT2(m, j);
-            X.XF_WZ(i, j) = (i == j ? 1.0 : 0.0) - s;
-        }
-    for (int32_t j = 1; j <= n; ++j)
-        for (int32_t i = 1; i <= n; ++i) {
-            double s = 0.0;
-            for (int32_t m = 1; m <= n; ++m) s += X.XF_WG(i, m) * X.XF_WZ(m, j);
-            X.XF_WT1(i, j) = s;
-        }
-    for (int32_t j = 1; j <= n; ++j)
-        for (int32_t i = 1; i <= n; ++i) X.XF_WG(i, j) = X.XF_WT1(i, j);
-}
-
 }  // namespace
 
 void TRANSFORMER(int32_t& k, int32_t& form) {
@@ -118,7 +91,12 @@ void TRANSFORMER(int32_t& k, int32_t& form) {
         magnetic_core(k, n);
     else
         unpack_windings(k, form, n);
-    if (form == 1) inverse_inductance_form(n);
+    if (form == 1) {
+        // A = (DELT/2) Gamma moves to XF_WZ, where the conductance is formed from.
+        for (int32_t j = 1; j <= n; ++j)
+            for (int32_t i = 1; i <= n; ++i) X.XF_WZ(i, j) = X.XF_WG(i, j);
+        if (!xfmr_gamma_conductance(n, 1e-32)) unrealisable("Unrealisable Transformer Leakage or Copper loss Values");
+    }
     if (form == 2 && !xfmr_invert(X.XF_WG, n, 1e-32)) unrealisable("Unrealisable Transformer Leakage Values");
 
     for (int32_t j = 1; j <= n; ++j)
