@@ -12,15 +12,11 @@
 #include <cstdlib>
 #include <vector>
 
-#include "engine/engine_reset.h"
+#include "bench/bench_network.h"
 #include "engine/run_state.h"
-#include "engine/solution_arrays.h"
-#include "engine/storage.h"
 #include "engine/time_step.h"
 #include "models/transformers/transformers.h"
 #include "models/xfmr_tables.h"
-#include "network/companion.h"
-#include "network/dimensions.h"
 #include "network/network_tables.h"
 #include "network/solution_hooks.h"
 #include "network/solve_network.h"
@@ -29,60 +25,14 @@ namespace {
 
 constexpr double kStep = 50e-6;
 
-void tables(int32_t n, int32_t nb) {
-    reset_all_engine_state();
-    DIMBLOCK.REQ[ND_NODES] = n;
-    DIMBLOCK.REQ[ND_SUBSYS] = 1;
-    DIMBLOCK.REQ[ND_BRANCHES] = nb;
-    DIMBLOCK.REQ[ND_SPARSITY] = 2 * n + 10;
-    DIMBLOCK.REQ[ND_WINDINGS] = 6;
-    DIMBLOCK.REQ[ND_TRAFOS] = 1;
-    DIMBLOCK.NSUBSYS = 1;
-    int32_t status = 0;
-    ALLOC_STORAGE(status);
-    ALLOC_SSLIST(1, status);
-    SOLUTION_ARRAYS.SSDIM(1) = n;
-    ALLOCATION(1, status);
-    if (status != 0) std::abort();
-    CLEAR_STORAGE();
-    NET.SSRMCHAT(1) = LFALSE;
-    NET.SSDETCHAT(1) = LFALSE;
-    RUN_CLOCK.DELT = kStep;
-    NET.NBUSES(1) = n;
-}
-
-void branch(int32_t from, int32_t to, double R, double L, double E) {
-    NetworkTables& N = NET;
-    const int32_t b = ++N.NBRANCHES(1);
-    N.IEF(b, 1) = from;
-    N.IET(b, 1) = to;
-    N.RESISTOR(b, 1) = as_logical(R != 0.0);
-    N.INDUCTOR(b, 1) = as_logical(L != 0.0);
-    N.SOURCE(b, 1) = as_logical(E != 0.0);
-    N.BRANCH_R(b, 1) = R;
-    const double xl = L != 0.0 ? 2.0 * L / kStep : 0.0;
-    N.G2L(b, 1) = xl != 0.0 ? 1.0 / xl : 0.0;
-    const double g = 1.0 / (R + xl);
-    set_companion(b, 1, g, R, xl, 0.0);
-    N.EBR(b, 1) = N.EBRD(b, 1) = E;
-    N.TSWITCH(b, 1) = 1.5;
-    if (from == 0 || to == 0) {
-        SSDESC_RA(1)(from + to, from + to) += g;
-    } else {
-        SSDESC_RA(1)(to, from) += g;
-        SSDESC_RA(1)(from, to) = SSDESC_RA(1)(to, from);
-        SSDESC_IA(1)(from, to) = SSDESC_IA(1)(to, from) = -1;
-    }
-}
-
 // Seconds of one step of the 100-node R-L ladder.
 double ladder_step() {
     constexpr int32_t n = 100;
-    tables(n, 2 * n + 1);
-    branch(0, 1, 1.0, 0.0, 1.0);
+    bench_tables(n, 2 * n + 1, kStep);
+    bench_branch(0, 1, 1.0, 0.0, 0.0, 1.0);
     for (int32_t k = 1; k <= n; ++k) {
-        branch(k, 0, 100.0, 0.0, 0.0);
-        if (k < n) branch(k, k + 1, 1.0, 1e-3, 0.0);
+        bench_branch(k, 0, 100.0, 0.0, 0.0, 0.0);
+        if (k < n) bench_branch(k, k + 1, 1.0, 1e-3, 0.0, 0.0);
     }
     RUN_FLAGS.FIRST_STEP_DATA = RUN_FLAGS.FIRST_STEP_RUN = LTRUE;
     NET.MXINV(1) = 1;
@@ -103,7 +53,7 @@ double ladder_step() {
 // The case's transformer on six nodes, entered as its map declares it
 // and set up by its model.
 void case_transformer(bool saturated) {
-    tables(6, 1);
+    bench_tables(6, 1, kStep, 6, 1);
     XfmrTables& X = XFMR_TABLES;
     X.XF_COUNT = 1;
     X.XF_NSS(1) = 1;

@@ -559,7 +559,9 @@ void CLEAR_STORAGE() {
     for (auto* a : {&L.PH_ALPHA, &L.PH_SY1, &L.PH_SY2, &L.PH_A, &L.PH_B, &L.PH_C}) a->fill({});
 
     // 5: per-subsystem counts and options.
-    for (auto* a : {&N.NBUSES, &N.NNORTON, &N.NBRANCHES, &N.NSWITCH, &X.XF_NSS, &X.SS_XFSEGCHG, &N.NIDEALA, &N.NIDEAL}) a->fill(0);
+    for (auto* a : {&N.NBUSES, &N.NNORTON, &N.NBRANCHES, &N.NSWITCH, &X.XF_NSS, &X.SS_XFSEGCHG, &N.NIDEALA,
+                    &N.NIDEAL})
+        a->fill(0);
     N.IDEALSS.fill(LFALSE);
     N.SSCHATLEV.fill(0.001);
     N.SSMETHOD.fill(0);

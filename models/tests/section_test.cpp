@@ -61,7 +61,8 @@ TEST_F(XfmrTest, RGammaWithTheInverseOfLEqualsRL) {
 }
 
 TEST_F(XfmrTest, PlaceholdersAndARepeat) {
-    read_sections("TRANSFORMERS:\n 2 0 1\n 1 0\n 2 0\n -2 -1 1\n 3 0\n 4 0\n -2 0 1\n 5 0\n 6 0\n 888 /\n 2 0\n 1 0\n");
+    read_sections("TRANSFORMERS:\n 2 0 1\n 1 0\n 2 0\n -2 -1 1\n 3 0\n 4 0\n -2 0 1\n 5 0\n 6 0\n"
+                  " 888 /\n 2 0\n 1 0\n");
     EXPECT_NEAR(G(1, 1), -1.24982181041e-4, 1e-15);
     EXPECT_NEAR(G(1, 2), 1.25017818959e-4, 1e-15);
     for (int32_t k : {2, 3}) {
@@ -132,7 +133,8 @@ std::string case_entry() {
     std::string s = "TRANSFORMERS:\n 6 1 0\n";
     for (int32_t w = 1; w <= 6; ++w)
         s += " " + std::to_string(w) + " 0 " + (w % 2 ? "19.052558883257657" : "0.69") + " 3.978873577297388E-05\n";
-    s += " 1.0 1.0 1.0 4.0 1.0 1.0 3.978873577297388E-05\n 4.774648292756865 0\n 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0\n 0 15 0\n";
+    s += " 1.0 1.0 1.0 4.0 1.0 1.0 3.978873577297388E-05\n 4.774648292756865 0\n";
+    s += " 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0\n 0 15 0\n";
     return s;
 }
 

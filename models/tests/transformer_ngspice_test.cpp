@@ -2,15 +2,14 @@
 // trapezoidal rule, the time step as its largest): node voltages and
 // winding currents within 1e-3 of their peaks. ngspice ramps its sources
 // over its first step from rest, so engine step n is its (n + 1) dt.
-#include <sys/wait.h>
 
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 
 #include "models/tests/xfmr_test_support.h"
 #include "network/switch_state.h"
+#include "platform/tests/support/ngspice.h"
 
 namespace {
 
@@ -35,21 +34,7 @@ std::vector<std::vector<double>> ngspice(const Circuit& c) {
     for (int32_t k = 1; k <= c.nodes; ++k) s << " v(n" << k << ")";
     for (int32_t w = 1; w <= c.windings; ++w) s << " i(vw" << w << ")";
     s << "\n.endc\n.end\n";
-    const TempDir dir;
-    write_file(dir.file("case.cir"), s.str());
-    const int status = std::system(("cd '" + dir.path + "' && ngspice -b case.cir > log.txt 2>&1").c_str());
-    EXPECT_TRUE(WIFEXITED(status)) << status;
-    std::vector<std::vector<double>> rows;
-    std::ifstream in(dir.file("out.txt"));
-    std::string line;
-    std::getline(in, line);
-    while (std::getline(in, line)) {
-        std::istringstream ls(line);
-        std::vector<double> row;
-        for (double v; ls >> v;) row.push_back(v);
-        if (!row.empty()) rows.push_back(row);
-    }
-    return rows;
+    return ngspice_rows_of(s.str());
 }
 
 class TransformerNgspice : public XfmrTest {

@@ -152,7 +152,9 @@ TEST_P(Refused, StopsWithItsText) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Transformers, Refused, testing::Range<size_t>(0, 6),
-                         [](const testing::TestParamInfo<size_t>& p) { return std::string(refusals()[p.param].name); });
+                         [](const testing::TestParamInfo<size_t>& p) {
+                             return std::string(refusals()[p.param].name);
+                         });
 
 // The magnetic-circuit models' rating checks, on a declared two-winding core.
 class Ratings : public XfmrTest {

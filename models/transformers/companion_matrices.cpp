@@ -58,6 +58,18 @@ bool xfmr_gamma_conductance(int32_t n, double tiny) {
     return true;
 }
 
+void xfmr_core_conductance(int32_t k, int32_t n) {
+    XfmrTables& X = XFMR_TABLES;
+    const double delt = RUN_CLOCK.DELT;
+    for (int32_t j = 1; j <= n; ++j)
+        for (int32_t i = 1; i <= n; ++i) {
+            X.XF_WG(i, j) = 0.5 * X.XF_WZ(i, j) * delt;
+            X.XF_WR(i, j) = 0.0;
+            X.XF_LTERM(i, j, k) = X.XF_WG(i, j);
+            X.XF_RES(i, j, k) = 0.0;
+        }
+}
+
 void xfmr_store_companion(int32_t k) {
     XfmrTables& X = XFMR_TABLES;
     const int32_t n = X.XF_NWDG(k);

@@ -20,6 +20,10 @@ bool xfmr_invert(FArray2<double>& a, int32_t n, double tiny);
 // XF_WR; false when a pivot of the inversion is below tiny.
 bool xfmr_gamma_conductance(int32_t n, double tiny);
 
+// The magnetic-circuit form's G = (DELT/2) Gamma from Gamma in XF_WZ, no
+// resistance: into XF_WG, XF_WR and transformer k's XF_LTERM and XF_RES.
+void xfmr_core_conductance(int32_t k, int32_t n);
+
 // XF_HIST(k) = I - 2 G R and XF_GEQ(k) = G, from G = XF_WG and R = XF_WR.
 void xfmr_store_companion(int32_t k);
 

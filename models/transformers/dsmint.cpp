@@ -134,16 +134,7 @@ void r_gamma_conductance(int32_t k, int32_t n, int32_t ss) {
 void complete(int32_t k, Form form, bool fresh_core, int32_t ss) {
     XfmrTables& X = XFMR_TABLES;
     const int32_t n = X.XF_NWDG(k);
-    if (form == Form::Magnetic && fresh_core) {
-        const double delt = RUN_CLOCK.DELT;
-        for (int32_t j = 1; j <= n; ++j)
-            for (int32_t i = 1; i <= n; ++i) {
-                X.XF_WG(i, j) = 0.5 * X.XF_WZ(i, j) * delt;
-                X.XF_WR(i, j) = 0.0;
-                X.XF_LTERM(i, j, k) = X.XF_WG(i, j);
-                X.XF_RES(i, j, k) = 0.0;
-            }
-    }
+    if (form == Form::Magnetic && fresh_core) xfmr_core_conductance(k, n);
     if (form == Form::RL && !xfmr_invert(X.XF_WG, n, 1e-20)) invalid_line(ss);
     xfmr_store_companion(k);
     xfmr_stamp(ss, k, X.XF_WG, true);

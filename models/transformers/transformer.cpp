@@ -53,20 +53,14 @@ void magnetic_core(int32_t k, int32_t n) {
     }
     if (X.XF_SATON(k) == 1) {
         const CurveCheck c = xfmr_check_curve(k);
-        if (c == CurveCheck::NoData) USERWARN(CURRENT_IDS.id1, CURRENT_IDS.id2, 1, "BH curve has no data, Saturation disabled");
+        const CurrentIds& ids = CURRENT_IDS;
+        if (c == CurveCheck::NoData) USERWARN(ids.id1, ids.id2, 1, "BH curve has no data, Saturation disabled");
         if (c == CurveCheck::PointsDropped)
-            USERWARN(CURRENT_IDS.id1, CURRENT_IDS.id2, 1, "BH curve has unrealistic data points, Some points were ignored");
+            USERWARN(ids.id1, ids.id2, 1, "BH curve has unrealistic data points, Some points were ignored");
     }
     // A pivot passed over leaves a Gamma that is not the core's.
     if (XFMR_SATSET(k, X.XF_WZ) != 0) unrealisable("Unrealisable Transformer Leakage Values");
-    const double delt = RUN_CLOCK.DELT;
-    for (int32_t j = 1; j <= n; ++j)
-        for (int32_t i = 1; i <= n; ++i) {
-            X.XF_WG(i, j) = 0.5 * X.XF_WZ(i, j) * delt;
-            X.XF_WR(i, j) = 0.0;
-            X.XF_LTERM(i, j, k) = X.XF_WG(i, j);
-            X.XF_RES(i, j, k) = 0.0;
-        }
+    xfmr_core_conductance(k, n);
 }
 
 }  // namespace
