@@ -102,3 +102,61 @@ TEST_F(Saturation, MagnetisingCurrentAtRatedVoltage) {
 }
 
 }  // namespace
+
+namespace {
+
+// The case's transformer at rated voltage on its star-connected primary:
+// magnetising current, short-circuit reactance and limb flux.
+struct CaseRun {
+    const char* name;
+    bool shorted;
+    int32_t saturation;
+};
+
+class CaseTransformerRun : public XfmrTest, public testing::WithParamInterface<CaseRun> {};
+
+TEST_P(CaseTransformerRun, RatedVoltageValues) {
+    const CaseRun& c = GetParam();
+    std::string sections = "BRANCHES:\n 0 1 RE 1e-4 1e-9\n 0 3 RE 1e-4 1e-9\n 0 5 RE 1e-4 1e-9\n";
+    if (c.shorted) sections += " 2 0 R 1e-6\n 4 0 R 1e-6\n 6 0 R 1e-6\n";
+    sections += "TRANSFORMERS:\n 6 1 0\n";
+    for (int32_t w = 1; w <= 6; ++w)
+        sections += " " + std::to_string(w) + " 0 " + (w % 2 ? "19.052558883257657" : "0.69") + " 3.978873577297388E-05\n";
+    sections += " 1.0 1.0 1.0 4.0 1.0 1.0 3.978873577297388E-05\n 4.774648292756865 0\n 0 0 /\n 0 15 0\n";
+    read_sections(sections, " SPARSITY = 60\n");
+    start();
+    options(true, false);
+    XFMR_TABLES.XF_SATON(1) = c.saturation;
+    write_curve();
+    int32_t k = 1, type = 0;
+    const double v1 = 33.0 * 0.577350269189626;
+    double s = 1.0, f = kHz, x = 0.01, vv1 = v1, v2 = 0.69, im = 1.0, lr = 2.0, a = 1.0, lr2 = 2.0, a2 = 1.0;
+    UMEC_TF_3P2W(k, type, s, f, x, vv1, v2, im, lr, a, lr2, a2);
+
+    const double w = 2.0 * M_PI * kHz, vp = v1 * std::sqrt(2.0);
+    const int32_t cycle = static_cast<int32_t>(std::lround(1.0 / (kHz * kDt)));
+    double ipeak = 0.0, flux = 0.0;
+    for (int32_t n = 0; n < 3 * cycle; ++n) {
+        const double t = n * kDt + kDt / 2;
+        for (int32_t p = 0; p < 3; ++p) NET.EBR(p + 1, 1) = vp * std::cos(w * t - p * 2.0 * M_PI / 3.0);
+        ASSERT_TRUE(step());
+        if (n < 2 * cycle) continue;
+        ipeak = std::max(ipeak, std::fabs(XFMR_TABLES.XF_CURTOT(1, 1)));
+        flux = std::max(flux, std::fabs(XFMR_TABLES.XF_BFLUX(1, 1)));
+    }
+    const double rated = std::sqrt(2.0) * s / 3.0 / v1;  // peak phase current, kA
+    if (c.shorted) {
+        // Per unit of the phase's base impedance.
+        EXPECT_NEAR(vp / ipeak / (v1 / (s / 3.0 / v1)), 0.0100, 0.00005);
+    } else {
+        EXPECT_NEAR(ipeak / rated * 100.0, c.saturation ? 0.547 : 1.000, 0.0005);
+        EXPECT_NEAR(flux, 3.7512, 0.0001);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Case, CaseTransformerRun,
+                         testing::Values(CaseRun{"open", false, 0}, CaseRun{"open_first_slope", false, 1},
+                                         CaseRun{"shorted", true, 0}),
+                         [](const testing::TestParamInfo<CaseRun>& p) { return std::string(p.param.name); });
+
+}  // namespace
