@@ -34,7 +34,6 @@ void reset_all_engine_state() {
     POINTER_CHECKS = {};
     ONLINE_SETUP = {};
     XFMR_TABLES = {};
-    SETUP_PHASE = {};
     LINE_TABLES = {};
     METER_TABLES = {};
     INPUT = {};
@@ -47,6 +46,7 @@ void reset_all_engine_state() {
     TRIANG_FACTORS = {};
     BRANCH_PLANS = {};
     BRCHANGE_LIST.count = 0;
+    SETUP_GUARD = {};
     LINE_COUNTS = {};
     RUN_OUTPUT = {};
     SNAPSHOT_COUNTERS = {};

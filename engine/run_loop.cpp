@@ -73,9 +73,9 @@ void RUNLOOP(Logical& abort_flag, bool connect_flag) {
     abort_flag = LFALSE;
     int32_t poll_result = 0;
     f.FIRST_STEP_RUN = LTRUE;
+    SETUP_GUARD = {};
     if (data_start) {
         f.FIRST_STEP_DATA = LTRUE;
-        SETUP_PHASE.SUMMED = LFALSE;
         pc.counter = pc.STEPS_PER_PRINT - 1;
     } else {
         f.FIRST_STEP_DATA = LFALSE;

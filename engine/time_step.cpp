@@ -55,7 +55,6 @@ void RESETPTRS_OUT() {
 }
 
 void SSINIT() {
-    SETUP_PHASE.SUMMED = LTRUE;
     for (int32_t s = 1; s <= DIMBLOCK.NSUBSYS; ++s) {
         const int32_t n = NET.NBUSES(s);
         if (n <= 0) continue;
@@ -68,6 +67,7 @@ void SSINIT() {
             g(i, i) = sum;
         }
     }
+    SETUP_GUARD.diagonals_summed = true;
 }
 
 void TIMESTEP() {

@@ -5,13 +5,14 @@
 #include "engine/abort.h"
 #include "engine/run_state.h"
 
-SetupPhase SETUP_PHASE;
+SetupGuard SETUP_GUARD;
 
 void CHK_SETUP_PHASE(const Text12& caller) {
-    if (is_true(RUN_FLAGS.FIRST_STEP_DATA) && !is_true(SETUP_PHASE.SUMMED)) return;
+    if (!SETUP_GUARD.diagonals_summed) return;
     const std::string name = caller.trimmed();
     USERMSG(CURRENT_IDS.id1, CURRENT_IDS.id2, 2, 2,
-            name + " changes node conductances, which is possible only before the first network solution");
-    USERMSG(CURRENT_IDS.id1, CURRENT_IDS.id2, 2, -1, "of a run started from data: call it in the set-up pass.");
+            name + " changes the network's conductances and can only be called before the first");
+    USERMSG(CURRENT_IDS.id1, CURRENT_IDS.id2, 2, -1,
+            "network solution of a run (in the begin pass or the first dynamic pass).");
     ABORT_RUN(caller, 0);
 }

@@ -1,17 +1,16 @@
-// Models that add conductances straight into a subsystem's node
-// conductances may do so only until the first network solution of a run
-// started from data has turned their diagonal into the node sums.
+// Set-up calls that change a subsystem's conductance array in place are
+// allowed only until the first network solution of a run has turned the
+// array's diagonals into row sums (SSINIT): after that a change would
+// reach no triangularisation.
 #pragma once
 
 #include "platform/fixed_text.h"
-#include "platform/logical.h"
 
-struct SetupPhase {
-    Logical SUMMED = LFALSE;  // SSINIT has run in this run
+struct SetupGuard {
+    bool diagonals_summed = false;  // SSINIT has run in this run
 };
 
-extern SetupPhase SETUP_PHASE;
+extern SetupGuard SETUP_GUARD;
 
-// Returns while the node conductances still take changes; otherwise stops
-// the run under the caller's name.
+// Stops the run under the caller's name once SSINIT has run.
 void CHK_SETUP_PHASE(const Text12& caller);

@@ -94,8 +94,8 @@ TEST_F(Setup, RandomWindingsGiveTheNodalMatrixOfTheirConductances) {
         const Captured c = capture([&] { TRANSFORMER(k, form); });
         EXPECT_TRUE(c.aborted);
         EXPECT_EQ(c.out,
-                  " ***ERROR** TRANSFORMER changes node conductances, which is possible only before the first "
-                  "network solution\n ***ERROR** of a run started from data: call it in the set-up pass.\n" +
+                  " ***ERROR** TRANSFORMER changes the network's conductances and can only be called before the "
+                  "first\n ***ERROR** network solution of a run (in the begin pass or the first dynamic pass).\n" +
                       abort_frame_of("TRANSFORMER", 0));
     }
 }
