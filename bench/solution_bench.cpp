@@ -3,61 +3,12 @@
 // the start and near the end of the node order.
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
-
-#include "bench/bench_network.h"
-#include "engine/engine_reset.h"
-#include "engine/run_state.h"
-#include "engine/solution_arrays.h"
-#include "engine/storage.h"
-#include "engine/time_step.h"
-#include "network/companion.h"
-#include "network/dimensions.h"
-#include "network/network_tables.h"
-#include "network/solve_network.h"
+#include "bench/ladder.h"
 #include "network/triangularise.h"
 
 namespace {
 
-constexpr double kStep = 1e-6;
-
-void tables(int32_t n, int32_t nb) { bench_tables(n, nb, kStep); }
-
-int32_t branch(int32_t from, int32_t to, double R, double L, double C, double E, bool sw = false) {
-    return bench_branch(from, to, R, L, C, E, sw);
-}
-
-// R-C ladder: series R, C to ground at every node.
-void rc_ladder(int32_t n, int32_t switch_node = 0) {
-    tables(n, 2 * n + 2);
-    branch(0, 1, 1.0, 0.0, 0.0, 1.0);
-    for (int32_t k = 1; k <= n; ++k) {
-        branch(k, 0, 0.0, 0.0, 1e-6, 0.0);
-        branch(k, k < n ? k + 1 : 0, k < n ? 1.0 : 100.0, 0.0, 0.0, 0.0);
-    }
-    if (switch_node > 0) branch(switch_node, 0, 1e6, 0.0, 0.0, 0.0, true);
-}
-
-// R-L ladder: series R-L, R to ground at every node.
-void rl_ladder(int32_t n) {
-    tables(n, 2 * n + 1);
-    branch(0, 1, 1.0, 0.0, 0.0, 1.0);
-    for (int32_t k = 1; k <= n; ++k) {
-        branch(k, 0, 100.0, 0.0, 0.0, 0.0);
-        if (k < n) branch(k, k + 1, 1.0, 1e-3, 0.0, 0.0);
-    }
-}
-
-void first_step() {
-    RUN_CLOCK.NSTEP = 0;
-    RUN_FLAGS.FIRST_STEP_DATA = RUN_FLAGS.FIRST_STEP_RUN = LTRUE;
-    NET.MXINV(1) = 1;
-    NET.NTRIANG(1) = 0;
-    SSINIT();
-    SOLVE_NETWORK();
-    RUN_FLAGS.FIRST_STEP_DATA = RUN_FLAGS.FIRST_STEP_RUN = LFALSE;
-    RUN_CLOCK.NSTEP = 1;
-}
+using namespace bench;
 
 void steps(benchmark::State& state, void (*ladder)(int32_t)) {
     const int32_t n = static_cast<int32_t>(state.range(0));

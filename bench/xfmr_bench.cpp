@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "bench/bench_network.h"
+#include "bench/ladder.h"
 #include "engine/run_state.h"
 #include "engine/time_step.h"
 #include "models/transformers/transformers.h"
@@ -28,17 +28,8 @@ constexpr double kStep = 50e-6;
 // Seconds of one step of the 100-node R-L ladder.
 double ladder_step() {
     constexpr int32_t n = 100;
-    bench_tables(n, 2 * n + 1, kStep);
-    bench_branch(0, 1, 1.0, 0.0, 0.0, 1.0);
-    for (int32_t k = 1; k <= n; ++k) {
-        bench_branch(k, 0, 100.0, 0.0, 0.0, 0.0);
-        if (k < n) bench_branch(k, k + 1, 1.0, 1e-3, 0.0, 0.0);
-    }
-    RUN_FLAGS.FIRST_STEP_DATA = RUN_FLAGS.FIRST_STEP_RUN = LTRUE;
-    NET.MXINV(1) = 1;
-    SSINIT();
-    SOLVE_NETWORK();
-    RUN_FLAGS.FIRST_STEP_DATA = RUN_FLAGS.FIRST_STEP_RUN = LFALSE;
+    bench::rl_ladder(n);
+    bench::first_step();
     constexpr int reps = 20000;
     const auto t0 = std::chrono::steady_clock::now();
     for (int r = 0; r < reps; ++r) {
@@ -53,7 +44,8 @@ double ladder_step() {
 // The case's transformer on six nodes, entered as its map declares it
 // and set up by its model.
 void case_transformer(bool saturated) {
-    bench_tables(6, 1, kStep, 6, 1);
+    bench::tables(6, 1, 6, 1);
+    RUN_CLOCK.DELT = kStep;
     XfmrTables& X = XFMR_TABLES;
     X.XF_COUNT = 1;
     X.XF_NSS(1) = 1;

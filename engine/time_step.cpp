@@ -83,7 +83,7 @@ void TIMESTEP() {
     }
     RUN_FLAGS.IN_STEP = LTRUE;
     if (is_true(RUN_SETUP.output_files) && (is_true(RUN_SEQ.LAST_RUN) || RUN_OUTPUT.mpgbs_count > 0) &&
-        RUN_OUTPUT.open_files == 0)
+        RUN_OUTPUT.OUTPUT_UNIT_BASE == 0)
         OUTPUTFILE(1);
     RESETPTRS_OUT();
     Station_DSO();

@@ -77,15 +77,6 @@ bool finite_all(std::initializer_list<double> values) {
     return true;
 }
 
-void conversion_box_small_r(int32_t br, int32_t ss, bool with_reactance) {
-    console({kRule});
-    console({"Branch ", br, " in SS ", ss});
-    if (with_reactance) console({"Resistive portion"});
-    console({"has been converted to an ideal branch because"});
-    console({"R value is less than the user defined limit!"});
-    console({kRule});
-}
-
 void precision_box(int32_t br, int32_t ss, double r, double l, double c) {
     const NetworkTables& N = NET;
     console({kRule});
@@ -189,14 +180,7 @@ void read_branch(int32_t node_offset) {
     double rr = r;
     if (is_true(N.RESISTOR(br, ss)) && std::fabs(r) <= 1.0 / N.GIDEAL(ss)) {
         rr = 0.0;
-        const bool reactive = is_true(N.INDUCTOR(br, ss)) || is_true(N.CAPACITR(br, ss));
-        conversion_box_small_r(br, ss, reactive);
-        if (reactive) {
-            N.RESISTOR(br, ss) = LFALSE;
-        } else {
-            N.IDEALBR(br, ss) = LTRUE;
-            N.IDEALSS(ss) = LTRUE;
-        }
+        drop_small_resistance(br, ss);
     }
 
     const double z = (rr + xl) + xc;
@@ -255,6 +239,23 @@ void read_branch(int32_t node_offset) {
 }
 
 }  // namespace
+
+void drop_small_resistance(int32_t br, int32_t ss) {
+    NetworkTables& N = NET;
+    const bool reactive = is_true(N.INDUCTOR(br, ss)) || is_true(N.CAPACITR(br, ss));
+    console({kRule});
+    console({"Branch ", br, " in SS ", ss});
+    if (reactive) console({"Resistive portion"});
+    console({"has been converted to an ideal branch because"});
+    console({"R value is less than the user defined limit!"});
+    console({kRule});
+    if (reactive) {
+        N.RESISTOR(br, ss) = LFALSE;
+    } else {
+        N.IDEALBR(br, ss) = LTRUE;
+        N.IDEALSS(ss) = LTRUE;
+    }
+}
 
 void RDBRS(int32_t node_offset) {
     RDCMNT();

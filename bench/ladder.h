@@ -1,21 +1,27 @@
-// Shared pieces of the benchmarks: storage for one subsystem and a branch
-// entered as the branch reader enters it.
+// The ladders that the benchmarks time a network step on: R-C and R-L
+// ladders of n nodes in one subsystem, set up as the map reader leaves
+// them, and the first step of a run.
 #pragma once
 
-#include <cstdint>
 #include <cstdlib>
 
 #include "engine/engine_reset.h"
 #include "engine/run_state.h"
 #include "engine/solution_arrays.h"
 #include "engine/storage.h"
+#include "engine/time_step.h"
 #include "network/companion.h"
 #include "network/dimensions.h"
 #include "network/network_tables.h"
+#include "network/solve_network.h"
 
-// Storage for one subsystem of n nodes and nb branches at time step dt,
-// with room for the given windings and transformers.
-inline void bench_tables(int32_t n, int32_t nb, double dt, int32_t windings = 0, int32_t trafos = 0) {
+namespace bench {
+
+inline constexpr double kStep = 1e-6;
+
+// Storage for one subsystem of n nodes and nb branches, with room for the
+// given transformer windings and transformers.
+inline void tables(int32_t n, int32_t nb, int32_t windings = 0, int32_t trafos = 0) {
     reset_all_engine_state();
     DIMBLOCK.REQ[ND_NODES] = n;
     DIMBLOCK.REQ[ND_SUBSYS] = 1;
@@ -33,14 +39,13 @@ inline void bench_tables(int32_t n, int32_t nb, double dt, int32_t windings = 0,
     CLEAR_STORAGE();
     NET.SSRMCHAT(1) = LFALSE;
     NET.SSDETCHAT(1) = LFALSE;
-    RUN_CLOCK.DELT = dt;
+    RUN_CLOCK.DELT = kStep;
     NET.NBUSES(1) = n;
 }
 
 // A branch as the branch reader enters it (C in farads).
-inline int32_t bench_branch(int32_t from, int32_t to, double R, double L, double C, double E, bool sw = false) {
+inline int32_t branch(int32_t from, int32_t to, double R, double L, double C, double E, bool sw = false) {
     NetworkTables& N = NET;
-    const double dt = RUN_CLOCK.DELT;
     const int32_t b = ++N.NBRANCHES(1);
     N.IEF(b, 1) = from;
     N.IET(b, 1) = to;
@@ -50,7 +55,7 @@ inline int32_t bench_branch(int32_t from, int32_t to, double R, double L, double
     N.SOURCE(b, 1) = as_logical(E != 0.0);
     N.SWITCH(b, 1) = as_logical(sw);
     N.BRANCH_R(b, 1) = R;
-    const double xl = L != 0.0 ? 2.0 * L / dt : 0.0, xc = C != 0.0 ? dt / (2.0 * C) : 0.0;
+    const double xl = L != 0.0 ? 2.0 * L / kStep : 0.0, xc = C != 0.0 ? kStep / (2.0 * C) : 0.0;
     N.G2L(b, 1) = xl != 0.0 ? 1.0 / xl : 0.0;
     N.G2C(b, 1) = xc != 0.0 ? 1.0 / xc : 0.0;
     const double g = 1.0 / (R + xl + xc);
@@ -68,3 +73,37 @@ inline int32_t bench_branch(int32_t from, int32_t to, double R, double L, double
     if (from != 0 && to != 0) SSDESC_IA(1)(from, to) = SSDESC_IA(1)(to, from) = -1;
     return b;
 }
+
+// R-C ladder: series R, C to ground at every node.
+inline void rc_ladder(int32_t n, int32_t switch_node = 0) {
+    tables(n, 2 * n + 2);
+    branch(0, 1, 1.0, 0.0, 0.0, 1.0);
+    for (int32_t k = 1; k <= n; ++k) {
+        branch(k, 0, 0.0, 0.0, 1e-6, 0.0);
+        branch(k, k < n ? k + 1 : 0, k < n ? 1.0 : 100.0, 0.0, 0.0, 0.0);
+    }
+    if (switch_node > 0) branch(switch_node, 0, 1e6, 0.0, 0.0, 0.0, true);
+}
+
+// R-L ladder: series R-L, R to ground at every node.
+inline void rl_ladder(int32_t n) {
+    tables(n, 2 * n + 1);
+    branch(0, 1, 1.0, 0.0, 0.0, 1.0);
+    for (int32_t k = 1; k <= n; ++k) {
+        branch(k, 0, 100.0, 0.0, 0.0, 0.0);
+        if (k < n) branch(k, k + 1, 1.0, 1e-3, 0.0, 0.0);
+    }
+}
+
+inline void first_step() {
+    RUN_CLOCK.NSTEP = 0;
+    RUN_FLAGS.FIRST_STEP_DATA = RUN_FLAGS.FIRST_STEP_RUN = LTRUE;
+    NET.MXINV(1) = 1;
+    NET.NTRIANG(1) = 0;
+    SSINIT();
+    SOLVE_NETWORK();
+    RUN_FLAGS.FIRST_STEP_DATA = RUN_FLAGS.FIRST_STEP_RUN = LFALSE;
+    RUN_CLOCK.NSTEP = 1;
+}
+
+}  // namespace bench
