@@ -3,6 +3,7 @@
 // and magnetic-circuit values interpolated to a switching instant, and
 // the total winding currents that the meters read.
 #include <cstdlib>
+#include <vector>
 
 #include "models/xfmr_tables.h"
 #include "network/network_tables.h"
@@ -25,7 +26,8 @@ void XFMR_CURRENTS(int32_t ss, double fraction, bool partial, bool opening, bool
     const Col<double> v = column(NET.VSOL);
     const int64_t w = X.XF_CUR.extent(1);
     const int32_t total = X.XF_COUNT;
-    double vw[kFluxes];
+    static std::vector<double> vw;
+    if (vw.size() < static_cast<size_t>(w)) vw.resize(static_cast<size_t>(w));
     for (int32_t t = 1; t <= total; ++t) {
         if (std::abs(X.XF_SUBSYS(t)) != ss) continue;
         const int32_t n = X.XF_NWDG(t);
@@ -36,7 +38,7 @@ void XFMR_CURRENTS(int32_t ss, double fraction, bool partial, bool opening, bool
         double* cur = X.XF_CUR.data() + at;
         double* hnew = X.XF_HNEW.data() + at;
         const double* hold = X.XF_HOLD.data() + at;
-        for (int32_t k = 0; k < n && k < kFluxes; ++k)
+        for (int32_t k = 0; k < n; ++k)
             vw[k] = (n1[k] != 0 ? v[n1[k]] : 0.0) - (n2[k] != 0 ? v[n2[k]] : 0.0);
         for (int32_t j = 0; j < n; ++j) {
             double i = opening ? hold[j] : hnew[j];

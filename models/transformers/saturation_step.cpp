@@ -95,7 +95,8 @@ void XFMR_SATDYN(int32_t ss, int32_t k) {
     XfmrTables& X = XFMR_TABLES;
     if (X.XF_KIND(k) != 1) return;
     const int32_t nw = X.XF_NWDG(k), nb = X.XF_NBR(k);
-    if (nw < 1 || nw > XFMR_MAXBR || nb > XFMR_MAXBR) return;
+    // Limbs and leakage branches of every winding must fit the core's places.
+    if (nw < 1 || 2 * nw > XFMR_MAXBR || nb > XFMR_MAXBR) return;
     XfmrVector vw{}, iw{}, phi{}, f{}, p{}, turns{}, m{};
     int32_t seg[XFMR_MAXBR] = {};
     const int64_t at23 = int64_t{XFMR_MAXBR} * (k - 1);
