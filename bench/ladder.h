@@ -19,13 +19,16 @@ namespace bench {
 
 inline constexpr double kStep = 1e-6;
 
-// Storage for one subsystem of n nodes and nb branches.
-inline void tables(int32_t n, int32_t nb) {
+// Storage for one subsystem of n nodes and nb branches, with room for the
+// given transformer windings and transformers.
+inline void tables(int32_t n, int32_t nb, int32_t windings = 0, int32_t trafos = 0) {
     reset_all_engine_state();
     DIMBLOCK.REQ[ND_NODES] = n;
     DIMBLOCK.REQ[ND_SUBSYS] = 1;
     DIMBLOCK.REQ[ND_BRANCHES] = nb;
     DIMBLOCK.REQ[ND_SPARSITY] = 2 * n + 10;
+    DIMBLOCK.REQ[ND_WINDINGS] = windings;
+    DIMBLOCK.REQ[ND_TRAFOS] = trafos;
     DIMBLOCK.NSUBSYS = 1;
     int32_t status = 0;
     ALLOC_STORAGE(status);

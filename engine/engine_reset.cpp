@@ -12,7 +12,6 @@
 #include "link/run_commands.h"
 #include "link/trace.h"
 #include "models/branch_changes.h"
-#include "models/models.h"
 #include "models/setup_guard.h"
 #include "models/xfmr_tables.h"
 #include "network/dimensions.h"
@@ -48,7 +47,6 @@ void reset_all_engine_state() {
     BRANCH_PLANS = {};
     BRCHANGE_LIST.count = 0;
     SETUP_GUARD = {};
-    XFMR_COUNT = {};
     LINE_COUNTS = {};
     RUN_OUTPUT = {};
     SNAPSHOT_COUNTERS = {};

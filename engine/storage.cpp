@@ -186,7 +186,7 @@ void group1(const GroupPass& z) {
     for (auto* a : {&N.CNOR, &N.VNODE, &N.CHIST, &N.CHISTD, &N.TLINJ, &N.GNOR}) z(*a, NO, SS);
     z(N.CINJ, NO);
     z(X.XF_CUR, W, T);
-    z(X.XF_WORK_WT, W, T);
+    z(X.XF_CURTOT, W, T);
     z(N.NBUSES, SS);
     z(N.IDEALSS, SS);
     z(N.NORMARK, NO, SS);
@@ -206,6 +206,7 @@ void group1(const GroupPass& z) {
     z(X.XF_NODE2, W, T);
     z(X.XF_NWDG, T);
     z(X.XF_NSS, SS);
+    z(X.SS_XFSEGCHG, SS);
     z(X.XF_KIND, T);
     z(X.XF_GEQ, W, W, T);
     z(X.XF_HIST, W, W, T);
@@ -380,6 +381,7 @@ void group13(const GroupPass& z) {
     z(S.RTCC, av(ND_RTCC));
     z(XFMR_TABLES.XF_RLIN, 2 * W, W);
     z(XFMR_TABLES.XF_UMWDG, W, 2);
+    z(XFMR_TABLES.XF_UMCORE, 28);
 }
 
 void all_groups(const GroupPass& z) {
@@ -533,7 +535,7 @@ void CLEAR_STORAGE() {
     INPUT.echo = LFALSE;
 
     // 2 and 3: transformer tables.
-    for (auto* a : {&X.XF_CUR, &X.XF_WORK_WT, &X.XF_HNEW, &X.XF_HOLD}) a->fill(0.0);
+    for (auto* a : {&X.XF_CUR, &X.XF_CURTOT, &X.XF_HNEW, &X.XF_HOLD}) a->fill(0.0);
     for (auto* a : {&X.XF_CORE1, &X.XF_CORE2, &X.XF_CORE3, &X.XF_CORE4, &X.XF_CORE5, &X.XF_CORE6, &X.XF_CORE7,
                     &X.XF_CORE8, &X.XF_RAMP})
         a->fill(0.0);
@@ -574,7 +576,9 @@ void CLEAR_STORAGE() {
     for (auto* a : {&L.PH_ALPHA, &L.PH_SY1, &L.PH_SY2, &L.PH_A, &L.PH_B, &L.PH_C}) a->fill({});
 
     // 5: per-subsystem counts and options.
-    for (auto* a : {&N.NBUSES, &N.NNORTON, &N.NBRANCHES, &N.NSWITCH, &X.XF_NSS, &N.NIDEALA, &N.NIDEAL}) a->fill(0);
+    for (auto* a : {&N.NBUSES, &N.NNORTON, &N.NBRANCHES, &N.NSWITCH, &X.XF_NSS, &X.SS_XFSEGCHG, &N.NIDEALA,
+                    &N.NIDEAL})
+        a->fill(0);
     N.IDEALSS.fill(LFALSE);
     N.SSCHATLEV.fill(0.001);
     N.SSMETHOD.fill(0);

@@ -112,8 +112,7 @@ const Fatal kSmallSections[] = {
     {"endcase_in_page.map", "ENDCASE", 1,
      {" Missplaced ENDCASE: keyword in data file", " Probably this should have been an ENDPAGE:"}, "ENDCASE",
      "endcase_page.map"},
-    {"seam_xfmr.map", "DSMINT", 1,
-     {" Reading the TRANSFORMERS: section is not supported by this build of ZARIK."}, " 1 2 0 0", kPage},
+    {"xfmr_abrupt.map", "DSMINT", 1, {"  Abrupt end of data in trafo section "}, "ENDCASE", kPage},
     {"seam_tlines.map", "DSLINT", 1, {" Reading the TLINES: section is not supported by this build of ZARIK."},
      " 'line.tlo' 1 2", kPage},
 };

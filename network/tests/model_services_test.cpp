@@ -212,7 +212,7 @@ protected:
         NET.VNODE(3, 1) = 30.0;
         NET.VNODE(4, 1) = 10.0;
         XfmrTables& X = XFMR_TABLES;
-        XFMR_COUNT.total = 2;
+        X.XF_COUNT = 2;
         X.XF_NSS(1) = X.XF_NSS(2) = 1;
         X.XF_SUBSYS(1) = -1;
         X.XF_SUBSYS(2) = 2;
