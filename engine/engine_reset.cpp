@@ -14,6 +14,7 @@
 #include "models/branch_changes.h"
 #include "models/models.h"
 #include "models/setup_guard.h"
+#include "models/sources/battery.h"
 #include "models/xfmr_tables.h"
 #include "network/dimensions.h"
 #include "network/input_state.h"
@@ -48,6 +49,7 @@ void reset_all_engine_state() {
     BRANCH_PLANS = {};
     BRCHANGE_LIST.count = 0;
     SETUP_GUARD = {};
+    BATTERY_WARNINGS = {};
     XFMR_COUNT = {};
     LINE_COUNTS = {};
     RUN_OUTPUT = {};
