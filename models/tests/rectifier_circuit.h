@@ -15,6 +15,7 @@
 #include "engine/solution_arrays.h"
 #include "engine/storage.h"
 #include "engine/time_step.h"
+#include "models/sources/voltage_sources.h"
 #include "models/switch/branch_rlc.h"
 #include "models/switch/pe_switch.h"
 #include "network/dimensions.h"
@@ -131,6 +132,19 @@ struct Circuit {
         RUN_FLAGS.FIRST_STEP_DATA = RUN_FLAGS.FIRST_STEP_RUN = LFALSE;
     }
 };
+
+// The sources' EMFs from the voltage-source models: one phase each, or
+// three as one three-phase source.
+inline void drive_by_vsrc(Circuit& c) {
+    c.models = [&c] {
+        const double w = 2.0 * M_PI * kHz;
+        const auto& s = c.sources;
+        if (s.size() == 3)
+            VSRC3P(1, s[0].first, s[1].first, s[2].first, 0.0, LTRUE, kPeak, w, -s[0].second);
+        else
+            for (const auto& [b, phase] : s) VSRC1P(1, b, 0.0, LTRUE, kPeak, w, -phase);
+    };
+}
 
 // 100 sin behind 0.01 ohm (node 1), a diode or thyristor to node 2, 10 ohm
 // to ground.
