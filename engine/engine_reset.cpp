@@ -1,6 +1,7 @@
 #include "engine/engine_reset.h"
 
 #include "controls/meter_tables.h"
+#include "controls/random_numbers.h"
 #include "engine/frontend_setup.h"
 #include "engine/pointer_checks.h"
 #include "engine/run_state.h"
@@ -38,6 +39,7 @@ void reset_all_engine_state() {
     XFMR_TABLES = {};
     LINE_TABLES = {};
     METER_TABLES = {};
+    RANDOM_STATE = {};
     INPUT = {};
     DIMBLOCK = {};
     PARAMS = {};
