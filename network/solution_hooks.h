@@ -1,6 +1,5 @@
 // Routines of the switching, ideal-branch, transformer and source code that
-// the network solution calls. The transformer and source parts are still
-// stand-ins (network/switching_seam.cpp).
+// the network solution calls.
 #pragma once
 
 #include <cstdint>
