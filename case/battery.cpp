@@ -8,22 +8,14 @@
 
 namespace {
 
-ModuleCounts battery_counts() {
-    ModuleCounts c;
-    c.nodes = 5;
-    c.subsystems = 1;
-    c.branches = {2, 0, 0};
-    c.stof = 5;
-    c.channels = 4;
-    return c;
-}
+const ModuleCounts kBattery{.nodes = 5, .subsystems = 1, .branches = {2, 0, 0}, .stof = 5, .channels = 4};
 
 constexpr int32_t kBatteryId = 1822777648;
 
 }  // namespace
 
 void Battery_DSD(double& BattSoc) {
-    ModuleFrame f("Battery_DSD", "Battery.dta", Pass::DSD, battery_counts());
+    ModuleFrame f("Battery_DSD", "Battery.dta", Pass::DSD, kBattery);
     SETIDS(f.instance(), kBatteryId);
     const int32_t p = POINTER_BLOCK.NSTORF;
     BATTERY_DYN(f.ss(), f.branch(2));
@@ -34,7 +26,7 @@ void Battery_DSD(double& BattSoc) {
 }
 
 void Battery_DSO() {
-    ModuleFrame f("Battery_DSO", "Battery.dta", Pass::DSO, battery_counts());
+    ModuleFrame f("Battery_DSO", "Battery.dta", Pass::DSO, kBattery);
     const double BattI = f.cbr(1);
     const double BattV = NODEVDIFF(f.ss(), f.node(5), f.node(4));
     f.pgb(1) = 1000.0 * BattV;
@@ -48,9 +40,9 @@ void Battery_DSO() {
 }
 
 void Battery_DSD_BEGIN() {
-    ModuleFrame f("Battery_DSD_BEGIN", "", Pass::DSD_BEGIN, battery_counts());
+    ModuleFrame f("Battery_DSD_BEGIN", "", Pass::DSD_BEGIN, kBattery);
     SETIDS(f.instance(), kBatteryId);
     BATTERY(f.ss(), f.branch(2), 0.5, 1.15, 1.03, 0.0167, 0.95, 0.4, 90.0, 0.001, 20.0);
 }
 
-void Battery_DSO_BEGIN() { ModuleFrame("Battery_DSO_BEGIN", "", Pass::DSO_BEGIN, battery_counts()); }
+void Battery_DSO_BEGIN() { ModuleFrame("Battery_DSO_BEGIN", "", Pass::DSO_BEGIN, kBattery); }

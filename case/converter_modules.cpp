@@ -8,25 +8,13 @@
 
 namespace {
 
-ModuleCounts counts(int32_t nodes, int32_t subsystems, std::array<int32_t, 3> branches, int32_t stoi, int32_t stof,
-                    int32_t channels, int32_t controls) {
-    ModuleCounts c;
-    c.nodes = nodes;
-    c.subsystems = subsystems;
-    c.branches = branches;
-    c.stoi = stoi;
-    c.stof = stof;
-    c.channels = channels;
-    c.controls = controls;
-    return c;
-}
-
-const ModuleCounts kDcDc = counts(8, 1, {9, 0, 0}, 10, 34, 19, 8);
-const ModuleCounts kVsc = counts(17, 2, {2, 9, 0}, 6, 86, 23, 0);
-const ModuleCounts kCtrl = counts(2, 0, {}, 17, 165, 37, 1);
-const ModuleCounts kFilter = counts(11, 1, {15, 0, 0}, 1, 22, 0, 0);
-const ModuleCounts kChopper = counts(5, 1, {3, 0, 0}, 1, 4, 1, 0);
-const ModuleCounts kBridge = counts(16, 1, {21, 0, 0}, 2, 48, 10, 0);
+// nodes, subsystems, branches per subsystem, STOI, STOF, channels, controls
+const ModuleCounts kDcDc{8, 1, {9, 0, 0}, 10, 34, 19, 8};
+const ModuleCounts kVsc{17, 2, {2, 9, 0}, 6, 86, 23, 0};
+const ModuleCounts kCtrl{2, 0, {}, 17, 165, 37, 1};
+const ModuleCounts kFilter{11, 1, {15, 0, 0}, 1, 22, 0, 0};
+const ModuleCounts kChopper{5, 1, {3, 0, 0}, 1, 4, 1, 0};
+const ModuleCounts kBridge{16, 1, {21, 0, 0}, 2, 48, 10, 0};
 
 // A regulator at rest: no error, its limits in order.
 void idle_pi(void (*pi)(const double&, double&, const int32_t&, const int32_t&, const double&, const double&,

@@ -12,22 +12,14 @@
 
 namespace {
 
-ModuleCounts load_counts() {
-    ModuleCounts c;
-    c.nodes = 8;
-    c.subsystems = 1;
-    c.branches = {12, 0, 0};
-    c.stoi = 2;
-    c.stof = 26;
-    return c;
-}
+const ModuleCounts kLoad{.nodes = 8, .subsystems = 1, .branches = {12, 0, 0}, .stoi = 2, .stof = 26};
 
 constexpr double kTwoPi = 6.283185307179586;
 
 }  // namespace
 
 void Load_DSD(CR VLLbase, CR LoadFreq, CR LoadCtl1, CR LoadCtl2) {
-    ModuleFrame f("Load_DSD", "Load.dta", Pass::DSD, load_counts());
+    ModuleFrame f("Load_DSD", "Load.dta", Pass::DSD, kLoad);
     for (const int32_t j : {5, 7, 12, 15, 25, 26}) (void)f.stof(j);
 
     const double VLL2 = VLLbase * VLLbase;
@@ -76,10 +68,10 @@ void Load_DSD(CR VLLbase, CR LoadFreq, CR LoadCtl1, CR LoadCtl2) {
     f.leave();
 }
 
-void Load_DSO() { ModuleFrame("Load_DSO", "Load.dta", Pass::DSO, load_counts()).leave(); }
+void Load_DSO() { ModuleFrame("Load_DSO", "Load.dta", Pass::DSO, kLoad).leave(); }
 
 void Load_DSD_BEGIN(CR, CR) {
-    ModuleFrame f("Load_DSD_BEGIN", "", Pass::DSD_BEGIN, load_counts());
+    ModuleFrame f("Load_DSD_BEGIN", "", Pass::DSD_BEGIN, kLoad);
     f.put_rtci(1);
     f.put_rtci(1);
     const int32_t ss = f.ss();
@@ -87,4 +79,4 @@ void Load_DSD_BEGIN(CR, CR) {
         for (int32_t j = 1; j <= 3; ++j) VARBRANCH_INIT(mode, ss, f.branch(j + 3 * mode), 0);
 }
 
-void Load_DSO_BEGIN(CR, CR) { ModuleFrame("Load_DSO_BEGIN", "", Pass::DSO_BEGIN, load_counts()); }
+void Load_DSO_BEGIN(CR, CR) { ModuleFrame("Load_DSO_BEGIN", "", Pass::DSO_BEGIN, kLoad); }

@@ -6,25 +6,21 @@
 
 namespace {
 
-ModuleCounts main_counts() {
-    ModuleCounts c;
-    c.nodes = 27;
-    c.subsystems = 3;
-    c.branches = {27, 1, 0};
-    c.stoi = 7;
-    c.stof = 61;
-    c.channels = 12;
-    c.controls = 22;
-    c.xfmrs = 1;
-    return c;
-}
+const ModuleCounts kMain{.nodes = 27,
+                         .subsystems = 3,
+                         .branches = {27, 1, 0},
+                         .stoi = 7,
+                         .stof = 61,
+                         .channels = 12,
+                         .controls = 22,
+                         .xfmrs = 1};
 
 const double kVllBase = 33.0, kFreq = 60.0;
 
 }  // namespace
 
 void Main_DSD() {
-    ModuleFrame f("Main_DSD", "Main.dta", Pass::DSD, main_counts());
+    ModuleFrame f("Main_DSD", "Main.dta", Pass::DSD, kMain);
     f.pass_constants(0, 5);
     double slot[23] = {};
     for (int32_t k = 1; k <= 22; ++k) slot[k] = f.cx(k);
@@ -43,7 +39,7 @@ void Main_DSD() {
 }
 
 void Main_DSO() {
-    ModuleFrame f("Main_DSO", "Main.dta", Pass::DSO, main_counts());
+    ModuleFrame f("Main_DSO", "Main.dta", Pass::DSO, kMain);
     f.pass_constants(0, 16);
     Graphs_and_Controls_DSO();
     Battery_DSO();
@@ -54,7 +50,7 @@ void Main_DSO() {
 }
 
 void Main_DSD_BEGIN() {
-    ModuleFrame f("Main_DSD_BEGIN", "", Pass::DSD_BEGIN, main_counts());
+    ModuleFrame f("Main_DSD_BEGIN", "", Pass::DSD_BEGIN, kMain);
     f.pass_constants(0, 5);
     Graphs_and_Controls_DSD_BEGIN();
     Battery_DSD_BEGIN();
@@ -65,7 +61,7 @@ void Main_DSD_BEGIN() {
 }
 
 void Main_DSO_BEGIN() {
-    ModuleFrame f("Main_DSO_BEGIN", "", Pass::DSO_BEGIN, main_counts());
+    ModuleFrame f("Main_DSO_BEGIN", "", Pass::DSO_BEGIN, kMain);
     f.pass_constants(0, 16);
     Graphs_and_Controls_DSO_BEGIN();
     Battery_DSO_BEGIN();

@@ -7,19 +7,14 @@
 
 namespace {
 
-ModuleCounts pi_counts() {
-    ModuleCounts c;
-    c.stoi = 3;
-    c.stof = 18;
-    return c;
-}
+const ModuleCounts kPi{.stoi = 3, .stof = 18};
 
 }  // namespace
 
 void PI_ANTIWINDUP_DSD(const PiMember& m, const double& ErrIn, double& PiOut, const int32_t& IntHold,
                        const int32_t& IntReset, const double& Kp, const double& Ti, const double& Kaw,
                        const double& UpperLim, const double& LowerLim) {
-    ModuleFrame f(m.dsd, m.data_file, Pass::DSD, pi_counts());
+    ModuleFrame f(m.dsd, m.data_file, Pass::DSD, kPi);
     const double prev_lim_diff = f.stof(15);
 
     const int32_t ResetFree = IntReset == 0 ? 1 : 0;
@@ -54,18 +49,18 @@ void PI_ANTIWINDUP_DSD(const PiMember& m, const double& ErrIn, double& PiOut, co
 }
 
 void PI_ANTIWINDUP_DSO(const PiMember& m) {
-    ModuleFrame f(m.dso, m.data_file, Pass::DSO, pi_counts());
+    ModuleFrame f(m.dso, m.data_file, Pass::DSO, kPi);
     f.stof(18) = 0.0;
     f.leave();
 }
 
 void PI_ANTIWINDUP_DSD_BEGIN(const PiMember& m) {
-    ModuleFrame f(m.dsd_begin, "", Pass::DSD_BEGIN, pi_counts());
+    ModuleFrame f(m.dsd_begin, "", Pass::DSD_BEGIN, kPi);
     f.put_rtci(1);
     f.put_rtcf(0.0);
 }
 
-void PI_ANTIWINDUP_DSO_BEGIN(const PiMember& m) { ModuleFrame f(m.dso_begin, "", Pass::DSO_BEGIN, pi_counts()); }
+void PI_ANTIWINDUP_DSO_BEGIN(const PiMember& m) { ModuleFrame f(m.dso_begin, "", Pass::DSO_BEGIN, kPi); }
 
 #define ZARIK_PI_MEMBER(N, ID)                                                                                \
     namespace {                                                                                               \
