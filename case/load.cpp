@@ -20,6 +20,8 @@ constexpr double kTwoPi = 6.283185307179586;
 
 void Load_DSD(CR VLLbase, CR LoadFreq, CR LoadCtl1, CR LoadCtl2) {
     ModuleFrame f("Load_DSD", "Load.dta", Pass::DSD, kLoad);
+    // The saved locals the module loads on entry; it recomputes them before
+    // use, but a block beyond the map's STOF stops the run here.
     for (const int32_t j : {5, 7, 12, 15, 25, 26}) (void)f.stof(j);
 
     const double VLL2 = VLLbase * VLLbase;

@@ -56,12 +56,7 @@ public:
 
     const Text12& name() const { return name_; }
     int32_t instance() const { return instance_; }
-    int32_t xfmr() const { return xfmr_; }
-    int32_t stoi_base() const { return stoi_base_; }
-    int32_t stof_base() const { return stof_base_; }
-    int32_t channel_base() const { return pgb_base_; }
-    int32_t control_base() const { return cx_base_; }
-    int32_t node_base() const { return node_base_; }
+    int32_t xfmr() const { return xfmr_; }  // the module's transformer number
 
     // Global number of local node j, subsystem of local subsystem k and
     // branch number of local branch j of local subsystem k.

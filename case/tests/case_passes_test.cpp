@@ -62,6 +62,12 @@ TEST_F(CaseTest, ModuleTableRowsHoldTheBlockBases) {
     for (const auto& r : std::vector<std::array<int32_t, 2>>{{64, 495}, {65, 517}, {66, 521}, {68, 569}})
         want.push_back(r);
     ASSERT_EQ(want.size(), 19u);
+    // Graphs_and_Controls' two node entries follow Station's and Main's;
+    // Load's eight are the last.
+    EXPECT_EQ(STORAGE.NODE(30), 1);
+    EXPECT_EQ(STORAGE.NODE(31), 0);
+    EXPECT_EQ(STORAGE.NODE(112), 1);
+    EXPECT_EQ(STORAGE.NODE(119), 24);
     for (int32_t k = 1; k <= 19; ++k) {
         EXPECT_EQ(STORAGE.TXFR(k, 1), 0) << k;
         EXPECT_EQ(STORAGE.TXFR(k, 2), want[k - 1][0]) << k;
