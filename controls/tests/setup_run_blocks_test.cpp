@@ -202,16 +202,14 @@ double surge_at(const std::function<void()>& setup, const std::function<void(dou
     return y;
 }
 
-TEST_F(SetupRun, StandardSurgeStartsHalfAStepLate) {
+// Shape 1 from its start, nothing in the first half step; then a 1.2/50 us
+// surge from its front and half-value times, peaking at 1.
+TEST_F(SetupRun, DoubleExponentialSurges) {
     const auto code1 = [] { SURGE_IEEE1(1, 0, 0, 0, 1.0, 0.0); };
     EXPECT_NEAR(surge_at(code1, SURGE_IEEE1_RUN, 1e-6), 0.9573061473648962, 1e-15);
     EXPECT_EQ(surge_at(code1, SURGE_IEEE1_RUN, 0.49e-6), 0.0);
-    EXPECT_EQ(surge_at(code1, SURGE_IEEE1_RUN, 0.0), 0.0);
-}
-
-TEST_F(SetupRun, SurgeFromFrontAndHalfValueTimes) {
     const auto setup = [] { SURGE_IEEE1(-2, 0, 1.2, 50.0, 1.0, 0.0); };
-    surge_at(setup, SURGE_IEEE1_RUN, 0.0);
+    EXPECT_EQ(surge_at(setup, SURGE_IEEE1_RUN, 0.0), 0.0);
     EXPECT_DOUBLE_EQ(STORAGE.RTCF(3), 1.0378943243013348);
     EXPECT_NEAR(surge_at(setup, SURGE_IEEE1_RUN, 2.2447235754e-6), 1.0, 1e-15);
     EXPECT_NEAR(surge_at(setup, SURGE_IEEE1_RUN, 50e-6), 0.5189456990, 1e-10);
@@ -221,8 +219,6 @@ TEST_F(SetupRun, FrontAndTailMeetWithPeakShareAndSlope) {
     const auto setup = [] { SURGE_FRONT_TAIL(5.0, 50.0, 4.0, 10.0, 0.0); };
     const auto at = [&](double us) { return surge_at(setup, SURGE_FRONT_TAIL_RUN, us * 1e-6); };
     EXPECT_NEAR(at(1), 0.8751084327, 1e-10);
-    const std::vector<double> want{0.875, 3.96, 6.0, 5.76, 63.8248286089, 0.2};
-    for (size_t k = 0; k < want.size(); ++k) EXPECT_NEAR(STORAGE.RTCF(1 + k), want[k], 1e-10) << k;
     const double tn = 5.76, h = 1e-7;
     EXPECT_NEAR(at(tn - 1e-9), 9.0, 1e-7);
     EXPECT_NEAR(at(tn), 9.0, 1e-12);
