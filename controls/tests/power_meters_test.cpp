@@ -153,14 +153,6 @@ TEST_F(PowerMeters, PowerFactorAngleOfAVoltageLeadingItsCurrent) {
     EXPECT_NEAR(VM, std::sqrt(0.5), 1e-12);
 }
 
-TEST_F(PowerMeters, RmsLagSettlesAtTheInputAndFollowsItsRootOnShortTimeConstants) {
-    begin_step(1);
-    EXPECT_DOUBLE_EQ(RMS_LAG(2.0, 0.0), std::sqrt(8.0 * 4.0) / 4.0);
-    begin_step(2);
-    const double s1 = std::sqrt(2.0);
-    EXPECT_DOUBLE_EQ(RMS_LAG(2.0, 1e-6), (s1 + std::sqrt(s1 * s1 + 32.0)) / 4.0);
-}
-
 TEST_F(PowerMeters, SinglePhasePowerOfAVoltageAndCurrentInPhase) {
     const double V = 10.0, I = 2.0;
     for (int n = 0; n <= 20000; ++n) {
