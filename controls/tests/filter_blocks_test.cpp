@@ -261,7 +261,7 @@ TEST(FilterDesign, BandFiltersOfBothCharacteristics) {
 // Input mode 1 makes the block the bilinear transform of the filter, so
 // a sine of angular frequency ω settles to the response at
 // (2/h) tan(ωh/2).
-TEST(FilterDesign, DesignedFilterInSinusoidalSteadyState) {
+TEST_F(TransferFunction, DesignedFilterInSinusoidalSteadyState) {
     struct Case { int32_t N, characteristic, type; double F, Q; };
     for (const Case c : {Case{4, 1, 1, 100.0, 0.0}, Case{3, 2, 2, 30.0, 0.0}, Case{4, 2, 3, 60.0, 2.0}}) {
         const double h = kDelt, omega = 2 * kPi * 50.0;
