@@ -12,6 +12,7 @@
 #include "controls/elementary/logic_blocks.h"
 #include "controls/elementary/setup_run_blocks.h"
 #include "controls/elementary/store_blocks.h"
+#include "controls/fourier/online_fft.h"
 #include "controls/interp_pair.h"
 #include "controls/interpolating/interpolating_blocks.h"
 #include "controls/limit_value.h"
@@ -211,10 +212,51 @@ void long_window_against_rl_ladder_step(benchmark::State& state) {
     reset_all_engine_state();
 }
 
+// The Fourier scanner at 512 samples per period (255 harmonics, 50 Hz,
+// 20 us, low-pass on) against one step of the 1,000-node R-L ladder: a
+// step that samples and transforms, and a step between samples.
+void scanner_against_ladder_step(benchmark::State& state, bool sample) {
+    bench::rl_ladder(kLadderNodes);
+    bench::first_step();
+    const double ladder_step = seconds_per_ladder_step(500);
+    StorageArrays& S = STORAGE;
+    S.STOR.allocate(2048);
+    S.STORF.allocate(16);
+    RUN_CLOCK.DELT = 20e-6;
+    RUN_CLOCK.TIME = 1.0;
+    int32_t index = 0;
+    std::vector<double> mag(255), phase(255);
+    double dc = 0.0;
+    const auto call = [&] {
+        block_pointers_to_start();
+        ON_LINE_FFT(1, 0, 255, 1, 0, 50.0, SIG.x, index, mag.data(), phase.data(), dc);
+        SIG.advance();
+    };
+    RUN_FLAGS.FIRST_STEP_DATA = LTRUE;
+    call();
+    RUN_FLAGS.FIRST_STEP_DATA = LFALSE;
+    // The next sample time, after the low-pass's 49 slots.
+    const double next = sample ? 0.0 : 1e9;
+    int64_t steps = 0;
+    const auto t0 = std::chrono::steady_clock::now();
+    for (auto _ : state) {
+        S.STOR(50) = next;
+        call();
+        ++steps;
+    }
+    const double per_call = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count() / steps;
+    state.counters["ladder_step_us"] = ladder_step * 1e6;
+    state.counters["ratio"] = per_call / ladder_step;
+    benchmark::DoNotOptimize(dc);
+    reset_all_engine_state();
+}
+
 const int registered = [] {
     for (const BenchBlock& b : blocks()) benchmark::RegisterBenchmark(b.name, one_block, &b);
     benchmark::RegisterBenchmark("mix_1000_calls_per_ladder_step", mix_against_ladder_step);
     benchmark::RegisterBenchmark("RMS_WINDOW_16384_per_rl_ladder_step", long_window_against_rl_ladder_step);
+    benchmark::RegisterBenchmark("ON_LINE_FFT_sample_M512_per_rl_ladder_step", scanner_against_ladder_step, true);
+    benchmark::RegisterBenchmark("ON_LINE_FFT_between_samples_per_rl_ladder_step", scanner_against_ladder_step, false);
     return 0;
 }();
 
