@@ -110,6 +110,12 @@ TEST_F(LineSection, ModelEntriesStopAtTheirNumericBlock) {
     EXPECT_TRUE(contains(c.out, "Control Signal Transfer Dimension mismatch in line/cable abcdef")) << c.out;
     EXPECT_TRUE(contains(c.out, kStop + abort_frame("DSLINT").substr(0, 10))) << c.out;
     EXPECT_EQ(INPUT.DATA_LINE.trimmed(), " 1 1 0 0 50.0 60.0 1.0 1.0 1.0");
+    // A server end asks its port before its numeric block.
+    SetUp();
+    c = Read("GLOBAL_TLINES:\nHOLVA Line Constants\n 2 1\n 1  1 2  1 0 1 0\nTLINE-INPUT-DATA x\n"
+             "TLINE-OUTPUT-DATA abcdef.clo\n", 0, 0, "4005\n");
+    EXPECT_TRUE(contains(c.out, " Enter port number for ENI server abcdef\n Reading the GLOBAL_TLINES: section"))
+        << c.out;
     // A legacy entry is its model record.
     SetUp();
     c = Read("TLINES:\n 1 1 1 1 50.0 60.0 1.0 1.0 1.0\n");
