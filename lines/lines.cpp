@@ -68,11 +68,27 @@ RowEnds row_ends(int32_t row) {
     }
 }
 
+// Whether the end's subsystem and nodes are in the voltage table.
+bool end_fits(int32_t ss, const int32_t* node, int32_t n, int64_t nodes, int64_t subsystems) {
+    if (ss < 1 || ss > subsystems) return false;
+    for (int32_t j = 0; j < n; ++j)
+        if (node[j] < 1 || node[j] > nodes) return false;
+    return true;
+}
+
+// Adds G times the end voltages to one end's currents: the voltage of
+// node a at v[a - 1], conductor c's current at i[c - 1].
+void add_conductance(const double* g, int64_t rows, int32_t n, const double* v, const int32_t* node, double* i) {
+    for (int32_t c = 0; c < n; ++c)
+        for (int32_t j = 0; j < n; ++j) i[c] += v[node[j] - 1] * g[j * rows + c];
+}
+
 }  // namespace
 
 void TLPOST() {
     LineTables& L = LINE_TABLES;
     const FArray2<double>& v = NET.VNODE;
+    const int64_t nodes = v.extent(1), subsystems = v.extent(2), width = L.TLGMAT.extent(1);
     const int32_t rows = tlines_total();
     int32_t client = 0;
     for (int32_t row = 1; row <= rows; ++row) {
@@ -80,18 +96,26 @@ void TLPOST() {
         if (role == tlrec::ROLE_CLIENT) ++client;
         if (kind == tlrec::KIND_BERGERON && L.TLINE_REC(row, tlrec::FAMILY) == 0) continue;  // no entry filled it
         const RowEnds e = row_ends(row);
-        for (int32_t c = 1; c <= e.n; ++c) {
-            double& i1 = L.TLCUR(c, 1, row);
-            double& i2 = L.TLCUR(c, 2, row);
-            for (int32_t j = 1; j <= e.n; ++j) {
-                const double g = L.TLGMAT(c, j, row);
-                if (role == tlrec::ROLE_CLIENT) {
-                    i1 += v(L.ENI_CLI_NODES(j, client), L.ENI_CLI_SS(client)) * g;
-                    continue;
-                }
-                i1 += v((*e.node1)(e.ofs + j), e.ss1) * g;
-                if (role == tlrec::ROLE_LOCAL) i2 += v((*e.node2)(e.ofs + j), e.ss2) * g;
-            }
+        const bool fits = e.n >= 1 && e.n <= width && e.n <= L.TLCUR.extent(1) && row <= L.TLCUR.extent(3) &&
+                          row <= L.TLGMAT.extent(3);
+        if (!fits) continue;
+        const double* g = &L.TLGMAT(1, 1, row);
+        double* i1 = &L.TLCUR(1, 1, row);
+        double* i2 = &L.TLCUR(1, 2, row);
+        if (role == tlrec::ROLE_CLIENT) {
+            if (!L.ENI_CLI_SS.in_range(client) || e.n > L.ENI_CLI_NODES.extent(1)) continue;
+            const int32_t ss = L.ENI_CLI_SS(client);
+            const int32_t* node = &L.ENI_CLI_NODES(1, client);
+            if (!end_fits(ss, node, e.n, nodes, subsystems)) continue;
+            add_conductance(g, width, e.n, &v(1, ss), node, i1);
+            continue;
         }
+        if (!e.node1->in_range(int64_t{e.ofs} + 1) || !e.node1->in_range(int64_t{e.ofs} + e.n)) continue;
+        const int32_t* node1 = &(*e.node1)(e.ofs + 1);
+        const int32_t* node2 = &(*e.node2)(e.ofs + 1);
+        if (!end_fits(e.ss1, node1, e.n, nodes, subsystems)) continue;
+        add_conductance(g, width, e.n, &v(1, e.ss1), node1, i1);
+        if (role != tlrec::ROLE_LOCAL || !end_fits(e.ss2, node2, e.n, nodes, subsystems)) continue;
+        add_conductance(g, width, e.n, &v(1, e.ss2), node2, i2);
     }
 }
