@@ -289,7 +289,8 @@ TEST_F(EniRecords, TwoProcessesRunTheLineAsOneDoes) {
     std::string joined;
     std::istringstream srv(server_out), cli(out);
     for (std::string a, b; std::getline(srv, a);) {
-        while (std::getline(cli, b) && b.find("connect") != std::string::npos) {
+        // The client's reports of connect retries are no step lines.
+        while (std::getline(cli, b) && (b.size() != 33 || b.find_first_not_of("0123456789abcdef ") != std::string::npos)) {
         }
         joined += a + " " + b + "\n";
     }
