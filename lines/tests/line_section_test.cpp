@@ -213,6 +213,24 @@ TEST_F(LineSection, DisplayNamesEndAtTheFirstDot) {
     }
 }
 
+TEST_F(LineSection, AConductorCountMismatchExplainsAndTakesTheReadErrorExit) {
+    LineEntry e;
+    e.header = true;
+    e.display_name = "'abcdef'";
+    e.display_length = 8;
+    INPUT.DATA_LINE = " 3 0 0 0 50.0 60.0 1.0 1.0 1.0";
+    const Captured c = capture([&] { DSLINT_CONDUCTOR_MISMATCH(e); });
+    EXPECT_TRUE(c.aborted);
+    const std::string stars = " " + std::string(35, '*') + "\n";
+    const std::string head = stars + " ERROR: DSLINT Transmission Line Data\n The number of electrical connections\n"
+                                     " specified in the HOLVA Circuit Data File\n";
+    EXPECT_EQ(c.out.substr(0, head.size()), head);
+    EXPECT_TRUE(contains(c.out, "   circuit is also eliminated.\n" + kName + stars + kName +
+                                    "\n **** ERROR IN READING OF DATA FILE!  ****\n\n **** INVALID DATA LINE ****\n"))
+        << c.out;
+    EXPECT_TRUE(contains(c.out, " 3 0 0 0 50.0 60.0 1.0 1.0 1.0")) << c.out;
+}
+
 TEST(LineWords, OnlyTheListedFormsMatch) {
     const std::pair<const char*, int32_t> models[] = {
         {"FRE-DEP 2 0 1 1", 1}, {"Fre-Dep", 1}, {"fre-dep", 1}, {"FRE-dep", 0}, {"fRE-DEP", 0},
