@@ -12,7 +12,7 @@
 #include <string>
 #include <thread>
 
-#include "bench/network_ladder.h"
+#include "bench/ladder.h"
 #include "lines/line_record.h"
 #include "lines/line_tables.h"
 #include "lines/lines.h"
@@ -29,8 +29,8 @@ double seconds_since(Clock::time_point t0) { return std::chrono::duration<double
 double node_step_cost() {
     static double cost = [] {
         constexpr int32_t n = 1000, steps = 3000;
-        bench_ladder::rc_ladder(n);
-        bench_ladder::first_step();
+        bench::rc_ladder(n);
+        bench::first_step();
         const Clock::time_point t0 = Clock::now();
         for (int k = 0; k < steps; ++k) {
             SOLVE_NETWORK();

@@ -3,14 +3,12 @@
 // the start and near the end of the node order.
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
-
-#include "bench/network_ladder.h"
+#include "bench/ladder.h"
 #include "network/triangularise.h"
 
 namespace {
 
-using namespace bench_ladder;
+using namespace bench;
 
 void steps(benchmark::State& state, void (*ladder)(int32_t)) {
     const int32_t n = static_cast<int32_t>(state.range(0));

@@ -11,6 +11,7 @@
 
 #include "network/switch_state.h"
 #include "network/tests/solution_circuit.h"
+#include "platform/tests/support/ngspice.h"
 
 namespace {
 
@@ -73,26 +74,7 @@ std::string netlist(const Case& c, const std::string& out) {
     return s.str();
 }
 
-// Rows of time and values, without the header line.
-std::vector<std::vector<double>> ngspice_rows(const Case& c) {
-    const TempDir dir;
-    const std::string out = dir.file("out.txt");
-    write_file(dir.file("case.cir"), netlist(c, out));
-    // ngspice's batch mode ends with status 1 when it has no plot to show.
-    const int status = std::system(("cd '" + dir.path + "' && ngspice -b case.cir > log.txt 2>&1").c_str());
-    EXPECT_TRUE(WIFEXITED(status)) << status;
-    std::vector<std::vector<double>> rows;
-    std::ifstream in(out);
-    std::string line;
-    std::getline(in, line);
-    while (std::getline(in, line)) {
-        std::istringstream ls(line);
-        std::vector<double> row;
-        for (double v; ls >> v;) row.push_back(v);
-        if (!row.empty()) rows.push_back(row);
-    }
-    return rows;
-}
+std::vector<std::vector<double>> ngspice_rows(const Case& c) { return ngspice_rows_of(netlist(c, "out.txt")); }
 
 class SolutionNgspice : public SolutionTest {
 protected:

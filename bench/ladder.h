@@ -1,8 +1,8 @@
-// The networks the benchmarks step: R-C and R-L ladders in one subsystem,
-// entered as the branch reader enters them.
+// The ladders that the benchmarks time a network step on: R-C and R-L
+// ladders of n nodes in one subsystem, set up as the map reader leaves
+// them, and the first step of a run.
 #pragma once
 
-#include <cstdint>
 #include <cstdlib>
 
 #include "engine/engine_reset.h"
@@ -15,17 +15,20 @@
 #include "network/network_tables.h"
 #include "network/solve_network.h"
 
-namespace bench_ladder {
+namespace bench {
 
 inline constexpr double kStep = 1e-6;
 
-// Storage for one subsystem of n nodes and nb branches.
-inline void tables(int32_t n, int32_t nb) {
+// Storage for one subsystem of n nodes and nb branches, with room for the
+// given transformer windings and transformers.
+inline void tables(int32_t n, int32_t nb, int32_t windings = 0, int32_t trafos = 0) {
     reset_all_engine_state();
     DIMBLOCK.REQ[ND_NODES] = n;
     DIMBLOCK.REQ[ND_SUBSYS] = 1;
     DIMBLOCK.REQ[ND_BRANCHES] = nb;
     DIMBLOCK.REQ[ND_SPARSITY] = 2 * n + 10;
+    DIMBLOCK.REQ[ND_WINDINGS] = windings;
+    DIMBLOCK.REQ[ND_TRAFOS] = trafos;
     DIMBLOCK.NSUBSYS = 1;
     int32_t status = 0;
     ALLOC_STORAGE(status);
@@ -103,4 +106,4 @@ inline void first_step() {
     RUN_CLOCK.NSTEP = 1;
 }
 
-}  // namespace bench_ladder
+}  // namespace bench
