@@ -51,7 +51,6 @@ void reset_all_engine_state() {
     BRANCH_PLANS = {};
     BRCHANGE_LIST.count = 0;
     SETUP_GUARD = {};
-    BATTERY_WARNINGS = {};
     XFMR_COUNT = {};
     LINE_COUNTS = {};
     RUN_OUTPUT = {};
@@ -59,5 +58,6 @@ void reset_all_engine_state() {
     TRACE_KEYS = {};
     RUN_COMMANDS = {};
     ENI_WAITS = {};
+    BATTERY_WARNINGS = {};
     reset_array_overrun_count();
 }

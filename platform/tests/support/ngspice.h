@@ -1,5 +1,5 @@
-// Test support: runs ngspice in batch mode on a netlist in a scratch
-// folder and reads the rows its wrdata command wrote (time, then values).
+// Test support: runs a circuit through ngspice in batch mode in a scratch
+// folder and reads back the rows its "wrdata out.txt ..." line wrote.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -7,7 +7,6 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -15,16 +14,15 @@
 #include "platform/tests/support/run_program.h"
 #include "platform/tests/support/unit_ops.h"
 
-// netlist(out) is the whole netlist, writing its data to the file out.
-inline std::vector<std::vector<double>> ngspice_rows(const std::function<std::string(const std::string&)>& netlist) {
+// Rows of time and values, without the header line.
+inline std::vector<std::vector<double>> ngspice_rows_of(const std::string& circuit) {
     const TempDir dir;
-    const std::string out = dir.file("out.txt");
-    write_file(dir.file("case.cir"), netlist(out));
+    write_file(dir.file("case.cir"), circuit);
     // ngspice's batch mode ends with status 1 when it has no plot to show.
     const int status = std::system(("cd '" + dir.path + "' && ngspice -b case.cir > log.txt 2>&1").c_str());
     EXPECT_TRUE(WIFEXITED(status)) << status;
     std::vector<std::vector<double>> rows;
-    std::ifstream in(out);
+    std::ifstream in(dir.file("out.txt"));
     std::string line;
     std::getline(in, line);
     while (std::getline(in, line)) {
@@ -35,5 +33,3 @@ inline std::vector<std::vector<double>> ngspice_rows(const std::function<std::st
     }
     return rows;
 }
-
-inline bool have_ngspice() { return std::system("command -v ngspice >/dev/null 2>&1") == 0; }
