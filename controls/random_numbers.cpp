@@ -31,6 +31,9 @@ void RNDSEED(int32_t& seed) {
 }
 
 double RNDUNIF(int32_t& seed) {
+    // A multiple of the modulus would hold the generator at 1.0 for ever
+    // (and the Gaussian's search for a point inside the circle with it).
+    if (seed % kModulus == 0) seed = 1;
     // Schrage's method: no product leaves 32 bits.
     const int64_t k = seed / kQuotient;
     int64_t s = kMultiplier * (seed - k * kQuotient) - kRemainder * k;

@@ -16,8 +16,8 @@ extern RandomState RANDOM_STATE;
 
 // An odd seed from the date and time of the clock.
 void RNDSEED(int32_t& seed);
-// Advances the seed; seed / (2^31 - 1), in (0, 1] from a seed in
-// 1 .. 2^31 - 2.
+// Advances the seed; seed / (2^31 - 1), in (0, 1) from a seed in
+// 1 .. 2^31 - 2. A seed of 0 or +-(2^31 - 1) is taken as 1.
 double RNDUNIF(int32_t& seed);
 // A standard normal variate within limit (clamped to [1, 10]) standard
 // deviations, scaled to [-1, 1].

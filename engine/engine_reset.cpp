@@ -50,12 +50,12 @@ void reset_all_engine_state() {
     BRANCH_PLANS = {};
     BRCHANGE_LIST.count = 0;
     SETUP_GUARD = {};
-    BATTERY_WARNINGS = {};
     LINE_COUNTS = {};
     RUN_OUTPUT = {};
     SNAPSHOT_COUNTERS = {};
     TRACE_KEYS = {};
     RUN_COMMANDS = {};
     ENI_WAITS = {};
+    BATTERY_WARNINGS = {};
     reset_array_overrun_count();
 }

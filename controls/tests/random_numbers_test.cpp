@@ -3,6 +3,8 @@
 // routines' intervals and modes.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "controls/random_numbers.h"
 
 namespace {
@@ -22,6 +24,19 @@ TEST_F(RandomNumbers, MinimalStandardSequence) {
     seed = 1;
     for (int k = 0; k < 10000; ++k) RNDUNIF(seed);
     EXPECT_EQ(seed, 1043618065);
+}
+
+// The generator's fixed points start from 1 instead, so that a Gaussian
+// draw from them ends.
+TEST_F(RandomNumbers, FixedPointsStartFromOne) {
+    for (int32_t start : {0, 2147483647, -2147483647}) {
+        int32_t seed = start;
+        RNDUNIF(seed);
+        EXPECT_EQ(seed, 16807) << start;
+        seed = start;
+        const double g = RNDGAUSS(seed, 3.0);
+        EXPECT_LE(std::fabs(g), 1.0);
+    }
 }
 
 TEST_F(RandomNumbers, ClockSeedIsOddAndPositive) {

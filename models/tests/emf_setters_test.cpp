@@ -63,16 +63,6 @@ TEST_F(EmfSetter, ThreePhasesOnHighBranchNumbers) {
     EXPECT_NE(negative.out.find("Negative Branch #"), std::string::npos) << negative.out;
 }
 
-TEST_F(EmfSetter, BranchWithoutSeriesSourceStops) {
-    tables(3);
-    NET.SOURCE(3, 1) = LFALSE;
-    at_step(0);
-    const Captured out = capture([] { ESYS1(1, 1, 2, 3, 10.0, kW, 0.0); });
-    EXPECT_TRUE(out.aborted);
-    EXPECT_NE(out.out.find("Branch 3 of subsystem 1 has no series source (letter E):"), std::string::npos)
-        << out.out;
-}
-
 struct SystemCase {
     const char* name;
     int32_t ss, a;
