@@ -9,6 +9,9 @@
 
 #include "bench/ladder.h"
 #include "controls/block_slots.h"
+#include "controls/elementary/logic_blocks.h"
+#include "controls/elementary/setup_run_blocks.h"
+#include "controls/elementary/store_blocks.h"
 #include "controls/interp_pair.h"
 #include "controls/interpolating/interpolating_blocks.h"
 #include "controls/limit_value.h"
@@ -16,6 +19,7 @@
 #include "controls/switching/switching_blocks.h"
 #include "controls/zero_cross.h"
 #include "engine/pointer_block.h"
+#include "engine/run_state.h"
 
 namespace {
 
@@ -55,6 +59,17 @@ const std::vector<BenchBlock>& blocks() {
          }},
         {"LAG_LIMITED", [] { SIG.sink += LAG_LIMITED(0, 1, 1, 1.0, 0.02, SIG.x, 0.0, -1.0, 1.0); }},
         {"SIGNAL_GENERATOR", [] { SIGNAL_GENERATOR(2, 1, 0.0, 50.0, 50.0, 1.0, -1.0, SIG.pair); }},
+        {"SMOOTH_LAG", [] { SIG.sink += SMOOTH_LAG(1.0, 1e-3, SIG.x); }},
+        {"STATE_VAR_FILTER", [] { SIG.sink += STATE_VAR_FILTER(1, 1.0, 0.7, 628.0, SIG.x); }},
+        {"TRIANGLE_WAVE", [] { TRIANGLE_WAVE(50.0, SIG.sink); }},
+        {"RATE_LIMIT_F", [] { RATE_LIMIT_F(1e4, 1e4, SIG.x, SIG.sink); }},
+        {"ZARIK_SONON", [] { ZARIK_SONON(SIG.x, 0.1, 1e-3, 1, SIG.pair); }},
+        {"DELAY_STOR", [] {
+             // The first call at each position seeds its ring, as a first step does.
+             RUN_FLAGS.FIRST_STEP_DATA = as_logical(next_slots().S(1) == 0.0);
+             SIG.sink += DELAY_STOR(3e-6, 8, SIG.x);
+             RUN_FLAGS.FIRST_STEP_DATA = LFALSE;
+         }},
     };
     return rows;
 }
