@@ -39,6 +39,8 @@ inline void tables() {
     for (int32_t b = 1; b <= 6; ++b) {
         N.IEF(b, 1) = 0;
         N.IET(b, 1) = b <= 3 ? b : b - 3;
+        // The map marks the interface branches D and the R-C branches S.
+        (b <= 3 ? N.DEFRDBR : N.SWITCH)(b, 1) = LTRUE;
     }
     RUN_FLAGS.FIRST_STEP_DATA = LTRUE;
     RESETPTRS();
@@ -50,5 +52,16 @@ inline void bus(double V, double f, double t, double phi = 0.0) {
     for (int32_t k = 0; k < 3; ++k)
         NET.VNODE(k + 1, 1) = V * std::sin(2.0 * M_PI * f * t + phi - k * 2.0 * M_PI / 3.0);
 }
+
+// The example compensator's set-up data; fields are the set-up call's
+// arguments after the six branches.
+struct Ratings {
+    double S = 100, V1 = 230, V2 = 10, mag_p = 1, mag_y = 1, mag_d = 1, f = 60, xPY = 0.15, xPD = 0.15, xYD = 0.30;
+    double QL = 100, QC = 100, Q0 = 10, Rs = 1000, Cs = 0.1, Ron = 0.01, Roff = 1e6, Rd = 1e4;
+    int32_t NCAP = 4, NC0 = 2;
+    double Kp = 50, Ki = 2000;
+    int32_t N = 10, M = 10;
+    double Xair = 0.3, knee = 1.2, G0 = 0, tau = 0.05, k = 1;
+};
 
 }  // namespace svc_test
