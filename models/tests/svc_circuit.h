@@ -13,6 +13,7 @@
 #include "engine/storage.h"
 #include "engine/time_step.h"
 #include "network/dimensions.h"
+#include "models/svc/svc.h"
 #include "network/network_tables.h"
 
 namespace svc_test {
@@ -63,5 +64,58 @@ struct Ratings {
     int32_t N = 10, M = 10;
     double Xair = 0.3, knee = 1.2, G0 = 0, tau = 0.05, k = 1;
 };
+
+inline void set_up(Ratings& r) {
+    SVC(1, 1, 2, 3, 4, 5, 6, r.S, r.V1, r.V2, r.mag_p, r.mag_y, r.mag_d, r.f, r.xPY, r.xPD, r.xYD, r.QL, r.QC, r.Q0,
+        r.Rs, r.Cs, r.Ron, r.Roff, r.Rd, r.NCAP, r.NC0, r.Kp, r.Ki, r.N, r.M, r.Xair, r.knee, r.G0, r.tau, r.k);
+}
+
+// One compensator on a stiff bus of amplitude V (kV, phase) and frequency
+// f, stepped as the run loop steps a case; the bus stands where the last
+// solution left it (the previous step's instant).
+struct StiffBus {
+    double V = 230.0 * std::sqrt(2.0 / 3.0), f = 60.0;
+    double alpha = M_PI;
+    int32_t command = 0, enable = 1, switching = 0, stages = 0, mode = 0;
+    int32_t step = 0;
+
+    void begin(Ratings& r) {
+        tables();
+        set_up(r);
+    }
+    double time() const { return step * kStep; }
+    void run_step() {
+        RESETPTRS();
+        bus(V, f, (step - 1) * kStep);
+        SVC_RUN(1, 1, 2, 3, alpha, command, enable, switching, stages, mode);
+        RUN_FLAGS.FIRST_STEP_DATA = LFALSE;
+        ++step;
+    }
+    // The compensator's slot k of its block (after the phase shifter's two).
+    static double slot(int32_t k) { return STORAGE.STOR(2 + k); }
+};
+
+// Fundamental phasor over whole cycles: add x(t) at every step, read the
+// complex amplitude.
+struct Fundamental {
+    double w;
+    double re = 0.0, im = 0.0;
+    int32_t n = 0;
+    void add(double t, double x) {
+        re += x * std::cos(w * t);
+        im -= x * std::sin(w * t);
+        ++n;
+    }
+    double real() const { return 2.0 * re / n; }
+    double imag() const { return 2.0 * im / n; }
+};
+
+// Reactive power (MVAr) of three phases from their voltage and current
+// phasors.
+inline double reactive(const Fundamental (&v)[3], const Fundamental (&i)[3]) {
+    double q = 0.0;
+    for (int k = 0; k < 3; ++k) q += 0.5 * (v[k].imag() * i[k].real() - v[k].real() * i[k].imag());
+    return q;
+}
 
 }  // namespace svc_test

@@ -13,10 +13,7 @@ namespace {
 
 using svc_test::Ratings;
 
-void set_up(Ratings& r) {
-    SVC(1, 1, 2, 3, 4, 5, 6, r.S, r.V1, r.V2, r.mag_p, r.mag_y, r.mag_d, r.f, r.xPY, r.xPD, r.xYD, r.QL, r.QC, r.Q0,
-        r.Rs, r.Cs, r.Ron, r.Roff, r.Rd, r.NCAP, r.NC0, r.Kp, r.Ki, r.N, r.M, r.Xair, r.knee, r.G0, r.tau, r.k);
-}
+using svc_test::set_up;
 
 class SvcSetup : public testing::Test {
 protected:
