@@ -8,24 +8,13 @@
 #include "engine/storage.h"
 #include "models/branch_changes.h"
 #include "models/svc/svc.h"
+#include "models/svc/svc_checks.h"
 #include "models/svc/svc_matrices.h"
 #include "network/network_tables.h"
 
 namespace {
 
 const Text12 kName("SVC");
-
-void refuse(bool bad, const char* text, bool& failed) {
-    if (!bad) return;
-    USERMSG(CURRENT_IDS.id1, CURRENT_IDS.id2, 2, 1, text);
-    failed = true;
-}
-
-bool positive(std::initializer_list<double> values) {
-    for (double v : values)
-        if (!(v > 0.0)) return false;
-    return true;
-}
 
 }  // namespace
 
@@ -40,13 +29,13 @@ void SVC(int32_t ss, int32_t ia, int32_t ib, int32_t ic, int32_t ra, int32_t rb,
 
     // Ratings that would divide by zero or give no reactor are refused
     // before anything is written.
-    bool failed = false;
-    refuse(!positive({S, V1, V2, f, mag_p, mag_y, mag_d, QL, QC, Q0}) || !(1.0 / QL - xPY / S > 0.0),
-           "Unrealistic SVC ratings", failed);
-    refuse(NCAP < 1 || NC0 < 0, "Unrealistic number of capacitor stages", failed);
-    refuse(!positive({Ron, Cs, Rd}), "Unrealistic SVC valve, snubber or capacitor data", failed);
-    refuse(!positive({Xair, tau}), "Unrealistic SVC saturation data", failed);
-    if (failed) ABORT_RUN(kName, 0);
+    SvcChecks checks;
+    checks.refuse(!svc_positive({S, V1, V2, f, mag_p, mag_y, mag_d, QL, QC, Q0}) || !(1.0 / QL - xPY / S > 0.0),
+                  SVC_BAD_RATINGS);
+    checks.refuse(NCAP < 1 || NC0 < 0, SVC_BAD_STAGES);
+    checks.refuse(!svc_positive({Ron, Cs, Rd}), SVC_BAD_VALVES);
+    checks.refuse(!svc_positive({Xair, tau}), SVC_BAD_SATURATION);
+    checks.stop_if_failed(kName);
 
     const double Sph = S * 0.333333333333333, V1ph = V1 * 0.577350269189626, V2ph = V2 * 0.577350269189626;
     const double w = SVC_TWO_PI * f;
@@ -90,10 +79,7 @@ void SVC(int32_t ss, int32_t ia, int32_t ib, int32_t ic, int32_t ra, int32_t rb,
         L[i][i + 6] = L[i + 6][i] = MPY;
         L[i + 3][i + 6] = L[i + 6][i + 3] = MYD;
     }
-    if (!svc_matrices(L, c.Lt, c)) {
-        USERMSG(CURRENT_IDS.id1, CURRENT_IDS.id2, 2, 1, "Unrealisable Transformer Leakage Values");
-        ABORT_RUN(kName, 0);
-    }
+    if (!svc_matrices(L, c.Lt, c)) svc_leakage_unrealisable(kName);
 
     PointerBlock& ptr = POINTER_BLOCK;
     const int32_t p = ptr.NRTCF, q = ptr.NRTCI;

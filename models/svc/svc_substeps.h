@@ -14,6 +14,8 @@ struct SvcBlock {
     int32_t b = 0;      // slot k of the block is STOR(b + k)
     int32_t shift = 0;  // added to offsets of 56 and above
     double& operator()(int32_t k) const { return STORAGE.STOR(b + k + (k >= 56 ? shift : 0)); }
+    // Slot k of the block as it stands, unshifted.
+    double& raw(int32_t k) const { return STORAGE.STOR(b + k); }
 };
 
 // The stage and firing arguments of one call.
