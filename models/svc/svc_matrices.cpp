@@ -4,6 +4,19 @@
 
 #include "network/dense_matrix.h"
 
+void svc_windings(double LP, double LD, double LY, double MPD, double MPY, double MYD, double (&L)[9][9]) {
+    for (auto& row : L)
+        for (double& x : row) x = 0.0;
+    for (int i = 0; i < 3; ++i) {
+        L[i][i] = LP;
+        L[i + 3][i + 3] = LD;
+        L[i + 6][i + 6] = LY;
+        L[i][i + 3] = L[i + 3][i] = MPD;
+        L[i][i + 6] = L[i + 6][i] = MPY;
+        L[i + 3][i + 6] = L[i + 6][i + 3] = MYD;
+    }
+}
+
 bool svc_matrices(const double (&L)[9][9], double Lt, SvcCircuit& c) {
     // The reduced matrix, by columns for the matrix routines.
     double Lr[64], G[64], W[64], E[32]{}, F[32];

@@ -70,15 +70,8 @@ void SVC(int32_t ss, int32_t ia, int32_t ib, int32_t ic, int32_t ra, int32_t rb,
         net.GEQ(b, ss) = k * (G0 + gi);
     }
 
-    double L[9][9]{};
-    for (int i = 0; i < 3; ++i) {
-        L[i][i] = LP;
-        L[i + 3][i + 3] = LD;
-        L[i + 6][i + 6] = LY;
-        L[i][i + 3] = L[i + 3][i] = MPD;
-        L[i][i + 6] = L[i + 6][i] = MPY;
-        L[i + 3][i + 6] = L[i + 6][i + 3] = MYD;
-    }
+    double L[9][9];
+    svc_windings(LP, LD, LY, MPD, MPY, MYD, L);
     if (!svc_matrices(L, c.Lt, c)) svc_leakage_unrealisable(kName);
 
     PointerBlock& ptr = POINTER_BLOCK;

@@ -8,6 +8,7 @@
 
 #include "models/branch_changes.h"
 #include "models/svc/svc.h"
+#include "models/svc/svc_matrices.h"
 #include "models/svc/svc_work.h"
 #include "models/tests/svc_circuit.h"
 #include "network/input_state.h"
@@ -48,14 +49,7 @@ struct ExampleLines {
         const double MPY = std::sqrt(LP * LY) * (1 - 0.15 * Zb1 / (2 * w * LP));
         const double MPD = std::sqrt(LP * LD) * (1 - 0.15 * Zb1 / (2 * w * LP));
         const double MYD = std::sqrt(LY * LD) * (1 - 0.30 * Zb2 / (2 * w * LY));
-        for (int i = 0; i < 3; ++i) {
-            L[i][i] = LP;
-            L[i + 3][i + 3] = LD;
-            L[i + 6][i + 6] = LY;
-            L[i][i + 3] = L[i + 3][i] = MPD;
-            L[i][i + 6] = L[i + 6][i] = MPY;
-            L[i + 3][i + 6] = L[i + 6][i + 3] = MYD;
-        }
+        svc_windings(LP, LD, LY, MPD, MPY, MYD, L);
     }
     std::string text(bool scramble_upper = false) const {
         std::string t = "! coupled inductances\n";
