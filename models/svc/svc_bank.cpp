@@ -69,8 +69,9 @@ int32_t SVC_CAPSTAGE(int32_t g, int32_t target, double Cst, double C0, int32_t d
     const int32_t i = g - 1;
     const double u = svc_group_voltage(g);
     const int32_t n = nint(w.count[i]);
+    if (n < 0 || n > SVC_MAX_STAGES) return 0;  // a count no group can hold
     double delta = 0.0;
-    if (n < w.c.NCAP && n >= 0) {
+    if (n < w.c.NCAP) {
         delta = u - w.vst[i][n];
         if (d == 0) {
             w.dlast[i] = delta;

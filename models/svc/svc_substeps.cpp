@@ -162,6 +162,22 @@ void first_step(const SvcBlock& B, SvcCommand& cmd) {
     B(146) = cmd.NC0;
 }
 
+// x := x0 + len * dx, the star phase c current following the other two.
+void advance(const SvcState& x0, double len, const SvcState& dx, SvcState& x) {
+    for (int i = 0; i < 3; ++i) {
+        x.iP[i] = x0.iP[i] + len * dx.iP[i];
+        x.iD[i] = x0.iD[i] + len * dx.iD[i];
+    }
+    x.iY[0] = x0.iY[0] + len * dx.iY[0];
+    x.iY[1] = x0.iY[1] + len * dx.iY[1];
+    x.iY[2] = -(x.iY[0] + x.iY[1]);
+    for (int k = 0; k < 6; ++k) {
+        x.vs[k] = x0.vs[k] + len * dx.vs[k];
+        x.iL[k] = x0.iL[k] + len * dx.iL[k];
+    }
+    for (int i = 0; i < 4; ++i) x.u[i] = x0.u[i] + len * dx.u[i];
+}
+
 enum class Pace { Normal, Finer, Remainder };
 
 }  // namespace
@@ -274,11 +290,7 @@ void svc_substeps(const SvcBlock& B, SvcCommand& cmd) {
         xn = x;
         for (int it = 0; it < 3; ++it) {
             SVC_DERIV(xn, dx);
-            const double* d0 = &dx.iP[0];
-            const double* s0 = &x0.iP[0];
-            double* n0 = &xn.iP[0];
-            for (size_t i = 0; i < sizeof(SvcState) / sizeof(double); ++i) n0[i] = s0[i] + len * d0[i];
-            xn.iY[2] = -(xn.iY[0] + xn.iY[1]);
+            advance(x0, len, dx, xn);
         }
 
         SVC_DERIV(xn, dx);

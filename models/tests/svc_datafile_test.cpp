@@ -125,9 +125,6 @@ TEST_F(SvcDataFile, BannersOfBothClamps) {
     open(ex.text());
     const Captured c = capture([&] { step(0); });
     const std::string rule = " ***************************************************\n";
-    const std::string head = rule + " * WARNING   WARNING   WARNING   WARNING   WARNING *\n"
-                                    " * ------------------------------------------------*\n"
-                                    " * The maximum number of capacitor stages entered  *\n";
     EXPECT_EQ(c.out, rule +
                          " * WARNING   WARNING   WARNING   WARNING   WARNING *\n"
                          " * ------------------------------------------------*\n"
