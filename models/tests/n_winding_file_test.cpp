@@ -16,7 +16,9 @@ protected:
     static void cfg(int32_t form, const char* file, int32_t n = 4, double s = 100.0, double f = 60.0,
                     int32_t k2 = 0, int32_t k3 = 0) {
         int32_t k1 = n == 4 ? 1 : 2;
-        const double v[4] = {230.0, 115.0, 13.8, 4.16};
+        const double rated[4] = {230.0, 115.0, 13.8, 4.16}, none[4] = {};
+        // Form 2 takes no rating: all of them 0 with S 0.
+        const double* v = s == 0.0 ? none : rated;
         N_WDG_TF_CFG(k1, k2, k3, form, n, f, s, v, file);
     }
     static std::string eof_frame(const std::string& line, const std::string& file) {
