@@ -42,6 +42,11 @@ void INDUCTION_CHECK_RATINGS(int32_t NROT, double SBASE, double VLL, double WB, 
     if (failed) ABORT_RUN(INDUCMC_NAME, 0);
 }
 
+void INDUCTION_CHECK_WINDINGS(int32_t NROT) {
+    const double sound[3] = {1.0, 1.0, 1.0};
+    INDUCTION_CHECK_RATINGS(NROT, 1.0, 1.0, 1.0, sound);
+}
+
 double INDUCTION_SAT_FACTOR(const std::array<double, 20>& xy, double XIN, const std::function<void()>& reject) {
     int32_t n = 0;
     while (n < 10 && !(xy[2 * n] < -1e-20)) ++n;

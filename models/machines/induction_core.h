@@ -47,3 +47,5 @@ InductionStepResult INDUCTION_STEP(const InductionLayout& L, InductionMachineDat
 // Reports every unrealistic rating as an error and then stops the run;
 // returns when all are sound.
 void INDUCTION_CHECK_RATINGS(int32_t NROT, double SBASE, double VLL, double WB, const double* X);
+// The winding count alone, on steps after the set-up.
+void INDUCTION_CHECK_WINDINGS(int32_t NROT);

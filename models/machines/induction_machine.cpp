@@ -156,8 +156,8 @@ void INDUCMC(int32_t SS, int32_t NA, int32_t NB, int32_t NC, int32_t NN, int32_t
         if (node != 0) CHKNODE(INDUCMC_NAME, node, SS);
     if (is_true(RUN_FLAGS.FIRST_STEP_DATA))
         set_up(SS, stator, NN, rotor, MODE, SPEED_IN, NROT);
-    else if (NROT < 0 || NROT > 3)
-        INDUCTION_CHECK_RATINGS(NROT, 1.0, 1.0, 1.0, &word(X1));
+    else
+        INDUCTION_CHECK_WINDINGS(NROT);
 
     NetworkTables& N = NET;
     const auto V = [&](int32_t node) { return node != 0 ? N.VNODE(node, SS) : 0.0; };

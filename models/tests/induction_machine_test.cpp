@@ -137,4 +137,58 @@ INSTANTIATE_TEST_SUITE_P(
                        "unsaturated region\n Points should be entered in ascending order.\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+class Induction2 : public MachineBus {
+protected:
+    void SetUp() override {
+        MachineBus::SetUp();
+        peak = 3.0 * std::sqrt(2.0 / 3.0);
+        for (int32_t k = 0; k < 6; ++k) switched(k % 3 + 1, 0);
+        model = [this] { INDUCMC2(1, 4, 5, 6, 7, 8, 9, 0, 0, 0, rd[0], rd[1], rd[2], 0.99, 1, 0.0); };
+    }
+    static void vchk(double vll) {
+        const double r[5] = {0.01, 0.012}, x[12] = {3.0, 0.1, 0.1};
+        const double cx[10] = {0, 1, -1, -1, -1, -1, -1, -1, -1, -1}, cy[10] = {0, 1, -1, -1, -1, -1, -1, -1, -1, -1};
+        INDUCMC_VCHK(0, 3, vll, kW, 1, 0, 1, 20, 10, r, x, cx, cy, cx, cy);
+    }
+    int32_t rd[3] = {0, 0, 0};
+};
+
+TEST_F(Induction2, SameTorqueThroughItsBranches) {
+    setup = [] { vchk(3.0); };
+    begin();
+    ASSERT_TRUE(run(8.0));
+    EXPECT_NEAR(STORAGE.STOR(61), 0.74856499, 0.74856499e-4);
+    EXPECT_EQ(std::make_tuple(POINTER_BLOCK.NEXC, POINTER_BLOCK.NRTCF, POINTER_BLOCK.NRTCI), std::make_tuple(77, 68, 2));
+}
+
+TEST_F(Induction2, BranchesAndListWithoutRotor) {
+    setup = [] { vchk(3.0); };
+    begin();
+    run_step();
+    std::vector<int32_t> kinds;
+    for (int32_t r = 0; r < BRCHANGE_LIST.count; ++r) kinds.push_back(BRCHANGE_LIST.ints[0][r]);
+    EXPECT_EQ(kinds, (std::vector<int32_t>{9, 12, 9, 12, 9, 12, 9, 9, 9}));
+    EXPECT_NEAR(BRCHANGE_LIST.reals[0][1], 0.03, 1e-15);
+    EXPECT_NEAR(BRCHANGE_LIST.reals[1][1], 1.5658792788073562e-3, 1e-17);
+    EXPECT_EQ(BRCHANGE_LIST.reals[2][1], -1.0);
+    EXPECT_EQ(std::make_tuple(NET.DEFRDBR(4, 1), NET.GEQ(4, 1)), std::make_tuple(LTRUE, STORAGE.RTCF(23)));
+    EXPECT_NEAR(NET.BRANCH_R(7, 1), 60.0, 1e-12);  // 20 ZB
+}
+
+// A rotor damping branch without its rotor branch gets no conductance.
+TEST_F(Induction2, RotorDampingWithoutRotorBranch) {
+    const int32_t extra = switched(1, 0);
+    rd[0] = extra;
+    setup = [] { vchk(3.0); };
+    begin();
+    run_step();
+    EXPECT_EQ(std::make_tuple(NET.DEFRDBR(extra, 1), NET.GEQ(extra, 1)), std::make_tuple(LTRUE, 0.0));
+}
+
+TEST_F(Induction2, RatedVoltageLimit) {
+    EXPECT_STOPS(vchk(0.0005), error("Unrealistic rated voltage") + abort_frame("INDUCMC"));
+    RESETPTRS();
+    EXPECT_FALSE(capture([] { vchk(0.001); }).aborted);
+}
+
 }  // namespace
