@@ -12,9 +12,11 @@ namespace {
 const std::string kNoSaturation = "0 0 1 1 -1 -1 -1 -1 -1 -1 -1 -1 -1 -1 -1 -1 -1 -1 -1 -1\n";
 
 std::string induction_data(const std::string& r = "0.01 0.012 0 0 0", const std::string& x = "3.0 0.1 0.1",
-                           const std::string& ratings = "3 3 376.99111843077515") {
-    return r + "\n" + x + " 0 0 0 0 0 0 0 0 0\n" + ratings + "\n1 0 1\n" + kNoSaturation + kNoSaturation;
+                           const std::string& ratings = "3 3 376.99111843077515", const std::string& shaft = "1 0 1") {
+    return r + "\n" + x + " 0 0 0 0 0 0 0 0 0\n" + ratings + "\n" + shaft + "\n" + kNoSaturation + kNoSaturation;
 }
+
+std::string error(const std::string& text) { return " ***ERROR** " + text + "[           1 :           2 ]\n"; }
 
 class Induction : public MachineBus {
 protected:
@@ -89,6 +91,13 @@ TEST_F(Induction, FreeAtTheSettledTorqueKeepsItsSpeed) {
     }
 }
 
+TEST_F(Induction, FreeWithoutInertiaStops) {
+    data_file(induction_data("0.01 0.012 0 0 0", "3.0 0.1 0.1", "3 3 376.99111843077515", "0 0 1"));
+    mode = 0;
+    begin();
+    EXPECT_STOPS(run_step(), error("Unrealistic inertia") + abort_frame("INDUCMC"));
+}
+
 TEST_F(Induction, SaturationFactor) {
     POINTER_BLOCK.NEXC = 0;
     const double xy[8] = {0, 0, 1, 1, 2, 1.5, 3, 1.8};
@@ -115,12 +124,12 @@ TEST_P(InductionDataFault, Stops) {
     data_file(GetParam().data);
     nrot = GetParam().nrot;
     begin();
-    const Captured c = capture([this] { run_step(); });
+    const Captured c = capture([this] {
+        for (int32_t k = 0; k < 3; ++k) run_step();
+    });
     EXPECT_TRUE(c.aborted);
     EXPECT_EQ(c.out, GetParam().out + abort_frame("INDUCMC"));
 }
-
-std::string error(const std::string& text) { return " ***ERROR** " + text + "[           1 :           2 ]\n"; }
 
 INSTANTIATE_TEST_SUITE_P(
     Data, InductionDataFault,
@@ -134,7 +143,9 @@ INSTANTIATE_TEST_SUITE_P(
                        "-1 -1 -1 -1 -1 -1 -1 -1\n" + kNoSaturation,
                        0,
                        " ERROR in saturation data\n First point need to be 0,0 and Second point\n should be in the "
-                       "unsaturated region\n Points should be entered in ascending order.\n"}),
+                       "unsaturated region\n Points should be entered in ascending order.\n"},
+        InductionFault{"Integration", induction_data("0.01 1e30 0 0 0"), 0,
+                       " Integration Error:\n The values of winding parameters are:   R - too large, L - too small.\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 class Induction2 : public MachineBus {

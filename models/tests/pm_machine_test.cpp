@@ -5,7 +5,9 @@
 #include <tuple>
 #include <vector>
 
+#include "models/machines/pm_dq_model.h"
 #include "models/machines/pm_machine.h"
+#include "network/dense_matrix.h"
 #include "models/tests/machine_bus.h"
 
 namespace {
@@ -13,6 +15,25 @@ namespace {
 std::string pm_data(const std::string& line1 = "13.8 0.2 376.99111843077515",
                     const std::string& line2 = "0.6 0.6 0.5 0.5 0.55 0.55 0.1", const std::string& line5 = "1000") {
     return "! machine\n" + line1 + "\n" + line2 + "\n0.01 0.02 0.02\nC a comment\n1.4\n" + line5 + "\n1 10\n";
+}
+
+// In a steady state without damper currents the input power is the
+// shaft power and the stator loss.
+TEST(PmModel, SteadyStatePowerBalance) {
+    const PmAxisData p{0.6, 0.4, 0.5, 0.3, 0.55, 0.35, 0.1, 0.01, 0.02, 0.03};
+    const double s = 0.8, E = 1.4, id = -0.3, iq = 0.7;
+    WindingMatrix a{}, as{}, b{}, l{}, work{};
+    PM_MATRICES(p, 1.0 / (p.Xd * p.XD - p.Xmd * p.Xmd), 1.0 / (p.Xq * p.XQ - p.Xmq * p.Xmq), a, as, b);
+    int32_t L[5], M[5];
+    ASSERT_EQ(MATINV(b.data(), l.data(), 5, 5, work.data(), L, M), 0);
+    double u[5] = {};
+    for (int32_t i = 1; i <= 5; ++i)
+        for (int32_t k = 1; k <= 5; ++k)
+            u[i - 1] -= wm(l, i, k) * ((wm(a, k, 1) + s * wm(as, k, 1)) * id + (wm(a, k, 2) + s * wm(as, k, 2)) * iq);
+    EXPECT_NEAR(u[3], 0.0, 1e-12);
+    EXPECT_NEAR(u[4], 0.0, 1e-12);
+    const double te = 0.5 * ((E + p.Xd * id) * iq - p.Xq * iq * id);
+    EXPECT_NEAR(0.5 * (u[0] * id + (u[1] + s * E) * iq), te * s + 0.5 * p.Ra * (id * id + iq * iq), 1e-9);
 }
 
 class PmMachine : public MachineBus {
