@@ -1,5 +1,6 @@
 #include "models/machines/induction_core.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string_view>
 
@@ -40,6 +41,19 @@ void INDUCTION_CHECK_RATINGS(int32_t NROT, double SBASE, double VLL, double WB, 
     check(!(WB > 0.0), "Unrealistic base frequency");
     check(!(X[0] > 0.0) || !(X[1] > 0.0) || !(X[2] > 0.0), "Unrealistic reactance data");
     if (failed) ABORT_RUN(INDUCMC_NAME, 0);
+}
+
+InductionMachineData INDUCTION_DATA(const double* R, const double* X, double WB, double J, double D, int32_t N,
+                                    bool data_file_form) {
+    InductionMachineData d;
+    std::copy(R, R + 5, d.R.begin());
+    std::copy(X, X + 12, d.X.begin());
+    d.WB = WB;
+    d.J = J;
+    d.D = D;
+    d.N = N;
+    d.data_file_form = data_file_form;
+    return d;
 }
 
 void INDUCTION_CHECK_WINDINGS(int32_t NROT) {

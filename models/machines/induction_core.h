@@ -24,6 +24,10 @@ struct InductionMachineData {
     bool data_file_form = true;  // how a failed integration is reported
 };
 
+// R: five resistances, X: twelve reactances.
+InductionMachineData INDUCTION_DATA(const double* R, const double* X, double WB, double J, double D, int32_t N,
+                                    bool data_file_form);
+
 // What a step leaves for the network interface.
 struct InductionStepResult {
     double i_abc[3] = {};  // stator phase currents, per unit

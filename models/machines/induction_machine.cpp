@@ -14,6 +14,7 @@
 #include "models/machines/induction_core.h"
 #include "models/machines/induction_machine.h"
 #include "models/machines/machine_data_lines.h"
+#include "models/machines/machine_list.h"
 #include "models/setup_guard.h"
 #include "network/network_tables.h"
 #include "platform/text_units.h"
@@ -26,17 +27,6 @@ enum Word { R1 = 1, X1 = 6, SBASE = 18, VLL, WB, J = 82, D, GS = 85, CURVE_M, CU
 
 double& word(int32_t k) { return STORAGE.STOR(POINTER_BLOCK.NEXC + k); }
 
-InductionMachineData machine_data(int32_t nrot) {
-    InductionMachineData d;
-    for (int32_t i = 0; i < 5; ++i) d.R[i] = word(R1 + i);
-    for (int32_t i = 0; i < 12; ++i) d.X[i] = word(X1 + i);
-    d.WB = word(WB);
-    d.J = word(J);
-    d.D = word(D);
-    d.N = nrot + 2;
-    d.data_file_form = true;
-    return d;
-}
 
 void read_data() {
     const Text12& name = INDUCMC_NAME;
@@ -57,13 +47,7 @@ void read_data() {
 }
 
 void list_entry(int32_t kind, int32_t ss, int32_t node, double value) {
-    const int32_t row = BRCHANGE_APPEND(INDUCMC_NAME);
-    BranchChangeList& l = BRCHANGE_LIST;
-    l.icol(1, row) = kind;
-    l.icol(2, row) = node;
-    l.icol(3, row) = 0;
-    l.icol(8, row) = ss;
-    l.rcol(1, row) = value;
+    MACHINE_LIST_ENTRY(INDUCMC_NAME, kind, ss, node, 0, value);
 }
 
 void set_up(int32_t ss, const int32_t* stator, int32_t nn, const int32_t* rotor, int32_t mode, double speed,
@@ -165,7 +149,8 @@ void INDUCMC(int32_t SS, int32_t NA, int32_t NB, int32_t NC, int32_t NN, int32_t
     const double v[3] = {(V(NA) - V(NN)) / vb, (V(NB) - V(NN)) / vb, (V(NC) - V(NN)) / vb};
     const double u[3] = {V(NRA) * ratio / vb, V(NRB) * ratio / vb, V(NRC) * ratio / vb};
     const InductionStepResult r =
-        INDUCTION_STEP(INDUCMC_LAYOUT, machine_data(NROT), v, u, MODE, SPEED_IN, TM, [](double im, double is,
+        INDUCTION_STEP(INDUCMC_LAYOUT,
+                       INDUCTION_DATA(&word(R1), &word(X1), word(WB), word(J), word(D), NROT + 2, true), v, u, MODE, SPEED_IN, TM, [](double im, double is,
                                                                                         double& fm, double& fl) {
             INDUCMC_SATCHK(im, fm, 1);
             INDUCMC_SATCHK(is, fl, 0);

@@ -12,6 +12,7 @@
 #include "models/branch_changes.h"
 #include "models/machines/induction_core.h"
 #include "models/machines/induction_machine.h"
+#include "models/machines/machine_list.h"
 #include "network/network_tables.h"
 
 namespace {
@@ -25,13 +26,9 @@ double rtc(int32_t k) { return STORAGE.RTCF(POINTER_BLOCK.NRTCF + k); }
 // A branch the machine drives: kind 9, then kind 12 with its nodes.
 void branch_entries(int32_t ss, int32_t br, double r1, double r2) {
     BRCHANGE_RETYPED(INDUCMC_NAME, ss, br);
-    const int32_t row = BRCHANGE_APPEND(INDUCMC_NAME);
+    const int32_t row =
+        MACHINE_LIST_ENTRY(INDUCMC_NAME, BRCHANGE_MACHINE_BRANCH, ss, NET.IEF(br, ss), NET.IET(br, ss), r1);
     BranchChangeList& l = BRCHANGE_LIST;
-    l.icol(1, row) = BRCHANGE_MACHINE_BRANCH;
-    l.icol(2, row) = NET.IEF(br, ss);
-    l.icol(3, row) = NET.IET(br, ss);
-    l.icol(8, row) = ss;
-    l.rcol(1, row) = r1;
     l.rcol(2, row) = r2;
     l.rcol(3, row) = -1.0;
 }
@@ -128,14 +125,10 @@ void INDUCMC2(int32_t SS, int32_t SBA, int32_t SBB, int32_t SBC, int32_t SDA, in
     const int32_t n = STORAGE.RTCI(POINTER_BLOCK.NRTCI);
     INDUCTION_CHECK_WINDINGS(n - 2);
 
-    InductionMachineData d;
-    for (int32_t i = 0; i < 5; ++i) d.R[i] = rtc(R1 + i);
-    for (int32_t i = 0; i < 12; ++i) d.X[i] = rtc(X1 + i);
-    d.WB = rtc(WB);
-    d.J = rtc(J);
-    d.D = rtc(D);
-    d.N = n;
-    d.data_file_form = false;
+    FArray1<double>& constants = STORAGE.RTCF;
+    const int32_t p = POINTER_BLOCK.NRTCF;
+    const InductionMachineData d =
+        INDUCTION_DATA(&constants(p + R1), &constants(p + X1), rtc(WB), rtc(J), rtc(D), n, false);
     if (is_true(RUN_FLAGS.FIRST_STEP_DATA)) set_up(SS, stator, sdamp, rotor, rdamp, MODE, SPEED_IN, d);
 
     const double inv_vb = rtc(INV_VB), ratio = rtc(RATIO), ib = rtc(SBASE) * inv_vb * 0.333333333333333;

@@ -9,6 +9,7 @@
 #include "engine/storage.h"
 #include "models/branch_changes.h"
 #include "models/machines/machine_data_lines.h"
+#include "models/machines/machine_list.h"
 #include "models/machines/pm_dq_model.h"
 #include "models/machines/pm_machine.h"
 #include "network/network_tables.h"
@@ -57,16 +58,8 @@ void set_up(int32_t ss, const int32_t* nodes, const int32_t* snubbers, int32_t a
         if (nodes[k] != 0) N.NORMARK(nodes[k], ss) = LTRUE;
     const double R = V * 0.577350269189626 * Rsnb / I, C = Nsnb * RUN_CLOCK.DELT * 1e6 / R;
     for (int32_t k = 0; k < 3; ++k) BRCHANGE(ss, snubbers[k], R, C);
-    for (int32_t k = 0; k < 3; ++k) {
-        if (nodes[k] == 0) continue;
-        const int32_t row = BRCHANGE_APPEND(PM_NAME);
-        BranchChangeList& l = BRCHANGE_LIST;
-        l.icol(1, row) = BRCHANGE_MACHINE_PAIR;
-        l.icol(2, row) = nodes[k];
-        l.icol(3, row) = 0;
-        l.icol(8, row) = ss;
-        l.rcol(1, row) = V * x[0] / (I * w);
-    }
+    for (int32_t k = 0; k < 3; ++k)
+        if (nodes[k] != 0) MACHINE_LIST_ENTRY(PM_NAME, BRCHANGE_MACHINE_PAIR, ss, nodes[k], 0, V * x[0] / (I * w));
 }
 
 }  // namespace

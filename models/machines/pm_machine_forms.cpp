@@ -13,6 +13,7 @@
 #include "engine/solution_arrays.h"
 #include "engine/storage.h"
 #include "models/branch_changes.h"
+#include "models/machines/machine_list.h"
 #include "models/machines/pm_dq_model.h"
 #include "models/machines/pm_machine.h"
 #include "models/setup_guard.h"
@@ -98,13 +99,7 @@ void step_matrices(double s, WindingMatrix& a, WindingMatrix& b) {
 }
 
 void machine_entry(int32_t ss, int32_t br, double value) {
-    const int32_t row = BRCHANGE_APPEND(PM_NAME);
-    BranchChangeList& l = BRCHANGE_LIST;
-    l.icol(1, row) = BRCHANGE_MACHINE_PAIR;
-    l.icol(2, row) = NET.IEF(br, ss);
-    l.icol(3, row) = NET.IET(br, ss);
-    l.icol(8, row) = ss;
-    l.rcol(1, row) = value;
+    MACHINE_LIST_ENTRY(PM_NAME, BRCHANGE_MACHINE_PAIR, ss, NET.IEF(br, ss), NET.IET(br, ss), value);
 }
 
 // BRCOND with the change of an unswitched branch's conductance carried
