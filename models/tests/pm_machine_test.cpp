@@ -196,6 +196,19 @@ TEST_F(PmForms, InertiaFormInterfaceAndInertia) {
     EXPECT_EQ(kinds(), (std::vector<int32_t>{9, 9, 9, 9, 1, 9, 1, 9, 1}));
 }
 
+// A phase branch that is not switched carries its new conductance into
+// the subsystem's array itself.
+TEST_F(PmForms, UnswitchedPhaseBranchCorrectsTheArray) {
+    const int32_t a = branch({1, 2, 4.0});
+    const double before = SSDESC_RA(1)(1, 2);
+    setup = [] { inertia_form(1.0); };
+    begin();
+    model = [a] { PM_MACHINE_NET(1, a, 5, 6, 7, 8, 9, 1, 1.0, 0.0); };
+    const Captured c = capture([this] { run_step(); });
+    EXPECT_TRUE(contains(c.out, "is not a switched branch")) << c.out;
+    EXPECT_NEAR(SSDESC_RA(1)(1, 2) - before, 1.0 / 1000.0 - 0.25, 1e-12);
+}
+
 // The forms on the ratings of the data-file form give its torque; the
 // inertia form left free with the load at that torque keeps its speed.
 TEST_F(PmForms, BothFormsGiveTheTorqueAndHoldTheSpeed) {
