@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
+#include <functional>
 #include <fstream>
 #include <sstream>
 
@@ -73,11 +74,12 @@ std::string netlist(const Case& c, const std::string& out) {
     return s.str();
 }
 
-// Rows of time and values, without the header line.
-std::vector<std::vector<double>> ngspice_rows(const Case& c) {
+// Rows of time and values, without the header line, of the netlist that
+// writes to the given file.
+std::vector<std::vector<double>> ngspice_rows(const std::function<std::string(const std::string&)>& netlist_to) {
     const TempDir dir;
     const std::string out = dir.file("out.txt");
-    write_file(dir.file("case.cir"), netlist(c, out));
+    write_file(dir.file("case.cir"), netlist_to(out));
     // ngspice's batch mode ends with status 1 when it has no plot to show.
     const int status = std::system(("cd '" + dir.path + "' && ngspice -b case.cir > log.txt 2>&1").c_str());
     EXPECT_TRUE(WIFEXITED(status)) << status;
@@ -100,7 +102,7 @@ protected:
         SCOPED_TRACE(c.name);
         ASSERT_EQ(std::system("command -v ngspice >/dev/null 2>&1"), 0)
             << "ngspice is needed for these tests (apt-get install ngspice)";
-        const auto rows = ngspice_rows(c);
+        const auto rows = ngspice_rows([&](const std::string& out) { return netlist(c, out); });
         ASSERT_GE(rows.size(), static_cast<size_t>(c.steps) + 1);
         const int32_t nb = static_cast<int32_t>(c.elements.size());
 
@@ -170,6 +172,33 @@ TEST_F(SolutionNgspice, SwitchClosesOntoAnRLLoadOrACapacitor) {
              100.37 * dt, 5e-3 / (2.0 + kRon)});
     compare({"switch_rc", 2, {{0, 1, 100.0, 0, 0, 10.0}, {1, 2, 1.0}, {2, 0, 0, 0, 25e-6}}, 1, 10.0, 0.0, dt, 300, 2,
              60.62 * dt, (100.0 + kRon) * 25e-6});
+}
+
+// The tank of 0.1 H, 70.3619 uF and 1 kohm rung from 100 V and 1 A in the
+// coil, with ngspice started from the same state one step earlier.
+TEST_F(SolutionNgspice, TankRingsFromItsInitialState) {
+    ASSERT_EQ(std::system("command -v ngspice >/dev/null 2>&1"), 0);
+    const int steps = 1000;
+    const auto rows = ngspice_rows([&](const std::string& out) {
+        return "* tank\nC1 n1 0 70.3619e-6 ic=100\nR1 n1 0 1000\nV2 n1 x 0\nL2 x 0 0.1 ic=1.0\n"
+               ".ic v(n1)=100 v(x)=100\n.options method=trap\n.tran 50e-6 " +
+               std::to_string((steps + 1) * 50e-6) +
+               " 0 50e-6 uic\n.control\nset wr_singlescale\nset wr_vecnames\nrun\nlinearize\nwrdata " + out +
+               " v(n1) i(v2)\n.endc\n.end\n";
+    });
+    ASSERT_GE(rows.size(), static_cast<size_t>(steps) + 1);
+    read_map("solution_lc_tank.map");
+    start();
+    double worst_v = 0.0, worst_i = 0.0;
+    for (int n = 0; n < steps; ++n) {
+        ASSERT_TRUE(step());
+        const auto& r = rows[static_cast<size_t>(n) + 1];
+        worst_v = std::max(worst_v, std::fabs(V(1) - r[1]));
+        worst_i = std::max(worst_i, std::fabs(I(1) - r[2]));
+    }
+    EXPECT_LT(worst_v, 1e-3 * 107.0);
+    EXPECT_LT(worst_i, 1e-3 * 2.8);
+    RecordProperty("tank_errors", std::to_string(worst_v / 107.0) + " " + std::to_string(worst_i / 2.8));
 }
 
 }  // namespace
