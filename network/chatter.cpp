@@ -1,5 +1,6 @@
 #include "network/chatter.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -36,25 +37,32 @@ void CHATTER_CHK(int32_t ss, int32_t mode) {
     const Col<Logical> unreported = nodes ? column(N.CHATMSGV, ss) : column(N.CHATMSGI, ss);
     const bool printing = (mode == 1 || mode == 2) && (is_true(RUN_SEQ.CONNECTED) || is_true(RUN_SETUP.screen_plot));
     const double level = N.SSCHATLEV(ss);
-
-    for (int32_t k = 1; k <= count; ++k) {
-        if (is_true(N.SSCHATTER(ss))) {
-            counter[k] = 0;
+    Logical& chattering = N.SSCHATTER(ss);
+    // Counters past the first chatter found start again from 0.
+    int32_t* const c_end = counter.p + count;
+    if (is_true(chattering)) {
+        std::fill(counter.p, c_end, 0);
+        return;
+    }
+    const double* x = old_v.p;
+    const double* y = new_v.p;
+    for (int32_t* c = counter.p; c != c_end; ++c, ++x, ++y) {
+        const int32_t next = next_count(*c, *x, *y, level);
+        if (std::abs(next) < kReversals) {
+            *c = next;
             continue;
         }
-        int32_t c = next_count(counter[k], old_v[k], new_v[k], level);
-        const bool found = std::abs(c) >= kReversals;
-        if (found) {
-            N.SSCHATTER(ss) = LTRUE;
-            c = 0;
-        }
-        counter[k] = c;
-        if (!found || !printing || !is_true(unreported[k])) continue;
+        chattering = LTRUE;
+        *c = 0;
+        std::fill(c + 1, c_end, 0);
+        const int32_t k = static_cast<int32_t>(c - counter.p) + 1;
+        if (!printing || !is_true(unreported[k])) return;
         unreported[k] = LFALSE;
         if (nodes)
             write_formatted(UNIT_CONSOLE_OUT, R"(("Voltage chatter:        SS# ", I2, " Node# ", I4))", {ss, k});
         else
             write_formatted(UNIT_CONSOLE_OUT, R"(("Current chatter:        SS# ", I2, "   Br# ", I4))", {ss, k});
+        return;
     }
 }
 
