@@ -16,11 +16,14 @@ constexpr int32_t kReversals = 6;
 
 // The counter after one more change from x to y: its sign is the
 // direction, its magnitude the reversals in a row by more than level.
-int32_t next_count(int32_t c, double x, double y, double level) {
+// Written without branches: the direction changes at random.
+inline int32_t next_count(int32_t c, double x, double y, double level) {
     const double mid = 0.5 * (x + y);
-    const double d = std::fabs(y - mid);
-    if (mid <= y) return (c < 0 && d > level) ? 1 - c : 1;
-    return (c >= 0 && d > level) ? -c - 1 : -1;
+    const bool big = std::fabs(y - mid) > level;
+    const bool up = mid <= y;
+    const int32_t s = up ? 1 : -1;
+    const bool reversal = big && (up ? c < 0 : c >= 0);
+    return reversal ? s - c : s;
 }
 
 }  // namespace
@@ -46,12 +49,15 @@ void CHATTER_CHK(int32_t ss, int32_t mode) {
     }
     const double* x = old_v.p;
     const double* y = new_v.p;
+    bool found = false;
     for (int32_t* c = counter.p; c != c_end; ++c, ++x, ++y) {
         const int32_t next = next_count(*c, *x, *y, level);
-        if (std::abs(next) < kReversals) {
-            *c = next;
-            continue;
-        }
+        *c = next;
+        found |= next >= kReversals || next <= -kReversals;
+    }
+    if (!found) return;
+    for (int32_t* c = counter.p; c != c_end; ++c) {
+        if (*c < kReversals && *c > -kReversals) continue;
         chattering = LTRUE;
         *c = 0;
         std::fill(c + 1, c_end, 0);
