@@ -269,9 +269,13 @@ void INCALCVI(int32_t ss, double reached, double fraction, bool closing, bool pa
 
     if (detect) {
         CHATTER_CHK(ss, 2);
-        for (int32_t b = 1; b <= nb; ++b) {
-            if (kinds[b] & BK_IDEAL) continue;
-            cbr[b] = partial ? cbr[b] + fraction * (cbrt[b] - cbr[b]) : cbrt[b];
+        if (!partial && !plan.ideal) {
+            std::copy(cbrt.p, cbrt.p + nb, cbr.p);
+        } else {
+            for (int32_t b = 1; b <= nb; ++b) {
+                if (kinds[b] & BK_IDEAL) continue;
+                cbr[b] = partial ? cbr[b] + fraction * (cbrt[b] - cbr[b]) : cbrt[b];
+            }
         }
     }
     if (has_transformers(ss, "INCALCVI", "Error during solution of transformers. "))

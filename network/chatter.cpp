@@ -19,10 +19,11 @@ constexpr int32_t kReversals = 6;
 // Written without branches: the direction changes at random.
 inline int32_t next_count(int32_t c, double x, double y, double level) {
     const double mid = 0.5 * (x + y);
-    const int32_t big = std::fabs(y - mid) > level;
-    const int32_t up = mid <= y;
-    const int32_t reversal = big & (up ^ static_cast<int32_t>(c >= 0));
-    return (2 * up - 1) - (c & -reversal);
+    const bool big = std::fabs(y - mid) > level;
+    const bool up = mid <= y;
+    const int32_t s = up ? 1 : -1;
+    const bool reversal = big && (up ? c < 0 : c >= 0);
+    return reversal ? s - c : s;
 }
 
 }  // namespace
