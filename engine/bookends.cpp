@@ -103,7 +103,7 @@ int32_t planned_snapshot_count() {
 }  // namespace
 
 void INITCOM() {
-    RUN_OUTPUT.open_files = 0;
+    RUN_OUTPUT.OUTPUT_UNIT_BASE = 0;
     clear_pending_buttons();
     RUN_SEQ.FIRST_RUN = as_logical(RUN_SEQ.IRUN == 1);
     RUN_SEQ.LAST_RUN = as_logical(RUN_SEQ.IRUN == RUN_SEQ.NRUNS);

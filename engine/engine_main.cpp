@@ -12,7 +12,7 @@
 #include "engine/solution_arrays.h"
 #include "engine/storage.h"
 #include "lines/lines.h"
-#include "models/models.h"
+#include "models/xfmr_tables.h"
 #include "network/dimensions.h"
 #include "network/input_state.h"
 #include "network/map_reader.h"
@@ -26,7 +26,7 @@ void reset_run_inputs() {
     INPUT.INPUT_UNIT = INPUT_UNIT_NONE;
     RUN_CLOCK.START_STEP = 0;
     RUN_SETUP.invalid_answers = 0;
-    XFMR_COUNT.total = 0;
+    XFMR_TABLES.XF_COUNT = 0;
 }
 
 void print_multirun_abort_warning() {

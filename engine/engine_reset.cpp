@@ -12,7 +12,7 @@
 #include "link/run_commands.h"
 #include "link/trace.h"
 #include "models/branch_changes.h"
-#include "models/models.h"
+#include "models/setup_guard.h"
 #include "models/xfmr_tables.h"
 #include "network/dimensions.h"
 #include "network/input_state.h"
@@ -46,7 +46,7 @@ void reset_all_engine_state() {
     TRIANG_FACTORS = {};
     BRANCH_PLANS = {};
     BRCHANGE_LIST.count = 0;
-    XFMR_COUNT = {};
+    SETUP_GUARD = {};
     LINE_COUNTS = {};
     RUN_OUTPUT = {};
     SNAPSHOT_COUNTERS = {};

@@ -21,6 +21,12 @@ struct FatalCatalogMessage : EngineStop {
     explicit FatalCatalogMessage(int32_t number) : EngineStop("fatal catalogue message", 2000 + number) {}
 };
 
+// The front end went away during a run: status 1, as for a connection that
+// could not be made.
+struct FrontEndLost : EngineStop {
+    FrontEndLost() : EngineStop("front end lost", 1) {}
+};
+
 // Process exit code for a status: its low 8 bits, 255 where those are 0
 // for a non-zero status.
 inline int exit_code_for_status(int32_t status) {

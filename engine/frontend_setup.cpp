@@ -51,7 +51,7 @@ void drop_record(int32_t code, const std::string& why) {
 }
 
 [[noreturn]] void link_lost() {
-    write_list(UNIT_CONSOLE_OUT, {"The front end closed the connection before the end of the run set-up."});
+    write_list(UNIT_CONSOLE_OUT, {fe_link_lost_text(FE, "before the end of the run set-up")});
     ABORT_RUN("DATA", 0);
 }
 

@@ -7,7 +7,6 @@
 #include "engine/pointer_block.h"
 #include "engine/run_state.h"
 #include "engine/storage.h"
-#include "models/models.h"
 #include "models/xfmr_tables.h"
 #include "network/dimensions.h"
 #include "network/network_tables.h"
@@ -135,7 +134,7 @@ void CHKSTOR() {
     for (int32_t ss = 1; ss <= d.NSUBSYS && ss <= NET.NBUSES.size(); ++ss)
         most_nodes = std::max(most_nodes, NET.NBUSES(ss));
     int32_t most_windings = 0;
-    const int32_t transformers = XFMR_COUNT.total;
+    const int32_t transformers = XFMR_TABLES.XF_COUNT;
     for (int32_t k = 1; k <= transformers && k <= XFMR_TABLES.XF_NWDG.size(); ++k)
         most_windings = std::max(most_windings, XFMR_TABLES.XF_NWDG(k));
     d.REQ[ND_NODES] = most_nodes;

@@ -9,6 +9,7 @@
 #include "link/flat_layer.h"
 #include "link/run_commands.h"
 #include "models/branch_changes.h"
+#include "models/setup_guard.h"
 #include "network/dimensions.h"
 #include "network/parameters.h"
 #include "snapshot/run_output.h"
@@ -72,6 +73,7 @@ void RUNLOOP(Logical& abort_flag, bool connect_flag) {
     abort_flag = LFALSE;
     int32_t poll_result = 0;
     f.FIRST_STEP_RUN = LTRUE;
+    SETUP_GUARD = {};
     if (data_start) {
         f.FIRST_STEP_DATA = LTRUE;
         pc.counter = pc.STEPS_PER_PRINT - 1;
@@ -143,7 +145,7 @@ void RUNLOOP(Logical& abort_flag, bool connect_flag) {
         if (is_true(RUN_SEQ.LAST_RUN) && is_true(RUN_SETUP.snap_planned) && within_snapshot_window()) WRITESNP();
         if (is_true(RUN_SEQ.LAST_RUN) && is_true(print_now) && is_true(RUN_SETUP.screen_plot) && !connected)
             SCREEN_PLOT();
-        if (is_true(RUN_SETUP.output_files) && is_true(print_now) && RUN_OUTPUT.open_files > 0) OUTPUTFILE(3);
+        if (is_true(RUN_SETUP.output_files) && is_true(print_now) && RUN_OUTPUT.OUTPUT_UNIT_BASE != 0) OUTPUTFILE(3);
 
         if (c.NSTEP == INT32_MAX) break;  // the last representable step
         c.NSTEP += 1;
@@ -170,5 +172,5 @@ void RUNLOOP(Logical& abort_flag, bool connect_flag) {
             if (is_true(RUN_SEQ.OPEN_ENDED) && more == 1) RUN_SEQ.NRUNS += 1;
         }
     }
-    if (is_true(RUN_SETUP.output_files) && RUN_OUTPUT.open_files > 0) OUTPUTFILE(2);
+    if (is_true(RUN_SETUP.output_files) && RUN_OUTPUT.OUTPUT_UNIT_BASE != 0) OUTPUTFILE(2);
 }

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "engine/abort.h"
+#include "engine/memory_budget.h"
 #include "network/dimensions.h"
 #include "network/parameters.h"
 #include "platform/logical.h"
@@ -14,18 +15,12 @@ SolutionArrays SOLUTION_ARRAYS;
 
 namespace {
 
-// No case needs a matrix set beyond this; a larger request fails like an
-// allocation that finds no memory, before any allocator sees it.
-constexpr unsigned __int128 kMaxMatrixBytes = static_cast<unsigned __int128>(1) << 40;
-
 template <class T>
 void create(SsMatrix<T>& m, int64_t n1, int64_t n2, int64_t n3) {
     n1 = std::max<int64_t>(n1, 0);
     n2 = std::max<int64_t>(n2, 0);
     n3 = std::max<int64_t>(n3, 0);
-    const unsigned __int128 bytes = static_cast<unsigned __int128>(n1) * static_cast<unsigned __int128>(n2) *
-                                    static_cast<unsigned __int128>(n3) * sizeof(T);
-    if (bytes > kMaxMatrixBytes) throw std::bad_alloc();
+    if (!fits_in_memory(array_bytes(sizeof(T), {n1, n2, n3}))) throw std::bad_alloc();
     m.v.assign(static_cast<size_t>(n1 * n2 * n3), T{});
     m.n1 = n1;
     m.n2 = n2;
@@ -55,12 +50,6 @@ SsView<T> whole(SsMatrix<T>& m) {
 }
 
 bool per_subsystem() { return is_true(PARAMS.USE_SUBSYSDIM); }
-
-[[noreturn]] void allocation_failed() {
-    USERMSG(0, 0, 2, 2, "Memory requirement too high, Errors in allocation. ");
-    USERMSG(0, 0, 2, -1, "Try optimize memory allocation in Project Settings or use 64-bit build of library.");
-    ABORT_RUN("ALLOCATION", 0);
-}
 
 int32_t subsystem_size(int32_t ss) {
     const FArray1<int32_t>& sizes = SOLUTION_ARRAYS.SSDIM;
@@ -114,6 +103,27 @@ void create_global() {
     create(a.GMFILL, n, n, nss);
 }
 
+// Bytes of the four matrices of one n x n x count set.
+ByteCount set_bytes(int64_t n, int64_t count) {
+    return array_bytes(2 * sizeof(double) + 2 * sizeof(int8_t), {n, n, count});
+}
+
+// Bytes that this call of ALLOCATION would create.
+ByteCount bytes_to_create(int32_t nss) {
+    const SolutionArrays& a = SOLUTION_ARRAYS;
+    if (!per_subsystem())
+        return a.GM.allocated ? 0 : set_bytes(DIMBLOCK.AVAIL[ND_NODES], DIMBLOCK.AVAIL[ND_SUBSYS]);
+    ByteCount bytes = 0;
+    for (int32_t ss = 1; ss <= nss; ++ss) {
+        const int32_t n = subsystem_size(ss);
+        if (!a.records_allocated)
+            bytes += set_bytes(n, 1);
+        else if (ss <= static_cast<int64_t>(a.records.size()) && n > a.records[ss - 1].GM.n1)
+            bytes += set_bytes(n, 1);
+    }
+    return bytes;
+}
+
 void create_record(SsRecord& r, int64_t n) {
     create(r.GMTRI, n, n, 1);
     create(r.GM, n, n, 1);
@@ -163,6 +173,7 @@ void ALLOC_SSLIST(int32_t n, int32_t& status) {
 void ALLOCATION(int32_t nss, int32_t& status) {
     status = 0;
     SolutionArrays& a = SOLUTION_ARRAYS;
+    if (!fits_in_memory(bytes_to_create(nss))) REFUSE_ALLOCATION("ALLOCATION");
     try {
         if (!per_subsystem()) {
             // Fresh arrays are already all zero; only the diagonal needs it.
@@ -187,7 +198,7 @@ void ALLOCATION(int32_t nss, int32_t& status) {
     } catch (const std::length_error&) {
         status = 1;
     }
-    if (status != 0) allocation_failed();
+    if (status != 0) REFUSE_ALLOCATION("ALLOCATION");
 }
 
 void DEALLOCATION(int32_t& status) {

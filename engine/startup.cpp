@@ -106,6 +106,8 @@ int32_t START_CONNECTED(int argc, char** argv) {
             ENGINE_MAIN(START.v4, START.connect, START.host, START.port);
         } catch (const FatalCatalogMessage& stop) {
             status = stop.status;
+        } catch (const FrontEndLost& stop) {
+            status = stop.status;
         }
     }
     flush_all();

@@ -7,9 +7,11 @@
 
 #include "controls/meter_tables.h"
 #include "engine/abort.h"
+#include "engine/memory_budget.h"
 #include "engine/run_state.h"
 #include "lines/line_tables.h"
 #include "lines/lines.h"
+#include "link/exchange.h"
 #include "models/xfmr_tables.h"
 #include "network/dimensions.h"
 #include "network/input_state.h"
@@ -23,25 +25,27 @@ namespace {
 
 constexpr int64_t kInt32Max = std::numeric_limits<int32_t>::max();
 
-// No single table of a case comes near this; a size beyond it fails like
-// an allocation that finds no memory, before any allocator sees it.
-constexpr unsigned __int128 kMaxArrayBytes = static_cast<unsigned __int128>(1) << 40;
-
+// An array beyond the machine's memory fails like an allocation that finds
+// no memory, before any allocator sees it.
 template <class T, int R, class... E>
 void create(FArray<T, R>& a, E... extents) {
-    unsigned __int128 bytes = sizeof(T);
-    for (int64_t e : {static_cast<int64_t>(extents)...})
-        bytes *= static_cast<unsigned __int128>(std::max<int64_t>(e, 0));
-    if (bytes > kMaxArrayBytes) throw std::bad_alloc();
+    if (!fits_in_memory(array_bytes(sizeof(T), {static_cast<int64_t>(extents)...}))) throw std::bad_alloc();
     a.allocate(extents...);
 }
 
-// One pass over the thirteen groups, in their order: creating or freeing.
+enum class PassMode { Measure, Create, Free };
+
+// One pass over the thirteen groups, in their order: adding up their
+// bytes, creating them or freeing them.
 struct GroupPass {
-    bool creating;
+    PassMode mode;
+    mutable ByteCount bytes = 0;
+    bool creating() const { return mode == PassMode::Create; }
     template <class T, int R, class... E>
     void operator()(FArray<T, R>& a, E... extents) const {
-        if (creating)
+        if (mode == PassMode::Measure)
+            bytes += array_bytes(sizeof(T), {static_cast<int64_t>(extents)...});
+        else if (mode == PassMode::Create)
             create(a, extents...);
         else if (a.allocated())
             a.free();
@@ -182,7 +186,7 @@ void group1(const GroupPass& z) {
     for (auto* a : {&N.CNOR, &N.VNODE, &N.CHIST, &N.CHISTD, &N.TLINJ, &N.GNOR}) z(*a, NO, SS);
     z(N.CINJ, NO);
     z(X.XF_CUR, W, T);
-    z(X.XF_WORK_WT, W, T);
+    z(X.XF_CURTOT, W, T);
     z(N.NBUSES, SS);
     z(N.IDEALSS, SS);
     z(N.NORMARK, NO, SS);
@@ -203,6 +207,7 @@ void group1(const GroupPass& z) {
     z(X.XF_NODE2, W, T);
     z(X.XF_NWDG, T);
     z(X.XF_NSS, SS);
+    z(X.SS_XFSEGCHG, SS);
     z(X.XF_KIND, T);
     z(X.XF_GEQ, W, W, T);
     z(X.XF_HIST, W, W, T);
@@ -326,7 +331,7 @@ void group9(const GroupPass& z) {
     z(S.CX, av(ND_CX));
     z(S.CXMAP, av(ND_CXMAP));
     // In a data start the set-up record that delivers it creates it.
-    if (!z.creating || RUN_SEQ.START_MODE == "SNAP") z(S.DX_ARRAY, av(ND_DX));
+    if (z.mode == PassMode::Free || RUN_SEQ.START_MODE == "SNAP") z(S.DX_ARRAY, av(ND_DX));
     z(LINE_TABLES.TLHISTOUT, av(ND_CSCS));
     z(LINE_TABLES.TLHISTIN, av(ND_CSCR));
 }
@@ -355,7 +360,7 @@ void group11(const GroupPass& z) {
     z(N.SWCOUNT, B);
     z(N.SSCHATTER, av(ND_SUBSYS));
     z(N.SWPEND, B);
-    if (z.creating) N.SWPEND.fill(LFALSE);
+    if (z.creating()) N.SWPEND.fill(LFALSE);
     z(X.XF_WV, W);
     z(X.XF_WI, W);
     for (auto* a : {&X.XF_WZ, &X.XF_WG, &X.XF_WT1, &X.XF_WT2}) z(*a, W, W);
@@ -377,6 +382,7 @@ void group13(const GroupPass& z) {
     z(S.RTCC, av(ND_RTCC));
     z(XFMR_TABLES.XF_RLIN, 2 * W, W);
     z(XFMR_TABLES.XF_UMWDG, W, 2);
+    z(XFMR_TABLES.XF_UMCORE, 28);
 }
 
 void all_groups(const GroupPass& z) {
@@ -413,10 +419,12 @@ bool derive_available_sizes() {
     return true;
 }
 
-[[noreturn]] void out_of_memory(const char* routine) {
-    USERMSG(0, 0, 2, 2, "Memory requirement too high, Errors in allocation. ");
-    USERMSG(0, 0, 2, -1, "Try optimize memory allocation in Project Settings or use 64-bit build of library.");
-    ABORT_RUN(routine, 0);
+// One frame carries each meter list whole: the values of the single meters
+// (8 bytes each) and of the three-phase meters (24), and one phase's list
+// of a three-phase meter (4 bytes an entry, 8 a pair). A count beyond what
+// a frame can hold cannot come from a sound front end.
+bool one_frame_holds(int64_t count, int64_t entry_bytes) {
+    return count <= (Exchange::MAX_FRAME - 8) / entry_bytes;
 }
 
 template <class T>
@@ -442,19 +450,30 @@ void ALLOC_STORAGE(int32_t& status) {
         status = 1;
         return;
     }
+    const GroupPass measure{PassMode::Measure};
+    all_groups(measure);
+    if (!fits_in_memory(measure.bytes)) REFUSE_ALLOCATION("ALLOC_STORAGE");
     try {
-        all_groups(GroupPass{true});
+        all_groups(GroupPass{PassMode::Create});
         STORAGE.created = true;
     } catch (const std::bad_alloc&) {
-        all_groups(GroupPass{false});
+        all_groups(GroupPass{PassMode::Free});
         status = 1;
     } catch (const std::length_error&) {
-        all_groups(GroupPass{false});
+        all_groups(GroupPass{PassMode::Free});
         status = 1;
     }
 }
 
 void ALLOC_ONLINE(int32_t n1, int32_t n2, int32_t n3, int32_t n4, int32_t n5) {
+    const int64_t s = std::max(n1, 1), t = std::max(n2, 1);
+    const int64_t ca = std::max(n3, 1), cb = std::max(n4, 1), cc = std::max(n5, 1);
+    const ByteCount bytes = array_bytes(8 + 4 * 2 + 4 * 3, {s}) +
+                            array_bytes(4 + 8 * 3, {t}) + array_bytes(4, {t, 3, ca}) +
+                            array_bytes(4, {t, 3, cb, 2}) + array_bytes(4, {t, 3, cc, 2});
+    if (!one_frame_holds(s, 8) || !one_frame_holds(t, 24) || !one_frame_holds(ca, 4) ||
+        !one_frame_holds(cb, 8) || !one_frame_holds(cc, 8) || !fits_in_memory(bytes))
+        REFUSE_ALLOCATION("ALLOC_ONLINE");
     MeterTables& m = METER_TABLES;
     m.counts = {n1, n2, n3, n4, n5};
     DimensionBlock& d = DIMBLOCK;
@@ -480,10 +499,10 @@ void ALLOC_ONLINE(int32_t n1, int32_t n2, int32_t n3, int32_t n4, int32_t n5) {
         create(m.METER3_VAL, a2, 3);
     } catch (const std::bad_alloc&) {
         FREE_ONLINE();
-        out_of_memory("ALLOC_ONLINE");
+        REFUSE_ALLOCATION("ALLOC_ONLINE");
     } catch (const std::length_error&) {
         FREE_ONLINE();
-        out_of_memory("ALLOC_ONLINE");
+        REFUSE_ALLOCATION("ALLOC_ONLINE");
     }
 }
 
@@ -497,9 +516,9 @@ void REALLOC_PGBLIST(int32_t n) {
             resize_keeping(S.MPGBS, count, int32_t{0});
         }
     } catch (const std::bad_alloc&) {
-        out_of_memory("REALLOC_PGBLIST");
+        REFUSE_ALLOCATION("REALLOC_PGBLIST");
     } catch (const std::length_error&) {
-        out_of_memory("REALLOC_PGBLIST");
+        REFUSE_ALLOCATION("REALLOC_PGBLIST");
     }
     if (count > DIMBLOCK.AVAIL[ND_PGBS]) DIMBLOCK.AVAIL[ND_PGBS] = static_cast<int32_t>(count);
 }
@@ -517,7 +536,7 @@ void CLEAR_STORAGE() {
     INPUT.echo = LFALSE;
 
     // 2 and 3: transformer tables.
-    for (auto* a : {&X.XF_CUR, &X.XF_WORK_WT, &X.XF_HNEW, &X.XF_HOLD}) a->fill(0.0);
+    for (auto* a : {&X.XF_CUR, &X.XF_CURTOT, &X.XF_HNEW, &X.XF_HOLD}) a->fill(0.0);
     for (auto* a : {&X.XF_CORE1, &X.XF_CORE2, &X.XF_CORE3, &X.XF_CORE4, &X.XF_CORE5, &X.XF_CORE6, &X.XF_CORE7,
                     &X.XF_CORE8, &X.XF_RAMP})
         a->fill(0.0);
@@ -558,7 +577,9 @@ void CLEAR_STORAGE() {
     for (auto* a : {&L.PH_ALPHA, &L.PH_SY1, &L.PH_SY2, &L.PH_A, &L.PH_B, &L.PH_C}) a->fill({});
 
     // 5: per-subsystem counts and options.
-    for (auto* a : {&N.NBUSES, &N.NNORTON, &N.NBRANCHES, &N.NSWITCH, &X.XF_NSS, &N.NIDEALA, &N.NIDEAL}) a->fill(0);
+    for (auto* a : {&N.NBUSES, &N.NNORTON, &N.NBRANCHES, &N.NSWITCH, &X.XF_NSS, &X.SS_XFSEGCHG, &N.NIDEALA,
+                    &N.NIDEAL})
+        a->fill(0);
     N.IDEALSS.fill(LFALSE);
     N.SSCHATLEV.fill(0.001);
     N.SSMETHOD.fill(0);
@@ -587,7 +608,7 @@ void CLEAR_STORAGE() {
 }
 
 void FREE_STORAGE() {
-    all_groups(GroupPass{false});
+    all_groups(GroupPass{PassMode::Free});
     STORAGE.created = false;
 }
 

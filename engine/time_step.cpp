@@ -8,6 +8,7 @@
 #include "engine/solution_arrays.h"
 #include "engine/storage.h"
 #include "link/eni.h"
+#include "models/setup_guard.h"
 #include "network/dimensions.h"
 #include "network/network_tables.h"
 #include "network/solve_network.h"
@@ -66,6 +67,7 @@ void SSINIT() {
             g(i, i) = sum;
         }
     }
+    SETUP_GUARD.diagonals_summed = true;
 }
 
 void TIMESTEP() {
@@ -81,7 +83,7 @@ void TIMESTEP() {
     }
     RUN_FLAGS.IN_STEP = LTRUE;
     if (is_true(RUN_SETUP.output_files) && (is_true(RUN_SEQ.LAST_RUN) || RUN_OUTPUT.mpgbs_count > 0) &&
-        RUN_OUTPUT.open_files == 0)
+        RUN_OUTPUT.OUTPUT_UNIT_BASE == 0)
         OUTPUTFILE(1);
     RESETPTRS_OUT();
     Station_DSO();

@@ -16,6 +16,7 @@ constexpr int32_t INITIAL_CAPACITY = 4096;
 
 const char* const TEXT_ERROR = "Unexpected error at transport mechanism.";
 const char* const TEXT_CLOSURE = "Unexpected closure of transport mechanism.";
+const char* const TEXT_STALLED = "Frame not completed within 60 seconds.";
 const char* const TEXT_BAD_LENGTH = "Bad frame length received.";
 const char* const TEXT_PAST_END = "Read past the end of the received frame.";
 const char* const TEXT_TOO_LONG = "Frame too long to send.";
@@ -69,12 +70,14 @@ bool ExchangeBuffer::Extract(void* dest, int32_t n, bool reverse) {
     return true;
 }
 
+const char* const Exchange::CLOSURE_TEXT = TEXT_CLOSURE;
+
 Exchange::Exchange() { send_.length = 4; }
 
 Exchange::~Exchange() { CloseSocket(); }
 
 void Exchange::ReportError(const char* text) {
-    std::fprintf(stderr, "Exchange Error: %s", text);
+    std::fprintf(stderr, "Exchange Error: %s\n", text);
     std::fflush(stderr);
 }
 
@@ -86,15 +89,29 @@ void Exchange::CloseSocket() {
 
 void Exchange::EndLink(const char* text) {
     closed_ = true;
-    if (!end_reported_) ReportError(text);
+    if (!end_reported_) {
+        ReportError(text);
+        end_reason_ = text;
+    }
     end_reported_ = true;
 }
 
 void Exchange::SendFailed() {
     send_failed_ = true;
     const int code = sock_last_error();
-    if (!end_reported_) ReportError(sock_error_is_closure(code) ? TEXT_CLOSURE : TEXT_ERROR);
+    const char* text = sock_error_is_closure(code) ? TEXT_CLOSURE : TEXT_ERROR;
+    if (!end_reported_) {
+        ReportError(text);
+        end_reason_ = text;
+    }
     end_reported_ = true;
+}
+
+int Exchange::StallMsLeft() const {
+    const auto spent = std::chrono::steady_clock::now() - frame_start_;
+    const auto left = std::chrono::milliseconds(FRAME_STALL_MS) -
+                      std::chrono::duration_cast<std::chrono::milliseconds>(spent);
+    return static_cast<int>(std::max<int64_t>(left.count(), 0));
 }
 
 bool Exchange::SendRaw(const void* bytes, size_t n) {
@@ -190,6 +207,7 @@ void Exchange::Reset(bool initiator) {
     closed_ = false;
     send_failed_ = false;
     end_reported_ = false;
+    end_reason_.clear();
     recv_.length = 0;
     recv_.end = 0;
     if (initiator)
@@ -260,9 +278,19 @@ bool Exchange::Receive(bool wait) {
         std::fflush(stderr);
     }
     for (;;) {
-        if (!wait) {
-            const SockWait w = sock_wait_readable(socket_, 0);
-            if (w == SockWait::Timeout) return false;
+        // Without wait only what is there is read; with it, the rest of a
+        // frame that has begun is waited for until its time is over.
+        const int limit = !wait ? 0 : FrameBegun() ? StallMsLeft() : -1;
+        if (limit >= 0) {
+            const SockWait w = sock_wait_readable(socket_, limit);
+            if (w == SockWait::Timeout) {
+                if (FrameBegun() && StallMsLeft() == 0) {
+                    EndLink(TEXT_STALLED);
+                    return false;
+                }
+                if (!wait) return false;
+                continue;  // woken a little early
+            }
             if (w == SockWait::Error) {
                 EndLink(TEXT_ERROR);
                 return false;
@@ -278,6 +306,7 @@ bool Exchange::Receive(bool wait) {
             EndLink(TEXT_CLOSURE);
             return false;
         }
+        if (received_ == 0 && unit_ != Unit::Body) frame_start_ = std::chrono::steady_clock::now();
         received_ += static_cast<int32_t>(n);
         if (received_ < expected_) continue;
 
@@ -385,11 +414,12 @@ void Exchange::CheckKey() {
     }
     keyed_ = false;
     if (word == 0x56781234)
-        ReportError("Word reversal not supported");
+        end_reason_ = "Word reversal not supported";
     else if (word == 0x34127856)
-        ReportError("Word-byte reversal not supported");
+        end_reason_ = "Word-byte reversal not supported";
     else
-        ReportError("Bad key value received.");
+        end_reason_ = "Bad key value received.";
+    ReportError(end_reason_.c_str());
 }
 
 bool Exchange::IsReadable() {

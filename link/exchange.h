@@ -7,9 +7,12 @@
 // Transport faults never end the process: they are reported on standard
 // error ("Exchange Error: ...") and the operation returns normally. A link
 // that the peer closed, or that broke the framing, is remembered as closed:
-// every later Receive returns false at once, so no wait on it can last.
+// every later Receive returns false at once, so no wait on it can last. A
+// frame that has begun to arrive must be complete within FRAME_STALL_MS;
+// waiting for a frame that has not begun has no limit.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -46,6 +49,7 @@ public:
     static constexpr int32_t KEY_INT = 0x12345678;
     static constexpr double KEY_DOUBLE = 3.14159265359;
     static constexpr int32_t KEY_BYTES = 12;
+    static constexpr int FRAME_STALL_MS = 60000;
 
     Exchange();
     ~Exchange();
@@ -97,6 +101,9 @@ public:
     // The link has ended (closed by the peer, broken, refused key) or was
     // never made: no frame can arrive any more.
     bool Closed() const { return !connected_ || closed_; }
+    // Why the link ended (the text reported for it); empty while it lasts.
+    const std::string& EndReason() const { return end_reason_; }
+    static const char* const CLOSURE_TEXT;
     bool Swapped() const { return swap_; }
     bool Keyed() const { return keyed_; }
     int32_t SendLength() const { return send_.length; }
@@ -112,6 +119,9 @@ private:
     // Reports the end of the link once, however often it shows.
     void EndLink(const char* text);
     void SendFailed();
+    bool FrameBegun() const { return unit_ == Unit::Body || received_ > 0; }
+    // Time left for the frame that has begun, in ms (0 when it is over).
+    int StallMsLeft() const;
     bool SendRaw(const void* bytes, size_t n);
 
     SocketHandle socket_ = NO_SOCKET;
@@ -128,4 +138,6 @@ private:
     bool send_failed_ = false;
     bool end_reported_ = false;
     bool past_end_reported_ = false;
+    std::string end_reason_;
+    std::chrono::steady_clock::time_point frame_start_{};
 };

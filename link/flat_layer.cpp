@@ -182,6 +182,14 @@ Logical fe_closed(int32_t handle) {
     return as_logical(x == nullptr || x->Closed());
 }
 
+std::string fe_link_lost_text(int32_t handle, std::string_view when) {
+    Exchange* x = link_for(handle);
+    const std::string reason = x ? x->EndReason() : std::string();
+    if (reason.empty() || reason == Exchange::CLOSURE_TEXT)
+        return "The front end closed the connection " + std::string(when) + ".";
+    return "The link to the front end broke " + std::string(when) + ": " + reason;
+}
+
 int32_t fe_bytes_left(int32_t handle) {
     Exchange* x = link_for(handle);
     return x ? x->BytesLeft() : 0;

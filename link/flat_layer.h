@@ -66,6 +66,9 @@ Logical fe_pending(int32_t handle);
 Logical fe_closed(int32_t handle);
 // Bytes of the current frame not yet read.
 int32_t fe_bytes_left(int32_t handle);
+// The sentence for a link that has ended, with when it was found ("at step
+// 12"): the front end's closing, or the fault that broke the link.
+std::string fe_link_lost_text(int32_t handle, std::string_view when);
 
 // ENI links, one table for the lines this process connects to and one for
 // those it serves. Every entry with the port gets the operation in the

@@ -8,6 +8,7 @@
 #include "controls/meter_tables.h"
 #include "engine/abort.h"
 #include "engine/bookends.h"
+#include "engine/engine_stop.h"
 #include "engine/run_state.h"
 #include "engine/storage.h"
 #include "link/eni.h"
@@ -62,9 +63,14 @@ void POLL_MESSAGES(int32_t& granted_steps, int32_t& result) {
     for (;;) {
         const bool wait = granted_steps < 1;
         if (!is_true(fe_poll(0, as_logical(wait)))) {
-            // A front end that has gone can grant nothing more: the run
-            // ends as after a stop, and no wait is left hanging.
-            if (wait || is_true(fe_closed(0))) stop_result(granted_steps, result);
+            // A front end that has gone can grant nothing more, and the
+            // run cannot be finished for it: a failure, not an end.
+            if (is_true(fe_closed(0))) {
+                write_list(UNIT_CONSOLE_OUT,
+                           {fe_link_lost_text(0, "at step " + std::to_string(RUN_CLOCK.NSTEP))});
+                throw FrontEndLost();
+            }
+            if (wait) stop_result(granted_steps, result);
             return;
         }
         const int32_t code = recv_int();

@@ -22,8 +22,9 @@ struct RunCommandState {
 extern RunCommandState RUN_COMMANDS;
 
 // Reads and carries out the waiting commands; waits for them while no
-// steps are granted. result: 0, 1 after a stop (or when the front end has
-// gone), 2 after the end-of-run answer, which is left in the frame.
+// steps are granted. result: 0, 1 after a stop, 2 after the end-of-run
+// answer, which is left in the frame. A front end that has gone ends the
+// run with FrontEndLost.
 void POLL_MESSAGES(int32_t& granted_steps, int32_t& result);
 
 // Control values: a bad index ends the run before the value is read.

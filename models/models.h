@@ -3,12 +3,6 @@
 
 #include <cstdint>
 
-struct TransformerCount {
-    int32_t total = 0;  // transformers read for this run
-};
-
-extern TransformerCount XFMR_COUNT;
-
 // Reads one "TRANSFORMERS:" section with the node offset of its page;
 // returns with the next key.
 void DSMINT(int32_t& node_offset);

@@ -9,6 +9,7 @@
 #include "platform/fortran_array.h"
 
 struct XfmrTables {
+    int32_t XF_COUNT = 0;                     // transformers entered in this run
     // Per-transformer network tables.
     FArray1<int32_t> XF_KIND;                 // data form code (T)
     FArray1<int32_t> XF_NSS;                  // transformers per subsystem (S)
@@ -20,7 +21,7 @@ struct XfmrTables {
     FArray3<double> XF_GEQ, XF_HIST;          // (W, W, T)
     FArray2<double> XF_HNEW, XF_HOLD;         // history current and its previous value (W, T)
     FArray2<double> XF_CUR;                   // winding current (W, T)
-    FArray2<double> XF_WORK_WT;               // winding work table (W, T)
+    FArray2<double> XF_CURTOT;                // winding plus magnetising current, for the meters (W, T)
     FArray1<double> XF_ROW;                   // one winding record's value pairs (2W)
 
     // Magnetic-circuit and saturation tables.
@@ -33,10 +34,12 @@ struct XfmrTables {
     FArray2<double> XF_IMAG, XF_IMAGOLD;      // (W, T)
     FArray2<double> XF_VW, XF_VWOLD;          // (W, T)
     FArray1<double> XF_RAMP;                  // (T)
+    FArray1<int32_t> SS_XFSEGCHG;             // a core branch changed segment this step (S), -1 true
 
     // Input arrays of the common transformer set-up.
     FArray2<double> XF_RLIN;                  // (2W, W)
     FArray2<double> XF_UMWDG;                 // (W, 2)
+    FArray1<double> XF_UMCORE;                // c1..c8, curve X(1..10), Y(1..10) (28)
 
     // Work arrays, meaning nothing between calls.
     FArray2<double> XF_WR, XF_WZ, XF_WG, XF_WT1, XF_WT2;  // (W, W)

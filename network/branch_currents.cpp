@@ -8,7 +8,6 @@
 #include "controls/branch_voltage.h"
 #include "engine/abort.h"
 #include "engine/storage.h"
-#include "models/models.h"
 #include "models/xfmr_tables.h"
 #include "network/branch_plan.h"
 #include "network/interpolation.h"
@@ -24,7 +23,7 @@ namespace {
 bool has_transformers(int32_t ss, const char* routine, const char* text) {
     const XfmrTables& X = XFMR_TABLES;
     const int32_t mine = ss <= X.XF_NSS.size() ? X.XF_NSS(ss) : 0;
-    const int32_t total = XFMR_COUNT.total;
+    const int32_t total = X.XF_COUNT;
     if (mine <= 0 || total <= 0) return false;
     int32_t count = 0;
     for (int32_t t = 1; t <= total; ++t) {

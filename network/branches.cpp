@@ -77,15 +77,6 @@ bool finite_all(std::initializer_list<double> values) {
     return true;
 }
 
-void conversion_box_small_r(int32_t br, int32_t ss, bool with_reactance) {
-    console({kRule});
-    console({"Branch ", br, " in SS ", ss});
-    if (with_reactance) console({"Resistive portion"});
-    console({"has been converted to an ideal branch because"});
-    console({"R value is less than the user defined limit!"});
-    console({kRule});
-}
-
 void precision_box(int32_t br, int32_t ss, double r, double l, double c) {
     const NetworkTables& N = NET;
     console({kRule});
@@ -189,14 +180,7 @@ void read_branch(int32_t node_offset) {
     double rr = r;
     if (is_true(N.RESISTOR(br, ss)) && std::fabs(r) <= 1.0 / N.GIDEAL(ss)) {
         rr = 0.0;
-        const bool reactive = is_true(N.INDUCTOR(br, ss)) || is_true(N.CAPACITR(br, ss));
-        conversion_box_small_r(br, ss, reactive);
-        if (reactive) {
-            N.RESISTOR(br, ss) = LFALSE;
-        } else {
-            N.IDEALBR(br, ss) = LTRUE;
-            N.IDEALSS(ss) = LTRUE;
-        }
+        drop_small_resistance(br, ss);
     }
 
     const double z = (rr + xl) + xc;
@@ -256,6 +240,23 @@ void read_branch(int32_t node_offset) {
 
 }  // namespace
 
+void drop_small_resistance(int32_t br, int32_t ss) {
+    NetworkTables& N = NET;
+    const bool reactive = is_true(N.INDUCTOR(br, ss)) || is_true(N.CAPACITR(br, ss));
+    console({kRule});
+    console({"Branch ", br, " in SS ", ss});
+    if (reactive) console({"Resistive portion"});
+    console({"has been converted to an ideal branch because"});
+    console({"R value is less than the user defined limit!"});
+    console({kRule});
+    if (reactive) {
+        N.RESISTOR(br, ss) = LFALSE;
+    } else {
+        N.IDEALBR(br, ss) = LTRUE;
+        N.IDEALSS(ss) = LTRUE;
+    }
+}
+
 void RDBRS(int32_t node_offset) {
     RDCMNT();
     if (!(INPUT.SECTION_KEY == "BRANCHES:")) return;
@@ -274,40 +275,50 @@ void BRPARM(Text255& record, int32_t ss, int32_t br, int32_t& node1, int32_t& no
 
     const FText<10> type = take_type_word(record);
     std::array<double, 10> slot{};
+    size_t values = 0;
     {
         ListRead in(record.view());
         in.integer(node1).integer(node2);
-        for (double& x : slot) in.real(x);
+        for (double& x : slot) {
+            in.real(x);
+            if (!in.ok()) break;
+            ++values;
+        }
         // Fewer values than slots is fine; a field that is no number is not.
         if (in.status() == ReadStatus::Error) stop(kBrParm, {"Error while reading branch data"});
     }
 
     size_t k = 0;
+    // A letter whose value is missing is as wrong as a value that is no number.
+    const auto next_value = [&]() {
+        if (k >= values) stop(kBrParm, {"Error while reading branch data"});
+        return slot[k++];
+    };
     for (size_t n = 0; n < type.size(); ++n) {
         const char letter = type[n];
         switch (letter) {
             case 'R':
                 N.RESISTOR(br, ss) = LTRUE;
-                r = N.BRANCH_R(br, ss) = slot[k++];
+                r = N.BRANCH_R(br, ss) = next_value();
                 break;
             case 'L':
                 N.INDUCTOR(br, ss) = LTRUE;
-                l = N.BRANCH_L(br, ss) = slot[k++];
+                l = N.BRANCH_L(br, ss) = next_value();
                 break;
             case 'C':
                 N.CAPACITR(br, ss) = LTRUE;
-                c = slot[k++];
+                c = next_value();
                 N.BRANCH_C(br, ss) = c * 1e-6;
                 break;
             case 'E':
                 N.SOURCE(br, ss) = LTRUE;
-                e = slot[k++];
+                e = next_value();
                 break;
             case 'i':
-                i = slot[k++];
+                i = next_value();
                 break;
             case 'v':
-                v = slot[k++];
+                v = next_value();
                 break;
             case 'S':
                 N.SWITCH(br, ss) = LTRUE;

@@ -36,3 +36,7 @@ void RDBRS(int32_t node_offset);
 // of the letters (C in microfarads as read, 0.0 for an absent letter).
 void BRPARM(Text255& record, int32_t ss, int32_t br, int32_t& node1, int32_t& node2, double& r, double& l,
             double& c, double& e, double& i, double& v);
+// Drops the resistance of branch br of subsystem ss, at or below the
+// subsystem's ideal-branch limit, with its console box: a branch with an
+// inductor or capacitor keeps them, any other becomes ideal.
+void drop_small_resistance(int32_t br, int32_t ss);

@@ -1,6 +1,7 @@
 #include "network/dimensions.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 #include <string>
 #include <string_view>
@@ -239,6 +240,10 @@ void prescan_parameters() {
             in.real(RUN_CLOCK.DELT);
             if (in.status() == ReadStatus::End) end_of_map();
             if (in.status() == ReadStatus::Error) bad_map_line();
+            if (!std::isfinite(RUN_CLOCK.DELT)) {
+                write_list(UNIT_CONSOLE_OUT, {"ERROR: TIME_STEP is not a finite number"});
+                ABORT_RUN(kRdDim, 1);
+            }
             if (!(RUN_CLOCK.DELT > 0.0)) {
                 write_list(UNIT_CONSOLE_OUT, {"ERROR: Undefined, Zero or Negative time-step"});
                 ABORT_RUN(kRdDim, 1);

@@ -1,5 +1,6 @@
 #include "network/line_reader.h"
 
+#include <map>
 #include <string>
 
 #include "engine/abort.h"
@@ -34,9 +35,18 @@ Text72 token_from(const Text72& line, size_t from, size_t& last) {
 // A record cut or padded to 72 columns.
 Text72 as_line(const std::string& record) { return Text72(std::string_view(record)); }
 
+// The file open on each unit of the stack, so that a message about the
+// file being read names it after a file above it has closed.
+std::map<int32_t, Text72> file_on_unit;
+
 void open_failed_warning(const char* what) {
-    const std::string msg = std::string(what) + INPUT.DATA_FILE_NAME.trimmed();
-    USERWARN(CURRENT_IDS.id1, CURRENT_IDS.id2, 1, msg);
+    // A full stack, not the file, made the open fail.
+    const std::string msg =
+        INPUT.INPUT_UNIT > INPUT_UNIT_LIMIT
+            ? "ZARIK: Files nested more than " + std::to_string(INPUT_UNIT_LIMIT - INPUT_UNIT_NONE - 1) +
+                  " deep; cannot open: "
+            : std::string(what);
+    USERWARN(CURRENT_IDS.id1, CURRENT_IDS.id2, 1, msg + INPUT.DATA_FILE_NAME.trimmed());
 }
 
 // Opens the next unit; false when the stack is full or the open fails.
@@ -45,8 +55,9 @@ bool open_next(UnitMode mode, bool must_be_new) {
     if (INPUT.INPUT_UNIT > INPUT_UNIT_LIMIT) return false;
     const std::string name = INPUT.DATA_FILE_NAME.trimmed();
     if (name.empty()) return false;
-    if (must_be_new) return unit_open_new(INPUT.INPUT_UNIT, name);
-    return unit_open(INPUT.INPUT_UNIT, name, mode);
+    const bool opened = must_be_new ? unit_open_new(INPUT.INPUT_UNIT, name) : unit_open(INPUT.INPUT_UNIT, name, mode);
+    if (opened) file_on_unit[INPUT.INPUT_UNIT] = INPUT.DATA_FILE_NAME;
+    return opened;
 }
 
 void line_constants_advice() {
@@ -163,6 +174,7 @@ void OPENFILE1(int32_t mode) {
 
 void CLOSEFILE() {
     unit_close(INPUT.INPUT_UNIT);
+    file_on_unit.erase(INPUT.INPUT_UNIT);
     // Never below the empty stack: a stray close leaves it empty.
     if (INPUT.INPUT_UNIT > INPUT_UNIT_NONE) INPUT.INPUT_UNIT -= 1;
 }
@@ -172,6 +184,8 @@ void RDCMNT() {
         std::string record;
         const ReadStatus st = unit_read_line(INPUT.INPUT_UNIT, record);
         if (st == ReadStatus::End) {
+            if (const auto it = file_on_unit.find(INPUT.INPUT_UNIT); it != file_on_unit.end())
+                INPUT.DATA_FILE_NAME = it->second;
             write_list(UNIT_CONSOLE_OUT, {"End_Of_File while reading data file ", INPUT.DATA_FILE_NAME});
             ABORT_RUN("RDCMNT", 1);
         }

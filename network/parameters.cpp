@@ -1,6 +1,7 @@
 #include "network/parameters.h"
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 
 #include "engine/abort.h"
@@ -26,14 +27,18 @@ void console(FValues values) { write_list(UNIT_CONSOLE_OUT, values); }
 void warn(const char* text) { USERWARN(0, 0, 1, text); }
 
 // Reads a number from the value text; false when the text holds none, so
-// that the setting stays as it was.
-bool read_real(const Text72& value, double& x) {
+// that the setting stays as it was. NaN and the infinities are no setting.
+bool read_real(const Text72& key, const Text72& value, double& x) {
     if (value.is_blank()) return false;
     double v = x;
     ListRead in(value.view());
     in.real(v);
     if (in.status() == ReadStatus::Error) stop_with("Error while reading data from line:");
     if (in.status() == ReadStatus::End) return false;
+    if (!std::isfinite(v)) {
+        console({"ERROR: " + key.trimmed() + " is not a finite number"});
+        ABORT_RUN(kRdParm, 1);
+    }
     x = v;
     return true;
 }
@@ -107,37 +112,37 @@ void apply_parameter(const Text72& key, const Text72& value) {
             PARAMS.title = title;
         }
     } else if (key == "VERSION") {
-        read_real(value, x);
+        read_real(key, value, x);
     } else if (key == "TIME_STEP") {
-        if (read_real(value, c.DELT) && !(c.DELT > 0.0)) stop_with("ERROR: Undefined, Zero or Negative time-step");
+        if (read_real(key, value, c.DELT) && !(c.DELT > 0.0)) stop_with("ERROR: Undefined, Zero or Negative time-step");
     } else if (key == "PRINT_STEP") {
-        if (read_real(value, x)) {
+        if (read_real(key, value, x)) {
             if (x < c.DELT) warn("Print-step should be at least time-step");
             const int32_t n = std::max(nint(x / c.DELT), 1);
             c.PRINT_STEP = n * c.DELT;
         }
     } else if (key == "FINISH_TIME") {
-        if (read_real(value, c.FINTIM) && !(c.FINTIM > 0.0))
+        if (read_real(key, value, c.FINTIM) && !(c.FINTIM > 0.0))
             stop_with("ERROR: Undefined, Zero or Negative finish time");
     } else if (key == "START_TIME") {
-        if (read_real(value, x) && x < 0.0) warn("WARNING!: Negative start time");
+        if (read_real(key, value, x) && x < 0.0) warn("WARNING!: Negative start time");
     } else if (key == "SNAP_TIME") {
-        if (read_real(value, c.TIME) && c.TIME < 0.0) stop_with("ERROR!: Negative snap time");
+        if (read_real(key, value, c.TIME) && c.TIME < 0.0) stop_with("ERROR!: Negative snap time");
     } else if (key == "SNAP_IIISNP") {
         if (read_int(value, PARAMS.SNAP_IIISNP) && PARAMS.SNAP_IIISNP < 0) stop_with("ERROR: Negative snap time");
     } else if (key == "SCREEN_PMAX") {
-        read_real(value, PARAMS.SCREEN_PMAX);
+        read_real(key, value, PARAMS.SCREEN_PMAX);
     } else if (key == "SCREEN_PMIN") {
-        read_real(value, PARAMS.SCREEN_PMIN);
+        read_real(key, value, PARAMS.SCREEN_PMIN);
     } else if (key == "SOLUTION") {
         solution_method(word);
     } else if (key == "CHATTER_LEVEL") {
-        if (read_real(value, x)) {
+        if (read_real(key, value, x)) {
             const double level = x > 0.0 ? x : 0.001;
             for_each_subsystem([&](int32_t s) { NET.SSCHATLEV(s) = level; });
         }
     } else if (key == "SHORT_CIRCUIT") {
-        if (read_real(value, x) && x > 1e-8) for_each_subsystem([&](int32_t s) { NET.GIDEAL(s) = 1.0 / x; });
+        if (read_real(key, value, x) && x > 1e-8) for_each_subsystem([&](int32_t s) { NET.GIDEAL(s) = 1.0 / x; });
     } else if (key == "INTERPOLATE") {
         option_no_clears("INTERPOLATE", word, NET.SSINTERP, "Disabling network interpolation.", first_run_flag);
     } else if (key == "REMOVE_CHATTER") {

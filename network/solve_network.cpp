@@ -6,6 +6,7 @@
 #include "controls/branch_voltage.h"
 #include "engine/run_state.h"
 #include "lines/lines.h"
+#include "models/xfmr_tables.h"
 #include "network/branch_currents.h"
 #include "network/branch_plan.h"
 #include "network/dimensions.h"
@@ -117,6 +118,8 @@ void solve_subsystem(int32_t ss, bool first_data) {
             resolving = false;
             opening = false;
             BRCURR(ss);
+            // Nothing is done with a core branch's change of segment.
+            XFMR_TABLES.SS_XFSEGCHG(ss) = 0;
             history = false;
         }
         if (!is_true(N.SSRMCHAT(ss))) N.SSCHATTER(ss) = LFALSE;

@@ -57,8 +57,8 @@ void SS_MINREQ(int32_t s, int32_t a, int32_t b) {
 }
 
 void CHK_SWITCH_R(int32_t s, int32_t br, double ron, double roff, double von, double voff, const Text12& name) {
-    const int32_t b = br < 0 ? -br : br;
-    CHKBRANCH(name, b, s);
+    CHKBRANCH(name, br, s);  // a negative branch ends the run here
+    const int32_t b = br;
     CHKSWITCH(name, b, s);
     NetworkTables& N = NET;
     if (roff <= ron) switch_error(s, b, " must be larger than the ON resistance.", name);

@@ -1,8 +1,4 @@
-// Seam: the transformer currents and voltage-source evaluation, until
-// they are built.
+// Seam: the voltage-source evaluation, until it is built.
 #include "network/solution_hooks.h"
-
-void XFMR_CURRENTS(int32_t, double, bool, bool, bool) {}
-void XFMR_ROLLOVER(int32_t) {}
 
 void VSRC_EVAL() {}

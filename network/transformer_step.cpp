@@ -5,7 +5,6 @@
 
 #include "engine/abort.h"
 #include "engine/model_helpers.h"
-#include "models/models.h"
 #include "models/xfmr_tables.h"
 #include "network/network_tables.h"
 #include "network/solution_columns.h"
@@ -27,7 +26,8 @@ void DSMDYN(int32_t ss) {
 
     XfmrTables& X = XFMR_TABLES;
     const int32_t mine = X.XF_NSS.in_range(ss) ? X.XF_NSS(ss) : 0;
-    const int32_t total = XFMR_COUNT.total;
+    const int32_t total = X.XF_COUNT;
+    const int64_t w = X.XF_CUR.extent(1);
     if (mine == 0 || total <= 0) return;
     int32_t count = 0;
     for (int32_t t = 1; t <= total; ++t) {
@@ -45,14 +45,26 @@ void DSMDYN(int32_t ss) {
             X.XF_WI(j) = X.XF_CUR(j, t);
         }
         if (X.XF_KIND(t) == kSaturable) XFMR_SATDYN(ss, t);
-        for (int32_t j = 1; j <= n; ++j) {
+        // The section reader checked the winding count and nodes: the
+        // planes are walked directly.
+        const int64_t at = w * (t - 1);
+        const double* g = X.XF_GEQ.data() + w * at;
+        const double* hm = X.XF_HIST.data() + w * at;
+        const double* wv = X.XF_WV.data();
+        const double* wi = X.XF_WI.data();
+        const int32_t* n1 = X.XF_NODE1.data() + at;
+        const int32_t* n2 = X.XF_NODE2.data() + at;
+        const double* imag = X.XF_IMAG.data() + at;
+        double* hnew = X.XF_HNEW.data() + at;
+        double* hold = X.XF_HOLD.data() + at;
+        for (int32_t j = 0; j < n; ++j) {
             double h = 0.0;
-            for (int32_t k = 1; k <= n; ++k) h = h + X.XF_GEQ(j, k, t) * X.XF_WV(k) + X.XF_HIST(j, k, t) * X.XF_WI(k);
-            X.XF_HOLD(j, t) = X.XF_HNEW(j, t);
-            X.XF_HNEW(j, t) = h;
-            const int32_t a = X.XF_NODE1(j, t), b = X.XF_NODE2(j, t);
-            if (a != 0) N.CHIST(a, ss) = X.XF_IMAG(j, t) + N.CHIST(a, ss) + X.XF_HNEW(j, t);
-            if (b != 0) N.CHIST(b, ss) = N.CHIST(b, ss) - X.XF_HNEW(j, t) - X.XF_IMAG(j, t);
+            for (int32_t k = 0; k < n; ++k) h = h + g[j + w * k] * wv[k] + hm[j + w * k] * wi[k];
+            hold[j] = hnew[j];
+            hnew[j] = h;
+            const int32_t a = n1[j], b = n2[j];
+            if (a != 0) hist[a] = imag[j] + hist[a] + h;
+            if (b != 0) hist[b] = hist[b] - h - imag[j];
         }
     }
 }

@@ -16,8 +16,6 @@
 
 namespace {
 
-// Entry kind of a branch turned into a current-injection branch.
-constexpr int32_t kInjectedBranch = 9;
 constexpr double kTiny = 1e-20;
 
 enum class Quantity { Resistance, Inductance, Capacitance };
@@ -30,16 +28,6 @@ Quantity quantity_of(int32_t type) {
 
 bool first_step() { return is_true(RUN_FLAGS.FIRST_STEP_DATA); }
 
-// The matrix takes the conductance of a branch that is not switched only
-// from the map file; say so once, when the change is set up.
-void warn_unswitched(int32_t s, int32_t b) {
-    if (is_true(NET.SWITCH(b, s))) return;
-    const int32_t id1 = CURRENT_IDS.id1, id2 = CURRENT_IDS.id2;
-    USERMSG(id1, id2, 1, 2,
-            "Branch " + std::to_string(b) + " of subsystem " + std::to_string(s) +
-                " is not a switched branch (letter S):");
-    USERMSG(id1, id2, 1, -1, "changes of its value cannot reach the network solution.");
-}
 
 // The branch becomes a plain resistor, coil or capacitor.
 void set_kind(int32_t s, int32_t b, bool r, bool l, bool c) {
@@ -81,6 +69,17 @@ void new_conductance(int32_t s, int32_t b, double g) {
 
 }  // namespace
 
+// The matrix takes the conductance of a branch that is not switched only
+// from the map file; say so once, when the change is set up.
+void WARN_UNSWITCHED(int32_t s, int32_t b) {
+    if (is_true(NET.SWITCH(b, s))) return;
+    const int32_t id1 = CURRENT_IDS.id1, id2 = CURRENT_IDS.id2;
+    USERMSG(id1, id2, 1, 2,
+            "Branch " + std::to_string(b) + " of subsystem " + std::to_string(s) +
+                " is not a switched branch (letter S):");
+    USERMSG(id1, id2, 1, -1, "changes of its value cannot reach the network solution.");
+}
+
 void VARBRANCH_INIT(int32_t type, int32_t s, int32_t b, int32_t c) {
     const Text12 name("VARBRANCH_INIT");
     CHKBRANCH(name, b, s);
@@ -90,18 +89,13 @@ void VARBRANCH_INIT(int32_t type, int32_t s, int32_t b, int32_t c) {
     N.RESISTOR(b, s) = LFALSE;
     N.INDUCTOR(b, s) = LFALSE;
     N.CAPACITR(b, s) = LFALSE;
-    warn_unswitched(s, b);
+    WARN_UNSWITCHED(s, b);
     if (type <= 2) return;
     N.DEFRDBR(c, s) = LTRUE;
     for (FArray2<double>* a : {&N.GEQ, &N.GEQD, &N.GON, &N.GOFF, &N.RLG, &N.RCG, &N.RCL, &N.RSC, &N.RSL})
         (*a)(c, s) = 0.0;
-    warn_unswitched(s, c);
-    const int32_t row = BRCHANGE_APPEND(name);
-    BranchChangeList& list = BRCHANGE_LIST;
-    list.kind[row - 1] = kInjectedBranch;
-    list.branch[row - 1] = c;
-    list.zero[row - 1] = 0;
-    list.subsystem[row - 1] = s;
+    WARN_UNSWITCHED(s, c);
+    BRCHANGE_RETYPED(name, s, c);
 }
 
 void VARBRANCH_SET(int32_t type, int32_t s, int32_t b, int32_t c, double value, double emf) {

@@ -8,6 +8,9 @@
 
 #include <cstdint>
 
+// Warns, once per set-up, that branch b of subsystem s is not switched
+// (letter S or D), so that a model's change of it never reaches the matrix.
+void WARN_UNSWITCHED(int32_t s, int32_t b);
 // Set-up of branch b of subsystem s (and of correction branch c for the
 // types above 2), in the set-up pass of a run started from data.
 void VARBRANCH_INIT(int32_t type, int32_t s, int32_t b, int32_t c);

@@ -148,11 +148,26 @@ bool unit_open_new(int unit, const std::string& path) {
     return true;
 }
 
-void unit_close(int unit) {
+bool unit_close(int unit) {
     auto it = units().find(unit);
-    if (it == units().end()) return;
-    if (it->second.out) std::fclose(it->second.out);
+    if (it == units().end()) return true;
+    bool ok = true;
+    if (it->second.out) {
+        ok = !std::ferror(it->second.out);
+        ok = std::fclose(it->second.out) == 0 && ok;
+    }
     units().erase(it);
+    return ok;
+}
+
+bool unit_renumber(int from, int to) {
+    if (is_console(from) || is_console(to) || find_unit(to)) return false;
+    auto it = units().find(from);
+    if (it == units().end()) return false;
+    Unit u = std::move(it->second);
+    units().erase(it);
+    units().emplace(to, std::move(u));
+    return true;
 }
 
 bool unit_is_open(int unit) { return is_console(unit) || find_unit(unit) != nullptr; }
@@ -188,16 +203,25 @@ void unit_rewind(int unit) {
     if (u && u->input) u->next = 0;
 }
 
-void unit_write_raw(int unit, std::string_view text) {
+bool unit_write_raw(int unit, std::string_view text) {
     std::FILE* f = output_stream(unit);
-    if (f && !text.empty()) std::fwrite(text.data(), 1, text.size(), f);
+    if (!f) return false;
+    if (!text.empty()) std::fwrite(text.data(), 1, text.size(), f);
+    return !std::ferror(f);
 }
 
-void unit_write_line(int unit, std::string_view record) {
+bool unit_write_line(int unit, std::string_view record) {
     std::FILE* f = output_stream(unit);
-    if (!f) return;
+    if (!f) return false;
     if (!record.empty()) std::fwrite(record.data(), 1, record.size(), f);
     std::fputc('\n', f);
+    return !std::ferror(f);
+}
+
+bool unit_flush(int unit) {
+    std::FILE* f = output_stream(unit);
+    if (!f) return false;
+    return std::fflush(f) == 0 && !std::ferror(f);
 }
 
 void write_formatted(int unit, std::string_view format, FValues values) {

@@ -20,7 +20,9 @@ enum class ReadStatus { Ok, End, Error };
 bool unit_open(int unit, const std::string& path, UnitMode mode);
 // Opens for writing only a file that does not exist yet.
 bool unit_open_new(int unit, const std::string& path);
-void unit_close(int unit);
+// False when output held back in a buffer could not be written (then or
+// at any earlier write) and so is lost; true for a unit that is not open.
+bool unit_close(int unit);
 bool unit_is_open(int unit);
 void close_all_units();
 
@@ -35,9 +37,16 @@ void unit_backspace(int unit);
 void unit_rewind(int unit);
 
 // Output: a whole record (a line end is added), or text as it stands.
-// Writing to a unit that is not open for output writes nothing.
-void unit_write_line(int unit, std::string_view record);
-void unit_write_raw(int unit, std::string_view text);
+// Writing to a unit that is not open for output writes nothing. Output is
+// buffered, so a failure shows at this write, a later one, the flush or
+// the close: each returns false once any write to the unit has failed,
+// and false on a unit that is not open for output.
+bool unit_write_line(int unit, std::string_view record);
+bool unit_write_raw(int unit, std::string_view text);
+bool unit_flush(int unit);
+// Gives an open unit another number; false when from is not open or to is
+// taken (or either is a console unit).
+bool unit_renumber(int from, int to);
 // Formatted and list-directed writes onto a unit.
 void write_formatted(int unit, std::string_view format, FValues values);
 void write_list(int unit, FValues values);

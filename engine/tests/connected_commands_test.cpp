@@ -52,7 +52,7 @@ protected:
         LinkedEngine::TearDown();
     }
     // A run from data of steps of 1 ms.
-    static Logical Run(double fintim, double print_step, int32_t runs, std::string* err = nullptr) {
+    static Logical Run(double fintim, double print_step, int32_t runs, Captured* seen = nullptr) {
         int32_t status = -1;
         ALLOC_STORAGE(status);
         EXPECT_EQ(status, 0);
@@ -65,7 +65,7 @@ protected:
         INITCOM();
         Logical abort_flag = LFALSE;
         const Captured c = capture([&] { RUNLOOP(abort_flag, true); }, true);
-        if (err) *err = c.err;
+        if (seen) *seen = c;
         return abort_flag;
     }
 };
@@ -108,22 +108,22 @@ TEST_F(ConnectedRunHere, AControlValueSetBetweenStepsIsReadByTheNextStep) {
                                            FE_MSG_END_OF_RUN}));
 }
 
-TEST_F(ConnectedRunHere, AFrontEndThatHangsUpEndsTheRunAfterOneMoreStep) {
+TEST_F(ConnectedRunHere, AFrontEndThatHangsUpEndsTheRunAsAFailure) {
     fe().Run([](FakeFrontEnd& f) {
         if (!next_records(f, 3)) return;
         f.SendInts({FE_CMD_STEPS, 2});
         next_record(f);  // step 0's time, then it hangs up
     });
-    std::string err;
-    EXPECT_TRUE(is_true(Run(100e-3, 50e-3, 3, &err)));
+    Captured c;
+    Run(100e-3, 50e-3, 3, &c);
     ASSERT_TRUE(fe().Join(kWait));
-    EXPECT_EQ(RUN_SEQ.NRUNS, 1);  // no further run
-    // Steps 0 and 1 were granted; step 2 found the link closed and ran as
-    // a stop's one more step, then step 3 as the last.
-    ASSERT_EQ(RECORDING_CASE.count("DSD"), 4);
-    EXPECT_EQ(RECORDING_CASE.calls.back().nstep, 3);
-    EXPECT_TRUE(RECORDING_CASE.calls.back().final_step);
-    EXPECT_EQ(err.rfind("Exchange Error: ", 0), 0u) << err;
+    // Steps 0 and 1 were granted; step 2 found the link closed.
+    EXPECT_TRUE(c.aborted);
+    EXPECT_EQ(c.status, 1);
+    EXPECT_EQ(c.out, " The front end closed the connection at step 2.\n");
+    EXPECT_EQ(c.err, "Exchange Error: Unexpected closure of transport mechanism.\n");
+    ASSERT_EQ(RECORDING_CASE.count("DSD"), 2);
+    EXPECT_EQ(RECORDING_CASE.calls.back().nstep, 1);
 }
 
 // What the front end watches: node voltages, branch currents, and one

@@ -40,7 +40,9 @@ TEST_F(PointerChecks, ModelPointerThatMovesDifferentlyStopsTheRun) {
     const Captured c = capture([&] { RUNLOOP(abort_flag, false); });
     EXPECT_TRUE(c.aborted);
     EXPECT_EQ(RECORDING_CASE.count("DSD"), 2);
-    EXPECT_EQ(c.out, kCorruptHead + " incorrectly increment NEXCx or NSTORx pointers\n" + kCorruptMiddle +
+    // A run of three steps reports its progress at every print step.
+    EXPECT_EQ(c.out, " => This run is   0% complete.\n" + kCorruptHead +
+                         " incorrectly increment NEXCx or NSTORx pointers\n" + kCorruptMiddle +
                          " Values At:    TIME=0           0.500000E-04 Sec.\n"
                          "  NEXC    =         0             0\n"
                          "  NSTORC  =         1             1\n"

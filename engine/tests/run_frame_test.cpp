@@ -85,7 +85,8 @@ TEST_F(RunFrame, UserStopRunsExactlyOneMoreStepAsTheFinalStep) {
     RECORDING_CASE.on_dsd = [] {
         if (RUN_CLOCK.NSTEP == 100) USER_STOP(1);
     };
-    EXPECT_EQ(capture([] { run(); }).out, " ***WARN*** Simulation ending on user request.\n");
+    EXPECT_EQ(capture([] { run(); }).out,
+              " ***WARN*** Simulation ending on user request.\n => This run is  10% complete.\n");
     EXPECT_EQ(RECORDING_CASE.count("DSD"), 102);
     EXPECT_EQ(RECORDING_CASE.calls.back().nstep, 101);
     EXPECT_TRUE(RECORDING_CASE.calls.back().final_step);

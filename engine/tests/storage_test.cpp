@@ -33,21 +33,15 @@ TEST_F(StorageAlloc, AvailableSizesFromTheRequirements) {
     }
 }
 
-TEST_F(StorageAlloc, SizesBeyondMemoryStopTheDimensionReader) {
-    const TempDir dir;
-    const ScopedChdir here(dir.path);
-    ASSERT_TRUE(dir.ok() && here.ok);
-    std::ofstream("big.map") << "DIMENSIONS:\n NODES = 60000\n SUBSYS = 2000000000\nPARAMETERS:\n";
-    RUN_SEQ.START_MODE = "SNAP";
-    INPUT.MAP_FILE_NAME = "big.map";
-    INPUT.DATA_FILE_NAME = "big.map";
-    const Captured c = capture([] {
-        OPENFILE();
-        RDDIM();
-    });
-    EXPECT_TRUE(c.aborted);
-    EXPECT_EQ(c.out.rfind(" Problems in dynamic allocation from data file\n", 0), 0u) << c.out;
-    EXPECT_TRUE(contains(c.out, "ERROR: Abnormal termination of ZARIK by RDDIM"));
+TEST_F(StorageAlloc, MeterTablesBoundByWhatOneFrameCarries) {
+    allocate({});
+    // 2097151 meter values fill one frame of 16 MiB; one more cannot come.
+    for (const auto& [n1, n3, refused] :
+         {std::tuple{2097151, 1, false}, {2097152, 1, true}, {1, 4194302, false}, {1, 4194303, true}}) {
+        const Captured c = capture([&] { ALLOC_ONLINE(n1, 1, n3, 1, 1); });
+        EXPECT_EQ(c.aborted, refused) << n1 << " " << n3;
+        EXPECT_EQ(contains(c.out, "Memory requirement too high"), refused);
+    }
 }
 
 TEST_F(StorageAlloc, ChannelListGrowsKeepingItsContents) {

@@ -9,8 +9,8 @@ using namespace link_test;
 
 namespace {
 
-const std::string kPastEnd = "Exchange Error: Read past the end of the received frame.";
-const std::string kClosure = "Exchange Error: Unexpected closure of transport mechanism.";
+const std::string kPastEnd = "Exchange Error: Read past the end of the received frame.\n";
+const std::string kClosure = "Exchange Error: Unexpected closure of transport mechanism.\n";
 
 bool deliver(Linked& l, const WireWriter& w) { return l.fe.Send(w) && l.ex.Receive(true); }
 
@@ -60,9 +60,9 @@ TEST(ExchangeKey, ConnectorFollowsEitherOrderAndRefusesOthers) {
     const double pi = 3.14159265359;
     const struct { bool swapped; int32_t key; double fp; bool ends; const char* err; } cases[] = {
         {true, 0x12345678, pi, false, ""},
-        {false, 0x56781234, pi, true, "Exchange Error: Word reversal not supported"},
-        {false, 0x11111111, pi, true, "Exchange Error: Bad key value received."},
-        {false, 0x12345678, pi + 2e-11, false, "Exchange Error: Bad floating point format"},  // the link works
+        {false, 0x56781234, pi, true, "Exchange Error: Word reversal not supported\n"},
+        {false, 0x11111111, pi, true, "Exchange Error: Bad key value received.\n"},
+        {false, 0x12345678, pi + 2e-11, false, "Exchange Error: Bad floating point format\n"},  // the link works
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.err);
@@ -173,7 +173,7 @@ TEST(ExchangeFaults, BadLengthsEndTheLinkWithoutAllocating) {
             Linked l(swapped);
             ASSERT_TRUE(l.connected);
             ASSERT_TRUE(l.fe.SendRaw(WireWriter(swapped).Int(length).Int(1).Int(2).Body()));
-            EXPECT_EQ(closing(l.ex), "Exchange Error: Bad frame length received.");
+            EXPECT_EQ(closing(l.ex), "Exchange Error: Bad frame length received.\n");
             EXPECT_EQ(l.ex.ReceiveCapacity(), 4096);
         }
     }
@@ -196,6 +196,23 @@ TEST(ExchangeFaults, ClosureAfterAWholeAndATruncatedFrame) {
     }
 }
 
+// Polled without waiting, as between granted steps: half a frame that
+// never completes ends the link once its time is over.
+TEST(ExchangeFaults, AFrameLeftUnfinishedEndsTheLink) {
+    Linked l;
+    ASSERT_TRUE(l.connected);
+    ASSERT_TRUE(l.fe.SendRaw(l.fe.Frame().Int(1).Int(2).Frame().substr(0, 6)));
+    testing::internal::CaptureStderr();
+    const int polls = Exchange::FRAME_STALL_MS / 50 + 200;
+    for (int i = 0; i < polls && !l.ex.Closed(); ++i) {
+        EXPECT_FALSE(l.ex.Receive(false));
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Exchange Error: Frame not completed within 60 seconds.\n");
+    EXPECT_TRUE(l.ex.Closed());
+    EXPECT_EQ(l.ex.EndReason(), "Frame not completed within 60 seconds.");
+}
+
 TEST(ExchangeFaults, SendingToAClosedPeerRaisesNoSignal) {
     auto fe = std::make_unique<FakeFrontEnd>();
     Exchange x;
@@ -211,7 +228,7 @@ TEST(ExchangeFaults, SendingToAClosedPeerRaisesNoSignal) {
     }
     const std::string err = testing::internal::GetCapturedStderr();
     // One report for the link, whichever way the failure showed.
-    EXPECT_TRUE(err == kClosure || err == "Exchange Error: Unexpected error at transport mechanism.") << err;
+    EXPECT_TRUE(err == kClosure || err == "Exchange Error: Unexpected error at transport mechanism.\n") << err;
 }
 
 TEST(ExchangeConnect, RefusedLocalhostInAnyCaseAndBadHost) {

@@ -103,7 +103,7 @@ TEST_F(LineReader, IncludesNestAtMostTwentyDeep) {
         for (int i = 0; i < 30; ++i, deepest = INPUT.INPUT_UNIT) RDCMNT();
     };
     EXPECT_STOPS(deeper(),
-                 " ***WARN*** ZARIK: Error while opening file for read: self.map\n" + abort_frame("OPENFILE"));
+                 " ***WARN*** ZARIK: Files nested more than 20 deep; cannot open: self.map\n" + abort_frame("OPENFILE"));
     EXPECT_EQ(deepest, 70);
 }
 

@@ -115,8 +115,7 @@ const Fatal kSmallSections[] = {
     {"endcase_in_page.map", "ENDCASE", 1,
      {" Missplaced ENDCASE: keyword in data file", " Probably this should have been an ENDPAGE:"}, "ENDCASE",
      "endcase_page.map"},
-    {"seam_xfmr.map", "DSMINT", 1,
-     {" Reading the TRANSFORMERS: section is not supported by this build of ZARIK."}, " 1 2 0 0", kPage},
+    {"xfmr_abrupt.map", "DSMINT", 1, {"  Abrupt end of data in trafo section "}, "ENDCASE", kPage},
     {"seam_tlines.map", "DSLINT", 1, {" Reading the TLINES: section is not supported by this build of ZARIK."},
      " 'line.tlo' 1 2", kPage},
 };
@@ -173,12 +172,26 @@ TEST(MapProgram, TheExampleRunsToItsEnd) {
 }
 
 // A truncated map, a missing section, a letter in a number field, a node
-// beyond the declared sizes.
+// beyond the declared sizes, a missing value, a number that is not finite.
 std::vector<Fatal> program_cases() {
     std::vector<Fatal> cases{
         {"prog_truncated.map", "RDCMNT", 1,
          {" End_Of_File while reading data file " + pad_text("prog_truncated.map", 72)}, " 1 0 R", "prog_truncated.map"},
         {"prog_no_dimensions.map", "RDDIM", 2, {" First section in map/snap file must be DIMENSIONS:"}, " NODES = 4"},
+        // More letters than values; parameters that are no finite number.
+        {"br_value_missing.map", "BRPARM", 1, {" Error while reading branch data"}, " 1 0 RL 10.0", kPage},
+        {"param_print_nan.map", "RDPARM", 1, {" ERROR: PRINT_STEP is not a finite number"}, " PRINT_STEP = NaN",
+         "param_print_nan.map"},
+        {"param_finish_inf.map", "RDPARM", 1, {" ERROR: FINISH_TIME is not a finite number"}, " FINISH_TIME = Inf",
+         "param_finish_inf.map"},
+        {"param_step_inf.map", "RDDIM", 1, {" ERROR: TIME_STEP is not a finite number"},
+         " TIME_STEP = -Infinity", "param_step_inf.map"},
+        // The end of the map file after a page is the map file's; files nest 20 deep.
+        {"prog_no_endcase.map", "RDCMNT", 1,
+         {" End_Of_File while reading data file " + pad_text("prog_no_endcase.map", 72)}, " 0 0",
+         "prog_no_endcase.map"},
+        {"prog_deep_pages.map", "OPENFILE", 0,
+         {" ***WARN*** ZARIK: Files nested more than 20 deep; cannot open: deep_page.map"}},
     };
     for (const Fatal& f : kBranches)
         if (f.fixture == std::string("br_value_bad.map") || f.fixture == std::string("node_beyond_nd1.map"))

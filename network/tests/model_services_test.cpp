@@ -126,10 +126,10 @@ TEST_F(VarBranch, InitWarningsAndStops) {
     SetUp();
     BRCHANGE_LIST.count = BRCHANGE_MAX - 1;
     ASSERT_FALSE(capture([] { VARBRANCH_INIT(3, 1, 1, 2); }).aborted);
-    const size_t last = BRCHANGE_MAX - 1;
-    EXPECT_EQ(BRCHANGE_LIST.count, BRCHANGE_MAX);
-    EXPECT_EQ((std::vector<int32_t>{BRCHANGE_LIST.kind[last], BRCHANGE_LIST.branch[last], BRCHANGE_LIST.zero[last],
-                                    BRCHANGE_LIST.subsystem[last]}),
+    const int32_t last = BRCHANGE_MAX;
+    BranchChangeList& list = BRCHANGE_LIST;
+    EXPECT_EQ(list.count, BRCHANGE_MAX);
+    EXPECT_EQ((std::vector<int32_t>{list.icol(1, last), list.icol(2, last), list.icol(3, last), list.icol(8, last)}),
               (std::vector<int32_t>{9, 2, 0, 1}));
     EXPECT_TRUE(is_true(NET.DEFRDBR(2, 1)));
     EXPECT_STOPS(VARBRANCH_INIT(3, 1, 1, 2), " ***ERROR** The list of branch changes is full: it holds 10000 entries.\n"
@@ -212,7 +212,7 @@ protected:
         NET.VNODE(3, 1) = 30.0;
         NET.VNODE(4, 1) = 10.0;
         XfmrTables& X = XFMR_TABLES;
-        XFMR_COUNT.total = 2;
+        X.XF_COUNT = 2;
         X.XF_NSS(1) = X.XF_NSS(2) = 1;
         X.XF_SUBSYS(1) = -1;
         X.XF_SUBSYS(2) = 2;

@@ -7,12 +7,12 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
-#include <functional>
 #include <fstream>
 #include <sstream>
 
 #include "network/switch_state.h"
 #include "network/tests/solution_circuit.h"
+#include "platform/tests/support/ngspice.h"
 
 namespace {
 
@@ -75,27 +75,7 @@ std::string netlist(const Case& c, const std::string& out) {
     return s.str();
 }
 
-// Rows of time and values, without the header line, of the netlist that
-// writes to the given file.
-std::vector<std::vector<double>> ngspice_rows(const std::function<std::string(const std::string&)>& netlist_to) {
-    const TempDir dir;
-    const std::string out = dir.file("out.txt");
-    write_file(dir.file("case.cir"), netlist_to(out));
-    // ngspice's batch mode ends with status 1 when it has no plot to show.
-    const int status = std::system(("cd '" + dir.path + "' && ngspice -b case.cir > log.txt 2>&1").c_str());
-    EXPECT_TRUE(WIFEXITED(status)) << status;
-    std::vector<std::vector<double>> rows;
-    std::ifstream in(out);
-    std::string line;
-    std::getline(in, line);
-    while (std::getline(in, line)) {
-        std::istringstream ls(line);
-        std::vector<double> row;
-        for (double v; ls >> v;) row.push_back(v);
-        if (!row.empty()) rows.push_back(row);
-    }
-    return rows;
-}
+std::vector<std::vector<double>> ngspice_rows(const Case& c) { return ngspice_rows_of(netlist(c, "out.txt")); }
 
 class SolutionNgspice : public SolutionTest {
 protected:
@@ -103,7 +83,7 @@ protected:
         SCOPED_TRACE(c.name);
         ASSERT_EQ(std::system("command -v ngspice >/dev/null 2>&1"), 0)
             << "ngspice is needed for these tests (apt-get install ngspice)";
-        const auto rows = ngspice_rows([&](const std::string& out) { return netlist(c, out); });
+        const auto rows = ngspice_rows(c);
         ASSERT_GE(rows.size(), static_cast<size_t>(c.steps) + 1);
         const int32_t nb = static_cast<int32_t>(c.elements.size());
 
@@ -254,7 +234,7 @@ TEST_F(SolutionNgspice, SwitchingWindowFollowsTheSolutionsScheme) {
     for (const auto& k : cases) {
         SCOPED_TRACE(k.c.name);
         const Case& c = k.c;
-        const auto rows = ngspice_rows([&](const std::string& out) { return netlist(c, out); });
+        const auto rows = ngspice_rows(c);
         ASSERT_GE(rows.size(), static_cast<size_t>(c.steps) + 1);
         tables(c.nodes, 3, c.dt);
         for (size_t e = 0; e < c.elements.size(); ++e) branch(c.elements[e], e == 1);
@@ -292,13 +272,12 @@ TEST_F(SolutionNgspice, SwitchingWindowFollowsTheSolutionsScheme) {
 TEST_F(SolutionNgspice, TankRingsFromItsInitialState) {
     ASSERT_EQ(std::system("command -v ngspice >/dev/null 2>&1"), 0);
     const int steps = 1000;
-    const auto rows = ngspice_rows([&](const std::string& out) {
-        return "* tank\nC1 n1 0 70.3619e-6 ic=100\nR1 n1 0 1000\nV2 n1 x 0\nL2 x 0 0.1 ic=1.0\n"
-               ".ic v(n1)=100 v(x)=100\n.options method=trap\n.tran 50e-6 " +
-               std::to_string((steps + 1) * 50e-6) +
-               " 0 50e-6 uic\n.control\nset wr_singlescale\nset wr_vecnames\nrun\nlinearize\nwrdata " + out +
-               " v(n1) i(v2)\n.endc\n.end\n";
-    });
+    const auto rows = ngspice_rows_of(
+        "* tank\nC1 n1 0 70.3619e-6 ic=100\nR1 n1 0 1000\nV2 n1 x 0\nL2 x 0 0.1 ic=1.0\n"
+        ".ic v(n1)=100 v(x)=100\n.options method=trap\n.tran 50e-6 " +
+        std::to_string((steps + 1) * 50e-6) +
+        " 0 50e-6 uic\n.control\nset wr_singlescale\nset wr_vecnames\nrun\nlinearize\nwrdata out.txt"
+        " v(n1) i(v2)\n.endc\n.end\n");
     ASSERT_GE(rows.size(), static_cast<size_t>(steps) + 1);
     read_map("solution_lc_tank.map");
     start();

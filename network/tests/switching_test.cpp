@@ -319,7 +319,7 @@ TEST_F(SwitchProcessing, SwitchSetUp) {
     branch({1, 0, 1.0});
     branch({4, 3, 1.0}, true);
     NET.GIDEAL(1) = 1e8;
-    CHK_SWITCH_R(1, -2, 0.01, 1e6, 1.5, 0.0, "BREAKER");
+    CHK_SWITCH_R(1, 2, 0.01, 1e6, 1.5, 0.0, "BREAKER");
     EXPECT_EQ(state(2), std::make_tuple(true, 6, 0.0, 1e-6, -0.0));
     EXPECT_EQ(std::make_tuple(NET.EON(2, 1), NET.TSWITCH(2, 1), NET.GON(2, 1)), std::make_tuple(-1.5, 1.5, 100.0));
     CHK_SWITCH_R(1, 2, 1e-9, 1e6, 0.0, 0.0, "BREAKER");
@@ -334,6 +334,11 @@ TEST_F(SwitchProcessing, SwitchSetUp) {
     NET.GIDEAL(1) = 1e8;
     EXPECT_STOPS(CHK_SWITCH_R(1, 2, 1e-10, 1e-9, 0.0, 0.0, "BREAKER"),
                  head + " than the ideal branch threshold    0.10000000000000E-07\n" + abort_frame("BREAKER"));
+    SetUp();
+    branch({1, 0, 1.0});
+    branch({4, 3, 1.0}, true);
+    EXPECT_STOPS(CHK_SWITCH_R(1, -2, 0.01, 1e6, 1.5, 0.0, "BREAKER"),
+                 "Negative Branch #   -2 in SS  1\n" + abort_frame("BREAKER"));
 }
 
 class SwitchingRun : public SolutionTest {

@@ -127,6 +127,31 @@ TEST_F(TextUnits, WriteCreatesOrEmptiesAndAppendAdds) {
     EXPECT_EQ(content("fresh.txt"), "x\n");
 }
 
+// A failed write is reported by the write, flush or close that meets it
+// and by every write after it; a renumbered unit keeps its file.
+TEST_F(TextUnits, WriteFailuresReachTheCaller) {
+    ASSERT_TRUE(unit_open(kUnit, "/dev/full", UnitMode::Write));
+    EXPECT_TRUE(unit_write_line(kUnit, "held in the buffer"));
+    EXPECT_FALSE(unit_flush(kUnit));
+    EXPECT_FALSE(unit_write_raw(kUnit, "x"));
+    EXPECT_FALSE(unit_close(kUnit));
+    ASSERT_TRUE(unit_open(kUnit, "/dev/full", UnitMode::Write));
+    EXPECT_TRUE(unit_write_line(kUnit, "held"));
+    EXPECT_FALSE(unit_close(kUnit));
+    EXPECT_FALSE(unit_write_line(kUnit, "not open"));
+    EXPECT_TRUE(unit_close(kUnit));
+
+    ASSERT_TRUE(unit_open(kUnit, path("out.txt"), UnitMode::Write));
+    ASSERT_TRUE(unit_open(kUnit + 1, write("in.txt", "a\n"), UnitMode::Read));
+    EXPECT_FALSE(unit_renumber(kUnit, kUnit + 1));
+    EXPECT_FALSE(unit_renumber(kUnit, UNIT_CONSOLE_OUT));
+    EXPECT_TRUE(unit_renumber(kUnit, 1000));
+    EXPECT_FALSE(unit_write_line(kUnit, "lost"));
+    EXPECT_TRUE(unit_write_line(1000, "kept"));
+    EXPECT_TRUE(unit_close(1000));
+    EXPECT_EQ(content("out.txt"), "kept\n");
+}
+
 // One buffered standard output carries every kind of write in order.
 TEST_F(TextUnits, ConsoleOutputKeepsOrderWithStdio) {
     const Captured c = capture([] {

@@ -1,0 +1,92 @@
+// Sizes beyond the machine's memory are refused before anything is created.
+// The program runs under an address-space limit far below them: had it
+// tried to create them, the allocator would have failed first, with the
+// dimension reader's own message instead of the refusal.
+#include <fstream>
+
+#include "engine/abort.h"
+#include "link/tests/link_test_support.h"
+
+namespace {
+
+using namespace link_test;
+
+// Under the sanitizers the address space cannot be limited.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kLimited = false;
+#else
+constexpr bool kLimited = true;
+#endif
+
+// The whole program in dir, its address space limited to 1 GiB.
+ProgramResult run_limited(const std::string& args, const std::string& input, const std::string& dir) {
+    const std::string limit = kLimited ? "ulimit -v 1048576 && " : "";
+    return run_program({"/bin/sh", "-c", limit + "exec " + bare_program() + " " + args}, input, dir, 30000);
+}
+
+// A one-subsystem case with the given dimension lines.
+ProgramResult run_case(const std::string& dimensions) {
+    const TempDir dir;
+    std::ofstream(dir.file("big.map")) << "DIMENSIONS:\n SUBSYS = 1\n NPAGES = 1\n SUBSYSPAGE = 1\n"
+                                       << dimensions << "PARAMETERS:\n"
+                                       << " TIME_STEP = 50.0E-6\n FINISH_TIME = 1.0E-3\n"
+                                       << "ENDCASE\n";
+    return run_limited("-startup:alone", "0\n0\nbig.map\n1\n0\n0\n", dir.path);
+}
+
+const std::string kRefused =
+    " ***ERROR** Memory requirement too high, Errors in allocation. \n"
+    " ***ERROR** Try optimize memory allocation in Project Settings or use 64-bit build of library.\n";
+
+TEST(SizeBeyondMemory, IsRefusedBeforeAnythingIsCreated) {
+    const ProgramResult r = run_case(" NODES = 2\n BRANCHES = 2000000000\n");
+    ASSERT_FALSE(r.timed_out);
+    const size_t at = r.out.find(kRefused);
+    EXPECT_EQ(at == std::string::npos ? r.out : r.out.substr(at), kRefused + abort_frame("ALLOC_STORAGE"));
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.exit_code, 208);
+}
+
+// A size the machine could hold but the limit cannot is tried, and the
+// allocator's failure is the dimension reader's to report.
+TEST(SizeBeyondTheLimitOnly, IsTriedAndFailsInTheAllocator) {
+    if (!kLimited) GTEST_SKIP() << "no address-space limit under the sanitizers";
+    const ProgramResult r = run_case(" NODES = 2\n NNODES = 200000000\n");
+    ASSERT_FALSE(r.timed_out);
+    EXPECT_FALSE(contains(r.out, kRefused));
+    EXPECT_TRUE(contains(r.out, " Problems in dynamic allocation from data file\n")) << r.out;
+    EXPECT_EQ(r.exit_code, 208);
+}
+
+// One 28-byte frame asking for meter tables of 2^31 - 1 entries.
+TEST(MeterTablesBeyondOneFrame, AreRefusedAndTheRunAborts) {
+    const TempDir dir;
+    FakeFrontEnd fe;
+    ASSERT_GT(fe.Port(), 0);
+    std::string refusal;
+    bool saw_shutdown = false;
+    fe.Run([&](FakeFrontEnd& f) {
+        if (!f.Accept()) return;
+        f.SendInts({FE_SETUP_TABLE_SIZES, 2147483647, 1, 1, 1, 1});
+        while (auto frame = f.ReadFrame()) {
+            const int32_t code = frame->Int();
+            if (code == FE_MSG_USER && refusal.empty()) refusal = user_record(frame);
+            if (code == FE_SHUTDOWN) {
+                saw_shutdown = true;
+                f.SendInts({FE_SHUTDOWN});
+                break;
+            }
+        }
+    });
+    const ProgramResult r = run_limited("-v4 127.0.0.1 " + std::to_string(fe.Port()), "", dir.path);
+    ASSERT_TRUE(fe.Join());
+    ASSERT_FALSE(r.timed_out);
+    EXPECT_EQ(refusal,
+              "0 0 2 2 Memory requirement too high, Errors in allocation. |"
+              "Try optimize memory allocation in Project Settings or use 64-bit build of library.");
+    EXPECT_TRUE(saw_shutdown);
+    EXPECT_TRUE(ends_with(r.out, abort_frame("ALLOC_ONLINE") + status_line(bare_program(), 2000))) << r.out;
+    EXPECT_EQ(r.exit_code, 208);
+}
+
+}  // namespace

@@ -1,3 +1,0 @@
-#include "models/models.h"
-
-TransformerCount XFMR_COUNT;

@@ -1,0 +1,167 @@
+#include "models/switch/pe_switch.h"
+
+#include <cmath>
+#include <utility>
+
+#include "engine/model_helpers.h"
+#include "engine/pointer_block.h"
+#include "engine/run_state.h"
+#include "engine/storage.h"
+#include "network/network_tables.h"
+#include "network/switch_state.h"
+
+namespace {
+
+struct Ratings {
+    double ron, roff, vbf, vbr, vf, text;
+    Logical recovers;
+    bool keeps_recovers;  // the form has no recovers flag: the word stays as it is
+};
+
+// The record's first word: codes outside 0 to 9 would leave the range by
+// which the network knows a power-electronic switch.
+int32_t header_code(int32_t code) { return code >= 0 && code <= 9 ? code + 10 : 19; }
+
+void set_up(int32_t s, int32_t b, int32_t g, double t, int32_t code, const Ratings& r) {
+    StorageArrays& S = STORAGE;
+    const PointerBlock& P = POINTER_BLOCK;
+    const int32_t p = P.NSTORI, l = P.NSTORL, q = P.NSTORF, e = P.NEXC;
+    const double time = RUN_CLOCK.TIME, delt = RUN_CLOCK.DELT;
+    CHK_SWITCH_R(s, b, r.ron, r.roff, (r.roff - r.ron) * r.vf / r.roff, 0.0, "PESWITCH    ");
+    NET.THISBR(b, s) = p;
+    S.STORI(p) = header_code(code);
+    S.STORI(p + 1) = l;
+    S.STORI(p + 2) = q;
+    S.STORI(p + 4) = s;
+    S.STORI(p + 5) = b;
+    S.STORI(p + 6) = g;
+    S.STORI(p + 7) = e;
+    S.STORL(l) = LFALSE;
+    if (!r.keeps_recovers) S.STORL(l + 1) = r.recovers;
+    const double hold = r.vf / r.roff;
+    const double words[] = {time, hold, r.vf, std::fabs(r.vbf), r.text, t, -std::fabs(r.vbr)};
+    for (int k = 0; k < 7; ++k) S.STORF(q + k) = words[k];
+    // Reports, last gate events, holding level, V_f, last turn-on and
+    // turn-off, conduction, and the timing words; the others are not the
+    // switch's to write.
+    const std::pair<int, double> state[] = {{1, 0.0},  {4, -2.0 * delt}, {6, hold},   {7, r.vf},   {10, 0.0},
+                                            {11, 0.0}, {14, 0.0},       {15, -2.0 * delt}, {20, 0.0}, {21, 0.0},
+                                            {22, 0.0}, {23, 0.0},       {24, 0.0},  {25, 0.0}};
+    for (const auto& [k, v] : state) S.STOR(e + k) = v;
+    NET.BRANCH_R(b, s) = r.roff;
+}
+
+// The step of every form; setup is given on the first step of a run from data.
+void switch_step(int32_t s, int32_t b, int32_t g, double t, int32_t code, double ron, const Ratings* setup) {
+    StorageArrays& S = STORAGE;
+    PointerBlock& P = POINTER_BLOCK;
+    const int32_t p = P.NSTORI, q = P.NSTORF, e = P.NEXC;
+    if (setup) set_up(s, b, g, t, code, *setup);
+
+    if (g == 2) {
+        g = -1;
+    } else if (code == 0) {
+        g = 1;
+        t = 0.0;
+    } else if (code >= 2 && g != 1) {
+        g = -1;
+    }
+
+    const double time = RUN_CLOCK.TIME, delt = RUN_CLOCK.DELT;
+    double instant = 0.0;
+    Logical event = LTRUE;
+    const double on = S.STOR(e + 4), off = S.STOR(e + 15);
+    if (t > 0.0 && t <= delt) {
+        instant = time - t;
+        if (g == 1) S.STOR(e + 4) = instant;
+        if (g == -1) S.STOR(e + 15) = instant;
+    } else if (time - delt < on && on < time) {
+        instant = on;
+        g = 1;
+    } else if (time - delt < off && off < time) {
+        instant = off;
+        g = -1;
+    } else {
+        event = LFALSE;
+    }
+
+    S.STORI(p + 6) = g;
+    P.saved_stori = p;
+    S.STORF(q + 5) = t;
+    PESWITCH_STATE(instant, event);
+
+    const NetworkTables& N = NET;
+    if (!N.GEQ.in_range(b, s)) CHKBRANCH("PESWITCH    ", b, s);
+    const int64_t k = int64_t{s - 1} * N.GEQ.extent(1) + b;  // the branch in every branch table
+    const double geq = N.GEQ.flat(k), gopen = N.GOFF.flat(k);
+    // An ideal closed switch carries no conductance at all.
+    const bool closed_ideal = geq < 0.5 * gopen, closed = geq > 0.5 * (gopen + N.GON.flat(k));
+    S.STOR(e + 14) = (1.0 / N.GIDEAL(s) > std::fabs(ron) ? closed_ideal : closed) ? 1.0 : 0.0;
+}
+
+bool first_step() { return is_true(RUN_FLAGS.FIRST_STEP_DATA); }
+
+}  // namespace
+
+void PESWITCH_INIT(int32_t code, int32_t recovers, double ron, double roff, double vbf, double vbr, double vf,
+                   double text) {
+    StorageArrays& S = STORAGE;
+    PointerBlock& P = POINTER_BLOCK;
+    S.RTCL(P.NRTCL) = ILOGICAL(recovers);
+    S.RTCI(P.NRTCI) = code;
+    const double r[] = {ron, roff, vbf, vbr, vf, text};
+    for (int k = 0; k < 6; ++k) S.RTCF(P.NRTCF + k) = r[k];
+    P.NRTCL += 1;
+    P.NRTCI += 1;
+    P.NRTCF += 6;
+}
+
+void PESWITCH(int32_t ss, int32_t br, int32_t gate, double tval) {
+    StorageArrays& S = STORAGE;
+    PointerBlock& P = POINTER_BLOCK;
+    const int32_t c = P.NRTCF;
+    const int32_t code = S.RTCI(P.NRTCI);
+    const double ron = S.RTCF(c);
+    if (first_step()) {
+        const Ratings r{ron, S.RTCF(c + 1), S.RTCF(c + 2), S.RTCF(c + 3), S.RTCF(c + 4), S.RTCF(c + 5),
+                        S.RTCL(P.NRTCL), false};
+        switch_step(ss, br, gate, tval, code, ron, &r);
+    } else {
+        switch_step(ss, br, gate, tval, code, ron, nullptr);
+    }
+    P.NRTCL += 1;
+    P.NRTCI += 1;
+    P.NRTCF += 6;
+}
+
+namespace {
+
+void full_form(int32_t ss, int32_t br, int32_t gate, double tval, int32_t& code, const Ratings& r) {
+    // The header keeps the code of the set-up step.
+    if (first_step()) set_up(ss, br, gate, tval, code, r);
+    if (gate == 2 && code <= 0) code = 2;
+    switch_step(ss, br, gate, tval, code, r.ron, nullptr);
+}
+
+}  // namespace
+
+void PESWITCH12(int32_t ss, int32_t br, double ron, double roff, int32_t gate, double tval, int32_t& code,
+                int32_t recovers, double vbf, double vbr, double vf, double text) {
+    full_form(ss, br, gate, tval, code, {ron, roff, vbf, vbr, vf, text, ILOGICAL(recovers), false});
+}
+
+void PESWITCH10(int32_t ss, int32_t br, double ron, double roff, int32_t gate, double tval, int32_t& code,
+                double vbd, double vf, double text) {
+    full_form(ss, br, gate, tval, code, {ron, roff, vbd, vbd, vf, text, LFALSE, true});
+}
+
+void PESWITCH_LABEL(int32_t code, Text12& label) {
+    static const char* const kLabels[] = {"Diode:", "Thyristor", "GTO:", "IGBT:", "MOSFET:", "Transistor:"};
+    label.assign(code >= 0 && code <= 5 ? kLabels[code] : "PESwitch:");
+}
+
+void THYR25(int32_t, int32_t, int32_t, double, double, int32_t, double, double, double, double, double, double) {
+    DISCONTINUED("THYR25");
+}
+
+void SWINT5(int32_t, int32_t, int32_t, double, double, int32_t, double) { DISCONTINUED("SWINT5"); }

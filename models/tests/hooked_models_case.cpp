@@ -1,0 +1,2 @@
+// The model tests run on the network tests' stand-in case.
+#include "network/tests/hooked_case.cpp"

@@ -1,0 +1,217 @@
+// The per-step saturation of a magnetic-circuit transformer: the core's
+// fluxes integrated from the winding voltages, each saturable branch's
+// operating point on the B-H curve, and the extra winding currents that
+// turn the linear companion model's currents into the saturated core's.
+#include <algorithm>
+#include <cmath>
+
+#include "engine/model_helpers.h"
+#include "engine/run_state.h"
+#include "models/transformers/magnetic_circuit.h"
+#include "models/transformers/transformers.h"
+#include "models/xfmr_tables.h"
+#include "network/transformer_step.h"
+
+namespace {
+
+// The segment of the curve, from point lo to point lo + 1, that holds the
+// magnitude v of column c; first: the segment from the origin to point 1.
+// A point from the third on that is not positive ends the curve.
+struct Segment {
+    int32_t lo;
+    bool first;
+};
+
+Segment find_segment(const double* c, double v) {
+    if (v < c[0] || !(c[1] > 0.0)) return {1, true};
+    for (int32_t p = 2; p <= 10; ++p) {
+        if (p >= 3 && !(c[p - 1] > 0.0)) return {p - 2, false};
+        if (c[p - 1] > v) return {p - 1, false};
+    }
+    return {9, false};
+}
+
+// Transformer k's curve: abscissae x and ordinates y, points 1 to 10 at
+// [0] to [9].
+struct Curve {
+    const double* x;
+    const double* y;
+};
+
+Curve curve_of(int32_t k) {
+    XfmrTables& X = XFMR_TABLES;
+    return {&X.XF_BHX(1, k), &X.XF_BHY(1, k)};
+}
+
+}  // namespace
+
+namespace {
+
+// One look-up of branch value v (flux, or MMF with mmf_given) into the
+// other, on the curve searched by flux density or field strength; the
+// segment flag and the branch permeance.
+void look_up(int32_t k, double v, double& out, int32_t& seg, double a, double l, double& p, bool mmf_given) {
+    const XfmrTables& X = XFMR_TABLES;
+    if (X.XF_SATON(k) != 1) {
+        seg = 0;
+        p = a * X.XF_CORE8(k) / l;
+        out = mmf_given ? v * p : v / p;
+        return;
+    }
+    const Curve c = curve_of(k);
+    // Searched column s and the other column o.
+    const double* s = mmf_given ? c.x : c.y;
+    const double* o = mmf_given ? c.y : c.x;
+    const double density = mmf_given ? v / l : v / a, mag = std::fabs(density);
+    const Segment g = find_segment(s, mag);
+    double slope, r;
+    if (g.first) {
+        slope = c.y[0] / c.x[0];
+        r = mmf_given ? mag * slope : mag / slope;
+        seg = 0;
+    } else {
+        const int32_t i = g.lo - 1;
+        slope = (c.y[i + 1] - c.y[i]) / (c.x[i + 1] - c.x[i]);
+        r = mmf_given ? o[i] + (mag - s[i]) * slope : o[i] + (mag - s[i]) / slope;
+        seg = 1;
+    }
+    out = mmf_given ? r * a : r * l;
+    if (density < 0.0) out = -out;
+    const double f = mmf_given ? v : out, phi = mmf_given ? out : v;
+    p = f != 0.0 ? phi / f : slope * a / l;
+}
+
+}  // namespace
+
+void XFMR_HBLOOK(int32_t k, double phi, double& f, int32_t& seg, double a, double l, double& p) {
+    look_up(k, phi, f, seg, a, l, p, false);
+}
+
+void XFMR_BHLOOK(int32_t k, double f, double& phi, int32_t& seg, double a, double l, double& p) {
+    look_up(k, f, phi, seg, a, l, p, true);
+}
+
+void XFMR_SATDYN(int32_t ss, int32_t k) {
+    XfmrTables& X = XFMR_TABLES;
+    if (X.XF_KIND(k) != 1) return;
+    const int32_t nw = X.XF_NWDG(k), nb = X.XF_NBR(k);
+    // Limbs and leakage branches of every winding must fit the core's places.
+    if (nw < 1 || 2 * nw > XFMR_MAXBR || nb > XFMR_MAXBR) return;
+    XfmrVector vw{}, iw{}, phi{}, f{}, p{}, turns{}, m{};
+    int32_t seg[XFMR_MAXBR] = {};
+    const int64_t at23 = int64_t{XFMR_MAXBR} * (k - 1);
+    std::copy_n(X.XF_BFLUX.data() + at23, XFMR_MAXBR, X.XF_BFLUXOLD.data() + at23);
+
+    const double delt = RUN_CLOCK.DELT;
+    for (int32_t w = 1; w <= nw; ++w) {
+        turns[w - 1] = X.XF_WDGC1(w, k);
+        X.XF_IMAGOLD(w, k) = X.XF_IMAG(w, k);
+        X.XF_VWOLD(w, k) = X.XF_VW(w, k);
+        vw[w - 1] = NODEVDIFF(ss, X.XF_NODE1(w, k), X.XF_NODE2(w, k));
+        iw[w - 1] = X.XF_IMAG(w, k) + X.XF_CUR(w, k);
+        p[nw + w - 1] = X.XF_WDGC2(w, k);
+    }
+    const double c1 = X.XF_CORE1(k), c2 = X.XF_CORE2(k);
+    for (int32_t w = 1; w <= nw; ++w) {
+        const int32_t i = w - 1;
+        phi[i] = X.XF_BFLUX(w, k) + (X.XF_VW(w, k) + vw[i]) * 1000.0 * delt / (2.0 * turns[i]);
+        XFMR_HBLOOK(k, phi[i], f[i], seg[i], c1, c2, p[i]);
+        seg[nw + i] = 0;
+        m[i] = 1000.0 * turns[i] * iw[i];
+        phi[nw + i] = p[nw + i] * (m[i] - f[i]);
+    }
+
+    // Branches by number (1-based) below.
+    const auto P = [&](int32_t b) -> double& { return p[b - 1]; };
+    const auto F = [&](int32_t b) -> double& { return f[b - 1]; };
+    const auto PHI = [&](int32_t b) -> double& { return phi[b - 1]; };
+    const auto M = [&](int32_t b) { return m[b - 1]; };
+    const double ya = X.XF_CORE3(k), yl = X.XF_CORE4(k), sa = X.XF_CORE5(k), sl = X.XF_CORE6(k);
+    const double ret = X.XF_CORE7(k);
+    const auto H = [&](int32_t b, double a, double l) { XFMR_HBLOOK(k, PHI(b), F(b), seg[b - 1], a, l, P(b)); };
+    const auto B = [&](int32_t b, double a, double l) { XFMR_BHLOOK(k, F(b), PHI(b), seg[b - 1], a, l, P(b)); };
+    switch (X.XF_CORETYPE(k)) {
+        case 0:
+            PHI(13) = PHI(1) - PHI(7);
+            PHI(14) = PHI(3) - PHI(9);
+            PHI(15) = PHI(5) - PHI(11);
+            H(13, ya, yl);
+            H(14, ya, yl);
+            H(15, ya, yl);
+            break;
+        case 1:
+            P(15) = P(16) = P(17) = ret;
+            PHI(15) = P(15) * (M(2) + M(1) - F(1) - F(2));
+            PHI(16) = P(16) * (M(4) + M(3) - F(3) - F(4));
+            PHI(17) = P(17) * (M(6) + M(5) - F(5) - F(6));
+            PHI(13) = PHI(1) - PHI(7) - PHI(15);
+            PHI(14) = PHI(5) - PHI(11) - PHI(17);
+            seg[14] = seg[15] = seg[16] = 0;
+            H(13, ya, yl);
+            H(14, ya, yl);
+            break;
+        case 2:
+            F(15) = M(2) + M(1) - c2 * F(1) - c2 * F(2);
+            F(17) = M(5) + M(6) - c2 * F(5) - c2 * F(6);
+            B(15, sa, sl);
+            B(17, sa, sl);
+            F(16) = M(4) + M(3) - c2 * F(3) - c2 * F(4);
+            F(13) = F(15) - F(16);
+            F(14) = F(17) - F(16);
+            B(13, ya, yl);
+            B(14, ya, yl);
+            PHI(16) = PHI(14) + PHI(13) + (PHI(3) - PHI(9));
+            PHI(18) = PHI(1) - PHI(7) - PHI(13) - PHI(15);
+            PHI(19) = PHI(5) - PHI(11) - PHI(14) - PHI(17);
+            P(16) = P(18) = P(19) = ret;
+            seg[15] = seg[17] = seg[18] = 0;
+            break;
+        case 3:
+            PHI(5) = PHI(1) - PHI(3);
+            H(5, ya, yl);
+            break;
+        case 4:
+            PHI(7) = PHI(1) - PHI(4);
+            H(7, ya, yl);
+            break;
+        case 5:
+            PHI(9) = PHI(1) - PHI(5);
+            H(9, ya, yl);
+            break;
+        default: break;
+    }
+
+    // The linear model's currents at the integrated and at the new voltages.
+    XfmrVector c1v{}, c2v{}, vh{};
+    const int64_t wd = X.XF_GEQ.extent(1);
+    const double* g = X.XF_GEQ.data() + wd * wd * (k - 1);
+    for (int32_t j = 0; j < nw; ++j) vh[j] = vw[j] + phi[j] * turns[j] * 2.0 / (1000.0 * delt);
+    for (int32_t j = 0; j < nw; ++j)
+        for (int32_t w = 0; w < nw; ++w) {
+            c1v[w] += g[w + wd * j] * vh[j];
+            c2v[w] += g[w + wd * j] * vw[j];
+        }
+
+    bool saturated = false;
+    for (int32_t b = 1; b <= nb; ++b) {
+        if (seg[b - 1] == 1) saturated = true;
+        if (std::abs(X.XF_SEGST(b, k) - seg[b - 1]) == 1) X.SS_XFSEGCHG(ss) = -1;
+    }
+    if (!saturated || X.XF_RAMPON(k) != 1) {
+        for (int32_t w = 1; w <= nw; ++w) X.XF_IMAG(w, k) = 0.0;
+    } else {
+        XfmrMatrix out;
+        XfmrVector y;
+        XFMR_MAGCKT(phi, nw, nb, out, y, X.XF_CORETYPE(k), p, vw, turns);
+        for (int32_t w = 1; w <= nw; ++w) {
+            double c3 = 0.0;
+            for (int32_t j = 1; j <= nw; ++j) c3 += at(out, w, j) * vw[j - 1];
+            X.XF_IMAG(w, k) = X.XF_RAMP(k) * (y[w - 1] + c3 - c2v[w - 1] - c1v[w - 1]);
+        }
+    }
+    for (int32_t w = 1; w <= nw; ++w) X.XF_VW(w, k) = vw[w - 1];
+    for (int32_t b = 1; b <= nb; ++b) {
+        X.XF_BFLUX(b, k) = phi[b - 1];
+        X.XF_SEGST(b, k) = seg[b - 1];
+    }
+}

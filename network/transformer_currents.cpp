@@ -1,0 +1,77 @@
+// The transformer part of a pass's results and of the close of a
+// subsystem's step: winding currents at the pass's fraction, the history
+// and magnetic-circuit values interpolated to a switching instant, and
+// the total winding currents that the meters read.
+#include <cstdlib>
+#include <vector>
+
+#include "models/xfmr_tables.h"
+#include "network/network_tables.h"
+#include "network/solution_columns.h"
+#include "network/solution_hooks.h"
+
+namespace {
+
+// Moves the present value x towards from by fraction: old + f (x - old).
+inline void toward(double& x, double old, double fraction) { x = old + fraction * (x - old); }
+
+constexpr int32_t kFluxes = 23;  // magnetic branch values of a core
+
+}  // namespace
+
+// The tables' winding numbers and nodes were checked when the section was
+// read, so the loops index the planes directly.
+void XFMR_CURRENTS(int32_t ss, double fraction, bool partial, bool opening, bool resolving) {
+    XfmrTables& X = XFMR_TABLES;
+    const Col<double> v = column(NET.VSOL);
+    const int64_t w = X.XF_CUR.extent(1);
+    const int32_t total = X.XF_COUNT;
+    static std::vector<double> vw;
+    if (vw.size() < static_cast<size_t>(w)) vw.resize(static_cast<size_t>(w));
+    for (int32_t t = 1; t <= total; ++t) {
+        if (std::abs(X.XF_SUBSYS(t)) != ss) continue;
+        const int32_t n = X.XF_NWDG(t);
+        const int64_t at = w * (t - 1);
+        const int32_t* n1 = X.XF_NODE1.data() + at;
+        const int32_t* n2 = X.XF_NODE2.data() + at;
+        const double* g = X.XF_GEQ.data() + w * at;
+        double* cur = X.XF_CUR.data() + at;
+        double* hnew = X.XF_HNEW.data() + at;
+        const double* hold = X.XF_HOLD.data() + at;
+        for (int32_t k = 0; k < n; ++k)
+            vw[k] = (n1[k] != 0 ? v[n1[k]] : 0.0) - (n2[k] != 0 ? v[n2[k]] : 0.0);
+        for (int32_t j = 0; j < n; ++j) {
+            double i = opening ? hold[j] : hnew[j];
+            for (int32_t k = 0; k < n; ++k) i += g[j + w * k] * vw[k];
+            cur[j] = partial ? cur[j] + fraction * (i - cur[j]) : i;
+        }
+        if (resolving) continue;
+        for (int32_t j = 0; j < n; ++j) toward(hnew[j], hold[j], fraction);
+        if (X.XF_KIND(t) != 1) continue;
+        for (int32_t j = 1; j <= n; ++j) {
+            toward(X.XF_IMAG(j, t), X.XF_IMAGOLD(j, t), fraction);
+            toward(X.XF_VW(j, t), X.XF_VWOLD(j, t), fraction);
+            X.XF_VWOLD(j, t) = X.XF_VW(j, t);
+        }
+        for (int32_t b = 1; b <= kFluxes; ++b) toward(X.XF_BFLUX(b, t), X.XF_BFLUXOLD(b, t), fraction);
+    }
+}
+
+void XFMR_ROLLOVER(int32_t ss) {
+    XfmrTables& X = XFMR_TABLES;
+    const int64_t w = X.XF_CUR.extent(1);
+    const int32_t total = X.XF_COUNT;
+    for (int32_t t = 1; t <= total; ++t) {
+        if (std::abs(X.XF_SUBSYS(t)) != ss) continue;
+        const int64_t at = w * (t - 1);
+        const double* hnew = X.XF_HNEW.data() + at;
+        const double* cur = X.XF_CUR.data() + at;
+        const double* imag = X.XF_IMAG.data() + at;
+        double* hold = X.XF_HOLD.data() + at;
+        double* total_cur = X.XF_CURTOT.data() + at;
+        for (int32_t j = 0; j < X.XF_NWDG(t); ++j) {
+            hold[j] = hnew[j];
+            total_cur[j] = cur[j] + imag[j];
+        }
+    }
+}
