@@ -14,6 +14,7 @@ command -v ngspice >/dev/null || { echo "ngspice is not installed"; exit 1; }
 [ -x "$build/zarik-bare" ] || { echo "$build/zarik-bare is missing: build it first"; exit 1; }
 program=$(cd "$build" && pwd)/zarik-bare
 
+. bench/ngspice_ladders.sh
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 n=1000
@@ -51,32 +52,13 @@ program_ns() {
     echo "$best"
 }
 
-awk -v n=$n 'BEGIN {
-    print "* R-C ladder"; print "V1 in 0 PWL(0 0 1u 1)"; print "R0 in n1 1"
-    for (k = 1; k <= n; k++) {
-        print "C" k " n" k " 0 1u"
-        if (k < n) print "R" k " n" k " n" k + 1 " 1"; else print "R" k " n" k " 0 100"
-    }
-    print ".options method=trap"; print ".tran 1u 2m 0 1u"
-    print ".control"; print "run"; print "rusage all"; print ".endc"; print ".end" }' > "$work/rc.cir"
-
-ngspice_us() {
-    best=""
-    for run in 1 2 3; do
-        us=$(ngspice -b "$work/rc.cir" 2>&1 | awk '
-            /Accepted timepoints/ { p = $NF }
-            /Transient analysis time/ { t = $NF }
-            END { if (p > 0) printf "%.3f", t / p * 1e6 }')
-        if [ -z "$best" ] || awk -v a="$us" -v b="$best" 'BEGIN { exit !(a < b) }'; then best=$us; fi
-    done
-    echo "$best"
-}
+ladder_netlist rc $n "$work/rc.cir"
 
 ladder_map 1000
 ladder_map 21000
 short=$(program_ns 1000)
 long=$(program_ns 21000)
 engine=$(awk -v a="$short" -v b="$long" 'BEGIN { printf "%.2f", (b - a) / 20000 / 1000 }')
-ng=$(ngspice_us)
+ng=$(ngspice_us "$work/rc.cir")
 ratio=$(awk -v a="$ng" -v b="$engine" 'BEGIN { printf "%.1f", a / b }')
 echo "R-C ladder, $n nodes, 1 us step: program $engine us per step, ngspice $ng us per time point: $ratio times faster"
