@@ -16,7 +16,6 @@ constexpr int32_t kReversals = 6;
 
 // The counter after one more change from x to y: its sign is the
 // direction, its magnitude the reversals in a row by more than level.
-// Written without branches: the direction changes at random.
 inline int32_t next_count(int32_t c, double x, double y, double level) {
     const double mid = 0.5 * (x + y);
     const bool big = std::fabs(y - mid) > level;
