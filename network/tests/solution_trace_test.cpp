@@ -1,7 +1,7 @@
 // Bit-for-bit traces of whole runs read from map files: the shipped example
 // (as shipped, and with its switch closing and opening by time within a
-// step) and 1,000-node R-C and R-L ladders, each step's node voltages and branch
-// currents hashed and compared with the trace kept in the test data.
+// step), a circuit that chatters, and 1,000-node R-C and R-L ladders, each step's node voltages, branch currents and chatter
+// counters hashed and compared with the trace kept in the test data.
 // ZARIK_WRITE_TRACES=1 writes the traces anew.
 #include <cstring>
 #include <fstream>
@@ -12,7 +12,8 @@
 
 namespace {
 
-// FNV-1a over the bits of the subsystem's node voltages and branch currents.
+// FNV-1a over the bits of the subsystem's node voltages, branch currents
+// and chatter counters.
 uint64_t state_hash() {
     uint64_t h = 1469598103934665603ULL;
     const auto add = [&](double x) {
@@ -25,6 +26,9 @@ uint64_t state_hash() {
     };
     for (int32_t k = 1; k <= NET.NBUSES(1); ++k) add(NET.VNODE(k, 1));
     for (int32_t b = 1; b <= NET.NBRANCHES(1); ++b) add(NET.CBR(b, 1));
+    for (int32_t k = 1; k <= NET.NBUSES(1); ++k) add(NET.CHATCNTV(k, 1));
+    for (int32_t b = 1; b <= NET.NBRANCHES(1); ++b) add(NET.CHATCNTI(b, 1));
+    add(is_true(NET.SSCHATTER(1)) ? 1.0 : 0.0);
     return h;
 }
 
@@ -100,13 +104,18 @@ TEST_P(SolutionTrace, IsBitIdenticalToTheKeptTrace) {
         run_and_compare("switched_rl.map", t.steps, std::string(t.name) == "switched_rl_operated");
         return;
     }
+    if (std::string(t.name) == "chatter") {
+        run_and_compare("solution_chatter.map", t.steps);
+        return;
+    }
     use_scratch();
     write_ladder(scratch_->path, 1000, std::string(t.name) == "rc_ladder");
     run_and_compare("ladder.map", t.steps);
 }
 
 INSTANTIATE_TEST_SUITE_P(Runs, SolutionTrace,
-                         testing::Values(Trace{"switched_rl", 400}, Trace{"switched_rl_operated", 400}, Trace{"rc_ladder", 1500},
+                         testing::Values(Trace{"switched_rl", 400}, Trace{"switched_rl_operated", 400},
+                                         Trace{"chatter", 200}, Trace{"rc_ladder", 1500},
                                          Trace{"rl_ladder", 1500}),
                          [](const testing::TestParamInfo<Trace>& p) { return std::string(p.param.name); });
 
