@@ -1,6 +1,7 @@
 #include "engine/engine_reset.h"
 
 #include "controls/meter_tables.h"
+#include "controls/random_numbers.h"
 #include "engine/frontend_setup.h"
 #include "engine/pointer_checks.h"
 #include "engine/run_state.h"
@@ -13,6 +14,7 @@
 #include "link/trace.h"
 #include "models/branch_changes.h"
 #include "models/setup_guard.h"
+#include "models/sources/battery.h"
 #include "models/xfmr_tables.h"
 #include "network/dimensions.h"
 #include "network/input_state.h"
@@ -36,6 +38,7 @@ void reset_all_engine_state() {
     XFMR_TABLES = {};
     LINE_TABLES = {};
     METER_TABLES = {};
+    RANDOM_STATE = {};
     INPUT = {};
     DIMBLOCK = {};
     PARAMS = {};
@@ -53,5 +56,6 @@ void reset_all_engine_state() {
     TRACE_KEYS = {};
     RUN_COMMANDS = {};
     ENI_WAITS = {};
+    BATTERY_WARNINGS = {};
     reset_array_overrun_count();
 }

@@ -242,7 +242,7 @@ void group3(const GroupPass& z) {
     z(N.NORBUS, NO, SS);
     z(N.SMALLDIAG, NO, SS);
     z(N.SSCHATLEV, SS);
-    for (auto* a : {&N.CNORD, &N.GNORD, &N.TLINJD}) z(*a, NO, SS);
+    for (auto* a : {&N.CNORD, &N.GNORD, &N.TLINJ_OLD}) z(*a, NO, SS);
     z(N.NORCHG, NO);
     z(N.SSMETHOD, SS);
     for (auto* a : {&N.SSINTERP, &N.SSEXTRAP, &N.SSRMCHAT, &N.SSDETCHAT}) z(*a, SS);
@@ -332,8 +332,8 @@ void group9(const GroupPass& z) {
     z(S.CXMAP, av(ND_CXMAP));
     // In a data start the set-up record that delivers it creates it.
     if (z.mode == PassMode::Free || RUN_SEQ.START_MODE == "SNAP") z(S.DX_ARRAY, av(ND_DX));
-    z(LINE_TABLES.TLHISTOUT, av(ND_CSCS));
-    z(LINE_TABLES.TLHISTIN, av(ND_CSCR));
+    z(LINE_TABLES.TLCS_SEND, av(ND_CSCS));
+    z(LINE_TABLES.TLCS_RECV, av(ND_CSCR));
 }
 
 void group10(const GroupPass& z) {
@@ -547,8 +547,9 @@ void CLEAR_STORAGE() {
     X.XF_SEGST.fill(0);
 
     // 4: line counters and the line tables that the set-up fills again.
+    // The ENI counts stay as the dimensioning pass found them: the set-up
+    // numbers its ENI entries against them.
     LINE_COUNTS.NTLMODAL = LINE_COUNTS.NTLPHASE = LINE_COUNTS.NTLMFDTD = 0;
-    LINE_COUNTS.NENISRV = LINE_COUNTS.NENICLI = 0;
     L.counters = {};
     L.TLINE_REC.fill(0);
     L.TLGMAT.fill(0.0);
@@ -587,7 +588,7 @@ void CLEAR_STORAGE() {
     for (auto* a : {&N.SSINTERP, &N.SSEXTRAP, &N.SSRMCHAT, &N.SSDETCHAT}) a->fill(LTRUE);
 
     // 6: node data and branch currents.
-    for (auto* a : {&N.VNODE, &N.CBR, &N.CCBR, &N.CCBRD, &N.CNOR, &N.CNORD, &N.GNOR, &N.GNORD, &N.TLINJ, &N.TLINJD,
+    for (auto* a : {&N.VNODE, &N.CBR, &N.CCBR, &N.CCBRD, &N.CNOR, &N.CNORD, &N.GNOR, &N.GNORD, &N.TLINJ, &N.TLINJ_OLD,
                     &N.CHIST, &N.CHISTD, &N.GM_DIAG0})
         a->fill(0.0);
     N.NORMARK.fill(LFALSE);
@@ -596,7 +597,7 @@ void CLEAR_STORAGE() {
 
     // 7: node map and storage.
     for (auto* a : {&S.SUBS, &S.NODE, &S.STORI, &S.STOI, &S.RTCI, &S.CXMAP, &S.STXFRI}) a->fill(0);
-    for (auto* a : {&S.STOR, &S.STORF, &S.STOF, &S.RTCF, &S.CX, &S.TX, &S.STXFRF, &L.TLHISTOUT, &L.TLHISTIN})
+    for (auto* a : {&S.STOR, &S.STORF, &S.STOF, &S.RTCF, &S.CX, &S.TX, &S.STXFRF, &L.TLCS_SEND, &L.TLCS_RECV})
         a->fill(0.0);
     for (auto* a : {&S.STORL, &S.STOL, &S.RTCL, &S.STXFRL}) a->fill(LFALSE);
     for (auto* a : {&S.STORC, &S.STOC, &S.RTCC, &S.STXFRC}) a->fill({});

@@ -53,7 +53,7 @@ struct LineTables {
     FArray1<Text200> TLM_INPUT_NAME;                   // (TLINES)
 
     // All lines. C = the largest conductor count of any kind.
-    FArray2<int32_t> TLINE_REC;                        // (TLINES-TOTAL, 13)
+    FArray2<int32_t> TLINE_REC;                        // (TLINES-TOTAL, 13), slots in lines/line_record.h
     FArray3<double> TLGMAT;                            // (C, C, TLINES-TOTAL)
     FArray3<double> TLCUR;                             // line-end values (C, 2, TLINES-TOTAL)
 
@@ -122,9 +122,10 @@ struct LineTables {
     FArray4<std::complex<double>> TLD_PSI;                             // (M, S, P, T)
     FArray2<double> TLD_WVNEW;                         // (M, S)
 
-    // Control-signal values carried along the lines.
-    FArray1<double> TLHISTOUT;                         // (CSCS)
-    FArray1<double> TLHISTIN;                          // (CSCR)
+    // Control-signal values carried along the lines: what line ends send
+    // and what they receive.
+    FArray1<double> TLCS_SEND;                         // (CSCS)
+    FArray1<double> TLCS_RECV;                         // (CSCR)
 };
 
 extern LineTables LINE_TABLES;

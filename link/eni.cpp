@@ -10,6 +10,7 @@
 #include "engine/abort.h"
 #include "engine/run_state.h"
 #include "engine/solution_arrays.h"
+#include "lines/line_conductance.h"
 #include "lines/line_tables.h"
 #include "lines/lines.h"
 #include "link/flat_layer.h"
@@ -40,27 +41,20 @@ std::vector<int32_t> rows_with_role(int32_t role) {
     return rows;
 }
 
-std::string line_name(int32_t row) { return LINE_TABLES.TLNAME.in_range(row) ? LINE_TABLES.TLNAME(row).trimmed() : ""; }
 
 int32_t conductors(int32_t row) { return LINE_TABLES.TLINE_REC(row, CONDUCTORS_SLOT); }
 
+std::string line_name(int32_t row) { return eni_line_name(row); }
+
 [[noreturn]] void stop(const char* routine, const std::string& first, const std::string& last = {}) {
-    if (last.empty()) {
-        USERMSG(0, 0, 2, 1, first);
-    } else {
-        USERMSG(0, 0, 2, 2, first);
-        USERMSG(0, 0, 2, -1, last);
-    }
-    ABORT_RUN(routine, 0);
+    eni_stop(routine, first, last);
 }
 
 [[noreturn]] void stop_tables() {
     stop("ENI_INIT", "The ENI line tables do not match the number of ENI lines of the case.");
 }
 
-[[noreturn]] void stop_closed(int32_t row) {
-    stop("ENI_INIT", "The partner process of ENI line " + line_name(row) + " closed the connection.");
-}
+[[noreturn]] void stop_closed(int32_t row) { eni_stop_closed("ENI_INIT", row); }
 
 void pause_ms(int32_t ms) {
     if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
@@ -203,9 +197,7 @@ void stamp_conductances(const EniRows& rows) {
     for (size_t k = 0; k < rows.clients.size(); ++k) {
         const int32_t c = static_cast<int32_t>(k + 1), row = rows.clients[k];
         const int32_t ss = L.ENI_CLI_SS(c), n = conductors(row);
-        const SsView<double> gm = SSDESC_RA(ss);
-        const SsView<int8_t> pat = SSDESC_IA(ss);
-        const int64_t nodes = std::min<int64_t>(NET.NBUSES.in_range(ss) ? NET.NBUSES(ss) : 0, gm.n1);
+        const int64_t nodes = std::min<int64_t>(NET.NBUSES.in_range(ss) ? NET.NBUSES(ss) : 0, SSDESC_RA(ss).n1);
         std::vector<int32_t> a(static_cast<size_t>(n) + 1, 0);
         for (int32_t i = 1; i <= n; ++i) {
             a[static_cast<size_t>(i)] = L.ENI_CLI_NODES(i, c);
@@ -214,20 +206,7 @@ void stamp_conductances(const EniRows& rows) {
                                      std::to_string(a[static_cast<size_t>(i)]) + ", which subsystem " +
                                      std::to_string(ss) + " does not have.");
         }
-        for (int32_t i = 1; i <= n; ++i) {
-            const int32_t ai = a[static_cast<size_t>(i)];
-            if (ai == 0) continue;  // a grounded conductor has no row
-            double sum = 0.0;
-            for (int32_t j = 1; j <= n; ++j) sum += L.TLGMAT(i, j, row);
-            for (int32_t j = 1; j <= n; ++j) {
-                const int32_t aj = a[static_cast<size_t>(j)];
-                if (aj == ai || aj == 0) continue;
-                gm(aj, ai) -= L.TLGMAT(j, i, row);
-                pat(ai, aj) = -1;
-                pat(aj, ai) = -1;
-            }
-            gm(ai, ai) += sum;
-        }
+        STAMP_LINE_END(ss, row, n, a.data() + 1);
     }
 }
 
@@ -300,6 +279,26 @@ void check_handshakes(const EniRows& rows) {
 }
 
 }  // namespace
+
+EniStepWait ENI_STEP_WAIT;
+
+std::string eni_line_name(int32_t row) {
+    return LINE_TABLES.TLNAME.in_range(row) ? LINE_TABLES.TLNAME(row).trimmed() : "";
+}
+
+void eni_stop(const char* routine, const std::string& first, const std::string& last) {
+    if (last.empty()) {
+        USERMSG(0, 0, 2, 1, first);
+    } else {
+        USERMSG(0, 0, 2, 2, first);
+        USERMSG(0, 0, 2, -1, last);
+    }
+    ABORT_RUN(routine, 0);
+}
+
+void eni_stop_closed(const char* routine, int32_t row) {
+    eni_stop(routine, "The partner process of ENI line " + eni_line_name(row) + " closed the connection.");
+}
 
 void ENI_SEND_LINES() {
     fe_send_int(0, FE_MSG_ENI_LINES);

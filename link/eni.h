@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 // How long the start of a run waits for partner processes. A partner that
 // never comes ends the run with a message instead of a wait for ever.
@@ -15,6 +16,21 @@ struct EniWaits {
 };
 
 extern EniWaits ENI_WAITS;
+
+// How long one wait for a partner's record watches the sockets before the
+// links are looked at again. A silent partner is waited for; a closed one
+// ends the run.
+struct EniStepWait {
+    int32_t socket_wait_ms = 200;
+};
+extern EniStepWait ENI_STEP_WAIT;
+
+// The trimmed name of a line row, for messages.
+std::string eni_line_name(int32_t row);
+// Ends the run with one or two error lines from routine.
+[[noreturn]] void eni_stop(const char* routine, const std::string& first, const std::string& last = {});
+// Ends the run: the partner process of the line's row has gone.
+[[noreturn]] void eni_stop_closed(const char* routine, int32_t row);
 
 void ENI_SEND_LINES();
 // On FE_CMD_ENI_PORTS, with the frame positioned behind the code.

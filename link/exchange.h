@@ -106,6 +106,8 @@ public:
     static const char* const CLOSURE_TEXT;
     bool Swapped() const { return swap_; }
     bool Keyed() const { return keyed_; }
+    // The socket a wait for the next frame watches.
+    SocketHandle Socket() const { return socket_; }
     int32_t SendLength() const { return send_.length; }
     int32_t ReceiveCapacity() const { return recv_.capacity; }
 

@@ -289,3 +289,23 @@ Logical eni_server_closed(int32_t connection, int32_t port) {
     for_port(server_table(), connection, port, [&](Exchange& x) { closed = x.Closed(); });
     return as_logical(closed);
 }
+
+int32_t eni_client_bytes_left(int32_t connection, int32_t port) {
+    int32_t left = 0;
+    for_port(client_table(), connection, port, [&](Exchange& x) { left = x.BytesLeft(); });
+    return left;
+}
+
+int32_t eni_server_bytes_left(int32_t connection, int32_t port) {
+    int32_t left = 0;
+    for_port(server_table(), connection, port, [&](Exchange& x) { left = x.BytesLeft(); });
+    return left;
+}
+
+void eni_wait_readable(Logical server, const int32_t* ports, int32_t count, int32_t timeout_ms) {
+    std::vector<SocketHandle> sockets;
+    for (int32_t k = 0; k < count; ++k)
+        for_port(is_true(server) ? server_table() : client_table(), 0, ports[k],
+                 [&](Exchange& x) { sockets.push_back(x.Closed() ? NO_SOCKET : x.Socket()); });
+    sock_wait_any_readable(sockets.data(), sockets.size(), timeout_ms);
+}

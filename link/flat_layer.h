@@ -81,6 +81,8 @@ Logical eni_client_poll(int32_t connection, Logical wait, int32_t port);
 void eni_client_recv_int(int32_t connection, int32_t& value, int32_t port);
 void eni_client_recv_real(int32_t connection, double& value, int32_t port);
 Logical eni_client_closed(int32_t connection, int32_t port);
+// Bytes of the frame received last not yet read.
+int32_t eni_client_bytes_left(int32_t connection, int32_t port);
 // Whether the server's byte-order key has been read (by a poll), so that
 // numbers put now go out in the link's order.
 Logical eni_client_keyed(int32_t connection, int32_t port);
@@ -97,6 +99,11 @@ Logical eni_server_poll(int32_t connection, Logical wait, int32_t port);
 void eni_server_recv_int(int32_t connection, int32_t& value, int32_t port);
 void eni_server_recv_real(int32_t connection, double& value, int32_t port);
 Logical eni_server_closed(int32_t connection, int32_t port);
+int32_t eni_server_bytes_left(int32_t connection, int32_t port);
+
+// Waits at most timeout_ms until a link of one of the count ports (in the
+// server table, or else the client table) has bytes or its end to read.
+void eni_wait_readable(Logical server, const int32_t* ports, int32_t count, int32_t timeout_ms);
 
 // One value under a C print format that converts exactly it (the caller
 // checks that), written the same way whatever the process locale.

@@ -288,7 +288,7 @@ void INCALCVI(int32_t ss, double reached, double fraction, bool closing, bool pa
 void FINISHUP(int32_t ss) {
     NetworkTables& N = NET;
     const int32_t n = N.NBUSES(ss), nb = N.NBRANCHES(ss);
-    const Col<double> tl = column(N.TLINJ, ss), tld = column(N.TLINJD, ss);
+    const Col<double> tl = column(N.TLINJ, ss), tld = column(N.TLINJ_OLD, ss);
     std::copy(tl.p, tl.p + n, tld.p);
 
     const BranchPlan& plan = branch_plan(ss);

@@ -14,7 +14,7 @@ struct NetworkTables {
     FArray2<double> CNORD, GNORD;    // their values at the end of the previous step
     FArray2<double> VNODE;           // node voltages
     FArray2<double> CHIST, CHISTD;   // history-current injections, now and at step start
-    FArray2<double> TLINJ, TLINJD;   // line-end injections, now and at the previous step
+    FArray2<double> TLINJ, TLINJ_OLD;  // line-end injections, now and at the previous step
     FArray2<Logical> NORMARK;        // node carries Norton data
     FArray2<Logical> VGIVEN;         // node was given an initial voltage
     FArray2<int32_t> NORBUS;         // Norton buses, ascending (index, subsystem)

@@ -1,6 +1,6 @@
 // Routines of the switching, ideal-branch, transformer and source code that
-// the network solution calls. The transformer and source parts are still
-// stand-ins (network/switching_seam.cpp).
+// the network solution calls. The transformer part is still a stand-in
+// (network/switching_seam.cpp); the source part is the models'.
 #pragma once
 
 #include <cstdint>

@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -155,6 +156,22 @@ SockWait sock_wait_readable(SocketHandle s, int timeout_ms) {
             }
             return SockWait::Ready;  // data, a closed peer or an error: a read tells which
         }
+        if (r == 0) return SockWait::Timeout;
+        if (errno != EINTR) {
+            failed();
+            return SockWait::Error;
+        }
+    }
+}
+
+SockWait sock_wait_any_readable(const SocketHandle* s, size_t n, int timeout_ms) {
+    std::vector<pollfd> p;
+    p.reserve(n);
+    for (size_t k = 0; k < n; ++k)
+        if (s[k] != NO_SOCKET) p.push_back({s[k], POLLIN, 0});
+    for (;;) {
+        const int r = ::poll(p.data(), p.size(), timeout_ms < 0 ? 0 : timeout_ms);
+        if (r > 0) return SockWait::Ready;
         if (r == 0) return SockWait::Timeout;
         if (errno != EINTR) {
             failed();

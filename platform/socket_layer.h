@@ -38,6 +38,10 @@ enum class SockWait { Ready, Timeout, Error };
 // without blocking: data, a pending peer, or the peer's closing.
 SockWait sock_wait_readable(SocketHandle s, int timeout_ms);
 
+// Waits at most timeout_ms until one of the n sockets can be read without
+// blocking; sockets that are NO_SOCKET are passed over.
+SockWait sock_wait_any_readable(const SocketHandle* s, size_t n, int timeout_ms);
+
 // Sends every byte, never raising SIGPIPE; false when the link failed.
 bool sock_send_all(SocketHandle s, const void* bytes, size_t n);
 // One receive of at most n bytes: the count, 0 when the peer closed,

@@ -93,11 +93,14 @@ int32_t IZCD1(double X, double& TOUT) {
 
 int32_t LOGIC_EQV(int32_t A, int32_t B) { return ((A == 0 && B == 0) || (A >= 1 && B >= 1)) ? 1 : 0; }
 
+// A stored state from a damaged store must not overflow the complement.
+static int32_t complement(int32_t q) { return static_cast<int32_t>(1 - int64_t{q}); }
+
 void SR_FLIPFLOP(int32_t S, int32_t R, int32_t PRE, int32_t CLR, int32_t CLK, int32_t& Q, int32_t& QN) {
     double& stored = take_slots({.stor = 1}).S(0);
     const int32_t before = nint(stored);
     Q = before;
-    QN = 1 - Q;
+    QN = complement(Q);
     INTERP_PAIR clock;
     ZERO_CROSS(CLK - 0.5, clock);
     if (nint(clock.value) >= 1) {
@@ -108,7 +111,7 @@ void SR_FLIPFLOP(int32_t S, int32_t R, int32_t PRE, int32_t CLR, int32_t CLK, in
     else if (CLR >= 1 && PRE < 1) Q = 0;
     // Both asynchronous inputs set: the state of the step before stands.
     if (int64_t{PRE} * CLR >= 1) Q = before;
-    QN = 1 - Q;
+    QN = complement(Q);
     stored = Q;
 }
 

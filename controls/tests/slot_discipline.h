@@ -22,7 +22,7 @@
 
 inline constexpr double kSentinelF = -8.125e300;
 inline constexpr int32_t kSentinelI = 0x5A5A5A5A;
-inline constexpr int32_t kStoreSize = 96;
+inline constexpr int32_t kStoreSize = 128;
 // Where the pointers stand before the call under test.
 inline constexpr BlockSlots kStartSlots{17, 21, 13, 9, 11, 7, 5};
 inline constexpr double kDelt = 50e-6;

@@ -1,9 +1,6 @@
 // The ENI connections of a run: line names and ports from the front end, the
 // start on either end of a line against a stand-in partner, then two engine
 // ends in two processes.
-#include <poll.h>
-#include <sys/wait.h>
-
 #include <set>
 #include <sstream>
 
@@ -17,6 +14,7 @@
 #include "network/dimensions.h"
 #include "network/network_tables.h"
 #include "network/parameters.h"
+#include "platform/tests/support/child_process.h"
 
 namespace {
 
@@ -384,55 +382,6 @@ TEST_F(EniStart, NoLinesNoLinkAndTablesThatDoNotMatchTheCountsEndTheRun) {
 }
 
 // ------------------------------------------- two engine ends, two processes
-
-// Runs f in a child process with its standard output into a pipe; the child's
-// exit code is f's result (80 when the run stopped).
-struct Child {
-    pid_t pid = -1;
-    int out = -1;
-};
-
-Child spawn(const std::function<int()>& f) {
-    std::fflush(nullptr);
-    int p[2];
-    if (pipe(p) != 0) return {};
-    const pid_t pid = fork();
-    if (pid == 0) {
-        close(p[0]);
-        dup2(p[1], 1);
-        close(p[1]);
-        int code = 90;
-        try {
-            code = f();
-        } catch (const EngineStop&) {
-            code = 80;
-        }
-        console_flush();
-        std::fflush(nullptr);
-        _exit(code);
-    }
-    close(p[1]);
-    return {pid, p[0]};
-}
-
-// The child's output and exit code; a child that does not end in time is killed and gives -1.
-std::pair<std::string, int> finish(const Child& c, int timeout_ms = 30000) {
-    std::string text;
-    const auto until = fake_fe::after_ms(timeout_ms);
-    bool ended = false;
-    for (int left; !ended && (left = fake_fe::ms_left(until)) > 0;) {
-        pollfd pfd{c.out, POLLIN, 0};
-        char buf[4096];
-        const ssize_t n = poll(&pfd, 1, left) > 0 ? read(c.out, buf, sizeof buf) : -1;
-        if (n > 0) text.append(buf, static_cast<size_t>(n));
-        ended = n == 0;  // the child's output closes when it exits
-    }
-    close(c.out);
-    if (!ended) kill(c.pid, SIGKILL);
-    int status = 0;
-    waitpid(c.pid, &status, 0);
-    return {text, ended && WIFEXITED(status) ? WEXITSTATUS(status) : -1};
-}
 
 // One engine's end of a two-conductor line between two processes.
 void server_end(int port) {

@@ -1,6 +1,7 @@
 // Rectifier circuits of one subsystem driven by power-electronic switches,
 // stepped as the run loop steps a case: shared by the switch tests and the
-// switch benchmark. The sources' EMFs are written by the driver each step.
+// switch benchmark. The sources' EMFs are written by the driver each step
+// unless the circuit's own models (sources, breakers ...) are given.
 #pragma once
 
 #include <cmath>
@@ -14,6 +15,7 @@
 #include "engine/solution_arrays.h"
 #include "engine/storage.h"
 #include "engine/time_step.h"
+#include "models/sources/voltage_sources.h"
 #include "models/switch/branch_rlc.h"
 #include "models/switch/pe_switch.h"
 #include "network/dimensions.h"
@@ -38,13 +40,14 @@ struct Circuit {
     std::vector<std::pair<int32_t, double>> sources;  // branch, phase
     std::vector<Switch> switches;
     bool full_form = false;  // the switches take their ratings on every call
+    std::function<void()> setup, models;  // begin-pass and per-step model calls
 
     // Storage for one subsystem of n nodes and nb branches; 20 switches.
     static void tables(int32_t n, int32_t nb) {
         reset_all_engine_state();
         for (const auto& [k, v] : {std::pair{ND_NODES, n}, {ND_SUBSYS, 1}, {ND_BRANCHES, nb},
                                    {ND_SPARSITY, 4 * n + 10}, {ND_STOR, 500}, {ND_STORL, 40}, {ND_STORI, 160},
-                                   {ND_STORF, 140}, {ND_RTCL, 20}, {ND_RTCI, 20}, {ND_RTCF, 120}})
+                                   {ND_STORF, 200}, {ND_RTCL, 20}, {ND_RTCI, 20}, {ND_RTCF, 200}})
             DIMBLOCK.REQ[k] = v;
         DIMBLOCK.NSUBSYS = 1;
         int32_t status = 0;
@@ -58,6 +61,7 @@ struct Circuit {
         NET.NBUSES(1) = n;
         NET.GIDEAL(1) = 1e8;
         NET.SSINTERP(1) = LTRUE;
+        NET.SSEXTRAP(1) = LTRUE;
     }
     // A branch of resistance R, or a switched one.
     static int32_t branch(int32_t from, int32_t to, double R, bool sw = false) {
@@ -88,6 +92,7 @@ struct Circuit {
         RESETPTRS();
         if (!full_form)
             for (const Switch& s : switches) PESWITCH_INIT(s.code, 1, kRon, kRoff, kBreak, kBreak, 0.0, 0.0);
+        if (setup) setup();
         RESETPTRS_OUT();
         CHKNRTC();
     }
@@ -96,7 +101,10 @@ struct Circuit {
     void dynamic_pass() {
         RESETPTRS();
         const double t = RUN_CLOCK.TIME;
-        for (const auto& [b, phase] : sources) NET.EBR(b, 1) = emf(t, phase);
+        if (models)
+            models();
+        else
+            for (const auto& [b, phase] : sources) NET.EBR(b, 1) = emf(t, phase);
         switch_calls();
     }
     void switch_calls() {
@@ -124,6 +132,19 @@ struct Circuit {
         RUN_FLAGS.FIRST_STEP_DATA = RUN_FLAGS.FIRST_STEP_RUN = LFALSE;
     }
 };
+
+// The sources' EMFs from the voltage-source models: one phase each, or
+// three as one three-phase source.
+inline void drive_by_vsrc(Circuit& c) {
+    c.models = [&c] {
+        const double w = 2.0 * M_PI * kHz;
+        const auto& s = c.sources;
+        if (s.size() == 3)
+            VSRC3P(1, s[0].first, s[1].first, s[2].first, 0.0, LTRUE, kPeak, w, -s[0].second);
+        else
+            for (const auto& [b, phase] : s) VSRC1P(1, b, 0.0, LTRUE, kPeak, w, -phase);
+    };
+}
 
 // 100 sin behind 0.01 ohm (node 1), a diode or thyristor to node 2, 10 ohm
 // to ground.

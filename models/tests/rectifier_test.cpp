@@ -1,4 +1,5 @@
-// Diode and thyristor rectifiers against their closed forms.
+// Diode and thyristor rectifiers against their closed forms; the full-form
+// switches run with the voltage-source models driving them.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -56,6 +57,7 @@ TEST_F(Rectifier, HalfWaveDiode) {
     for (bool full_form : {false, true}) {
         Circuit c = rectifier::half_wave();
         c.full_form = full_form;
+        if (full_form) rectifier::drive_by_vsrc(c);
         const Samples s = run(c, [](double) { return V(2); },
                               [](double t) { return emf(t) * (closed(2) ? kOn : kOff); });
         EXPECT_EQ(s.count, 3600);
@@ -69,6 +71,7 @@ TEST_F(Rectifier, SixDiodeBridge) {
     for (bool full_form : {false, true}) {
         Circuit c = rectifier::bridge();
         c.full_form = full_form;
+        if (full_form) rectifier::drive_by_vsrc(c);
         const double k = 10.0 / 10.021;
         const Samples s = run(c, [](double) { return V(4) - V(5); },
                               [k](double t) {
@@ -76,8 +79,11 @@ TEST_F(Rectifier, SixDiodeBridge) {
                                   return k * (*std::max_element(e, e + 3) - *std::min_element(e, e + 3));
                               });
         EXPECT_LT(s.worst, 1e-3 * kPeak) << full_form;
-        EXPECT_NEAR(s.mean, 165.052, 5e-4) << full_form;
-        EXPECT_NEAR(s.high - s.low, 23.08, 5e-3) << full_form;
+        EXPECT_NEAR(s.mean, 165.05207, 3e-4) << full_form;
+        // A source that the solution evaluates again inside the step gives
+        // the sample after a commutation from the pass's interpolation
+        // between its ends, a little below the sinusoid.
+        EXPECT_NEAR(s.high - s.low, 23.078, full_form ? 2.5e-3 : 3e-4) << full_form;
     }
 }
 

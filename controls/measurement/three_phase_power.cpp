@@ -1,0 +1,110 @@
+#include <cmath>
+#include <cstdlib>
+
+#include "controls/block_slots.h"
+#include "controls/elementary/store_blocks.h"
+#include "controls/measurement/power_meters.h"
+#include "engine/messages.h"
+#include "engine/model_helpers.h"
+#include "network/network_tables.h"
+
+namespace {
+
+constexpr double kInvSqrt3 = 0.577350269189626;
+
+struct Phases {
+    double va, vb, vc, ia, ib, ic;
+};
+
+// The voltages at the measuring ends of three branches and their currents.
+Phases branch_phases(const char* name, int32_t SS, int32_t BR1, int32_t BR2, int32_t BR3, int32_t FLAG) {
+    const int32_t b[3] = {std::abs(BR1), std::abs(BR2), std::abs(BR3)};
+    if (first_step_data())
+        for (int32_t br : b) CHKBRANCH(name, br, SS);
+    const NetworkTables& N = NET;
+    const bool to_end = (BR1 < 0) != (FLAG != 0);
+    double v[3], i[3];
+    for (int k = 0; k < 3; ++k) {
+        v[k] = NODEV(SS, to_end ? N.IET(b[k], SS) : N.IEF(b[k], SS));
+        i[k] = N.CBR(b[k], SS);
+    }
+    return {v[0], v[1], v[2], i[0], i[1], i[2]};
+}
+
+double branch_power(bool reactive, int32_t SS, int32_t BR1, int32_t BR2, int32_t BR3, double T, int32_t FLAG) {
+    const Phases p = branch_phases(reactive ? "Q3PH3" : "P3PH3", SS, BR1, BR2, BR3, FLAG);
+    double x = reactive ? kInvSqrt3 * (p.ia * (p.vb - p.vc) + p.ib * (p.vc - p.va) + p.ic * (p.va - p.vb))
+                        : p.ia * p.va + p.ib * p.vb + p.ic * p.vc;
+    if (BR1 < 0) x = -x;
+    const double y = SMOOTH_LAG(1.0, T, x);
+    take_slots({.stor = 1}).S(0) = x;
+    return y;
+}
+
+double node_power(bool reactive, int32_t SS, int32_t N1, int32_t N2, int32_t N3, int32_t M1, int32_t M2, int32_t M3,
+                  double T) {
+    if (first_step_data() && (N1 == 0 || N2 == 0 || N3 == 0))
+        OUTMSG(reactive ? 420 : 421, 0, 0, 0, 0.0, 0.0, Text72(reactive ? "Q3PH2" : "P3PH2"));
+    const double va = NODEV(SS, N1), vb = NODEV(SS, N2), vc = NODEV(SS, N3);
+    double ia, ib, ic;
+    if (M1 != 0 && M2 != 0 && M3 != 0) {
+        ia = CDC(N1, M1, SS);
+        ib = CDC(N2, M2, SS);
+        ic = CDC(N3, M3, SS);
+    } else {
+        ia = -CDC(N1, N1, SS);
+        ib = -CDC(N2, N2, SS);
+        ic = -CDC(N3, N3, SS);
+    }
+    const double x = reactive ? 0.57735 * (ic * (va - vb) + ia * (vb - vc) + ib * (vc - va))
+                              : ia * va + ib * vb + ic * vc;
+    return SMOOTH_LAG(1.0, T, x);
+}
+
+}  // namespace
+
+double P3PH3(int32_t SS, int32_t BR1, int32_t BR2, int32_t BR3, double T, int32_t FLAG) {
+    return branch_power(false, SS, BR1, BR2, BR3, T, FLAG);
+}
+
+double Q3PH3(int32_t SS, int32_t BR1, int32_t BR2, int32_t BR3, double T, int32_t FLAG) {
+    return branch_power(true, SS, BR1, BR2, BR3, T, FLAG);
+}
+
+void PQ3PH_METER(int32_t SS, int32_t BR1, int32_t BR2, int32_t BR3, int32_t BR4, int32_t BR5, int32_t BR6,
+                 int32_t& ONE, double T, double& P, double& Q) {
+    int32_t& grounded = take_slots({.stori = 1}).I(0);
+    ONE = 1;
+    if (first_step_data()) {
+        // Branches outside the tables are left to the power blocks' checks.
+        const NetworkTables& N = NET;
+        int32_t sum = 0;
+        for (int32_t br : {BR1, BR2, BR3}) sum += N.IEF.in_range(std::abs(br), SS) ? N.IEF(std::abs(br), SS) : 1;
+        grounded = sum == 0 ? 1 : 0;
+    }
+    // A group entered backwards on grounded from-nodes is measured at its
+    // to-nodes and negated, not at ground.
+    const auto side = [&](int32_t first) { return grounded == 1 && first < 0 ? 0 : grounded; };
+    P = P3PH3(SS, BR1, BR2, BR3, T, side(BR1));
+    Q = Q3PH3(SS, BR1, BR2, BR3, T, side(BR1));
+    if (BR4 == 0 || BR5 == 0 || BR6 == 0) {
+        take_slots({.stor = 6});
+        return;
+    }
+    P += P3PH3(SS, BR4, BR5, BR6, T, side(BR4));
+    Q += Q3PH3(SS, BR4, BR5, BR6, T, side(BR4));
+}
+
+double P3PH2(int32_t SS, int32_t N1, int32_t N2, int32_t N3, int32_t M1, int32_t M2, int32_t M3, double T) {
+    return node_power(false, SS, N1, N2, N3, M1, M2, M3, T);
+}
+
+double Q3PH2(int32_t SS, int32_t N1, int32_t N2, int32_t N3, int32_t M1, int32_t M2, int32_t M3, double T) {
+    return node_power(true, SS, N1, N2, N3, M1, M2, M3, T);
+}
+
+double RMS_3PH_RECT(int32_t SS, int32_t N1, int32_t N2, int32_t N3, double T) {
+    const double va = NODEV(SS, N1), vb = NODEV(SS, N2), vc = NODEV(SS, N3);
+    const double d = std::fmax(va, std::fmax(vb, vc)) - std::fmin(va, std::fmin(vb, vc));
+    return SMOOTH_LAG(0.7407, T, d);
+}

@@ -1,0 +1,118 @@
+#include "controls/second_order/second_order.h"
+
+#include "controls/block_slots.h"
+#include "controls/elementary/block_support.h"
+#include "engine/abort.h"
+#include "engine/run_state.h"
+#include "platform/text_units.h"
+
+namespace {
+
+constexpr double kTwoPi = 6.283185307179586;
+
+// N(s) = d*s^2 + b*s + c.
+struct Numerator {
+    double d = 0.0, b = 0.0, c = 0.0;
+};
+
+// An unknown type is reported on every call and passes nothing on.
+Numerator numerator(int32_t type, double w, double c, const char* should_be) {
+    switch (type) {
+        case 1: return {0.0, 0.0, c};
+        case 2: return {0.0, w, 0.0};
+        case 3: return {1.0, 0.0, 0.0};
+        case 4: return {0.0, w, c};
+        case 5: return {1.0, 0.0, c};
+        case 6: return {1.0, w, 0.0};
+        case 7: return {0.0, -w, c};
+        case 8: return {-1.0, 0.0, c};
+        case 9: return {-1.0, w, 0.0};
+        default:
+            write_list(UNIT_CONSOLE_OUT, {"VALUE OF ITYPE IS", type});
+            write_list(UNIT_CONSOLE_OUT, {should_be});
+            return {};
+    }
+}
+
+constexpr const char* kShouldBe = "SHOULD BE BETWEEN 1 AND 9";
+
+struct Realisation {
+    double A[4];
+    double beta1, beta2;
+};
+
+Realisation realise(double a0, double a1, const Numerator& n) {
+    const double beta1 = n.b - a1 * n.d;
+    const double beta2 = n.c - a1 * beta1 - a0 * n.d;
+    return {{0.0, 1.0, -a0, -a1}, beta1, beta2};
+}
+
+double run_body(const Realisation& r, double G, double d, double X, int32_t mode) {
+    static const double zero[2] = {0.0, 0.0};
+    const double bx[2] = {r.beta1 * X, r.beta2 * X};
+    double x[2];
+    SECOND_ORDER_STEP(x, zero, r.A, bx, mode);
+    return G * (x[0] + d * X);
+}
+
+}  // namespace
+
+void SECOND_ORDER_STEP(double* state, const double* x0, const double* A, const double* bx, int32_t mode) {
+    const BlockSlots s = take_slots({.stor = 12});
+    const double h2 = 0.5 * RUN_CLOCK.DELT;
+    const bool first = first_step_data();
+    if (mode > 0 || first) {
+        const double m11 = 1.0 - h2 * A[0], m12 = -h2 * A[1], m21 = -h2 * A[2], m22 = 1.0 - h2 * A[3];
+        const double det = m11 * m22 - m12 * m21;
+        const double inv[4] = {m22 / det, -m12 / det, -m21 / det, m11 / det};
+        for (int k = 0; k < 4; ++k) s.S(4 + k) = inv[k];
+        s.S(0) = h2 * (inv[0] * A[0] + inv[1] * A[2]);
+        s.S(1) = h2 * (inv[0] * A[1] + inv[1] * A[3]);
+        s.S(2) = h2 * (inv[2] * A[0] + inv[3] * A[2]);
+        s.S(3) = h2 * (inv[2] * A[1] + inv[3] * A[3]);
+    }
+    double x1 = s.S(8), x2 = s.S(9);
+    if (mode == -1 || mode == 2 || first) {
+        x1 = x0[0];
+        x2 = x0[1];
+    }
+    const double v1 = x1 + h2 * (bx[0] + s.S(10)), v2 = x2 + h2 * (bx[1] + s.S(11));
+    state[0] = s.S(4) * v1 + s.S(5) * v2 + s.S(0) * x1 + s.S(1) * x2;
+    state[1] = s.S(6) * v1 + s.S(7) * v2 + s.S(2) * x1 + s.S(3) * x2;
+    s.S(8) = state[0];
+    s.S(9) = state[1];
+    s.S(10) = bx[0];
+    s.S(11) = bx[1];
+}
+
+double SECOND_ORDER_FIX(int32_t ITYPE, double G, double zeta, double w, double X) {
+    const BlockSlots s = take_slots({.stor = 2});
+    if (first_step_data()) {
+        s.S(0) = w * w;
+        s.S(1) = w * zeta * 2.0;
+    }
+    const double a0 = s.S(0), a1 = s.S(1);
+    const Numerator n = numerator(ITYPE, w, a0, "SHUD BE TWEEN 1 AND 9");
+    return run_body(realise(a0, a1, n), G, n.d, X, 0);
+}
+
+double SECOND_ORDER_VAR(int32_t ITYPE, double G, double zeta, double w, double X) {
+    const double a0 = w * w, a1 = w * zeta * 2.0;
+    const Numerator n = numerator(ITYPE, w, a0, kShouldBe);
+    return run_body(realise(a0, a1, n), G, n.d, X, 1);
+}
+
+void SECOND_ORDER_RTC(int32_t ITYPE, double G, double zeta, double f) {
+    const double w = kTwoPi * f, a0 = w * w, a1 = zeta * 2.0 * w;
+    if (zeta < 0.0) USERWARN(CURRENT_IDS.id1, CURRENT_IDS.id2, 1, "Negative Damping yields unstable response");
+    const Numerator n = numerator(ITYPE, w, a0, kShouldBe);
+    const Realisation r = realise(a0, a1, n);
+    store_constants({a0, a1, r.beta1, r.beta2, G, n.d});
+}
+
+void SECOND_ORDER_RTC_RUN(double X, double& Y) {
+    const BlockSlots s = take_slots({.rtcf = 6});
+    const double beta1 = s.RF(2), beta2 = s.RF(3);
+    const Realisation r{{0.0, 1.0, -s.RF(0), -s.RF(1)}, beta1, beta2};
+    Y = run_body(r, s.RF(4), s.RF(5), X, 0);
+}

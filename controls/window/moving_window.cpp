@@ -1,0 +1,107 @@
+#include <cmath>
+
+#include "controls/block_slots.h"
+#include "controls/elementary/block_support.h"
+#include "controls/window/window_blocks.h"
+#include "engine/model_helpers.h"
+#include "engine/run_state.h"
+#include "engine/storage.h"
+#include "platform/logical.h"
+
+namespace {
+
+constexpr const char* kSampler = "SAMPLER_N";
+
+void check_window(int32_t N, double F) {
+    if (N < 1) block_data_error(kSampler, "Samples per period must be at least 1");
+    if (F <= 0.0) block_data_error(kSampler, "Frequency of the sampled window must be positive");
+    if (nint(1.0 / (RUN_CLOCK.DELT * F)) < 1)
+        block_data_error(kSampler, "Time step is too large for the frequency of the sampled window");
+}
+
+// The windowed mean of this step's sample, squared after interpolation
+// or taken as given (already a square).
+void windowed_rms(int32_t N, double F, double X, bool square, double SCALE, double INIT, double& OUT) {
+    double frac, y, mean;
+    int32_t ns, idx;
+    SAMPLER_N(N, F, frac, ns, idx);
+    SAMPLE_STORE(idx, frac, X, y);
+    WINDOW_MEAN(idx, ns, square ? y * y : y, INIT * INIT, mean);
+    OUT = mean > 0.0 ? std::sqrt(mean) * SCALE : 0.0;
+}
+
+}  // namespace
+
+void SAMPLER_N(int32_t N, double F, double& FRAC, int32_t& NS, int32_t& IDX) {
+    const BlockSlots s = take_slots({.storf = 2, .stori = 2});
+    double& h = s.F(0);
+    double& next = s.F(1);
+    int32_t& index = s.I(0);
+    int32_t& n = s.I(1);
+    const double DELT = RUN_CLOCK.DELT;
+    if (first_step_data()) {
+        check_window(N, F);
+        if (N * F * DELT < 1.0) {
+            h = 1.0 / (N * F);
+            n = N;
+        } else {
+            h = DELT;
+            n = nint(1.0 / (DELT * F));
+        }
+    }
+    NS = n;
+    // Within a ten-thousandth of a step counts as due, so that the sum of
+    // the intervals does not lose a sample to rounding.
+    if (!time_due(next)) {
+        FRAC = 0.0;
+        IDX = 0;
+        return;
+    }
+    FRAC = (RUN_CLOCK.TIME - next) / DELT;
+    next += h;
+    index = index >= n ? 1 : index + 1;
+    IDX = index;
+}
+
+void SAMPLE_STORE(int32_t IDX, double FRAC, double X, double& Y) {
+    const BlockSlots s = take_slots({.storf = 2});
+    double& previous = s.F(0);
+    double& held = s.F(1);
+    if (IDX != 0) held = X + (previous - X) * FRAC;
+    Y = held;
+    previous = X;
+}
+
+void WINDOW_MEAN(int32_t IDX, int32_t NS, double Y, double INIT, double& MEAN) {
+    // The window's length comes from the store: one that no store could
+    // hold, or an index outside it, stops the run rather than moving the
+    // pointer by it.
+    if (NS < 1 || NS >= STORAGE.STORF.size())
+        block_data_error("WINDOW_MEAN", "The window needs more samples than its store can hold");
+    if (IDX < 0 || IDX > NS) block_data_error("WINDOW_MEAN", "Sample index lies outside the window");
+    const BlockSlots s = take_slots({.storf = NS + 1});
+    double& mean = s.F(0);
+    if (first_step_data())
+        for (int32_t k = 0; k <= NS; ++k) s.F(k) = INIT;
+    if (IDX != 0) {
+        // Running sum: the new sample in, the one it replaces out.
+        const double sum = mean * NS - s.F(IDX) + Y;
+        s.F(IDX) = Y;
+        mean = sum / NS;
+    }
+    MEAN = mean;
+}
+
+void RMS_NODE_V(int32_t N, int32_t SS, int32_t NA, int32_t NB, int32_t NC, double F, double SCALE, double INIT,
+                double& OUT) {
+    const double ab = NODEVDIFF(SS, NA, NB), bc = NODEVDIFF(SS, NB, NC), ca = NODEVDIFF(SS, NC, NA);
+    windowed_rms(N, F, 0.333333333333333 * (ab * ab + bc * bc + ca * ca), false, SCALE, INIT, OUT);
+}
+
+void RMS_WINDOW(int32_t N, double F, double X, double SCALE, double INIT, double& OUT) {
+    windowed_rms(N, F, X, true, SCALE, INIT, OUT);
+}
+
+void RMS_3PH_WINDOW(int32_t N, double XA, double XB, double XC, double F, double SCALE, double INIT, double& OUT) {
+    windowed_rms(N, F, 0.333333333333333 * (XA * XA + XB * XB + XC * XC), false, SCALE, INIT, OUT);
+}

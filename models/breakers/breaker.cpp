@@ -1,0 +1,120 @@
+#include "models/breakers/breaker.h"
+
+#include <cmath>
+
+#include "engine/abort.h"
+#include "engine/model_helpers.h"
+#include "engine/pointer_block.h"
+#include "engine/run_state.h"
+#include "engine/storage.h"
+#include "network/network_tables.h"
+#include "network/switch_state.h"
+#include "platform/text_units.h"
+
+namespace {
+
+constexpr int32_t kRest = 6, kArmedPositive = -13, kArmedNegative = 13;
+constexpr double kSmallestOn = 1e-12;
+
+enum class Form { Plain, Six, Safety };
+
+// The snapshot's stored conductance of the state the branch is not in,
+// from this call's resistances.
+void refresh(int32_t s, int32_t b, double ron, double roff, Form form) {
+    NetworkTables& N = NET;
+    if (ron < roff) {
+        if (is_true(N.OPENBR(b, s)))
+            N.GON(b, s) = std::fabs(ron) < 1.0 / N.GIDEAL(s) ? 0.0 : 1.0 / ron;
+        else
+            N.GOFF(b, s) = 1.0 / roff;
+        return;
+    }
+    if (form == Form::Plain) {
+        USERWARN(CURRENT_IDS.id1, CURRENT_IDS.id2, 1,
+                 "OFF resistance of switch must be larger than ON resistance, Proceeding with original values.");
+    } else {
+        write_list(UNIT_CONSOLE_OUT, {"OFF resistance of switch must be larger than ON res."});
+        write_list(UNIT_CONSOLE_OUT, {"Proceeding with original values."});
+    }
+}
+
+void safety_notice(int32_t s, int32_t b) {
+    if (!is_true(NET.SSINTERP(s))) return;
+    write_list(UNIT_CONSOLE_OUT,
+               {"BREAKER:Safety turnoff at nodes:", NET.IEF(b, s), NET.IET(b, s), "ss:", s});
+}
+
+void breaker_step(int32_t s, int32_t br, double ron, double roff, double level, int32_t at_once, int32_t close,
+                  Form form) {
+    const Text12 name("BREAKER");
+    NetworkTables& N = NET;
+    const RunFlags& F = RUN_FLAGS;
+    if (is_true(F.FIRST_STEP_DATA)) CHK_SWITCH_R(s, br, ron, roff, 0.0, 0.0, name);
+    // A negative number addresses the same branch once the first step has
+    // passed; one without a positive is no branch at all.
+    if (!N.OPENBR.in_range(std::abs(int64_t{br}), s)) CHKBRANCH(name, br, s);
+    const int32_t b = std::abs(br);
+    if (is_true(F.FIRST_STEP_RUN) && !is_true(F.FIRST_STEP_DATA) && form != Form::Safety)
+        refresh(s, b, ron, roff, form);
+
+    const int32_t k = N.IORV(b, s);
+    const double i = N.CBR(b, s);
+    N.TSWITCH(b, s) = 1.5;
+    const double I = level;
+    if (is_true(N.OPENBR(b, s))) {
+        N.IORV(b, s) = kRest;
+        if (close == 1) BRANCH_ON(s, b, kRest, 0.0);
+    } else if ((k == kArmedNegative && i >= -I) || (k == kArmedPositive && i <= I)) {
+        if (form == Form::Safety) safety_notice(s, b);
+        BRANCH_OFF(s, b, kRest, I);
+    } else if (close != 0) {
+        N.IORV(b, s) = kRest;
+    } else if (at_once != 0) {
+        BRANCH_OFF(s, b, kRest, I);
+    } else if (i > I) {
+        N.IORV(b, s) = kArmedPositive;
+        if (form != Form::Safety) N.SWVAL(b, s) = I;
+    } else if (i < -I) {
+        N.IORV(b, s) = kArmedNegative;
+        if (form != Form::Safety) N.SWVAL(b, s) = -I;
+    } else if (form != Form::Safety) {
+        BRANCH_OFF(s, b, kRest, I);
+    }
+    if (is_true(N.OPENBR(b, s)))
+        N.BRANCH_R(b, s) = roff;
+    else
+        N.BRANCH_R(b, s) = ron <= kSmallestOn ? kSmallestOn : ron;
+}
+
+}  // namespace
+
+void BREAKER(int32_t ss, int32_t br, double ron, double roff, double chop, int32_t at_once, int32_t close) {
+    breaker_step(ss, br, ron, roff, std::fabs(chop), at_once, close, Form::Plain);
+}
+
+void BREAKER6(int32_t ss, int32_t br, double ron, double roff, int32_t at_once, int32_t close) {
+    PointerBlock& P = POINTER_BLOCK;
+    const double level = STORAGE.RTCF(P.NRTCF);
+    P.NRTCF += 1;
+    breaker_step(ss, br, ron, roff, level, at_once, close, Form::Six);
+}
+
+void BREAKER1(double ron, double roff, double chop) {
+    if (ron >= roff) {
+        USERMSG(CURRENT_IDS.id1, CURRENT_IDS.id2, 2, 1, "Open resistance must be greater than closed resistance");
+        ABORT_RUN("BREAKER1    ", 0);
+    }
+    PointerBlock& P = POINTER_BLOCK;
+    STORAGE.RTCF(P.NRTCF) = std::fabs(chop);
+    P.NRTCF += 1;
+}
+
+void BREAKER_SAFETY(int32_t ss, int32_t br, double ron, double roff, int32_t at_once, int32_t close) {
+    breaker_step(ss, br, ron, roff, 0.0, at_once, close, Form::Safety);
+}
+
+void PREINS_CHECK(double ron, double roff, double rpre, const Text12& name) {
+    if (ron < rpre && rpre < roff) return;
+    USERMSG(CURRENT_IDS.id1, CURRENT_IDS.id2, 2, 1, "Pre-insertion resistance must be between ON and OFF resistances");
+    ABORT_RUN(name, 0);
+}
