@@ -181,3 +181,8 @@ void FILEREAD(std::string_view name, int32_t absolute, int32_t ncol, int32_t int
               double frequency, double* out) {
     file_read(name, absolute, ncol, interval_mode, eof_mode, frequency, {}, out);
 }
+
+void FILEREAD_DELAYED(std::string_view name, int32_t absolute, int32_t ncol, int32_t interval_mode, int32_t eof_mode,
+                      int32_t prestart, double frequency, double start_time, double* out) {
+    file_read(name, absolute, ncol, interval_mode, eof_mode, frequency, {true, prestart, start_time}, out);
+}

@@ -16,13 +16,17 @@
 class FileBlockTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        reset_block_stores();
-        clear_block_stores();
+        fresh_stores();
         ASSERT_TRUE(dir.ok());
         RUN_CLOCK.DELT = 1.0 / 1024.0;
         RUN_SEQ.START_MODE = "DATA";
     }
     void TearDown() override { close_all_units(); }
+    // Stores as a run from data finds them (also after a stop, which frees them).
+    static void fresh_stores() {
+        reset_block_stores();
+        clear_block_stores();
+    }
     void write(const std::string& name, const std::string& text) const { std::ofstream(dir.file(name)) << text; }
     // Steps first..last, the first a first step of the run (from data
     // unless snapshot), the last the run's last; what call returns per step.
