@@ -13,6 +13,8 @@
 #include "controls/tests/network_fixture.h"
 #include "engine/run_state.h"
 #include "engine/storage.h"
+#include "lines/line_record.h"
+#include "lines/line_tables.h"
 #include "link/tests/link_test_support.h"
 #include "models/xfmr_tables.h"
 #include "platform/tests/support/capture.h"
@@ -202,6 +204,38 @@ TEST_F(OnlineMeters, AWindingAddsItsTotalCurrentOnItsFirstNodeAndAWindingBeyondT
     run(1);
     EXPECT_DOUBLE_EQ(m.METER3_VAL(2, 1), 1.0 * std::sqrt(d / (1.0 + d)));
     X = XfmrTables{};
+}
+
+TEST_F(OnlineMeters, ALineConductorAddsTheCurrentOfTheEndOnThePhaseNode) {
+    LineTables& T = LINE_TABLES;
+    DIMBLOCK.REQ[ND_TLINES_TOTAL] = 1;
+    T.TLINE_REC.allocate(1, tlrec::SLOTS);
+    T.TLINE_REC(1, tlrec::KIND) = tlrec::KIND_BERGERON;
+    T.TLINE_REC(1, tlrec::FAMILY) = 1;
+    for (FArray1<int32_t>* a : {&T.TLM_SS1, &T.TLM_SS2, &T.TLM_NCOND}) {
+        a->allocate(1);
+        (*a)(1) = 1;
+    }
+    T.TLM_NODE1.allocate(1);
+    T.TLM_NODE2.allocate(1);
+    T.TLM_NODE1(1) = 3;  // end 1 at node 3, end 2 at node 2
+    T.TLM_NODE2(1) = 2;
+    T.TLCUR.allocate(1, 2, 1);
+    T.TLCUR(1, 1, 1) = 7.0;
+    T.TLCUR(1, 2, 1) = 2.0;
+    MeterTables& m = METER_TABLES;
+    m.METER3_LIST_A(2, 1, 1) = 0;
+    m.METER3_LIST_C(2, 1, 1, 1) = 1;
+    m.METER3_LIST_C(2, 1, 1, 2) = 1;
+    m.METER3_LIST_A(3, 1, 2) = 0;
+    m.METER3_LIST_C(3, 1, 1, 1) = 1;
+    m.METER3_LIST_C(3, 1, 1, 2) = 2;  // the line has one conductor
+    const Captured c = run(1);
+    EXPECT_DOUBLE_EQ(m.METER3_VAL(2, 1), 2.0 * std::sqrt(0.0025 / 1.0025));
+    EXPECT_EQ(m.METER3_VAL(3, 1), 0.0);
+    EXPECT_NE(c.out.find("Power meter 3 names"), std::string::npos);
+    T = LineTables{};
+    DIMBLOCK.REQ[ND_TLINES_TOTAL] = 0;
 }
 
 // The whole program connected to a scripted front end that declares the
