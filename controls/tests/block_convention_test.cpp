@@ -15,6 +15,7 @@ struct ClampCase {
     const char* name;
     double lower, upper, x, expected;
 };
+void PrintTo(const ClampCase& c, std::ostream* os) { *os << c.name; }
 
 class LimitValue : public ::testing::TestWithParam<ClampCase> {};
 
@@ -38,6 +39,7 @@ struct CrossCase {
     const char* name;
     double prev, x, delt, value, time;
 };
+void PrintTo(const CrossCase& c, std::ostream* os) { *os << c.name; }
 
 class ZeroCross : public ::testing::TestWithParam<CrossCase> {
 protected:

@@ -122,6 +122,7 @@ struct StopCase {
     std::function<void()> call;
     std::string text;
 };
+void PrintTo(const StopCase& c, std::ostream* os) { *os << c.name; }
 class Stops : public RunBlockTest, public ::testing::WithParamInterface<StopCase> {};
 
 TEST_P(Stops, MessagesThenAbort) {

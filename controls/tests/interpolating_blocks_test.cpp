@@ -197,6 +197,7 @@ struct SetupFault {
     std::function<void()> call;
     std::string out;
 };
+void PrintTo(const SetupFault& c, std::ostream* os) { *os << c.name; }
 
 class SetupFaults : public InterpolatingBlocks, public ::testing::WithParamInterface<SetupFault> {};
 

@@ -69,6 +69,7 @@ struct ExactCase {
     double expected;
     std::function<bool(int)> enabled = {};
 };
+void PrintTo(const ExactCase& c, std::ostream* os) { *os << c.name; }
 
 class ExactResponse : public LinearBlocks, public ::testing::WithParamInterface<ExactCase> {};
 

@@ -92,6 +92,10 @@ struct Response {
     int type;
     bool sine;
 };
+std::string response_name(const Response& r) {
+    return std::string(member_name(r.member)) + "Type" + std::to_string(r.type) + (r.sine ? "Sine" : "Step");
+}
+void PrintTo(const Response& r, std::ostream* os) { *os << response_name(r); }
 
 class SecondOrderResponse : public BlockTest, public ::testing::WithParamInterface<Response> {};
 
@@ -116,10 +120,8 @@ std::vector<Response> responses() {
     return v;
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryMemberAndType, SecondOrderResponse, ValuesIn(responses()), [](const auto& info) {
-    return std::string(member_name(info.param.member)) + "Type" + std::to_string(info.param.type) +
-           (info.param.sine ? "Sine" : "Step");
-});
+INSTANTIATE_TEST_SUITE_P(EveryMemberAndType, SecondOrderResponse, ValuesIn(responses()),
+                         [](const auto& info) { return response_name(info.param); });
 
 TEST_F(BlockTest, LowPassPlusBandPassStepResponseStartsAtItsKnownValues) {
     const std::vector<double> y = run_member(Member::var, 4, 1.0, 0.9, 2.0 * kPi * 600.0, std::vector<double>(3, 1.0));

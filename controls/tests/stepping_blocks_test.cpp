@@ -129,6 +129,7 @@ struct PhaseCase {
     int arm_step;       // -1: never armed
     double expected;
 };
+void PrintTo(const PhaseCase& c, std::ostream* os) { *os << c.name; }
 class PhaseDiff : public BlockTest, public ::testing::WithParamInterface<PhaseCase> {};
 
 // X2 rises at 10 ms and every 20 ms after.

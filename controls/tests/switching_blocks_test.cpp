@@ -185,6 +185,7 @@ struct PwmCase {
     double start;               // output after the first step
     std::vector<double> edges;  // instants in steps, alternating from start
 };
+void PrintTo(const PwmCase& c, std::ostream* os) { *os << c.name; }
 
 class PwmCompare : public SwitchingBlocks, public ::testing::WithParamInterface<PwmCase> {};
 

@@ -38,6 +38,7 @@ struct Lost {
     int status;
     int timeout_ms = 20000;
 };
+void PrintTo(const Lost& c, std::ostream* os) { *os << c.name; }
 
 // Half a steps command, then nothing until the engine gives up the link.
 void stall(FakeFrontEnd& f) {

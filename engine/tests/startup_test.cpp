@@ -5,6 +5,7 @@
 #include "platform/socket_layer.h"
 #include "platform/tests/support/capture.h"
 #include "platform/tests/support/run_program.h"
+#include "platform/tests/support/unit_ops.h"
 
 namespace {
 
@@ -58,15 +59,21 @@ TEST(CommandLine, NoFrontEndListeningGivesStatusOne) {
 }
 
 // Dialogue answers: data start, no snapshot, the example map, the number
-// of runs, no output file, no screen plot.
+// of runs, no output file, no screen plot. One run is the example's own
+// answers file.
 TEST(EngineMain, RunLinesOnlyForSeveralRuns) {
     const std::string switchings = "\nNumber of Matrix Switchings in SS#";
+    const std::string example = std::string(ZARIK_SOURCE_DIR) + "/examples/switched_rl";
     for (int runs : {1, 3}) {
         SCOPED_TRACE(runs);
-        const ProgramResult r = run_program({bare_program(), "-v4", "-startup:alone"},
-                                            "0\n0\nswitched_rl.map\n" + std::to_string(runs) + "\n0\n0\n",
-                                            std::string(ZARIK_SOURCE_DIR) + "/examples/switched_rl");
+        const std::string answers = "0\n0\nswitched_rl.map\n" + std::to_string(runs) + "\n0\n0\n";
+        if (runs == 1) {
+            ASSERT_EQ(read_file(example + "/answers.txt"), answers);
+        }
+        const ProgramResult r = run_program({bare_program(), "-v4", "-startup:alone"}, answers, example);
         ASSERT_EQ(r.exit_code, 0) << r.out;
+        EXPECT_EQ(r.err, "");
+        EXPECT_FALSE(contains(r.out, "ERROR")) << r.out;
         EXPECT_TRUE(contains(r.out, " * ZARIK for HOLVA 4.6: Build# "));
         EXPECT_TRUE(contains(r.out, "         Input file: switched_rl.map"));
         EXPECT_TRUE(ends_with(r.out, status_line(bare_program(), 0)));

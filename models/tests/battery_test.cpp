@@ -78,6 +78,7 @@ struct BadRating {
     void (*spoil)(Ratings&);
     const char* message;
 };
+void PrintTo(const BadRating& c, std::ostream* os) { *os << c.name; }
 
 class BatteryRatings : public Battery, public testing::WithParamInterface<BadRating> {};
 

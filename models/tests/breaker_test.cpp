@@ -43,6 +43,7 @@ struct Rule {
     int32_t kind_after;
     double level;
 };
+void PrintTo(const Rule& c, std::ostream* os) { *os << c.name; }
 
 class BreakerRules : public Breaker, public testing::WithParamInterface<Rule> {};
 

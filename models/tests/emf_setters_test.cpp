@@ -68,6 +68,7 @@ struct SystemCase {
     int32_t ss, a;
     double frequency, gain, lead;
 };
+void PrintTo(const SystemCase& c, std::ostream* os) { *os << c.name; }
 
 class EquivalentSystem : public EmfSetter, public testing::WithParamInterface<SystemCase> {};
 

@@ -19,6 +19,7 @@ struct Kind {
     const char* closed;  // of A B C AB BC CA, '1' closed
     double r_closed;
 };
+void PrintTo(const Kind& c, std::ostream* os) { *os << c.name; }
 
 class Fault3Kinds : public testing::TestWithParam<Kind> {
 protected:

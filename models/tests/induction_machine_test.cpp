@@ -36,6 +36,7 @@ struct SlipCase {
     int32_t nrot;
     double te;
 };
+void PrintTo(const SlipCase& c, std::ostream* os) { *os << c.name; }
 
 class InductionSlip : public Induction, public testing::WithParamInterface<SlipCase> {};
 
@@ -117,6 +118,7 @@ struct InductionFault {
     int32_t nrot;
     std::string out;
 };
+void PrintTo(const InductionFault& c, std::ostream* os) { *os << c.name; }
 
 class InductionDataFault : public Induction, public testing::WithParamInterface<InductionFault> {};
 

@@ -77,6 +77,7 @@ struct ReadFault {
     const char* name;
     const char* text;
 };
+void PrintTo(const ReadFault& c, std::ostream* os) { *os << c.name; }
 
 class ReadFaults : public DataFileModel, public testing::WithParamInterface<ReadFault> {};
 

@@ -63,6 +63,7 @@ struct SteadyCase {
     const char* name;
     double peak, angle_deg, speed, te, current;
 };
+void PrintTo(const SteadyCase& c, std::ostream* os) { *os << c.name; }
 
 class PmSteady : public PmMachine, public testing::WithParamInterface<SteadyCase> {};
 
@@ -115,6 +116,7 @@ struct DataFault {
     const char* name;
     std::string data, message;
 };
+void PrintTo(const DataFault& c, std::ostream* os) { *os << c.name; }
 
 class PmDataFault : public PmMachine, public testing::WithParamInterface<DataFault> {};
 
@@ -240,6 +242,7 @@ struct FormFault {
     std::vector<double> ratings;  // V S F Xd Xq XD XQ Xl Ra RD RQ E Rint Rsnb Nsnb
     std::string speed_form, inertia_form;
 };
+void PrintTo(const FormFault& c, std::ostream* os) { *os << c.name; }
 
 class PmFormFault : public PmForms, public testing::WithParamInterface<FormFault> {};
 

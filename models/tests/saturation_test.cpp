@@ -112,6 +112,7 @@ struct CaseRun {
     bool shorted;
     int32_t saturation;
 };
+void PrintTo(const CaseRun& c, std::ostream* os) { *os << c.name; }
 
 class CaseTransformerRun : public XfmrTest, public testing::WithParamInterface<CaseRun> {};
 

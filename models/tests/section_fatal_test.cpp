@@ -14,6 +14,7 @@ struct Stop {
     std::vector<std::string> lines;  // exact, from the first on
     const char* data_line = nullptr;  // a stop of the reader itself: the frame's last line; else a numbered message
 };
+void PrintTo(const Stop& c, std::ostream* os) { *os << c.name; }
 
 const std::string kHead = "TRANSFORMERS:\n";
 const std::string kCore = " 2 1 0\n 1 0 10 2e-5\n 2 0 1 2e-5\n";
@@ -104,6 +105,7 @@ struct Warning {
     std::string curve;
     std::vector<std::string> lines;
 };
+void PrintTo(const Warning& c, std::ostream* os) { *os << c.name; }
 
 const Warning kWarnings[] = {
     {"no_data", " 0 0 /", {" ***WARN*** Saturation disabled in one transformer due to lack of data",

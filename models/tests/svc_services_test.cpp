@@ -68,6 +68,7 @@ struct FiringRow {
     int32_t enable;
     int expected_pulses;  // of the twelve
 };
+void PrintTo(const FiringRow& c, std::ostream* os) { *os << c.name; }
 
 class Firing : public SvcServices, public testing::WithParamInterface<FiringRow> {};
 
@@ -99,6 +100,7 @@ struct ValveRow {
     double R_after;
     int32_t result;
 };
+void PrintTo(const ValveRow& c, std::ostream* os) { *os << c.name; }
 
 class Valve : public testing::TestWithParam<ValveRow> {};
 

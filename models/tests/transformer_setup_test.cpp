@@ -106,6 +106,7 @@ struct Refusal {
     std::vector<std::string> lines;
     const char* routine;
 };
+void PrintTo(const Refusal& c, std::ostream* os) { *os << c.name; }
 
 void umec_2wdg(double s, double f, double v1, double im, double a) {
     int32_t k = 1;
@@ -139,10 +140,10 @@ const std::vector<Refusal>& refusals() {
     return r;
 }
 
-class Refused : public Setup, public testing::WithParamInterface<size_t> {};
+class Refused : public Setup, public testing::WithParamInterface<Refusal> {};
 
 TEST_P(Refused, StopsWithItsText) {
-    const Refusal& r = refusals()[GetParam()];
+    const Refusal& r = GetParam();
     tables(3);
     XfmrTables& X = XFMR_TABLES;
     for (int32_t w = 1; w <= 3; ++w) X.XF_NODE1(w, 1) = w;
@@ -151,10 +152,8 @@ TEST_P(Refused, StopsWithItsText) {
     EXPECT_STOPS(r.call(), want + abort_frame_of(r.routine, 0));
 }
 
-INSTANTIATE_TEST_SUITE_P(Transformers, Refused, testing::Range<size_t>(0, 6),
-                         [](const testing::TestParamInfo<size_t>& p) {
-                             return std::string(refusals()[p.param].name);
-                         });
+INSTANTIATE_TEST_SUITE_P(Transformers, Refused, testing::ValuesIn(refusals()),
+                         [](const testing::TestParamInfo<Refusal>& p) { return std::string(p.param.name); });
 
 // The magnetic-circuit models' rating checks, on a declared two-winding core.
 class Ratings : public XfmrTest {

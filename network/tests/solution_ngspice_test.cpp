@@ -122,11 +122,6 @@ protected:
     }
 };
 
-TEST_F(SolutionNgspice, DcStepsThroughRLAndRC) {
-    compare({"rl", 1, {{0, 1, 2.0, 0, 0, 100.0}, {1, 0, 0, 5e-3}}, 1, 100.0});
-    compare({"rc", 1, {{0, 1, 50.0, 0, 0, 10.0}, {1, 0, 0, 0, 20e-6}}, 1, 10.0});
-}
-
 TEST_F(SolutionNgspice, SinusoidIntoRLCNetworks) {
     compare({"rlc", 2, {{0, 1, 1.0, 0, 0, 100.0}, {1, 2, 0, 1e-3}, {2, 0, 10.0}, {2, 0, 0, 0, 100e-6}}, 1, 100.0,
              50.0, 20e-6, 2000});
