@@ -1,13 +1,10 @@
-// Seam: the line readers. Until lines are read, a line section adds
-// nothing to the dimension block, and a line entry with a model stops the
-// run.
+// Seam: the numeric blocks of the line models. Until a kind is read, a
+// line entry with a model stops the run.
 #include "engine/abort.h"
 #include "lines/line_section.h"
 #include "lines/lines.h"
 #include "network/line_reader.h"
 #include "platform/text_units.h"
-
-void RDTLINES() { NEXTKEY(); }
 
 void DSLINT_MODEL(LineEntry& /*e*/) {
     write_list(UNIT_CONSOLE_OUT,
