@@ -21,6 +21,8 @@ struct LineRunCounters {
     Logical TLSHORTSTOP = LFALSE;
     int32_t TL_BUFTOTAL = 0;    // travelling-wave buffer slots handed out
     int32_t TL_MODEOFS = 0;     // running modal conductor offset
+    int32_t TL_YCPOLES = 0;     // characteristic-admittance poles of the modal lines
+    int32_t TL_PPOLES = 0;      // propagation poles of the modal lines
     int32_t TL_TRANSOFS = 0;    // running transformation offset
     int32_t TL_PHCOND = 0;      // running phase-domain conductor offset
     int32_t TL_MFDCOND = 0;     // running "MFDTD" conductor offset

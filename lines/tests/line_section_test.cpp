@@ -102,14 +102,14 @@ TEST_F(LineSection, PageSectionsMapSubsystemsGlobalOnesDoNot) {
 }
 
 TEST_F(LineSection, ModelEntriesStopAtTheirNumericBlock) {
-    std::ofstream(dir.file("abcdef.clo")) << "C the line-constants file\n 1 1 0 0 50.0 60.0 1.0 1.0 1.0\n";
+    std::ofstream(dir.file("abcdef.clo")) << "C the line-constants file\nMFDTD  1  0\n";
     const std::string kStop = " Reading the TLINES: section is not supported by this build of ZARIK.\n";
     // A header entry reads its file; the mismatched control signals only warn.
     Captured c = Read("TLINES:\n" + local_entry(" 1  1 2  1 1 1 0", " 1  3 1  1 0 1 0"));
     EXPECT_TRUE(c.aborted);
     EXPECT_TRUE(contains(c.out, "Control Signal Transfer Dimension mismatch in line/cable abcdef")) << c.out;
     EXPECT_TRUE(contains(c.out, kStop + abort_frame("DSLINT").substr(0, 10))) << c.out;
-    EXPECT_EQ(INPUT.DATA_LINE.trimmed(), " 1 1 0 0 50.0 60.0 1.0 1.0 1.0");
+    EXPECT_EQ(INPUT.DATA_LINE.trimmed(), "MFDTD  1  0");
     // A server end asks its port before its numeric block.
     SetUp();
     c = Read("GLOBAL_TLINES:\nHOLVA Line Constants\n 2 1\n 1  1 2  1 0 1 0\nTLINE-INPUT-DATA x\n"
@@ -118,7 +118,7 @@ TEST_F(LineSection, ModelEntriesStopAtTheirNumericBlock) {
         << c.out;
     // A legacy entry is its model record.
     SetUp();
-    c = Read("TLINES:\n 1 1 1 1 50.0 60.0 1.0 1.0 1.0\n");
+    c = Read("TLINES:\nMFDTD  1  0\n");
     EXPECT_TRUE(contains(c.out, kStop)) << c.out;
     EXPECT_FALSE(contains(c.out, "mismatch"));
 }

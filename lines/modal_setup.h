@@ -1,0 +1,26 @@
+// Set-up of the modal lines and the pieces every kind's set-up shares.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "lines/line_section.h"
+
+// The numeric block of a constant-parameter or "FRE-DEP" entry, its file
+// closed, its conductance added to the network.
+void DSLINT_MODAL(LineEntry& e);
+
+// The next row of TLINE_REC for the entry, its name set.
+int32_t DSLINT_NEW_ROW(LineEntry& e);
+// Adds TLGMAT(., ., row) at the entry's ends (end 2 not for a server end).
+void DSLINT_CONDUCTANCE(const LineEntry& e, int32_t row);
+
+// A fitted function k (s + z1)...(s + znz) / (s + p1)...(s + pnp) as
+// residues r and a constant d; form 1 takes k for the (1 + s/z)/(1 + s/p)
+// form. Two equal poles stop the run.
+void PARTFRAC(const std::vector<double>& z, const std::vector<double>& p, std::vector<double>& r, double& k,
+              double& d, int32_t form);
+// Cuts a function's zeros and poles from the first one of 1e15 or more
+// (a factor of 1 in the (1 + s/z)/(1 + s/p) form) and keeps no more zeros
+// than poles (the first function) or fewer (the others).
+void PARTFRAC_CUT(std::vector<double>& z, std::vector<double>& p, bool first_function);

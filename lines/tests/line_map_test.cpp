@@ -1,0 +1,183 @@
+// Lines read from a map file and its line-constants files, run through
+// the network solution: the lattice staircase of a lossless line, travel
+// times between steps, losses, three untransposed phases and the
+// frequency-dependent modal line.
+#include <cmath>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine/bookends.h"
+#include "engine/run_state.h"
+#include "engine/time_step.h"
+#include "lines/modal_setup.h"
+#include "lines/tests/line_test_support.h"
+#include "network/line_reader.h"
+#include "network/map_reader.h"
+#include "platform/tests/support/capture.h"
+#include "platform/tests/support/run_program.h"
+
+namespace {
+
+constexpr double kDt = 50e-6;
+
+class LineMap : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(dir.ok()); }
+    void TearDown() override {
+        while (INPUT.INPUT_UNIT > INPUT_UNIT_NONE) CLOSEFILE();
+        reset_all_engine_state();
+    }
+    void File(const std::string& name, const std::string& text) { std::ofstream(dir.file(name)) << text; }
+
+    // A case of one subsystem of `nodes` nodes: the page's branches and line section.
+    Captured Read(int nodes, const std::string& page) {
+        std::string list;
+        for (int k = 1; k <= nodes; ++k) list += " " + std::to_string(k);
+        File("page.map", page + "ENDPAGE\n");
+        File("case.map", "DIMENSIONS:\n NODES = " + std::to_string(nodes) + "\n SUBSYS = 1\n BRANCHES = 8\n"
+                         " NNODES = 12\n NPAGES = 1\n SUBSYSPAGE = 1\nPARAMETERS:\n TIME_STEP = 50.0E-6\n"
+                         " PRINT_STEP = 50.0E-6\n FINISH_TIME = 1.0\nSUBSYSDIM:\n 1 " + std::to_string(nodes) +
+                         "\nSUBS:\n 1 1\nMAP: 'page.map'\n 1 " + std::to_string(nodes) + list + "\n 0 0\nENDCASE\n");
+        const ScopedChdir here(dir.path);
+        reset_all_engine_state();
+        RUN_SEQ.START_MODE = "DATA";
+        RUN_SEQ.IRUN = RUN_SEQ.NRUNS = 1;
+        RUN_SEQ.FIRST_RUN = LTRUE;
+        RUN_SEQ.CONNECTED = LTRUE;
+        RUN_SETUP.start_file.assign("case.map");
+        INPUT.INPUT_UNIT = INPUT_UNIT_NONE;
+        return capture([] {
+            READDATA();
+            INITCOM();
+        });
+    }
+    // Node voltages of subsystem 1 after each of `steps` steps.
+    std::vector<std::vector<double>> Run(int32_t steps) {
+        for (int32_t s = 1; s <= DIMBLOCK.NSUBSYS; ++s) {
+            NET.MXINV(s) = 1;
+            NET.NTRIANG(s) = 0;
+            NET.SSINTERP(s) = NET.SSRMCHAT(s) = LFALSE;
+        }
+        RUN_CLOCK.NSTEP = 0;
+        RUN_FLAGS.FIRST_STEP_DATA = RUN_FLAGS.FIRST_STEP_RUN = LTRUE;
+        RUN_FLAGS.FINAL_STEP = LFALSE;
+        std::vector<std::vector<double>> v;
+        const Captured c = capture([&] {
+            for (int32_t n = 0; n < steps; ++n) {
+                RUN_CLOCK.TIME = RUN_CLOCK.NSTEP * RUN_CLOCK.DELT;
+                RUN_CLOCK.PREV_TIME = (RUN_CLOCK.NSTEP - 1) * RUN_CLOCK.DELT;
+                TIMESTEP();
+                ++RUN_CLOCK.NSTEP;
+                RUN_FLAGS.FIRST_STEP_DATA = RUN_FLAGS.FIRST_STEP_RUN = LFALSE;
+                std::vector<double> row;
+                for (int64_t k = 1; k <= NET.VNODE.extent(1); ++k) row.push_back(NET.VNODE(k, 1));
+                v.push_back(row);
+            }
+        });
+        EXPECT_FALSE(c.aborted) << c.out;
+        return v;
+    }
+    TempDir dir;
+};
+
+// A header entry of n conductors from nodes a.. to nodes b.. of the page.
+std::string entry(const std::vector<int>& a, const std::vector<int>& b, const std::string& file) {
+    std::string e1 = " 1", e2 = " 1";
+    for (int x : a) e1 += " " + std::to_string(x);
+    for (int x : b) e2 += " " + std::to_string(x);
+    return "HOLVA Line Constants\n " + std::to_string(a.size()) + " 0\n" + e1 + " 1 0 1 0\n" + e2 +
+           " 1 0 1 0\nTLINE-INPUT-DATA  line.tli\nTLINE-OUTPUT-DATA " + file + "\n";
+}
+
+// 100 V behind 100 ohms at node 1, the load at node 2, one line between.
+std::string one_line(double rload, const std::string& file = "line.tlo") {
+    return "BRANCHES:\n 0 1 RE 100.0 100.0\n 2 0 R " + std::to_string(rload) + "\nTLINES:\n" + entry({1}, {2}, file);
+}
+
+std::string bergeron(const std::string& tau, double z = 400.0, double r = 0.0, const std::string& options = "") {
+    return " 1 0 0 0 50.0 50.0 1.0 1e-9 1e-9\n" + options + " 0 0 " + tau + " " + std::to_string(z) + " " +
+           std::to_string(r) + " 0.0 1.0\n";
+}
+
+struct Stair {
+    std::string name, file;
+};
+void PrintTo(const Stair& s, std::ostream* os) { *os << s.name; }
+
+class Staircase : public LineMap, public testing::WithParamInterface<Stair> {};
+
+TEST_P(Staircase, FollowsTheLattice) {
+    File("line.tlo", GetParam().file);
+    const Captured c = Read(2, one_line(1200.0));
+    ASSERT_FALSE(c.aborted) << c.out;
+    const std::vector<double> end1{80, 96, 91.2, 92.64}, end2{120, 84, 94.8, 91.56};
+    const auto v = Run(80);
+    for (int32_t k = 0; k < 80; ++k) {
+        ASSERT_NEAR(v[k][0], end1[static_cast<size_t>(k / 20)], 1e-12) << "end 1, step " << k;
+        ASSERT_NEAR(v[k][1], k < 10 ? 0.0 : end2[static_cast<size_t>((k - 10) / 20)], 1e-12) << "end 2, step " << k;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, Staircase,
+    testing::Values(Stair{"Bergeron", bergeron("0.5")},
+                    Stair{"FreDep", "FRE-DEP 1 0 0 0\n 0 0 0.5\n 0 0.0025 0\n 0 1.0 0\n 0 1.0 0\n"},
+                    // A pole of 1e15 is the constant 1; the other pole has no residue.
+                    Stair{"FreDepFastPole", "FRE-DEP 1 0 0 0\n 0 0 0.5\n 0 0.0025 0\n 2 0.0 0\n 1e15 2000\n 0 0\n"
+                                            " 1e15 0\n 0 0\n 0 1.0 0\n"}),
+    [](const testing::TestParamInfo<Stair>& i) { return i.param.name; });
+
+TEST_F(LineMap, TravelTimesBetweenSteps) {
+    File("line.tlo", bergeron("0.525"));
+    ASSERT_FALSE(Read(2, one_line(1200.0)).aborted);
+    auto v = Run(12);
+    EXPECT_NEAR(v[10][1], 60.0, 1e-12);
+    EXPECT_NEAR(v[11][1], 120.0, 1e-12);
+    File("line.tlo", bergeron("0.53", 400.0, 0.0, "NOINT\n"));
+    ASSERT_FALSE(Read(2, one_line(1200.0)).aborted);
+    EXPECT_EQ(LINE_TABLES.TLM_DELAY(1), 11);
+    v = Run(12);
+    EXPECT_EQ(v[10][1], 0.0);
+    EXPECT_NEAR(v[11][1], 120.0, 1e-12);
+    // 0.6 ms: 11.999999999999998 steps.
+    File("line.tlo", bergeron("0.6"));
+    ASSERT_FALSE(Read(2, one_line(1200.0)).aborted);
+    EXPECT_EQ(LINE_TABLES.TLM_DELAY(1), 11);
+    EXPECT_NEAR(LINE_TABLES.TLM_FRAC(1), 1.0, 1e-12);
+}
+
+TEST_F(LineMap, LossyLineFrontAndSteadyState) {
+    File("line.tlo", bergeron("0.5", 400.0, 40.0));
+    const Captured c = Read(2, "BRANCHES:\n 0 1 RE 410.0 100.0\n 2 0 R 410.0\nTLINES:\n" + entry({1}, {2}, "line.tlo"));
+    ASSERT_FALSE(c.aborted) << c.out;
+    const auto v = Run(3000);
+    EXPECT_EQ(v[9][1], 0.0);
+    EXPECT_NEAR(v[10][1], 47.5907198, 1e-7);
+    EXPECT_NEAR(v[10][1], 50.0 * (400.0 / 410.0) * (400.0 / 410.0), 1e-12);
+    EXPECT_NEAR(v.back()[0], 52.3255814, 1e-7);
+    EXPECT_NEAR(v.back()[0], 4500.0 / 86.0, 1e-12);
+    EXPECT_NEAR(v.back()[1], 4100.0 / 86.0, 1e-12);
+}
+
+TEST_F(LineMap, ThreeUntransposedPhases) {
+    File("line.tlo", " 3 0 0 0 50.0 50.0 1.0 1e-9 1e-9\n 0 0 0.7 600 0 0 0 0 0\n 0 0 0.5 300 0 0 0 0 0\n"
+                     " 0 0 0.55 320 0 0 0 0 0\n");
+    const Captured c = Read(6, "BRANCHES:\n 1 0 R 100.0\n 0 2 RE 100.0 100.0\n 3 0 R 100.0\n 4 0 R 1000.0\n"
+                               " 5 0 R 1000.0\n 6 0 R 1000.0\nTLINES:\n" + entry({1, 2, 3}, {4, 5, 6}, "line.tlo"));
+    ASSERT_FALSE(c.aborted) << c.out;
+    const double s3 = 1.0 / std::sqrt(3.0), s6 = 1.0 / std::sqrt(1.5), s2 = 1.0 / std::sqrt(2.0);
+    const std::vector<double> t{s3, s6, 0.0, s3, -s6 / 2, s2, s3, -s6 / 2, -s2};
+    for (int k = 0; k < 9; ++k) EXPECT_NEAR(LINE_TABLES.TI(k + 1), t[static_cast<size_t>(k)], 1e-15) << k;
+    const auto v = Run(30);
+    std::vector<int> changes;
+    for (int k = 1; k < 30; ++k)
+        if (v[k][3] != v[k - 1][3] || v[k][4] != v[k - 1][4] || v[k][5] != v[k - 1][5]) changes.push_back(k);
+    EXPECT_EQ(changes, std::vector<int>({10, 11, 14}));
+    EXPECT_NEAR(v[10][4], 19.2307692, 1e-7);
+    EXPECT_NEAR(v[11][4], 76.9508270, 1e-7);
+    EXPECT_NEAR(v[14][4], 112.6651127, 1e-7);
+}
+
+}  // namespace
