@@ -45,7 +45,7 @@ protected:
         RUN_SEQ.START_MODE = "DATA";
         RUN_SEQ.IRUN = RUN_SEQ.NRUNS = 1;
         RUN_SEQ.FIRST_RUN = LTRUE;
-        RUN_SEQ.CONNECTED = LTRUE;
+        RUN_SEQ.CONNECTED = LFALSE;
         RUN_SETUP.start_file.assign("case.map");
         INPUT.INPUT_UNIT = INPUT_UNIT_NONE;
         return capture([] {
@@ -179,5 +179,73 @@ TEST_F(LineMap, ThreeUntransposedPhases) {
     EXPECT_NEAR(v[11][4], 76.9508270, 1e-7);
     EXPECT_NEAR(v[14][4], 112.6651127, 1e-7);
 }
+
+}  // namespace
+
+namespace {
+
+double g_ramp(double t, double a, double dt) {
+    if (t < -dt) return 0.0;
+    if (t <= 0.0) return ((t + dt) - (1.0 - std::exp(-a * (t + dt))) / a) / dt;
+    return 1.0 - std::exp(-a * t) * (1.0 - std::exp(-a * dt)) / (a * dt);
+}
+
+TEST_F(LineMap, FreDepOnePolePropagation) {
+    File("line.tlo", "FRE-DEP 1 0 0 0\n 0 0 0.5\n 0 0.0025 0\n 1 0.0 0\n 2000\n 0\n 2000\n 0\n 0 1.0 0\n");
+    const Captured c = Read(2, "BRANCHES:\n 0 1 RE 400.0 100.0\n 2 0 R 400.0\nTLINES:\n" + entry({1}, {2}, "line.tlo"));
+    ASSERT_FALSE(c.aborted) << c.out;
+    const auto v = Run(60);
+    for (int n = 0; n < 60; ++n) ASSERT_NEAR(v[n][1], 50.0 * g_ramp(n * kDt - 0.5e-3, 2000.0, kDt), 1e-12) << n;
+}
+
+TEST_F(LineMap, ShortTravelTimesWarnThenContinueOrStop) {
+    const std::string map = "BRANCHES:\n 0 1 RE 400.0 100.0\n 2 0 R 400.0\n 3 0 R 400.0\nTLINES:\n";
+    File("a.tlo", bergeron("0.045"));
+    File("b.tlo", bergeron("0.035"));
+    Captured c = Read(3, map + entry({1}, {2}, "a.tlo"));
+    ASSERT_FALSE(c.aborted) << c.out;
+    EXPECT_TRUE(contains(c.out, "Time step is too large for the tline/cable 'a'. ")) << c.out;
+    EXPECT_TRUE(contains(c.out, "Reduce the time step to 45.0000000000000 [us] or less, or Use pi section models."));
+    EXPECT_TRUE(contains(c.out, "For better accuracy, make time step less than"));
+    EXPECT_TRUE(contains(c.out, " 1/10th of the shortest travel time which is 45.0000000000000 [us]."));
+    EXPECT_TRUE(contains(c.out, " Continuing with travel time(s) adjusted to one time step.")) << c.out;
+    EXPECT_EQ(LINE_TABLES.TLM_DELAY(1), 1);
+    EXPECT_EQ(LINE_TABLES.TLM_FRAC(1), 0.0);
+    c = Read(3, map + entry({1}, {2}, "b.tlo") + entry({1}, {3}, "a.tlo"));
+    EXPECT_TRUE(c.aborted);
+    EXPECT_TRUE(contains(c.out, "tline/cable 'b'")) << c.out;
+    EXPECT_TRUE(contains(c.out, "tline/cable 'a'")) << c.out;
+    EXPECT_TRUE(contains(c.out, "shortest travel time which is 35.0000000000000 [us].")) << c.out;
+    EXPECT_TRUE(contains(c.out, " Aborting due to time step being too large.")) << c.out;
+    EXPECT_FALSE(contains(c.out, "Continuing"));
+}
+
+struct BadLine {
+    std::string name, file, page;
+    std::vector<std::string> shown;
+};
+void PrintTo(const BadLine& b, std::ostream* os) { *os << b.name; }
+class BadLines : public LineMap, public testing::WithParamInterface<BadLine> {};
+
+TEST_P(BadLines, StopWithTheirMessage) {
+    File("line.tlo", GetParam().file);
+    const Captured c = Read(3, "BRANCHES:\n 0 1 RE 400.0 100.0\n 2 0 R 400.0\nTLINES:\n" + GetParam().page);
+    EXPECT_TRUE(c.aborted);
+    for (const std::string& s : GetParam().shown) EXPECT_TRUE(contains(c.out, s)) << s << "\n" << c.out;
+}
+
+const std::string kMismatch = "The number of electrical connections";
+const std::string kTwoModes = " 0 0 0.5\n 0 0.0025 0\n 0 1 0\n 0 1 0\n 0 0 0\n 0 0 0.5\n 0 0.0025 0\n 0 1 0\n 0 0 0\n 0 1 0\n";
+INSTANTIATE_TEST_SUITE_P(
+    Lines, BadLines,
+    testing::Values(
+        BadLine{"MismatchBergeron", bergeron("0.5") + " 0 0 0.5 400 0 0 1\n", entry({1, 3}, {2, 3}, "line.tlo"),
+                {kMismatch, "INVALID DATA LINE"}},
+        BadLine{"MismatchFreDep", "FRE-DEP 1 0 0 0\n" + kTwoModes, entry({1, 3}, {2, 3}, "line.tlo"),
+                {kMismatch, "INVALID DATA"}},
+        BadLine{"ZeroSurgeImpedance", bergeron("0.5", 0.0), entry({1}, {2}, "line.tlo"), {"is not above 0.0"}},
+        BadLine{"EqualPoles", " ", "FRE-DEP 1 0 1 1\nNOINT\n 1 2 0.5\n 0 2 1.0\n 5 5\n 0 0 1.0\n 0 0 1.0\n",
+                {"Two equal poles"}}),
+    [](const testing::TestParamInfo<BadLine>& i) { return i.param.name; });
 
 }  // namespace
