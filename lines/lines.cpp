@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/run_state.h"
+#include "lines/frephase.h"
 #include "lines/line_record.h"
 #include "lines/line_tables.h"
 #include "lines/modal_step.h"
@@ -21,6 +22,7 @@ void TLSTEP() {
     TLEXCH_LOCAL();
     NET.TLINJ.fill(0.0);
     if (LINE_COUNTS.NTLMODAL > 0) TLSTEP_MODAL();
+    if (LINE_COUNTS.NTLPHASE > 0) TLSTEP_PHASE();
     ENI_SRV2CLI();
     // A run from data interpolates nothing across its first step.
     if (is_true(RUN_FLAGS.FIRST_STEP_DATA) && NET.TLINJ_OLD.size() == NET.TLINJ.size())

@@ -28,11 +28,7 @@ using cplx = std::complex<double>;
 const char* const kDslint = "DSLINT";
 constexpr double kFoldLimit = 1.0e15;  // poles this fast are constants
 
-[[noreturn]] void stop(const LineEntry& e, const std::string& text) {
-    if (e.header) DSLINT_SHOW_NAME(e);
-    write_list(UNIT_CONSOLE_OUT, {"ERROR: DSLINT: " + text});
-    ABORT_RUN(kDslint, 1);
-}
+[[noreturn]] void stop(const LineEntry& e, const std::string& text) { DSLINT_DATA_ERROR(e, text); }
 
 void check(const LineEntry& e, const ListRead& in) {
     if (in.status() == ReadStatus::End) DSLINT_END_OF_FILE(e);
@@ -159,29 +155,11 @@ void legacy_nodes(LineEntry& e, int32_t i, int32_t a, int32_t b) {
 void travel_time(LineEntry& e, const Registered& r, int32_t i, double tau, bool interpolate) {
     LineTables& L = LINE_TABLES;
     LineRunCounters& c = L.counters;
-    const double dt = RUN_CLOCK.DELT;
-    double x = tau * 0.001 / dt;
+    double x = tau * 0.001 / RUN_CLOCK.DELT;
     if (!std::isfinite(x) || std::fabs(x) > 2147483646.0) stop(e, "Travel time not finite or too long: " + micro(tau));
     if (x < 1.0) {
-        const double t = x * dt * 1.0e6;
-        LINE_COUNTS.TRAVEL_MIN = std::min(LINE_COUNTS.TRAVEL_MIN, t);
-        c.NTLSHORT -= 1;
-        const std::string shown(e.display_name.sub(1, static_cast<size_t>(e.display_length)));
-        USERWARN(0, 0, 2, "Time step is too large for the tline/cable " + shown + ". ");
-        USERWARN(0, 0, -1, "Reduce the time step to " + micro(t) + " [us] or less, or Use pi section models.");
+        TL_SHORT_TRAVEL(e, x);
         x = 1.0;
-        if (c.NTLSHORT == 0) {
-            const bool halt = is_true(c.TLSHORTSTOP);
-            const int32_t level = halt ? 2 : 1;
-            USERMSG(0, 0, level, 3, "For better accuracy, make time step less than");
-            USERMSG(0, 0, level, 0,
-                    " 1/10th of the shortest travel time which is " + micro(LINE_COUNTS.TRAVEL_MIN) + " [us].");
-            if (halt) {
-                USERMSG(0, 0, level, -1, " Aborting due to time step being too large.");
-                ABORT_RUN(kDslint, 0);
-            }
-            USERMSG(0, 0, level, -1, " Continuing with travel time(s) adjusted to one time step.");
-        }
     }
     if (is_true(L.TLM_INFLENGTH(r.m))) x = 1.0;
     if (interpolate) {
@@ -516,6 +494,32 @@ void PARTFRAC(const std::vector<double>& z, const std::vector<double>& p, std::v
     d = k;
     for (size_t i = 0; i < nz; ++i) d *= i < np ? z[i] / p[i] : z[i];
     for (size_t j = 0; j < np; ++j) d -= r[j] / p[j];
+}
+
+void DSLINT_DATA_ERROR(const LineEntry& e, const std::string& text) {
+    if (e.header) DSLINT_SHOW_NAME(e);
+    write_list(UNIT_CONSOLE_OUT, {"ERROR: DSLINT: " + text});
+    ABORT_RUN(kDslint, 1);
+}
+
+void TL_SHORT_TRAVEL(const LineEntry& e, double x) {
+    LineRunCounters& c = LINE_TABLES.counters;
+    const double t = x * RUN_CLOCK.DELT * 1.0e6;
+    LINE_COUNTS.TRAVEL_MIN = std::min(LINE_COUNTS.TRAVEL_MIN, t);
+    c.NTLSHORT -= 1;
+    const std::string shown(e.display_name.sub(1, static_cast<size_t>(e.display_length)));
+    USERWARN(0, 0, 2, "Time step is too large for the tline/cable " + shown + ". ");
+    USERWARN(0, 0, -1, "Reduce the time step to " + micro(t) + " [us] or less, or Use pi section models.");
+    if (c.NTLSHORT != 0) return;
+    const bool halt = is_true(c.TLSHORTSTOP);
+    const int32_t level = halt ? 2 : 1;
+    USERMSG(0, 0, level, 3, "For better accuracy, make time step less than");
+    USERMSG(0, 0, level, 0, " 1/10th of the shortest travel time which is " + micro(LINE_COUNTS.TRAVEL_MIN) + " [us].");
+    if (halt) {
+        USERMSG(0, 0, level, -1, " Aborting due to time step being too large.");
+        ABORT_RUN(kDslint, 0);
+    }
+    USERMSG(0, 0, level, -1, " Continuing with travel time(s) adjusted to one time step.");
 }
 
 int32_t DSLINT_NEW_ROW(LineEntry& e) {

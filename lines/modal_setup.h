@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "lines/line_section.h"
@@ -12,6 +13,11 @@ void DSLINT_MODAL(LineEntry& e);
 
 // The next row of TLINE_REC for the entry, its name set.
 int32_t DSLINT_NEW_ROW(LineEntry& e);
+// A travel time of x < 1 steps: the warnings, and once the last short one
+// of the case is met, the notice and, when one was below 0.8, the stop.
+void TL_SHORT_TRAVEL(const LineEntry& e, double x);
+// The entry's data errors: its name, the text, the stop.
+[[noreturn]] void DSLINT_DATA_ERROR(const LineEntry& e, const std::string& text);
 // Adds TLGMAT(., ., row) at the entry's ends (end 2 not for a server end).
 void DSLINT_CONDUCTANCE(const LineEntry& e, int32_t row);
 

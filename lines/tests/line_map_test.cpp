@@ -5,6 +5,7 @@
 #include <cmath>
 #include <fstream>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -64,6 +65,7 @@ protected:
         RUN_FLAGS.FIRST_STEP_DATA = RUN_FLAGS.FIRST_STEP_RUN = LTRUE;
         RUN_FLAGS.FINAL_STEP = LFALSE;
         std::vector<std::vector<double>> v;
+        current.clear();
         const Captured c = capture([&] {
             for (int32_t n = 0; n < steps; ++n) {
                 RUN_CLOCK.TIME = RUN_CLOCK.NSTEP * RUN_CLOCK.DELT;
@@ -74,12 +76,14 @@ protected:
                 std::vector<double> row;
                 for (int64_t k = 1; k <= NET.VNODE.extent(1); ++k) row.push_back(NET.VNODE(k, 1));
                 v.push_back(row);
+                current.push_back(LINE_TABLES.TLCUR(1, 1, 1));
             }
         });
         EXPECT_FALSE(c.aborted) << c.out;
         return v;
     }
     TempDir dir;
+    std::vector<double> current;  // into the first line at end 1, per step
 };
 
 // A header entry of n conductors from nodes a.. to nodes b.. of the page.
@@ -220,6 +224,9 @@ TEST_F(LineMap, ShortTravelTimesWarnThenContinueOrStop) {
     EXPECT_FALSE(contains(c.out, "Continuing"));
 }
 
+std::string frephase(double tau, double ph, double rh, const std::string& options = "", double py = 0.0,
+                     double ry = 0.0, double d = 0.0025);
+
 struct BadLine {
     std::string name, file, page;
     std::vector<std::string> shown;
@@ -245,7 +252,66 @@ INSTANTIATE_TEST_SUITE_P(
                 {kMismatch, "INVALID DATA"}},
         BadLine{"ZeroSurgeImpedance", bergeron("0.5", 0.0), entry({1}, {2}, "line.tlo"), {"is not above 0.0"}},
         BadLine{"EqualPoles", " ", "FRE-DEP 1 0 1 1\nNOINT\n 1 2 0.5\n 0 2 1.0\n 5 5\n 0 0 1.0\n 0 0 1.0\n",
-                {"Two equal poles"}}),
+                {"Two equal poles"}},
+        BadLine{"MismatchFrePhase", frephase(0.5e-3, -2000.0, 2000.0), entry({1, 3}, {2, 3}, "line.tlo"),
+                {kMismatch, "INVALID DATA LINE"}},
+        BadLine{"FrePhaseWithoutHeader", " ", frephase(0.5e-3, -2000.0, 2000.0), {"INVALID DATA LINE"}}),
     [](const testing::TestParamInfo<BadLine>& i) { return i.param.name; });
+
+}  // namespace
+
+namespace {
+
+// A one-conductor "FRE-PHASE" file: Yc = d + ry/(s - py) (no pole when ry
+// is 0), one delay group tau (s) with H = rh/(s - ph).
+std::string frephase(double tau, double ph, double rh, const std::string& options, double py, double ry, double d) {
+    std::ostringstream s;
+    s.precision(17);
+    s << "FRE-PHASE\n" << options << "Yc\nfitted\n 1\npoles\n";
+    if (ry != 0.0)
+        s << " 1\n" << py << "\n 0\n" << ry << "\n 0\n";
+    else
+        s << " 0\n";
+    s << d << "\nH\nfitted\n 1\ndelays\n" << tau << "\npoles\n 1\n" << ph << "\n 0\nresidues\n" << rh << "\n 0\n";
+    return s.str();
+}
+
+TEST_F(LineMap, FrePhaseStaircase) {
+    File("line.tlo", frephase(0.5e-3, -1e15, 1e15));
+    const Captured c = Read(2, one_line(1200.0));
+    ASSERT_FALSE(c.aborted) << c.out;
+    const std::vector<double> end1{80, 96, 91.2, 92.64}, end2{120, 84, 94.8, 91.56};
+    const auto v = Run(80);
+    for (int32_t k = 0; k < 80; ++k) {
+        ASSERT_NEAR(v[k][0], end1[static_cast<size_t>(k / 20)], 1e-12) << "end 1, step " << k;
+        ASSERT_NEAR(v[k][1], k < 10 ? 0.0 : end2[static_cast<size_t>((k - 10) / 20)], 1e-12) << "end 2, step " << k;
+    }
+}
+
+class FrePhaseDelay : public LineMap, public testing::WithParamInterface<double> {};
+
+TEST_P(FrePhaseDelay, OnePoleAtFractionalDelays) {
+    const double steps = GetParam();
+    File("line.tlo", frephase(steps * kDt, -2000.0, 2000.0));
+    const Captured c = Read(2, "BRANCHES:\n 0 1 RE 400.0 100.0\n 2 0 R 400.0\nTLINES:\n" + entry({1}, {2}, "line.tlo"));
+    ASSERT_FALSE(c.aborted) << c.out;
+    const auto v = Run(80);
+    for (int n = 0; n < 80; ++n)
+        ASSERT_NEAR(v[n][1], 50.0 * g_ramp(n * kDt - steps * kDt, 2000.0, kDt), 1e-12) << n;
+}
+
+INSTANTIATE_TEST_SUITE_P(Lines, FrePhaseDelay, testing::Values(10.0, 10.5, 10.6),
+                         [](const testing::TestParamInfo<double>& i) {
+                             return "Steps" + std::to_string(static_cast<int>(i.param * 10));
+                         });
+
+TEST_F(LineMap, FrePhaseInfiniteLineHoldsOnlyTheAdmittance) {
+    File("line.tlo", frephase(0.5e-3, -1e15, 1e15, "INFLENGTH\n", -2000.0, 5.0));
+    const Captured c = Read(2, "BRANCHES:\n 0 1 RE 1.0E-6 100.0\n 2 0 R 400.0\nTLINES:\n" + entry({1}, {2}, "line.tlo"));
+    ASSERT_FALSE(c.aborted) << c.out;
+    Run(40);
+    for (int n = 0; n < 40; ++n)
+        ASSERT_NEAR(current[n], 100.0 * (1.0 / 400.0 + 0.0025 * g_ramp(n * kDt, 2000.0, kDt)), 1e-6) << n;
+}
 
 }  // namespace
