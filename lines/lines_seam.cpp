@@ -1,12 +1,10 @@
-// The kinds' numeric blocks. A kind not read by this build stops the run.
-#include "engine/abort.h"
+// The kinds' numeric blocks.
 #include "lines/line_record.h"
 #include "lines/line_section.h"
 #include "lines/frephase.h"
 #include "lines/lines.h"
+#include "lines/mfdtd.h"
 #include "lines/modal_setup.h"
-#include "network/line_reader.h"
-#include "platform/text_units.h"
 
 void DSLINT_MODEL(LineEntry& e) {
     if (e.kind == tlrec::KIND_BERGERON || e.kind == tlrec::KIND_FREDEP) {
@@ -17,7 +15,5 @@ void DSLINT_MODEL(LineEntry& e) {
         DSLINT_PHASE(e);
         return;
     }
-    write_list(UNIT_CONSOLE_OUT,
-               {"Reading the " + INPUT.SECTION_KEY.trimmed() + " section is not supported by this build of ZARIK."});
-    ABORT_RUN("DSLINT", 1);
+    DSLINT_MFDTD(e);
 }

@@ -255,6 +255,10 @@ INSTANTIATE_TEST_SUITE_P(
                 {"Two equal poles"}},
         BadLine{"MismatchFrePhase", frephase(0.5e-3, -2000.0, 2000.0), entry({1, 3}, {2, 3}, "line.tlo"),
                 {kMismatch, "INVALID DATA LINE"}},
+        BadLine{"MfdtdSingular", "MFDTD  1  0\n 3e8\n 150000\n 0\n 0\n 0\n 8.3e-12\n 0\n",
+                entry({1}, {2}, "line.tlo"), {"Singular matrix encountered in MFDTD"}},
+        BadLine{"MismatchMfdtd", "MFDTD  1  0\n 3e8\n 150000\n", entry({1, 3}, {2, 3}, "line.tlo"),
+                {kMismatch, "INVALID DATA LINE"}},
         BadLine{"FrePhaseWithoutHeader", " ", frephase(0.5e-3, -2000.0, 2000.0), {"INVALID DATA LINE"}}),
     [](const testing::TestParamInfo<BadLine>& i) { return i.param.name; });
 
@@ -313,5 +317,110 @@ TEST_F(LineMap, FrePhaseInfiniteLineHoldsOnlyTheAdmittance) {
     for (int n = 0; n < 40; ++n)
         ASSERT_NEAR(current[n], 100.0 * (1.0 / 400.0 + 0.0025 * g_ramp(n * kDt, 2000.0, kDt)), 1e-6) << n;
 }
+
+}  // namespace
+
+namespace {
+
+// A one-conductor "MFDTD" file of 150 km at 3e8 m/s (10 segments at 50 us),
+// surge impedance 400 ohms, with the given R, G and poles "(re, im)\n(res)\n".
+std::string mfdtd(double r = 0.0, double g = 0.0, int np = 0, const std::string& poles = "",
+                  double length = 150000.0) {
+    std::ostringstream s;
+    s.precision(17);
+    s << "MFDTD  1  " << np << "\nNOINT\n 3e8\n " << length << "\n " << r << "\n " << 400.0 / 3e8 << "\n " << g
+      << "\n " << 1.0 / (400.0 * 3e8) << "\n " << np << "\n" << poles;
+    return s.str();
+}
+
+TEST_F(LineMap, MfdtdStaircase) {
+    File("line.tlo", mfdtd());
+    const Captured c = Read(2, one_line(1200.0));
+    ASSERT_FALSE(c.aborted) << c.out;
+    EXPECT_TRUE(contains(c.out, " MFDTD line: line.tli            \n Number of spacial segments =     10\n"
+                                " Spacial segment length (dx) =        15000.0    \n"))
+        << c.out;
+    const std::vector<double> end1{80, 96, 91.2, 92.64}, end2{120, 84, 94.8, 91.56};
+    const auto v = Run(80);
+    for (int32_t k = 0; k < 80; ++k) {
+        ASSERT_NEAR(v[k][0], end1[static_cast<size_t>(k / 20)], 1e-9) << "end 1, step " << k;
+        ASSERT_NEAR(v[k][1], k < 10 ? 0.0 : end2[static_cast<size_t>((k - 10) / 20)], 1e-9) << "end 2, step " << k;
+    }
+}
+
+TEST_F(LineMap, MfdtdDirectCurrentDividers) {
+    // R only: 40 ohms in series.
+    File("line.tlo", mfdtd(40.0 / 150000.0));
+    ASSERT_FALSE(Read(2, one_line(1200.0)).aborted);
+    auto v = Run(6000);
+    EXPECT_NEAR(v.back()[1], 100.0 * 1200.0 / 1340.0, 1e-6);
+    // R and G: the ladder of 10 cells, G dz inside, G dz / 2 at the ends.
+    const double R = 40.0 / 10, G = 1e-3 / 10;
+    File("line.tlo", mfdtd(40.0 / 150000.0, 1e-3 / 150000.0));
+    ASSERT_FALSE(Read(2, one_line(1200.0)).aborted);
+    v = Run(6000);
+    // Back from the load: the conductance seen, and the voltage ratio per cell.
+    double y = 1.0 / 1200.0 + G / 2, ratio = 1.0;
+    for (int cell = 0; cell < 10; ++cell) {
+        const double z = 1.0 / y + R;  // through the cell's resistance
+        ratio *= (1.0 / y) / z;
+        y = 1.0 / z + (cell == 9 ? G / 2 : G);
+    }
+    const double v1 = 100.0 * (1.0 / y) / (100.0 + 1.0 / y);
+    EXPECT_NEAR(v.back()[0], v1, 1e-6);
+    EXPECT_NEAR(v.back()[1], v1 * ratio, 1e-6);
+}
+
+TEST_F(LineMap, MfdtdPoleTables) {
+    File("line.tlo", mfdtd(20.0 / 150000.0, 0.0, 1, " (-2000, 0)\n (1, 0)\n"));
+    ASSERT_FALSE(Read(2, one_line(1200.0)).aborted);
+    const LineTables& L = LINE_TABLES;
+    EXPECT_NEAR(L.TLD_WA(1, 1), -5e-4, 1e-18);
+    EXPECT_NEAR(L.TLD_G2(1, 1, 1), 2.418709e-4, 1e-10);
+    EXPECT_NEAR(L.TLD_G3(1, 1, 1), -4.758129e-4, 1e-10);
+    EXPECT_NEAR(L.TLD_CS(1, 1), -0.4377077, 1e-7);
+    EXPECT_NEAR(L.TLD_CD(1, 1), 0.8610666, 1e-7);
+}
+
+TEST_F(LineMap, MfdtdPoleAddsItsResistance) {
+    std::ostringstream poles;
+    poles.precision(17);
+    poles << " (-2000, 0)\n (" << 2000.0 / 150000.0 << ", 0)\n";
+    File("line.tlo", mfdtd(20.0 / 150000.0, 0.0, 1, poles.str()));
+    ASSERT_FALSE(Read(2, one_line(1200.0)).aborted);
+    const auto v = Run(40000);
+    const double want = 100.0 * 1200.0 / 1321.0;
+    EXPECT_NEAR(v[3999][1] / want, 1.0, 1e-4);
+    EXPECT_NEAR(v.back()[1] / want, 1.0, 1e-4);
+}
+
+struct Segments {
+    std::string name;
+    double length;
+    std::vector<std::string> shown;
+    bool stops;
+};
+void PrintTo(const Segments& s, std::ostream* os) { *os << s.name; }
+class MfdtdSegments : public LineMap, public testing::WithParamInterface<Segments> {};
+
+TEST_P(MfdtdSegments, AreReported) {
+    const Segments& s = GetParam();
+    File("line.tlo", mfdtd(0.0, 0.0, 0, "", s.length));
+    const Captured c = Read(2, one_line(1200.0));
+    EXPECT_EQ(c.aborted, s.stops);
+    for (const std::string& x : s.shown) EXPECT_TRUE(contains(c.out, x)) << x << "\n" << c.out;
+}
+
+// 15 km per step at 50 us.
+INSTANTIATE_TEST_SUITE_P(
+    Lines, MfdtdSegments,
+    testing::Values(Segments{"Two", 32500.0, {"Number of spacial segments =      2", "    16250.0    "}, false},
+                    Segments{"One", 29950.0, {"Number of spacial segments is 1.  This line may",
+                                              "be replaced with a Coupled PI-Section", "equivalent.",
+                                              "Check Non-standard Messages for Tline/Cable Warnings"}, false},
+                    Segments{"None", 14950.0, {" ERROR: MFDTD line: line.tli", "Number of spacial segments is less than 1.",
+                                               "reduce ZARIK time step."}, true},
+                    Segments{"NoLength", 0.0, {"Line length must be greater than 0.0!"}, true}),
+    [](const testing::TestParamInfo<Segments>& i) { return i.param.name; });
 
 }  // namespace

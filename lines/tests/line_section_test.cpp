@@ -101,25 +101,26 @@ TEST_F(LineSection, PageSectionsMapSubsystemsGlobalOnesDoNot) {
     EXPECT_EQ(LINE_TABLES.ENI_CLI_SS(1), 1);
 }
 
-TEST_F(LineSection, ModelEntriesStopAtTheirNumericBlock) {
+TEST_F(LineSection, ModelEntriesReadTheirNumericBlock) {
     std::ofstream(dir.file("abcdef.clo")) << "C the line-constants file\nMFDTD  1  0\n";
-    const std::string kStop = " Reading the TLINES: section is not supported by this build of ZARIK.\n";
+    const std::string kMismatch = " The number of electrical connections\n";
     // A header entry reads its file; the mismatched control signals only warn.
     Captured c = Read("TLINES:\n" + local_entry(" 1  1 2  1 1 1 0", " 1  3 1  1 0 1 0"));
     EXPECT_TRUE(c.aborted);
     EXPECT_TRUE(contains(c.out, "Control Signal Transfer Dimension mismatch in line/cable abcdef")) << c.out;
-    EXPECT_TRUE(contains(c.out, kStop + abort_frame("DSLINT").substr(0, 10))) << c.out;
+    EXPECT_TRUE(contains(c.out, kMismatch)) << c.out;
     EXPECT_EQ(INPUT.DATA_LINE.trimmed(), "MFDTD  1  0");
     // A server end asks its port before its numeric block.
     SetUp();
     c = Read("GLOBAL_TLINES:\nHOLVA Line Constants\n 2 1\n 1  1 2  1 0 1 0\nTLINE-INPUT-DATA x\n"
              "TLINE-OUTPUT-DATA abcdef.clo\n", 0, 0, "4005\n");
-    EXPECT_TRUE(contains(c.out, " Enter port number for ENI server abcdef\n Reading the GLOBAL_TLINES: section"))
-        << c.out;
-    // A legacy entry is its model record.
+    EXPECT_TRUE(contains(c.out, " Enter port number for ENI server abcdef\n")) << c.out;
+    EXPECT_TRUE(contains(c.out, "An MFDTD line cannot be an ENI server end")) << c.out;
+    // A legacy entry is its model record, without a conductor count.
     SetUp();
     c = Read("TLINES:\nMFDTD  1  0\n");
-    EXPECT_TRUE(contains(c.out, kStop)) << c.out;
+    EXPECT_TRUE(c.aborted);
+    EXPECT_TRUE(contains(c.out, "INVALID DATA LINE")) << c.out;
     EXPECT_FALSE(contains(c.out, "mismatch"));
 }
 
