@@ -3,6 +3,7 @@
 // and the conductance every kind adds to the network.
 #include "lines/modal_setup.h"
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <string>
@@ -172,7 +173,8 @@ void travel_time(LineEntry& e, const Registered& r, int32_t i, double tau, bool 
     const int64_t total = int64_t{c.TL_BUFTOTAL} + L.TLM_DELAY(i);
     if (total > DIMBLOCK.AVAIL[ND_TRAVWAVES] || total > L.TLM_BUFW1.size()) {
         if (e.header) DSLINT_SHOW_NAME(e);
-        OUTMSG(36, DIMBLOCK.AVAIL[ND_TRAVWAVES], 0, 0, 0.0, 0.0, CURLINE());
+        OUTMSG(36, static_cast<int32_t>(std::min<int64_t>(total, INT32_MAX)), r.m, DIMBLOCK.AVAIL[ND_TRAVWAVES], 0.0,
+               0.0, CURLINE());
         ABORT_RUN(kDslint, 1);
     }
     for (int64_t s = c.TL_BUFTOTAL + 1; s <= total; ++s)

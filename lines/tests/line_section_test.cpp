@@ -249,3 +249,43 @@ TEST(LineWords, OnlyTheListedFormsMatch) {
 }
 
 }  // namespace
+
+namespace {
+
+struct Limit {
+    std::string name, file;
+    int entries;
+    std::vector<std::string> shown;
+};
+void PrintTo(const Limit& l, std::ostream* os) { *os << l.name; }
+
+class LineLimits : public LineSection, public testing::WithParamInterface<Limit> {};
+
+TEST_P(LineLimits, StopTheRun) {
+    ASSERT_TRUE(allocate({{ND_NODES, 4}, {ND_SUBSYS, 1}, {ND_MAXMODES, 1}, {ND_TLINES, 1}, {ND_TLINES_TOTAL, 3},
+                          {ND_NUMMODES, 3}, {ND_TRAVWAVES, 15}, {ND_TRANSFORMS, 3}, {ND_MAXPOLES, 1},
+                          {ND_SURGEPOLES, 2}, {ND_ATTPOLES, 2}}));
+    NET.NBUSES(1) = 3;
+    MAP_READ.subsys_sizes_read = true;
+    RUN_CLOCK.DELT = 50e-6;
+    std::ofstream(dir.file("l.tlo")) << GetParam().file;
+    std::string section = "GLOBAL_TLINES:\n";
+    for (int k = 0; k < GetParam().entries; ++k)
+        section += "HOLVA Line Constants\n 1 0\n 1 1 1 0 1 0\n 1 2 1 0 1 0\nTLINE-INPUT-DATA  in\nTLINE-OUTPUT-DATA l.tlo\n";
+    const Captured c = Read(section);
+    EXPECT_TRUE(c.aborted);
+    for (const std::string& s : GetParam().shown) EXPECT_TRUE(contains(c.out, s)) << s << "\n" << c.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, LineLimits,
+    testing::Values(Limit{"MoreLinesThanTlines", " 1 0 0 0 50 50 1 1e-9 1e-9\n 0 0 0.5 400 0 0 1\n", 2,
+                          {"YOU HAVE OVER    1 DISTRIBUTED TRANSMISSION LINES"}},
+                    Limit{"MoreBufferThanTravwaves", " 1 0 0 0 50 50 1 1e-9 1e-9\n 0 0 1.0 400 0 0 1\n", 1,
+                          {"Line/Cable Name: 'l'", "   20 TIME STEPS ARE REQUIRED FOR LINE   1",
+                           "ONLY   15 HAVE BEEN DIMENSIONED"}},
+                    Limit{"MorePolesThanMaxpoles", "FRE-DEP 1 0 0 0\n 0 0 0.5\n 2 0.0025 0\n", 1,
+                          {"Line/Cable Name :'l'", "ONLY   1 POINTS WILL BE USED!"}}),
+    [](const testing::TestParamInfo<Limit>& i) { return i.param.name; });
+
+}  // namespace
