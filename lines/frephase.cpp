@@ -286,32 +286,98 @@ void DSLINT_PHASE(LineEntry& e) {
     DSLINT_CONDUCTANCE(e, row);
 }
 
+namespace {
+
+// Complex products without the library's infinity handling: the states are finite.
+inline cplx mul(cplx a, cplx b) {
+    return {a.real() * b.real() - a.imag() * b.imag(), a.real() * b.imag() + a.imag() * b.real()};
+}
+inline double re_mul(cplx a, cplx b) { return a.real() * b.real() - a.imag() * b.imag(); }
+
+struct PhaseCursor {
+    int64_t ry = 0, h0 = 0, rh = 0, sh = 0, wb = 0;
+    int32_t server = 0;
+};
+
+bool in(int64_t first, int64_t last, int64_t size) { return first >= 1 && last <= size && first <= last + 1; }
+
+// Whether every slot the line's step reaches lies in its table.
+bool phase_fits(const LineTables& L, const NetworkTables& N, int32_t row, int32_t p, const PhaseCursor& c) {
+    if (!in(p, p, L.PH_NCOND.size())) return false;
+    const int32_t nc = L.PH_NCOND(p), nm = L.PH_NMODES(p), len = L.PH_BUFLEN(p), ofs = L.TLINE_REC(row, tlrec::OFFSET);
+    const int64_t M = L.PH_G.extent(1), P = L.PH_A.extent(1);
+    if (nc < 1 || nc > M || nc > L.PH_HS1.extent(1) || nc > L.TLCUR.extent(1) || !in(row, row, L.TLCUR.extent(3)) ||
+        nm < 0 || nm > L.PH_DELAY.extent(1) || nm > L.PH_FRAC.extent(2) || nm > L.PH_XO1.extent(2) || len < 1 ||
+        !in(int64_t{ofs} + 1, int64_t{ofs} + nc, L.PH_NODE1.size()))
+        return false;
+    const int64_t nodes = N.VNODE.extent(1), subsystems = N.VNODE.extent(2);
+    const bool server = L.TLINE_REC(row, tlrec::ROLE) == tlrec::ROLE_SERVER;
+    if (!in(L.PH_SS1(p), L.PH_SS1(p), subsystems) || !in(L.PH_SS2(p), L.PH_SS2(p), subsystems)) return false;
+    if (server && (!in(c.server, c.server, L.ENI_SRV_V.extent(2)) || nc > L.ENI_SRV_V.extent(1))) return false;
+    for (int32_t j = 1; j <= nc; ++j)
+        if (!in(L.PH_NODE1(ofs + j), L.PH_NODE1(ofs + j), nodes) || !in(L.PH_NODE2(ofs + j), L.PH_NODE2(ofs + j), nodes))
+            return false;
+    int64_t ry = c.ry, h0 = c.h0, rh = c.rh, sh = c.sh;
+    for (int32_t i = 1; i <= nc; ++i) {
+        const int32_t n = L.PH_NYPOLE(i, p);
+        if (n < 0 || n > P) return false;
+        ry += int64_t{n} * nc;
+    }
+    for (int32_t m = 1; m <= nm; ++m) {
+        const int32_t np = L.PH_NHPOLE(m, p), K = L.PH_DELAY(m, p);
+        if (np < 0 || np > P || K < 1 || K > len) return false;
+        h0 += int64_t{nc} * nc;
+        rh += int64_t{nc} * nc * np;
+        sh += int64_t{nc} * np;
+    }
+    const int32_t W = L.PH_WIDX(p);
+    return ry <= L.PH_RY.size() && h0 <= L.PH_H0.size() && rh <= L.PH_RH.size() && sh <= L.PH_SH1.size() &&
+           sh <= L.PH_SH2.size() && c.wb + int64_t{nc} * (len + 1) <= std::min(L.PH_WB1.size(), L.PH_WB2.size()) &&
+           W >= 0 && W <= len + 1;
+}
+
+[[noreturn]] void bad_tables(int32_t row) {
+    const std::string name = LINE_TABLES.TLNAME.in_range(row) ? LINE_TABLES.TLNAME(row).trimmed() : "";
+    USERMSG(0, 0, 2, 1, "The line tables do not hold the data of line " + name + ".");
+    ABORT_RUN("TLSTEP", 0);
+}
+
+}  // namespace
+
 void TLSTEP_PHASE() {
     LineTables& L = LINE_TABLES;
     NetworkTables& N = NET;
     const int32_t rows = tlines_total();
-    int64_t ry = 0, h0 = 0, rh = 0, sh = 0, wb = 0;
-    int32_t server = 0;
-    std::vector<double> v1, v2, u1, u2;
+    PhaseCursor cur;
+    static std::vector<double> work;
+    const int64_t M = L.PH_G.extent(1), nodes = N.VNODE.extent(1);
     for (int32_t row = 1; row <= rows; ++row) {
         const int32_t role = L.TLINE_REC(row, tlrec::ROLE);
-        if (role == tlrec::ROLE_SERVER) ++server;
+        if (role == tlrec::ROLE_SERVER) ++cur.server;
         if (L.TLINE_REC(row, tlrec::KIND) != tlrec::KIND_FREPHASE) continue;
         const int32_t p = L.TLINE_REC(row, tlrec::FAMILY), ofs = L.TLINE_REC(row, tlrec::OFFSET);
-        if (!L.PH_NCOND.in_range(p)) continue;
+        if (!phase_fits(L, N, row, p, cur)) bad_tables(row);
         const int32_t nc = L.PH_NCOND(p), nm = L.PH_NMODES(p), len = L.PH_BUFLEN(p);
         const int32_t s1 = L.PH_SS1(p), s2 = L.PH_SS2(p);
-        v1.assign(static_cast<size_t>(nc), 0.0);
-        v2.assign(static_cast<size_t>(nc), 0.0);
-        u1.assign(static_cast<size_t>(nc), 0.0);
-        u2.assign(static_cast<size_t>(nc), 0.0);
-        for (int32_t j = 1; j <= nc; ++j) {
-            v1[j - 1] = N.VNODE(L.PH_NODE1(ofs + j), s1);
-            v2[j - 1] = role == tlrec::ROLE_SERVER ? L.ENI_SRV_V(j, server) : N.VNODE(L.PH_NODE2(ofs + j), s2);
+        const bool server = role == tlrec::ROLE_SERVER;
+        if (work.size() < static_cast<size_t>(4 * nc)) work.resize(static_cast<size_t>(4 * nc));
+        double *v1 = work.data(), *v2 = v1 + nc, *u1 = v2 + nc, *u2 = u1 + nc;
+        const int32_t* node1 = &L.PH_NODE1(ofs + 1);
+        const int32_t* node2 = &L.PH_NODE2(ofs + 1);
+        const double* vn1 = N.VNODE.data() + (s1 - 1) * nodes;  // node a at [a - 1]
+        const double* vn2 = N.VNODE.data() + (s2 - 1) * nodes;
+        for (int32_t j = 0; j < nc; ++j) {
+            v1[j] = vn1[node1[j] - 1];
+            v2[j] = server ? L.ENI_SRV_V(j + 1, cur.server) : vn2[node2[j] - 1];
         }
-        // Buffer slot s of conductor i.
-        const auto w1 = [&](int32_t i, int32_t s) -> double& { return L.PH_WB1(wb + (i - 1) * (len + 1) + s); };
-        const auto w2 = [&](int32_t i, int32_t s) -> double& { return L.PH_WB2(wb + (i - 1) * (len + 1) + s); };
+        const double* g = &L.PH_G(1, 1, p);  // G(i, j) at [(j - 1) M + i - 1]
+        double* hs1 = &L.PH_HS1(1, p);
+        double* hs2 = &L.PH_HS2(1, p);
+        double* ci1 = &L.PH_CI1(1, p);
+        double* ci2 = &L.PH_CI2(1, p);
+        double* wb1 = L.PH_WB1.data() + cur.wb;  // conductor i's slot s at [(i - 1)(len + 1) + s - 1]
+        double* wb2 = L.PH_WB2.data() + cur.wb;
+        const int64_t stride = len + 1;
 
         int32_t& W = L.PH_WIDX(p);
         W = W + 1 > len + 1 ? 1 : W + 1;
@@ -321,71 +387,94 @@ void TLSTEP_PHASE() {
             if (r < 1) r += len + 1;
             L.PH_RIDX(p, m) = r;
         }
-        for (int32_t i = 1; i <= nc; ++i) {
+        for (int32_t i = 0; i < nc; ++i) {
             double a = 0.0, b = 0.0;
-            for (int32_t j = 1; j <= nc; ++j) {
-                a += L.PH_G(i, j, p) * v1[j - 1];
-                b += L.PH_G(i, j, p) * v2[j - 1];
+            for (int32_t j = 0; j < nc; ++j) {
+                a += g[j * M + i] * v1[j];
+                b += g[j * M + i] * v2[j];
             }
-            u1[i - 1] = a - L.PH_HS1(i, p);
-            u2[i - 1] = b - L.PH_HS2(i, p);
-            L.PH_HS1(i, p) = L.PH_HS2(i, p) = 0.0;
+            u1[i] = a - hs1[i];
+            u2[i] = b - hs2[i];
+            hs1[i] = hs2[i] = 0.0;
         }
-        for (int32_t i = 1; i <= nc; ++i) {
-            w1(i, W) = L.PH_CI1(i, p) + u1[i - 1];
-            w2(i, W) = L.PH_CI2(i, p) + u2[i - 1];
-            L.PH_CI1(i, p) = L.PH_CI2(i, p) = 0.0;
+        for (int32_t i = 0; i < nc; ++i) {
+            wb1[i * stride + W - 1] = ci1[i] + u1[i];
+            wb2[i * stride + W - 1] = ci2[i] + u2[i];
+            ci1[i] = ci2[i] = 0.0;
         }
         for (int32_t m = 1; m <= nm; ++m) {
-            const int32_t R = L.PH_RIDX(p, m), RP = L.PH_RPIDX(m, p), np = L.PH_NHPOLE(m, p);
+            const int32_t R = L.PH_RIDX(p, m) - 1, RP = L.PH_RPIDX(m, p) - 1, np = L.PH_NHPOLE(m, p);
+            if (R < 0 || R > len || RP < 0 || RP > len) bad_tables(row);
             const double f = L.PH_FRAC(p, m);
-            for (int32_t i = 1; i <= nc; ++i) {
-                const double x1 = w2(i, R) + (w2(i, RP) - w2(i, R)) * f;
-                const double x2 = w1(i, R) + (w1(i, RP) - w1(i, R)) * f;
-                for (int32_t k = 1; k <= np; ++k) {
-                    cplx& a1 = L.PH_SH1(sh + k);
-                    cplx& a2 = L.PH_SH2(sh + k);
-                    a1 = L.PH_A(k, m, p) * a1 + L.PH_B(k, m, p) * w2(i, RP) + L.PH_C(k, m, p) * L.PH_XO1(i, m, p);
-                    a2 = L.PH_A(k, m, p) * a2 + L.PH_B(k, m, p) * w1(i, RP) + L.PH_C(k, m, p) * L.PH_XO2(i, m, p);
+            const cplx* A = &L.PH_A(1, m, p);
+            const cplx* B = &L.PH_B(1, m, p);
+            const cplx* C = &L.PH_C(1, m, p);
+            double* xo1 = &L.PH_XO1(1, m, p);
+            double* xo2 = &L.PH_XO2(1, m, p);
+            for (int32_t i = 0; i < nc; ++i) {
+                const double* b1 = wb1 + i * stride;
+                const double* b2 = wb2 + i * stride;
+                const double x1 = b2[R] + (b2[RP] - b2[R]) * f;
+                const double x2 = b1[R] + (b1[RP] - b1[R]) * f;
+                cplx* sh1 = L.PH_SH1.data() + cur.sh;
+                cplx* sh2 = L.PH_SH2.data() + cur.sh;
+                for (int32_t k = 0; k < np; ++k) {
+                    sh1[k] = mul(A[k], sh1[k]) + B[k] * b2[RP] + C[k] * xo1[i];
+                    sh2[k] = mul(A[k], sh2[k]) + B[k] * b1[RP] + C[k] * xo2[i];
                 }
-                L.PH_XO1(i, m, p) = x1;
-                L.PH_XO2(i, m, p) = x2;
-                for (int32_t j = 1; j <= nc; ++j) {
-                    const double h = L.PH_H0(++h0);
-                    double c1 = h * x1, c2 = h * x2;
-                    for (int32_t k = 1; k <= np; ++k) {
-                        const cplx r = L.PH_RH(++rh);
-                        c1 += (r * L.PH_SH1(sh + k)).real();
-                        c2 += (r * L.PH_SH2(sh + k)).real();
+                xo1[i] = x1;
+                xo2[i] = x2;
+                const double* h0 = L.PH_H0.data() + cur.h0;
+                const cplx* rh = L.PH_RH.data() + cur.rh;
+                for (int32_t j = 0; j < nc; ++j) {
+                    double c1 = h0[j] * x1, c2 = h0[j] * x2;
+                    for (int32_t k = 0; k < np; ++k) {
+                        c1 += re_mul(rh[k], sh1[k]);
+                        c2 += re_mul(rh[k], sh2[k]);
                     }
-                    L.PH_CI1(j, p) += c1;
-                    L.PH_CI2(j, p) += c2;
+                    rh += np;
+                    ci1[j] += c1;
+                    ci2[j] += c2;
                 }
-                sh += np;
+                cur.h0 += nc;
+                cur.rh += int64_t{nc} * np;
+                cur.sh += np;
             }
         }
         if (is_true(L.PH_INFLENGTH(p)))
-            for (int32_t i = 1; i <= nc; ++i) L.PH_CI1(i, p) = L.PH_CI2(i, p) = 0.0;
-        for (int32_t i = 1; i <= nc; ++i)
-            for (int32_t k = 1; k <= L.PH_NYPOLE(i, p); ++k) {
-                L.PH_SY1(k, i, p) = L.PH_ALPHA(k, i, p) * L.PH_SY1(k, i, p) + v1[i - 1];
-                L.PH_SY2(k, i, p) = L.PH_ALPHA(k, i, p) * L.PH_SY2(k, i, p) + v2[i - 1];
-            }
-        for (int32_t i = 1; i <= nc; ++i)
-            for (int32_t j = 1; j <= nc; ++j)
-                for (int32_t k = 1; k <= L.PH_NYPOLE(i, p); ++k) {
-                    const cplx r = L.PH_RY(++ry);
-                    L.PH_HS1(j, p) -= (r * L.PH_SY1(k, i, p)).real();
-                    L.PH_HS2(j, p) -= (r * L.PH_SY2(k, i, p)).real();
-                }
+            for (int32_t i = 0; i < nc; ++i) ci1[i] = ci2[i] = 0.0;
         for (int32_t i = 1; i <= nc; ++i) {
-            L.PH_HS1(i, p) += 2.0 * L.PH_CI1(i, p);
-            L.PH_HS2(i, p) += 2.0 * L.PH_CI2(i, p);
-            N.TLINJ(L.PH_NODE1(ofs + i), s1) += L.PH_HS1(i, p);
-            if (role == tlrec::ROLE_LOCAL) N.TLINJ(L.PH_NODE2(ofs + i), s2) += L.PH_HS2(i, p);
-            L.TLCUR(i, 1, row) = -L.PH_HS1(i, p);
-            L.TLCUR(i, 2, row) = -L.PH_HS2(i, p);
+            const int32_t n = L.PH_NYPOLE(i, p);
+            const cplx* alpha = &L.PH_ALPHA(1, i, p);
+            cplx* sy1 = &L.PH_SY1(1, i, p);
+            cplx* sy2 = &L.PH_SY2(1, i, p);
+            for (int32_t k = 0; k < n; ++k) {
+                sy1[k] = mul(alpha[k], sy1[k]) + v1[i - 1];
+                sy2[k] = mul(alpha[k], sy2[k]) + v2[i - 1];
+            }
+            const cplx* ry = L.PH_RY.data() + cur.ry;
+            for (int32_t j = 0; j < nc; ++j) {
+                double a = 0.0, b = 0.0;
+                for (int32_t k = 0; k < n; ++k) {
+                    a += re_mul(ry[k], sy1[k]);
+                    b += re_mul(ry[k], sy2[k]);
+                }
+                ry += n;
+                hs1[j] -= a;
+                hs2[j] -= b;
+            }
+            cur.ry += int64_t{n} * nc;
         }
-        wb += int64_t{nc} * (len + 1);
+        double* inj1 = N.TLINJ.data() + (s1 - 1) * nodes;
+        double* inj2 = N.TLINJ.data() + (s2 - 1) * nodes;
+        for (int32_t i = 0; i < nc; ++i) {
+            hs1[i] += 2.0 * ci1[i];
+            hs2[i] += 2.0 * ci2[i];
+            inj1[node1[i] - 1] += hs1[i];
+            if (role == tlrec::ROLE_LOCAL) inj2[node2[i] - 1] += hs2[i];
+            L.TLCUR(i + 1, 1, row) = -hs1[i];
+            L.TLCUR(i + 1, 2, row) = -hs2[i];
+        }
+        cur.wb += int64_t{nc} * (len + 1);
     }
 }

@@ -280,103 +280,168 @@ void DSLINT_MFDTD(LineEntry& e) {
     DSLINT_CONDUCTANCE(e, row);
 }
 
+namespace {
+
+inline cplx mul(cplx a, cplx b) {
+    return {a.real() * b.real() - a.imag() * b.imag(), a.real() * b.imag() + a.imag() * b.real()};
+}
+
+// One line's pole data: pole p at [p - 1]; residue (i, j, p) at
+// [((p - 1) M + j - 1) M + i - 1].
+struct Poles {
+    const cplx *pole, *res;
+    const double *cd, *cs;
+    int64_t M;
+};
+
+Poles poles_of(LineTables& L, int32_t k) {
+    return {&L.TLD_POLE(1, k), &L.TLD_RES(1, 1, 1, k), &L.TLD_CD(1, k), &L.TLD_CS(1, k), L.TLD_RES.extent(1)};
+}
+
+// The states psi (conductor i, pole p at [(p - 1) pstride + i - 1]) advanced;
+// h(i) at h[i - 1].
+void advance(int32_t np, int32_t n, const double* x1, const double* x2, const double* x3, double dt, const Poles& P,
+             cplx* psi, int64_t pstride, double* h) {
+    for (int32_t p = 0; p < np; ++p) {
+        const cplx ex = std::exp(P.pole[p] * dt);
+        cplx* s = psi + p * pstride;
+        for (int32_t i = 0; i < n; ++i) {
+            const double u = P.cd[p] * (x2[i] - x3[i]) + P.cs[p] * (2.0 * x2[i] - x1[i] - x3[i]);
+            s[i] = mul(ex, s[i]) + u;
+        }
+    }
+    for (int32_t i = 0; i < n; ++i) {
+        cplx sum = 0.0;
+        for (int32_t p = 0; p < np; ++p) {
+            cplx t = 0.0;
+            const cplx* r = P.res + p * P.M * P.M + i;
+            const cplx* s = psi + p * pstride;
+            for (int32_t j = 0; j < n; ++j) t += mul(r[j * P.M], s[j]);
+            sum += t / P.pole[p];
+        }
+        h[i] = sum.real();
+    }
+}
+
+bool in(int64_t first, int64_t last, int64_t size) { return first >= 1 && last <= size && first <= last + 1; }
+
+bool mfdtd_fits(const LineTables& L, const NetworkTables& N, int32_t row, int32_t k) {
+    if (!in(k, k, L.TLD_NCOND.size()) || !in(row, row, L.TLCUR.extent(3))) return false;
+    const int32_t n = L.TLD_NCOND(k), ns = L.TLD_NSEG(k), np = L.TLD_NPOLE(k), o = L.TLINE_REC(row, tlrec::OFFSET);
+    const int64_t nodes = N.VNODE.extent(1), subsystems = N.VNODE.extent(2);
+    if (n < 1 || n > L.TLD_G2.extent(1) || n > L.TLD_V.extent(1) || n > L.TLCUR.extent(1) || n > L.TLD_WHIST.size() ||
+        ns < 1 || ns + 1 > L.TLD_V.extent(2) || ns + 1 > L.TLD_WVNEW.extent(2) || np < 0 ||
+        np > L.TLD_POLE.extent(1) || !in(int64_t{o} + 1, int64_t{o} + n, L.TLD_NODE1.size()) ||
+        !in(L.TLD_SS1(k), L.TLD_SS1(k), subsystems) || !in(L.TLD_SS2(k), L.TLD_SS2(k), subsystems))
+        return false;
+    for (int32_t i = 1; i <= n; ++i)
+        if (!in(L.TLD_NODE1(o + i), L.TLD_NODE1(o + i), nodes) || !in(L.TLD_NODE2(o + i), L.TLD_NODE2(o + i), nodes))
+            return false;
+    return true;
+}
+
+}  // namespace
+
 void MFDSTEP(int32_t& np, int32_t& n, const double* x1, const double* x2, const double* x3, double& dt, int32_t& k) {
     LineTables& L = LINE_TABLES;
-    for (int32_t p = 1; p <= np; ++p) {
-        const cplx ex = std::exp(L.TLD_POLE(p, k) * dt);
-        const double cd = L.TLD_CD(p, k), cs = L.TLD_CS(p, k);
-        for (int32_t i = 1; i <= n; ++i) {
-            const double u = cd * (x2[i - 1] - x3[i - 1]) + cs * (2.0 * x2[i - 1] - x1[i - 1] - x3[i - 1]);
-            L.TLD_WPSI(i, p) = ex * L.TLD_WPSI(i, p) + u;
-        }
-    }
-    for (int32_t i = 1; i <= n; ++i) {
-        cplx h = 0.0;
-        for (int32_t p = 1; p <= np; ++p) {
-            cplx s = 0.0;
-            for (int32_t j = 1; j <= n; ++j) s += L.TLD_RES(i, j, p, k) * L.TLD_WPSI(j, p);
-            h += s * (1.0 / L.TLD_POLE(p, k));
-        }
-        L.TLD_WHIST(i) = h.real();
-    }
+    advance(np, n, x1, x2, x3, dt, poles_of(L, k), L.TLD_WPSI.data(), L.TLD_WPSI.extent(1), L.TLD_WHIST.data());
 }
 
 void TLSTEP_MFDTD() {
     LineTables& L = LINE_TABLES;
     NetworkTables& N = NET;
     const int32_t rows = tlines_total();
-    std::vector<double> x1, x2, i1, i2, i3, d, w;
+    const int64_t M = L.TLD_V.extent(1), S = L.TLD_V.extent(2), nodes = N.VNODE.extent(1);
+    static std::vector<double> work;
     for (int32_t row = 1; row <= rows; ++row) {
         if (L.TLINE_REC(row, tlrec::KIND) != tlrec::KIND_MFDTD) continue;
-        int32_t k = L.TLINE_REC(row, tlrec::FAMILY);
-        if (!L.TLD_NCOND.in_range(k)) continue;
+        const int32_t k = L.TLINE_REC(row, tlrec::FAMILY);
+        if (!mfdtd_fits(L, N, row, k)) {
+            const std::string name = L.TLNAME.in_range(row) ? L.TLNAME(row).trimmed() : "";
+            USERMSG(0, 0, 2, 1, "The line tables do not hold the data of line " + name + ".");
+            ABORT_RUN("TLSTEP", 0);
+        }
         const int32_t o = L.TLINE_REC(row, tlrec::OFFSET), ns = L.TLD_NSEG(k), s1 = L.TLD_SS1(k), s2 = L.TLD_SS2(k);
-        int32_t n = L.TLD_NCOND(k), np = L.TLD_NPOLE(k);
-        double dt = RUN_CLOCK.DELT;
-        const double dz = L.TLD_DZ(k);
-        const auto mv = [&](const FArray3<double>& m, int32_t i, const auto& x) {
+        const int32_t n = L.TLD_NCOND(k), np = L.TLD_NPOLE(k);
+        const double dt = RUN_CLOCK.DELT, dz = L.TLD_DZ(k);
+        if (work.size() < static_cast<size_t>(4 * n)) work.resize(static_cast<size_t>(4 * n));
+        double *x1 = work.data(), *x2 = x1 + n, *w = x2 + n, *h = w + n;
+        // Matrix (i, j) at [(j - 1) M + i - 1]; boundary or segment q of conductor i at [(q - 1) M + i - 1].
+        const double* emat = &L.TLD_EMAT(1, 1, k);
+        const double* ehist = &L.TLD_EHIST(1, 1, k);
+        const double* imat = &L.TLD_IMAT(1, 1, k);
+        const double* ihist = &L.TLD_IHIST(1, 1, k);
+        const double* vmat = &L.TLD_VMAT(1, 1, k);
+        const double* vhist = &L.TLD_VHIST(1, 1, k);
+        const double* g2 = &L.TLD_G2(1, 1, k);
+        const double* g3 = &L.TLD_G3(1, 1, k);
+        double* V = &L.TLD_V(1, 1, k);
+        double* I0 = &L.TLD_I0(1, 1, k);
+        double* I1 = &L.TLD_I1(1, 1, k);
+        double* I2 = &L.TLD_I2(1, 1, k);
+        double* I3 = &L.TLD_I3(1, 1, k);
+        double* e1 = &L.TLD_E1(1, k);
+        double* e2 = &L.TLD_E2(1, k);
+        cplx* psi = &L.TLD_PSI(1, 1, 1, k);  // (i, m, p) at [((p - 1) S + m - 1) M + i - 1]
+        double* vnew = L.TLD_WVNEW.data();
+        const Poles P = poles_of(L, k);
+        const auto mv = [n, M](const double* m, const double* x, int32_t i) {
             double s = 0.0;
-            for (int32_t j = 1; j <= n; ++j) s += m(i, j, k) * x(j);
+            for (int32_t j = 0; j < n; ++j) s += m[j * M + i] * x[j];
             return s;
         };
-        x1.assign(static_cast<size_t>(n), 0.0);
-        x2.assign(static_cast<size_t>(n), 0.0);
-        for (int32_t i = 1; i <= n; ++i) {
-            L.TLD_V(i, 1, k) = N.VNODE(L.TLD_NODE2(o + i), s2);
-            L.TLD_V(i, ns + 1, k) = N.VNODE(L.TLD_NODE1(o + i), s1);
+        double* vend2 = V;
+        double* vend1 = V + ns * M;
+        const double* vn1 = N.VNODE.data() + (s1 - 1) * nodes;
+        const double* vn2 = N.VNODE.data() + (s2 - 1) * nodes;
+        const int32_t* node1 = &L.TLD_NODE1(o + 1);
+        const int32_t* node2 = &L.TLD_NODE2(o + 1);
+        for (int32_t i = 0; i < n; ++i) {
+            vend2[i] = vn2[node2[i] - 1];
+            vend1[i] = vn1[node1[i] - 1];
         }
-        for (int32_t i = 1; i <= n; ++i) {
-            x2[i - 1] = L.TLD_E2(i, k) + mv(L.TLD_EMAT, i, [&](int32_t j) { return L.TLD_V(j, 1, k); });
-            x1[i - 1] = L.TLD_E1(i, k) + mv(L.TLD_EMAT, i, [&](int32_t j) { return L.TLD_V(j, ns + 1, k); });
+        for (int32_t i = 0; i < n; ++i) {
+            x2[i] = e2[i] + mv(emat, vend2, i);
+            x1[i] = e1[i] + mv(emat, vend1, i);
         }
-        i1.assign(static_cast<size_t>(n), 0.0);
-        i2 = i3 = d = w = i1;
-        for (int32_t m = 1; m <= ns; ++m) {
-            for (int32_t i = 1; i <= n; ++i) {
-                i1[i - 1] = L.TLD_I1(i, m, k);
-                i2[i - 1] = L.TLD_I2(i, m, k);
-                i3[i - 1] = L.TLD_I3(i, m, k);
-                for (int32_t p = 1; p <= np; ++p) L.TLD_WPSI(i, p) = L.TLD_PSI(i, m, p, k);
-            }
-            MFDSTEP(np, n, i1.data(), i2.data(), i3.data(), dt, k);
-            for (int32_t i = 1; i <= n; ++i)
-                for (int32_t p = 1; p <= np; ++p) L.TLD_PSI(i, m, p, k) = L.TLD_WPSI(i, p);
-            for (int32_t i = 1; i <= n; ++i) {
-                d[i - 1] = L.TLD_V(i, m + 1, k) - L.TLD_V(i, m, k);
+        for (int32_t m = 0; m < ns; ++m) {
+            const double* i1 = I1 + m * M;
+            const double* i2 = I2 + m * M;
+            advance(np, n, i1, i2, I3 + m * M, dt, P, psi + m * M, S * M, h);
+            const double* va = V + m * M;
+            const double* vb = V + (m + 1) * M;
+            for (int32_t i = 0; i < n; ++i) {
                 double g = 0.0;
-                for (int32_t j = 1; j <= n; ++j) g += (L.TLD_G3(i, j, k) + L.TLD_G2(i, j, k)) * i2[j - 1];
-                w[i - 1] = mv(L.TLD_IHIST, i, [&](int32_t j) { return i1[j - 1]; }) - d[i - 1] + dz * g -
-                           dz * L.TLD_WHIST(i);
+                for (int32_t j = 0; j < n; ++j) g += (g3[j * M + i] + g2[j * M + i]) * i2[j];
+                w[i] = mv(ihist, i1, i) - (vb[i] - va[i]) + dz * g - dz * h[i];
             }
-            for (int32_t i = 1; i <= n; ++i)
-                L.TLD_I0(i, m, k) = mv(L.TLD_IMAT, i, [&](int32_t j) { return w[j - 1]; });
+            for (int32_t i = 0; i < n; ++i) I0[m * M + i] = mv(imat, w, i);
         }
-        for (int32_t m = 1; m <= ns; ++m)
-            for (int32_t i = 1; i <= n; ++i) {
-                L.TLD_I3(i, m, k) = L.TLD_I2(i, m, k);
-                L.TLD_I2(i, m, k) = L.TLD_I1(i, m, k);
-                L.TLD_I1(i, m, k) = L.TLD_I0(i, m, k);
+        for (int32_t m = 0; m < ns; ++m)
+            for (int32_t i = 0; i < n; ++i) {
+                const int64_t at = m * M + i;
+                I3[at] = I2[at];
+                I2[at] = I1[at];
+                I1[at] = I0[at];
             }
-        for (int32_t q = 2; q <= ns; ++q) {
-            for (int32_t i = 1; i <= n; ++i)
-                w[i - 1] = mv(L.TLD_VHIST, i, [&](int32_t j) { return L.TLD_V(j, q, k); }) -
-                           (L.TLD_I1(i, q, k) - L.TLD_I1(i, q - 1, k));
-            for (int32_t i = 1; i <= n; ++i)
-                L.TLD_WVNEW(i, q) = mv(L.TLD_VMAT, i, [&](int32_t j) { return w[j - 1]; });
+        const int64_t ws = L.TLD_WVNEW.extent(1);
+        for (int32_t q = 1; q < ns; ++q) {
+            for (int32_t i = 0; i < n; ++i) w[i] = mv(vhist, V + q * M, i) - (I1[q * M + i] - I1[(q - 1) * M + i]);
+            for (int32_t i = 0; i < n; ++i) vnew[q * ws + i] = mv(vmat, w, i);
         }
-        for (int32_t q = 2; q <= ns; ++q)
-            for (int32_t i = 1; i <= n; ++i) L.TLD_V(i, q, k) = L.TLD_WVNEW(i, q);
-        for (int32_t i = 1; i <= n; ++i) {
-            L.TLD_E2(i, k) = mv(L.TLD_EHIST, i, [&](int32_t j) { return L.TLD_V(j, 1, k); }) +
-                             2.0 * L.TLD_I0(i, 1, k) - x2[i - 1];
-            L.TLD_E1(i, k) = mv(L.TLD_EHIST, i, [&](int32_t j) { return L.TLD_V(j, ns + 1, k); }) -
-                             2.0 * L.TLD_I0(i, ns, k) - x1[i - 1];
+        for (int32_t q = 1; q < ns; ++q)
+            for (int32_t i = 0; i < n; ++i) V[q * M + i] = vnew[q * ws + i];
+        double* inj1 = N.TLINJ.data() + (s1 - 1) * nodes;
+        double* inj2 = N.TLINJ.data() + (s2 - 1) * nodes;
+        for (int32_t i = 0; i < n; ++i) {
+            e2[i] = mv(ehist, vend2, i) + 2.0 * I0[i] - x2[i];
+            e1[i] = mv(ehist, vend1, i) - 2.0 * I0[(ns - 1) * M + i] - x1[i];
         }
-        for (int32_t i = 1; i <= n; ++i) {
-            N.TLINJ(L.TLD_NODE2(o + i), s2) -= L.TLD_E2(i, k);
-            N.TLINJ(L.TLD_NODE1(o + i), s1) -= L.TLD_E1(i, k);
-            L.TLCUR(i, 1, row) = L.TLD_E1(i, k);
-            L.TLCUR(i, 2, row) = L.TLD_E2(i, k);
+        for (int32_t i = 0; i < n; ++i) {
+            inj2[node2[i] - 1] -= e2[i];
+            inj1[node1[i] - 1] -= e1[i];
+            L.TLCUR(i + 1, 1, row) = e1[i];
+            L.TLCUR(i + 1, 2, row) = e2[i];
         }
     }
 }
