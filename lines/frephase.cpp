@@ -66,21 +66,6 @@ struct Block {
     }
 };
 
-void options(LineEntry& e, bool& interpolate, Logical& inflength) {
-    for (;;) {
-        RDCMNT();
-        std::string rec;
-        const ReadStatus st = unit_read_line(INPUT.INPUT_UNIT, rec);
-        if (st == ReadStatus::End) DSLINT_END_OF_FILE(e);
-        if (st == ReadStatus::Error) DSLINT_READ_ERROR(e);
-        const LineOption o = TL_OPTION_WORD(rec);
-        if (o == LineOption::None) break;
-        if (o == LineOption::NoInt) interpolate = false;
-        if (o == LineOption::InfLength) inflength = LTRUE;
-    }
-    unit_backspace(INPUT.INPUT_UNIT);
-}
-
 cplx lam(cplx q, double h) { return (1.0 - (1.0 - std::exp(-q * h)) / (q * h)) / q; }
 cplx mu(cplx q, double h) {
     const cplx e = std::exp(-q * h);
@@ -97,7 +82,7 @@ void read_block(LineEntry& e, int32_t p, int32_t row) {
     LineRunCounters& c = L.counters;
     const double dt = RUN_CLOCK.DELT;
     bool interpolate = true;
-    options(e, interpolate, L.PH_INFLENGTH(p));
+    DSLINT_OPTIONS(e, interpolate, L.PH_INFLENGTH(p));
     Block b{e};
     b.text();
     b.text();

@@ -229,17 +229,8 @@ void DSLINT_MFDTD(LineEntry& e) {
     }
     L.counters.TL_MFDCOND += n;
 
-    for (;;) {
-        RDCMNT();
-        std::string rec;
-        const ReadStatus st = unit_read_line(INPUT.INPUT_UNIT, rec);
-        if (st == ReadStatus::End) DSLINT_END_OF_FILE(e);
-        if (st == ReadStatus::Error) DSLINT_READ_ERROR(e);
-        const LineOption o = TL_OPTION_WORD(rec);
-        if (o == LineOption::None) break;
-        if (o == LineOption::InfLength) L.TLD_INFLENGTH(k) = LTRUE;
-    }
-    unit_backspace(INPUT.INPUT_UNIT);
+    bool interpolate = true;  // whole-step delays mean nothing here
+    DSLINT_OPTIONS(e, interpolate, L.TLD_INFLENGTH(k));
     RDCMNT();
     const double v = item<double>(e), length = item<double>(e);
     for (FArray2<double>* w : {&L.TLD_WR, &L.TLD_WL, &L.TLD_WG, &L.TLD_WC})

@@ -110,23 +110,6 @@ void legacy_line(LineEntry& e, int32_t n, int32_t s1, int32_t s2) {
     e.node2.assign(static_cast<size_t>(n), 0);
 }
 
-void options(LineEntry& e, bool& interpolate, Logical& inflength) {
-    interpolate = true;
-    for (;;) {
-        RDCMNT();
-        std::string rec;
-        const ReadStatus st = unit_read_line(INPUT.INPUT_UNIT, rec);
-        if (st == ReadStatus::End) DSLINT_END_OF_FILE(e);
-        if (st == ReadStatus::Error) DSLINT_READ_ERROR(e);
-        const LineOption o = TL_OPTION_WORD(rec);
-        if (o == LineOption::None) break;
-        INPUT.DATA_LINE.assign(rec);
-        if (o == LineOption::NoInt) interpolate = false;
-        if (o == LineOption::InfLength) inflength = LTRUE;
-    }
-    unit_backspace(INPUT.INPUT_UNIT);
-}
-
 // A legacy mode record's node pair, made network nodes.
 void legacy_nodes(LineEntry& e, int32_t i, int32_t a, int32_t b) {
     const int32_t ss[2] = {e.s1, e.s2};
@@ -243,7 +226,7 @@ void bergeron_block(LineEntry& e) {
     if (f2 < f1) record_message(e, 34, LINE_COUNTS.NTLMODAL);
     place_line(e, r);
     bool interpolate = true;
-    options(e, interpolate, L.TLM_INFLENGTH(r.m));
+    DSLINT_OPTIONS(e, interpolate, L.TLM_INFLENGTH(r.m));
     smoothing(r, f1, f2, t1, t2, e.n);
 
     bool any_missing = false;
@@ -386,7 +369,7 @@ void fredep_block(LineEntry& e) {
     if (!e.header) legacy_line(e, n, s1, s2);
     place_line(e, r);
     bool interpolate = true;
-    options(e, interpolate, L.TLM_INFLENGTH(r.m));
+    DSLINT_OPTIONS(e, interpolate, L.TLM_INFLENGTH(r.m));
     const double dt = RUN_CLOCK.DELT;
     for (int32_t k = 1; k <= e.n; ++k) {
         const int32_t i = r.o + k;
@@ -496,6 +479,22 @@ void PARTFRAC(const std::vector<double>& z, const std::vector<double>& p, std::v
     d = k;
     for (size_t i = 0; i < nz; ++i) d *= i < np ? z[i] / p[i] : z[i];
     for (size_t j = 0; j < np; ++j) d -= r[j] / p[j];
+}
+
+void DSLINT_OPTIONS(LineEntry& e, bool& interpolate, Logical& inflength) {
+    for (;;) {
+        RDCMNT();
+        std::string rec;
+        const ReadStatus st = unit_read_line(INPUT.INPUT_UNIT, rec);
+        if (st == ReadStatus::End) DSLINT_END_OF_FILE(e);
+        if (st == ReadStatus::Error) DSLINT_READ_ERROR(e);
+        const LineOption o = TL_OPTION_WORD(rec);
+        if (o == LineOption::None) break;
+        INPUT.DATA_LINE.assign(rec);
+        if (o == LineOption::NoInt) interpolate = false;
+        if (o == LineOption::InfLength) inflength = LTRUE;
+    }
+    unit_backspace(INPUT.INPUT_UNIT);
 }
 
 void DSLINT_DATA_ERROR(const LineEntry& e, const std::string& text) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "lines/line_section.h"
+#include "platform/logical.h"
 
 // The numeric block of a constant-parameter or "FRE-DEP" entry, its file
 // closed, its conductance added to the network.
@@ -13,6 +14,9 @@ void DSLINT_MODAL(LineEntry& e);
 
 // The next row of TLINE_REC for the entry, its name set.
 int32_t DSLINT_NEW_ROW(LineEntry& e);
+// The option records after a model record: "NOINT" clears interpolate,
+// "INFLENGTH" sets inflength; the first other record is stepped back over.
+void DSLINT_OPTIONS(LineEntry& e, bool& interpolate, Logical& inflength);
 // A travel time of x < 1 steps: the warnings, and once the last short one
 // of the case is met, the notice and, when one was below 0.8, the stop.
 void TL_SHORT_TRAVEL(const LineEntry& e, double x);

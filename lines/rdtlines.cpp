@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "engine/abort.h"
@@ -83,22 +84,20 @@ void text(Entry& e, bool skip = true) {
     INPUT.DATA_LINE.assign(rec);
 }
 
-// One integer from the next record, no comment skipping.
-int64_t integer(Entry& e) {
-    int32_t v = 0;
+// One number from the next record, no comment skipping.
+template <class T>
+T number(Entry& e) {
+    T v{};
     ListRead in(INPUT.INPUT_UNIT);
-    in.integer(v);
+    if constexpr (std::is_same_v<T, double>)
+        in.real(v);
+    else
+        in.integer(v);
     check(e, in);
     return v;
 }
-
-double real(Entry& e) {
-    double v = 0.0;
-    ListRead in(INPUT.INPUT_UNIT);
-    in.real(v);
-    check(e, in);
-    return v;
-}
+int64_t integer(Entry& e) { return number<int32_t>(e); }
+double real(Entry& e) { return number<double>(e); }
 
 std::string name_of(const Entry&) { return std::string(INPUT.DATA_FILE_NAME.trimmed()); }
 

@@ -86,6 +86,15 @@ protected:
     std::vector<double> current;  // into the first line at end 1, per step
 };
 
+// The lattice of a lossless 10-step line between 100 V behind 100 ohms and 1,200 ohms.
+void ExpectStaircase(const std::vector<std::vector<double>>& v, double tol) {
+    const std::vector<double> end1{80, 96, 91.2, 92.64}, end2{120, 84, 94.8, 91.56};
+    for (size_t k = 0; k < v.size(); ++k) {
+        ASSERT_NEAR(v[k][0], end1[k / 20], tol) << "end 1, step " << k;
+        ASSERT_NEAR(v[k][1], k < 10 ? 0.0 : end2[(k - 10) / 20], tol) << "end 2, step " << k;
+    }
+}
+
 // A header entry of n conductors from nodes a.. to nodes b.. of the page.
 std::string entry(const std::vector<int>& a, const std::vector<int>& b, const std::string& file) {
     std::string e1 = " 1", e2 = " 1";
@@ -116,12 +125,7 @@ TEST_P(Staircase, FollowsTheLattice) {
     File("line.tlo", GetParam().file);
     const Captured c = Read(2, one_line(1200.0));
     ASSERT_FALSE(c.aborted) << c.out;
-    const std::vector<double> end1{80, 96, 91.2, 92.64}, end2{120, 84, 94.8, 91.56};
-    const auto v = Run(80);
-    for (int32_t k = 0; k < 80; ++k) {
-        ASSERT_NEAR(v[k][0], end1[static_cast<size_t>(k / 20)], 1e-12) << "end 1, step " << k;
-        ASSERT_NEAR(v[k][1], k < 10 ? 0.0 : end2[static_cast<size_t>((k - 10) / 20)], 1e-12) << "end 2, step " << k;
-    }
+    ExpectStaircase(Run(80), 1e-12);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -284,12 +288,7 @@ TEST_F(LineMap, FrePhaseStaircase) {
     File("line.tlo", frephase(0.5e-3, -1e15, 1e15));
     const Captured c = Read(2, one_line(1200.0));
     ASSERT_FALSE(c.aborted) << c.out;
-    const std::vector<double> end1{80, 96, 91.2, 92.64}, end2{120, 84, 94.8, 91.56};
-    const auto v = Run(80);
-    for (int32_t k = 0; k < 80; ++k) {
-        ASSERT_NEAR(v[k][0], end1[static_cast<size_t>(k / 20)], 1e-12) << "end 1, step " << k;
-        ASSERT_NEAR(v[k][1], k < 10 ? 0.0 : end2[static_cast<size_t>((k - 10) / 20)], 1e-12) << "end 2, step " << k;
-    }
+    ExpectStaircase(Run(80), 1e-12);
 }
 
 class FrePhaseDelay : public LineMap, public testing::WithParamInterface<double> {};
@@ -340,12 +339,7 @@ TEST_F(LineMap, MfdtdStaircase) {
     EXPECT_TRUE(contains(c.out, " MFDTD line: line.tli            \n Number of spacial segments =     10\n"
                                 " Spacial segment length (dx) =        15000.0    \n"))
         << c.out;
-    const std::vector<double> end1{80, 96, 91.2, 92.64}, end2{120, 84, 94.8, 91.56};
-    const auto v = Run(80);
-    for (int32_t k = 0; k < 80; ++k) {
-        ASSERT_NEAR(v[k][0], end1[static_cast<size_t>(k / 20)], 1e-9) << "end 1, step " << k;
-        ASSERT_NEAR(v[k][1], k < 10 ? 0.0 : end2[static_cast<size_t>((k - 10) / 20)], 1e-9) << "end 2, step " << k;
-    }
+    ExpectStaircase(Run(80), 1e-9);
 }
 
 TEST_F(LineMap, MfdtdDirectCurrentDividers) {
