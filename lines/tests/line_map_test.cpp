@@ -17,6 +17,7 @@
 #include "network/line_reader.h"
 #include "network/map_reader.h"
 #include "platform/tests/support/capture.h"
+#include "platform/tests/support/ngspice.h"
 #include "platform/tests/support/run_program.h"
 
 namespace {
@@ -416,5 +417,27 @@ INSTANTIATE_TEST_SUITE_P(
                                                "reduce ZARIK time step."}, true},
                     Segments{"NoLength", 0.0, {"Line length must be greater than 0.0!"}, true}),
     [](const testing::TestParamInfo<Segments>& i) { return i.param.name; });
+
+}  // namespace
+
+namespace {
+
+// Engine step n against ngspice's lossless line at (n + 1) dt, its source
+// ramped over the first step.
+TEST_F(LineMap, BergeronAgainstNgspice) {
+    ASSERT_EQ(std::system("command -v ngspice >/dev/null 2>&1"), 0) << "ngspice is needed for this test";
+    File("line.tlo", bergeron("0.5"));
+    ASSERT_FALSE(Read(2, one_line(1200.0)).aborted);
+    const auto v = Run(120);
+    const auto rows = ngspice_rows_of(
+        "* lossless line\nV1 s 0 PWL(0 0 50u 100)\nR1 s a 100\nT1 a 0 b 0 Z0=400 TD=0.5m\nR2 b 0 1200\n"
+        ".tran 50u 6.1m 0 50n\n.control\nset wr_singlescale\nset wr_vecnames\nrun\nlinearize\n"
+        "wrdata out.txt v(a) v(b)\n.endc\n.end\n");
+    ASSERT_GE(rows.size(), 121u);
+    double worst = 0.0;
+    for (size_t n = 0; n < 120; ++n)
+        for (int end = 0; end < 2; ++end) worst = std::max(worst, std::fabs(v[n][end] - rows[n + 1][1 + end]));
+    EXPECT_LT(worst, 1e-3 * 120.0);
+}
 
 }  // namespace
