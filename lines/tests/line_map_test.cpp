@@ -441,3 +441,49 @@ TEST_F(LineMap, BergeronAgainstNgspice) {
 }
 
 }  // namespace
+
+namespace {
+
+// The three untransposed phases against three ngspice lines, one per mode,
+// joined to the phases by behavioural sources of the same transformation.
+TEST_F(LineMap, ThreePhasesAgainstNgspice) {
+    ASSERT_EQ(std::system("command -v ngspice >/dev/null 2>&1"), 0) << "ngspice is needed for this test";
+    File("line.tlo", " 3 0 0 0 50.0 50.0 1.0 1e-9 1e-9\n 0 0 0.7 600 0 0 0 0 0\n 0 0 0.5 300 0 0 0 0 0\n"
+                     " 0 0 0.55 320 0 0 0 0 0\n");
+    ASSERT_FALSE(Read(6, "BRANCHES:\n 1 0 R 100.0\n 0 2 RE 100.0 100.0\n 3 0 R 100.0\n 4 0 R 1000.0\n"
+                         " 5 0 R 1000.0\n 6 0 R 1000.0\nTLINES:\n" + entry({1, 2, 3}, {4, 5, 6}, "line.tlo"))
+                     .aborted);
+    const auto v = Run(60);
+    std::ostringstream s;
+    s.precision(17);
+    s << "* three phases\nVs sb 0 PWL(0 0 50u 100)\nRs sb n2 100\nRa n1 0 100\nRc n3 0 100\n"
+         "R4 n4 0 1000\nR5 n5 0 1000\nR6 n6 0 1000\n";
+    const double tau[3] = {0.7, 0.5, 0.55}, z[3] = {600, 300, 320};
+    for (int k = 1; k <= 3; ++k) {
+        for (int end = 0; end < 2; ++end) {
+            s << "B" << end << k << " x" << end << k << " 0 V=";
+            for (int j = 1; j <= 3; ++j) s << (j > 1 ? "+" : "") << LINE_TABLES.TI(3 * (j - 1) + k) << "*v(n" << j + 3 * end << ")";
+            s << "\nV" << end << k << " x" << end << k << " y" << end << k << " 0\n";
+        }
+        s << "T" << k << " y0" << k << " 0 y1" << k << " 0 Z0=" << z[k - 1] << " TD=" << tau[k - 1] << "m\n";
+    }
+    for (int end = 0; end < 2; ++end)
+        for (int j = 1; j <= 3; ++j) {
+            s << "BI" << end << j << " n" << j + 3 * end << " 0 I=";
+            for (int k = 1; k <= 3; ++k) s << (k > 1 ? "+" : "") << LINE_TABLES.TI(3 * (j - 1) + k) << "*i(V" << end << k << ")";
+            s << "\n";
+        }
+    s << ".tran 50u 3.1m 0 50n\n.control\nset wr_singlescale\nset wr_vecnames\nrun\nlinearize\n"
+         "wrdata out.txt v(n1) v(n2) v(n3) v(n4) v(n5) v(n6)\n.endc\n.end\n";
+    const auto rows = ngspice_rows_of(s.str());
+    ASSERT_GE(rows.size(), 61u);
+    double worst = 0.0, peak = 0.0;
+    for (size_t n = 0; n < 60; ++n)
+        for (int node = 0; node < 6; ++node) {
+            worst = std::max(worst, std::fabs(v[n][node] - rows[n + 1][1 + node]));
+            peak = std::max(peak, std::fabs(v[n][node]));
+        }
+    EXPECT_LT(worst, 1e-3 * peak) << worst << " of " << peak;
+}
+
+}  // namespace
