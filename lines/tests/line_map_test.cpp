@@ -292,6 +292,17 @@ TEST_F(LineMap, FrePhaseStaircase) {
     ExpectStaircase(Run(80), 1e-12);
 }
 
+// Poles of 1e15 and more between the others are constants: 1/400 of Yc, all of H.
+TEST_F(LineMap, FrePhaseFastPolesAreConstants) {
+    File("line.tlo", "FRE-PHASE\nYc\nfitted\n 1\npoles\n 2\n-3000\n 0\n 0\n 0\n-1e15\n 0\n 2.5e12\n 0\n 0.0\n"
+                     "H\nfitted\n 1\ndelays\n 0.5e-3\npoles\n 2\n-1e15\n 0\n-2000\n 0\nresidues\n 1e15\n 0\n 0\n 0\n");
+    const Captured c = Read(2, one_line(1200.0));
+    ASSERT_FALSE(c.aborted) << c.out;
+    EXPECT_EQ(std::vector<int32_t>({LINE_TABLES.PH_NYPOLE(1, 1), LINE_TABLES.PH_NHPOLE(1, 1)}),
+              std::vector<int32_t>({1, 1}));
+    ExpectStaircase(Run(80), 1e-12);
+}
+
 class FrePhaseDelay : public LineMap, public testing::WithParamInterface<double> {};
 
 TEST_P(FrePhaseDelay, OnePoleAtFractionalDelays) {
