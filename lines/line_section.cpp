@@ -341,6 +341,11 @@ void DSLINT(int32_t& node_offset, int32_t& subsys_offset, int32_t& csc_begin1, i
     else
         LINE_COUNTS.tline_sections += 1;
     CURRENT_IDS = {};
+    // The run counts its short travel times down from the pass's count.
+    if (LINE_COUNTS.tline_sections + LINE_COUNTS.global_tline_sections == 1) {
+        LINE_TABLES.counters.NTLSHORT = LINE_COUNTS.NTLSHORT;
+        LINE_TABLES.counters.TLSHORTSTOP = LINE_COUNTS.TLSHORTSTOP;
+    }
     RDCMNT();
     while (in_line_section()) {
         // Conductances entered before the subsystem sizes are known would be

@@ -21,8 +21,11 @@ struct LineRunCounters {
     Logical TLSHORTSTOP = LFALSE;
     int32_t TL_BUFTOTAL = 0;    // travelling-wave buffer slots handed out
     int32_t TL_MODEOFS = 0;     // running modal conductor offset
+    int32_t TL_YCPOLES = 0;     // characteristic-admittance poles of the modal lines
+    int32_t TL_PPOLES = 0;      // propagation poles of the modal lines
     int32_t TL_TRANSOFS = 0;    // running transformation offset
     int32_t TL_PHCOND = 0;      // running phase-domain conductor offset
+    int32_t TL_PHRY = 0, TL_PHH0 = 0, TL_PHRH = 0, TL_PHSH = 0, TL_PHWB = 0;  // its running lists
     int32_t TL_MFDCOND = 0;     // running "MFDTD" conductor offset
     int32_t TL_ENISRV_RUN = 0;  // ENI server lines numbered so far
     int32_t TL_ENICLI_RUN = 0;  // ENI client lines numbered so far

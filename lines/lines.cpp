@@ -3,8 +3,10 @@
 #include <algorithm>
 
 #include "engine/run_state.h"
+#include "lines/frephase.h"
 #include "lines/line_record.h"
 #include "lines/line_tables.h"
+#include "lines/mfdtd.h"
 #include "lines/modal_step.h"
 #include "network/dimensions.h"
 #include "network/network_tables.h"
@@ -21,6 +23,8 @@ void TLSTEP() {
     TLEXCH_LOCAL();
     NET.TLINJ.fill(0.0);
     if (LINE_COUNTS.NTLMODAL > 0) TLSTEP_MODAL();
+    if (LINE_COUNTS.NTLPHASE > 0) TLSTEP_PHASE();
+    if (LINE_COUNTS.NTLMFDTD > 0) TLSTEP_MFDTD();
     ENI_SRV2CLI();
     // A run from data interpolates nothing across its first step.
     if (is_true(RUN_FLAGS.FIRST_STEP_DATA) && NET.TLINJ_OLD.size() == NET.TLINJ.size())

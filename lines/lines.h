@@ -3,12 +3,19 @@
 
 #include <cstdint>
 
+#include "platform/logical.h"
+
 struct LineCounts {
     // Lines of each family, counted again by the set-up; the ENI counts are
     // the dimensioning pass's.
     int32_t NTLMODAL = 0, NTLPHASE = 0, NTLMFDTD = 0;
     int32_t NENISRV = 0, NENICLI = 0;
     double TRAVEL_MIN = 1e99;
+    // Travel times shorter than a step as the dimensioning pass found them:
+    // how many, and whether one is below 0.8 of a step. Each run's set-up
+    // counts down from these.
+    int32_t NTLSHORT = 0;
+    Logical TLSHORTSTOP = LFALSE;
 
     // "TLINES:" and "GLOBAL_TLINES:" sections read in this run (set to 0
     // by the map-file reader before its sections).

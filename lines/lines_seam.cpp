@@ -1,16 +1,19 @@
-// Seam: the line readers. Until lines are read, a line section adds
-// nothing to the dimension block, and a line entry with a model stops the
-// run.
-#include "engine/abort.h"
+// The kinds' numeric blocks.
+#include "lines/line_record.h"
 #include "lines/line_section.h"
+#include "lines/frephase.h"
 #include "lines/lines.h"
-#include "network/line_reader.h"
-#include "platform/text_units.h"
+#include "lines/mfdtd.h"
+#include "lines/modal_setup.h"
 
-void RDTLINES() { NEXTKEY(); }
-
-void DSLINT_MODEL(LineEntry& /*e*/) {
-    write_list(UNIT_CONSOLE_OUT,
-               {"Reading the " + INPUT.SECTION_KEY.trimmed() + " section is not supported by this build of ZARIK."});
-    ABORT_RUN("DSLINT", 1);
+void DSLINT_MODEL(LineEntry& e) {
+    if (e.kind == tlrec::KIND_BERGERON || e.kind == tlrec::KIND_FREDEP) {
+        DSLINT_MODAL(e);
+        return;
+    }
+    if (e.kind == tlrec::KIND_FREPHASE) {
+        DSLINT_PHASE(e);
+        return;
+    }
+    DSLINT_MFDTD(e);
 }

@@ -101,25 +101,26 @@ TEST_F(LineSection, PageSectionsMapSubsystemsGlobalOnesDoNot) {
     EXPECT_EQ(LINE_TABLES.ENI_CLI_SS(1), 1);
 }
 
-TEST_F(LineSection, ModelEntriesStopAtTheirNumericBlock) {
-    std::ofstream(dir.file("abcdef.clo")) << "C the line-constants file\n 1 1 0 0 50.0 60.0 1.0 1.0 1.0\n";
-    const std::string kStop = " Reading the TLINES: section is not supported by this build of ZARIK.\n";
+TEST_F(LineSection, ModelEntriesReadTheirNumericBlock) {
+    std::ofstream(dir.file("abcdef.clo")) << "C the line-constants file\nMFDTD  1  0\n";
+    const std::string kMismatch = " The number of electrical connections\n";
     // A header entry reads its file; the mismatched control signals only warn.
     Captured c = Read("TLINES:\n" + local_entry(" 1  1 2  1 1 1 0", " 1  3 1  1 0 1 0"));
     EXPECT_TRUE(c.aborted);
     EXPECT_TRUE(contains(c.out, "Control Signal Transfer Dimension mismatch in line/cable abcdef")) << c.out;
-    EXPECT_TRUE(contains(c.out, kStop + abort_frame("DSLINT").substr(0, 10))) << c.out;
-    EXPECT_EQ(INPUT.DATA_LINE.trimmed(), " 1 1 0 0 50.0 60.0 1.0 1.0 1.0");
+    EXPECT_TRUE(contains(c.out, kMismatch)) << c.out;
+    EXPECT_EQ(INPUT.DATA_LINE.trimmed(), "MFDTD  1  0");
     // A server end asks its port before its numeric block.
     SetUp();
     c = Read("GLOBAL_TLINES:\nHOLVA Line Constants\n 2 1\n 1  1 2  1 0 1 0\nTLINE-INPUT-DATA x\n"
              "TLINE-OUTPUT-DATA abcdef.clo\n", 0, 0, "4005\n");
-    EXPECT_TRUE(contains(c.out, " Enter port number for ENI server abcdef\n Reading the GLOBAL_TLINES: section"))
-        << c.out;
-    // A legacy entry is its model record.
+    EXPECT_TRUE(contains(c.out, " Enter port number for ENI server abcdef\n")) << c.out;
+    EXPECT_TRUE(contains(c.out, "An MFDTD line cannot be an ENI server end")) << c.out;
+    // A legacy entry is its model record, without a conductor count.
     SetUp();
-    c = Read("TLINES:\n 1 1 1 1 50.0 60.0 1.0 1.0 1.0\n");
-    EXPECT_TRUE(contains(c.out, kStop)) << c.out;
+    c = Read("TLINES:\nMFDTD  1  0\n");
+    EXPECT_TRUE(c.aborted);
+    EXPECT_TRUE(contains(c.out, "INVALID DATA LINE")) << c.out;
     EXPECT_FALSE(contains(c.out, "mismatch"));
 }
 
@@ -246,5 +247,45 @@ TEST(LineWords, OnlyTheListedFormsMatch) {
         {"INFlength", LineOption::None},       {"NOIN", LineOption::None}};
     for (const auto& [record, option] : options) EXPECT_EQ(TL_OPTION_WORD(record), option) << record;
 }
+
+}  // namespace
+
+namespace {
+
+struct Limit {
+    std::string name, file;
+    int entries;
+    std::vector<std::string> shown;
+};
+void PrintTo(const Limit& l, std::ostream* os) { *os << l.name; }
+
+class LineLimits : public LineSection, public testing::WithParamInterface<Limit> {};
+
+TEST_P(LineLimits, StopTheRun) {
+    ASSERT_TRUE(allocate({{ND_NODES, 4}, {ND_SUBSYS, 1}, {ND_MAXMODES, 1}, {ND_TLINES, 1}, {ND_TLINES_TOTAL, 3},
+                          {ND_NUMMODES, 3}, {ND_TRAVWAVES, 15}, {ND_TRANSFORMS, 3}, {ND_MAXPOLES, 1},
+                          {ND_SURGEPOLES, 2}, {ND_ATTPOLES, 2}}));
+    NET.NBUSES(1) = 3;
+    MAP_READ.subsys_sizes_read = true;
+    RUN_CLOCK.DELT = 50e-6;
+    std::ofstream(dir.file("l.tlo")) << GetParam().file;
+    std::string section = "GLOBAL_TLINES:\n";
+    for (int k = 0; k < GetParam().entries; ++k)
+        section += "HOLVA Line Constants\n 1 0\n 1 1 1 0 1 0\n 1 2 1 0 1 0\nTLINE-INPUT-DATA  in\nTLINE-OUTPUT-DATA l.tlo\n";
+    const Captured c = Read(section);
+    EXPECT_TRUE(c.aborted);
+    for (const std::string& s : GetParam().shown) EXPECT_TRUE(contains(c.out, s)) << s << "\n" << c.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, LineLimits,
+    testing::Values(Limit{"MoreLinesThanTlines", " 1 0 0 0 50 50 1 1e-9 1e-9\n 0 0 0.5 400 0 0 1\n", 2,
+                          {"YOU HAVE OVER    1 DISTRIBUTED TRANSMISSION LINES"}},
+                    Limit{"MoreBufferThanTravwaves", " 1 0 0 0 50 50 1 1e-9 1e-9\n 0 0 1.0 400 0 0 1\n", 1,
+                          {"Line/Cable Name: 'l'", "   20 TIME STEPS ARE REQUIRED FOR LINE   1",
+                           "ONLY   15 HAVE BEEN DIMENSIONED"}},
+                    Limit{"MorePolesThanMaxpoles", "FRE-DEP 1 0 0 0\n 0 0 0.5\n 2 0.0025 0\n", 1,
+                          {"Line/Cable Name :'l'", "ONLY   1 POINTS WILL BE USED!"}}),
+    [](const testing::TestParamInfo<Limit>& i) { return i.param.name; });
 
 }  // namespace

@@ -116,8 +116,6 @@ const Fatal kSmallSections[] = {
      {" Missplaced ENDCASE: keyword in data file", " Probably this should have been an ENDPAGE:"}, "ENDCASE",
      "endcase_page.map"},
     {"xfmr_abrupt.map", "DSMINT", 1, {"  Abrupt end of data in trafo section "}, "ENDCASE", kPage},
-    {"seam_tlines.map", "DSLINT", 1, {" Reading the TLINES: section is not supported by this build of ZARIK."},
-     " 'line.tlo' 1 2", kPage},
 };
 INSTANTIATE_TEST_SUITE_P(Sections, FatalMap, testing::ValuesIn(kSmallSections), name_of);
 
