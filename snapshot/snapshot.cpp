@@ -5,8 +5,6 @@
 #include "engine/abort.h"
 #include "platform/text_units.h"
 
-SnapshotCounters SNAPSHOT_COUNTERS;
-
 namespace {
 [[noreturn]] void no_snapshots(const char* routine) {
     write_list(UNIT_CONSOLE_OUT, {"Snapshot files are not supported by this build of ZARIK."});
@@ -23,5 +21,3 @@ void SNAP_OK(Logical& accepted, double& snap_time) {
 void READSNP() { no_snapshots("READSNP"); }
 
 void WRITESNP() {}
-
-void SNAPFILE(int32_t /*mode*/) {}
