@@ -27,3 +27,5 @@ void WRITESNP();
 // 1 opens the input snapshot, 3 the next output snapshot, 0 lists the
 // snapshots taken.
 void SNAPFILE(int32_t mode);
+// Takes print settings and channels from the map file a snapshot names.
+void UPDATE_MAP();
