@@ -116,6 +116,13 @@ void READMAP(SnapStream& s) {
 
 void WRITESNP() {
     RunClock& c = RUN_CLOCK;
+    // Before the first step of a run from data the state is not complete.
+    if (is_true(SNAPSHOT_COUNTERS.on_request) && is_true(RUN_FLAGS.FIRST_STEP_DATA)) {
+        if (!is_true(SNAPSHOT_COUNTERS.early_request_warned))
+            USERMSG(0, 0, 1, 1, "Snapshot request before the first step is ignored");
+        SNAPSHOT_COUNTERS.early_request_warned = LTRUE;
+        return;
+    }
     SNAPFILE(3);
     const int32_t unit = INPUT.INPUT_UNIT;
     SnapStream s(SnapStream::Dir::Write, unit);

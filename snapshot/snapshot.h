@@ -12,6 +12,7 @@ struct SnapshotCounters {
     int32_t request_taken = 0;
     int32_t incremental_limit = 0;
     Logical on_request = LFALSE;
+    Logical early_request_warned = LFALSE;
     Text34 working_name;
     // The file being written goes to a temporary name beside its target and
     // is renamed over it only when it is complete.
