@@ -13,6 +13,9 @@
 #include "models/xfmr_tables.h"
 #include "network/dimensions.h"
 #include "network/network_tables.h"
+#include "engine/abort.h"
+#include "platform/list_read.h"
+#include "platform/text_units.h"
 #include "snapshot/run_output.h"
 
 namespace {
@@ -333,4 +336,31 @@ void walk_lines_and_changes(SnapStream& s) {
     s.label("!*** HARMONIC SOLUTION DATA");
     for (int c = 1; c <= 8; ++c) s.ints(B.count, [&](int32_t r) -> int32_t& { return B.icol(c, r); });
     for (int c = 1; c <= 5; ++c) s.reals(B.count, [&](int32_t r) -> double& { return B.rcol(c, r); });
+}
+
+void ask_eni_ports() {
+    LineTables& T = LINE_TABLES;
+    const int32_t rows = req(ND_TLINES_TOTAL);
+    int32_t server = 0, client = 0;
+    for (int32_t r = 1; r <= rows; ++r) {
+        const int32_t role = T.TLINE_REC(r, tlrec::ROLE);
+        if (role != tlrec::ROLE_SERVER && role != tlrec::ROLE_CLIENT) continue;
+        const bool is_server = role == tlrec::ROLE_SERVER;
+        const int32_t k = is_server ? ++server : ++client;
+        const int32_t slot = is_server ? k : LINE_COUNTS.NENISRV + k;
+        FArray1<int32_t>& ports = is_server ? T.ENI_SRV_PORT : T.ENI_CLI_PORT;
+        if (!T.ENI_HOST.in_range(slot) || !ports.in_range(k)) {
+            USERMSG(0, 0, 2, 1, "ZARIK: Error while reading snap file");
+            ABORT_RUN("READSNP", 0);
+        }
+        T.ENI_HOST(slot) = "localhost";
+        write_list(UNIT_CONSOLE_OUT, {is_server ? "Enter port number for ENI server " : "Enter port number for ENI client ",
+                                      T.TLNAME(r).trimmed()});
+        ListRead in(UNIT_CONSOLE_IN);
+        in.integer(ports(k));
+        if (!in.ok()) {
+            USERMSG(0, 0, 2, 1, "No port number for ENI line " + T.TLNAME(r).trimmed());
+            ABORT_RUN("READSNP", 0);
+        }
+    }
 }

@@ -12,3 +12,6 @@ void walk_node_map(SnapStream& s);
 void walk_network(SnapStream& s);
 // Line records, ENI ends, line history values and the branch changes.
 void walk_lines_and_changes(SnapStream& s);
+// A standalone restored run asks the port of every ENI line end, in line
+// order; the hosts are this machine.
+void ask_eni_ports();

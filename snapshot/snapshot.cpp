@@ -238,5 +238,6 @@ void READSNP() {
         if (st != ReadStatus::Ok || line != expected) s.fail(st == ReadStatus::End);
     }
     CLOSEFILE();
+    if (!is_true(RUN_SEQ.CONNECTED) && DIMBLOCK.NSUBSYS > 0) ask_eni_ports();
     RUN_CLOCK.START_STEP = PARAMS.SNAP_IIISNP;
 }
