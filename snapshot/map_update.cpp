@@ -106,8 +106,9 @@ void UPDATE_MAP() {
         }
     }
     DIMBLOCK.NPGBS = std::min(channels, static_cast<int32_t>(STORAGE.PGBNAME.extent(1)));
+    // Each section reader leaves the next key current: it is looked at
+    // before any further line is read, so that no section is passed over.
     while (DIMBLOCK.NPGBS > 0) {
-        RDCMNT();
         if (INPUT.SECTION_KEY == "MPGBS:") {
             StorageArrays& S = STORAGE;
             ListRead r(INPUT.INPUT_UNIT);
@@ -116,6 +117,7 @@ void UPDATE_MAP() {
             if (r.ok() && (m < 0 || m > S.MPGBS.extent(1))) stop("Error while reading data from line:");
             for (int32_t i = 1; i <= m && r.ok(); ++i) r.integer(S.MPGBS(i));
             if (!r.ok()) stop(r.status() == ReadStatus::End ? "Unexpected End_Of_File" : "Error while reading data from line:");
+            RDCMNT();
         } else if (INPUT.SECTION_KEY == "PGBList:") {
             for (int32_t i = 1; i <= DIMBLOCK.NPGBS; ++i) {
                 std::string line;
@@ -123,6 +125,8 @@ void UPDATE_MAP() {
                 STORAGE.PGBNAME(i).assign(line);
             }
             break;
+        } else if (INPUT.SECTION_KEY == "DIMENSIONS:" || INPUT.SECTION_KEY == "PARAMETERS:") {
+            RDCMNT();
         } else {
             NEXTKEY();
         }

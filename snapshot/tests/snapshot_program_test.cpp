@@ -184,4 +184,23 @@ TEST(BadSnapshotVersion, IsRefusedBeforeTheRun) {
     EXPECT_FALSE(std::filesystem::exists(dir.file("restored.snp")));
 }
 
+// A full disk: the snapshot stops with its writer's text and leaves the
+// previous file as it was, without a temporary file beside it.
+TEST(SnapshotWriteFailure, KeepsThePreviousFile) {
+    TempDir dir;
+    write_case(dir, "");
+    ASSERT_EQ(from_data(dir, "0.01", "half").exit_code, 0);
+    const std::string previous = read_file(dir.file("half.snp"));
+    const ProgramResult r =
+        run_program({"/bin/sh", "-c", "ulimit -f 8 && trap '' XFSZ && exec \"$0\" -startup:alone", bare_program()},
+                    "0\n1\n0.01\nhalf\ncase.map\n1\n0\n0\n", dir.path);
+    EXPECT_EQ(r.exit_code, 208);
+    EXPECT_EQ(tail_from(r.out, " ***ERROR** "), " ***ERROR** Error occurred while writing parameters to file\n"
+                                                " =========================================================\n"
+                                                " ERROR: Abnormal termination of ZARIK by WRITEPARM   \n"
+                                                " =========================================================\n \n");
+    EXPECT_TRUE(read_file(dir.file("half.snp")) == previous);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("half.snp.partial")));
+}
+
 }  // namespace
