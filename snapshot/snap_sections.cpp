@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <initializer_list>
 
 #include "engine/solution_arrays.h"
 #include "engine/storage.h"
@@ -111,6 +112,25 @@ void walk_node_map(SnapStream& s) {
 
 namespace {
 
+// A labelled list of buses or branches of subsystem ss: each entry's
+// number (1 to hi), then its values in the given arrays; the reader marks
+// the entries read in `mark` when there is one.
+void numbered_entries(SnapStream& s, const char* label, int32_t count, FArray2<int32_t>& list, int32_t ss, int32_t hi,
+                      std::initializer_list<FArray2<double>*> arrays, FArray2<Logical>* mark) {
+    s.label(label);
+    for (int32_t k = 1; k <= count; ++k) {
+        int32_t b = list(k, ss);
+        s.scalar(b);
+        if (!s.writing()) {
+            s.check(b, 1, hi);
+            list(k, ss) = b;
+            if (mark) (*mark)(b, ss) = LTRUE;
+        }
+        s.reals(static_cast<int32_t>(arrays.size()),
+                [&](int32_t i) -> double& { return (*arrays.begin()[i - 1])(b, ss); });
+    }
+}
+
 void walk_subsystem(SnapStream& s, int32_t ss) {
     NetworkTables& N = NET;
     int32_t number = ss;
@@ -135,18 +155,8 @@ void walk_subsystem(SnapStream& s, int32_t ss) {
         N.NBRANCHES_SOL(ss) = m;
     }
 
-    if (N.NNORTON(ss) > 0) {
-        s.label("!*** Norton buses");
-        for (int32_t k = 1; k <= N.NNORTON(ss); ++k) {
-            int32_t b = N.NORBUS(k, ss);
-            s.scalar(b);
-            if (!s.writing()) {
-                s.check(b, 1, n);
-                N.NORBUS(k, ss) = b;
-            }
-            s.reals(2, [&](int32_t i) -> double& { return i == 1 ? N.CNORD(b, ss) : N.GNORD(b, ss); });
-        }
-    }
+    if (N.NNORTON(ss) > 0)
+        numbered_entries(s, "!*** Norton buses", N.NNORTON(ss), N.NORBUS, ss, n, {&N.CNORD, &N.GNORD}, nullptr);
 
     s.label("!*** General node data");
     for (auto* a : {&N.VNODE, &N.CNOR, &N.GNOR, &N.CHIST, &N.TLINJ, &N.CHISTD}) s.reals(n, column(*a, ss));
@@ -210,20 +220,9 @@ void walk_subsystem(SnapStream& s, int32_t ss) {
         }
     }
 
-    if (N.NSWITCH(ss) > 0) {
-        s.label("!*** SWITCHING BRANCH DATA");
-        for (int32_t k = 1; k <= N.NSWITCH(ss); ++k) {
-            int32_t b = N.SWLIST(k, ss);
-            s.scalar(b);
-            if (!s.writing()) {
-                s.check(b, 1, m);
-                N.SWLIST(k, ss) = b;
-                N.SWITCH(b, ss) = LTRUE;
-            }
-            FArray2<double>* six[] = {&N.TSWITCH, &N.EON, &N.EOFF, &N.GON, &N.GOFF, &N.SWVAL};
-            s.reals(6, [&](int32_t i) -> double& { return (*six[i - 1])(b, ss); });
-        }
-    }
+    if (N.NSWITCH(ss) > 0)
+        numbered_entries(s, "!*** SWITCHING BRANCH DATA", N.NSWITCH(ss), N.SWLIST, ss, m,
+                         {&N.TSWITCH, &N.EON, &N.EOFF, &N.GON, &N.GOFF, &N.SWVAL}, &N.SWITCH);
 }
 
 void walk_transformers(SnapStream& s) {

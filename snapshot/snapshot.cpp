@@ -66,18 +66,13 @@ void set_storage_pointers(int32_t extra) {
     p.NSTOF = d[ND_STOF];
     p.NSTOC = d[ND_STOC];
     p.NEXC = d[ND_STOR];
-    p.NSTORL = d[ND_STORL] + extra;
-    p.NSTORI = d[ND_STORI] + extra;
-    p.NSTORF = d[ND_STORF] + extra;
-    p.NSTORC = d[ND_STORC] + extra;
-    p.NRTCL = d[ND_RTCL] + extra;
-    p.NRTCI = d[ND_RTCI] + extra;
-    p.NRTCF = d[ND_RTCF] + extra;
-    p.NRTCC = d[ND_RTCC] + extra;
-    p.NSTXFRL = d[ND_STXFRL] + extra;
-    p.NSTXFRI = d[ND_STXFRI] + extra;
-    p.NSTXFRF = d[ND_STXFRF] + extra;
-    p.NSTXFRC = d[ND_STXFRC] + extra;
+    // The model-side pointers stand one beyond their arrays' dimensions
+    // when read back.
+    const std::pair<int32_t*, int> model_side[] = {
+        {&p.NSTORL, ND_STORL}, {&p.NSTORI, ND_STORI}, {&p.NSTORF, ND_STORF}, {&p.NSTORC, ND_STORC},
+        {&p.NRTCL, ND_RTCL},   {&p.NRTCI, ND_RTCI},   {&p.NRTCF, ND_RTCF},   {&p.NRTCC, ND_RTCC},
+        {&p.NSTXFRL, ND_STXFRL}, {&p.NSTXFRI, ND_STXFRI}, {&p.NSTXFRF, ND_STXFRF}, {&p.NSTXFRC, ND_STXFRC}};
+    for (const auto& [pointer, k] : model_side) *pointer = d[k] + extra;
 }
 
 void set_map_pointers() {
