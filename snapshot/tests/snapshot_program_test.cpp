@@ -3,9 +3,12 @@
 // stops the run before anything is written.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <regex>
 #include <string>
 
+#include "platform/fortran_format.h"
 #include "platform/tests/support/run_program.h"
 #include "platform/tests/support/unit_ops.h"
 
@@ -38,6 +41,17 @@ void write_empty_case(const TempDir& dir) {
                "PGBList:\nfirst channel, with a comma\n\nENDCASE\n");
 }
 
+// A DC source feeding a two-winding transformer with a resistive load.
+void write_transformer_case(const TempDir& dir) {
+    write_file(dir.file("case.map"),
+               "DIMENSIONS:\n NODES = 2\n SUBSYS = 1\n BRANCHES = 2\n WINDINGS = 2\n TRAFOS = 1\n NNODES = 4\n"
+               " NPAGES = 1\n SUBSYSPAGE = 1\nPARAMETERS:\n TITLE = 'Transformer'\n TIME_STEP = 50.0E-6\n"
+               " PRINT_STEP = 1.0E-3\n FINISH_TIME = 0.02\nSUBSYSDIM:\n 1 2\nMAP: 'page1.map'\n 1 2  1 2\n 0 0\n"
+               "ENDCASE\n");
+    write_file(dir.file("page1.map"), "BRANCHES:\n 0 1 RE 1.0 100.0\n 2 0 R 10.0\nTRANSFORMERS:\n 2 0 0\n"
+                                      " 1 0  0.5 0.1 /\n 2 0  0.0 0.09 2.0 0.1 /\nENDPAGE\n");
+}
+
 ProgramResult from_data(const TempDir& dir, const std::string& snap_at, const std::string& snap_name) {
     return run_program({bare_program(), "-startup:alone"}, "0\n1\n" + snap_at + "\n" + snap_name + "\ncase.map\n1\n0\n0\n",
                        dir.path);
@@ -50,20 +64,29 @@ ProgramResult from_snapshot(const TempDir& dir, const std::string& input, const 
                        dir.path);
 }
 
+enum class Network { RlcSwitch, None, Transformer };
+
 struct RestartCase {
     const char* label;
     const char* options;
-    bool network;
+    Network network;
 };
 
 class Restart : public testing::TestWithParam<RestartCase> {};
 
 TEST_P(Restart, GoesOnBitForBit) {
     TempDir dir;
-    if (GetParam().network)
-        write_case(dir, GetParam().options);
-    else
-        write_empty_case(dir);
+    switch (GetParam().network) {
+        case Network::RlcSwitch:
+            write_case(dir, GetParam().options);
+            break;
+        case Network::None:
+            write_empty_case(dir);
+            break;
+        case Network::Transformer:
+            write_transformer_case(dir);
+            break;
+    }
     // Straight through to 20 ms; to 10 ms; from there on to 20 ms.
     ASSERT_EQ(from_data(dir, "0.02", "straight").exit_code, 0);
     ASSERT_EQ(from_data(dir, "0.01", "half").exit_code, 0);
@@ -77,12 +100,14 @@ TEST_P(Restart, GoesOnBitForBit) {
 
 INSTANTIATE_TEST_SUITE_P(
     Snapshot, Restart,
-    testing::Values(RestartCase{"AllSolutionOptions", "", true},
+    testing::Values(RestartCase{"AllSolutionOptions", "", Network::RlcSwitch},
                     RestartCase{"NoOptions",
-                                " INTERPOLATE = NO\n EXTRAPOLATE = NO\n REMOVE_CHATTER = NO\n DETECT_CHATTER = NO\n", true},
-                    RestartCase{"NoInterpolation", " INTERPOLATE = NO\n", true},
-                    RestartCase{"NoChatterRemoval", " REMOVE_CHATTER = NO\n", true},
-                    RestartCase{"NoSubsystem", "", false}),
+                                " INTERPOLATE = NO\n EXTRAPOLATE = NO\n REMOVE_CHATTER = NO\n DETECT_CHATTER = NO\n",
+                                Network::RlcSwitch},
+                    RestartCase{"NoInterpolation", " INTERPOLATE = NO\n", Network::RlcSwitch},
+                    RestartCase{"NoChatterRemoval", " REMOVE_CHATTER = NO\n", Network::RlcSwitch},
+                    RestartCase{"NoSubsystem", "", Network::None},
+                    RestartCase{"Transformer", "", Network::Transformer}),
     [](const auto& info) { return std::string(info.param.label); });
 
 // Step 0 leaves a chatter half step pending, which the file does not
@@ -182,6 +207,33 @@ TEST(BadSnapshotVersion, IsRefusedBeforeTheRun) {
                   abort_frame("   4.500000000000000       0.1000000000000000E-01   0.5000000000000000E-", "SNAP_OK") +
                   " \n");
     EXPECT_FALSE(std::filesystem::exists(dir.file("restored.snp")));
+}
+
+// Every real of a file rewritten with 16 significant digits.
+std::string with_16_digits(const std::string& file) {
+    static const std::regex real(R"([-+]?[0-9]*\.[0-9]+(E[-+][0-9]+)?)");
+    std::string out;
+    std::sregex_iterator it(file.begin(), file.end(), real), end;
+    size_t from = 0;
+    for (; it != end; ++it) {
+        out += file.substr(from, static_cast<size_t>(it->position()) - from);
+        out += edit("G24.16E3", std::strtod(it->str().c_str(), nullptr));
+        from = static_cast<size_t>(it->position() + it->length());
+    }
+    return out + file.substr(from);
+}
+
+TEST(SixteenDigitSnapshot, Restores) {
+    TempDir dir;
+    write_case(dir, "");
+    ASSERT_EQ(from_data(dir, "0.01", "half").exit_code, 0);
+    const std::string old = with_16_digits(read_file(dir.file("half.snp")));
+    ASSERT_EQ(old.find("0.50000000000000002E-004"), std::string::npos);
+    ASSERT_NE(old.find("0.5000000000000000E-004"), std::string::npos);
+    write_file(dir.file("old.snp"), old);
+    const ProgramResult r = from_snapshot(dir, "old.snp", "0.01");
+    EXPECT_EQ(r.exit_code, 0) << r.out;
+    EXPECT_NE(read_file(dir.file("restored.snp")).find(" SNAP_IIISNP    =          400"), std::string::npos);
 }
 
 // A full disk: the snapshot stops with its writer's text and leaves the
