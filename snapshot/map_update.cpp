@@ -48,10 +48,13 @@ void compare_or_take_dimension(const Text72& name, int32_t n, int32_t& channels)
     if (!(name == "PGBS")) return;
     channels = n;
     if (RUN_SEQ.IRUN > 1 || n == DIMBLOCK.NPGBS) return;
+    // Both counts fit in every later run, which reads the snapshot's
+    // channel values again before it takes the map's count.
+    const int32_t room = channel_room(std::max(n, DIMBLOCK.NPGBS));
     DIMBLOCK.NPGBS = DIMBLOCK.REQ[ND_PGBS] = n;
     StorageArrays& S = STORAGE;
-    REALLOC_PGBLIST(channel_room(n));
-    S.PGBNAME.allocate(channel_room(n));
+    REALLOC_PGBLIST(room);
+    S.PGBNAME.allocate(room);
     for (int32_t i = 1; i <= n; ++i) {
         S.PGB(i) = 0.0;
         S.PGBNAME(i) = "PGB";

@@ -155,6 +155,14 @@ TEST_F(MapUpdate, MoreChannelsInTheFirstRunComeFromTheMap) {
     EXPECT_TRUE(is_true(PARAMS.PRINT_DIMENSIONS));
 }
 
+TEST_F(MapUpdate, FewerChannelsKeepRoomForTheSnapshotsValues) {
+    const Captured c = update(map_with(" PGBS = 5\n", "", "PGBList:\na\nb\nc\nd\ne\n"));
+    EXPECT_FALSE(c.aborted) << c.out;
+    EXPECT_EQ(DIMBLOCK.NPGBS, 5);
+    EXPECT_EQ(STORAGE.PGB.size(), 20);
+    EXPECT_EQ(STORAGE.PGBNAME(5), "e");
+}
+
 TEST_F(MapUpdate, NoChannelsClosesAfterTheParameters) {
     const Captured c = update(map_with(" PGBS = 0\n", " PRINT_STEP =\n PRINT_DIMENSIONS = NO\n", "MPGBS:\n x\n"));
     EXPECT_FALSE(c.aborted) << c.out;
