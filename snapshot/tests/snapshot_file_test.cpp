@@ -91,8 +91,8 @@ void build_state() {
         {ND_STORI, 2},    {ND_STORF, 3},   {ND_STORC, 1},        {ND_RTCL, 1},       {ND_RTCI, 1},
         {ND_RTCF, 2},     {ND_RTCC, 1},    {ND_STXFRL, 1},       {ND_STXFRI, 1},     {ND_STXFRF, 1},
         {ND_STXFRC, 1},   {ND_PGBS, 3},    {ND_CX, 2},           {ND_CXMAP, 2},      {ND_TX, 1},
-        {ND_TXRX, 2},     {ND_TLINES_TOTAL, 2}, {ND_MAXMODES, 2}, {ND_ENI_CLIENTS, 1}, {ND_CSCS, 2},
-        {ND_CSCR, 1},     {ND_DX, 2}};
+        {ND_TXRX, 2},     {ND_TLINES_TOTAL, 4}, {ND_MAXMODES, 2}, {ND_ENI_CLIENTS, 2}, {ND_CSCS, 2},
+        {ND_CSCR, 1},     {ND_DX, 2},      {ND_ENI_SERVERS, 1}};
     for (const auto& [k, n] : dims) R[k] = n;
     int32_t status = 0;
     ALLOC_STORAGE(status);
@@ -165,20 +165,25 @@ void build_state() {
     X.XF_SEGST(23, 1) = 7;
     X.XF_RAMPON(1) = 1;
 
+    // A local line, then an ENI server and two clients.
     LineTables& T = LINE_TABLES;
-    T.TLINE_REC(1, tlrec::NCOND) = 2;
-    T.TLINE_REC(2, tlrec::ROLE) = tlrec::ROLE_CLIENT;
-    T.TLINE_REC(2, tlrec::NCOND) = 2;
-    T.TLINE_REC(2, tlrec::KIND) = tlrec::KIND_CLIENT;
+    const int32_t roles[] = {tlrec::ROLE_LOCAL, tlrec::ROLE_SERVER, tlrec::ROLE_CLIENT, tlrec::ROLE_CLIENT};
+    const char* names[] = {"feeder one", "near end", "far end", "other, side"};
+    for (int32_t r = 1; r <= 4; ++r) {
+        T.TLINE_REC(r, tlrec::ROLE) = roles[r - 1];
+        T.TLINE_REC(r, tlrec::NCOND) = r == 4 ? 1 : 2;
+        T.TLNAME(r) = names[r - 1];
+    }
     fill_reals(T.TLGMAT, v);
     fill_reals(T.TLCS_SEND, v);
     fill_reals(T.TLCS_RECV, v);
-    T.TLNAME(1) = "feeder one";
-    T.TLNAME(2) = "far end";
-    LINE_COUNTS.NENICLI = 1;
+    LINE_COUNTS.NENISRV = 1;
+    LINE_COUNTS.NENICLI = 2;
     T.ENI_CLI_SS(1) = 1;
     T.ENI_CLI_NODES(1, 1) = 2;
     T.ENI_CLI_NODES(2, 1) = 3;
+    T.ENI_CLI_SS(2) = 1;
+    T.ENI_CLI_NODES(1, 2) = 1;
 
     BranchChangeList& B = BRCHANGE_LIST;
     B.count = 3;
@@ -231,7 +236,7 @@ TEST_F(SnapshotFile, WrittenReadAndWrittenAgainIsTheSame) {
     RUN_SEQ.START_MODE = "SNAP";
     RUN_SETUP.start_file = "one.snp";
     RUN_CLOCK.FINTIM = 0.02;
-    console_input_from_text("5001\n");
+    console_input_from_text("5001\n5002\n5003\n");
     Captured read;
     {
         const ScopedChdir here(dir_.path);
@@ -242,9 +247,13 @@ TEST_F(SnapshotFile, WrittenReadAndWrittenAgainIsTheSame) {
               " Reading data for snap file: one.snp                           \n"
               " ***WARN*** Specified Mapfile not found: gone.map\n"
               " ***WARN*** . Continuing with original parameters.\n"
-              " Enter port number for ENI client far end\n");
-    EXPECT_EQ(LINE_TABLES.ENI_CLI_PORT(1), 5001);
-    EXPECT_EQ(LINE_TABLES.ENI_HOST(1), "localhost");
+              " Enter port number for ENI server near end\n"
+              " Enter port number for ENI client far end\n"
+              " Enter port number for ENI client other, side\n");
+    EXPECT_EQ(LINE_TABLES.ENI_SRV_PORT(1), 5001);
+    EXPECT_EQ(LINE_TABLES.ENI_CLI_PORT(1), 5002);
+    EXPECT_EQ(LINE_TABLES.ENI_CLI_PORT(2), 5003);
+    for (int32_t k = 1; k <= 3; ++k) EXPECT_EQ(LINE_TABLES.ENI_HOST(k), "localhost");
     EXPECT_EQ(RUN_CLOCK.START_STEP, 200);
     EXPECT_EQ(PARAMS.title, "Bob's case, with 'quotes'");
     EXPECT_EQ(STORAGE.PGBNAME(1), "Ia, 'phase' b/c");
