@@ -119,7 +119,7 @@ void build_state() {
     S.MPGBS(2) = 1;
     S.PGBNAME(1) = "Ia, 'phase' b/c";
     S.PGBNAME(2) = "";
-    S.PGBNAME(3) = "Vdc";
+    S.PGBNAME(3) = "! Channel, not a comment";
 
     NetworkTables& N = NET;
     N.NBUSES(1) = 3;
@@ -257,6 +257,7 @@ TEST_F(SnapshotFile, WrittenReadAndWrittenAgainIsTheSame) {
     EXPECT_EQ(RUN_CLOCK.START_STEP, 200);
     EXPECT_EQ(PARAMS.title, "Bob's case, with 'quotes'");
     EXPECT_EQ(STORAGE.PGBNAME(1), "Ia, 'phase' b/c");
+    EXPECT_EQ(STORAGE.PGBNAME(3), "! Channel, not a comment");
     EXPECT_EQ(LINE_TABLES.TLNAME(1), "feeder one");
     RUN_CLOCK.NSTEP = RUN_CLOCK.START_STEP;
     ASSERT_FALSE(write("two").aborted);
