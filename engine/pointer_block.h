@@ -15,6 +15,7 @@ struct PointerBlock {
     int32_t NSUBS = 0;
     int32_t NTXFR = 0;
     int32_t NCXMAP = 0;
+    int32_t NXFMR = 0;  // transformers taken by the case modules
     int32_t NINST = 1;
     // Model side.
     int32_t saved_stori = 1;  // saved STORI position

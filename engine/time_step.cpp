@@ -35,7 +35,7 @@ void reset_branch_pointers() {
 void RESETPTRS() {
     PointerBlock& p = POINTER_BLOCK;
     p.NSTOL = p.NSTOI = p.NSTOF = p.NSTOC = p.NVAR = 0;
-    p.NPGB = p.NNODE = p.NSUBS = p.NTXFR = p.NMAIN = 0;
+    p.NPGB = p.NNODE = p.NSUBS = p.NTXFR = p.NMAIN = p.NXFMR = 0;
     p.NCXMAP = 0;
     p.NINST = 1;
     p.NEXC = 0;
@@ -48,7 +48,7 @@ void RESETPTRS() {
 
 void RESETPTRS_OUT() {
     PointerBlock& p = POINTER_BLOCK;
-    p.NPGB = p.NNODE = p.NSUBS = p.NTXFR = p.NMAIN = 0;
+    p.NPGB = p.NNODE = p.NSUBS = p.NTXFR = p.NMAIN = p.NXFMR = 0;
     p.NINST = 1;
     p.NSTXFRL = p.NSTXFRI = p.NSTXFRF = p.NSTXFRC = 1;
     reset_branch_pointers();

@@ -144,7 +144,10 @@ void RDVOLTS(int32_t node_offset) {
             const int32_t s = SSNUM(node_offset, node);
             int32_t g = 0;
             ZARIK_NODE(node_offset, node, g);
-            if (g > 0) NET.VNODE(g, s) = value;
+            if (g > 0) {
+                NET.VNODE(g, s) = value;
+                NET.VGIVEN(g, s) = LTRUE;
+            }
         } else {
             USERWARN(0, 0, 1, "RDVOLTS: Invalid node #");
             console({"WARNING: RDVOLTS: Invalid node # on data line:"});

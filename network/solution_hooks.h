@@ -1,6 +1,5 @@
 // Routines of the switching, ideal-branch, transformer and source code that
-// the network solution calls. The transformer part is still a stand-in
-// (network/switching_seam.cpp); the source part is the models'.
+// the network solution calls.
 #pragma once
 
 #include <cstdint>

@@ -1,0 +1,131 @@
+#include "case/module_frame.h"
+
+#include <cmath>
+#include <string>
+
+#include "engine/abort.h"
+#include "engine/pointer_block.h"
+#include "engine/run_state.h"
+#include "network/input_state.h"
+#include "network/line_reader.h"
+#include "network/network_tables.h"
+#include "platform/text_units.h"
+
+void CASE_BOUNDS_STOP(const Text12& routine, std::string_view array, int position, int64_t value, int64_t upper) {
+    std::string line = "ERROR: Array ";
+    line += array;
+    line += " subscript " + std::to_string(position) + " = " + std::to_string(value) + " outside 1 to " +
+            std::to_string(upper);
+    unit_write_line(UNIT_CONSOLE_OUT, line);
+    ABORT_RUN(routine, 0);
+}
+
+double GUARDED_DIV(double a, double b) {
+    if (std::fabs(b) < 1e-100) return b >= 0.0 ? a * 1e100 : a * -1e100;
+    return a / b;
+}
+
+namespace {
+
+void open_data_file(std::string_view file, const char* section) {
+    INPUT.DATA_FILE_NAME = Text72(file);
+    OPENFILE();
+    INPUT.SECTION_KEY = section;
+    GOTOSECTION();
+}
+
+}  // namespace
+
+ModuleFrame::ModuleFrame(std::string_view routine, std::string_view data_file, Pass pass, const ModuleCounts& c)
+    : name_(routine) {
+    PointerBlock& p = POINTER_BLOCK;
+    StorageArrays& S = STORAGE;
+    const bool dynamic = pass == Pass::DSD || pass == Pass::DSD_BEGIN;
+    begin_ = pass == Pass::DSD_BEGIN || pass == Pass::DSO_BEGIN;
+    if (pass == Pass::DSD) {
+        p.NTXFR += 1;
+        at("TXFR", S.TXFR, p.NTXFR, 1) = p.NSTOL;
+        at("TXFR", S.TXFR, p.NTXFR, 2) = p.NSTOI;
+        at("TXFR", S.TXFR, p.NTXFR, 3) = p.NSTOF;
+        at("TXFR", S.TXFR, p.NTXFR, 4) = p.NSTOC;
+        stol_base_ = p.NSTOL;
+        stoi_base_ = p.NSTOI;
+        stof_base_ = p.NSTOF;
+        stoc_base_ = p.NSTOC;
+        p.NSTOI += c.stoi;
+        p.NSTOF += c.stof;
+    } else if (pass == Pass::DSO) {
+        p.NTXFR += 1;
+        stol_base_ = at("TXFR", S.TXFR, p.NTXFR, 1);
+        stoi_base_ = at("TXFR", S.TXFR, p.NTXFR, 2);
+        stof_base_ = at("TXFR", S.TXFR, p.NTXFR, 3);
+        stoc_base_ = at("TXFR", S.TXFR, p.NTXFR, 4);
+    }
+    instance_ = p.NINST;
+    p.NINST += 1;
+    node_base_ = p.NNODE;
+    p.NNODE += c.nodes;
+    if (pass == Pass::DSD || pass == Pass::DSO) {
+        pgb_base_ = p.NPGB;
+        p.NPGB += c.channels;
+    }
+    if (dynamic) {
+        cx_base_ = p.NCXMAP;
+        p.NCXMAP += c.controls;
+    }
+    p.NXFMR += c.xfmrs;
+    xfmr_ = p.NXFMR;
+    subs_base_ = p.NSUBS;
+    p.NSUBS += c.subsystems;
+    for (int32_t k = 1; k <= c.subsystems; ++k)
+        ss_[static_cast<size_t>(k - 1)] = at("SUBS", S.SUBS, subs_base_ + k);
+    // Two local subsystems in one network subsystem take consecutive groups.
+    for (int32_t k = 1; k <= c.subsystems; ++k) {
+        int32_t& next = at("NBRCH", S.NBRCH, ss(k));
+        br_base_[static_cast<size_t>(k - 1)] = next;
+        next += c.branches[static_cast<size_t>(k - 1)];
+    }
+    if ((pass == Pass::DSD || pass == Pass::DSO) && is_true(RUN_FLAGS.FIRST_STEP_DATA) && !data_file.empty()) {
+        open_data_file(data_file, pass == Pass::DSD ? "DATADSD:" : "DATADSO:");
+        file_open_ = true;
+    }
+}
+
+void ModuleFrame::leave() {
+    if (file_open_) CLOSEFILE();
+    file_open_ = false;
+}
+
+int32_t ModuleFrame::node(int32_t j) const { return at("NODE", STORAGE.NODE, node_base_ + j); }
+
+double& ModuleFrame::stof(int32_t j) const { return at("STOF", STORAGE.STOF, stof_base_ + j); }
+
+int32_t& ModuleFrame::stoi(int32_t j) const { return at("STOI", STORAGE.STOI, stoi_base_ + j); }
+
+double& ModuleFrame::pgb(int32_t j) const { return at("PGB", STORAGE.PGB, pgb_base_ + j); }
+
+double ModuleFrame::cx(int32_t k) const {
+    const int32_t slot = at("CXMAP", STORAGE.CXMAP, cx_base_ + k);
+    return at("CX", STORAGE.CX, slot);
+}
+
+double ModuleFrame::cbr(int32_t j, int32_t k) const { return at("CBR", NET.CBR, branch(j, k), ss(k)); }
+
+bool ModuleFrame::open(int32_t j, int32_t k) const {
+    return is_true(at("OPENBR", NET.OPENBR, branch(j, k), ss(k)));
+}
+
+void ModuleFrame::put_rtci(int32_t v) const { at("RTCI", STORAGE.RTCI, POINTER_BLOCK.NRTCI++) = v; }
+
+void ModuleFrame::put_rtcf(double v) const { at("RTCF", STORAGE.RTCF, POINTER_BLOCK.NRTCF++) = v; }
+
+int32_t ModuleFrame::next_rtci() const { return at("RTCI", STORAGE.RTCI, POINTER_BLOCK.NRTCI++); }
+
+double ModuleFrame::next_rtcf() const { return at("RTCF", STORAGE.RTCF, POINTER_BLOCK.NRTCF++); }
+
+void ModuleFrame::pass_constants(int32_t n, int32_t m) const {
+    for (int32_t k = 0; k < n; ++k) begin_ ? put_rtci(0) : (void)next_rtci();
+    for (int32_t k = 0; k < m; ++k) begin_ ? put_rtcf(0.0) : (void)next_rtcf();
+}
+
+Logical& ModuleFrame::next_storl() const { return at("STORL", STORAGE.STORL, POINTER_BLOCK.NSTORL++); }

@@ -1,0 +1,98 @@
+// What every case module routine does on entry and exit: its row of the
+// module table, its storage blocks, instance number, nodes, subsystems,
+// branches, channels, control slots and transformers claimed at the shared
+// pointers, and on the first step of a data start its data file opened at
+// the pass's section. Every array the module code touches is reached
+// through checked accessors that stop the run on a bad subscript.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "engine/storage.h"
+#include "platform/fixed_text.h"
+#include "platform/logical.h"
+
+enum class Pass { DSD, DSO, DSD_BEGIN, DSO_BEGIN };
+
+// A module's share of the pointers, the same in every pass.
+struct ModuleCounts {
+    int32_t nodes = 2;
+    int32_t subsystems = 0;
+    std::array<int32_t, 3> branches{};  // per local subsystem
+    int32_t stoi = 0;
+    int32_t stof = 0;
+    int32_t channels = 0;
+    int32_t controls = 0;
+    int32_t xfmrs = 0;
+};
+
+// Reports "ERROR: Array <name> subscript <pos> = <value> outside <lo> to
+// <hi>" and ends the run under the routine's name.
+[[noreturn]] void CASE_BOUNDS_STOP(const Text12& routine, std::string_view array, int position, int64_t value,
+                                   int64_t upper);
+
+// a / b, with |b| below 1e-100 taken as +1e-100 (b >= 0, -0.0 too) or
+// -1e-100 (b < 0): a huge result of the sign the division would give.
+double GUARDED_DIV(double a, double b);
+
+// Element idx... of array a, checked first.
+template <class T, int R, class... I>
+T& case_at(const Text12& routine, std::string_view name, FArray<T, R>& a, I... idx) {
+    const std::array<int64_t, R> ix = {static_cast<int64_t>(idx)...};
+    for (int d = 0; d < R; ++d)
+        if (ix[d] < 1 || ix[d] > a.extent(d + 1)) CASE_BOUNDS_STOP(routine, name, d + 1, ix[d], a.extent(d + 1));
+    return a(idx...);
+}
+
+class ModuleFrame {
+public:
+    // Enters routine `routine` of a module whose data file is `data_file`.
+    ModuleFrame(std::string_view routine, std::string_view data_file, Pass pass, const ModuleCounts& counts);
+    // Closes the data file opened on entry; call after the sub-modules.
+    void leave();
+
+    const Text12& name() const { return name_; }
+    int32_t instance() const { return instance_; }
+    int32_t xfmr() const { return xfmr_; }  // the module's transformer number
+
+    // Global number of local node j, subsystem of local subsystem k and
+    // branch number of local branch j of local subsystem k.
+    int32_t node(int32_t j) const;
+    int32_t ss(int32_t k = 1) const { return ss_[static_cast<size_t>(k - 1)]; }
+    int32_t branch(int32_t j, int32_t k = 1) const { return br_base_[static_cast<size_t>(k - 1)] + j; }
+
+    double& stof(int32_t j) const;
+    int32_t& stoi(int32_t j) const;
+    double& pgb(int32_t j) const;
+    double cx(int32_t k) const;  // control slot k
+    double cbr(int32_t j, int32_t k = 1) const;
+    bool open(int32_t j, int32_t k = 1) const;  // OPENBR of local branch j
+
+    // Run-time constants of the module's own: written in the begin passes,
+    // read back in the same order; each advances its pointer.
+    void put_rtci(int32_t v) const;
+    void put_rtcf(double v) const;
+    int32_t next_rtci() const;
+    double next_rtcf() const;
+    // Passes over n integer and m real constants: zeros written in a begin
+    // pass, read in the others (for modules whose body is still to come).
+    void pass_constants(int32_t n, int32_t m) const;
+    // The next STORL word, for state kept the way the models keep theirs.
+    Logical& next_storl() const;
+
+    template <class T, int R, class... I>
+    T& at(std::string_view array, FArray<T, R>& a, I... idx) const {
+        return case_at(name_, array, a, idx...);
+    }
+
+private:
+    Text12 name_;
+    bool file_open_ = false;
+    bool begin_ = false;
+    int32_t instance_ = 0, node_base_ = 0, subs_base_ = 0, pgb_base_ = 0, cx_base_ = 0, xfmr_ = 0;
+    int32_t stol_base_ = 0, stoi_base_ = 0, stof_base_ = 0, stoc_base_ = 0;
+    std::array<int32_t, 3> ss_{}, br_base_{};
+};

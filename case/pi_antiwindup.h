@@ -1,0 +1,36 @@
+// The PI regulator with output limits and back-calculation anti-windup,
+// one implementation behind the six named members of the family.
+#pragma once
+
+#include <cstdint>
+
+struct PiMember {
+    const char* dsd;        // routine names of the four kinds
+    const char* dso;
+    const char* dsd_begin;
+    const char* dso_begin;
+    const char* data_file;
+    int32_t component_id;
+};
+
+void PI_ANTIWINDUP_DSD(const PiMember& m, const double& ErrIn, double& PiOut, const int32_t& IntHold,
+                       const int32_t& IntReset, const double& Kp, const double& Ti, const double& Kaw,
+                       const double& UpperLim, const double& LowerLim);
+void PI_ANTIWINDUP_DSO(const PiMember& m);
+void PI_ANTIWINDUP_DSD_BEGIN(const PiMember& m);
+void PI_ANTIWINDUP_DSO_BEGIN(const PiMember& m);
+
+#define ZARIK_PI_MEMBER(N)                                                                                    \
+    void PI_AntiWindUp_##N##_DSD(const double& ErrIn, double& PiOut, const int32_t& IntHold,                 \
+                                 const int32_t& IntReset, const double& Kp, const double& Ti, const double& Kaw, \
+                                 const double& UpperLim, const double& LowerLim);                            \
+    void PI_AntiWindUp_##N##_DSO();                                                                           \
+    void PI_AntiWindUp_##N##_DSD_BEGIN();                                                                     \
+    void PI_AntiWindUp_##N##_DSO_BEGIN();
+ZARIK_PI_MEMBER(2)
+ZARIK_PI_MEMBER(11)
+ZARIK_PI_MEMBER(12)
+ZARIK_PI_MEMBER(13)
+ZARIK_PI_MEMBER(14)
+ZARIK_PI_MEMBER(15)
+#undef ZARIK_PI_MEMBER

@@ -1,0 +1,61 @@
+// The compiled case through the program: the whole run, and the runs that
+// its data files and its map's sizes stop.
+#include "case/tests/case_support.h"
+
+namespace {
+
+std::string abort_by(const std::string& routine) {
+    std::string name = routine;
+    name.resize(12, ' ');
+    return " ERROR: Abnormal termination of ZARIK by " + name + "\n";
+}
+
+TEST(CaseRun, RunsToTheEnd) {
+    const CaseFolder f;
+    const ProgramResult r = f.run();
+    EXPECT_EQ(r.exit_code, 0) << r.out;
+    EXPECT_NE(r.out.find(" => This run is 100% complete."), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("ERROR"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("WARN"), std::string::npos) << r.out;
+}
+
+struct Broken {
+    const char* name;
+    const char* file;
+    const char* from;
+    const char* to;
+    const char* lines;
+    const char* routine;
+};
+
+class CaseRunStops : public testing::TestWithParam<Broken> {};
+
+TEST_P(CaseRunStops, WithItsMessage) {
+    const Broken& b = GetParam();
+    const CaseFolder f;
+    if (std::string(b.from).empty()) {
+        std::filesystem::remove(f.file(b.file));
+    } else {
+        f.edit(b.file, b.from, b.to);
+    }
+    const ProgramResult r = f.run();
+    EXPECT_EQ(r.exit_code, 208);
+    EXPECT_NE(r.out.find(b.lines), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(abort_by(b.routine)), std::string::npos) << r.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Case, CaseRunStops,
+    testing::Values(
+        Broken{"MissingLoadData", "Load.dta", "", "",
+               " ***WARN*** ZARIK: Error while opening file for read: Load.dta[           4 :  1822777648 ]\n",
+               "OPENFILE"},
+        Broken{"CtrlDataWithoutOutputSection", "Ctrl.dta", "DATADSO:\n 0\n", "",
+               "\n ERROR: Could not find section: DATADSO:  ", "GOTOSECTION"},
+        Broken{"StofOneShort", "station.map", " STOF = 595", " STOF = 594",
+               "ERROR: Array STOF subscript 1 = 595 outside 1 to 594\n", "Load_DSD"},
+        Broken{"TxfrOneShort", "station.map", " NPAGES = 19", " NPAGES = 18",
+               "ERROR: Array TXFR subscript 1 = 19 outside 1 to 18\n", "Load_DSD"}),
+    [](const testing::TestParamInfo<Broken>& p) { return std::string(p.param.name); });
+
+}  // namespace

@@ -1,0 +1,103 @@
+// Shared pieces of the case tests: a copy of the case's data folder as the
+// working directory, its map read as a first run from data, and the passes
+// of one step driven by hand.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+
+#include "case/station.h"
+#include "engine/engine_reset.h"
+#include "engine/pointer_block.h"
+#include "engine/run_state.h"
+#include "engine/storage.h"
+#include "engine/time_step.h"
+#include "network/input_state.h"
+#include "network/map_reader.h"
+#include "platform/tests/support/capture.h"
+#include "platform/tests/support/run_program.h"
+
+inline std::string case_data_dir() { return std::string(ZARIK_SOURCE_DIR) + "/case/data"; }
+
+inline std::string read_text(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// The case's data in a folder of the test's own.
+class CaseFolder {
+public:
+    CaseFolder() {
+        for (const auto& e : std::filesystem::directory_iterator(case_data_dir()))
+            std::filesystem::copy_file(e.path(), dir_.file(e.path().filename().string()));
+    }
+    std::string path() const { return dir_.path; }
+    std::string file(const std::string& name) const { return dir_.file(name); }
+    // Replaces the first occurrence of `from` in a file of the folder.
+    void edit(const std::string& name, const std::string& from, const std::string& to) const {
+        std::string t = read_text(file(name));
+        const size_t at = t.find(from);
+        ASSERT_NE(at, std::string::npos) << from;
+        std::ofstream(file(name)) << t.replace(at, from.size(), to);
+    }
+    ProgramResult run() const {
+        return run_program({zarik_program(), "-startup:alone"}, read_text(file("answers.txt")), path());
+    }
+
+private:
+    TempDir dir_;
+};
+
+// The map read in process, in the folder's copy.
+class CaseTest : public testing::Test {
+protected:
+    void SetUp() override {
+        reset_all_engine_state();
+        reset_array_overrun_count();
+        in_.emplace(folder_.path());
+        RUN_SEQ.START_MODE = "DATA";
+        RUN_SEQ.IRUN = RUN_SEQ.NRUNS = 1;
+        RUN_SEQ.FIRST_RUN = LTRUE;
+        RUN_SETUP.start_file.assign("station.map");
+        INPUT.INPUT_UNIT = INPUT_UNIT_NONE;
+        const Captured c = capture([] { READDATA(); });
+        ASSERT_FALSE(c.aborted) << c.out;
+    }
+    void TearDown() override {
+        EXPECT_EQ(array_overrun_count(), 0);
+        in_.reset();
+        reset_all_engine_state();
+    }
+    // Both begin passes of a data start.
+    static Captured begin_passes() {
+        RUN_FLAGS.FIRST_STEP_DATA = LTRUE;
+        return capture([] {
+            RESETPTRS();
+            Station_DSD_BEGIN();
+            RESETPTRS_OUT();
+            Station_DSO_BEGIN();
+        });
+    }
+    // The dynamic pass, then the output pass, of step n (without the
+    // network solution between them).
+    static Captured step(int32_t n) {
+        RUN_FLAGS.FIRST_STEP_DATA = as_logical(n == 0);
+        RUN_CLOCK.TIME = n * RUN_CLOCK.DELT;
+        return capture([] {
+            RESETPTRS();
+            Station_DSD();
+            RESETPTRS_OUT();
+            Station_DSO();
+        });
+    }
+
+    CaseFolder folder_;
+    std::optional<ScopedChdir> in_;
+};
