@@ -217,8 +217,7 @@ void SnapStream::channel_name(Text200& text) {
 
 void SnapStream::bits(int32_t n, int8_t* row, int64_t stride) {
     constexpr int32_t kPerLine = 255;
-    for (int32_t from = 0; from < n || (n == 0 && from == 0); from += kPerLine) {
-        if (n == 0) break;
+    for (int32_t from = 0; from < n; from += kPerLine) {
         const int32_t count = std::min(kPerLine, n - from);
         if (writing()) {
             std::string digits(static_cast<size_t>(count), '0');

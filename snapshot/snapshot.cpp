@@ -211,7 +211,11 @@ void READSNP() {
     READSSDIM(false);
     int32_t status = 0;
     ALLOCATION(DIMBLOCK.NSUBSYS, status);
-    if (status != 0) ABORT_RUN("READSNP", 1);
+    if (status != 0) {
+        USERMSG(0, 0, 2, 1, "ZARIK: Error while reading snap file");
+        CLOSEFILE();
+        ABORT_RUN("READSNP", 1);
+    }
 
     SnapStream s(SnapStream::Dir::Read, INPUT.INPUT_UNIT);
     s.routine("READSNP", "ZARIK: Unexpected end of file while reading snapfile", "ZARIK: Error while reading snap file");
