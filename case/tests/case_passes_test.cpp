@@ -90,11 +90,11 @@ TEST_F(CaseTest, BatteryChannelIsItsStateOfCharge) {
     ASSERT_FALSE(begin_passes().aborted);
     ASSERT_FALSE(step(0).aborted);
     EXPECT_DOUBLE_EQ(STORAGE.PGB(16), 90.0);
-    // The battery is the first model of the dynamic pass that keeps STORF.
+    // Battery and Main show the same charge.
     NET.CBR(29, 1) = 0.5;
     ASSERT_FALSE(step(1).aborted);
-    EXPECT_DOUBLE_EQ(STORAGE.PGB(16), 100.0 * STORAGE.STORF(3));
     EXPECT_DOUBLE_EQ(STORAGE.STOF(66), STORAGE.PGB(16));
+    EXPECT_DOUBLE_EQ(STORAGE.PGB(2), STORAGE.PGB(16));
 }
 
 // Branches of the load: 90-92 R, 93-95 L, 96-98 C.
