@@ -12,7 +12,6 @@ namespace {
 const ModuleCounts kDcDc{8, 1, {9, 0, 0}, 10, 34, 19, 8};
 const ModuleCounts kVsc{17, 2, {2, 9, 0}, 6, 86, 23, 0};
 const ModuleCounts kCtrl{2, 0, {}, 17, 165, 37, 1};
-const ModuleCounts kFilter{11, 1, {15, 0, 0}, 1, 22, 0, 0};
 const ModuleCounts kChopper{5, 1, {3, 0, 0}, 1, 4, 1, 0};
 const ModuleCounts kBridge{16, 1, {21, 0, 0}, 2, 48, 10, 0};
 
@@ -150,21 +149,6 @@ void Ctrl_DSO_BEGIN() {
     PI_AntiWindUp_2_DSO_BEGIN();
     PI_AntiWindUp_2_DSO_BEGIN();
 }
-
-void Filter_L_DSD(CI, CR, CR, CR, CR, CR, CR) {
-    ModuleFrame f("Filter_L_DSD", "Filter_L.dta", Pass::DSD, kFilter);
-    f.pass_constants(4, 0);
-    f.leave();
-}
-
-void Filter_L_DSO() { ModuleFrame("Filter_L_DSO", "Filter_L.dta", Pass::DSO, kFilter).leave(); }
-
-void Filter_L_DSD_BEGIN(CR, CR, CR, CR) {
-    ModuleFrame f("Filter_L_DSD_BEGIN", "", Pass::DSD_BEGIN, kFilter);
-    f.pass_constants(4, 0);
-}
-
-void Filter_L_DSO_BEGIN(CR, CR, CR, CR) { ModuleFrame("Filter_L_DSO_BEGIN", "", Pass::DSO_BEGIN, kFilter); }
 
 void Chopper_DSD(CR, CR, CR, CR) { ModuleFrame("Chopper_DSD", "Chopper.dta", Pass::DSD, kChopper).leave(); }
 
