@@ -48,7 +48,7 @@ INSTANTIATE_TEST_SUITE_P(
     Case, CaseRunStops,
     testing::Values(
         Broken{"MissingLoadData", "Load.dta", "", "",
-               " ***WARN*** ZARIK: Error while opening file for read: Load.dta[           4 :  1822777648 ]\n",
+               " ***WARN*** ZARIK: Error while opening file for read: Load.dta[",
                "OPENFILE"},
         Broken{"CtrlDataWithoutOutputSection", "Ctrl.dta", "DATADSO:\n 0\n", "",
                "\n ERROR: Could not find section: DATADSO:  ", "GOTOSECTION"},
