@@ -10,7 +10,6 @@ namespace {
 
 // nodes, subsystems, branches per subsystem, STOI, STOF, channels, controls
 const ModuleCounts kDcDc{8, 1, {9, 0, 0}, 10, 34, 19, 8};
-const ModuleCounts kVsc{17, 2, {2, 9, 0}, 6, 86, 23, 0};
 const ModuleCounts kCtrl{2, 0, {}, 17, 165, 37, 1};
 const ModuleCounts kChopper{5, 1, {3, 0, 0}, 1, 4, 1, 0};
 const ModuleCounts kBridge{16, 1, {21, 0, 0}, 2, 48, 10, 0};
@@ -52,56 +51,6 @@ void DC_DC_Bi_DSO_BEGIN() {
     PI_AntiWindUp_15_DSO_BEGIN();
 }
 
-void VSCandCtrl_DSD(CI, CR Sbase, CR LfGiven, CR Vbase, CR Fbase, CR, CR Imax, CR, CI DAxisSel, CI AuxSel,
-                    CI LimPriority, CI CtrlOn, CR KpPll, CR KpPi12, CR AuxDefault, CR PRef, CR, CR KpPi14,
-                    CR TiPi14, CR AuxA, CR AuxB, CR KiPll, CR TiPi12, CR KpPi13, CR VdcRef, CR QRef, CR KpPi2a,
-                    CR TiPi2a, CR TiPi13, CR QRefLim, CR KpPi2b, CR TiPi2b, CR KpPi11, CR TiPi11, CI FiltSel,
-                    CR Fres, CR CbGiven, CR RdGiven, CR L2Given, CR CaGiven, CR ChopIn2, CR ChopIn3, CR ChopIn4) {
-    ModuleFrame f("VSCandCtrl_DSD", "VSCandCtrl.dta", Pass::DSD, kVsc);
-    f.pass_constants(2, 0);
-    const double zero3[3] = {0.0, 0.0, 0.0};
-    double vref[3] = {0.0, 0.0, 0.0};
-    const double VdcBase = 1.0;
-    Ctrl_DSD(zero3, CtrlOn, vref, 0.0, zero3, 0.0, 0.0, 0.0, DAxisSel, AuxSel, LimPriority, AuxDefault, VdcRef, PRef,
-             QRef, Sbase, Fbase, Vbase, VdcBase, LfGiven, 1, Imax, 0.15, KpPi2a, TiPi2a, KpPll, KiPll, KpPi14, TiPi14,
-             AuxA, AuxB, KpPi13, TiPi13, QRefLim, KpPi12, TiPi12, KpPi11, TiPi11, KpPi2b, TiPi2b);
-    Filter_L_DSD(FiltSel, L2Given, CbGiven, CaGiven, RdGiven, Fres, LfGiven);
-    Chopper_DSD(0.0, ChopIn2, ChopIn3, ChopIn4);
-    const double REF_GR[6] = {vref[0], vref[1], vref[2], static_cast<double>(CtrlOn), 0.0, Fbase};
-    ConvBridge_Avg_6_DSD(REF_GR, 0.0005, VdcBase);
-    f.leave();
-}
-
-void VSCandCtrl_DSO() {
-    ModuleFrame f("VSCandCtrl_DSO", "VSCandCtrl.dta", Pass::DSO, kVsc);
-    f.pass_constants(0, 10);
-    Ctrl_DSO();
-    Filter_L_DSO();
-    Chopper_DSO();
-    ConvBridge_Avg_6_DSO();
-    f.leave();
-}
-
-void VSCandCtrl_DSD_BEGIN(CI, CR Sbase, CR LfGiven, CR Vbase, CR Fbase, CR, CR, CR, CR, CI, CR, CR CbGiven,
-                          CR RdGiven, CR L2Given, CR CaGiven) {
-    ModuleFrame f("VSCandCtrl_DSD_BEGIN", "", Pass::DSD_BEGIN, kVsc);
-    f.pass_constants(2, 0);
-    Ctrl_DSD_BEGIN(Sbase, Fbase, Vbase, LfGiven);
-    Filter_L_DSD_BEGIN(L2Given, CbGiven, CaGiven, RdGiven);
-    Chopper_DSD_BEGIN();
-    ConvBridge_Avg_6_DSD_BEGIN(0.0005);
-}
-
-void VSCandCtrl_DSO_BEGIN(CI, CR, CR, CR, CR, CR, CR, CR, CR, CI, CR, CR CbGiven, CR RdGiven, CR L2Given,
-                          CR CaGiven) {
-    ModuleFrame f("VSCandCtrl_DSO_BEGIN", "", Pass::DSO_BEGIN, kVsc);
-    f.pass_constants(0, 10);
-    Ctrl_DSO_BEGIN();
-    Filter_L_DSO_BEGIN(L2Given, CbGiven, CaGiven, RdGiven);
-    Chopper_DSO_BEGIN();
-    ConvBridge_Avg_6_DSO_BEGIN(0.0005);
-}
-
 void Ctrl_DSD(const double (&)[3], CI CtrlOn, double (&GS_VREF)[3], CR, const double (&)[3], CR, CR, CR, CI, CI, CI,
               CR, CR, CR, CR, CR, CR, CR, CR, CR, CI, CR, CR, CR KpPi2a, CR TiPi2a, CR, CR, CR KpPi14, CR TiPi14, CR,
               CR, CR KpPi13, CR TiPi13, CR, CR KpPi12, CR TiPi12, CR KpPi11, CR TiPi11, CR KpPi2b, CR TiPi2b) {
@@ -140,7 +89,7 @@ void Ctrl_DSD_BEGIN(CR, CR, CR, CR) {
     PI_AntiWindUp_2_DSD_BEGIN();
 }
 
-void Ctrl_DSO_BEGIN() {
+void Ctrl_DSO_BEGIN(CR, CR, CR, CR) {
     ModuleFrame f("Ctrl_DSO_BEGIN", "", Pass::DSO_BEGIN, kCtrl);
     PI_AntiWindUp_13_DSO_BEGIN();
     PI_AntiWindUp_14_DSO_BEGIN();
