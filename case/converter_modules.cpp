@@ -12,7 +12,6 @@ namespace {
 const ModuleCounts kDcDc{8, 1, {9, 0, 0}, 10, 34, 19, 8};
 const ModuleCounts kCtrl{2, 0, {}, 17, 165, 37, 1};
 const ModuleCounts kChopper{5, 1, {3, 0, 0}, 1, 4, 1, 0};
-const ModuleCounts kBridge{16, 1, {21, 0, 0}, 2, 48, 10, 0};
 
 // A regulator at rest: no error, its limits in order.
 void idle_pi(void (*pi)(const double&, double&, const int32_t&, const int32_t&, const double&, const double&,
@@ -106,25 +105,3 @@ void Chopper_DSO() { ModuleFrame("Chopper_DSO", "Chopper.dta", Pass::DSO, kChopp
 void Chopper_DSD_BEGIN() { ModuleFrame("Chopper_DSD_BEGIN", "", Pass::DSD_BEGIN, kChopper); }
 
 void Chopper_DSO_BEGIN() { ModuleFrame("Chopper_DSO_BEGIN", "", Pass::DSO_BEGIN, kChopper); }
-
-void ConvBridge_Avg_6_DSD(const double (&)[6], CR, CR) {
-    ModuleFrame f("ConvBridge_Avg_6_DSD", "ConvBridge_Avg_6.dta", Pass::DSD, kBridge);
-    f.pass_constants(0, 7);
-    f.leave();
-}
-
-void ConvBridge_Avg_6_DSO() {
-    ModuleFrame f("ConvBridge_Avg_6_DSO", "ConvBridge_Avg_6.dta", Pass::DSO, kBridge);
-    f.pass_constants(0, 5);
-    f.leave();
-}
-
-void ConvBridge_Avg_6_DSD_BEGIN(CR) {
-    ModuleFrame f("ConvBridge_Avg_6_DSD_BEGIN", "", Pass::DSD_BEGIN, kBridge);
-    f.pass_constants(0, 7);
-}
-
-void ConvBridge_Avg_6_DSO_BEGIN(CR) {
-    ModuleFrame f("ConvBridge_Avg_6_DSO_BEGIN", "", Pass::DSO_BEGIN, kBridge);
-    f.pass_constants(0, 5);
-}
