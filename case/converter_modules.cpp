@@ -10,7 +10,6 @@ namespace {
 
 // nodes, subsystems, branches per subsystem, STOI, STOF, channels, controls
 const ModuleCounts kDcDc{8, 1, {9, 0, 0}, 10, 34, 19, 8};
-const ModuleCounts kChopper{5, 1, {3, 0, 0}, 1, 4, 1, 0};
 
 // A regulator at rest: no error, its limits in order.
 void idle_pi(void (*pi)(const double&, double&, const int32_t&, const int32_t&, const double&, const double&,
@@ -48,11 +47,3 @@ void DC_DC_Bi_DSO_BEGIN() {
     PI_AntiWindUp_12_DSO_BEGIN();
     PI_AntiWindUp_15_DSO_BEGIN();
 }
-
-void Chopper_DSD(CR, CR, CR, CR) { ModuleFrame("Chopper_DSD", "Chopper.dta", Pass::DSD, kChopper).leave(); }
-
-void Chopper_DSO() { ModuleFrame("Chopper_DSO", "Chopper.dta", Pass::DSO, kChopper).leave(); }
-
-void Chopper_DSD_BEGIN() { ModuleFrame("Chopper_DSD_BEGIN", "", Pass::DSD_BEGIN, kChopper); }
-
-void Chopper_DSO_BEGIN() { ModuleFrame("Chopper_DSO_BEGIN", "", Pass::DSO_BEGIN, kChopper); }
