@@ -196,7 +196,7 @@ def main():
               "PI_AntiWindUp_13", "PI_AntiWindUp_14", "PI_AntiWindUp_15"):
         write(m + ".dta", "DATADSD:\n 0\nDATADSO:\n 0\nENDPAGE\n")
     # Start from data, no snapshot, the map, one run, no output file, no plot.
-    write("answers.txt", "0\n0\nstation.map\n1\n0\n0\n")
+    write("answers.txt", "0\n0\nstation.map\n1\n1\nstation\n0\n")
 
 if __name__ == "__main__":
     main()
