@@ -130,8 +130,8 @@ CX = [
     ("FaultCmd", 0.0), ("QRef", 0.0), ("VsrcPu", 1.0), ("KpPi11", 2.0), ("KpPll", 60.0), ("TiPi11", 0.05),
     ("KiPll", 1800.0), ("KpPi14", 1.0), ("KpPi2a", 0.5), ("KpPi2b", 0.5), ("TiPi14", 0.05), ("KpPi13", 0.5),
     ("TiPi2a", 0.01), ("TiPi2b", 0.01), ("TiPi13", 0.1), ("KpPi12", 0.5), ("TiPi12", 0.05),
-    ("ConvOn", 1.0), ("DirSel", 0.0), ("BoostDutyMax", 0.95), ("BoostKp", 0.5), ("BoostTi", 0.01),
-    ("BuckDutyMax", 0.95), ("BuckKp", 0.5), ("BuckTi", 0.01),
+    ("ConvOn", 1.0), ("DirSel", 0.0), ("BoostDutyMax", 0.95), ("BoostKp", 0.05), ("BoostTi", 0.2),
+    ("BuckDutyMax", 0.95), ("BuckKp", 0.05), ("BuckTi", 0.2),
     ("Zeta4", 0.9),
 ]
 assert len(CX) == 31

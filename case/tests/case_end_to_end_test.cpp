@@ -109,8 +109,22 @@ TEST_F(WholeCase, DcReferenceRampsExponentially) {
 }
 
 TEST_F(WholeCase, StartsTheControlThenTheDcDcConverter) {
-    EXPECT_EQ(rows()[at(0.4) - 1][33], 0.0);
+    for (size_t n = 0; n < at(0.4); ++n) {
+        ASSERT_EQ(rows()[n][33], 0.0) << n;
+        ASSERT_EQ(rows()[n][34], 0.0) << n;
+    }
     EXPECT_EQ(rows()[at(0.4) + 1][33], 1.0);
+}
+
+// From 1.5 s: the DC link at its reference, the battery at its power
+// order, no reactive power at the converter (QRef 0).
+TEST_F(WholeCase, SettlesAtItsOrders) {
+    for (size_t n = at(1.5); n < rows().size(); ++n) {
+        const auto& r = rows()[n];
+        ASSERT_NEAR(r[51], 1.25, 0.0125) << n;
+        ASSERT_NEAR(r[22], 100.0, 2.0) << n;
+        ASSERT_NEAR(r[36], 0.0, 0.01) << n;
+    }
 }
 
 }  // namespace
