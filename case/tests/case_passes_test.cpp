@@ -149,3 +149,23 @@ TEST_F(CaseTest, LoadChangesOnlyWhatItsOrdersChange) {
 }
 
 }  // namespace
+
+namespace {
+
+// Run-time constants written by the two begin passes.
+TEST_F(CaseTest, BeginPassesWriteTheirConstants) {
+    RUN_FLAGS.FIRST_STEP_DATA = LTRUE;
+    const Captured c = capture([] {
+        RESETPTRS();
+        Station_DSD_BEGIN();
+        EXPECT_EQ(POINTER_BLOCK.NRTCL - 1, 12);
+        EXPECT_EQ(POINTER_BLOCK.NRTCI - 1, 36);
+        EXPECT_EQ(POINTER_BLOCK.NRTCF - 1, 104);
+        RESETPTRS_OUT();
+        Station_DSO_BEGIN();
+        EXPECT_EQ(POINTER_BLOCK.NRTCF - 1, 104 + 31);
+    });
+    ASSERT_FALSE(c.aborted) << c.out;
+}
+
+}  // namespace
