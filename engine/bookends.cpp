@@ -118,7 +118,7 @@ void INITCOM() {
     if (!(c.DELT > 0.0) || !(c.FINTIM >= c.DELT)) duration_error();
     const double limit = c.DELT * 2147483647.0;
     const bool first = is_true(RUN_SEQ.FIRST_RUN);
-    if (c.START_STEP > 0) {
+    if (RUN_SEQ.START_MODE == "SNAP") {
         if (first) {
             c.FINTIM += c.START_STEP * c.DELT;
             if (c.FINTIM > limit) duration_error();

@@ -81,7 +81,8 @@ void RUNLOOP(Logical& abort_flag, bool connect_flag) {
         f.FIRST_STEP_DATA = LFALSE;
         pc.counter = 0;
     }
-    c.NSTEP = c.START_STEP > 0 ? c.START_STEP + 1 : 0;
+    // A restored run goes on after the snapshot's step, also after step 0.
+    c.NSTEP = data_start ? 0 : c.START_STEP + 1;
     c.LAST_STEP = static_cast<int32_t>(std::min<int64_t>(int64_t{c.NSTEP} + c.RUN_STEPS, INT32_MAX));
     const int32_t print_points = pc.STEPS_PER_PRINT > 0 ? c.RUN_STEPS / pc.STEPS_PER_PRINT : 0;
 

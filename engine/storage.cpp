@@ -190,6 +190,7 @@ void group1(const GroupPass& z) {
     z(N.NBUSES, SS);
     z(N.IDEALSS, SS);
     z(N.NORMARK, NO, SS);
+    z(N.VGIVEN, NO, SS);
     z(LINE_TABLES.TLCUR, C, 2, av(ND_TLINES_TOTAL));
     z(S.STOR, av(ND_STOR));
     z(S.VAR, av(ND_VARS));
@@ -591,6 +592,7 @@ void CLEAR_STORAGE() {
                     &N.CHIST, &N.CHISTD, &N.GM_DIAG0})
         a->fill(0.0);
     N.NORMARK.fill(LFALSE);
+    N.VGIVEN.fill(LFALSE);
     N.NORCHG.fill(LFALSE);
 
     // 7: node map and storage.

@@ -66,18 +66,18 @@ void arrester_energy(int32_t ss, int32_t b) {
 // The columns the results of a pass go through.
 struct PassColumns {
     const double* x;
-    Col<int32_t> from, to;
     Col<Logical> changed;
     Col<double> geq, cbr, cbrt, ccbr, ccbrd, ccl, ccld, ccc, cccd, v12, v20, rcl, rlg, rsc, rcg, rsl;
 };
 
 // Currents and part voltages of the branches of one series kind (0: R only).
 template <bool Partial, bool Resolving, bool Opening, bool Detect, uint8_t Kind>
-void series_results(const std::vector<int32_t>& list, const PassColumns& cols, double fraction) {
+void series_results(const std::vector<PlannedBranch>& list, const PassColumns& cols, double fraction) {
     const PassColumns c = cols;
     const double* x = c.x;
-    for (const int32_t b : list) {
-        const double vb = x[c.from[b]] - x[c.to[b]];
+    for (const PlannedBranch& e : list) {
+        const int32_t b = e.b;
+        const double vb = x[e.from] - x[e.to];
         const double h = Opening ? (is_true(c.changed[b]) ? c.ccbr[b] : c.ccbrd[b]) : c.ccbr[b];
         const double i = c.geq[b] * vb + h;
         if (Detect)
@@ -121,15 +121,14 @@ namespace {
 // set of L and C bits the branches may have; a list of one kind alone
 // needs no test.
 template <uint8_t Kinds>
-void history_step(const int32_t* list, size_t count, const uint8_t* __restrict kinds,
+void history_step(const PlannedBranch* list, size_t count, const uint8_t* __restrict kinds,
                   const double* __restrict cbr, double* __restrict ccl, double* __restrict ccld,
                   double* __restrict ccc, double* __restrict cccd, double* __restrict ccbr,
                   double* __restrict ccbrd, const double* __restrict g2l, const double* __restrict g2c,
                   const double* __restrict rlg, const double* __restrict rcg, const double* __restrict v12,
-                  const double* __restrict v20, double* __restrict hist, const int32_t* __restrict to,
-                  const int32_t* __restrict from) {
+                  const double* __restrict v20, double* __restrict hist) {
     for (size_t k = 0; k < count; ++k) {
-        const int32_t b = list[k];
+        const int32_t b = list[k].b;
         const uint8_t kind = Kinds == (BK_INDUCTOR | BK_CAPACITOR) ? kinds[b] : Kinds;
         const double i = cbr[b];
         double h = 0.0;
@@ -147,7 +146,7 @@ void history_step(const int32_t* list, size_t count, const uint8_t* __restrict k
         }
         ccbrd[b] = ccbr[b];
         ccbr[b] = h;
-        const int32_t p = to[b], q = from[b];
+        const int32_t p = list[k].to, q = list[k].from;
         if (p != 0 && q != 0) {
             hist[p] -= h;
             hist[q] += h;
@@ -174,7 +173,7 @@ void BRCURR(int32_t ss) {
                  at(column(N.CCL, ss)), at(column(N.CCLD, ss)), at(column(N.CCC, ss)), at(column(N.CCCD, ss)),
                  at(column(N.CCBR, ss)), at(column(N.CCBRD, ss)), at(column(N.G2L, ss)), at(column(N.G2C, ss)),
                  at(column(N.RLG, ss)), at(column(N.RCG, ss)), at(column(N.V12L, ss)), at(column(N.V20L, ss)),
-                 at(column(N.CHIST, ss)), at(column(N.IET, ss)), at(column(N.IEF, ss)));
+                 at(column(N.CHIST, ss)));
 }
 
 void INCALCVI(int32_t ss, double reached, double fraction, bool closing, bool partial, bool opening,
@@ -213,7 +212,7 @@ void INCALCVI(int32_t ss, double reached, double fraction, bool closing, bool pa
     const Col<double> ebr = column(N.EBR, ss), ebrd = column(N.EBRD, ss);
     const bool extrap = is_true(N.SSEXTRAP(ss));
     // Branches are independent here, so each kind has a loop of its own.
-    const PassColumns cols{x, from, to, changed, geq, cbr, cbrt, ccbr, ccbrd, ccl, ccld, ccc, cccd,
+    const PassColumns cols{x, changed, geq, cbr, cbrt, ccbr, ccbrd, ccl, ccld, ccc, cccd,
                            v12, v20, rcl, rlg, rsc, rcg, rsl};
     const int flags = (partial ? 1 : 0) | (resolving ? 2 : 0) | (opening ? 4 : 0) | (detect ? 8 : 0);
     switch (flags) {
@@ -269,9 +268,13 @@ void INCALCVI(int32_t ss, double reached, double fraction, bool closing, bool pa
 
     if (detect) {
         CHATTER_CHK(ss, 2);
-        for (int32_t b = 1; b <= nb; ++b) {
-            if (kinds[b] & BK_IDEAL) continue;
-            cbr[b] = partial ? cbr[b] + fraction * (cbrt[b] - cbr[b]) : cbrt[b];
+        if (!partial && !plan.ideal) {
+            std::copy(cbrt.p, cbrt.p + nb, cbr.p);
+        } else {
+            for (int32_t b = 1; b <= nb; ++b) {
+                if (kinds[b] & BK_IDEAL) continue;
+                cbr[b] = partial ? cbr[b] + fraction * (cbrt[b] - cbr[b]) : cbrt[b];
+            }
         }
     }
     if (has_transformers(ss, "INCALCVI", "Error during solution of transformers. "))

@@ -31,6 +31,7 @@ void BUILD_BRANCH_PLAN(int32_t ss) {
     p.history_kinds = 0;
     p.other.clear();
     p.vsources = false;
+    p.ideal = false;
     for (int32_t b = 1; b <= nb; ++b) {
         uint8_t k = 0;
         if (is_true(N.SOURCE(b, ss))) k |= BK_SOURCE;
@@ -45,22 +46,24 @@ void BUILD_BRANCH_PLAN(int32_t ss) {
             p.vsources = true;
         }
         p.kind[static_cast<size_t>(b)] = k;
+        if (k & BK_IDEAL) p.ideal = true;
+        const PlannedBranch e{b, N.IEF(b, ss), N.IET(b, ss)};
         const uint8_t lc = k & (BK_INDUCTOR | BK_CAPACITOR);
         if (!(k & BK_INJECTED) && lc) {
-            p.history.push_back(b);
+            p.history.push_back(e);
             p.history_kinds |= lc;
         }
         if (k & (BK_INJECTED | BK_SOURCE)) p.injecting.push_back(b);
         if (k & (BK_SOURCE | BK_IDEAL | BK_INJECTED | BK_ARRESTER))
             p.other.push_back(b);
         else if (lc == (BK_INDUCTOR | BK_CAPACITOR))
-            p.series_lc.push_back(b);
+            p.series_lc.push_back(e);
         else if (lc == BK_INDUCTOR)
-            p.series_l.push_back(b);
+            p.series_l.push_back(e);
         else if (lc == BK_CAPACITOR)
-            p.series_c.push_back(b);
+            p.series_c.push_back(e);
         else
-            p.plain.push_back(b);
+            p.plain.push_back(e);
     }
 }
 

@@ -19,14 +19,21 @@ enum BranchKind : uint8_t {
     BK_VSOURCE = 64,     // its source is a voltage-source record
 };
 
+// A branch of a per-step list with its two nodes, read with it.
+struct PlannedBranch {
+    int32_t b, from, to;
+};
+
 struct BranchPlan {
     int32_t nb = -1;                 // branch count it was formed for
     std::vector<uint8_t> kind;       // by branch (1-based)
-    std::vector<int32_t> history;    // branches with an L or C history
+    std::vector<PlannedBranch> history;  // branches with an L or C history
     std::vector<int32_t> injecting;  // branches with a source or an injected current
     // The results of a pass: branches of R only (plain), of R with L, with
     // C, with L and C (series), and all others, each list in branch order.
-    std::vector<int32_t> plain, series_l, series_c, series_lc, other;
+    std::vector<PlannedBranch> plain, series_l, series_c, series_lc;
+    std::vector<int32_t> other;
+    bool ideal = false;              // some branch is ideal
     uint8_t history_kinds = 0;       // the L and C bits met in the history list
     bool vsources = false;           // some branch has a voltage-source record
 };

@@ -1,5 +1,6 @@
 #include "network/chatter.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -15,11 +16,13 @@ constexpr int32_t kReversals = 6;
 
 // The counter after one more change from x to y: its sign is the
 // direction, its magnitude the reversals in a row by more than level.
-int32_t next_count(int32_t c, double x, double y, double level) {
+inline int32_t next_count(int32_t c, double x, double y, double level) {
     const double mid = 0.5 * (x + y);
-    const double d = std::fabs(y - mid);
-    if (mid <= y) return (c < 0 && d > level) ? 1 - c : 1;
-    return (c >= 0 && d > level) ? -c - 1 : -1;
+    const bool big = std::fabs(y - mid) > level;
+    const bool up = mid <= y;
+    const int32_t s = up ? 1 : -1;
+    const bool reversal = big && (up ? c < 0 : c >= 0);
+    return reversal ? s - c : s;
 }
 
 }  // namespace
@@ -36,25 +39,35 @@ void CHATTER_CHK(int32_t ss, int32_t mode) {
     const Col<Logical> unreported = nodes ? column(N.CHATMSGV, ss) : column(N.CHATMSGI, ss);
     const bool printing = (mode == 1 || mode == 2) && (is_true(RUN_SEQ.CONNECTED) || is_true(RUN_SETUP.screen_plot));
     const double level = N.SSCHATLEV(ss);
-
-    for (int32_t k = 1; k <= count; ++k) {
-        if (is_true(N.SSCHATTER(ss))) {
-            counter[k] = 0;
-            continue;
-        }
-        int32_t c = next_count(counter[k], old_v[k], new_v[k], level);
-        const bool found = std::abs(c) >= kReversals;
-        if (found) {
-            N.SSCHATTER(ss) = LTRUE;
-            c = 0;
-        }
-        counter[k] = c;
-        if (!found || !printing || !is_true(unreported[k])) continue;
+    Logical& chattering = N.SSCHATTER(ss);
+    // Counters past the first chatter found start again from 0.
+    int32_t* const c_end = counter.p + count;
+    if (is_true(chattering)) {
+        std::fill(counter.p, c_end, 0);
+        return;
+    }
+    const double* x = old_v.p;
+    const double* y = new_v.p;
+    bool found = false;
+    for (int32_t* c = counter.p; c != c_end; ++c, ++x, ++y) {
+        const int32_t next = next_count(*c, *x, *y, level);
+        *c = next;
+        found |= next >= kReversals || next <= -kReversals;
+    }
+    if (!found) return;
+    for (int32_t* c = counter.p; c != c_end; ++c) {
+        if (*c < kReversals && *c > -kReversals) continue;
+        chattering = LTRUE;
+        *c = 0;
+        std::fill(c + 1, c_end, 0);
+        const int32_t k = static_cast<int32_t>(c - counter.p) + 1;
+        if (!printing || !is_true(unreported[k])) return;
         unreported[k] = LFALSE;
         if (nodes)
             write_formatted(UNIT_CONSOLE_OUT, R"(("Voltage chatter:        SS# ", I2, " Node# ", I4))", {ss, k});
         else
             write_formatted(UNIT_CONSOLE_OUT, R"(("Current chatter:        SS# ", I2, "   Br# ", I4))", {ss, k});
+        return;
     }
 }
 

@@ -72,8 +72,9 @@ void CROSSADJ(double& fraction, double step, double a1, double b1, double a2, do
 void INTERPA(int32_t ss, double reached, bool partial, bool resolving, bool opening) {
     NetworkTables& N = NET;
     const int32_t n = N.NBUSES(ss);
-    N.CINJ.fill(0.0);
     const Col<double> cinj = column(N.CINJ);
+    // Entries 1 to n are all written below.
+    std::fill(cinj.p + n, cinj.p + N.CINJ.size(), 0.0);
     const Col<double> tl = column(N.TLINJ, ss), tld = column(N.TLINJ_OLD, ss), hist = column(N.CHIST, ss);
     if (opening) {
         for (int32_t k = 1; k <= n; ++k) cinj[k] = tld[k] - hist[k];

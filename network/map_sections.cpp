@@ -83,7 +83,7 @@ std::vector<int32_t> counted_values(const Reader& r, int32_t most, const char* b
 
 }  // namespace
 
-void READSSDIM() {
+void READSSDIM(bool then_next_key) {
     const Reader r{"READSSDIM", "Error reading SUBSYSDIM information in map file", 2};
     first_record(r, "SUBSYSDIM:", "Unexpected end of subsystem mapping");
     const std::vector<int32_t> sizes =
@@ -91,7 +91,7 @@ void READSSDIM() {
                        "Subsystem dimension size is out of range: ", "Errors occurred in SUBSYSDIM section of map file");
     for (size_t s = 0; s < sizes.size(); ++s) SOLUTION_ARRAYS.SSDIM(static_cast<int32_t>(s) + 1) = sizes[s];
     MAP_READ.subsys_sizes_read = true;
-    RDCMNT();
+    if (then_next_key) RDCMNT();
 }
 
 void SETSUBS() {
@@ -144,7 +144,10 @@ void RDVOLTS(int32_t node_offset) {
             const int32_t s = SSNUM(node_offset, node);
             int32_t g = 0;
             ZARIK_NODE(node_offset, node, g);
-            if (g > 0) NET.VNODE(g, s) = value;
+            if (g > 0) {
+                NET.VNODE(g, s) = value;
+                NET.VGIVEN(g, s) = LTRUE;
+            }
         } else {
             USERWARN(0, 0, 1, "RDVOLTS: Invalid node #");
             console({"WARNING: RDVOLTS: Invalid node # on data line:"});

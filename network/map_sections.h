@@ -14,7 +14,8 @@ struct MapReadState {
 
 extern MapReadState MAP_READ;
 
-void READSSDIM();                   // "SUBSYSDIM:"
+// "SUBSYSDIM:"; a snapshot reads on after it by position, not by key.
+void READSSDIM(bool then_next_key = true);
 void SETSUBS();                     // "SUBS:"
 void SET_RADIO();                   // "RADIOLINKS:"
 void RDVOLTS(int32_t node_offset);  // "VOLTAGES:"

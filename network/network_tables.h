@@ -16,6 +16,7 @@ struct NetworkTables {
     FArray2<double> CHIST, CHISTD;   // history-current injections, now and at step start
     FArray2<double> TLINJ, TLINJ_OLD;  // line-end injections, now and at the previous step
     FArray2<Logical> NORMARK;        // node carries Norton data
+    FArray2<Logical> VGIVEN;         // node was given an initial voltage
     FArray2<int32_t> NORBUS;         // Norton buses, ascending (index, subsystem)
     FArray2<Logical> SMALLDIAG;      // pivot lost more than 14 digits
     FArray2<double> GM_DIAG0;        // diagonals of GM before the first step

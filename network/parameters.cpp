@@ -187,8 +187,23 @@ void finish_section() {
 // A key text of the block: a blank, the key padded to `width`, "= ".
 std::string key_text(const char* key, size_t width = 15) { return " " + pad_text(key, width) + "= "; }
 
+// Files get every digit a restart needs; the console echo keeps 16.
 void write_real(int32_t unit, const char* key, double value) {
-    write_formatted(unit, "(A,G24.16E3)", {key_text(key), value});
+    const bool console = unit == UNIT_CONSOLE_OUT || unit == CONSOLE_UNITS.out;
+    write_formatted(unit, console ? "(A,G24.16E3)" : "(A,G24.17E3)", {key_text(key), value});
+}
+
+// The title between apostrophes, each of its apostrophes doubled, at most
+// 50 characters without splitting a doubled pair.
+std::string quoted_title() {
+    std::string t;
+    for (const char ch : PARAMS.title.sub(1, 50)) {
+        const size_t need = ch == '\'' ? 2 : 1;
+        if (t.size() + need > 50) break;
+        t.append(need, ch);
+    }
+    t.resize(50, ' ');
+    return t;
 }
 
 const char* yes_no(Logical flag) { return is_true(flag) ? "'YES'" : "'NO'"; }
@@ -218,7 +233,7 @@ void WRITEPARM(int32_t unit) {
     const RunClock& c = RUN_CLOCK;
     write_list(unit, {});
     write_list(unit, {"PARAMETERS:"});
-    write_list(unit, {key_text("TITLE"), "'", PARAMS.title.sub(1, 50), "'"});
+    write_list(unit, {key_text("TITLE"), "'", quoted_title(), "'"});
     write_real(unit, "VERSION", ZARIK_VERSION);
     write_real(unit, "TIME_STEP", c.DELT);
     write_real(unit, "PRINT_STEP", c.PRINT_STEP);

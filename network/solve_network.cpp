@@ -34,6 +34,13 @@ void build_norton_lists() {
     }
 }
 
+// Whether an initial node voltage reached either end of the branch.
+bool voltage_given(int32_t ss, int32_t b) {
+    const NetworkTables& N = NET;
+    const int32_t f = N.IEF(b, ss), t = N.IET(b, ss);
+    return (f != 0 && is_true(N.VGIVEN(f, ss))) || (t != 0 && is_true(N.VGIVEN(t, ss)));
+}
+
 // The inductor and capacitor voltages of the data's initial state, from
 // the initial node voltages and the initial branch current, so that the
 // first history step starts from that state: a branch holds its initial
@@ -53,9 +60,9 @@ void initial_branch_state(int32_t ss) {
         if (l && c)
             N.V12L(b, ss) = rest - N.V20L(b, ss);
         else if (l)
-            // An inductor given an initial current starts with it flowing
-            // steadily, whatever voltages its nodes were given.
-            N.V12L(b, ss) = N.CBR(b, ss) != 0.0 ? 0.0 : rest;
+            // A coil across given node voltages has them across it; one
+            // given only its current carries it steadily.
+            N.V12L(b, ss) = N.CBR(b, ss) == 0.0 || voltage_given(ss, b) ? rest : 0.0;
         else
             N.V20L(b, ss) = rest;
     }

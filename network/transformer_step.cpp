@@ -1,5 +1,6 @@
 #include "network/transformer_step.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "engine/abort.h"
@@ -19,10 +20,9 @@ constexpr int32_t kSaturable = 1;
 void DSMDYN(int32_t ss) {
     NetworkTables& N = NET;
     const Col<double> hist = column(N.CHIST, ss), histd = column(N.CHISTD, ss);
-    for (int32_t k = 1; k <= N.NBUSES(ss); ++k) {
-        histd[k] = hist[k];
-        hist[k] = 0.0;
-    }
+    const int32_t n = N.NBUSES(ss);
+    std::copy(hist.p, hist.p + n, histd.p);
+    std::fill(hist.p, hist.p + n, 0.0);
 
     XfmrTables& X = XFMR_TABLES;
     const int32_t mine = X.XF_NSS.in_range(ss) ? X.XF_NSS(ss) : 0;

@@ -345,7 +345,10 @@ void ITRIANG(int32_t ss) {
         gather(m, ss, new_lists ? 1 : s, n, f);
         eliminate(ss, s, n, f);
         scatter_back(m, ss, s, n, f);
-        N.SSCHATTER(ss) = LTRUE;
+        // A restored run's first factorisation only rebuilds the factors a
+        // snapshot does not hold: no switching, so no chatter half step.
+        const bool rebuilt = RUN_SEQ.START_MODE == "SNAP" && is_true(RUN_FLAGS.FIRST_STEP_RUN) && N.NTRIANG(ss) == 0;
+        if (!rebuilt) N.SSCHATTER(ss) = LTRUE;
         N.NTRIANG(ss) += 1;
         N.MXINV(ss) = n + 1;
     }

@@ -84,13 +84,13 @@ TEST_F(ConsoleDialogue, AnswersAndWhatTheyLeave) {
           {" **** PLEASE TRY AGAIN ****", 3},
           {"\n **** NON-VALID RESPONSE ****\n\n **** SORRY, MAXIMUM OF FOUR ATTEMPTS ALLOWED ****\n\n"
            "\n **** EXECUTION TERMINATING  ****\n\n" + abort_frame("OUTMSG"), 1}}},
-        // The snapshot check ends this build's run; all before it is in place.
+        // The missing snapshot ends the run in its check; all before it is in place.
         {"snapshot start", "1\n0\n2\n1\n1\n0\n0\n''\nstart.snp\n", true,
          with(kNo, {{"mode", "SNAP"}, {"start", "start.snp"}, {"map", ""}, {"relabel", "T"}, {"bad", "2"}}),
          {{"ENTER MAP FILE NAME", 0},
           {" DO YOU WANT TO RE-LABEL THE OUTPUT OF TIME TO START AT 0.0,", 2},
           {" ENTER FILENAME TO PICK UP SNAPSHOT:", 2},
-          {"ERROR: Abnormal termination of ZARIK by SNAP_OK", 1}}},
+          {"ERROR: Abnormal termination of ZARIK by OPENFILE1", 1}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

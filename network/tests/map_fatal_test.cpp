@@ -32,6 +32,9 @@ std::string expected(const Fatal& f) {
     return s + abort_frame_of(f.routine, f.mode, f.data_line ? f.data_line : "", file);
 }
 
+// The test list and failure reports show a case by its fixture.
+void PrintTo(const Fatal& f, std::ostream* os) { *os << f.fixture; }
+
 std::string name_of(const testing::TestParamInfo<Fatal>& p) {
     std::string n = p.param.fixture;
     return n.substr(0, n.find('.'));

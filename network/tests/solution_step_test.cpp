@@ -156,6 +156,42 @@ TEST_F(SolutionStep, InitialStatesAreKept) {
     }
 }
 
+// 0.1 H || 70.3619 uF || 1 kohm, rung from 100 V with 1 A in the coil (and
+// -1.1 A in the capacitor), against the trapezoidal rule on x = (iL, v)
+// from that state: engine step n is step n + 1 from it.
+TEST_F(SolutionStep, TankRingsFromItsInitialVoltageAndCurrents) {
+    const double L = 0.1, C = 70.3619e-6, R = 1000.0, h = 50e-6 / 2.0;
+    for (bool interpolate : {false, true}) {
+        read_map("solution_lc_tank.map");
+        options(interpolate, false);
+        start();
+        double il = 1.0, v = 100.0, worst_i = 0.0, worst_v = 0.0;
+        const double m11 = 1.0, m12 = -h / L, m21 = h / C, m22 = 1.0 + h / (R * C), det = m11 * m22 - m12 * m21;
+        for (int n = 0; n < 1000; ++n) {
+            ASSERT_TRUE(step());
+            const double r1 = il + (h / L) * v, r2 = v - (h / C) * il - (h / (R * C)) * v;
+            il = (r1 * m22 - m12 * r2) / det;
+            v = (m11 * r2 - m21 * r1) / det;
+            worst_i = std::max(worst_i, std::fabs(I(1) - il));
+            worst_v = std::max(worst_v, std::fabs(V(1) - v));
+            ASSERT_LT(kcl_error(), 1e-9);
+        }
+        // Peaks of about 2.8 A and 107 V.
+        EXPECT_LT(worst_i, 1e-9 * 2.8) << interpolate;
+        EXPECT_LT(worst_v, 1e-9 * 107.0) << interpolate;
+    }
+}
+
+// A coil given 2 A with its node at 8 V moves by dt/2L (8 + v0) on the first step.
+TEST_F(SolutionStep, CoilStartsAcrossItsNodeVoltage) {
+    read_map("solution_coil_initial.map");
+    options(true, false);
+    start();
+    ASSERT_TRUE(step());
+    EXPECT_NEAR(I(2), 2.0 + 50e-6 / (2.0 * 5e-3) * (8.0 + V(1)), 1e-13);
+    EXPECT_NEAR(I(1), I(2), 1e-13);
+}
+
 // A first step of a run from data that began with a re-solution (no histories yet) would lose the charge.
 TEST_F(SolutionStep, ReSolutionBeforeAnyHistoryWouldLoseTheInitialState) {
     read_map("solution_rc_initial.map");

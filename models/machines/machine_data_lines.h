@@ -1,0 +1,13 @@
+// The parameter lines that the older machine forms read from their
+// module's data file on the first step of a run from data.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+
+#include "platform/fixed_text.h"
+
+// Reads data line k of the model name into the given values; a missing
+// line (a key line or the end of the file comes first) or an unreadable
+// one stops the run.
+void READ_MACHINE_LINE(const Text12& name, int32_t k, std::initializer_list<double*> values);

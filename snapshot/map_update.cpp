@@ -1,0 +1,139 @@
+// A restored run takes its print settings and output channels from the
+// case's map file when that file is still there.
+#include <algorithm>
+#include <string>
+
+#include "engine/abort.h"
+#include "engine/run_state.h"
+#include "engine/storage.h"
+#include "network/dimensions.h"
+#include "network/input_state.h"
+#include "network/line_reader.h"
+#include "network/parameters.h"
+#include "platform/list_read.h"
+#include "platform/text_units.h"
+#include "snapshot/run_output.h"
+#include "snapshot/snapshot.h"
+
+namespace {
+
+[[noreturn]] void stop(const char* text, int32_t mode = 1) {
+    USERMSG(0, 0, 2, 1, text);
+    ABORT_RUN("UPDATE_MAP", mode);
+}
+
+Text72 next_line() {
+    Text72 line;
+    const ReadStatus st = READ_DATA_LINE(line);
+    if (st == ReadStatus::End) stop("Unexpected End_Of_File");
+    if (st == ReadStatus::Error) stop("Error while reading data from line:");
+    return line;
+}
+
+// The channel array size for n channels: the next multiple of ten above.
+int32_t channel_room(int32_t n) { return 10 * (std::max(n, 1) / 10) + 10; }
+
+void compare_or_take_dimension(const Text72& name, int32_t n, int32_t& channels) {
+    static constexpr std::pair<const char*, int> kCompared[] = {
+        {"NODES", ND_NODES}, {"SUBSYS", ND_SUBSYS}, {"BRANCHES", ND_BRANCHES}, {"NNODES", ND_NNODES},
+        {"STOL", ND_STOL},   {"STOI", ND_STOI},     {"STOF", ND_STOF},         {"STOC", ND_STOC}};
+    for (const auto& [key, index] : kCompared) {
+        if (!(name == key)) continue;
+        if (n == DIMBLOCK.REQ[index]) return;
+        USERMSG(0, 0, 2, 3, "Snapshot file is incompatible. ");
+        USERMSG(0, 0, 2, 0, "This may be due to modifications done to the project or the definition");
+        USERMSG(0, 0, 2, -1, " of a component in the project after the Snapshot file created.");
+        ABORT_RUN("UPDATE_MAP", 0);
+    }
+    if (!(name == "PGBS")) return;
+    channels = n;
+    if (RUN_SEQ.IRUN > 1 || n == DIMBLOCK.NPGBS) return;
+    // Both counts fit in every later run, which reads the snapshot's
+    // channel values again before it takes the map's count.
+    const int32_t room = channel_room(std::max(n, DIMBLOCK.NPGBS));
+    DIMBLOCK.NPGBS = DIMBLOCK.REQ[ND_PGBS] = n;
+    StorageArrays& S = STORAGE;
+    REALLOC_PGBLIST(room);
+    S.PGBNAME.allocate(room);
+    for (int32_t i = 1; i <= n; ++i) {
+        S.PGB(i) = 0.0;
+        S.PGBNAME(i) = "PGB";
+    }
+}
+
+}  // namespace
+
+void UPDATE_MAP() {
+    RDCMNT();
+    if (!(INPUT.SECTION_KEY == "MAP_UPDATE:")) stop("Unexpected End_Of_File");
+    {
+        ListRead r(INPUT.INPUT_UNIT);
+        r.text(INPUT.MAP_FILE_NAME);
+        if (!r.ok()) stop(r.status() == ReadStatus::End ? "Unexpected End_Of_File" : "Error while reading data from line:");
+    }
+    const Text72 snapshot_name = INPUT.DATA_FILE_NAME;
+    if (!unit_open(INPUT.INPUT_UNIT + 1, INPUT.MAP_FILE_NAME.trimmed(), UnitMode::Read)) {
+        USERMSG(0, 0, 1, 2, "Specified Mapfile not found: " + INPUT.MAP_FILE_NAME.trimmed());
+        USERMSG(0, 0, 1, -1, ". Continuing with original parameters.");
+        return;
+    }
+    INPUT.INPUT_UNIT += 1;
+    INPUT.DATA_FILE_NAME.assign(INPUT.MAP_FILE_NAME.view());
+    int32_t channels = DIMBLOCK.NPGBS;
+    INPUT.SECTION_KEY = "DIMENSIONS:";
+    GOTOSECTION();
+    RDCMNT();
+    while (INPUT.SECTION_KEY == "DIMENSIONS:") {
+        const Text72 line = next_line();
+        int32_t n = 0;
+        ListRead r(GETVALUE(line).view());
+        r.integer(n);
+        if (!r.ok()) stop("Error while reading data from line:");
+        compare_or_take_dimension(FIRST_TOKEN(line), n, channels);
+        RDCMNT();
+    }
+    if (INPUT.SECTION_KEY == "PARAMETERS:") {
+        RDCMNT();
+        while (INPUT.SECTION_KEY == "PARAMETERS:") {
+            const Text72 line = next_line();
+            const Text72 key = FIRST_TOKEN(line), value = GETVALUE(line);
+            if (key == "PRINT_STEP" && !value.is_blank()) {
+                ListRead r(value.view());
+                r.real(RUN_CLOCK.PRINT_STEP);
+                if (!r.ok()) stop("Error while reading data from line:");
+                RUN_CLOCK.PRINT_STEP = std::max(RUN_CLOCK.PRINT_STEP, RUN_CLOCK.DELT);
+            } else if (key == "PRINT_DIMENSIONS" && FIRST_TOKEN(value) == "YES") {
+                PARAMS.PRINT_DIMENSIONS = LTRUE;
+            }
+            RDCMNT();
+        }
+    }
+    DIMBLOCK.NPGBS = std::min(channels, static_cast<int32_t>(STORAGE.PGBNAME.extent(1)));
+    // Each section reader leaves the next key current: it is looked at
+    // before any further line is read, so that no section is passed over.
+    while (DIMBLOCK.NPGBS > 0) {
+        if (INPUT.SECTION_KEY == "MPGBS:") {
+            StorageArrays& S = STORAGE;
+            ListRead r(INPUT.INPUT_UNIT);
+            int32_t& m = RUN_OUTPUT.mpgbs_count;
+            r.integer(m);
+            if (r.ok() && (m < 0 || m > S.MPGBS.extent(1))) stop("Error while reading data from line:");
+            for (int32_t i = 1; i <= m && r.ok(); ++i) r.integer(S.MPGBS(i));
+            if (!r.ok()) stop(r.status() == ReadStatus::End ? "Unexpected End_Of_File" : "Error while reading data from line:");
+            RDCMNT();
+        } else if (INPUT.SECTION_KEY == "PGBList:") {
+            for (int32_t i = 1; i <= DIMBLOCK.NPGBS; ++i) {
+                std::string line;
+                if (unit_read_line(INPUT.INPUT_UNIT, line) != ReadStatus::Ok) stop("Unexpected End_Of_File");
+                STORAGE.PGBNAME(i).assign(line);
+            }
+            break;
+        } else if (INPUT.SECTION_KEY == "DIMENSIONS:" || INPUT.SECTION_KEY == "PARAMETERS:") {
+            RDCMNT();
+        } else {
+            NEXTKEY();
+        }
+    }
+    CLOSEFILE();
+    INPUT.DATA_FILE_NAME = snapshot_name;
+}

@@ -1,0 +1,174 @@
+// The check of an input snapshot before a run, and the map-file update of
+// a restored run.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "engine/engine_reset.h"
+#include "engine/run_state.h"
+#include "engine/storage.h"
+#include "network/dimensions.h"
+#include "network/input_state.h"
+#include "network/line_reader.h"
+#include "network/parameters.h"
+#include "platform/tests/support/capture.h"
+#include "platform/tests/support/run_program.h"
+#include "platform/tests/support/unit_ops.h"
+#include "snapshot/run_output.h"
+#include "snapshot/snapshot.h"
+
+namespace {
+
+class SnapshotCheck : public testing::Test {
+protected:
+    void SetUp() override { reset_all_engine_state(); }
+    void TearDown() override { reset_all_engine_state(); }
+    Captured check(const std::string& first_record, const char* name = "in.snp") {
+        write_file(dir_.file(name), "! ZARIK SNAP-SHOT - Version, Time, Delt\n" + first_record + "\n");
+        RUN_SETUP.start_file = name;
+        const ScopedChdir here(dir_.path);
+        return capture([this] { SNAP_OK(accepted_, time_); });
+    }
+    Logical accepted_ = LFALSE;
+    double time_ = -1.0;
+    TempDir dir_;
+};
+
+TEST_F(SnapshotCheck, AcceptsThisVersionAndShiftsThePlannedSnapshot) {
+    RUN_SETUP.snap_planned = LTRUE;
+    RUN_CLOCK.SNAP_TIME = 0.2;
+    const Captured c = check("   4.600000000000000        1.000000000000000       0.5000000000000000E-04");
+    EXPECT_FALSE(c.aborted) << c.out;
+    EXPECT_TRUE(is_true(accepted_));
+    EXPECT_EQ(time_, 1.0);
+    EXPECT_EQ(RUN_CLOCK.DELT, 5e-5);
+    EXPECT_DOUBLE_EQ(RUN_CLOCK.SNAP_TIME, 1.2);
+    EXPECT_EQ(INPUT.INPUT_UNIT, INPUT_UNIT_NONE);
+}
+
+TEST_F(SnapshotCheck, WithoutPlannedSnapshotsTheTimeStays) {
+    RUN_CLOCK.SNAP_TIME = 0.2;
+    EXPECT_FALSE(check(" 4.6000005 1.0 5e-5").aborted);
+    EXPECT_EQ(RUN_CLOCK.SNAP_TIME, 0.2);
+}
+
+struct Refusal {
+    const char* label;
+    const char* record;
+    std::string shown;
+};
+
+class SnapshotRefused : public SnapshotCheck, public testing::WithParamInterface<Refusal> {};
+
+TEST_P(SnapshotRefused, EndsTheRun) {
+    const Captured c = check(GetParam().record, "a_long_snapshot.snp");
+    EXPECT_TRUE(c.aborted);
+    EXPECT_EQ(c.out.substr(0, c.out.find(" ====")), GetParam().shown);
+    EXPECT_NE(c.out.find("ERROR: Abnormal termination of ZARIK by SNAP_OK"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Snapshot, SnapshotRefused,
+    testing::Values(Refusal{"OtherVersion", " 4.5 1.0 5e-5",
+                            "\n **** INCOMPATIBLE SNAP-SHOT FILE a_long_sna ! ****\n"
+                            "      THIS SNAPSHOT WAS WRITTEN WITH A DIFFERENT VERSION OF ZARIK!\n"
+                            "      PLEASE TAKE A NEW SNAP-SHOT WITH THIS VERSION\n"},
+                    Refusal{"VersionThree", " 3.2 1.0 5e-5",
+                            " ERROR: ZARIK: Incompatible snap-shot file\n Seems like a HOLVA V3 snap-shot file\n"},
+                    Refusal{"VersionTwo", " ****** 1.0", 
+                            " ERROR: ZARIK: Incompatible snap-shot file\n Seems like a HOLVA V2 snap-shot file\n"},
+                    Refusal{"VersionFive", " 5.0 1.0 5e-5", " ERROR: ZARIK: Incompatible snap-shot file\n"},
+                    Refusal{"Unreadable", " 4.6 x 5e-5", " ZARIK: Error while reading snap file:\n"}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+// The map-file update reads the "MAP_UPDATE:" pair of a snapshot that is
+// open as the current input.
+class MapUpdate : public testing::Test {
+protected:
+    void SetUp() override {
+        reset_all_engine_state();
+        DIMBLOCK.REQ[ND_NODES] = 3;
+        DIMBLOCK.REQ[ND_PGBS] = 15;
+        int32_t status = 0;
+        ALLOC_STORAGE(status);
+        ASSERT_EQ(status, 0);
+        DIMBLOCK.NPGBS = 15;
+        for (int32_t k = 1; k <= 15; ++k) STORAGE.PGB(k) = k;
+        RUN_CLOCK.DELT = 5e-5;
+        RUN_CLOCK.PRINT_STEP = 1e-3;
+    }
+    void TearDown() override { reset_all_engine_state(); }
+    Captured update(const std::string& map) {
+        if (!map.empty()) write_file(dir_.file("case.map"), map);
+        write_file(dir_.file("s.snp"), " MAP_UPDATE:\n case.map\n next record\n");
+        const ScopedChdir here(dir_.path);
+        INPUT.DATA_FILE_NAME = "s.snp";
+        OPENFILE();
+        const int32_t unit = INPUT.INPUT_UNIT;
+        Captured c = capture([] { UPDATE_MAP(); });
+        if (!c.aborted) {
+            EXPECT_EQ(INPUT.INPUT_UNIT, unit);
+            std::string line;
+            unit_read_line(unit, line);
+            EXPECT_EQ(line, " next record");
+            CLOSEFILE();
+        }
+        return c;
+    }
+    TempDir dir_;
+};
+
+std::string map_with(const std::string& dims, const std::string& params, const std::string& rest) {
+    return "DIMENSIONS:\n NODES = 3\n" + dims + "PARAMETERS:\n TIME_STEP = 5e-5\n" + params + rest + "ENDCASE\n";
+}
+
+TEST_F(MapUpdate, MissingMapKeepsTheSnapshotsSettings) {
+    const Captured c = update("");
+    EXPECT_EQ(c.out, " ***WARN*** Specified Mapfile not found: case.map\n ***WARN*** . Continuing with original parameters.\n");
+    EXPECT_EQ(DIMBLOCK.NPGBS, 15);
+    EXPECT_EQ(STORAGE.PGB(15), 15.0);
+}
+
+TEST_F(MapUpdate, AnotherNodeCountEndsTheRestore) {
+    const Captured c = update(map_with(" NODES = 4\n", "", ""));
+    EXPECT_TRUE(c.aborted);
+    EXPECT_EQ(c.out.substr(0, c.out.find(" ====")),
+              " ***ERROR** Snapshot file is incompatible. \n"
+              " ***ERROR** This may be due to modifications done to the project or the definition\n"
+              " ***ERROR**  of a component in the project after the Snapshot file created.\n");
+}
+
+TEST_F(MapUpdate, MoreChannelsInTheFirstRunComeFromTheMap) {
+    std::string names;
+    for (int k = 1; k <= 25; ++k) names += "channel " + std::to_string(k) + "\n";
+    const Captured c = update(map_with(" PGBS = 25\n", " PRINT_STEP = 1e-7\n PRINT_DIMENSIONS = YES\n",
+                                       "MPGBS:\n 2 5 7\nOTHER:\n 1 2 3\nPGBList:\n" + names));
+    EXPECT_FALSE(c.aborted) << c.out;
+    EXPECT_EQ(DIMBLOCK.NPGBS, 25);
+    EXPECT_EQ(STORAGE.PGB.size(), 30);
+    EXPECT_EQ(STORAGE.PGBNAME.size(), 30);
+    EXPECT_EQ(STORAGE.PGB(15), 0.0);
+    EXPECT_EQ(STORAGE.PGBNAME(25), "channel 25");
+    EXPECT_EQ(RUN_OUTPUT.mpgbs_count, 2);
+    EXPECT_EQ(STORAGE.MPGBS(2), 7);
+    EXPECT_EQ(RUN_CLOCK.PRINT_STEP, 5e-5);
+    EXPECT_TRUE(is_true(PARAMS.PRINT_DIMENSIONS));
+}
+
+TEST_F(MapUpdate, FewerChannelsKeepRoomForTheSnapshotsValues) {
+    const Captured c = update(map_with(" PGBS = 5\n", "", "PGBList:\na\nb\nc\nd\ne\n"));
+    EXPECT_FALSE(c.aborted) << c.out;
+    EXPECT_EQ(DIMBLOCK.NPGBS, 5);
+    EXPECT_EQ(STORAGE.PGB.size(), 20);
+    EXPECT_EQ(STORAGE.PGBNAME(5), "e");
+}
+
+TEST_F(MapUpdate, NoChannelsClosesAfterTheParameters) {
+    const Captured c = update(map_with(" PGBS = 0\n", " PRINT_STEP =\n PRINT_DIMENSIONS = NO\n", "MPGBS:\n x\n"));
+    EXPECT_FALSE(c.aborted) << c.out;
+    EXPECT_EQ(DIMBLOCK.NPGBS, 0);
+    EXPECT_EQ(RUN_CLOCK.PRINT_STEP, 1e-3);
+    EXPECT_FALSE(is_true(PARAMS.PRINT_DIMENSIONS));
+}
+
+}  // namespace

@@ -1,0 +1,271 @@
+// Snapshot files in one process: the number fields, and a file with every
+// section filled written, read back and written again.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+
+#include "engine/engine_reset.h"
+#include "engine/run_state.h"
+#include "engine/solution_arrays.h"
+#include "engine/storage.h"
+#include "lines/line_record.h"
+#include "lines/line_tables.h"
+#include "lines/lines.h"
+#include "models/branch_changes.h"
+#include "models/xfmr_tables.h"
+#include "network/dimensions.h"
+#include "network/input_state.h"
+#include "network/network_tables.h"
+#include "network/parameters.h"
+#include "platform/list_read.h"
+#include "platform/tests/support/capture.h"
+#include "platform/tests/support/run_program.h"
+#include "platform/tests/support/unit_ops.h"
+#include "snapshot/run_output.h"
+#include "snapshot/snap_stream.h"
+#include "snapshot/snapshot.h"
+
+namespace {
+
+TEST(SnapshotFields, AreGfortransSeventeenDigitFields) {
+    EXPECT_EQ(snap_g_field(4.6), " 4.5999999999999996     ");
+    EXPECT_EQ(snap_e_field(-1.5), "-.15000000000000000E+001");
+    EXPECT_EQ(snap_g_field(-0.3), "-.29999999999999999     ");
+    EXPECT_EQ(snap_g_field(0.5e-4), "0.50000000000000002E-004");
+    EXPECT_EQ(snap_g_field(0.0), " 0.0000000000000000     ");
+}
+
+// Every finite double comes back exactly from its field; 16 digits would
+// lose about every second one.
+TEST(SnapshotFields, RoundTripEveryDouble) {
+    std::mt19937_64 bits(20261207);
+    int lost = 0, lost_with_16 = 0;
+    for (int k = 0; k < 200000; ++k) {
+        double x = 0.0;
+        do {
+            const uint64_t b = bits();
+            std::memcpy(&x, &b, sizeof x);
+        } while (!std::isfinite(x));
+        for (const bool g : {true, false}) {
+            double back = 0.0;
+            ListRead(g ? snap_g_field(x) : snap_e_field(x)).real(back);
+            if (back != x) ++lost;
+        }
+        double back16 = 0.0;
+        ListRead(edit("G24.16E3", x)).real(back16);
+        if (back16 != x) ++lost_with_16;
+    }
+    EXPECT_EQ(lost, 0);
+    EXPECT_GT(lost_with_16, 200000 * 40 / 100);
+}
+
+// Values of every magnitude and sign.
+class Values {
+public:
+    double next() {
+        const double m = std::uniform_real_distribution<double>(-1.0, 1.0)(gen_);
+        const int e = std::uniform_int_distribution<int>(-40, 40)(gen_);
+        return std::ldexp(m, e);
+    }
+    int32_t small(int32_t hi) { return std::uniform_int_distribution<int32_t>(0, hi)(gen_); }
+
+private:
+    std::mt19937_64 gen_{7};
+};
+
+template <class A> void fill_reals(A& a, Values& v) {
+    for (int64_t i = 0; i < a.size(); ++i) a.data()[i] = v.next();
+}
+
+// A case of two subsystems (the second of 0 buses), Norton buses, a
+// switch, a transformer, two line records with an ENI client, three
+// branch changes, and names with blanks, commas, slashes and apostrophes.
+void build_state() {
+    auto& R = DIMBLOCK.REQ;
+    const std::pair<int, int32_t> dims[] = {
+        {ND_NODES, 3},    {ND_SUBSYS, 2},  {ND_BRANCHES, 4},     {ND_WINDINGS, 2},  {ND_TRAFOS, 1},
+        {ND_SPARSITY, 6}, {ND_NNODES, 5},  {ND_NPAGES, 1},       {ND_SUBSYSPAGE, 2}, {ND_STOL, 3},
+        {ND_STOI, 16},    {ND_STOF, 9},    {ND_STOC, 2},         {ND_STOR, 4},       {ND_STORL, 81},
+        {ND_STORI, 2},    {ND_STORF, 3},   {ND_STORC, 1},        {ND_RTCL, 1},       {ND_RTCI, 1},
+        {ND_RTCF, 2},     {ND_RTCC, 1},    {ND_STXFRL, 1},       {ND_STXFRI, 1},     {ND_STXFRF, 1},
+        {ND_STXFRC, 1},   {ND_PGBS, 3},    {ND_CX, 2},           {ND_CXMAP, 2},      {ND_TX, 1},
+        {ND_TXRX, 2},     {ND_TLINES_TOTAL, 4}, {ND_MAXMODES, 2}, {ND_ENI_CLIENTS, 2}, {ND_CSCS, 2},
+        {ND_CSCR, 1},     {ND_DX, 2},      {ND_ENI_SERVERS, 1}};
+    for (const auto& [k, n] : dims) R[k] = n;
+    int32_t status = 0;
+    ALLOC_STORAGE(status);
+    ASSERT_EQ(status, 0);
+    ALLOC_SSLIST(DIMBLOCK.AVAIL[ND_SUBSYS], status);
+    SOLUTION_ARRAYS.SSDIM(1) = 3;
+    SOLUTION_ARRAYS.SSDIM(2) = 0;
+    ALLOCATION(2, status);
+    ASSERT_EQ(status, 0);
+    DIMBLOCK.NSUBSYS = 2;
+    DIMBLOCK.NPGBS = 3;
+
+    Values v;
+    StorageArrays& S = STORAGE;
+    for (auto* a : {&S.STOF, &S.STOR, &S.STORF, &S.RTCF, &S.STXFRF, &S.PGB, &S.CX, &S.TX, &S.DX_ARRAY}) fill_reals(*a, v);
+    for (auto* a : {&S.STOI, &S.STORI, &S.RTCI, &S.STXFRI, &S.NODE, &S.SUBS, &S.TXRX, &S.CXMAP})
+        for (int64_t i = 1; i <= a->size(); ++i) (*a)(i) = v.small(99) - 50;
+    for (auto* a : {&S.STOL, &S.STORL, &S.RTCL, &S.STXFRL})
+        for (int64_t i = 1; i <= a->size(); ++i) (*a)(i) = as_logical(v.small(1) == 1);
+    for (auto* a : {&S.STOC, &S.STORC, &S.RTCC, &S.STXFRC})
+        for (int64_t i = 1; i <= a->size(); ++i) (*a)(i) = {v.next(), v.next()};
+    RUN_OUTPUT.mpgbs_count = 2;
+    S.MPGBS(1) = 3;
+    S.MPGBS(2) = 1;
+    S.PGBNAME(1) = "Ia, 'phase' b/c";
+    S.PGBNAME(2) = "";
+    S.PGBNAME(3) = "! Channel, not a comment";
+
+    NetworkTables& N = NET;
+    N.NBUSES(1) = 3;
+    N.NNORTON(1) = 1;
+    N.NORBUS(1, 1) = 2;
+    N.NBRANCHES(1) = 4;
+    N.NSWITCH(1) = 1;
+    N.SWLIST(1, 1) = 3;
+    N.SWITCH(3, 1) = LTRUE;
+    N.MXINV(1) = 4;
+    N.MXINV(2) = 1;
+    N.IDEALSS(1) = LFALSE;
+    for (auto* a : {&N.VNODE, &N.CNOR, &N.GNOR, &N.CHIST, &N.TLINJ, &N.CHISTD, &N.CNORD, &N.GNORD, &N.CBR, &N.CCBR,
+                    &N.GEQ, &N.BRANCH_L, &N.TSWITCH, &N.EON, &N.GOFF, &N.SWVAL})
+        fill_reals(*a, v);
+    const int32_t low[] = {1, 2, 3}, lowend[] = {1, 2, 3}, col[] = {2, 3, 1};
+    for (int32_t i = 1; i <= 3; ++i) {
+        N.LOWSTART(i, 1) = N.UPSTART(i, 1) = low[i - 1];
+        N.LOWEND(i, 1) = N.UPEND(i, 1) = lowend[i - 1];
+        N.LOWCOL(i, 1) = N.UPCOL(i, 1) = col[i - 1];
+        N.IEF(i, 1) = i - 1;
+        N.IET(i, 1) = i;
+    }
+    const SsView<double> gm = SSDESC_RA(1);
+    const SsView<int8_t> pat = SSDESC_IA(1);
+    for (int32_t i = 1; i <= 3; ++i)
+        for (int32_t j = 1; j <= 3; ++j)
+            if (std::abs(i - j) <= 1) {
+                pat(i, j) = -1;
+                gm(i, j) = v.next();
+            }
+
+    XfmrTables& X = XFMR_TABLES;
+    X.XF_COUNT = 1;
+    X.XF_NSS(1) = 1;
+    X.XF_NWDG(1) = 2;
+    X.XF_SUBSYS(1) = 1;
+    X.XF_NODE1(1, 1) = 1;
+    X.XF_NODE1(2, 1) = 3;
+    for (auto* a : {&X.XF_RES, &X.XF_HIST}) fill_reals(*a, v);
+    for (auto* a : {&X.XF_HNEW, &X.XF_CUR, &X.XF_VWOLD, &X.XF_BFLUX, &X.XF_BHY, &X.XF_WDGC2}) fill_reals(*a, v);
+    X.XF_CORE5(1) = v.next();
+    X.XF_SEGST(23, 1) = 7;
+    X.XF_RAMPON(1) = 1;
+
+    // A local line, then an ENI server and two clients.
+    LineTables& T = LINE_TABLES;
+    const int32_t roles[] = {tlrec::ROLE_LOCAL, tlrec::ROLE_SERVER, tlrec::ROLE_CLIENT, tlrec::ROLE_CLIENT};
+    const char* names[] = {"feeder one", "near end", "far end", "other, side"};
+    for (int32_t r = 1; r <= 4; ++r) {
+        T.TLINE_REC(r, tlrec::ROLE) = roles[r - 1];
+        T.TLINE_REC(r, tlrec::NCOND) = r == 4 ? 1 : 2;
+        T.TLNAME(r) = names[r - 1];
+    }
+    fill_reals(T.TLGMAT, v);
+    fill_reals(T.TLCS_SEND, v);
+    fill_reals(T.TLCS_RECV, v);
+    LINE_COUNTS.NENISRV = 1;
+    LINE_COUNTS.NENICLI = 2;
+    T.ENI_CLI_SS(1) = 1;
+    T.ENI_CLI_NODES(1, 1) = 2;
+    T.ENI_CLI_NODES(2, 1) = 3;
+    T.ENI_CLI_SS(2) = 1;
+    T.ENI_CLI_NODES(1, 2) = 1;
+
+    BranchChangeList& B = BRCHANGE_LIST;
+    B.count = 3;
+    for (int32_t r = 1; r <= 3; ++r) {
+        for (int c = 1; c <= 8; ++c) B.icol(c, r) = 10 * c + r;
+        for (int c = 1; c <= 5; ++c) B.rcol(c, r) = v.next();
+    }
+
+    RunClock& c = RUN_CLOCK;
+    c.DELT = 5e-5;
+    c.PRINT_STEP = 1e-3;
+    c.FINTIM = 0.02;
+    c.NSTEP = 200;
+    c.TIME = 0.01;
+    for (auto* a : {&N.SSINTERP, &N.SSEXTRAP, &N.SSRMCHAT, &N.SSDETCHAT}) a->fill(LTRUE);
+    N.SSCHATLEV.fill(1e-3);
+    N.GIDEAL.fill(1e8);
+    PARAMS.title = "Bob's case, with 'quotes'";
+    INPUT.MAP_FILE_NAME = "gone.map";
+}
+
+// The file without the allocation column of "DIMENSIONS:".
+std::string without_available(const std::string& file) {
+    std::string out;
+    for (const std::string& line : lines_of(file)) out += line.substr(0, line.find('\t')) + "\n";
+    return out;
+}
+
+class SnapshotFile : public testing::Test {
+protected:
+    void SetUp() override { reset_all_engine_state(); }
+    void TearDown() override {
+        console_input_from_stdin();
+        reset_all_engine_state();
+    }
+    Captured write(const char* name) {
+        const ScopedChdir here(dir_.path);
+        RUN_SETUP.snap_file = name;
+        return capture([] { WRITESNP(); });
+    }
+    TempDir dir_;
+};
+
+TEST_F(SnapshotFile, WrittenReadAndWrittenAgainIsTheSame) {
+    build_state();
+    ASSERT_FALSE(write("one").aborted);
+    const std::string first = read_file(dir_.file("one.snp"));
+
+    reset_all_engine_state();
+    RUN_SEQ.START_MODE = "SNAP";
+    RUN_SETUP.start_file = "one.snp";
+    RUN_CLOCK.FINTIM = 0.02;
+    console_input_from_text("5001\n5002\n5003\n");
+    Captured read;
+    {
+        const ScopedChdir here(dir_.path);
+        read = capture([] { READSNP(); });
+    }
+    ASSERT_FALSE(read.aborted) << read.out;
+    EXPECT_EQ(read.out,
+              " Reading data for snap file: one.snp                           \n"
+              " ***WARN*** Specified Mapfile not found: gone.map\n"
+              " ***WARN*** . Continuing with original parameters.\n"
+              " Enter port number for ENI server near end\n"
+              " Enter port number for ENI client far end\n"
+              " Enter port number for ENI client other, side\n");
+    EXPECT_EQ(LINE_TABLES.ENI_SRV_PORT(1), 5001);
+    EXPECT_EQ(LINE_TABLES.ENI_CLI_PORT(1), 5002);
+    EXPECT_EQ(LINE_TABLES.ENI_CLI_PORT(2), 5003);
+    for (int32_t k = 1; k <= 3; ++k) EXPECT_EQ(LINE_TABLES.ENI_HOST(k), "localhost");
+    EXPECT_EQ(RUN_CLOCK.START_STEP, 200);
+    EXPECT_EQ(PARAMS.title, "Bob's case, with 'quotes'");
+    EXPECT_EQ(STORAGE.PGBNAME(1), "Ia, 'phase' b/c");
+    EXPECT_EQ(STORAGE.PGBNAME(3), "! Channel, not a comment");
+    EXPECT_EQ(LINE_TABLES.TLNAME(1), "feeder one");
+    RUN_CLOCK.NSTEP = RUN_CLOCK.START_STEP;
+    ASSERT_FALSE(write("two").aborted);
+    const std::string second = read_file(dir_.file("two.snp"));
+    write_file(dir_.file("a"), without_available(first));
+    write_file(dir_.file("b"), without_available(second));
+    EXPECT_TRUE(without_available(second) == without_available(first))
+        << run_program({"/usr/bin/diff", dir_.file("a"), dir_.file("b")}, "", dir_.path).out;
+}
+
+}  // namespace
