@@ -49,12 +49,7 @@ void ConvBridge_Avg_6_DSD(const double (&VREF)[6], CR Rs, CR VdcIn) {
     for (int32_t k = 1; k <= 3; ++k) BREAKER(ss, f.branch(13 + k), 0.005, 1.0e6, chop, 0, BrkClose);
     p.NRTCF += 1;
     static const char* const kNames[] = {"BOpen1", "BOpen2", "BOpen3"};
-    for (int32_t k = 1; k <= 3; ++k) {
-        const int32_t open = f.open(13 + k) ? 2 : 0;
-        int32_t& kept = f.at("STORI", STORAGE.STORI, q + k - 1);
-        if (is_true(RUN_FLAGS.FIRST_STEP_RUN) || kept != open) PANEL_INT(inst, kBreakerId, open, kNames[k - 1], 6);
-        kept = open;
-    }
+    for (int32_t k = 1; k <= 3; ++k) SHOW_ON_CHANGE(f, q + k - 1, kBreakerId, f.open(13 + k) ? 2 : 0, kNames[k - 1]);
 
     for (int32_t k = 1; k <= 3; ++k) {
         const double phase = f.next_rtcf(), ramp = f.next_rtcf();

@@ -51,39 +51,6 @@ void hide_items(int32_t inst, int32_t id) {
     panel_int(inst, id, 1, "hide2");
 }
 
-// A display kept in STORI and sent on the first step of a run or on change.
-void display(const ModuleFrame& f, int32_t pos, int32_t id, int32_t value, const char* name) {
-    int32_t& kept = f.at("STORI", STORAGE.STORI, pos);
-    if (is_true(RUN_FLAGS.FIRST_STEP_RUN) || value != kept) panel_int(f.instance(), id, value, name);
-    kept = value;
-}
-
-// A meter's five output-side constants: gain, scale, time constant,
-// frequency (0 for none) and one spare.
-void meter_constants(const ModuleFrame& f, double scale, double freq) {
-    f.put_rtcf(1.0);
-    f.put_rtcf(scale);
-    f.put_rtcf(0.02);
-    f.put_rtcf(freq);
-    f.put_rtcf(0.0);
-}
-
-struct MeterConstants {
-    double gain, scale, tau, freq;
-};
-
-MeterConstants read_meter(const ModuleFrame& f) {
-    MeterConstants m{};
-    m.gain = f.next_rtcf();
-    m.scale = f.next_rtcf();
-    m.tau = f.next_rtcf();
-    m.freq = f.next_rtcf();
-    (void)f.next_rtcf();
-    return m;
-}
-
-double inverse_or_one(double v) { return std::fabs(v) <= 1e-20 ? 1.0 : 1.0 / std::fabs(v); }
-
 }  // namespace
 
 void Main_DSD() {
@@ -110,7 +77,7 @@ void Main_DSD() {
     POINTER_BLOCK.NRTCF += 1;
     static const char* const kBOpen[] = {"BOpen1", "BOpen2", "BOpen3"};
     for (int32_t i = 1; i <= 3; ++i)
-        display(f, shown + i - 1, kBreakerId, f.open(3 + i) ? 2 : 0, kBOpen[i - 1]);
+        SHOW_ON_CHANGE(f, shown + i - 1, kBreakerId, f.open(3 + i) ? 2 : 0, kBOpen[i - 1]);
 
     const int32_t LimPriority = 1;
     const double LoadCtl1 = f.cx(2), PowerOrder = f.cx(3), LoadCtl2 = f.cx(4);
@@ -135,6 +102,7 @@ void Main_DSD() {
     for (int32_t j = 10; j <= 15; ++j) all_open = all_open && f.open(j);
     const int32_t fault_kept = POINTER_BLOCK.NSTORI;
     POINTER_BLOCK.NSTORI += 1;
+    // Kept: whether all six are open; shown: whether the fault is on.
     int32_t& kept = f.at("STORI", STORAGE.STORI, fault_kept);
     const int32_t open_bit = all_open ? 1 : 0;
     if (is_true(RUN_FLAGS.FIRST_STEP_RUN) || open_bit != kept) {
@@ -198,7 +166,7 @@ void Main_DSO() {
     const double VdcSS2 = NODEVDIFF(f.ss(2), f.node(12), f.node(10));
     DC_DC_Bi_DSO();
 
-    const MeterConstants a = read_meter(f);
+    const MeterConstants a = READ_METER_CONSTANTS(f);
     double I_BESS[3], V_BESS[3];
     for (int32_t i = 1; i <= 3; ++i) {
         I_BESS[i - 1] = f.cbr(6 + i);
@@ -212,7 +180,7 @@ void Main_DSO() {
     panel_text(inst, kMeter1Id, VBessPu, "Vd");
     hide_items(inst, kMeter1Id);
 
-    const MeterConstants b = read_meter(f);
+    const MeterConstants b = READ_METER_CONSTANTS(f);
     double V_PCC[3];
     for (int32_t i = 1; i <= 3; ++i) V_PCC[i - 1] = NODEVDIFF(ss1, f.node(2 + i), 0);
     const double PPcc = b.gain * P3PH3(ss1, f.branch(16), f.branch(17), f.branch(18), b.tau, 0);
@@ -233,7 +201,7 @@ void Main_DSO() {
     Load_DSO();
     f.pgb(1) = VPccPu;
 
-    const MeterConstants c = read_meter(f);
+    const MeterConstants c = READ_METER_CONSTANTS(f);
     double IL[3], VL[3];
     for (int32_t i = 1; i <= 3; ++i) {
         IL[i - 1] = f.cbr(i);
@@ -312,11 +280,11 @@ void Main_DSO_BEGIN() {
     Graphs_and_Controls_DSO_BEGIN();
     Battery_DSO_BEGIN();
     DC_DC_Bi_DSO_BEGIN();
-    meter_constants(f, 1.4492753623188408, 0.0);
-    meter_constants(f, inverse_or_one(kVllBase), kFreq);
+    PUT_METER_CONSTANTS(f, 1.4492753623188408, 0.0);
+    PUT_METER_CONSTANTS(f, INVERSE_OR_ONE(kVllBase), kFreq);
     f.put_rtcf(0.26657297628950216);
     VSCandCtrl_DSO_BEGIN(1, 0.35, 0.00631, 0.69, kFreq, 30000.0, 1.0, 67.0, 0.5, 1, 1080.0, 1400.0, 4.8, 6.75e-05,
                          157.0);
     Load_DSO_BEGIN(kVllBase, kFreq);
-    meter_constants(f, inverse_or_one(kVllBase), kFreq);
+    PUT_METER_CONSTANTS(f, INVERSE_OR_ONE(kVllBase), kFreq);
 }

@@ -96,3 +96,18 @@ private:
     int32_t stol_base_ = 0, stoi_base_ = 0, stof_base_ = 0, stoc_base_ = 0;
     std::array<int32_t, 3> ss_{}, br_base_{};
 };
+
+// The five output-side constants of a module's three-phase meter: power
+// gain 1.0, voltage scale, time constant 0.02 s, window frequency, and a
+// fifth that nothing reads.
+struct MeterConstants {
+    double gain, scale, tau, freq;
+};
+void PUT_METER_CONSTANTS(const ModuleFrame& f, double scale, double freq);
+MeterConstants READ_METER_CONSTANTS(const ModuleFrame& f);
+// 1 / |v|, or 1.0 when |v| is at most 1e-20.
+double INVERSE_OR_ONE(double v);
+
+// A panel value kept in STORI(pos): sent on the first step of a run or
+// when it changed.
+void SHOW_ON_CHANGE(const ModuleFrame& f, int32_t pos, int32_t id, int32_t value, const char* name);

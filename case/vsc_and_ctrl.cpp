@@ -25,33 +25,24 @@ struct Meter {
 };
 
 Meter measure(const ModuleFrame& f, int32_t id, int32_t first_branch, const int32_t (&nodes)[3]) {
-    const double gain = f.next_rtcf(), scale = f.next_rtcf(), tau = f.next_rtcf(), freq = f.next_rtcf();
-    (void)f.next_rtcf();
+    const MeterConstants c = READ_METER_CONSTANTS(f);
     const int32_t ss = f.ss(2), inst = f.instance();
     const bool show = is_true(RUN_FLAGS.OUTPUT_STEP);
     const int32_t b1 = f.branch(first_branch, 2), b2 = f.branch(first_branch + 1, 2), b3 = f.branch(first_branch + 2, 2);
     Meter m{};
-    m.p = gain * P3PH3(ss, b1, b2, b3, tau, 0);
+    m.p = c.gain * P3PH3(ss, b1, b2, b3, c.tau, 0);
     if (show) PANEL_TEXT(inst, id, m.p, "Pd", 2);
-    m.q = gain * Q3PH3(ss, b1, b2, b3, tau, 0);
+    m.q = c.gain * Q3PH3(ss, b1, b2, b3, c.tau, 0);
     if (show) PANEL_TEXT(inst, id, m.q, "Qd", 2);
     double rms = 0.0;
-    RMS_NODE_V(256, ss, nodes[0], nodes[1], nodes[2], freq, 1.0, 0.0, rms);
-    m.v = scale * rms;
+    RMS_NODE_V(256, ss, nodes[0], nodes[1], nodes[2], c.freq, 1.0, 0.0, rms);
+    m.v = c.scale * rms;
     if (show) PANEL_TEXT(inst, id, m.v, "Vd", 2);
     if (is_true(RUN_FLAGS.FIRST_STEP_RUN)) {
         PANEL_INT(inst, id, 1, "hide1", 5);
         PANEL_INT(inst, id, 1, "hide2", 5);
     }
     return m;
-}
-
-void meter_constants(const ModuleFrame& f, double scale, double freq) {
-    f.put_rtcf(1.0);
-    f.put_rtcf(scale);
-    f.put_rtcf(0.02);
-    f.put_rtcf(freq);
-    f.put_rtcf(0.0);
 }
 
 }  // namespace
@@ -179,8 +170,8 @@ void VSCandCtrl_DSD_BEGIN(CI, CR Sbase, CR, CR Vbase, CR Fbase, CR, CR, CR, CR Q
 void VSCandCtrl_DSO_BEGIN(CI, CR Sbase, CR, CR Vbase, CR Fbase, CR, CR, CR, CR QRefLim, CI, CR, CR CbGiven,
                           CR RdGiven, CR L2Given, CR CaGiven) {
     ModuleFrame f("VSCandCtrl_DSO_BEGIN", "", Pass::DSO_BEGIN, kVsc);
-    meter_constants(f, std::fabs(Vbase) <= 1e-20 ? 1.0 : 1.0 / std::fabs(Vbase), Fbase);
-    meter_constants(f, 1.0, Fbase);
+    PUT_METER_CONSTANTS(f, INVERSE_OR_ONE(Vbase), Fbase);
+    PUT_METER_CONSTANTS(f, 1.0, Fbase);
     Ctrl_DSO_BEGIN(Sbase, Fbase, Vbase, QRefLim);
     Filter_L_DSO_BEGIN(L2Given, CbGiven, CaGiven, RdGiven);
     Chopper_DSO_BEGIN();
