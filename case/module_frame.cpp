@@ -99,12 +99,6 @@ void ModuleFrame::leave() {
 
 int32_t ModuleFrame::node(int32_t j) const { return at("NODE", STORAGE.NODE, node_base_ + j); }
 
-double& ModuleFrame::stof(int32_t j) const { return at("STOF", STORAGE.STOF, stof_base_ + j); }
-
-int32_t& ModuleFrame::stoi(int32_t j) const { return at("STOI", STORAGE.STOI, stoi_base_ + j); }
-
-double& ModuleFrame::pgb(int32_t j) const { return at("PGB", STORAGE.PGB, pgb_base_ + j); }
-
 double ModuleFrame::cx(int32_t k) const {
     const int32_t slot = at("CXMAP", STORAGE.CXMAP, cx_base_ + k);
     return at("CX", STORAGE.CX, slot);
