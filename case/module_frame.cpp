@@ -6,6 +6,7 @@
 #include "engine/abort.h"
 #include "engine/pointer_block.h"
 #include "engine/run_state.h"
+#include "link/panel.h"
 #include "network/input_state.h"
 #include "network/line_reader.h"
 #include "network/network_tables.h"
@@ -98,12 +99,6 @@ void ModuleFrame::leave() {
 
 int32_t ModuleFrame::node(int32_t j) const { return at("NODE", STORAGE.NODE, node_base_ + j); }
 
-double& ModuleFrame::stof(int32_t j) const { return at("STOF", STORAGE.STOF, stof_base_ + j); }
-
-int32_t& ModuleFrame::stoi(int32_t j) const { return at("STOI", STORAGE.STOI, stoi_base_ + j); }
-
-double& ModuleFrame::pgb(int32_t j) const { return at("PGB", STORAGE.PGB, pgb_base_ + j); }
-
 double ModuleFrame::cx(int32_t k) const {
     const int32_t slot = at("CXMAP", STORAGE.CXMAP, cx_base_ + k);
     return at("CX", STORAGE.CX, slot);
@@ -129,3 +124,30 @@ void ModuleFrame::pass_constants(int32_t n, int32_t m) const {
 }
 
 Logical& ModuleFrame::next_storl() const { return at("STORL", STORAGE.STORL, POINTER_BLOCK.NSTORL++); }
+
+void PUT_METER_CONSTANTS(const ModuleFrame& f, double scale, double freq) {
+    f.put_rtcf(1.0);
+    f.put_rtcf(scale);
+    f.put_rtcf(0.02);
+    f.put_rtcf(freq);
+    f.put_rtcf(0.0);
+}
+
+MeterConstants READ_METER_CONSTANTS(const ModuleFrame& f) {
+    MeterConstants m{};
+    m.gain = f.next_rtcf();
+    m.scale = f.next_rtcf();
+    m.tau = f.next_rtcf();
+    m.freq = f.next_rtcf();
+    (void)f.next_rtcf();
+    return m;
+}
+
+double INVERSE_OR_ONE(double v) { return std::fabs(v) <= 1e-20 ? 1.0 : 1.0 / std::fabs(v); }
+
+void SHOW_ON_CHANGE(const ModuleFrame& f, int32_t pos, int32_t id, int32_t value, const char* name) {
+    int32_t& kept = f.at("STORI", STORAGE.STORI, pos);
+    if (is_true(RUN_FLAGS.FIRST_STEP_RUN) || value != kept)
+        PANEL_INT(f.instance(), id, value, name, static_cast<int32_t>(std::string_view(name).size()));
+    kept = value;
+}

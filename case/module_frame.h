@@ -40,10 +40,11 @@ double GUARDED_DIV(double a, double b);
 
 // Element idx... of array a, checked first.
 template <class T, int R, class... I>
-T& case_at(const Text12& routine, std::string_view name, FArray<T, R>& a, I... idx) {
+[[gnu::always_inline]] inline T& case_at(const Text12& routine, std::string_view name, FArray<T, R>& a, I... idx) {
     const std::array<int64_t, R> ix = {static_cast<int64_t>(idx)...};
     for (int d = 0; d < R; ++d)
-        if (ix[d] < 1 || ix[d] > a.extent(d + 1)) CASE_BOUNDS_STOP(routine, name, d + 1, ix[d], a.extent(d + 1));
+        if (ix[d] < 1 || ix[d] > a.extent(d + 1)) [[unlikely]]
+            CASE_BOUNDS_STOP(routine, name, d + 1, ix[d], a.extent(d + 1));
     return a(idx...);
 }
 
@@ -64,9 +65,9 @@ public:
     int32_t ss(int32_t k = 1) const { return ss_[static_cast<size_t>(k - 1)]; }
     int32_t branch(int32_t j, int32_t k = 1) const { return br_base_[static_cast<size_t>(k - 1)] + j; }
 
-    double& stof(int32_t j) const;
-    int32_t& stoi(int32_t j) const;
-    double& pgb(int32_t j) const;
+    double& stof(int32_t j) const { return at("STOF", STORAGE.STOF, stof_base_ + j); }
+    int32_t& stoi(int32_t j) const { return at("STOI", STORAGE.STOI, stoi_base_ + j); }
+    double& pgb(int32_t j) const { return at("PGB", STORAGE.PGB, pgb_base_ + j); }
     double cx(int32_t k) const;  // control slot k
     double cbr(int32_t j, int32_t k = 1) const;
     bool open(int32_t j, int32_t k = 1) const;  // OPENBR of local branch j
@@ -96,3 +97,18 @@ private:
     int32_t stol_base_ = 0, stoi_base_ = 0, stof_base_ = 0, stoc_base_ = 0;
     std::array<int32_t, 3> ss_{}, br_base_{};
 };
+
+// The five output-side constants of a module's three-phase meter: power
+// gain 1.0, voltage scale, time constant 0.02 s, window frequency, and a
+// fifth that nothing reads.
+struct MeterConstants {
+    double gain, scale, tau, freq;
+};
+void PUT_METER_CONSTANTS(const ModuleFrame& f, double scale, double freq);
+MeterConstants READ_METER_CONSTANTS(const ModuleFrame& f);
+// 1 / |v|, or 1.0 when |v| is at most 1e-20.
+double INVERSE_OR_ONE(double v);
+
+// A panel value kept in STORI(pos): sent on the first step of a run or
+// when it changed.
+void SHOW_ON_CHANGE(const ModuleFrame& f, int32_t pos, int32_t id, int32_t value, const char* name);

@@ -47,8 +47,8 @@ void Ctrl_DSD(const double (&VABC)[3], CI CtrlOn, double (&GS_VREF)[3], CR Vdc, 
               CR KpPi2a, CR TiPi2a, CR KpPll, CR KiPll, CR KpPi14, CR TiPi14, CR AuxA, CR AuxB, CR KpPi13,
               CR TiPi13, CR QRefLim, CR KpPi12, CR TiPi12, CR KpPi11, CR TiPi11, CR KpPi2b, CR TiPi2b);
 void Ctrl_DSO();
-void Ctrl_DSD_BEGIN(CR Arg1, CR Fbase, CR Vbase, CR Arg4);
-void Ctrl_DSO_BEGIN();
+void Ctrl_DSD_BEGIN(CR Sbase, CR Fbase, CR Vbase, CR QRefLim);
+void Ctrl_DSO_BEGIN(CR Sbase, CR Fbase, CR Vbase, CR QRefLim);
 
 void Filter_L_DSD(CI FiltSel, CR L2Given, CR CbGiven, CR CaGiven, CR RdGiven, CR Fres, CR LConv);
 void Filter_L_DSO();

@@ -130,8 +130,8 @@ CX = [
     ("FaultCmd", 0.0), ("QRef", 0.0), ("VsrcPu", 1.0), ("KpPi11", 2.0), ("KpPll", 60.0), ("TiPi11", 0.05),
     ("KiPll", 1800.0), ("KpPi14", 1.0), ("KpPi2a", 0.5), ("KpPi2b", 0.5), ("TiPi14", 0.05), ("KpPi13", 0.5),
     ("TiPi2a", 0.01), ("TiPi2b", 0.01), ("TiPi13", 0.1), ("KpPi12", 0.5), ("TiPi12", 0.05),
-    ("ConvOn", 1.0), ("DirSel", 0.0), ("BoostDutyMax", 0.95), ("BoostKp", 0.5), ("BoostTi", 0.01),
-    ("BuckDutyMax", 0.95), ("BuckKp", 0.5), ("BuckTi", 0.01),
+    ("ConvOn", 1.0), ("DirSel", 0.0), ("BoostDutyMax", 0.95), ("BoostKp", 0.05), ("BoostTi", 0.2),
+    ("BuckDutyMax", 0.95), ("BuckKp", 0.05), ("BuckTi", 0.2),
     ("Zeta4", 0.9),
 ]
 assert len(CX) == 31
@@ -196,7 +196,7 @@ def main():
               "PI_AntiWindUp_13", "PI_AntiWindUp_14", "PI_AntiWindUp_15"):
         write(m + ".dta", "DATADSD:\n 0\nDATADSO:\n 0\nENDPAGE\n")
     # Start from data, no snapshot, the map, one run, no output file, no plot.
-    write("answers.txt", "0\n0\nstation.map\n1\n0\n0\n")
+    write("answers.txt", "0\n0\nstation.map\n1\n1\nstation\n0\n")
 
 if __name__ == "__main__":
     main()

@@ -90,11 +90,11 @@ TEST_F(CaseTest, BatteryChannelIsItsStateOfCharge) {
     ASSERT_FALSE(begin_passes().aborted);
     ASSERT_FALSE(step(0).aborted);
     EXPECT_DOUBLE_EQ(STORAGE.PGB(16), 90.0);
-    // The battery is the first model of the dynamic pass that keeps STORF.
+    // Battery and Main show the same charge.
     NET.CBR(29, 1) = 0.5;
     ASSERT_FALSE(step(1).aborted);
-    EXPECT_DOUBLE_EQ(STORAGE.PGB(16), 100.0 * STORAGE.STORF(3));
     EXPECT_DOUBLE_EQ(STORAGE.STOF(66), STORAGE.PGB(16));
+    EXPECT_DOUBLE_EQ(STORAGE.PGB(2), STORAGE.PGB(16));
 }
 
 // Branches of the load: 90-92 R, 93-95 L, 96-98 C.
@@ -146,6 +146,26 @@ TEST_F(CaseTest, LoadChangesOnlyWhatItsOrdersChange) {
         EXPECT_EQ(NET.BRANCH_C(96 + k, 1), c);
         EXPECT_DOUBLE_EQ(NET.BRANCH_L(93 + k, 1), 2.0 * l);
     }
+}
+
+}  // namespace
+
+namespace {
+
+// Run-time constants written by the two begin passes.
+TEST_F(CaseTest, BeginPassesWriteTheirConstants) {
+    RUN_FLAGS.FIRST_STEP_DATA = LTRUE;
+    const Captured c = capture([] {
+        RESETPTRS();
+        Station_DSD_BEGIN();
+        EXPECT_EQ(POINTER_BLOCK.NRTCL - 1, 12);
+        EXPECT_EQ(POINTER_BLOCK.NRTCI - 1, 36);
+        EXPECT_EQ(POINTER_BLOCK.NRTCF - 1, 104);
+        RESETPTRS_OUT();
+        Station_DSO_BEGIN();
+        EXPECT_EQ(POINTER_BLOCK.NRTCF - 1, 104 + 31);
+    });
+    ASSERT_FALSE(c.aborted) << c.out;
 }
 
 }  // namespace

@@ -19,6 +19,23 @@ TEST(CaseRun, RunsToTheEnd) {
     EXPECT_EQ(r.out.find("WARN"), std::string::npos) << r.out;
 }
 
+// The storage used after the first step, as the dimensions print shows it.
+TEST(CaseRun, UsesItsStorage) {
+    const CaseFolder f;
+    f.edit("station.map", " PRINT_STEP = 1.0E-3\n", " PRINT_STEP = 1.0E-3\n PRINT_DIMENSIONS = YES\n");
+    const ProgramResult r = f.run();
+    ASSERT_EQ(r.exit_code, 0) << r.out;
+    const std::pair<const char*, int> used[] = {{"STOR", 450}, {"STORL", 45}, {"STORI", 162}, {"STORF", 1311},
+                                                {"STORC", 0},  {"RTCL", 12},  {"RTCI", 36},   {"RTCF", 135}};
+    for (const auto& [name, n] : used) {
+        std::string key = " " + std::string(name);
+        key.resize(23, ' ');
+        const size_t at = r.out.find("\n" + key + "=");
+        ASSERT_NE(at, std::string::npos) << name << r.out;
+        EXPECT_EQ(std::stoi(r.out.substr(at + key.size() + 2)), n) << name;
+    }
+}
+
 struct Broken {
     const char* name;
     const char* file;
@@ -48,7 +65,7 @@ INSTANTIATE_TEST_SUITE_P(
     Case, CaseRunStops,
     testing::Values(
         Broken{"MissingLoadData", "Load.dta", "", "",
-               " ***WARN*** ZARIK: Error while opening file for read: Load.dta[           4 :  1822777648 ]\n",
+               " ***WARN*** ZARIK: Error while opening file for read: Load.dta[",
                "OPENFILE"},
         Broken{"CtrlDataWithoutOutputSection", "Ctrl.dta", "DATADSO:\n 0\n", "",
                "\n ERROR: Could not find section: DATADSO:  ", "GOTOSECTION"},

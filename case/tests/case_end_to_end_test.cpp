@@ -1,0 +1,130 @@
+// The whole case through the program for its full 2 s, printed every
+// step: the identities between its channels at every step, and the
+// physics of the run.
+#include <cmath>
+#include <cstdio>
+#include <sstream>
+#include <vector>
+
+#include "case/tests/case_support.h"
+
+namespace {
+
+constexpr double kDt = 50e-6, kVdcBase = 1.25196142408918;
+
+// rows[n][c]: channel c (1-based, 0 the time) of printed step n, from the
+// eleven output files side by side.
+using Rows = std::vector<std::vector<double>>;
+
+Rows read_channels(const CaseFolder& f) {
+    Rows rows;
+    for (int32_t k = 1; k <= 11; ++k) {
+        char name[32];
+        std::snprintf(name, sizeof name, "station_%02d.out", k);
+        std::istringstream in(read_text(f.file(name)));
+        std::string line;
+        std::getline(in, line);
+        size_t n = 0;
+        while (std::getline(in, line)) {
+            std::istringstream l(line);
+            std::vector<double> v;
+            double x = 0.0;
+            while (l >> x) v.push_back(x);
+            if (v.empty()) continue;
+            if (k == 1) rows.push_back({v[0]});
+            if (n < rows.size()) rows[n].insert(rows[n].end(), v.begin() + 1, v.end());
+            ++n;
+        }
+    }
+    return rows;
+}
+
+class WholeCase : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        folder_ = new CaseFolder;
+        folder_->edit("station.map", "PRINT_STEP = 1.0E-3", "PRINT_STEP = 50.0E-6");
+        const ProgramResult r = folder_->run();
+        exit_code_ = r.exit_code;
+        out_ = r.out;
+        rows_ = new Rows(read_channels(*folder_));
+    }
+    static void TearDownTestSuite() {
+        delete rows_;
+        delete folder_;
+    }
+    static const Rows& rows() { return *rows_; }
+    static size_t at(double t) { return static_cast<size_t>(std::lround(t / kDt)); }
+
+    static inline CaseFolder* folder_ = nullptr;
+    static inline Rows* rows_ = nullptr;
+    static inline int exit_code_ = -1;
+    static inline std::string out_;
+};
+
+bool near(double a, double b, double rel) { return std::fabs(a - b) <= rel * std::max({std::fabs(a), std::fabs(b), 1e-12}); }
+
+TEST_F(WholeCase, RunsEveryStepWithAllChannels) {
+    EXPECT_EQ(exit_code_, 0) << out_;
+    EXPECT_EQ(out_.find("WARN"), std::string::npos) << out_;
+    ASSERT_EQ(rows().size(), 40001u);
+    for (const auto& r : rows()) ASSERT_EQ(r.size(), 107u);
+}
+
+struct Same {
+    int32_t a, b;
+    double factor;
+};
+
+TEST_F(WholeCase, IdentitiesAtEveryStep) {
+    ASSERT_EQ(rows().size(), 40001u);
+    const Same same[] = {{5, 6, 1},    {2, 16, 1},    {10, 51, 1},   {40, 97, 1},  {41, 98, 1},  {42, 99, 1},
+                         {45, 53, 1},  {46, 54, 1},   {47, 55, 1},   {48, 56, 1},  {49, 57, 1},  {50, 58, 1},
+                         {100, 97, 1}, {104, 98, 1},  {105, 99, 1},  {63, 85, 1},  {13, 24, 1000}};
+    double soc = 90.0, i_prev2 = 0.0, i_prev1 = 0.0;
+    for (size_t n = 0; n < rows().size(); ++n) {
+        const auto& r = rows()[n];
+        for (const Same& s : same) ASSERT_TRUE(near(r[s.a], s.factor * r[s.b], 1e-9)) << s.a << " step " << n;
+        ASSERT_NEAR(r[14], 1000.0 * r[26], 1e-9) << n;
+        ASSERT_TRUE(near(r[18], 100.0, 1e-12)) << n;
+        ASSERT_TRUE(r[96] == 0.0 || r[96] == 1.0) << n;
+        for (const int32_t c : {29, 32}) ASSERT_TRUE(r[c] >= 0.0 && r[c] <= kDt) << c << " step " << n;
+        if (n > 0) {
+            ASSERT_TRUE(near(r[85], rows()[n - 1][51] / kVdcBase, 1e-9)) << n;
+            soc -= 100.0 * kDt * (i_prev2 + i_prev1) / (2.0 * 3600.0 * 0.0167);
+        }
+        ASSERT_NEAR(r[16], soc, 1e-9) << n;
+        i_prev2 = i_prev1;
+        i_prev1 = r[14] / 1000.0;
+    }
+}
+
+// The DC voltage reference ramp: a first-order lag of 0.2 s towards ch 59.
+TEST_F(WholeCase, DcReferenceRampsExponentially) {
+    const double x = rows()[at(1.0)][59];
+    for (const auto& [t1, t2] : {std::pair{0.15, 0.3}, std::pair{0.2, 0.9}, std::pair{0.5, 1.7}}) {
+        const double want = x + (rows()[at(t1)][86] - x) * std::exp(-(t2 - t1) / 0.2);
+        EXPECT_TRUE(near(rows()[at(t2)][86], want, 1e-9)) << t1 << " " << t2;
+    }
+}
+
+TEST_F(WholeCase, StartsTheControlThenTheDcDcConverter) {
+    for (size_t n = 0; n < at(0.4); ++n) {
+        ASSERT_EQ(rows()[n][33], 0.0) << n;
+        ASSERT_EQ(rows()[n][34], 0.0) << n;
+    }
+    EXPECT_EQ(rows()[at(0.4) + 1][33], 1.0);
+}
+
+// From 1.5 s: the DC link at its reference, the battery at its power
+// order, no reactive power at the converter (QRef 0).
+TEST_F(WholeCase, SettlesAtItsOrders) {
+    for (size_t n = at(1.5); n < rows().size(); ++n) {
+        const auto& r = rows()[n];
+        ASSERT_NEAR(r[51], 1.25, 0.0125) << n;
+        ASSERT_NEAR(r[22], 100.0, 2.0) << n;
+        ASSERT_NEAR(r[36], 0.0, 0.01) << n;
+    }
+}
+
+}  // namespace
