@@ -143,20 +143,45 @@ int free_port() {
 
 class LineProgram : public testing::TestWithParam<Options> {};
 
-TEST_P(LineProgram, BothEndsInTwoSubsystemsRunStandaloneToTheEnd) {
-    const TempDir dir;
-    ASSERT_TRUE(dir.ok());
-    write_case(dir, {GetParam().parameters, 0});
-    // Start from data, no snapshot, the map, one run, no output file, no plot.
-    const ProgramResult r = run_program({bare_program(), "-v4", "-startup:alone"}, "0\n0\ncase.map\n1\n0\n0\n",
-                                        dir.path, kWait);
+// Start from data, no snapshot, the map, one run, no output file, no plot;
+// then what the map's lines ask.
+ProgramResult standalone(const TempDir& dir, const std::string& more = "") {
+    return run_program({bare_program(), "-v4", "-startup:alone"}, "0\n0\ncase.map\n1\n0\n0\n" + more, dir.path, kWait);
+}
+
+void expect_run_to_end(const ProgramResult& r) {
     ASSERT_FALSE(r.timed_out);
     EXPECT_EQ(r.exit_code, 0) << r.out;
     EXPECT_FALSE(contains(r.out, "ERROR")) << r.out;
     EXPECT_TRUE(contains(r.out, " => This run is 100% complete.\n")) << r.out;
-    EXPECT_EQ(count_of(r.out, "\nNumber of Matrix Switchings in SS#"), 2u);
     EXPECT_TRUE(ends_with(r.out, status_line(bare_program(), 0))) << r.out;
     EXPECT_EQ(r.err, "");
+}
+
+TEST_P(LineProgram, BothEndsInTwoSubsystemsRunStandaloneToTheEnd) {
+    const TempDir dir;
+    ASSERT_TRUE(dir.ok());
+    write_case(dir, {GetParam().parameters, 0});
+    const ProgramResult r = standalone(dir);
+    expect_run_to_end(r);
+    EXPECT_EQ(count_of(r.out, "\nNumber of Matrix Switchings in SS#"), 2u);
+}
+
+TEST_P(LineProgram, EniEndsRunStandaloneToTheEndOnThePortsAnswered) {
+    const TempDir server_dir, client_dir;
+    ASSERT_TRUE(server_dir.ok() && client_dir.ok());
+    write_case(server_dir, {GetParam().parameters, 1});
+    write_case(client_dir, {GetParam().parameters, 2});
+    const int free = free_port();
+    ASSERT_GT(free, 0);
+    const std::string port = std::to_string(free) + "\n";
+    auto server = std::async(std::launch::async, [&] { return standalone(server_dir, port); });
+    const ProgramResult client = standalone(client_dir, port);
+    const ProgramResult srv = server.get();
+    expect_run_to_end(srv);
+    expect_run_to_end(client);
+    EXPECT_TRUE(contains(srv.out, " Enter port number for ENI server tie\n")) << srv.out;
+    EXPECT_TRUE(contains(client.out, " Enter port number for ENI client tie\n")) << client.out;
 }
 
 TEST_P(LineProgram, EniEndsInTwoProcessesGiveTheVoltagesOfOneProcess) {
