@@ -211,7 +211,6 @@ void INCALCVI(int32_t ss, double reached, double fraction, bool closing, bool pa
     x[0] = 0.0;
     const Col<double> vsol = column(N.VSOL), vnode = column(N.VNODE, ss);
     const Col<double> hist = column(N.CHIST, ss), histd = column(N.CHISTD, ss);
-    std::copy(vsol.p, vsol.p + n, x + 1);
     if (count_nodes) {
         const Col<int32_t> counter = column(N.CHATCNTV, ss);
         const double level = N.SSCHATLEV(ss);
@@ -221,11 +220,14 @@ void INCALCVI(int32_t ss, double reached, double fraction, bool closing, bool pa
             counter[k] = next;
             found |= CHATTER_AT(next);
             vnode[k] = vsol[k];
+            x[k] = vsol[k];
         }
         if (found) CHATTER_FOUND(ss, true, CHATTER_PRINTING(1));
     } else if (!partial) {
+        std::copy(vsol.p, vsol.p + n, x + 1);
         std::copy(vsol.p, vsol.p + n, vnode.p);
     } else {
+        std::copy(vsol.p, vsol.p + n, x + 1);
         for (int32_t k = 1; k <= n; ++k) vnode[k] = vnode[k] + fraction * (vsol[k] - vnode[k]);
         if (!resolving)
             for (int32_t k = 1; k <= n; ++k) hist[k] = histd[k] + fraction * (hist[k] - histd[k]);
@@ -336,7 +338,7 @@ void FINISHUP(int32_t ss) {
     const BranchPlan& plan = branch_plan(ss);
     const Col<double> ebr = column(N.EBR, ss), ebrd = column(N.EBRD, ss), ccbr = column(N.CCBR, ss);
     const Col<double> ccbrd = column(N.CCBRD, ss), geq = column(N.GEQ, ss), geqd = column(N.GEQD, ss);
-    const Col<Logical> changed = column(N.BRCHG);
+    // BRCHG is read only inside a step, which clears it first.
     // A voltage source whose EMF is extrapolated keeps the EBRD of INCALCVI.
     if (plan.vsources && is_true(N.SSEXTRAP(ss))) {
         for (int32_t b = 1; b <= nb; ++b)
@@ -346,7 +348,6 @@ void FINISHUP(int32_t ss) {
     }
     std::copy(ccbr.p, ccbr.p + nb, ccbrd.p);
     std::copy(geq.p, geq.p + nb, geqd.p);
-    std::fill(changed.p, changed.p + nb, LFALSE);
 
     const Col<int32_t> norbus = column(N.NORBUS, ss);
     const Col<double> cnor = column(N.CNOR, ss), cnord = column(N.CNORD, ss);
