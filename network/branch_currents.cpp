@@ -10,6 +10,7 @@
 #include "engine/storage.h"
 #include "models/xfmr_tables.h"
 #include "network/branch_plan.h"
+#include "network/chatter.h"
 #include "network/interpolation.h"
 #include "network/network_tables.h"
 #include "network/solution_columns.h"
@@ -68,48 +69,65 @@ struct PassColumns {
     const double* x;
     Col<Logical> changed;
     Col<double> geq, cbr, cbrt, ccbr, ccbrd, ccl, ccld, ccc, cccd, v12, v20, rcl, rlg, rsc, rcg, rsl;
+    Col<int32_t> chatter;  // the branches' chatter counters
+    double level;          // and the subsystem's chatter level
 };
 
-// Currents and part voltages of the branches of one series kind (0: R only).
-template <bool Partial, bool Resolving, bool Opening, bool Detect, uint8_t Kind>
-void series_results(const std::vector<PlannedBranch>& list, const PassColumns& cols, double fraction) {
+// Currents and part voltages of the series branches; Kinds holds the L and
+// C bits the list may have, each branch's own are tested.
+// Detecting, each current moves its branch's chatter counter on from the
+// current before it; the result is whether some counter reached chatter.
+template <bool Partial, bool Resolving, bool Opening, bool Detect, uint8_t Kinds>
+bool series_results(const std::vector<PlannedBranch>& list, const PassColumns& cols, double fraction) {
     const PassColumns c = cols;
     const double* x = c.x;
+    bool found = false;
     for (const PlannedBranch& e : list) {
         const int32_t b = e.b;
+        const uint8_t kind = e.kind & Kinds;
         const double vb = x[e.from] - x[e.to];
         const double h = Opening ? (is_true(c.changed[b]) ? c.ccbr[b] : c.ccbrd[b]) : c.ccbr[b];
         const double i = c.geq[b] * vb + h;
-        if (Detect)
+        if (Detect) {
             c.cbrt[b] = i;
-        else
-            c.cbr[b] = Partial ? c.cbr[b] + fraction * (i - c.cbr[b]) : i;
+            const int32_t next = CHATTER_NEXT(c.chatter[b], c.cbr[b], i, c.level);
+            c.chatter[b] = next;
+            found |= CHATTER_AT(next);
+        }
+        c.cbr[b] = Partial ? c.cbr[b] + fraction * (i - c.cbr[b]) : i;
         if (!Resolving) c.ccbr[b] = c.ccbrd[b] + fraction * (c.ccbr[b] - c.ccbrd[b]);
         // Both part voltages come from the histories of the span just
         // solved, before they are drawn back to the pass's end.
         const double l_hist = c.ccl[b], c_hist = c.ccc[b];
-        if (Kind & BK_INDUCTOR) {
+        if (kind & BK_INDUCTOR) {
             const double vl = c_hist * c.rcl[b] + c.rlg[b] * vb - l_hist * c.rsc[b];
             c.v12[b] = Partial ? c.v12[b] + fraction * (vl - c.v12[b]) : vl;
             if (!Resolving) c.ccl[b] = c.ccld[b] + fraction * (l_hist - c.ccld[b]);
         }
-        if (Kind & BK_CAPACITOR) {
+        if (kind & BK_CAPACITOR) {
             const double vc = l_hist * c.rcl[b] + c.rcg[b] * vb - c_hist * c.rsl[b];
             c.v20[b] = Partial ? c.v20[b] + fraction * (vc - c.v20[b]) : vc;
             if (!Resolving) c.ccc[b] = c.cccd[b] + fraction * (c_hist - c.cccd[b]);
         }
     }
+    return found;
 }
 
-// Currents of the branches of R only and of series R, L and C, with the
-// pass's flags fixed so that each combination gets its own loop.
+// Currents of the series branches, with the pass's flags and the list's
+// kinds fixed so that each combination gets its own loop.
 template <bool Partial, bool Resolving, bool Opening, bool Detect>
-void branch_results(const BranchPlan& plan, const PassColumns& cols, double fraction) {
-    const PassColumns c = cols;
-    series_results<Partial, Resolving, Opening, Detect, 0>(plan.plain, c, fraction);
-    series_results<Partial, Resolving, Opening, Detect, BK_INDUCTOR>(plan.series_l, c, fraction);
-    series_results<Partial, Resolving, Opening, Detect, BK_CAPACITOR>(plan.series_c, c, fraction);
-    series_results<Partial, Resolving, Opening, Detect, BK_INDUCTOR | BK_CAPACITOR>(plan.series_lc, c, fraction);
+bool branch_results(const BranchPlan& plan, const PassColumns& cols, double fraction) {
+    switch (plan.series_kinds) {
+        case 0:
+            return series_results<Partial, Resolving, Opening, Detect, 0>(plan.series, cols, fraction);
+        case BK_INDUCTOR:
+            return series_results<Partial, Resolving, Opening, Detect, BK_INDUCTOR>(plan.series, cols, fraction);
+        case BK_CAPACITOR:
+            return series_results<Partial, Resolving, Opening, Detect, BK_CAPACITOR>(plan.series, cols, fraction);
+        default:
+            return series_results<Partial, Resolving, Opening, Detect, BK_INDUCTOR | BK_CAPACITOR>(plan.series, cols,
+                                                                                                  fraction);
+    }
 }
 
 }  // namespace
@@ -181,7 +199,10 @@ void INCALCVI(int32_t ss, double reached, double fraction, bool closing, bool pa
     NetworkTables& N = NET;
     const int32_t n = N.NBUSES(ss), nb = N.NBRANCHES(ss);
     const bool detect = closing && is_true(N.SSDETCHAT(ss));
-    if (detect) CHATTER_CHK(ss, 1);
+    // A whole step's node voltages move their chatter counters as they are
+    // taken.
+    const bool count_nodes = detect && !partial && !is_true(N.SSCHATTER(ss));
+    if (detect && !count_nodes) CHATTER_CHK(ss, 1);
 
     // The solution with ground as entry 0.
     static std::vector<double> solved;
@@ -190,10 +211,23 @@ void INCALCVI(int32_t ss, double reached, double fraction, bool closing, bool pa
     x[0] = 0.0;
     const Col<double> vsol = column(N.VSOL), vnode = column(N.VNODE, ss);
     const Col<double> hist = column(N.CHIST, ss), histd = column(N.CHISTD, ss);
-    std::copy(vsol.p, vsol.p + n, x + 1);
-    if (!partial) {
+    if (count_nodes) {
+        const Col<int32_t> counter = column(N.CHATCNTV, ss);
+        const double level = N.SSCHATLEV(ss);
+        bool found = false;
+        for (int32_t k = 1; k <= n; ++k) {
+            const int32_t next = CHATTER_NEXT(counter[k], vnode[k], vsol[k], level);
+            counter[k] = next;
+            found |= CHATTER_AT(next);
+            vnode[k] = vsol[k];
+            x[k] = vsol[k];
+        }
+        if (found) CHATTER_FOUND(ss, true, CHATTER_PRINTING(1));
+    } else if (!partial) {
+        std::copy(vsol.p, vsol.p + n, x + 1);
         std::copy(vsol.p, vsol.p + n, vnode.p);
     } else {
+        std::copy(vsol.p, vsol.p + n, x + 1);
         for (int32_t k = 1; k <= n; ++k) vnode[k] = vnode[k] + fraction * (vsol[k] - vnode[k]);
         if (!resolving)
             for (int32_t k = 1; k <= n; ++k) hist[k] = histd[k] + fraction * (hist[k] - histd[k]);
@@ -212,13 +246,18 @@ void INCALCVI(int32_t ss, double reached, double fraction, bool closing, bool pa
     const Col<double> ebr = column(N.EBR, ss), ebrd = column(N.EBRD, ss);
     const bool extrap = is_true(N.SSEXTRAP(ss));
     // Branches are independent here, so each kind has a loop of its own.
-    const PassColumns cols{x, changed, geq, cbr, cbrt, ccbr, ccbrd, ccl, ccld, ccc, cccd,
-                           v12, v20, rcl, rlg, rsc, rcg, rsl};
+    const PassColumns cols{x,   changed, geq, cbr, cbrt, ccbr, ccbrd, ccl, ccld,
+                           ccc, cccd,    v12, v20, rcl,  rlg,  rsc,   rcg, rsl,
+                           column(N.CHATCNTI, ss), N.SSCHATLEV(ss)};
+    // Detecting, the counters were moved before the branches' currents are
+    // taken; chatter already found this step leaves them all at 0.
+    const bool counted_before = detect && is_true(N.SSCHATTER(ss));
+    bool found = false;
     const int flags = (partial ? 1 : 0) | (resolving ? 2 : 0) | (opening ? 4 : 0) | (detect ? 8 : 0);
     switch (flags) {
 #define ZARIK_PASS_CASE(k) \
     case k: \
-        branch_results<(k & 1) != 0, (k & 2) != 0, (k & 4) != 0, (k & 8) != 0>(plan, cols, fraction); \
+        found = branch_results<(k & 1) != 0, (k & 2) != 0, (k & 4) != 0, (k & 8) != 0>(plan, cols, fraction); \
         break;
         ZARIK_PASS_CASE(0) ZARIK_PASS_CASE(1) ZARIK_PASS_CASE(2) ZARIK_PASS_CASE(3)
         ZARIK_PASS_CASE(4) ZARIK_PASS_CASE(5) ZARIK_PASS_CASE(6) ZARIK_PASS_CASE(7)
@@ -267,15 +306,20 @@ void INCALCVI(int32_t ss, double reached, double fraction, bool closing, bool pa
     }
 
     if (detect) {
-        CHATTER_CHK(ss, 2);
-        if (!partial && !plan.ideal) {
-            std::copy(cbrt.p, cbrt.p + nb, cbr.p);
-        } else {
-            for (int32_t b = 1; b <= nb; ++b) {
-                if (kinds[b] & BK_IDEAL) continue;
-                cbr[b] = partial ? cbr[b] + fraction * (cbrt[b] - cbr[b]) : cbrt[b];
-            }
+        // The series branches took their results and moved their counters
+        // above; the others do so now, when none of them reads CBR any more.
+        const Col<int32_t> counter = cols.chatter;
+        for (const int32_t b : plan.other) {
+            const int32_t next = CHATTER_NEXT(counter[b], cbr[b], cbrt[b], cols.level);
+            counter[b] = next;
+            found |= CHATTER_AT(next);
+            if (kinds[b] & BK_IDEAL) continue;
+            cbr[b] = partial ? cbr[b] + fraction * (cbrt[b] - cbr[b]) : cbrt[b];
         }
+        if (counted_before)
+            std::fill(counter.p, counter.p + nb, 0);
+        else if (found)
+            CHATTER_FOUND(ss, false, CHATTER_PRINTING(2));
     }
     if (has_transformers(ss, "INCALCVI", "Error during solution of transformers. "))
         XFMR_CURRENTS(ss, fraction, partial, opening, resolving);
@@ -294,7 +338,7 @@ void FINISHUP(int32_t ss) {
     const BranchPlan& plan = branch_plan(ss);
     const Col<double> ebr = column(N.EBR, ss), ebrd = column(N.EBRD, ss), ccbr = column(N.CCBR, ss);
     const Col<double> ccbrd = column(N.CCBRD, ss), geq = column(N.GEQ, ss), geqd = column(N.GEQD, ss);
-    const Col<Logical> changed = column(N.BRCHG);
+    // BRCHG is read only inside a step, which clears it first.
     // A voltage source whose EMF is extrapolated keeps the EBRD of INCALCVI.
     if (plan.vsources && is_true(N.SSEXTRAP(ss))) {
         for (int32_t b = 1; b <= nb; ++b)
@@ -304,7 +348,6 @@ void FINISHUP(int32_t ss) {
     }
     std::copy(ccbr.p, ccbr.p + nb, ccbrd.p);
     std::copy(geq.p, geq.p + nb, geqd.p);
-    std::fill(changed.p, changed.p + nb, LFALSE);
 
     const Col<int32_t> norbus = column(N.NORBUS, ss);
     const Col<double> cnor = column(N.CNOR, ss), cnord = column(N.CNORD, ss);

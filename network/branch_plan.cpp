@@ -24,10 +24,8 @@ void BUILD_BRANCH_PLAN(int32_t ss) {
     p.kind.assign(static_cast<size_t>(nb) + 1, 0);
     p.history.clear();
     p.injecting.clear();
-    p.plain.clear();
-    p.series_l.clear();
-    p.series_c.clear();
-    p.series_lc.clear();
+    p.series.clear();
+    p.series_kinds = 0;
     p.history_kinds = 0;
     p.other.clear();
     p.vsources = false;
@@ -47,23 +45,19 @@ void BUILD_BRANCH_PLAN(int32_t ss) {
         }
         p.kind[static_cast<size_t>(b)] = k;
         if (k & BK_IDEAL) p.ideal = true;
-        const PlannedBranch e{b, N.IEF(b, ss), N.IET(b, ss)};
         const uint8_t lc = k & (BK_INDUCTOR | BK_CAPACITOR);
+        const PlannedBranch e{b, N.IEF(b, ss), N.IET(b, ss), lc};
         if (!(k & BK_INJECTED) && lc) {
             p.history.push_back(e);
             p.history_kinds |= lc;
         }
         if (k & (BK_INJECTED | BK_SOURCE)) p.injecting.push_back(b);
-        if (k & (BK_SOURCE | BK_IDEAL | BK_INJECTED | BK_ARRESTER))
+        if (k & (BK_SOURCE | BK_IDEAL | BK_INJECTED | BK_ARRESTER)) {
             p.other.push_back(b);
-        else if (lc == (BK_INDUCTOR | BK_CAPACITOR))
-            p.series_lc.push_back(e);
-        else if (lc == BK_INDUCTOR)
-            p.series_l.push_back(e);
-        else if (lc == BK_CAPACITOR)
-            p.series_c.push_back(e);
-        else
-            p.plain.push_back(e);
+        } else {
+            p.series.push_back(e);
+            p.series_kinds |= lc;
+        }
     }
 }
 

@@ -19,9 +19,10 @@ enum BranchKind : uint8_t {
     BK_VSOURCE = 64,     // its source is a voltage-source record
 };
 
-// A branch of a per-step list with its two nodes, read with it.
+// A branch of a per-step list with its two nodes and its kind, read with it.
 struct PlannedBranch {
     int32_t b, from, to;
+    uint8_t kind;
 };
 
 struct BranchPlan {
@@ -29,9 +30,11 @@ struct BranchPlan {
     std::vector<uint8_t> kind;       // by branch (1-based)
     std::vector<PlannedBranch> history;  // branches with an L or C history
     std::vector<int32_t> injecting;  // branches with a source or an injected current
-    // The results of a pass: branches of R only (plain), of R with L, with
-    // C, with L and C (series), and all others, each list in branch order.
-    std::vector<PlannedBranch> plain, series_l, series_c, series_lc;
+    // The results of a pass: branches of R with or without L and C
+    // (series), and all others, each list in branch order. Walking the
+    // series branches in one list reads each line of a branch column once.
+    std::vector<PlannedBranch> series;
+    uint8_t series_kinds = 0;        // the L and C bits met in the series list
     std::vector<int32_t> other;
     bool ideal = false;              // some branch is ideal
     uint8_t history_kinds = 0;       // the L and C bits met in the history list

@@ -9,55 +9,19 @@
 #include "network/solution_columns.h"
 #include "platform/text_units.h"
 
-namespace {
-
-// Six reversals in a row are chatter.
-constexpr int32_t kReversals = 6;
-
-// The counter after one more change from x to y: its sign is the
-// direction, its magnitude the reversals in a row by more than level.
-inline int32_t next_count(int32_t c, double x, double y, double level) {
-    const double mid = 0.5 * (x + y);
-    const bool big = std::fabs(y - mid) > level;
-    const bool up = mid <= y;
-    const int32_t s = up ? 1 : -1;
-    const bool reversal = big && (up ? c < 0 : c >= 0);
-    return reversal ? s - c : s;
+bool CHATTER_PRINTING(int32_t mode) {
+    return (mode == 1 || mode == 2) && (is_true(RUN_SEQ.CONNECTED) || is_true(RUN_SETUP.screen_plot));
 }
 
-}  // namespace
-
-void CHATTER_CHK(int32_t ss, int32_t mode) {
-    if (mode == 3) return;
+void CHATTER_FOUND(int32_t ss, bool nodes, bool printing) {
     NetworkTables& N = NET;
-    const bool nodes = mode == 1;
     const int32_t count = nodes ? N.NBUSES(ss) : N.NBRANCHES(ss);
-    if (count <= 0) return;
-    const Col<double> old_v = nodes ? column(N.VNODE, ss) : column(N.CBR, ss);
-    const Col<double> new_v = nodes ? column(N.VSOL) : column(N.CBRT);
     const Col<int32_t> counter = nodes ? column(N.CHATCNTV, ss) : column(N.CHATCNTI, ss);
     const Col<Logical> unreported = nodes ? column(N.CHATMSGV, ss) : column(N.CHATMSGI, ss);
-    const bool printing = (mode == 1 || mode == 2) && (is_true(RUN_SEQ.CONNECTED) || is_true(RUN_SETUP.screen_plot));
-    const double level = N.SSCHATLEV(ss);
-    Logical& chattering = N.SSCHATTER(ss);
-    // Counters past the first chatter found start again from 0.
     int32_t* const c_end = counter.p + count;
-    if (is_true(chattering)) {
-        std::fill(counter.p, c_end, 0);
-        return;
-    }
-    const double* x = old_v.p;
-    const double* y = new_v.p;
-    bool found = false;
-    for (int32_t* c = counter.p; c != c_end; ++c, ++x, ++y) {
-        const int32_t next = next_count(*c, *x, *y, level);
-        *c = next;
-        found |= next >= kReversals || next <= -kReversals;
-    }
-    if (!found) return;
     for (int32_t* c = counter.p; c != c_end; ++c) {
-        if (*c < kReversals && *c > -kReversals) continue;
-        chattering = LTRUE;
+        if (!CHATTER_AT(*c)) continue;
+        N.SSCHATTER(ss) = LTRUE;
         *c = 0;
         std::fill(c + 1, c_end, 0);
         const int32_t k = static_cast<int32_t>(c - counter.p) + 1;
@@ -69,6 +33,33 @@ void CHATTER_CHK(int32_t ss, int32_t mode) {
             write_formatted(UNIT_CONSOLE_OUT, R"(("Current chatter:        SS# ", I2, "   Br# ", I4))", {ss, k});
         return;
     }
+}
+
+void CHATTER_CHK(int32_t ss, int32_t mode) {
+    if (mode == 3) return;
+    NetworkTables& N = NET;
+    const bool nodes = mode == 1;
+    const int32_t count = nodes ? N.NBUSES(ss) : N.NBRANCHES(ss);
+    if (count <= 0) return;
+    const Col<double> old_v = nodes ? column(N.VNODE, ss) : column(N.CBR, ss);
+    const Col<double> new_v = nodes ? column(N.VSOL) : column(N.CBRT);
+    const Col<int32_t> counter = nodes ? column(N.CHATCNTV, ss) : column(N.CHATCNTI, ss);
+    const double level = N.SSCHATLEV(ss);
+    // Counters past the first chatter found start again from 0.
+    int32_t* const c_end = counter.p + count;
+    if (is_true(N.SSCHATTER(ss))) {
+        std::fill(counter.p, c_end, 0);
+        return;
+    }
+    const double* x = old_v.p;
+    const double* y = new_v.p;
+    bool found = false;
+    for (int32_t* c = counter.p; c != c_end; ++c, ++x, ++y) {
+        const int32_t next = CHATTER_NEXT(*c, *x, *y, level);
+        *c = next;
+        found |= CHATTER_AT(next);
+    }
+    if (found) CHATTER_FOUND(ss, nodes, CHATTER_PRINTING(mode));
 }
 
 void SSFLAGS_SET(int32_t ss, int32_t interpolate, int32_t remove_chatter) {

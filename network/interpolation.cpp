@@ -194,8 +194,9 @@ struct Substitution {
 // runs in list order; the entry of the row just found (last in a lower
 // list, first in an upper one) is taken from the register that holds it,
 // and a row with that entry alone subtracts it in one fused step, which
-// keeps the chain from row to row short. std::fma rounds once on every
-// machine, so both variants below give the same results.
+// keeps the chain from row to row short. Every further product is added
+// in one fused step too. std::fma rounds once on every machine, so both
+// variants below give the same results.
 inline __attribute__((always_inline)) void substitute_rows(const Substitution& s) {
     const int32_t n = s.n;
     double* w = s.w;
@@ -212,8 +213,8 @@ inline __attribute__((always_inline)) void substitute_rows(const Substitution& s
             const bool tail = s.lowcol[last] == i;
             const int32_t stop = tail ? last - 1 : last;
             double sum = s.low[first] * w[s.lowcol[first]];
-            for (int32_t p = first + 1; p <= stop; ++p) sum += s.low[p] * w[s.lowcol[p]];
-            if (tail) sum += s.low[last] * wi;
+            for (int32_t p = first + 1; p <= stop; ++p) sum = std::fma(s.low[p], w[s.lowcol[p]], sum);
+            if (tail) sum = std::fma(s.low[last], wi, sum);
             next = next - sum;
         }
         wi = next;
@@ -228,7 +229,7 @@ inline __attribute__((always_inline)) void substitute_rows(const Substitution& s
             value = std::fma(-s.up[first], vi, value);
         } else if (first <= last) {
             double sum = s.up[first] * (s.upcol[first] == i + 1 ? vi : v[s.upcol[first]]);
-            for (int32_t p = first + 1; p <= last; ++p) sum += s.up[p] * v[s.upcol[p]];
+            for (int32_t p = first + 1; p <= last; ++p) sum = std::fma(s.up[p], v[s.upcol[p]], sum);
             value = value - sum;
         }
         v[i] = value;
