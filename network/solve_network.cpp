@@ -109,6 +109,9 @@ void solve_subsystem(int32_t ss, bool first_data) {
     bool resolving = N.MXINV(ss) <= n && interpolate && !first_data;
     bool opening = resolving;
     ITRIANG(ss);
+    // Nor has that first step chatter to remove: a half step would average
+    // its solution with the data's initial node voltages, which solve nothing.
+    if (first_data) N.SSCHATTER(ss) = LFALSE;
 
     double reached = 0.0, span = 0.0, next = 1.5;
     bool partial = false, closing = false;
