@@ -56,7 +56,9 @@ TEST_F(BlockedConverter, MatchesNgspice) {
     ASSERT_GE(rows.size(), static_cast<size_t>(10 * kBlockedSteps)) << netlist;
     double worst = 0.0, peak_dc = 0.0;
     int32_t at = 0;
-    for (int32_t n = 0; n < kBlockedSteps; ++n) {
+    // From step 3: with chatter removal on, the first solutions may be
+    // averaged with the initial state.
+    for (int32_t n = 3; n < kBlockedSteps; ++n) {
         const auto& r = rows[static_cast<size_t>(10 * (n + 1))];
         ASSERT_NEAR(r[0], (n + 1) * RUN_CLOCK.DELT, 1e-9);
         const double want[] = {r[1] - r[2], r[3], r[4], r[5]};
