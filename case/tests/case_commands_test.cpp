@@ -1,43 +1,19 @@
 // The whole case stepped in this process with control values changed
 // before or during the run: the battery's direction, a DC voltage order
 // that makes the chopper act, and the power balance at the station.
-#include <functional>
-
 #include "case/tests/case_support.h"
-#include "engine/pointer_checks.h"
 
 namespace {
 
 class CaseStepped : public CaseTest {
 protected:
-    // Steps 0 to last as the run loop takes them, after the begin passes;
-    // each(n) after step n.
-    static Captured run(int32_t last, const std::function<void(int32_t)>& each) {
-        return capture([&] {
-            RunClock& c = RUN_CLOCK;
-            RunFlags& f = RUN_FLAGS;
-            f.FIRST_STEP_RUN = f.FIRST_STEP_DATA = LTRUE;
-            RESETPTRS();
-            Station_DSD_BEGIN();
-            RESETPTRS_OUT();
-            Station_DSO_BEGIN();
-            CHKNRTC();
-            for (c.NSTEP = 0; c.NSTEP <= last; ++c.NSTEP) {
-                c.TIME = c.NSTEP * c.DELT;
-                c.PREV_TIME = (c.NSTEP - 1) * c.DELT;
-                TIMESTEP();
-                f.FIRST_STEP_RUN = f.FIRST_STEP_DATA = LFALSE;
-                each(c.NSTEP);
-            }
-        });
-    }
     static double ch(int32_t j) { return STORAGE.PGB(j); }
 };
 
 // Meter 2 (Main's STOF 60) carries the load's and the converter's power.
 TEST_F(CaseStepped, StationPowerIsLoadPlusConverter) {
     int32_t checked = 0;
-    const Captured c = run(32000, [&](int32_t n) {
+    const Captured c = run_steps(32000, [&](int32_t n) {
         if (n < 30000 || n % 100 != 0) return;
         EXPECT_NEAR(STORAGE.STOF(60), ch(12) + ch(5), 0.002) << n;
         ++checked;
@@ -50,7 +26,7 @@ TEST_F(CaseStepped, StationPowerIsLoadPlusConverter) {
 TEST_F(CaseStepped, ChargingTurnsThePowerAndTheChargeAround) {
     STORAGE.CX(24) = 1.0;
     double soc_at_1s = 0.0;
-    const Captured c = run(30000, [&](int32_t n) {
+    const Captured c = run_steps(30000, [&](int32_t n) {
         if (n == 20000) soc_at_1s = ch(16);
     });
     ASSERT_FALSE(c.aborted) << c.out;
@@ -65,7 +41,7 @@ TEST_F(CaseStepped, ChopperFollowsTheDcVoltage) {
     STORAGE.CX(5) = 1.8;
     double vdc_prev = 0.0, gate_prev = 0.0;
     int32_t on_steps = 0;
-    const Captured c = run(30000, [&](int32_t) {
+    const Captured c = run_steps(30000, [&](int32_t) {
         const double gate = ch(96);
         if (vdc_prev >= 1.7) {
             EXPECT_EQ(gate, 1.0);

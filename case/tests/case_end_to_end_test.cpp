@@ -12,33 +12,6 @@ namespace {
 
 constexpr double kDt = 50e-6, kVdcBase = 1.25196142408918;
 
-// rows[n][c]: channel c (1-based, 0 the time) of printed step n, from the
-// eleven output files side by side.
-using Rows = std::vector<std::vector<double>>;
-
-Rows read_channels(const CaseFolder& f) {
-    Rows rows;
-    for (int32_t k = 1; k <= 11; ++k) {
-        char name[32];
-        std::snprintf(name, sizeof name, "station_%02d.out", k);
-        std::istringstream in(read_text(f.file(name)));
-        std::string line;
-        std::getline(in, line);
-        size_t n = 0;
-        while (std::getline(in, line)) {
-            std::istringstream l(line);
-            std::vector<double> v;
-            double x = 0.0;
-            while (l >> x) v.push_back(x);
-            if (v.empty()) continue;
-            if (k == 1) rows.push_back({v[0]});
-            if (n < rows.size()) rows[n].insert(rows[n].end(), v.begin() + 1, v.end());
-            ++n;
-        }
-    }
-    return rows;
-}
-
 class WholeCase : public testing::Test {
 protected:
     static void SetUpTestSuite() {

@@ -103,6 +103,8 @@ struct LoadCase {
     double p, q;
     double r, l, c_uf;
 };
+void PrintTo(const LoadCase& c, std::ostream* os) { *os << c.name; }
+
 
 class LoadOrders : public CaseTest, public testing::WithParamInterface<LoadCase> {};
 

@@ -44,6 +44,8 @@ struct Broken {
     const char* lines;
     const char* routine;
 };
+void PrintTo(const Broken& c, std::ostream* os) { *os << c.name; }
+
 
 class CaseRunStops : public testing::TestWithParam<Broken> {};
 

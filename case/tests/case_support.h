@@ -5,15 +5,19 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <optional>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "case/station.h"
 #include "engine/engine_reset.h"
 #include "engine/pointer_block.h"
+#include "engine/pointer_checks.h"
 #include "engine/run_state.h"
 #include "engine/storage.h"
 #include "engine/time_step.h"
@@ -55,6 +59,33 @@ private:
     TempDir dir_;
 };
 
+// rows[n][c]: channel c (1-based, 0 the time) of printed step n, from the
+// eleven output files `base`_01.out ... side by side.
+using Rows = std::vector<std::vector<double>>;
+
+inline Rows read_channels(const CaseFolder& f, const std::string& base = "station") {
+    Rows rows;
+    for (int32_t k = 1; k <= 11; ++k) {
+        char name[64];
+        std::snprintf(name, sizeof name, "%s_%02d.out", base.c_str(), k);
+        std::istringstream in(read_text(f.file(name)));
+        std::string line;
+        std::getline(in, line);
+        size_t n = 0;
+        while (std::getline(in, line)) {
+            std::istringstream l(line);
+            std::vector<double> v;
+            double x = 0.0;
+            while (l >> x) v.push_back(x);
+            if (v.empty()) continue;
+            if (k == 1) rows.push_back({v[0]});
+            if (n < rows.size()) rows[n].insert(rows[n].end(), v.begin() + 1, v.end());
+            ++n;
+        }
+    }
+    return rows;
+}
+
 // The map read in process, in the folder's copy.
 class CaseTest : public testing::Test {
 protected:
@@ -95,6 +126,28 @@ protected:
             Station_DSD();
             RESETPTRS_OUT();
             Station_DSO();
+        });
+    }
+
+    // Steps 0 to last as the run loop takes them, after the begin passes;
+    // each(n) after step n.
+    static Captured run_steps(int32_t last, const std::function<void(int32_t)>& each) {
+        return capture([&] {
+            RunClock& c = RUN_CLOCK;
+            RunFlags& f = RUN_FLAGS;
+            f.FIRST_STEP_RUN = f.FIRST_STEP_DATA = LTRUE;
+            RESETPTRS();
+            Station_DSD_BEGIN();
+            RESETPTRS_OUT();
+            Station_DSO_BEGIN();
+            CHKNRTC();
+            for (c.NSTEP = 0; c.NSTEP <= last; ++c.NSTEP) {
+                c.TIME = c.NSTEP * c.DELT;
+                c.PREV_TIME = (c.NSTEP - 1) * c.DELT;
+                TIMESTEP();
+                f.FIRST_STEP_RUN = f.FIRST_STEP_DATA = LFALSE;
+                each(c.NSTEP);
+            }
         });
     }
 

@@ -26,6 +26,8 @@ struct GateCase {
     std::vector<double> input;
     std::vector<double> gate;
 };
+void PrintTo(const GateCase& c, std::ostream* os) { *os << c.name; }
+
 
 class ChopperGate : public CaseTest, public testing::WithParamInterface<GateCase> {};
 

@@ -63,6 +63,8 @@ struct EnableCase {
     double enable;
     int32_t rounded;
 };
+void PrintTo(const EnableCase& c, std::ostream* os) { *os << c.name; }
+
 
 class BridgeEnable : public BridgeAlone, public testing::WithParamInterface<EnableCase> {};
 

@@ -95,6 +95,8 @@ struct EnableCase {
     double pi13_factor;
     bool pi12_error;
 };
+void PrintTo(const EnableCase& c, std::ostream* os) { *os << c.name; }
+
 
 class CtrlEnable : public CtrlAlone, public testing::WithParamInterface<EnableCase> {};
 
@@ -134,6 +136,8 @@ struct PriorityCase {
     int32_t priority;
     bool id_root, iq_root;
 };
+void PrintTo(const PriorityCase& c, std::ostream* os) { *os << c.name; }
+
 
 class CtrlPriority : public CtrlAlone, public testing::WithParamInterface<PriorityCase> {};
 

@@ -27,6 +27,8 @@ struct Interlock {
     double dir_sel;
     int32_t dir_mode, soc_ok, boost_on, buck_on;
 };
+void PrintTo(const Interlock& c, std::ostream* os) { *os << c.name; }
+
 
 class DcDcInterlock : public CaseTest, public testing::WithParamInterface<Interlock> {};
 

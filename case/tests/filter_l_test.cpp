@@ -13,6 +13,8 @@ struct FilterCase {
     double lconv;
     double l2, rd, ca_uf, cb_uf;
 };
+void PrintTo(const FilterCase& c, std::ostream* os) { *os << c.name; }
+
 
 class FilterValues : public CaseTest, public testing::WithParamInterface<FilterCase> {
 protected:

@@ -36,6 +36,8 @@ struct BreakerCase {
     double command;
     bool opens;
 };
+void PrintTo(const BreakerCase& c, std::ostream* os) { *os << c.name; }
+
 
 class MainBreaker : public MainModule, public testing::WithParamInterface<BreakerCase> {};
 

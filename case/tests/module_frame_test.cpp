@@ -11,6 +11,8 @@ struct Division {
     const char* name;
     double a, b, want;
 };
+void PrintTo(const Division& c, std::ostream* os) { *os << c.name; }
+
 
 class GuardedDivision : public testing::TestWithParam<Division> {};
 
