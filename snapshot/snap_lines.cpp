@@ -2,6 +2,7 @@
 // and "MFDTD" lines, each the full state its step goes on from.
 #include "snapshot/snap_lines.h"
 
+#include <algorithm>
 #include <array>
 
 #include "lines/line_tables.h"
@@ -242,9 +243,10 @@ void walk_line_models(SnapStream& s) {
     LineCounts& C = LINE_COUNTS;
     if (req(ND_TLINES) > 0) walk_modal(s);
     count_record(s, C.NTLPHASE);
-    if (!s.writing()) fits(s, C.NTLPHASE, L.PH_NCOND);
+    // No more lines than the dimensions claim and the tables hold.
+    if (!s.writing()) s.check(C.NTLPHASE, 0, std::min<int32_t>(req(ND_TLINES_PH), L.PH_NCOND.size()));
     if (C.NTLPHASE > 0) walk_phase(s, C.NTLPHASE);
     count_record(s, C.NTLMFDTD);
-    if (!s.writing()) fits(s, C.NTLMFDTD, L.TLD_NCOND);
+    if (!s.writing()) s.check(C.NTLMFDTD, 0, std::min<int32_t>(req(ND_TLINES_MFDTD), L.TLD_NCOND.size()));
     if (C.NTLMFDTD > 0) walk_mfdtd(s, C.NTLMFDTD);
 }

@@ -221,6 +221,14 @@ INSTANTIATE_TEST_SUITE_P(
                     return replaced(g, " !*** SWITCHING BRANCH DATA\n           4", " !*** SWITCHING BRANCH DATA\n 9");
                 },
                 kBad, " !*** SWITCHING BRANCH DATA"},
+        BadFile{"PhaseLinesTheCaseHasNot",
+                [](const std::string& g) { return replaced(g, "]\n          0 \n", "]\n          1 \n"); }, kBad,
+                " !*** Node conductances [GM]"},
+        BadFile{"MfdtdLinesTheCaseHasNot",
+                [](const std::string& g) {
+                    return replaced(g, "]\n          0 \n          0 \n", "]\n          0 \n          3 \n");
+                },
+                kBad, " !*** Node conductances [GM]"},
         BadFile{"NoEndLine", [](const std::string& g) { return replaced(g, " ! End of Snap-shot\n", ""); }, kEnd,
                 " !*** Node conductances [GM]"}),
     [](const auto& info) { return std::string(info.param.label); });
