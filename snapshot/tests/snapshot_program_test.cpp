@@ -122,6 +122,8 @@ TEST_P(Restart, GoesOnBitForBit) {
     const ProgramResult r = from_snapshot(dir, "half.snp", "0.01");
     ASSERT_EQ(r.exit_code, 0) << r.out;
     EXPECT_NE(r.out.find("Reading data for snap file: half.snp"), std::string::npos);
+    EXPECT_NE(r.out.find(" => This run is 100% complete.\n"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("101%"), std::string::npos);
     const std::string straight = read_file(dir.file("straight.snp"));
     EXPECT_NE(straight.find(" SNAP_IIISNP    =          400"), std::string::npos);
     EXPECT_TRUE(read_file(dir.file("restored.snp")) == straight);
