@@ -82,7 +82,7 @@ void RUNLOOP(Logical& abort_flag, bool connect_flag) {
         pc.counter = 0;
     }
     // A restored run goes on after the snapshot's step, also after step 0.
-    c.NSTEP = data_start ? 0 : c.START_STEP + 1;
+    c.NSTEP = run_first_step();
     c.LAST_STEP = static_cast<int32_t>(std::min<int64_t>(int64_t{c.NSTEP} + c.RUN_STEPS, INT32_MAX));
     const int32_t print_points = pc.STEPS_PER_PRINT > 0 ? c.RUN_STEPS / pc.STEPS_PER_PRINT : 0;
 

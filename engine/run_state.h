@@ -97,3 +97,9 @@ extern TimeBlock START_TIME_BLOCK;
 
 // Brings the run state above back to its start values (tests).
 void reset_run_state();
+
+// The first step of a run: 0 from data, the snapshot's step + 1 when
+// restored. Progress counts from it, so that the last step is 100 %.
+inline int32_t run_first_step() {
+    return RUN_CLOCK.START_STEP > 0 || RUN_SEQ.START_MODE != "DATA" ? RUN_CLOCK.START_STEP + 1 : 0;
+}

@@ -78,7 +78,7 @@ void RUN_PROGRESS(Logical connected) {
         s.progress_mark = tenth;
         s.progress_run = RUN_SEQ.IRUN;
     }
-    const int64_t done = int64_t{c.NSTEP} - c.START_STEP;
+    const int64_t done = int64_t{c.NSTEP} - run_first_step();
     if (done < s.progress_mark) return;
     // A run of no steps beyond its first is complete at once.
     const int32_t percent = c.RUN_STEPS > 0 ? nint(100.0 * static_cast<double>(done) / c.RUN_STEPS) : 100;

@@ -18,24 +18,16 @@
 #include "platform/list_read.h"
 #include "platform/text_units.h"
 #include "snapshot/run_output.h"
+#include "snapshot/snap_access.h"
+#include "snapshot/snap_lines.h"
+
+using snap::all;
+using snap::at_least_1;
+using snap::column;
+using snap::fits;
+using snap::req;
 
 namespace {
-
-int32_t req(int k) { return DIMBLOCK.REQ[k]; }
-int32_t at_least_1(int k) { return std::max(req(k), 1); }
-
-// Element accessors: a 1-based array, a column of a table, and so on.
-template <class A> auto all(A& a) {
-    return [&a](int32_t i) -> auto& { return a(i); };
-}
-template <class A> auto column(A& a, int32_t s) {
-    return [&a, s](int32_t i) -> auto& { return a(i, s); };
-}
-
-// A count read from the file is checked against the array it fills.
-template <class A> void fits(SnapStream& s, int32_t n, const A& a, int dim = 1) {
-    s.check(n, 0, static_cast<int32_t>(std::min<int64_t>(a.extent(dim), INT32_MAX)));
-}
 
 template <class A, class Walk> void stored(SnapStream& s, const char* label, A& a, int32_t n, Walk walk) {
     if (n <= 0) return;
@@ -160,6 +152,9 @@ void walk_subsystem(SnapStream& s, int32_t ss) {
 
     s.label("!*** General node data");
     for (auto* a : {&N.VNODE, &N.CNOR, &N.GNOR, &N.CHIST, &N.TLINJ, &N.CHISTD}) s.reals(n, column(*a, ss));
+    // Every step ends with the previous line injections equal to these.
+    if (!s.writing())
+        for (int32_t i = 1; i <= n; ++i) N.TLINJ_OLD(i, ss) = N.TLINJ(i, ss);
 
     s.label("!*** Sparsity information");
     const auto pair = [&](FArray2<int32_t>& a, FArray2<int32_t>& b) {
@@ -277,17 +272,7 @@ void walk_network(SnapStream& s) {
 
 void walk_lines_and_changes(SnapStream& s) {
     LineTables& T = LINE_TABLES;
-    // The modal, phase-domain and "MFDTD" line models keep their state in
-    // tables this file does not carry; a case with such lines has no
-    // snapshot.
-    int32_t np = 0, nm = 0;
-    if (s.writing() && (req(ND_TLINES) > 0 || LINE_COUNTS.NTLPHASE > 0 || LINE_COUNTS.NTLMFDTD > 0))
-        s.fail_with("Snapshots of cases with transmission-line models are not supported");
-    if (!s.writing() && req(ND_TLINES) > 0) s.fail(false);
-    s.ints(1, [&](int32_t) -> int32_t& { return np; });
-    if (!s.writing()) s.check(np, 0, 0);
-    s.ints(1, [&](int32_t) -> int32_t& { return nm; });
-    if (!s.writing()) s.check(nm, 0, 0);
+    walk_line_models(s);
 
     const int32_t nr = req(ND_TLINES_TOTAL);
     if (nr > 0) {

@@ -78,6 +78,56 @@ private:
 template <class A> void fill_reals(A& a, Values& v) {
     for (int64_t i = 0; i < a.size(); ++i) a.data()[i] = v.next();
 }
+template <class A> void fill_complex(A& a, Values& v) {
+    for (int64_t i = 0; i < a.size(); ++i) a.data()[i] = {v.next(), v.next()};
+}
+template <class A> void fill_ints(A& a, Values& v) {
+    for (int64_t i = 0; i < a.size(); ++i) a.data()[i] = v.small(9);
+}
+
+// Every saved table of the line models, with groups and conductors of
+// several pole counts.
+void fill_line_models(Values& v) {
+    LineTables& L = LINE_TABLES;
+    for (auto* a : {&L.TLM_FRAC, &L.TLM_YLOSS, &L.TLM_IH1, &L.TLM_IH2, &L.TLM_S1, &L.TLM_S2, &L.TLM_V1, &L.TLM_V2,
+                    &L.TLM_PROPK, &L.TLM_BUFW1, &L.TLM_BUFW2, &L.TLM_BUFE1, &L.TLM_BUFE2, &L.TI, &L.TLM_TPOLE1,
+                    &L.TLM_TPOLE7, &L.TLM_FILTER})
+        fill_reals(*a, v);
+    for (auto* a : {&L.TLM_HCOEF, &L.TLM_KCOEF, &L.TLM_LOSSF}) fill_reals(*a, v);
+    for (auto* a : {&L.TLM_PC, &L.TLM_PS2, &L.TLM_YC_COEF, &L.TLM_SR2}) fill_complex(*a, v);
+    for (auto* a : {&L.TLM_DELAY, &L.TLM_NPSURGE, &L.TLM_NODE2, &L.TLM_SS1, &L.TLM_KIND}) fill_ints(*a, v);
+    L.TLM_INFLENGTH(2) = LTRUE;
+    L.TLM_INPUT_NAME(1) = "Bob's line";
+    L.TLM_INPUT_NAME(2) = "";
+
+    LINE_COUNTS.NTLPHASE = 1;
+    L.PH_NAME(1) = "phase, line / a";
+    for (auto* a : {&L.PH_SS1, &L.PH_WIDX, &L.PH_BUFLEN, &L.PH_NODE1, &L.PH_NODE2}) fill_ints(*a, v);
+    for (auto* a : {&L.PH_RIDX, &L.PH_DELAY}) fill_ints(*a, v);
+    L.PH_NMODES(1) = 2;
+    L.PH_NCOND(1) = 2;
+    L.PH_NHPOLE(1, 1) = 1;
+    L.PH_NHPOLE(2, 1) = 2;
+    L.PH_NYPOLE(1, 1) = 2;
+    L.PH_INFLENGTH(1) = LTRUE;
+    for (auto* a : {&L.PH_FRAC, &L.PH_HS1, &L.PH_CI2}) fill_reals(*a, v);
+    for (auto* a : {&L.PH_G, &L.PH_XO1, &L.PH_XO2}) fill_reals(*a, v);
+    for (auto* a : {&L.PH_WB1, &L.PH_WB2, &L.PH_H0}) fill_reals(*a, v);
+    for (auto* a : {&L.PH_RH, &L.PH_RY, &L.PH_SH1, &L.PH_SH2}) fill_complex(*a, v);
+    for (auto* a : {&L.PH_ALPHA, &L.PH_SY2, &L.PH_A, &L.PH_C}) fill_complex(*a, v);
+
+    LINE_COUNTS.NTLMFDTD = 1;
+    L.TLD_INPUT_NAME(1) = "mfdtd";
+    for (auto* a : {&L.TLD_SS1, &L.TLD_NCOND, &L.TLD_NPOLE, &L.TLD_NSEG, &L.TLD_NODE1, &L.TLD_NODE2}) fill_ints(*a, v);
+    fill_reals(L.TLD_DZ, v);
+    for (auto* a : {&L.TLD_CD, &L.TLD_CS, &L.TLD_E1, &L.TLD_E2}) fill_reals(*a, v);
+    for (auto* a : {&L.TLD_G2, &L.TLD_G3, &L.TLD_IMAT, &L.TLD_IHIST, &L.TLD_VMAT, &L.TLD_VHIST, &L.TLD_EMAT,
+                    &L.TLD_EHIST, &L.TLD_V, &L.TLD_I0, &L.TLD_I1, &L.TLD_I2, &L.TLD_I3})
+        fill_reals(*a, v);
+    fill_complex(L.TLD_POLE, v);
+    fill_complex(L.TLD_RES, v);
+    fill_complex(L.TLD_PSI, v);
+}
 
 // A case of two subsystems (the second of 0 buses), Norton buses, a
 // switch, a transformer, two line records with an ENI client, three
@@ -92,7 +142,13 @@ void build_state() {
         {ND_RTCF, 2},     {ND_RTCC, 1},    {ND_STXFRL, 1},       {ND_STXFRI, 1},     {ND_STXFRF, 1},
         {ND_STXFRC, 1},   {ND_PGBS, 3},    {ND_CX, 2},           {ND_CXMAP, 2},      {ND_TX, 1},
         {ND_TXRX, 2},     {ND_TLINES_TOTAL, 4}, {ND_MAXMODES, 2}, {ND_ENI_CLIENTS, 2}, {ND_CSCS, 2},
-        {ND_CSCR, 1},     {ND_DX, 2},      {ND_ENI_SERVERS, 1}};
+        {ND_CSCR, 1},     {ND_DX, 2},      {ND_ENI_SERVERS, 1},
+        // Two modal lines, a phase-domain line and an "MFDTD" line.
+        {ND_TLINES, 2},   {ND_NUMMODES, 3}, {ND_TRAVWAVES, 5},   {ND_TRANSFORMS, 5}, {ND_TRANSPOLES, 2},
+        {ND_SURGEPOLES, 2}, {ND_ATTPOLES, 3}, {ND_TLINES_PH, 1}, {ND_NUMMODES_PH, 2}, {ND_MAXMODES_PH, 2},
+        {ND_TRAVWAVES_PH, 4}, {ND_PROP_PH, 2}, {ND_HSERC_PH, 3},  {ND_YCSERC_PH, 2},  {ND_XHK_PH, 2},
+        {ND_MAXPOLES_PH, 2}, {ND_TLINES_MFDTD, 1}, {ND_NUMMODES_MFDTD, 2}, {ND_MAXMODES_MFDTD, 2},
+        {ND_MAXPOLES_MFDTD, 2}, {ND_MAXINC_MFDTD, 3}};
     for (const auto& [k, n] : dims) R[k] = n;
     int32_t status = 0;
     ALLOC_STORAGE(status);
@@ -175,6 +231,7 @@ void build_state() {
         T.TLNAME(r) = names[r - 1];
     }
     fill_reals(T.TLGMAT, v);
+    fill_line_models(v);
     fill_reals(T.TLCS_SEND, v);
     fill_reals(T.TLCS_RECV, v);
     LINE_COUNTS.NENISRV = 1;
@@ -231,6 +288,10 @@ TEST_F(SnapshotFile, WrittenReadAndWrittenAgainIsTheSame) {
     build_state();
     ASSERT_FALSE(write("one").aborted);
     const std::string first = read_file(dir_.file("one.snp"));
+    for (const char* label : {"!*** Fre-dep data for surge impedance:", "!*** Additional bergeron data:",
+                              "!*** Data for Line:            1", "!*** MODEPH Parameters", "!*** Sparse Stored Parameters",
+                              "!Node Numbers (All MFDTD Lines):", "!History Psi:"})
+        EXPECT_NE(first.find(label), std::string::npos) << label;
 
     reset_all_engine_state();
     RUN_SEQ.START_MODE = "SNAP";
@@ -259,6 +320,10 @@ TEST_F(SnapshotFile, WrittenReadAndWrittenAgainIsTheSame) {
     EXPECT_EQ(STORAGE.PGBNAME(1), "Ia, 'phase' b/c");
     EXPECT_EQ(STORAGE.PGBNAME(3), "! Channel, not a comment");
     EXPECT_EQ(LINE_TABLES.TLNAME(1), "feeder one");
+    EXPECT_EQ(LINE_TABLES.TLM_INPUT_NAME(1), "Bob's line");
+    EXPECT_EQ(LINE_TABLES.PH_NAME(1), "phase, line / a");
+    EXPECT_EQ(LINE_COUNTS.NTLPHASE, 1);
+    EXPECT_EQ(LINE_COUNTS.NTLMFDTD, 1);
     RUN_CLOCK.NSTEP = RUN_CLOCK.START_STEP;
     ASSERT_FALSE(write("two").aborted);
     const std::string second = read_file(dir_.file("two.snp"));

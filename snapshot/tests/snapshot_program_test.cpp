@@ -57,6 +57,26 @@ void write_transformer_case(const TempDir& dir) {
                                       " 1 0  0.5 0.1 /\n 2 0  0.0 0.09 2.0 0.1 /\nENDPAGE\n");
 }
 
+// 100 V behind 100 ohms, one line of the given constants file, 1,200 ohms.
+void write_line_case(const TempDir& dir, const std::string& constants) {
+    write_file(dir.file("case.map"),
+               "DIMENSIONS:\n NODES = 2\n SUBSYS = 1\n BRANCHES = 2\n NNODES = 4\n NPAGES = 1\n SUBSYSPAGE = 1\n"
+               "PARAMETERS:\n TITLE = 'Line'\n TIME_STEP = 50.0E-6\n PRINT_STEP = 1.0E-3\n FINISH_TIME = 0.02\n"
+               "SUBSYSDIM:\n 1 2\nSUBS:\n 1 1\nMAP: 'page1.map'\n 1 2  1 2\n 0 0\nENDCASE\n");
+    write_file(dir.file("page1.map"), "BRANCHES:\n 0 1 RE 100.0 100.0\n 2 0 R 1200.0\nTLINES:\n"
+                                      "HOLVA Line Constants\n 1 0\n 1 1 1 0 1 0\n 1 2 1 0 1 0\n"
+                                      "TLINE-INPUT-DATA  line.tli\nTLINE-OUTPUT-DATA line.tlo\nENDPAGE\n");
+    write_file(dir.file("line.tlo"), constants);
+}
+
+// A lossy 0.5 ms line of 400 ohms; the same with a delay group of one
+// pole in phase quantities; 150 km at 3e8 m/s in ten segments with one pole.
+const char* const kBergeron = " 1 0 0 0 50.0 50.0 1.0 1e-9 1e-9\n 0 0 0.52 400.0 10.0 0.0 1.0\n";
+const char* const kFrePhase = "FRE-PHASE\nYc\nfitted\n 1\npoles\n 1\n-2000\n 0\n5\n 0\n0.0025\nH\nfitted\n 1\n"
+                              "delays\n0.00052\npoles\n 1\n-2000\n 0\nresidues\n2000\n 0\n";
+const char* const kMfdtd = "MFDTD  1  1\nNOINT\n 3e8\n 150000\n 0.00013333333333333334\n 1.3333333333333334e-06\n"
+                           " 0\n 8.3333333333333335e-12\n 1\n (-2000, 0)\n (1, 0)\n";
+
 ProgramResult from_data(const TempDir& dir, const std::string& snap_at, const std::string& snap_name) {
     return run_program({bare_program(), "-startup:alone"}, "0\n1\n" + snap_at + "\n" + snap_name + "\ncase.map\n1\n0\n0\n",
                        dir.path);
@@ -69,12 +89,13 @@ ProgramResult from_snapshot(const TempDir& dir, const std::string& input, const 
                        dir.path);
 }
 
-enum class Network { RlcSwitch, None, Transformer };
+enum class Network { RlcSwitch, None, Transformer, Line };
 
 struct RestartCase {
     const char* label;
     const char* options;
     Network network;
+    const char* constants = "";
 };
 
 class Restart : public testing::TestWithParam<RestartCase> {};
@@ -91,6 +112,9 @@ TEST_P(Restart, GoesOnBitForBit) {
         case Network::Transformer:
             write_transformer_case(dir);
             break;
+        case Network::Line:
+            write_line_case(dir, GetParam().constants);
+            break;
     }
     // Straight through to 20 ms; to 10 ms; from there on to 20 ms.
     ASSERT_EQ(from_data(dir, "0.02", "straight").exit_code, 0);
@@ -98,6 +122,8 @@ TEST_P(Restart, GoesOnBitForBit) {
     const ProgramResult r = from_snapshot(dir, "half.snp", "0.01");
     ASSERT_EQ(r.exit_code, 0) << r.out;
     EXPECT_NE(r.out.find("Reading data for snap file: half.snp"), std::string::npos);
+    EXPECT_NE(r.out.find(" => This run is 100% complete.\n"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("101%"), std::string::npos);
     const std::string straight = read_file(dir.file("straight.snp"));
     EXPECT_NE(straight.find(" SNAP_IIISNP    =          400"), std::string::npos);
     EXPECT_TRUE(read_file(dir.file("restored.snp")) == straight);
@@ -112,7 +138,10 @@ INSTANTIATE_TEST_SUITE_P(
                     RestartCase{"NoInterpolation", " INTERPOLATE = NO\n", Network::RlcSwitch},
                     RestartCase{"NoChatterRemoval", " REMOVE_CHATTER = NO\n", Network::RlcSwitch},
                     RestartCase{"NoSubsystem", "", Network::None},
-                    RestartCase{"Transformer", "", Network::Transformer}),
+                    RestartCase{"Transformer", "", Network::Transformer},
+                    RestartCase{"BergeronLine", "", Network::Line, kBergeron},
+                    RestartCase{"FrePhaseLine", "", Network::Line, kFrePhase},
+                    RestartCase{"MfdtdLine", "", Network::Line, kMfdtd}),
     [](const auto& info) { return std::string(info.param.label); });
 
 // Step 0 leaves a chatter half step pending, which the file does not
@@ -194,6 +223,14 @@ INSTANTIATE_TEST_SUITE_P(
                     return replaced(g, " !*** SWITCHING BRANCH DATA\n           4", " !*** SWITCHING BRANCH DATA\n 9");
                 },
                 kBad, " !*** SWITCHING BRANCH DATA"},
+        BadFile{"PhaseLinesTheCaseHasNot",
+                [](const std::string& g) { return replaced(g, "]\n          0 \n", "]\n          1 \n"); }, kBad,
+                " !*** Node conductances [GM]"},
+        BadFile{"MfdtdLinesTheCaseHasNot",
+                [](const std::string& g) {
+                    return replaced(g, "]\n          0 \n          0 \n", "]\n          0 \n          3 \n");
+                },
+                kBad, " !*** Node conductances [GM]"},
         BadFile{"NoEndLine", [](const std::string& g) { return replaced(g, " ! End of Snap-shot\n", ""); }, kEnd,
                 " !*** Node conductances [GM]"}),
     [](const auto& info) { return std::string(info.param.label); });
