@@ -12,13 +12,13 @@
 #include "network/network_tables.h"
 #include "platform/text_units.h"
 
-void CASE_BOUNDS_STOP(const Text12& routine, std::string_view array, int position, int64_t value, int64_t upper) {
+void CASE_BOUNDS_STOP(std::string_view routine, std::string_view array, int position, int64_t value, int64_t upper) {
     std::string line = "ERROR: Array ";
     line += array;
     line += " subscript " + std::to_string(position) + " = " + std::to_string(value) + " outside 1 to " +
             std::to_string(upper);
     unit_write_line(UNIT_CONSOLE_OUT, line);
-    ABORT_RUN(routine, 0);
+    ABORT_RUN(Text12(routine), 0);
 }
 
 double GUARDED_DIV(double a, double b) {
