@@ -12,7 +12,9 @@
 #include <string>
 #include <string_view>
 
+#include "engine/pointer_block.h"
 #include "engine/storage.h"
+#include "network/network_tables.h"
 #include "platform/fixed_text.h"
 #include "platform/logical.h"
 
@@ -61,7 +63,9 @@ public:
     // Enters routine `routine` of a module whose data file is `data_file`.
     ModuleFrame(std::string_view routine, std::string_view data_file, Pass pass, const ModuleCounts& counts);
     // Closes the data file opened on entry; call after the sub-modules.
-    void leave();
+    void leave() {
+        if (file_open_) close_data_file();
+    }
 
     Text12 name() const { return Text12(name_); }
     int32_t instance() const { return instance_; }
@@ -69,28 +73,32 @@ public:
 
     // Global number of local node j, subsystem of local subsystem k and
     // branch number of local branch j of local subsystem k.
-    int32_t node(int32_t j) const;
+    int32_t node(int32_t j) const { return at("NODE", STORAGE.NODE, node_base_ + j); }
     int32_t ss(int32_t k = 1) const { return ss_[static_cast<size_t>(k - 1)]; }
     int32_t branch(int32_t j, int32_t k = 1) const { return br_base_[static_cast<size_t>(k - 1)] + j; }
 
     double& stof(int32_t j) const { return at("STOF", STORAGE.STOF, stof_base_ + j); }
     int32_t& stoi(int32_t j) const { return at("STOI", STORAGE.STOI, stoi_base_ + j); }
     double& pgb(int32_t j) const { return at("PGB", STORAGE.PGB, pgb_base_ + j); }
-    double cx(int32_t k) const;  // control slot k
-    double cbr(int32_t j, int32_t k = 1) const;
-    bool open(int32_t j, int32_t k = 1) const;  // OPENBR of local branch j
+    double cx(int32_t k) const {  // control slot k
+        return at("CX", STORAGE.CX, at("CXMAP", STORAGE.CXMAP, cx_base_ + k));
+    }
+    double cbr(int32_t j, int32_t k = 1) const { return at("CBR", NET.CBR, branch(j, k), ss(k)); }
+    bool open(int32_t j, int32_t k = 1) const {  // OPENBR of local branch j
+        return is_true(at("OPENBR", NET.OPENBR, branch(j, k), ss(k)));
+    }
 
     // Run-time constants of the module's own: written in the begin passes,
     // read back in the same order; each advances its pointer.
     void put_rtci(int32_t v) const;
     void put_rtcf(double v) const;
-    int32_t next_rtci() const;
-    double next_rtcf() const;
+    int32_t next_rtci() const { return at("RTCI", STORAGE.RTCI, POINTER_BLOCK.NRTCI++); }
+    double next_rtcf() const { return at("RTCF", STORAGE.RTCF, POINTER_BLOCK.NRTCF++); }
     // Passes over n integer and m real constants: zeros written in a begin
     // pass, read in the others (for modules whose body is still to come).
     void pass_constants(int32_t n, int32_t m) const;
     // The next STORL word, for state kept the way the models keep theirs.
-    Logical& next_storl() const;
+    Logical& next_storl() const { return at("STORL", STORAGE.STORL, POINTER_BLOCK.NSTORL++); }
 
     template <class T, int R, class... I>
     T& at(std::string_view array, FArray<T, R>& a, I... idx) const {
@@ -106,6 +114,8 @@ public:
     void put_pgb(int32_t first, const double (&v)[N]) const { put_block("PGB", STORAGE.PGB, pgb_base_ + first, v); }
 
 private:
+    void close_data_file();
+
     // The block's range is checked as a whole; a block that leaves the
     // array is written slot by slot, so that the first bad slot is reported.
     template <class T, size_t N>
