@@ -71,7 +71,7 @@ void ConvBridge_Avg_6_DSD(const double (&VREF)[6], CR Rs, CR VdcIn) {
         PESWITCH(ss, f.branch(d.branch), 1, 0.0);
     }
 
-    for (int32_t k = 1; k <= 6; ++k) f.stof(k) = VREF[k - 1];
+    f.put_stof(1, VREF);
     f.stof(7) = Rs;
     f.stof(8) = VdcIn;
     f.stof(11) = VREF[3];
@@ -121,7 +121,7 @@ void ConvBridge_Avg_6_DSO() {
     const double IdcBal = GUARDED_DIV(Pac, VdcMeas);
 
     const double channels[] = {V_RS[0], V_RS[1], V_RS[2], V_RS[0], I_RS[0], I_RS[1], I_RS[2], V_RS[1], V_RS[2], Pac};
-    for (int32_t j = 1; j <= 10; ++j) f.pgb(j) = channels[j - 1];
+    f.put_pgb(1, channels);
     f.stof(9) = VdcHalf;
     f.stof(10) = VdcFilt;
     f.stof(15) = IdcBal;

@@ -61,7 +61,7 @@ void Ctrl_DSD(const double (&VABC)[3], CI CtrlOn, double (&GS_VREF)[3], CR Vdc, 
     const double AuxSel2 = AuxSel == f.next_rtci() ? AuxB : AuxDefault;
 
     const double early[] = {VdcRefPu, QRefPu, PRefPu, PdPu, VdcPu, QdPu, va, vb, vc, VacMeas, AuxDefault};
-    for (int32_t j = 1; j <= 11; ++j) f.pgb(j) = early[j - 1];
+    f.put_pgb(1, early);
 
     SETIDS(f.instance(), kPllId);
     double Theta = 0.0, err_deg = 0.0, freq = 0.0;
@@ -164,7 +164,7 @@ void Ctrl_DSD(const double (&VABC)[3], CI CtrlOn, double (&GS_VREF)[3], CR Vdc, 
                            IdRef, Out12, VdcPu, VdcRefRamp, Out11, VqFilt, VqN, Vq4, VdFilt, VdN, Vd4, IqFilt,
                            IdFilt};
     static_assert(std::size(late) == 37 - 12 + 1);
-    for (int32_t j = 12; j <= 37; ++j) f.pgb(j) = late[j - 12];
+    f.put_pgb(12, late);
 
     const double inputs[] = {Qd,     VacMeas, Pd,     AuxDefault, VdcRef, PRef,   QRef,    Sbase,  Fbase,  Vbase,
                              VdcBase, LConv,  Imax,   K3rd,       KpPi2a, TiPi2a, KpPll,   KiPll,  KpPi14, TiPi14,
@@ -178,15 +178,15 @@ void Ctrl_DSD(const double (&VABC)[3], CI CtrlOn, double (&GS_VREF)[3], CR Vdc, 
     }
     f.stof(7) = Vdc;
     static_assert(std::size(inputs) == 41 - 11 + 1);
-    for (int32_t j = 11; j <= 41; ++j) f.stof(j) = inputs[j - 11];
+    f.put_stof(11, inputs);
     const double pis[] = {IdErr, PiD, IqErr, PiQ, PI14Err, IqRef, PI13Err, Out13, PI12Err, Out12, PI11Err, Out11};
-    for (int32_t j = 42; j <= 53; ++j) f.stof(j) = pis[j - 42];
+    f.put_stof(42, pis);
     const double mid[] = {Vd,      Vq,     V0,    QRefPu, IABC[0], IABC[1], IABC[2], Id,       Iq,      I0,
                           WL,      W0,     kTwoPi, XPu * IqFilt, XPu * IdFilt, IdFilt, IqFilt, Zbase, Vbase * Vbase,
                           Ibase,   kSqrt2, kSqrt3, Vbase3, VbasePk, VqPu,  IqPu,    IdPu,     IbasePk, VdPu,
                           XPu,     VdcLag, Md,     Mq,    0.0,     VrefMag, ModIndexLim, VrefPk, VbasePk};
     static_assert(std::size(mid) == 94 - 57 + 1);
-    for (int32_t j = 57; j <= 94; ++j) f.stof(j) = mid[j - 57];
+    f.put_stof(57, mid);
     const double tail[] = {2.0 * Fbase, Vq4,     VqN,     VqFilt,  Vd4,     VdN,     VdFilt,  F3,      F6,
                            F10,         HalfVdc, ModIndex, AuxSel1, AuxSel2, RootQ,   IdLim,   IdLo,    Rem,
                            Imax2,       IqRef2,  RootD,   IqLim,   -IqLim,  Rem2,    Imax2,   IdRef2,  Zeta4,
@@ -194,17 +194,17 @@ void Ctrl_DSD(const double (&VABC)[3], CI CtrlOn, double (&GS_VREF)[3], CR Vdc, 
                            VdcPu,       VdcRefPu, Delta,  Theta,   Diff,    Angle3,  Hq,      VqRef,   Hd,
                            VdRef,       3.0 * Diff};
     static_assert(std::size(tail) == 150 - 104 + 1);
-    for (int32_t j = 104; j <= 150; ++j) f.stof(j) = tail[j - 104];
+    f.put_stof(104, tail);
     f.stof(154) = Inj3;
     f.stof(155) = HAng;
     f.stof(156) = HMag;
     f.stof(157) = std::cos(Angle3);
     const double last[] = {PI14In, QErrRaw, QLo, QRefC, QdPu};
-    for (int32_t j = 161; j <= 165; ++j) f.stof(j) = last[j - 161];
+    f.put_stof(161, last);
 
     const int32_t ints[] = {CtrlOn, DAxisSel, AuxSel, LimPriority, NotchOn, 0, reset, 0, reset,
                             0,      reset,    0,      reset,       0,       reset, reset, reset};
-    for (int32_t j = 1; j <= 17; ++j) f.stoi(j) = ints[j - 1];
+    f.put_stoi(1, ints);
     for (int32_t k = 0; k < 3; ++k) GS_VREF[k] = out[k];
     f.leave();
 }

@@ -72,7 +72,7 @@ void DC_DC_Bi_DSD(CR BattSoc, CI DcEnable, CR VdcNom, CR PowerOrder) {
 
     const double late[] = {GBUCK.value, GBUCK.time, DutyBuck, GBOOST.value, GBOOST.time,
                            static_cast<double>(BoostOn), static_cast<double>(BuckOn), DutyBoost};
-    for (int32_t j = 12; j <= 19; ++j) f.pgb(j) = late[j - 12];
+    f.put_pgb(12, late);
 
     SETIDS(inst, 240750133);
     PESWITCH(ss, f.branch(3), nint(GBOOST.value), GBOOST.time);
@@ -84,7 +84,7 @@ void DC_DC_Bi_DSD(CR BattSoc, CI DcEnable, CR VdcNom, CR PowerOrder) {
     PESWITCH(ss, f.branch(6), 1, 0.0);
 
     const double own[] = {BattSoc, VdcNom, PowerOrder, ErrBoost, DutyBoost, ErrBuck, DutyBuck};
-    for (int32_t j = 1; j <= 7; ++j) f.stof(j) = own[j - 1];
+    f.put_stof(1, own);
     f.stof(9) = kCarrierFreq;
     f.stof(10) = Carrier;
     f.stof(11) = BoostKp;
@@ -106,7 +106,7 @@ void DC_DC_Bi_DSD(CR BattSoc, CI DcEnable, CR VdcNom, CR PowerOrder) {
     f.stof(34) = IOrder;
     const int32_t ints[] = {DcEnable, BoostReset, PiHold, BuckReset, BoostSel, SocOk, ConvEnable, DirMode, BoostOn,
                             BuckOn};
-    for (int32_t j = 1; j <= 10; ++j) f.stoi(j) = ints[j - 1];
+    f.put_stoi(1, ints);
     f.leave();
 }
 
@@ -122,7 +122,7 @@ void DC_DC_Bi_DSO() {
     const double P5 = IBr5 * V64;
     const double P5Filt = LAG_LIMITED(0, 1, 0, 1.0, 0.01, P5, 0.0, -10.0, 10.0);
     const double channels[] = {1000.0 * P2Filt, 1000.0 * P5Filt, V34, V64, IBr2, IBr5};
-    for (int32_t j = 5; j <= 10; ++j) f.pgb(j) = channels[j - 5];
+    f.put_pgb(5, channels);
     PI_AntiWindUp_12_DSO();
     PI_AntiWindUp_15_DSO();
     f.stoi(3) = 0;

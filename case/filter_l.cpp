@@ -47,7 +47,7 @@ void Filter_L_DSD(CI FiltSel, CR L2Given, CR CbGiven, CR CaGiven, CR RdGiven, CR
 
     const double record[] = {L2Given, CbGiven, CaGiven, RdGiven, Fres,   LConv, Cb,  L2,  Ca,     Rd,  RdRoot,
                              RdRatio, L2Calc,  CaCalc,  RdCalc,  CresUf, Cres,  1.0, LWW, WW, Wres, kTwoPi};
-    for (int32_t j = 1; j <= 22; ++j) f.stof(j) = record[j - 1];
+    f.put_stof(1, record);
     f.stoi(1) = FiltSel;
     f.leave();
 }

@@ -64,7 +64,7 @@ void Load_DSD(CR VLLbase, CR LoadFreq, CR LoadCtl1, CR LoadCtl2) {
     const double record[] = {VLLbase, LoadFreq, LoadCtl1, LoadCtl2, LoadR0, LoadP,  LoadR,  cmp1,   1e-50,
                              QInd,    LoadXL,   LoadL0,   Omega,    kTwoPi, LoadL,  cmp2,   QAbs,   1e-50,
                              QCap,    LoadB,    VLL2,     Omega,    kTwoPi, LoadC0, LoadC1, LoadC};
-    for (int32_t j = 1; j <= 26; ++j) f.stof(j) = record[j - 1];
+    f.put_stof(1, record);
     f.stoi(1) = QIsInd;
     f.stoi(2) = QIsCap;
     f.leave();

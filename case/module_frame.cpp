@@ -12,13 +12,13 @@
 #include "network/network_tables.h"
 #include "platform/text_units.h"
 
-void CASE_BOUNDS_STOP(const Text12& routine, std::string_view array, int position, int64_t value, int64_t upper) {
+void CASE_BOUNDS_STOP(std::string_view routine, std::string_view array, int position, int64_t value, int64_t upper) {
     std::string line = "ERROR: Array ";
     line += array;
     line += " subscript " + std::to_string(position) + " = " + std::to_string(value) + " outside 1 to " +
             std::to_string(upper);
     unit_write_line(UNIT_CONSOLE_OUT, line);
-    ABORT_RUN(routine, 0);
+    ABORT_RUN(Text12(routine), 0);
 }
 
 double GUARDED_DIV(double a, double b) {
@@ -92,38 +92,19 @@ ModuleFrame::ModuleFrame(std::string_view routine, std::string_view data_file, P
     }
 }
 
-void ModuleFrame::leave() {
-    if (file_open_) CLOSEFILE();
+void ModuleFrame::close_data_file() {
+    CLOSEFILE();
     file_open_ = false;
-}
-
-int32_t ModuleFrame::node(int32_t j) const { return at("NODE", STORAGE.NODE, node_base_ + j); }
-
-double ModuleFrame::cx(int32_t k) const {
-    const int32_t slot = at("CXMAP", STORAGE.CXMAP, cx_base_ + k);
-    return at("CX", STORAGE.CX, slot);
-}
-
-double ModuleFrame::cbr(int32_t j, int32_t k) const { return at("CBR", NET.CBR, branch(j, k), ss(k)); }
-
-bool ModuleFrame::open(int32_t j, int32_t k) const {
-    return is_true(at("OPENBR", NET.OPENBR, branch(j, k), ss(k)));
 }
 
 void ModuleFrame::put_rtci(int32_t v) const { at("RTCI", STORAGE.RTCI, POINTER_BLOCK.NRTCI++) = v; }
 
 void ModuleFrame::put_rtcf(double v) const { at("RTCF", STORAGE.RTCF, POINTER_BLOCK.NRTCF++) = v; }
 
-int32_t ModuleFrame::next_rtci() const { return at("RTCI", STORAGE.RTCI, POINTER_BLOCK.NRTCI++); }
-
-double ModuleFrame::next_rtcf() const { return at("RTCF", STORAGE.RTCF, POINTER_BLOCK.NRTCF++); }
-
 void ModuleFrame::pass_constants(int32_t n, int32_t m) const {
     for (int32_t k = 0; k < n; ++k) begin_ ? put_rtci(0) : (void)next_rtci();
     for (int32_t k = 0; k < m; ++k) begin_ ? put_rtcf(0.0) : (void)next_rtcf();
 }
-
-Logical& ModuleFrame::next_storl() const { return at("STORL", STORAGE.STORL, POINTER_BLOCK.NSTORL++); }
 
 void PUT_METER_CONSTANTS(const ModuleFrame& f, double scale, double freq) {
     f.put_rtcf(1.0);

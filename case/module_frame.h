@@ -6,12 +6,15 @@
 // through checked accessors that stop the run on a bad subscript.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "engine/pointer_block.h"
 #include "engine/storage.h"
+#include "network/network_tables.h"
 #include "platform/fixed_text.h"
 #include "platform/logical.h"
 
@@ -31,21 +34,28 @@ struct ModuleCounts {
 
 // Reports "ERROR: Array <name> subscript <pos> = <value> outside <lo> to
 // <hi>" and ends the run under the routine's name.
-[[noreturn]] void CASE_BOUNDS_STOP(const Text12& routine, std::string_view array, int position, int64_t value,
+[[noreturn]] void CASE_BOUNDS_STOP(std::string_view routine, std::string_view array, int position, int64_t value,
                                    int64_t upper);
 
 // a / b, with |b| below 1e-100 taken as +1e-100 (b >= 0, -0.0 too) or
 // -1e-100 (b < 0): a huge result of the sign the division would give.
 double GUARDED_DIV(double a, double b);
 
-// Element idx... of array a, checked first.
+// Element idx... of array a, checked first; once checked, the element is
+// reached straight in the array's storage.
 template <class T, int R, class... I>
-[[gnu::always_inline]] inline T& case_at(const Text12& routine, std::string_view name, FArray<T, R>& a, I... idx) {
+[[gnu::always_inline]] inline T& case_at(std::string_view routine, std::string_view name, FArray<T, R>& a,
+                                         I... idx) {
     const std::array<int64_t, R> ix = {static_cast<int64_t>(idx)...};
-    for (int d = 0; d < R; ++d)
-        if (ix[d] < 1 || ix[d] > a.extent(d + 1)) [[unlikely]]
-            CASE_BOUNDS_STOP(routine, name, d + 1, ix[d], a.extent(d + 1));
-    return a(idx...);
+    int64_t pos = 0, stride = 1;
+    for (int d = 0; d < R; ++d) {
+        const int64_t extent = a.extent(d + 1);
+        if (ix[d] < 1 || ix[d] > extent) [[unlikely]]
+            CASE_BOUNDS_STOP(routine, name, d + 1, ix[d], extent);
+        pos += (ix[d] - 1) * stride;
+        stride *= extent;
+    }
+    return a.data()[pos];
 }
 
 class ModuleFrame {
@@ -53,44 +63,72 @@ public:
     // Enters routine `routine` of a module whose data file is `data_file`.
     ModuleFrame(std::string_view routine, std::string_view data_file, Pass pass, const ModuleCounts& counts);
     // Closes the data file opened on entry; call after the sub-modules.
-    void leave();
+    void leave() {
+        if (file_open_) close_data_file();
+    }
 
-    const Text12& name() const { return name_; }
+    Text12 name() const { return Text12(name_); }
     int32_t instance() const { return instance_; }
     int32_t xfmr() const { return xfmr_; }  // the module's transformer number
 
     // Global number of local node j, subsystem of local subsystem k and
     // branch number of local branch j of local subsystem k.
-    int32_t node(int32_t j) const;
+    int32_t node(int32_t j) const { return at("NODE", STORAGE.NODE, node_base_ + j); }
     int32_t ss(int32_t k = 1) const { return ss_[static_cast<size_t>(k - 1)]; }
     int32_t branch(int32_t j, int32_t k = 1) const { return br_base_[static_cast<size_t>(k - 1)] + j; }
 
     double& stof(int32_t j) const { return at("STOF", STORAGE.STOF, stof_base_ + j); }
     int32_t& stoi(int32_t j) const { return at("STOI", STORAGE.STOI, stoi_base_ + j); }
     double& pgb(int32_t j) const { return at("PGB", STORAGE.PGB, pgb_base_ + j); }
-    double cx(int32_t k) const;  // control slot k
-    double cbr(int32_t j, int32_t k = 1) const;
-    bool open(int32_t j, int32_t k = 1) const;  // OPENBR of local branch j
+    double cx(int32_t k) const {  // control slot k
+        return at("CX", STORAGE.CX, at("CXMAP", STORAGE.CXMAP, cx_base_ + k));
+    }
+    double cbr(int32_t j, int32_t k = 1) const { return at("CBR", NET.CBR, branch(j, k), ss(k)); }
+    bool open(int32_t j, int32_t k = 1) const {  // OPENBR of local branch j
+        return is_true(at("OPENBR", NET.OPENBR, branch(j, k), ss(k)));
+    }
 
     // Run-time constants of the module's own: written in the begin passes,
     // read back in the same order; each advances its pointer.
     void put_rtci(int32_t v) const;
     void put_rtcf(double v) const;
-    int32_t next_rtci() const;
-    double next_rtcf() const;
+    int32_t next_rtci() const { return at("RTCI", STORAGE.RTCI, POINTER_BLOCK.NRTCI++); }
+    double next_rtcf() const { return at("RTCF", STORAGE.RTCF, POINTER_BLOCK.NRTCF++); }
     // Passes over n integer and m real constants: zeros written in a begin
     // pass, read in the others (for modules whose body is still to come).
     void pass_constants(int32_t n, int32_t m) const;
     // The next STORL word, for state kept the way the models keep theirs.
-    Logical& next_storl() const;
+    Logical& next_storl() const { return at("STORL", STORAGE.STORL, POINTER_BLOCK.NSTORL++); }
 
     template <class T, int R, class... I>
     T& at(std::string_view array, FArray<T, R>& a, I... idx) const {
         return case_at(name_, array, a, idx...);
     }
 
+    // Slots first, first + 1, ... of STOF, STOI or PGB set to v.
+    template <size_t N>
+    void put_stof(int32_t first, const double (&v)[N]) const { put_block("STOF", STORAGE.STOF, stof_base_ + first, v); }
+    template <size_t N>
+    void put_stoi(int32_t first, const int32_t (&v)[N]) const { put_block("STOI", STORAGE.STOI, stoi_base_ + first, v); }
+    template <size_t N>
+    void put_pgb(int32_t first, const double (&v)[N]) const { put_block("PGB", STORAGE.PGB, pgb_base_ + first, v); }
+
 private:
-    Text12 name_;
+    void close_data_file();
+
+    // The block's range is checked as a whole; a block that leaves the
+    // array is written slot by slot, so that the first bad slot is reported.
+    template <class T, size_t N>
+    void put_block(std::string_view array, FArray<T, 1>& a, int32_t first, const T (&v)[N]) const {
+        const int32_t n = static_cast<int32_t>(N);
+        if (first >= 1 && int64_t{first} + n - 1 <= a.extent(1)) {
+            std::copy(v, v + n, a.data() + (first - 1));
+            return;
+        }
+        for (int32_t j = 0; j < n; ++j) at(array, a, first + j) = v[j];
+    }
+
+    std::string_view name_;  // the routine's name, a literal
     bool file_open_ = false;
     bool begin_ = false;
     int32_t instance_ = 0, node_base_ = 0, subs_base_ = 0, pgb_base_ = 0, cx_base_ = 0, xfmr_ = 0;

@@ -40,7 +40,7 @@ void PI_ANTIWINDUP_DSD(const PiMember& m, const double& ErrIn, double& PiOut, co
 
     const double record[] = {ErrIn, f.stof(2), Kp, Ti, Kaw, UpperLim, LowerLim, SumOut, out, IntOut,
                              PropOut, ErrGated, IntIn, LimDiff, LimDiff, AwFeedback, ErrAw, 0.0};
-    for (int32_t j = 1; j <= 18; ++j) f.stof(j) = record[j - 1];
+    f.put_stof(1, record);
     f.stoi(1) = IntHold;
     f.stoi(2) = IntReset;
     f.stoi(3) = ResetFree;

@@ -90,16 +90,16 @@ void VSCandCtrl_DSD(CI ParamSel, CR Sbase, CR LfGiven, CR Vbase, CR Fbase, CR Cd
                            AuxDefault, PRef, OuterSet, KpPi14, TiPi14, AuxA,     AuxB,   KiPll,     TiPi12,  KpPi13,
                            VdcRef, QRef,    KpPi2a, TiPi2a,  TiPi13,   QRefLim, KpPi2b,    TiPi2b,  KpPi11,
                            TiPi11, Fres,    CbGiven, RdGiven, L2Given, CaGiven, ChopIn2,   ChopIn3, ChopIn4};
-    for (int32_t j = 1; j <= 37; ++j) f.stof(j) = args[j - 1];
+    f.put_stof(1, args);
     for (int32_t k = 0; k < 3; ++k) f.stof(38 + k) = f.stof(57 + k) = RT_1[k];
     for (int32_t k = 0; k < 6; ++k) f.stof(41 + k) = REF_GR[k];
     f.stof(60) = CtrlOn;
     const double tail[] = {Lbase, Vbase * Vbase, kTwoPi, f.stof(67), VdcBase, 2.0 * VphPk, 0.9, kSqrt2,
                            Vbase * kSqrt2, VphPk, kInvSqrt3, 2.0, 1.0, Cbase, Zbase * Wbase, 5.0 * Cbase, Zbase,
                            Wbase, 5.0 * Cbase * 1e6, 0.05 * Lbase, LConv, Cdc};
-    for (int32_t j = 64; j <= 85; ++j) f.stof(j) = tail[j - 64];
+    f.put_stof(64, tail);
     const int32_t ints[] = {ParamSel, DAxisSel, AuxSel, LimPriority, CtrlOn, FiltSel};
-    for (int32_t j = 1; j <= 6; ++j) f.stoi(j) = ints[j - 1];
+    f.put_stoi(1, ints);
     f.leave();
 }
 
