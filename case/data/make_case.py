@@ -9,9 +9,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 METER = 0.001  # ohms of every metering branch
 
 # Subsystem node numbers of the buses (three-phase buses a, b, c). The
-# network re-factorises from the lowest row a switching touches, so the
-# nodes of the DC-DC converter's switches (HI, M and DC-, which its four
-# switches join pairwise) come last, after the other DC nodes.
+# DC-DC converter and the DC link, switched most, are numbered last.
 BUS = {}
 _next = 1
 def bus(name, phases=3):
@@ -20,7 +18,7 @@ def bus(name, phases=3):
     _next += phases
 for b in ("PCC", "HV", "LV", "F7", "SRC", "LD", "G", "LI", "CAP", "RD", "SABC", "LA", "AC", "BA", "BB", "BC"):
     bus(b)
-for b in ("BI", "B+", "H+", "CM", "BDC+", "DC+", "HI", "M", "DC-"):
+for b in ("BI", "B+", "HI", "M", "H+", "DC-", "CM", "BDC+", "DC+"):
     bus(b, 1)
 NODES = _next - 1
 assert NODES == 57
