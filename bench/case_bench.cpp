@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "case/station.h"
+#include "case/tests/case_steps.h"
 #include "engine/engine_reset.h"
 #include "engine/pointer_block.h"
 #include "engine/pointer_checks.h"
@@ -17,6 +18,7 @@
 #include "network/input_state.h"
 #include "network/map_reader.h"
 #include "network/solve_network.h"
+#include "network/tests/data_start.h"
 
 namespace {
 
@@ -29,28 +31,11 @@ void start_case(const fs::path& dir) {
     for (const auto& e : fs::directory_iterator(fs::path(ZARIK_SOURCE_DIR) / "case" / "data"))
         fs::copy_file(e.path(), dir / e.path().filename(), fs::copy_options::overwrite_existing);
     if (chdir(dir.c_str()) != 0) std::abort();
-    reset_all_engine_state();
-    RUN_SEQ.START_MODE = "DATA";
-    RUN_SEQ.IRUN = RUN_SEQ.NRUNS = 1;
-    RUN_SEQ.FIRST_RUN = LTRUE;
-    RUN_SETUP.start_file.assign("station.map");
-    INPUT.INPUT_UNIT = INPUT_UNIT_NONE;
+    start_from_data("station.map");
     READDATA();
-    RunClock& c = RUN_CLOCK;
-    RunFlags& f = RUN_FLAGS;
-    f.FIRST_STEP_RUN = f.FIRST_STEP_DATA = LTRUE;
-    RESETPTRS();
-    Station_DSD_BEGIN();
-    RESETPTRS_OUT();
-    Station_DSO_BEGIN();
-    CHKNRTC();
-    if (c.RUN_DELT > 0.0) c.DELT = c.RUN_DELT;
-    for (c.NSTEP = 0; c.NSTEP <= 30000; ++c.NSTEP) {
-        c.TIME = c.NSTEP * c.DELT;
-        c.PREV_TIME = (c.NSTEP - 1) * c.DELT;
-        TIMESTEP();
-        f.FIRST_STEP_RUN = f.FIRST_STEP_DATA = LFALSE;
-    }
+    case_begin_passes();
+    if (RUN_CLOCK.RUN_DELT > 0.0) RUN_CLOCK.DELT = RUN_CLOCK.RUN_DELT;
+    case_steps(30000);
 }
 
 void case_step(benchmark::State& state) {

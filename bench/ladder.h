@@ -14,6 +14,7 @@
 #include "network/dimensions.h"
 #include "network/network_tables.h"
 #include "network/solve_network.h"
+#include "network/tests/one_subsystem.h"
 
 namespace bench {
 
@@ -22,21 +23,7 @@ inline constexpr double kStep = 1e-6;
 // Storage for one subsystem of n nodes and nb branches, with room for the
 // given transformer windings and transformers.
 inline void tables(int32_t n, int32_t nb, int32_t windings = 0, int32_t trafos = 0) {
-    reset_all_engine_state();
-    DIMBLOCK.REQ[ND_NODES] = n;
-    DIMBLOCK.REQ[ND_SUBSYS] = 1;
-    DIMBLOCK.REQ[ND_BRANCHES] = nb;
-    DIMBLOCK.REQ[ND_SPARSITY] = 2 * n + 10;
-    DIMBLOCK.REQ[ND_WINDINGS] = windings;
-    DIMBLOCK.REQ[ND_TRAFOS] = trafos;
-    DIMBLOCK.NSUBSYS = 1;
-    int32_t status = 0;
-    ALLOC_STORAGE(status);
-    ALLOC_SSLIST(1, status);
-    SOLUTION_ARRAYS.SSDIM(1) = n;
-    ALLOCATION(1, status);
-    if (status != 0) std::abort();
-    CLEAR_STORAGE();
+    allocate_one_subsystem(n, nb, {{ND_SPARSITY, 2 * n + 10}, {ND_WINDINGS, windings}, {ND_TRAFOS, trafos}});
     NET.SSRMCHAT(1) = LFALSE;
     NET.SSDETCHAT(1) = LFALSE;
     RUN_CLOCK.DELT = kStep;

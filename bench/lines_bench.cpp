@@ -25,6 +25,7 @@
 #include "lines/lines.h"
 #include "network/line_reader.h"
 #include "network/map_reader.h"
+#include "network/tests/data_start.h"
 #include "link/flat_layer.h"
 #include "platform/socket_layer.h"
 
@@ -296,13 +297,7 @@ void read_case(const std::string& line_file) {
                                        "MAP: 'page.map'\n 1 6 1 2 3 4 5 6\n 0 0\nENDCASE\n";
     const fs::path here = fs::current_path();
     fs::current_path(dir);
-    reset_all_engine_state();
-    RUN_SEQ.START_MODE = "DATA";
-    RUN_SEQ.IRUN = RUN_SEQ.NRUNS = 1;
-    RUN_SEQ.FIRST_RUN = LTRUE;
-    RUN_SEQ.CONNECTED = LFALSE;
-    RUN_SETUP.start_file.assign("case.map");
-    INPUT.INPUT_UNIT = INPUT_UNIT_NONE;
+    start_from_data("case.map");
     READDATA();
     fs::current_path(here);
     for (int32_t k = 1; k <= 6; ++k) NET.VNODE(k, 1) = 100.0 * std::sin(0.7 * k);

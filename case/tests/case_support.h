@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "case/station.h"
+#include "case/tests/case_steps.h"
 #include "engine/engine_reset.h"
 #include "engine/pointer_block.h"
 #include "engine/pointer_checks.h"
@@ -133,21 +134,8 @@ protected:
     // each(n) after step n.
     static Captured run_steps(int32_t last, const std::function<void(int32_t)>& each) {
         return capture([&] {
-            RunClock& c = RUN_CLOCK;
-            RunFlags& f = RUN_FLAGS;
-            f.FIRST_STEP_RUN = f.FIRST_STEP_DATA = LTRUE;
-            RESETPTRS();
-            Station_DSD_BEGIN();
-            RESETPTRS_OUT();
-            Station_DSO_BEGIN();
-            CHKNRTC();
-            for (c.NSTEP = 0; c.NSTEP <= last; ++c.NSTEP) {
-                c.TIME = c.NSTEP * c.DELT;
-                c.PREV_TIME = (c.NSTEP - 1) * c.DELT;
-                TIMESTEP();
-                f.FIRST_STEP_RUN = f.FIRST_STEP_DATA = LFALSE;
-                each(c.NSTEP);
-            }
+            case_begin_passes();
+            case_steps(last, each);
         });
     }
 

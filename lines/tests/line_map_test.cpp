@@ -16,6 +16,7 @@
 #include "lines/tests/line_test_support.h"
 #include "network/line_reader.h"
 #include "network/map_reader.h"
+#include "network/tests/data_start.h"
 #include "platform/tests/support/capture.h"
 #include "platform/tests/support/ngspice.h"
 #include "platform/tests/support/run_program.h"
@@ -43,13 +44,7 @@ protected:
                          " PRINT_STEP = 50.0E-6\n FINISH_TIME = 1.0\nSUBSYSDIM:\n 1 " + std::to_string(nodes) +
                          "\nSUBS:\n 1 1\nMAP: 'page.map'\n 1 " + std::to_string(nodes) + list + "\n 0 0\nENDCASE\n");
         const ScopedChdir here(dir.path);
-        reset_all_engine_state();
-        RUN_SEQ.START_MODE = "DATA";
-        RUN_SEQ.IRUN = RUN_SEQ.NRUNS = 1;
-        RUN_SEQ.FIRST_RUN = LTRUE;
-        RUN_SEQ.CONNECTED = LFALSE;
-        RUN_SETUP.start_file.assign("case.map");
-        INPUT.INPUT_UNIT = INPUT_UNIT_NONE;
+        start_from_data("case.map");
         return capture([] {
             READDATA();
             INITCOM();

@@ -21,6 +21,7 @@
 #include "network/dimensions.h"
 #include "network/network_tables.h"
 #include "network/solve_network.h"
+#include "network/tests/one_subsystem.h"
 
 namespace rectifier {
 
@@ -44,19 +45,8 @@ struct Circuit {
 
     // Storage for one subsystem of n nodes and nb branches; 20 switches.
     static void tables(int32_t n, int32_t nb) {
-        reset_all_engine_state();
-        for (const auto& [k, v] : {std::pair{ND_NODES, n}, {ND_SUBSYS, 1}, {ND_BRANCHES, nb},
-                                   {ND_SPARSITY, 4 * n + 10}, {ND_STOR, 500}, {ND_STORL, 40}, {ND_STORI, 160},
-                                   {ND_STORF, 200}, {ND_RTCL, 20}, {ND_RTCI, 20}, {ND_RTCF, 200}})
-            DIMBLOCK.REQ[k] = v;
-        DIMBLOCK.NSUBSYS = 1;
-        int32_t status = 0;
-        ALLOC_STORAGE(status);
-        ALLOC_SSLIST(1, status);
-        SOLUTION_ARRAYS.SSDIM(1) = n;
-        ALLOCATION(1, status);
-        if (status != 0) std::abort();
-        CLEAR_STORAGE();
+        allocate_one_subsystem(n, nb, {{ND_SPARSITY, 4 * n + 10}, {ND_STOR, 500}, {ND_STORL, 40}, {ND_STORI, 160},
+                                       {ND_STORF, 200}, {ND_RTCL, 20}, {ND_RTCI, 20}, {ND_RTCF, 200}});
         RUN_CLOCK.DELT = kStep;
         NET.NBUSES(1) = n;
         NET.GIDEAL(1) = 1e8;

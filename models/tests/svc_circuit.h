@@ -15,24 +15,14 @@
 #include "network/dimensions.h"
 #include "models/svc/svc.h"
 #include "network/network_tables.h"
+#include "network/tests/one_subsystem.h"
 
 namespace svc_test {
 
 constexpr double kStep = 50e-6;
 
 inline void tables() {
-    reset_all_engine_state();
-    for (const auto& [k, v] : {std::pair{ND_NODES, 3}, {ND_SUBSYS, 1}, {ND_BRANCHES, 6}, {ND_SPARSITY, 22},
-                               {ND_STOR, 2000}, {ND_RTCI, 40}, {ND_RTCF, 600}})
-        DIMBLOCK.REQ[k] = v;
-    DIMBLOCK.NSUBSYS = 1;
-    int32_t status = 0;
-    ALLOC_STORAGE(status);
-    ALLOC_SSLIST(1, status);
-    SOLUTION_ARRAYS.SSDIM(1) = 3;
-    ALLOCATION(1, status);
-    if (status != 0) std::abort();
-    CLEAR_STORAGE();
+    allocate_one_subsystem(3, 6, {{ND_SPARSITY, 22}, {ND_STOR, 2000}, {ND_RTCI, 40}, {ND_RTCF, 600}});
     RUN_CLOCK.DELT = kStep;
     NetworkTables& N = NET;
     N.NBUSES(1) = 3;
