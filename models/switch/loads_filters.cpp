@@ -37,7 +37,7 @@ void check_filter(bool realistic, const char* what, const Text12& name) {
 }
 
 // The common checks of the three filters; last is f_t or h with its limit.
-void check_specification(double quality, double qc, double V, double f1, bool last_ok, const char* what,
+void check_filter_ratings(double quality, double qc, double V, double f1, bool last_ok, const char* what,
                          const Text12& name) {
     check_filter(quality >= 1e-5 && std::fabs(qc) >= 1e-4 && V >= 0.01 && f1 >= 0.01 && last_ok, what, name);
 }
@@ -76,20 +76,20 @@ void LOAD_C(int32_t ss, int32_t b1, int32_t b2, int32_t b3, int32_t delta, doubl
 }
 
 void TUNED_FILTER(double quality, double f1, double ft, double qc, double V, double& R, double& L, double& C) {
-    check_specification(quality, qc, V, f1, ft >= 0.01, "Tuned Filter", "TUNED_FILTER");
+    check_filter_ratings(quality, qc, V, f1, ft >= 0.01, "Tuned Filter", "TUNED_FILTER");
     const double wt = tuned_lc(f1, ft, qc, V, L, C);
     R = wt * L / quality;
 }
 
 void BPASS_FILTER(double quality, double f1, double ft, double qc, double V, double& R, double& L, double& C) {
-    check_specification(quality, qc, V, f1, ft >= 0.01, "Band Pass Filter", "BPASS_FILTER");
+    check_filter_ratings(quality, qc, V, f1, ft >= 0.01, "Band Pass Filter", "BPASS_FILTER");
     const double wt = tuned_lc(f1, ft, qc, V, L, C);
     R = quality * wt * L;
 }
 
 void CTYPE_FILTER(double quality, double f1, double h, double qc, double V, double& R, double& L, double& C2,
                   double& C1) {
-    check_specification(quality, qc, V, f1, h >= 1.01, "C-Type Filter", "CTYPE_FILTER");
+    check_filter_ratings(quality, qc, V, f1, h >= 1.01, "C-Type Filter", "CTYPE_FILTER");
     const double w1 = kTwoPi * f1;
     const double X = V * V / std::fabs(qc);
     C1 = 1e6 / (X * w1);

@@ -1,7 +1,7 @@
 // Fixed three-phase loads set into their branches from a rating, and
-// filter calculators that turn a filter's specification into element
-// values. Voltages in kV, powers in MW or Mvar, frequencies in Hz;
-// capacitances in microfarads.
+// filter calculators that turn a filter's ratings (quality, tuning, reactive
+// power, voltage) into element values. Voltages in kV, powers in MW or
+// Mvar, frequencies in Hz, capacitances in microfarads.
 #pragma once
 
 #include <cstdint>
@@ -12,7 +12,7 @@ void LOAD_R(int32_t ss, int32_t b1, int32_t b2, int32_t b3, int32_t delta, doubl
 void LOAD_L(int32_t ss, int32_t b1, int32_t b2, int32_t b3, int32_t delta, double Q, double V, double f);
 void LOAD_C(int32_t ss, int32_t b1, int32_t b2, int32_t b3, int32_t delta, double Q, double V, double f);
 
-// An unrealistic specification stops the run.
+// Unrealistic ratings stop the run.
 void TUNED_FILTER(double quality, double f1, double ft, double qc, double V, double& R, double& L, double& C);
 void BPASS_FILTER(double quality, double f1, double ft, double qc, double V, double& R, double& L, double& C);
 void CTYPE_FILTER(double quality, double f1, double h, double qc, double V, double& R, double& L, double& C2,
