@@ -224,6 +224,17 @@ TEST_F(LineMap, ShortTravelTimesWarnThenContinueOrStop) {
     EXPECT_FALSE(contains(c.out, "Continuing"));
 }
 
+// A legacy "FRE-DEP" entry whose first function has more zeros than any
+// function has poles (the dimensioning pass sizes MAXPOLES by poles only):
+// the zeros beyond the poles are cut and the line is lossless.
+TEST_F(LineMap, FreDepLegacyZerosBeyondThePoleCount) {
+    const Captured c = Read(2, "BRANCHES:\n 0 1 RE 100.0 100.0\n 2 0 R 1200.0\nTLINES:\nFRE-DEP 1 0 1 1\n 1 2 0.5\n"
+                               " 2 0 0.0025\n 100 200\n 0 0 1.0\n 0 0 1.0\n");
+    ASSERT_FALSE(c.aborted) << c.out;
+    EXPECT_EQ(DIMBLOCK.AVAIL[ND_MAXPOLES], 1);
+    ExpectStaircase(Run(80), 1e-12);
+}
+
 std::string frephase(double tau, double ph, double rh, const std::string& options = "", double py = 0.0,
                      double ry = 0.0, double d = 0.0025);
 
