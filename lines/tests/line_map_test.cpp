@@ -270,7 +270,11 @@ INSTANTIATE_TEST_SUITE_P(
                 entry({1}, {2}, "line.tlo"), {"Singular matrix encountered in MFDTD"}},
         BadLine{"MismatchMfdtd", "MFDTD  1  0\n 3e8\n 150000\n", entry({1, 3}, {2, 3}, "line.tlo"),
                 {kMismatch, "INVALID DATA LINE"}},
-        BadLine{"FrePhaseWithoutHeader", " ", frephase(0.5e-3, -2000.0, 2000.0), {"INVALID DATA LINE"}}),
+        BadLine{"FrePhaseWithoutHeader", " ", frephase(0.5e-3, -2000.0, 2000.0), {"INVALID DATA LINE"}},
+        BadLine{"FrePhaseWithoutHeaderIsTold", " ", frephase(0.5e-3, -2000.0, 2000.0),
+                {" ERROR: DSLINT: FRE-PHASE and MFDTD lines need their HOLVA Line Constants entry header\n"
+                 "\n **** ERROR IN READING OF DATA FILE!  ****\n\n **** INVALID DATA LINE ****\n",
+                 " **** THE OFFENDING LINE IN THE DATA FILE IS: ****\nFRE-PHASE"}}),
     [](const testing::TestParamInfo<BadLine>& i) { return i.param.name; });
 
 }  // namespace

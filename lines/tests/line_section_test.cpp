@@ -26,6 +26,8 @@ std::string local_entry(const std::string& end1, const std::string& end2, const 
            file + "\n";
 }
 
+const std::string kName = " Line/Cable Name: 'abcdef'\n";
+
 class LineSection : public testing::Test {
 protected:
     void SetUp() override {
@@ -112,18 +114,21 @@ TEST_F(LineSection, ModelEntriesReadTheirNumericBlock) {
     EXPECT_TRUE(contains(c.out, "Control Signal Transfer Dimension mismatch in line/cable abcdef")) << c.out;
     EXPECT_TRUE(contains(c.out, kMismatch)) << c.out;
     EXPECT_EQ(INPUT.DATA_LINE.trimmed(), "MFDTD  1  0");
-    // A server end asks its port before its numeric block.
+    // An MFDTD line is refused as a server end before its port is asked.
     SetUp();
     c = Read("GLOBAL_TLINES:\nHOLVA Line Constants\n 2 1\n 1  1 2  1 0 1 0\nTLINE-INPUT-DATA x\n"
              "TLINE-OUTPUT-DATA abcdef.clo\n", 0, 0, "4005\n");
-    EXPECT_TRUE(contains(c.out, " Enter port number for ENI server abcdef\n")) << c.out;
-    EXPECT_TRUE(contains(c.out, "An MFDTD line cannot be an ENI server end")) << c.out;
+    EXPECT_TRUE(c.aborted);
+    EXPECT_FALSE(contains(c.out, "Enter port number")) << c.out;
+    EXPECT_TRUE(contains(c.out, kName + " ERROR: DSLINT: An MFDTD line cannot be an ENI server end\n")) << c.out;
     // A legacy entry is its model record, without a conductor count.
     SetUp();
     c = Read("TLINES:\nMFDTD  1  0\n");
     EXPECT_TRUE(c.aborted);
     EXPECT_TRUE(contains(c.out, "INVALID DATA LINE")) << c.out;
     EXPECT_FALSE(contains(c.out, "mismatch"));
+    EXPECT_TRUE(contains(c.out, " ERROR: DSLINT: FRE-PHASE and MFDTD lines need their HOLVA Line Constants entry header\n"))
+        << c.out;
 }
 
 struct Bad {
@@ -149,7 +154,6 @@ TEST_P(LineSectionChecks, StopWithTheirMessage) {
     EXPECT_EQ(array_overrun_count(), 0);
 }
 
-const std::string kName = " Line/Cable Name: 'abcdef'\n";
 const std::string kOffending = " **** THE OFFENDING LINE IN THE DATA FILE IS: ****\n";
 
 INSTANTIATE_TEST_SUITE_P(
