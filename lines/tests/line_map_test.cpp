@@ -295,6 +295,31 @@ std::string frephase(double tau, double ph, double rh, const std::string& option
     return s.str();
 }
 
+// Two conductors whose conductance is not symmetric, G = [[0.010, 0.004],
+// [-0.002, 0.020]], no poles: with no history in the first step each end
+// is (diag(1/R) + G) V = E/R, solved by hand. End 1: 100 V behind 100 ohms
+// and -30 V behind 50 ohms; end 2: 20 V behind 200 ohms and 300 ohms.
+TEST_F(LineMap, FrePhaseUnsymmetricConductanceAtBothEnds) {
+    File("line.tlo", "FRE-PHASE\nYc\nfitted\n 2\npoles\n 0\n 0\n 0.010\n -0.002\n 0.004\n 0.020\n"
+                     "H\nfitted\n 1\ndelays\n 0.5e-3\npoles\n 0\nresidues\n");
+    const Captured c = Read(4, "BRANCHES:\n 0 1 RE 100.0 100.0\n 0 2 RE 50.0 -30.0\n 0 3 RE 200.0 20.0\n"
+                               " 4 0 R 300.0\nTLINES:\n" + entry({1, 2}, {3, 4}, "line.tlo"));
+    ASSERT_FALSE(c.aborted) << c.out;
+    ASSERT_EQ(LINE_TABLES.TLGMAT(2, 1, 1), -0.002);
+    const std::vector<double> v{5300.0 / 101, -1250.0 / 101, 3500.0 / 537, 100.0 / 179};
+    const std::vector<double> i1{48.0 / 101, -178.0 / 505}, i2{181.0 / 2685, -1.0 / 537};
+    const auto v_run = Run(1);
+    for (size_t k = 0; k < 4; ++k) EXPECT_NEAR(v_run[0][k], v[k], 1e-12 * std::fabs(v[k])) << "node " << k + 1;
+    for (int32_t j = 1; j <= 2; ++j) {
+        EXPECT_NEAR(LINE_TABLES.TLCUR(j, 1, 1), i1[j - 1], 1e-12 * std::fabs(i1[j - 1])) << j;
+        EXPECT_NEAR(LINE_TABLES.TLCUR(j, 2, 1), i2[j - 1], 1e-12 * std::fabs(i2[j - 1])) << j;
+        // The current into the line is the one its source branch delivers.
+        EXPECT_NEAR(NET.CBR(j, 1), i1[j - 1], 1e-12 * std::fabs(i1[j - 1])) << j;
+    }
+    EXPECT_NEAR(NET.CBR(3, 1), i2[0], 1e-12 * i2[0]);
+    EXPECT_NEAR(NET.CBR(4, 1), -i2[1], 1e-12 * -i2[1]);
+}
+
 TEST_F(LineMap, FrePhaseStaircase) {
     File("line.tlo", frephase(0.5e-3, -1e15, 1e15));
     const Captured c = Read(2, one_line(1200.0));
