@@ -246,7 +246,6 @@ void read_block(LineEntry& e, int32_t p, int32_t row) {
 
 void DSLINT_PHASE(LineEntry& e) {
     LineTables& L = LINE_TABLES;
-    if (!e.header) DSLINT_READ_ERROR(e);  // no conductor count, no ends
     const int32_t p = LINE_COUNTS.NTLPHASE + 1;
     if (p > DIMBLOCK.AVAIL[ND_TLINES_PH] || p > L.PH_NCOND.size()) {
         OUTMSG(30, DIMBLOCK.AVAIL[ND_TLINES_PH], 0, 0, 0.0, 0.0, CURLINE());

@@ -10,8 +10,11 @@ void STAMP_LINE_END(int32_t ss, int32_t row, int32_t n, const int32_t* nodes) {
     for (int32_t i = 1; i <= n; ++i) {
         const int32_t ai = nodes[i - 1];
         if (ai == 0) continue;
+        // The first step's initialisation adds the column's couplings to the
+        // diagonal: the column sum leaves G(i, i) there also when G is not
+        // symmetric.
         double sum = 0.0;
-        for (int32_t j = 1; j <= n; ++j) sum += g(i, j, row);
+        for (int32_t j = 1; j <= n; ++j) sum += g(j, i, row);
         for (int32_t j = 1; j <= n; ++j) {
             const int32_t aj = nodes[j - 1];
             if (aj == ai || aj == 0) continue;

@@ -13,6 +13,7 @@
 #include "lines/line_record.h"
 #include "lines/line_tables.h"
 #include "lines/lines.h"
+#include "lines/modal_setup.h"
 #include "network/dimensions.h"
 #include "network/line_reader.h"
 #include "network/map_sections.h"
@@ -246,6 +247,14 @@ void read_entry(LineEntry& e) {
         return;
     }
     e.kind = TL_MODEL_KIND(e.record.view());
+    // These models take their conductor count and end nodes from the header.
+    if (!e.header && (e.kind == tlrec::KIND_FREPHASE || e.kind == tlrec::KIND_MFDTD)) {
+        console({"ERROR: DSLINT: FRE-PHASE and MFDTD lines need their HOLVA Line Constants entry header"});
+        DSLINT_READ_ERROR(e);
+    }
+    // An MFDTD step injects at both ends: the far end must be in this process.
+    if (e.kind == tlrec::KIND_MFDTD && e.role == tlrec::ROLE_SERVER)
+        DSLINT_DATA_ERROR(e, "An MFDTD line cannot be an ENI server end");
     if (e.role == tlrec::ROLE_LOCAL && (e.csc1[1] != e.csc2[3] || e.csc1[3] != e.csc2[1]))
         USERWARN(0, 0, 1, "Control Signal Transfer Dimension mismatch in line/cable " + e.line_name());
     if (server > 0 && !is_true(RUN_SEQ.CONNECTED)) ask_port(e, server, L.ENI_SRV_PORT(server));

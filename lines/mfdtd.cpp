@@ -194,9 +194,6 @@ void MMAT_INV(FArray3<double>& m, int32_t n, int32_t k) {
 
 void DSLINT_MFDTD(LineEntry& e) {
     LineTables& L = LINE_TABLES;
-    if (!e.header) DSLINT_READ_ERROR(e);  // no conductor count, no ends
-    // Its step injects at both ends: the far end must be here.
-    if (e.role == tlrec::ROLE_SERVER) DSLINT_DATA_ERROR(e, "An MFDTD line cannot be an ENI server end");
     const int32_t k = LINE_COUNTS.NTLMFDTD + 1;
     if (k > DIMBLOCK.AVAIL[ND_TLINES_MFDTD] || k > L.TLD_NCOND.size()) {
         if (e.header) console({"Line Name: ", e.display_name.sub(1, static_cast<size_t>(e.display_length))});

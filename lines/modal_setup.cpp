@@ -269,8 +269,18 @@ struct Fitted {
     double constant = 0.0;
 };
 
+// Message 276: more poles than the dimension; the first ones are used.
+void too_many_poles(const LineEntry& e) {
+    if (e.header)
+        write_list(UNIT_CONSOLE_OUT, {"Line/Cable Name :", e.display_name.sub(1, static_cast<size_t>(e.display_length))});
+    OUTMSG(276, DIMBLOCK.AVAIL[ND_MAXPOLES], 0, 0, 0.0, 0.0, CURLINE());
+}
+
+// Reads one fitted function. Every record of it is read, so that the file
+// stays in step when only the first MAXPOLES poles are kept.
 Fitted read_fitted(LineEntry& e, bool first) {
     Fitted f;
+    const int32_t limit = std::max(DIMBLOCK.AVAIL[ND_MAXPOLES], 0);
     RDCMNT();
     if (e.header) {
         int32_t np = 0;
@@ -281,29 +291,26 @@ Fitted read_fitted(LineEntry& e, bool first) {
             check(e, in);
         }
         np = std::max(np, 0);
-        if (np > DIMBLOCK.AVAIL[ND_MAXPOLES]) {
-            write_list(UNIT_CONSOLE_OUT,
-                       {"Line/Cable Name :", e.display_name.sub(1, static_cast<size_t>(e.display_length))});
-            OUTMSG(276, DIMBLOCK.AVAIL[ND_MAXPOLES], 0, 0, 0.0, 0.0, CURLINE());
-            ABORT_RUN(kDslint, 1);
-        }
-        std::vector<cplx> p(static_cast<size_t>(np)), r(static_cast<size_t>(np));
+        if (np > limit) too_many_poles(e);
+        const int32_t used = std::min(np, limit);
+        std::vector<cplx> p(static_cast<size_t>(used)), r(static_cast<size_t>(used));
         for (auto* v : {&p, &r})
-            for (int32_t g = 0; g < np; g += 6) {
-                const int32_t cnt = std::min(6, np - g);
+            for (int64_t g = 0; g < np; g += 6) {
+                const int64_t cnt = std::min<int64_t>(6, np - g);
                 for (int part = 0; part < 2; ++part) {
                     RDCMNT();
                     ListRead in(INPUT.INPUT_UNIT);
-                    for (int32_t q = 0; q < cnt; ++q) {
+                    for (int64_t q = 0; q < cnt; ++q) {
                         double val = 0.0;
                         in.real(val);
+                        if (g + q >= used) continue;
                         cplx& c = (*v)[static_cast<size_t>(g + q)];
                         c = part == 0 ? cplx(val, c.imag()) : cplx(c.real(), val);
                     }
                     check(e, in);
                 }
             }
-        for (int32_t q = 0; q < np; ++q) {
+        for (int32_t q = 0; q < used; ++q) {
             if (std::abs(p[static_cast<size_t>(q)]) >= kFoldLimit) {
                 f.constant += (r[static_cast<size_t>(q)] / p[static_cast<size_t>(q)]).real();
                 continue;
@@ -322,16 +329,19 @@ Fitted read_fitted(LineEntry& e, bool first) {
     }
     nz = std::max(nz, 0);
     np = std::max(np, 0);
-    if (np > DIMBLOCK.AVAIL[ND_MAXPOLES] || nz > DIMBLOCK.AVAIL[ND_MAXPOLES]) {
-        OUTMSG(276, DIMBLOCK.AVAIL[ND_MAXPOLES], 0, 0, 0.0, 0.0, CURLINE());
-        ABORT_RUN(kDslint, 1);
-    }
-    std::vector<double> z(static_cast<size_t>(nz)), p(static_cast<size_t>(np));
-    for (auto* v : {&z, &p}) {
-        if (v->empty()) continue;
+    if (np > limit) too_many_poles(e);
+    // No more zeros than poles outlive the cut, so the zeros past the
+    // limit are read and dropped like the poles.
+    std::vector<double> z, p;
+    for (auto [v, count] : {std::pair{&z, nz}, std::pair{&p, np}}) {
+        if (count == 0) continue;
         RDCMNT();
         ListRead in(INPUT.INPUT_UNIT);
-        for (double& x : *v) in.real(x);
+        for (int32_t q = 0; q < count && in.ok(); ++q) {
+            double x = 0.0;
+            in.real(x);
+            if (q < limit) v->push_back(x);
+        }
         check(e, in);
     }
     f.pole.clear();

@@ -113,13 +113,21 @@ void PI_SECTION2(int32_t& mode, int32_t& estimate, double& d3, double& d4, doubl
                  double& d8, double& d9, double& d10, double& d11, double& d12, double& r, double& l, double& c,
                  int32_t& has_c) {
     if (estimate == 0) {
-        check_base(mode <= 1 ? 0 : 1, d6, d3, d4, d5);
+        // Only what a mode divides by or cannot do without is checked.
         bool failed = false;
+        if (mode >= 0 && mode <= 2) check(failed, d6 < 1.0e-6, "Frequency too small");
+        if (mode == 3) check(failed, d3 < 1.0e-6, "Length too small");
+        end_if(failed);
+        if (mode == 0 || mode == 1) {
+            check(failed, d4 < 1.0e-6, "Voltage too small");
+            check(failed, d5 < 1.0e-6, "MVA too small");
+            end_if(failed);
+        }
         if (mode == 1 || mode == 2) check(failed, d9 < 1.0e-32, "Zero Sequence Capacitive Reactance too small");
         if (mode == 3) check(failed, d9 < 1.0e-32, "Zero Sequence Surge Impedance too small");
         end_if(failed);
         const double w = kTwoPi * d6, len = d3;
-        const double zb = mode <= 1 ? d4 * d4 / d5 : 0.0;
+        const double zb = mode == 0 || mode == 1 ? d4 * d4 / d5 : 0.0;
         switch (mode) {
             case 0: r = d7 * zb, l = d8 * zb / w, c = d9 / (w * zb); break;
             case 1: r = d7 * zb, l = d8 * zb / w, c = 1.0 / (w * zb * d9); break;

@@ -28,6 +28,7 @@ struct PassTotals {
             surgepoles = 0, nummodes = 0;
     int64_t ph_maxmodes = 0, ph_travwaves = 0, ph_prop = 0, ph_hserc = 0, ph_ycserc = 0, ph_xhk = 0,
             ph_maxpoles = 0;
+    int64_t mfd_maxmodes = 0;
 };
 PassTotals T;
 
@@ -313,7 +314,7 @@ void mfdtd(Entry& e) {
     raise_word(ND_MAXPOLES_MFDTD, np);
     DIMBLOCK.REQ[ND_NUMMODES_MFDTD] = static_cast<int32_t>(
         std::min<int64_t>(int64_t{DIMBLOCK.REQ[ND_NUMMODES_MFDTD]} + std::max(c, 0), INT32_MAX));
-    raise_word(ND_MAXMODES_MFDTD, c);
+    T.mfd_maxmodes = std::max<int64_t>(T.mfd_maxmodes, c);
     options(e);
     text(e);
     double v = 0.0, length = 0.0;
@@ -341,6 +342,7 @@ void write_totals() {
         {ND_TLINES_PH, C.NTLPHASE},       {ND_MAXMODES_PH, T.ph_maxmodes},  {ND_TRAVWAVES_PH, T.ph_travwaves},
         {ND_PROP_PH, T.ph_prop},          {ND_HSERC_PH, T.ph_hserc},        {ND_YCSERC_PH, T.ph_ycserc},
         {ND_XHK_PH, T.ph_xhk},            {ND_MAXPOLES_PH, T.ph_maxpoles},  {ND_TLINES_MFDTD, C.NTLMFDTD},
+        {ND_MAXMODES_MFDTD, T.mfd_maxmodes},
         {ND_TLINES_TOTAL, int64_t{C.NTLMODAL} + C.NTLPHASE + C.NTLMFDTD + C.NENICLI},
         {ND_ENI_SERVERS, C.NENISRV},      {ND_ENI_CLIENTS, C.NENICLI}};
     for (const auto& [k, v] : words) {

@@ -3,15 +3,18 @@
 // times between steps, losses, three untransposed phases and the
 // frequency-dependent modal line.
 #include <cmath>
+#include <complex>
 #include <fstream>
 #include <functional>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/bookends.h"
 #include "engine/run_state.h"
 #include "engine/time_step.h"
+#include "lines/mfdtd.h"
 #include "lines/modal_setup.h"
 #include "lines/tests/line_test_support.h"
 #include "network/line_reader.h"
@@ -224,6 +227,17 @@ TEST_F(LineMap, ShortTravelTimesWarnThenContinueOrStop) {
     EXPECT_FALSE(contains(c.out, "Continuing"));
 }
 
+// A legacy "FRE-DEP" entry whose first function has more zeros than any
+// function has poles (the dimensioning pass sizes MAXPOLES by poles only):
+// the zeros beyond the poles are cut and the line is lossless.
+TEST_F(LineMap, FreDepLegacyZerosBeyondThePoleCount) {
+    const Captured c = Read(2, "BRANCHES:\n 0 1 RE 100.0 100.0\n 2 0 R 1200.0\nTLINES:\nFRE-DEP 1 0 1 1\n 1 2 0.5\n"
+                               " 2 0 0.0025\n 100 200\n 0 0 1.0\n 0 0 1.0\n");
+    ASSERT_FALSE(c.aborted) << c.out;
+    EXPECT_EQ(DIMBLOCK.AVAIL[ND_MAXPOLES], 1);
+    ExpectStaircase(Run(80), 1e-12);
+}
+
 std::string frephase(double tau, double ph, double rh, const std::string& options = "", double py = 0.0,
                      double ry = 0.0, double d = 0.0025);
 
@@ -259,7 +273,11 @@ INSTANTIATE_TEST_SUITE_P(
                 entry({1}, {2}, "line.tlo"), {"Singular matrix encountered in MFDTD"}},
         BadLine{"MismatchMfdtd", "MFDTD  1  0\n 3e8\n 150000\n", entry({1, 3}, {2, 3}, "line.tlo"),
                 {kMismatch, "INVALID DATA LINE"}},
-        BadLine{"FrePhaseWithoutHeader", " ", frephase(0.5e-3, -2000.0, 2000.0), {"INVALID DATA LINE"}}),
+        BadLine{"FrePhaseWithoutHeader", " ", frephase(0.5e-3, -2000.0, 2000.0), {"INVALID DATA LINE"}},
+        BadLine{"FrePhaseWithoutHeaderIsTold", " ", frephase(0.5e-3, -2000.0, 2000.0),
+                {" ERROR: DSLINT: FRE-PHASE and MFDTD lines need their HOLVA Line Constants entry header\n"
+                 "\n **** ERROR IN READING OF DATA FILE!  ****\n\n **** INVALID DATA LINE ****\n",
+                 " **** THE OFFENDING LINE IN THE DATA FILE IS: ****\nFRE-PHASE"}}),
     [](const testing::TestParamInfo<BadLine>& i) { return i.param.name; });
 
 }  // namespace
@@ -278,6 +296,31 @@ std::string frephase(double tau, double ph, double rh, const std::string& option
         s << " 0\n";
     s << d << "\nH\nfitted\n 1\ndelays\n" << tau << "\npoles\n 1\n" << ph << "\n 0\nresidues\n" << rh << "\n 0\n";
     return s.str();
+}
+
+// Two conductors whose conductance is not symmetric, G = [[0.010, 0.004],
+// [-0.002, 0.020]], no poles: with no history in the first step each end
+// is (diag(1/R) + G) V = E/R, solved by hand. End 1: 100 V behind 100 ohms
+// and -30 V behind 50 ohms; end 2: 20 V behind 200 ohms and 300 ohms.
+TEST_F(LineMap, FrePhaseUnsymmetricConductanceAtBothEnds) {
+    File("line.tlo", "FRE-PHASE\nYc\nfitted\n 2\npoles\n 0\n 0\n 0.010\n -0.002\n 0.004\n 0.020\n"
+                     "H\nfitted\n 1\ndelays\n 0.5e-3\npoles\n 0\nresidues\n");
+    const Captured c = Read(4, "BRANCHES:\n 0 1 RE 100.0 100.0\n 0 2 RE 50.0 -30.0\n 0 3 RE 200.0 20.0\n"
+                               " 4 0 R 300.0\nTLINES:\n" + entry({1, 2}, {3, 4}, "line.tlo"));
+    ASSERT_FALSE(c.aborted) << c.out;
+    ASSERT_EQ(LINE_TABLES.TLGMAT(2, 1, 1), -0.002);
+    const std::vector<double> v{5300.0 / 101, -1250.0 / 101, 3500.0 / 537, 100.0 / 179};
+    const std::vector<double> i1{48.0 / 101, -178.0 / 505}, i2{181.0 / 2685, -1.0 / 537};
+    const auto v_run = Run(1);
+    for (size_t k = 0; k < 4; ++k) EXPECT_NEAR(v_run[0][k], v[k], 1e-12 * std::fabs(v[k])) << "node " << k + 1;
+    for (int32_t j = 1; j <= 2; ++j) {
+        EXPECT_NEAR(LINE_TABLES.TLCUR(j, 1, 1), i1[j - 1], 1e-12 * std::fabs(i1[j - 1])) << j;
+        EXPECT_NEAR(LINE_TABLES.TLCUR(j, 2, 1), i2[j - 1], 1e-12 * std::fabs(i2[j - 1])) << j;
+        // The current into the line is the one its source branch delivers.
+        EXPECT_NEAR(NET.CBR(j, 1), i1[j - 1], 1e-12 * std::fabs(i1[j - 1])) << j;
+    }
+    EXPECT_NEAR(NET.CBR(3, 1), i2[0], 1e-12 * i2[0]);
+    EXPECT_NEAR(NET.CBR(4, 1), -i2[1], 1e-12 * -i2[1]);
 }
 
 TEST_F(LineMap, FrePhaseStaircase) {
@@ -490,6 +533,131 @@ TEST_F(LineMap, ThreePhasesAgainstNgspice) {
             peak = std::max(peak, std::fabs(v[n][node]));
         }
     EXPECT_LT(worst, 1e-3 * peak) << worst << " of " << peak;
+}
+
+}  // namespace
+
+namespace {
+
+// One segment's pole states: MFDSTEP on its edge cases, and against the
+// segment update of the MFDTD section. Two conductors, four segments, two
+// poles (one complex), residue matrices symmetric.
+class MfdtdStep : public LineMap {
+protected:
+    void SetUp() override {
+        LineMap::SetUp();
+        File("line.tlo", "MFDTD  2  2\n 3e8\n 60000\n 1e-4\n 2e-5\n 1e-4\n 1.3333333333333e-6\n 3.3333333333333e-7\n"
+                         " 1.3333333333333e-6\n 0\n 0\n 0\n 8.3333333333333e-12\n -1.6666666666667e-12\n"
+                         " 8.3333333333333e-12\n 2\n (-2000, 0)\n (0.01, 0)\n (0.002, 0)\n (0.01, 0)\n"
+                         " (-5000, 3000)\n (0.005, 0.001)\n (0.001, 0)\n (0.004, -0.001)\n");
+        const Captured c = Read(4, "BRANCHES:\n 0 1 RE 100.0 100.0\n 0 2 RE 100.0 -50.0\n 3 0 R 1200.0\n"
+                                   " 4 0 R 800.0\nTLINES:\n" + entry({1, 2}, {3, 4}, "line.tlo"));
+        ASSERT_FALSE(c.aborted) << c.out;
+        ASSERT_EQ(std::vector<int32_t>({LINE_TABLES.TLD_NSEG(1), LINE_TABLES.TLD_NPOLE(1)}),
+                  std::vector<int32_t>({4, 2}));
+    }
+    // Sets the work states to psi(i, p) = (i + 2p, p - i) / 10.
+    static void SetStates() {
+        for (int32_t p = 1; p <= 2; ++p)
+            for (int32_t i = 1; i <= 2; ++i) LINE_TABLES.TLD_WPSI(i, p) = {(i + 2.0 * p) / 10, (p - i) / 10.0};
+    }
+    static std::vector<double> Step(int32_t np, const std::vector<double>& x1, const std::vector<double>& x2,
+                                    const std::vector<double>& x3) {
+        int32_t n = 2, k = 1;
+        double dt = kDt;
+        MFDSTEP(np, n, x1.data(), x2.data(), x3.data(), dt, k);
+        return {LINE_TABLES.TLD_WHIST(1), LINE_TABLES.TLD_WHIST(2)};
+    }
+    static std::complex<double> Decay(int32_t p) { return std::exp(LINE_TABLES.TLD_POLE(p, 1) * kDt); }
+};
+
+TEST_F(MfdtdStep, WithoutPolesTheStatesStayAndTheTermIsZero) {
+    SetStates();
+    LINE_TABLES.TLD_WHIST(1) = LINE_TABLES.TLD_WHIST(2) = 7.0;
+    EXPECT_EQ(Step(0, {1.0, 2.0}, {3.0, 4.0}, {5.0, 6.0}), std::vector<double>({0.0, 0.0}));
+    EXPECT_EQ(LINE_TABLES.TLD_WPSI(2, 2), std::complex<double>(0.6, 0.0));
+    EXPECT_EQ(LINE_TABLES.TLD_WPSI(1, 1), std::complex<double>(0.3, 0.0));
+}
+
+TEST_F(MfdtdStep, EqualCurrentsOnlyDecayTheStates) {
+    SetStates();
+    Step(2, {3.0, -2.0}, {3.0, -2.0}, {3.0, -2.0});
+    for (int32_t p = 1; p <= 2; ++p)
+        for (int32_t i = 1; i <= 2; ++i) {
+            const std::complex<double> want = Decay(p) * std::complex<double>((i + 2.0 * p) / 10, (p - i) / 10.0);
+            EXPECT_NEAR(std::abs(LINE_TABLES.TLD_WPSI(i, p) - want), 0.0, 1e-15) << i << " " << p;
+        }
+}
+
+// h = Re(RES1 psi1 / a1 + RES2 psi2 / a2), whichever pole comes first.
+TEST_F(MfdtdStep, TwoPolesInEitherOrder) {
+    LineTables& L = LINE_TABLES;
+    const std::vector<double> x1{1.5, -0.5}, x2{2.0, 0.25}, x3{-1.0, 0.75};
+    SetStates();
+    const std::vector<double> h = Step(2, x1, x2, x3);
+    std::complex<double> psi[3][3];
+    for (int32_t p = 1; p <= 2; ++p)
+        for (int32_t i = 1; i <= 2; ++i) {
+            const double u = L.TLD_CD(p, 1) * (x2[i - 1] - x3[i - 1]) +
+                             L.TLD_CS(p, 1) * (2.0 * x2[i - 1] - x1[i - 1] - x3[i - 1]);
+            psi[i][p] = Decay(p) * std::complex<double>((i + 2.0 * p) / 10, (p - i) / 10.0) + u;
+            EXPECT_NEAR(std::abs(L.TLD_WPSI(i, p) - psi[i][p]), 0.0, 1e-14) << i << " " << p;
+        }
+    for (int32_t i = 1; i <= 2; ++i) {
+        std::complex<double> sum = 0.0;
+        for (int32_t p = 1; p <= 2; ++p)
+            sum += (L.TLD_RES(i, 1, p, 1) * psi[1][p] + L.TLD_RES(i, 2, p, 1) * psi[2][p]) / L.TLD_POLE(p, 1);
+        EXPECT_NEAR(h[i - 1], sum.real(), 1e-14 * std::fabs(sum.real())) << i;
+    }
+    // The same poles the other way round, from the same states.
+    std::swap(L.TLD_POLE(1, 1), L.TLD_POLE(2, 1));
+    std::swap(L.TLD_CD(1, 1), L.TLD_CD(2, 1));
+    std::swap(L.TLD_CS(1, 1), L.TLD_CS(2, 1));
+    for (int32_t i = 1; i <= 2; ++i)
+        for (int32_t j = 1; j <= 2; ++j) std::swap(L.TLD_RES(i, j, 1, 1), L.TLD_RES(i, j, 2, 1));
+    SetStates();
+    for (int32_t i = 1; i <= 2; ++i) std::swap(L.TLD_WPSI(i, 1), L.TLD_WPSI(i, 2));
+    const std::vector<double> swapped = Step(2, x1, x2, x3);
+    for (int32_t i = 1; i <= 2; ++i) {
+        EXPECT_NEAR(swapped[i - 1], h[i - 1], 1e-15 * std::fabs(h[i - 1])) << i;
+        EXPECT_NEAR(std::abs(L.TLD_WPSI(i, 1) - psi[i][2]), 0.0, 1e-14) << i;
+    }
+}
+
+// After some steps, an inner segment: its states advanced by MFDSTEP are
+// those the section leaves, and its new current is the update with MFDSTEP's h.
+TEST_F(MfdtdStep, AdvancesASegmentAsTheSectionDoes) {
+    Run(25);
+    LineTables& L = LINE_TABLES;
+    const int32_t m = 2, k = 1;
+    std::vector<double> x1(2), x2(2), x3(2), d(2);
+    for (int32_t i = 1; i <= 2; ++i) {
+        x1[i - 1] = L.TLD_I1(i, m, k);
+        x2[i - 1] = L.TLD_I2(i, m, k);
+        x3[i - 1] = L.TLD_I3(i, m, k);
+        d[i - 1] = L.TLD_V(i, m + 1, k) - L.TLD_V(i, m, k);
+        for (int32_t p = 1; p <= 2; ++p) L.TLD_WPSI(i, p) = L.TLD_PSI(i, m, p, k);
+    }
+    ASSERT_NE(x1[0], 0.0);
+    ASSERT_NE(L.TLD_WPSI(1, 2), std::complex<double>(0.0));
+    const std::vector<double> h = Step(2, x1, x2, x3);
+    const std::complex<double> advanced[2][2] = {{L.TLD_WPSI(1, 1), L.TLD_WPSI(1, 2)},
+                                                 {L.TLD_WPSI(2, 1), L.TLD_WPSI(2, 2)}};
+    TLSTEP_MFDTD();
+    const double dz = L.TLD_DZ(k);
+    for (int32_t i = 1; i <= 2; ++i) {
+        for (int32_t p = 1; p <= 2; ++p) EXPECT_EQ(L.TLD_PSI(i, m, p, k), advanced[i - 1][p - 1]) << i << " " << p;
+        std::vector<double> w(2);
+        for (int32_t r = 1; r <= 2; ++r) {
+            double s = -d[r - 1] - dz * h[r - 1];
+            for (int32_t j = 1; j <= 2; ++j)
+                s += L.TLD_IHIST(r, j, k) * x1[j - 1] + dz * (L.TLD_G3(r, j, k) + L.TLD_G2(r, j, k)) * x2[j - 1];
+            w[r - 1] = s;
+        }
+        const double i0 = L.TLD_IMAT(i, 1, k) * w[0] + L.TLD_IMAT(i, 2, k) * w[1];
+        EXPECT_NEAR(L.TLD_I1(i, m, k), i0, 1e-12 * std::fabs(i0)) << i;
+        EXPECT_EQ(L.TLD_I2(i, m, k), x1[i - 1]);
+    }
 }
 
 }  // namespace

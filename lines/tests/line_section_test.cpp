@@ -1,8 +1,10 @@
 // The line section reader on small sections: client ends, subsystem
 // mapping, display names, the words, and every check with its message.
+#include <cmath>
 #include <fstream>
 #include <string>
 
+#include "engine/solution_arrays.h"
 #include "engine/storage.h"
 #include "lines/line_section.h"
 #include "lines/tests/line_test_support.h"
@@ -23,6 +25,8 @@ std::string local_entry(const std::string& end1, const std::string& end2, const 
     return "HOLVA Line Constants\n 2 0\n" + end1 + "\n" + end2 + "\nTLINE-INPUT-DATA  in.tli\nTLINE-OUTPUT-DATA " +
            file + "\n";
 }
+
+const std::string kName = " Line/Cable Name: 'abcdef'\n";
 
 class LineSection : public testing::Test {
 protected:
@@ -110,18 +114,21 @@ TEST_F(LineSection, ModelEntriesReadTheirNumericBlock) {
     EXPECT_TRUE(contains(c.out, "Control Signal Transfer Dimension mismatch in line/cable abcdef")) << c.out;
     EXPECT_TRUE(contains(c.out, kMismatch)) << c.out;
     EXPECT_EQ(INPUT.DATA_LINE.trimmed(), "MFDTD  1  0");
-    // A server end asks its port before its numeric block.
+    // An MFDTD line is refused as a server end before its port is asked.
     SetUp();
     c = Read("GLOBAL_TLINES:\nHOLVA Line Constants\n 2 1\n 1  1 2  1 0 1 0\nTLINE-INPUT-DATA x\n"
              "TLINE-OUTPUT-DATA abcdef.clo\n", 0, 0, "4005\n");
-    EXPECT_TRUE(contains(c.out, " Enter port number for ENI server abcdef\n")) << c.out;
-    EXPECT_TRUE(contains(c.out, "An MFDTD line cannot be an ENI server end")) << c.out;
+    EXPECT_TRUE(c.aborted);
+    EXPECT_FALSE(contains(c.out, "Enter port number")) << c.out;
+    EXPECT_TRUE(contains(c.out, kName + " ERROR: DSLINT: An MFDTD line cannot be an ENI server end\n")) << c.out;
     // A legacy entry is its model record, without a conductor count.
     SetUp();
     c = Read("TLINES:\nMFDTD  1  0\n");
     EXPECT_TRUE(c.aborted);
     EXPECT_TRUE(contains(c.out, "INVALID DATA LINE")) << c.out;
     EXPECT_FALSE(contains(c.out, "mismatch"));
+    EXPECT_TRUE(contains(c.out, " ERROR: DSLINT: FRE-PHASE and MFDTD lines need their HOLVA Line Constants entry header\n"))
+        << c.out;
 }
 
 struct Bad {
@@ -147,7 +154,6 @@ TEST_P(LineSectionChecks, StopWithTheirMessage) {
     EXPECT_EQ(array_overrun_count(), 0);
 }
 
-const std::string kName = " Line/Cable Name: 'abcdef'\n";
 const std::string kOffending = " **** THE OFFENDING LINE IN THE DATA FILE IS: ****\n";
 
 INSTANTIATE_TEST_SUITE_P(
@@ -283,9 +289,80 @@ INSTANTIATE_TEST_SUITE_P(
                           {"YOU HAVE OVER    1 DISTRIBUTED TRANSMISSION LINES"}},
                     Limit{"MoreBufferThanTravwaves", " 1 0 0 0 50 50 1 1e-9 1e-9\n 0 0 1.0 400 0 0 1\n", 1,
                           {"Line/Cable Name: 'l'", "   20 TIME STEPS ARE REQUIRED FOR LINE   1",
-                           "ONLY   15 HAVE BEEN DIMENSIONED"}},
-                    Limit{"MorePolesThanMaxpoles", "FRE-DEP 1 0 0 0\n 0 0 0.5\n 2 0.0025 0\n", 1,
-                          {"Line/Cable Name :'l'", "ONLY   1 POINTS WILL BE USED!"}}),
+                           "ONLY   15 HAVE BEEN DIMENSIONED"}}),
     [](const testing::TestParamInfo<Limit>& i) { return i.param.name; });
+
+}  // namespace
+
+namespace {
+
+// More poles than MAXPOLES cannot come from a file the dimensioning pass
+// read: here the dimension is lowered to 1.
+class LinePoleLimit : public LineSection {
+protected:
+    Captured ReadFreDep(const std::string& file, const std::string& section) {
+        EXPECT_TRUE(allocate({{ND_NODES, 4}, {ND_SUBSYS, 1}, {ND_MAXMODES, 1}, {ND_TLINES, 1}, {ND_TLINES_TOTAL, 1},
+                              {ND_NUMMODES, 1}, {ND_TRAVWAVES, 15}, {ND_TRANSFORMS, 1}, {ND_MAXPOLES, 1},
+                              {ND_SURGEPOLES, 1}, {ND_ATTPOLES, 1}}));
+        int32_t status = -1;
+        ALLOC_SSLIST(1, status);
+        SOLUTION_ARRAYS.SSDIM(1) = 3;
+        ALLOCATION(1, status);
+        EXPECT_EQ(status, 0);
+        NET.NBUSES(1) = 3;
+        MAP_READ.subsys_sizes_read = true;
+        RUN_CLOCK.DELT = 50e-6;
+        std::ofstream(dir.file("l.tlo")) << file;
+        return Read(section);
+    }
+};
+
+const std::string k276 = " ****** WARNING! TOO MANY POLE/ZEROES FOR THE\n"
+                         "FREQUENCY DEPENDENT LINE MODEL HAVE BEEN ENTERED!\n"
+                         "ONLY   1 POINTS WILL BE USED!\n";
+
+// Message 276 warns, the first pole is kept, and the records of the
+// dropped one are passed over: the functions after it read as written.
+TEST_F(LinePoleLimit, MorePolesThanMaxpolesWarnAndTheFirstAreUsed) {
+    const Captured c = ReadFreDep("FRE-DEP 1 0 0 0\n 0 0 0.5\n 2 0.0025 0\n 2000 3000\n 0 0\n 4 5\n 0 0\n"
+                                  " 0 1.5 0\n 0 0.75 0\n",
+                                  "GLOBAL_TLINES:\nHOLVA Line Constants\n 1 0\n 1 1 1 0 1 0\n 1 2 1 0 1 0\n"
+                                  "TLINE-INPUT-DATA  in\nTLINE-OUTPUT-DATA l.tlo\n");
+    ASSERT_FALSE(c.aborted) << c.out;
+    EXPECT_EQ(c.out, " Line/Cable Name :'l'\n" + k276);
+    const LineTables& L = LINE_TABLES;
+    const double e = std::exp(-2000.0 * 50e-6);
+    EXPECT_EQ(L.TLM_NPSURGE(1), 1);
+    EXPECT_EQ(L.TLM_YLOSS(1), 0.0025);
+    EXPECT_NEAR(L.TLM_YC_COEF(1).real(), 4.0 * (1.0 - e) / 2000.0, 1e-18);
+    EXPECT_EQ(L.TLM_YC_EXP(1).real(), e);
+    EXPECT_EQ(std::vector<double>({L.TLM_PROPK(1), L.TI(1)}), std::vector<double>({1.5, 0.75}));
+    EXPECT_EQ(L.TLGMAT(1, 1, 1), 0.75 * 0.0025 * 0.75);
+    EXPECT_EQ(array_overrun_count(), 0);
+}
+
+// A legacy function: the count of its zeros is not checked (only as many
+// zeros as poles are kept); one with too many poles keeps the first.
+TEST_F(LinePoleLimit, LegacyZerosAreNotCountedPolesAre) {
+    // Zeros 100 and 200 of a function without poles: the constant 0.0025 alone.
+    Captured c = ReadFreDep("", "GLOBAL_TLINES:\nFRE-DEP 1 0 1 1\n 1 2 0.5\n 2 0 0.0025\n 100 200\n 0 0 1.0\n"
+                                " 0 0 1.0\n");
+    ASSERT_FALSE(c.aborted) << c.out;
+    EXPECT_EQ(c.out, "");
+    EXPECT_EQ(LINE_TABLES.TLM_YLOSS(1), 0.0025);
+    EXPECT_EQ(LINE_TABLES.TLM_NPSURGE(1), 0);
+    // Propagation 1 / ((1 + s/2000)(1 + s/3000)) with the pole 3000 dropped: 2000 / (s + 2000).
+    c = ReadFreDep("", "GLOBAL_TLINES:\nFRE-DEP 1 0 1 1\n 1 2 0.5\n 0 0 0.0025\n 0 2 1.0\n 2000 3000\n"
+                       " 0 0 1.0\n");
+    ASSERT_FALSE(c.aborted) << c.out;
+    EXPECT_EQ(c.out, k276);
+    const LineTables& L = LINE_TABLES;
+    const double a = 2000.0 * 50e-6, e = std::exp(-a);
+    EXPECT_EQ(std::vector<double>({static_cast<double>(L.TLM_NPPROP(1)), L.TLM_PROPK(1), L.TLM_PC(1).real()}),
+              std::vector<double>({1.0, 0.0, e}));
+    EXPECT_NEAR(L.TLM_PB2(1).real(), 1.0 - (1.0 - e) / a, 1e-15);
+    EXPECT_EQ(L.TI(1), 1.0);
+    EXPECT_EQ(array_overrun_count(), 0);
+}
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The coupled pi section from sequence data.
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "engine/engine_reset.h"
@@ -76,5 +77,70 @@ TEST(PiSection, ZeroSequenceThird) {
     EXPECT_NEAR(c, 0.0397887358 / 3.0, 1e-10);
     EXPECT_EQ(flag, 1);
 }
+
+}  // namespace
+
+namespace {
+
+// The zero-sequence part checks only what its mode divides by or cannot do
+// without: frequency (modes 0-2), voltage and MVA (0-1), the zero-sequence
+// value (1-3), length (3).
+struct ZeroCase {
+    std::string name;
+    int32_t mode;
+    double len, kv, mva, f, d9;
+    std::string stop;            // the message; empty: the values below
+    double r = 0.0, l = 0.0, c = 0.0;
+};
+void PrintTo(const ZeroCase& z, std::ostream* os) { *os << z.name; }
+
+class PiSectionZero : public testing::TestWithParam<ZeroCase> {};
+
+TEST_P(PiSectionZero, ChecksWhatItsModeNeeds) {
+    reset_all_engine_state();
+    const ZeroCase& z = GetParam();
+    double r = 3.0, l = 3.0, c = 3.0;
+    const Captured out = capture([&] {
+        int32_t mode = z.mode, est = 0, flag = -1;
+        double d3 = z.len, d4 = z.kv, d5 = z.mva, d6 = z.f, d7 = 0.3, d8 = 1.0, d9 = z.d9, d10 = 0, d11 = 0, d12 = 0;
+        PI_SECTION2(mode, est, d3, d4, d5, d6, d7, d8, d9, d10, d11, d12, r, l, c, flag);
+    });
+    if (!z.stop.empty()) {
+        EXPECT_TRUE(out.aborted);
+        EXPECT_EQ(out.out.substr(0, z.stop.size() + 12), " ***ERROR** " + z.stop) << out.out;
+        EXPECT_TRUE(contains(out.out, "Abnormal termination of ZARIK by PI_SECTION")) << out.out;
+        return;
+    }
+    EXPECT_FALSE(out.aborted) << out.out;
+    EXPECT_EQ(out.out, "");
+    EXPECT_NEAR(r, z.r, 1e-15);
+    EXPECT_NEAR(l, z.l, 1e-15);
+    EXPECT_NEAR(c, z.c, 1e-15);
+}
+
+constexpr double kThird = 0.333333333333333, kTwoPi = 6.283185307179586;
+
+INSTANTIATE_TEST_SUITE_P(
+    Modes, PiSectionZero,
+    testing::Values(
+        // Run on: a length of 0 in modes 0-2 makes no section, a frequency of 0 in mode 3 is not used.
+        ZeroCase{"Mode0WithoutLength", 0, 0.0, 100, 100, 50, 0.4, ""},
+        ZeroCase{"Mode3WithoutFrequency", 3, 10.0, 0, 0, 0.0, 400.0, "", 10.0 * 0.3 * kThird,
+                 10.0 * (400.0 / 10000.0) * kThird, 500000.0 * 10.0 * (1.0 / 4.0e6) * kThird},
+        ZeroCase{"Mode2WithoutVoltageOrMva", 2, 10.0, 0, 0, 50, 0.4, "", 10.0 * 0.3 * kThird,
+                 10.0 / (kTwoPi * 50.0) * kThird, 500000.0 * 10.0 * 1.0e-6 / (kTwoPi * 50.0 * 0.4) * kThird},
+        ZeroCase{"Mode0WithoutZeroSequenceValue", 0, 0.0, 100, 100, 50, 0.0, ""},
+        // Another mode leaves the caller's values, scaled.
+        ZeroCase{"OtherModeChecksNothing", 4, 1.0, 0, 0, 0.0, 0.0, "", 3.0 * kThird, 3.0 * kThird,
+                 500000.0 * 3.0 * kThird},
+        // Stop.
+        ZeroCase{"Mode1Frequency", 1, 10.0, 100, 100, 0.0, 0.4, "Frequency too small"},
+        ZeroCase{"Mode2Frequency", 2, 10.0, 0, 0, 0.0, 0.4, "Frequency too small"},
+        ZeroCase{"Mode3Length", 3, 0.0, 0, 0, 50, 400.0, "Length too small"},
+        ZeroCase{"Mode0Voltage", 0, 10.0, 0.0, 100, 50, 0.4, "Voltage too small"},
+        ZeroCase{"Mode1Mva", 1, 10.0, 100, 0.0, 50, 0.4, "MVA too small"},
+        ZeroCase{"Mode2ZeroSequence", 2, 10.0, 0, 0, 50, 0.0, "Zero Sequence Capacitive Reactance too small"},
+        ZeroCase{"Mode3ZeroSequence", 3, 10.0, 0, 0, 50, 0.0, "Zero Sequence Surge Impedance too small"}),
+    [](const testing::TestParamInfo<ZeroCase>& i) { return i.param.name; });
 
 }  // namespace

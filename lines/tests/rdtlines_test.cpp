@@ -127,6 +127,24 @@ TEST_F(Rdtlines, FrequencyDependentPhaseAndFiniteDifferenceWords) {
               std::vector<int32_t>({1, 3, 3, 2, 11, 3, 3}));
 }
 
+// MAXMODES-MFDTD is the largest conductor count over both sections,
+// whatever the dimension block held; MAXPOLES-MFDTD is raised in place.
+TEST_F(Rdtlines, LargestMfdtdConductorCountReplacesItsWord) {
+    File("three.tlo", "MFDTD 3  1\n 3e8\n 15000\n");
+    File("two.tlo", "MFDTD 2  2\n 3e8\n 15000\n");
+    DIMBLOCK.REQ[ND_MAXMODES_MFDTD] = 7;
+    DIMBLOCK.REQ[ND_MAXPOLES_MFDTD] = 4;
+    Captured c = Pass("TLINES:\n" + header(3, 0, "three.tlo") + "GLOBAL_TLINES:\n" + header(2, 0, "two.tlo"));
+    ASSERT_FALSE(c.aborted) << c.out;
+    EXPECT_EQ(std::vector<int32_t>({W(ND_MAXMODES_MFDTD), W(ND_MAXPOLES_MFDTD), W(ND_NUMMODES_MFDTD)}),
+              std::vector<int32_t>({3, 4, 5}));
+    SetUp();
+    DIMBLOCK.REQ[ND_MAXMODES_MFDTD] = 7;
+    c = Pass("TLINES:\n" + header(2, 0, "two.tlo"));
+    ASSERT_FALSE(c.aborted) << c.out;
+    EXPECT_EQ(W(ND_MAXMODES_MFDTD), 2);
+}
+
 TEST_F(Rdtlines, BadRecordsStopTheRun) {
     File("a.tlo", " 1 0 0 0 50.0 50.0 100.0 1e-9 1e-9\n 0 0 abc 400 0 0 1\n");
     Captured c = Pass("TLINES:\n" + header(1, 0, "a.tlo"));
