@@ -2,6 +2,7 @@
 // frames and closed peers, connecting.
 #include <cerrno>
 #include <cstring>
+#include <unistd.h>
 
 #include "link/tests/link_test_support.h"
 
@@ -253,4 +254,25 @@ TEST(ExchangeConnect, RefusedLocalhostInAnyCaseAndBadHost) {
     testing::internal::CaptureStderr();
     EXPECT_FALSE(x.Connect("", 4000));
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "Exchange::Connect: Cannot resolve address ''\n");
+}
+
+// Only "localhost" is looked up: this machine's own name, which resolves,
+// is no address, so nothing is connected.
+TEST(ExchangeConnect, OtherNamesAreNotLookedUp) {
+    char name[256] = {};
+    ASSERT_EQ(gethostname(name, sizeof name - 1), 0);
+    uint32_t address = 0;
+    if (!sock_resolve_ipv4(name, address)) GTEST_SKIP() << name << " does not resolve here";
+    FakeFrontEnd fe;
+    Exchange x;
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(x.Connect(name, fe.Port()));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Exchange::Connect: Cannot resolve address '" + std::string(name) + "'\n");
+    EXPECT_FALSE(fe.Accept(200));
+    EXPECT_TRUE(x.Closed());
+    // An address in any form the dotted notation allows is taken as it is.
+    Exchange y;
+    EXPECT_TRUE(y.Connect("127.1", fe.Port()));
+    EXPECT_TRUE(fe.Accept());
 }
