@@ -77,7 +77,7 @@ Exchange::Exchange() { send_.length = 4; }
 Exchange::~Exchange() { CloseSocket(); }
 
 void Exchange::ReportError(const char* text) {
-    std::fprintf(stderr, "Exchange Error: %s\n", text);
+    std::fprintf(stderr, "Exchange Error: %s", text);
     std::fflush(stderr);
 }
 

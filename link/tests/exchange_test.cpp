@@ -10,8 +10,8 @@ using namespace link_test;
 
 namespace {
 
-const std::string kPastEnd = "Exchange Error: Read past the end of the received frame.\n";
-const std::string kClosure = "Exchange Error: Unexpected closure of transport mechanism.\n";
+const std::string kPastEnd = "Exchange Error: Read past the end of the received frame.";
+const std::string kClosure = "Exchange Error: Unexpected closure of transport mechanism.";
 
 bool deliver(Linked& l, const WireWriter& w) { return l.fe.Send(w) && l.ex.Receive(true); }
 
@@ -61,9 +61,9 @@ TEST(ExchangeKey, ConnectorFollowsEitherOrderAndRefusesOthers) {
     const double pi = 3.14159265359;
     const struct { bool swapped; int32_t key; double fp; bool ends; const char* err; } cases[] = {
         {true, 0x12345678, pi, false, ""},
-        {false, 0x56781234, pi, true, "Exchange Error: Word reversal not supported\n"},
-        {false, 0x11111111, pi, true, "Exchange Error: Bad key value received.\n"},
-        {false, 0x12345678, pi + 2e-11, false, "Exchange Error: Bad floating point format\n"},  // the link works
+        {false, 0x56781234, pi, true, "Exchange Error: Word reversal not supported"},
+        {false, 0x11111111, pi, true, "Exchange Error: Bad key value received."},
+        {false, 0x12345678, pi + 2e-11, false, "Exchange Error: Bad floating point format"},  // the link works
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.err);
@@ -174,7 +174,7 @@ TEST(ExchangeFaults, BadLengthsEndTheLinkWithoutAllocating) {
             Linked l(swapped);
             ASSERT_TRUE(l.connected);
             ASSERT_TRUE(l.fe.SendRaw(WireWriter(swapped).Int(length).Int(1).Int(2).Body()));
-            EXPECT_EQ(closing(l.ex), "Exchange Error: Bad frame length received.\n");
+            EXPECT_EQ(closing(l.ex), "Exchange Error: Bad frame length received.");
             EXPECT_EQ(l.ex.ReceiveCapacity(), 4096);
         }
     }
@@ -209,7 +209,7 @@ TEST(ExchangeFaults, AFrameLeftUnfinishedEndsTheLink) {
         EXPECT_FALSE(l.ex.Receive(false));
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Exchange Error: Frame not completed within 60 seconds.\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Exchange Error: Frame not completed within 60 seconds.");
     EXPECT_TRUE(l.ex.Closed());
     EXPECT_EQ(l.ex.EndReason(), "Frame not completed within 60 seconds.");
 }
@@ -229,7 +229,7 @@ TEST(ExchangeFaults, SendingToAClosedPeerRaisesNoSignal) {
     }
     const std::string err = testing::internal::GetCapturedStderr();
     // One report for the link, whichever way the failure showed.
-    EXPECT_TRUE(err == kClosure || err == "Exchange Error: Unexpected error at transport mechanism.\n") << err;
+    EXPECT_TRUE(err == kClosure || err == "Exchange Error: Unexpected error at transport mechanism.") << err;
 }
 
 TEST(ExchangeConnect, RefusedLocalhostInAnyCaseAndBadHost) {

@@ -233,7 +233,7 @@ TEST_F(ControlCommands, TxPairsAndTheEndOfRunRecord) {
     // A frame cut short ends like an element of 0.
     fe().Send(Rec(FE_CMD_TXARRAY).Int(2).Double(7.0));
     int32_t result = -1;
-    EXPECT_EQ(capture([&] { result = PollOnce(); }, true).err, "Exchange Error: Read past the end of the received frame.\n");
+    EXPECT_EQ(capture([&] { result = PollOnce(); }, true).err, "Exchange Error: Read past the end of the received frame.");
     EXPECT_EQ(result, 0);
     EXPECT_EQ(STORAGE.TX(2), 7.0);
 
