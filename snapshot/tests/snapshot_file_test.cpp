@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <random>
 #include <string>
 
@@ -342,6 +343,17 @@ TEST_F(SnapshotFile, WrittenReadAndWrittenAgainIsTheSame) {
     write_file(dir_.file("b"), without_available(second));
     EXPECT_TRUE(without_available(second) == without_available(first))
         << run_program({"/usr/bin/diff", dir_.file("a"), dir_.file("b")}, "", dir_.path).out;
+}
+
+// The file is written beside its name and takes the name when whole.
+TEST_F(SnapshotFile, IsWrittenBesideItsNameAndRenamedWhenWhole) {
+    build_state();
+    write_file(dir_.file("one.snp"), "an older snapshot\n");
+    const Captured c = write("one");
+    ASSERT_FALSE(c.aborted) << c.out;
+    EXPECT_TRUE(ends_with(c.out, "  File: one.snp                           \n")) << c.out;
+    EXPECT_TRUE(ends_with(read_file(dir_.file("one.snp")), " ! End of Snap-shot\n"));
+    EXPECT_FALSE(std::filesystem::exists(dir_.file("one.snp.partial")));
 }
 
 // The modal lines' modes carry seven integer blocks: the seventh is
