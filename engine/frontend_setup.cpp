@@ -294,7 +294,10 @@ void SETUP_TABLE_MAP() {
         drop_record(FE_SETUP_TABLE_MAP, "it came before the meter table sizes (record 17).");
         return;
     }
+    // Every record takes the next meter number, a dropped one too, so that
+    // the meters after it keep the numbers the front end gave them.
     const int32_t c = ONLINE_SETUP.meter3_number;
+    if (c < INT32_MAX) ONLINE_SETUP.meter3_number = c + 1;
     const int64_t singles = m.METER_DEF.extent(1);
     if (c > m.METER3_REF.extent(1)) {
         drop_record(FE_SETUP_TABLE_MAP, "there is no room for three-phase meter " + std::to_string(c) +
@@ -337,7 +340,6 @@ void SETUP_TABLE_MAP() {
             m.METER3_LIST_C(c, p, j, 2) = l.items[2 * (j - 1) + 1];
         }
     }
-    ONLINE_SETUP.meter3_number = c + 1;
 }
 
 void SETUP_ARRAY() {

@@ -77,7 +77,7 @@ Exchange::Exchange() { send_.length = 4; }
 Exchange::~Exchange() { CloseSocket(); }
 
 void Exchange::ReportError(const char* text) {
-    std::fprintf(stderr, "Exchange Error: %s\n", text);
+    std::fprintf(stderr, "Exchange Error: %s", text);
     std::fflush(stderr);
 }
 
@@ -170,8 +170,9 @@ bool Exchange::Accept() {
 
 bool Exchange::Connect(const char* host, int port) {
     uint32_t address = 0;
+    // Only "localhost" is looked up; any other host must be an address.
     const bool local = host != nullptr && strcasecmp(host, "localhost") == 0;
-    if (host == nullptr || !sock_resolve_ipv4(local ? "localhost" : host, address)) {
+    if (local ? !sock_resolve_ipv4("localhost", address) : !sock_parse_ipv4(host, address)) {
         std::fprintf(stderr, "Exchange::Connect: Cannot resolve address '%s'\n", host ? host : "");
         errno = sock_last_error();
         return false;

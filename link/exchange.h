@@ -64,7 +64,8 @@ public:
     // socket replaces the listening one and the key goes out.
     bool Accept();
 
-    // Connector: "localhost" (any case), a dotted address or a host name.
+    // Connector: "localhost" (any case) or a dotted address; any other
+    // name fails without a look-up.
     bool Connect(const char* host, int port);
 
     void Reset(bool initiator);

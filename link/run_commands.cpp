@@ -198,8 +198,9 @@ void GET_TXARRAY() {
 
 void SET_PRINT_STEP(double print_step) {
     RunClock& c = RUN_CLOCK;
-    if (!std::isfinite(print_step) || !(print_step > 0.0) || !(c.DELT > 0.0)) return;
-    // nint saturates, so a ratio beyond the 32-bit range stays the largest.
+    if (!std::isfinite(print_step) || !(c.DELT > 0.0)) return;
+    // nint saturates, so a ratio beyond the 32-bit range stays the largest;
+    // zero and negative steps are one time step.
     const int32_t steps = std::max(nint(print_step / c.DELT), 1);
     if (steps == nint(c.PRINT_STEP / c.DELT)) return;
     c.PRINT_STEP = steps * c.DELT;

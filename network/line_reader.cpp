@@ -49,11 +49,12 @@ void open_failed_warning(const char* what) {
     USERWARN(CURRENT_IDS.id1, CURRENT_IDS.id2, 1, msg + INPUT.DATA_FILE_NAME.trimmed());
 }
 
-// Opens the next unit; false when the stack is full or the open fails.
-bool open_next(UnitMode mode, bool must_be_new) {
+// Opens the next unit on DATA_FILE_NAME, or on path when one is given;
+// false when the stack is full or the open fails.
+bool open_next(UnitMode mode, bool must_be_new, std::string_view path = {}) {
     INPUT.INPUT_UNIT += 1;
     if (INPUT.INPUT_UNIT > INPUT_UNIT_LIMIT) return false;
-    const std::string name = INPUT.DATA_FILE_NAME.trimmed();
+    const std::string name = path.empty() ? INPUT.DATA_FILE_NAME.trimmed() : std::string(path);
     if (name.empty()) return false;
     const bool opened = must_be_new ? unit_open_new(INPUT.INPUT_UNIT, name) : unit_open(INPUT.INPUT_UNIT, name, mode);
     if (opened) file_on_unit[INPUT.INPUT_UNIT] = INPUT.DATA_FILE_NAME;
@@ -158,9 +159,9 @@ void OPENFILE() {
     ABORT_RUN("OPENFILE", 0);
 }
 
-void OPENFILE1(int32_t mode) {
+void OPENFILE1(int32_t mode, std::string_view path) {
     const UnitMode how = mode == 1 ? UnitMode::Read : UnitMode::Write;
-    if (open_next(how, mode == 2)) return;
+    if (open_next(how, mode == 2, path)) return;
     if (mode == 1) {
         open_failed_warning("ZARIK: Error while opening file for read: ");
         line_constants_advice();

@@ -22,8 +22,9 @@ void RDCMNT();
 // Opens DATA_FILE_NAME for reading on the next unit.
 void OPENFILE();
 // Opens DATA_FILE_NAME on the next unit: 1 read, 2 write a new file,
-// otherwise write.
-void OPENFILE1(int32_t mode);
+// otherwise write. With a path, that file is opened in its place and the
+// messages still name DATA_FILE_NAME.
+void OPENFILE1(int32_t mode, std::string_view path = {});
 // Closes the current unit and steps back to the one below it.
 void CLOSEFILE();
 // Skips the rest of the current section.

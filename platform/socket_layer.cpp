@@ -118,6 +118,16 @@ bool sock_resolve_ipv4(const char* host, uint32_t& address) {
     return true;
 }
 
+bool sock_parse_ipv4(const char* host, uint32_t& address) {
+    in_addr a{};
+    if (host == nullptr || ::inet_aton(host, &a) == 0) {
+        last_error = EINVAL;
+        return false;
+    }
+    address = a.s_addr;
+    return true;
+}
+
 bool sock_connect_ipv4(SocketHandle s, uint32_t address, int port) {
     if (!valid_port(port, false)) {
         last_error = EINVAL;

@@ -31,6 +31,9 @@ SocketHandle sock_accept(SocketHandle listener);
 
 // The IPv4 address (network order) of a dotted address or a host name.
 bool sock_resolve_ipv4(const char* host, uint32_t& address);
+// The IPv4 address (network order) written in the host text, without any
+// name look-up; false when the text is no address.
+bool sock_parse_ipv4(const char* host, uint32_t& address);
 bool sock_connect_ipv4(SocketHandle s, uint32_t address, int port);
 
 enum class SockWait { Ready, Timeout, Error };

@@ -54,13 +54,21 @@ Text72 value_file_name(const std::string& stem, int32_t k) {
     return Text72(stem + tail);
 }
 
-// A value as the files carry it: tiny magnitudes as zero, the rest within
-// the two-digit exponent range. A NaN fails every test but the last.
-double written_value(double v) {
-    if (std::fabs(v) <= 1e-99) return 0.0;
-    if (v >= kLargest) return kLargest;
-    if (!(v > -kLargest)) return -kLargest;
-    return v;
+// Every channel as the files carry it, kept so in PGB for the traced
+// values and snapshots that follow: tiny magnitudes as zero, the rest
+// within the two-digit exponent range. A NaN fails every test but the last.
+void clamp_channels() {
+    FArray1<double>& pgb = STORAGE.PGB;
+    const int64_t n = std::min<int64_t>(DIMBLOCK.NPGBS, pgb.size());
+    double* v = pgb.data();
+    for (int64_t i = 0; i < n; ++i) {
+        if (std::fabs(v[i]) <= 1e-99)
+            v[i] = 0.0;
+        else if (v[i] >= kLargest)
+            v[i] = kLargest;
+        else if (!(v[i] > -kLargest))
+            v[i] = -kLargest;
+    }
 }
 
 // Message 20 ends the run.
@@ -135,7 +143,7 @@ void write_records(int32_t n, int32_t nf) {
                 in_line = 0;
             }
             *at++ = ' ';
-            put_g23_14(written_value(STORAGE.PGB(channel_of(i))), at);
+            put_g23_14(STORAGE.PGB(channel_of(i)), at);
             at += G23_WIDTH;
         }
         if (!unit_write_line(RUN_OUTPUT.OUTPUT_UNIT_BASE + k, record)) record_failed();
@@ -153,6 +161,7 @@ void OUTPUTFILE(int32_t mode) {
 
     switch (mode) {
         case 3:
+            clamp_channels();
             if (base != 0) write_records(n, nf);
             return;
         case 1: {

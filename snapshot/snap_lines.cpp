@@ -48,6 +48,10 @@ void walk_modal(SnapStream& s) {
         s.label("!*** Modes:");
         for (auto* a : {&L.TLM_DELAY, &L.TLM_BUFPOS, &L.TLM_NPPROP, &L.TLM_NPSURGE, &L.TLM_NODE1, &L.TLM_NODE2})
             s.ints(d[5], all(*a));
+        // A seventh per-mode block that these lines do not use: written as
+        // zeros, read over whatever another writer put there.
+        int32_t unused = 0;
+        s.ints(d[5], [&unused](int32_t) -> int32_t& { return unused = 0; });
         for (auto* a : {&L.TLM_FRAC, &L.TLM_YLOSS, &L.TLM_IH1, &L.TLM_IH2, &L.TLM_S1, &L.TLM_S2, &L.TLM_V1,
                         &L.TLM_V2, &L.TLM_PROPK})
             s.reals(d[5], all(*a));

@@ -28,15 +28,14 @@ std::string numbered_name(const std::string& base, int32_t number) {
     return base + "_" + digits + ".snp";
 }
 
+// A snapshot is written to a file beside it and renamed when whole; a
+// failed open still names the file the user asked for.
 void open_snapshot(const std::string& name, int32_t mode) {
     INPUT.DATA_FILE_NAME.assign(name);
     SNAPSHOT_COUNTERS.target_path = INPUT.DATA_FILE_NAME.trimmed();
     SNAPSHOT_COUNTERS.temp_path.clear();
-    if (mode == 3) {
-        SNAPSHOT_COUNTERS.temp_path = SNAPSHOT_COUNTERS.target_path + ".partial";
-        INPUT.DATA_FILE_NAME.assign(SNAPSHOT_COUNTERS.temp_path);
-    }
-    OPENFILE1(mode);
+    if (mode == 3) SNAPSHOT_COUNTERS.temp_path = SNAPSHOT_COUNTERS.target_path + ".partial";
+    OPENFILE1(mode, SNAPSHOT_COUNTERS.temp_path);
 }
 
 void list_line(const char* head, std::string_view name) {

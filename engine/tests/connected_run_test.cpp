@@ -111,7 +111,7 @@ TEST(FrontEndHangsUp, TheProgramEndsByItself) {
              f.Send(f.Frame().Int(FE_SETUP_MULTIRUN).Int(3).Str("m"));
          },
          "DATA", " The front end closed the connection before the end of the run set-up.\n",
-         "Exchange Error: Unexpected closure of transport mechanism.\n"},
+         "Exchange Error: Unexpected closure of transport mechanism."},
         {"in the middle of a record",
          [](FakeFrontEnd& f) {
              if (f.Accept()) f.SendRaw(f.Frame().Int(FE_SETUP_OUTPUT).Str("out-file").Frame().substr(0, 7));

@@ -52,30 +52,30 @@ std::vector<Lost> cases() {
     return {
         {"ClosedMidRun", [](FakeFrontEnd& f) { run_three_steps(f); },
          " The front end closed the connection at step 3.\n",
-         "Exchange Error: Unexpected closure of transport mechanism.\n", 1},
+         "Exchange Error: Unexpected closure of transport mechanism.", 1},
         {"BadLengthMidRun",
          [](FakeFrontEnd& f) {
              // A length word of 4: shorter than the smallest frame.
              if (run_three_steps(f) && f.SendRaw(f.Frame().Int(4).Int(FE_CMD_STEPS).Body())) f.WaitForClose();
          },
          " The link to the front end broke at step 3: Bad frame length received.\n",
-         "Exchange Error: Bad frame length received.\n", 1},
+         "Exchange Error: Bad frame length received.", 1},
         {"StalledMidFrame", stall, " The link to the front end broke at step 3: " + kStalled + "\n",
-         "Exchange Error: " + kStalled + "\n", 1, 100000},
+         "Exchange Error: " + kStalled, 1, 100000},
         {"BadLengthInTheSetUp",
          [](FakeFrontEnd& f) {
              if (f.Accept()) f.SendRaw(f.Frame().Int(0x7fffffff).Body());
          },
          " The link to the front end broke before the end of the run set-up: Bad frame length received.\n" +
              abort_frame("DATA"),
-         "Exchange Error: Bad frame length received.\n", 2000},
+         "Exchange Error: Bad frame length received.", 2000},
         {"BadKeyInTheSetUp",
          [](FakeFrontEnd& f) {
              if (f.Accept(kWait, false)) f.SendKey(0x11111111);
          },
          " The link to the front end broke before the end of the run set-up: Bad key value received.\n" +
              abort_frame("DATA"),
-         "Exchange Error: Bad key value received.\n", 2000},
+         "Exchange Error: Bad key value received.", 2000},
     };
 }
 

@@ -142,14 +142,14 @@ TEST_F(FrontEndSetup, MeterTablesAndTheValueArray) {
 TEST_F(FrontEndSetup, RecordsTheTablesCannotTakeAreDroppedWithAWarning) {
     SendInts({FE_SETUP_TABLE_ROW, 1, 1, 5});
     SendInts({FE_SETUP_TABLE_MAP, 1, 0, 0, 0});
-    SendInts({FE_SETUP_TABLE_SIZES, 2, 1, 1, 1, 1});
+    SendInts({FE_SETUP_TABLE_SIZES, 2, 4, 1, 1, 1});
     SendInts({FE_SETUP_TABLE_ROW, 1, 5, 1, 2, 3, 4, 5});
     SendInts({FE_SETUP_TABLE_ROW, 1, 4, 1, 2});  // announces 4, holds 2
-    SendInts({FE_SETUP_TABLE_MAP, -3});          // no such row
-    SendInts({FE_SETUP_TABLE_MAP, 1});           // row 1 has 5 nodes
-    SendInts({FE_SETUP_TABLE_MAP, 7, 2, 1});     // a list of 2 holding 1
+    SendInts({FE_SETUP_TABLE_MAP, -3});          // no such row (meter 1)
+    SendInts({FE_SETUP_TABLE_MAP, 1});           // row 1 has 5 nodes (meter 2)
+    SendInts({FE_SETUP_TABLE_MAP, 7, 2, 1});     // a list of 2 holding 1 (meter 3)
     SendInts({FE_SETUP_TABLE_MAP, 7, 0, 0, 0, 0, 0, 0, 0, 0, 0});
-    SendInts({FE_SETUP_TABLE_MAP, 7, 0, 0, 0, 0, 0, 0, 0, 0, 0});  // meter 2 of 1
+    SendInts({FE_SETUP_TABLE_MAP, 7, 0, 0, 0, 0, 0, 0, 0, 0, 0});  // meter 5 of 4
     SendInts({FE_SETUP_ARRAY, 2000000000});
     Send(Rec(FE_SETUP_SNAPSHOT).Str("nan.snp").Double(std::numeric_limits<double>::quiet_NaN()).Int(1));
     Apply();
@@ -160,18 +160,47 @@ TEST_F(FrontEndSetup, RecordsTheTablesCannotTakeAreDroppedWithAWarning) {
           std::string("Set-up record 20 ignored: single-meter row -3 does not exist."),
           std::string("Set-up record 20 ignored: single-meter row 1 has 5 nodes, more than three phases."),
           std::string("Set-up record 20 ignored: it holds fewer list entries than it announces."),
-          std::string("Set-up record 20 ignored: there is no room for three-phase meter 2 (record 17 gave 1)."),
+          std::string("Set-up record 20 ignored: there is no room for three-phase meter 5 (record 17 gave 4)."),
           std::string("Set-up record 9 ignored: it holds fewer than its 2000000000 values."),
           std::string("Set-up record 15 ignored: the snapshot time is not a number.")})
         EXPECT_EQ(NextWarning(), w);
     EXPECT_TRUE(fe().Quiet());
     EXPECT_EQ(ONLINE_SETUP.row_count, 1);
     EXPECT_EQ(METER_TABLES.METER_DEF(2, 2), 0);
-    EXPECT_EQ(ONLINE_SETUP.meter3_number, 2);
-    EXPECT_EQ(METER_TABLES.METER3_REF(1), 7);
+    EXPECT_EQ(ONLINE_SETUP.meter3_number, 6);
+    EXPECT_EQ(std::vector<int32_t>({METER_TABLES.METER3_REF(1), METER_TABLES.METER3_REF(2),
+                                    METER_TABLES.METER3_REF(3), METER_TABLES.METER3_REF(4)}),
+              std::vector<int32_t>({0, 0, 0, 7}));
     EXPECT_FALSE(STORAGE.DX_ARRAY.allocated());
     EXPECT_EQ(RUN_SETUP.snap_planned, LFALSE);
     EXPECT_EQ(RUN_SETUP.snap_file.trimmed(), "snap.snp");
+    EXPECT_EQ(array_overrun_count(), 0);
+}
+
+// A dropped three-phase record still takes its meter number: the meter
+// after it lands in its own slot, not in the dropped one's.
+TEST_F(FrontEndSetup, DroppedThreePhaseRecordsKeepTheNumbersOfTheMetersAfterThem) {
+    SendInts({FE_SETUP_TABLE_SIZES, 1, 3, 1, 1, 1});
+    SendInts({FE_SETUP_TABLE_ROW, 4, 3, 11, 12, 13});
+    // Row 1, three phases, each with one entry in list A and empty lists B and C.
+    const auto meter = [this](int32_t first) {
+        WireWriter w = Rec(FE_SETUP_TABLE_MAP).Int(1);
+        for (int32_t p = 0; p < 3; ++p) w.Int(1).Int(first + p).Int(0).Int(0);
+        return w;
+    };
+    Send(meter(100));
+    SendInts({FE_SETUP_TABLE_MAP, 0});
+    Send(meter(300));
+    Apply();
+    EXPECT_EQ(NextWarning(), "Set-up record 20 ignored: single-meter row 0 does not exist.");
+    EXPECT_TRUE(fe().Quiet());
+    const MeterTables& m = METER_TABLES;
+    EXPECT_EQ(ONLINE_SETUP.meter3_number, 4);
+    EXPECT_EQ(std::vector<int32_t>({m.METER3_REF(1), m.METER3_REF(2), m.METER3_REF(3)}),
+              std::vector<int32_t>({1, 0, 1}));
+    EXPECT_EQ(std::vector<int32_t>({m.METER3_LIST_A(1, 1, 1), m.METER3_LIST_A(1, 3, 1), m.METER3_LIST_A(2, 1, 1),
+                                    m.METER3_LIST_A(3, 1, 1), m.METER3_LIST_A(3, 2, 1), m.METER3_LIST_A(3, 3, 1)}),
+              std::vector<int32_t>({100, 102, 0, 300, 301, 302}));
     EXPECT_EQ(array_overrun_count(), 0);
 }
 

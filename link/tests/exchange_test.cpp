@@ -2,6 +2,7 @@
 // frames and closed peers, connecting.
 #include <cerrno>
 #include <cstring>
+#include <unistd.h>
 
 #include "link/tests/link_test_support.h"
 
@@ -9,8 +10,8 @@ using namespace link_test;
 
 namespace {
 
-const std::string kPastEnd = "Exchange Error: Read past the end of the received frame.\n";
-const std::string kClosure = "Exchange Error: Unexpected closure of transport mechanism.\n";
+const std::string kPastEnd = "Exchange Error: Read past the end of the received frame.";
+const std::string kClosure = "Exchange Error: Unexpected closure of transport mechanism.";
 
 bool deliver(Linked& l, const WireWriter& w) { return l.fe.Send(w) && l.ex.Receive(true); }
 
@@ -60,9 +61,9 @@ TEST(ExchangeKey, ConnectorFollowsEitherOrderAndRefusesOthers) {
     const double pi = 3.14159265359;
     const struct { bool swapped; int32_t key; double fp; bool ends; const char* err; } cases[] = {
         {true, 0x12345678, pi, false, ""},
-        {false, 0x56781234, pi, true, "Exchange Error: Word reversal not supported\n"},
-        {false, 0x11111111, pi, true, "Exchange Error: Bad key value received.\n"},
-        {false, 0x12345678, pi + 2e-11, false, "Exchange Error: Bad floating point format\n"},  // the link works
+        {false, 0x56781234, pi, true, "Exchange Error: Word reversal not supported"},
+        {false, 0x11111111, pi, true, "Exchange Error: Bad key value received."},
+        {false, 0x12345678, pi + 2e-11, false, "Exchange Error: Bad floating point format"},  // the link works
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.err);
@@ -173,7 +174,7 @@ TEST(ExchangeFaults, BadLengthsEndTheLinkWithoutAllocating) {
             Linked l(swapped);
             ASSERT_TRUE(l.connected);
             ASSERT_TRUE(l.fe.SendRaw(WireWriter(swapped).Int(length).Int(1).Int(2).Body()));
-            EXPECT_EQ(closing(l.ex), "Exchange Error: Bad frame length received.\n");
+            EXPECT_EQ(closing(l.ex), "Exchange Error: Bad frame length received.");
             EXPECT_EQ(l.ex.ReceiveCapacity(), 4096);
         }
     }
@@ -208,7 +209,7 @@ TEST(ExchangeFaults, AFrameLeftUnfinishedEndsTheLink) {
         EXPECT_FALSE(l.ex.Receive(false));
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Exchange Error: Frame not completed within 60 seconds.\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Exchange Error: Frame not completed within 60 seconds.");
     EXPECT_TRUE(l.ex.Closed());
     EXPECT_EQ(l.ex.EndReason(), "Frame not completed within 60 seconds.");
 }
@@ -228,7 +229,7 @@ TEST(ExchangeFaults, SendingToAClosedPeerRaisesNoSignal) {
     }
     const std::string err = testing::internal::GetCapturedStderr();
     // One report for the link, whichever way the failure showed.
-    EXPECT_TRUE(err == kClosure || err == "Exchange Error: Unexpected error at transport mechanism.\n") << err;
+    EXPECT_TRUE(err == kClosure || err == "Exchange Error: Unexpected error at transport mechanism.") << err;
 }
 
 TEST(ExchangeConnect, RefusedLocalhostInAnyCaseAndBadHost) {
@@ -253,4 +254,25 @@ TEST(ExchangeConnect, RefusedLocalhostInAnyCaseAndBadHost) {
     testing::internal::CaptureStderr();
     EXPECT_FALSE(x.Connect("", 4000));
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "Exchange::Connect: Cannot resolve address ''\n");
+}
+
+// Only "localhost" is looked up: this machine's own name, which resolves,
+// is no address, so nothing is connected.
+TEST(ExchangeConnect, OtherNamesAreNotLookedUp) {
+    char name[256] = {};
+    ASSERT_EQ(gethostname(name, sizeof name - 1), 0);
+    uint32_t address = 0;
+    if (!sock_resolve_ipv4(name, address)) GTEST_SKIP() << name << " does not resolve here";
+    FakeFrontEnd fe;
+    Exchange x;
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(x.Connect(name, fe.Port()));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Exchange::Connect: Cannot resolve address '" + std::string(name) + "'\n");
+    EXPECT_FALSE(fe.Accept(200));
+    EXPECT_TRUE(x.Closed());
+    // An address in any form the dotted notation allows is taken as it is.
+    Exchange y;
+    EXPECT_TRUE(y.Connect("127.1", fe.Port()));
+    EXPECT_TRUE(fe.Accept());
 }

@@ -112,5 +112,5 @@ TEST_F(FlatLinked, ReadingASetUpRecordThenPendingAndClosed) {
     EXPECT_EQ(fe_poll(0, LTRUE), LFALSE);
     EXPECT_EQ(fe_closed(0), LTRUE);
     EXPECT_EQ(fe_poll(0, LTRUE), LFALSE);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Exchange Error: Unexpected closure of transport mechanism.\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Exchange Error: Unexpected closure of transport mechanism.");
 }

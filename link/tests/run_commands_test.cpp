@@ -233,7 +233,7 @@ TEST_F(ControlCommands, TxPairsAndTheEndOfRunRecord) {
     // A frame cut short ends like an element of 0.
     fe().Send(Rec(FE_CMD_TXARRAY).Int(2).Double(7.0));
     int32_t result = -1;
-    EXPECT_EQ(capture([&] { result = PollOnce(); }, true).err, "Exchange Error: Read past the end of the received frame.\n");
+    EXPECT_EQ(capture([&] { result = PollOnce(); }, true).err, "Exchange Error: Read past the end of the received frame.");
     EXPECT_EQ(result, 0);
     EXPECT_EQ(STORAGE.TX(2), 7.0);
 
@@ -291,13 +291,30 @@ TEST_F(Commands, PrintStepIsRoundedToWholeStepsClampedAndAnsweredWhenItChanges) 
     }
     EXPECT_EQ(Next(FE_MSG_PRINT_STEP, "d"), "750000");
     EXPECT_EQ(Next(FE_MSG_PRINT_STEP, "d"), "250000");
-    // Steps that are no time are ignored; a huge one is the largest whole number of steps.
+    // Zero and negative steps are one step, as it is already; non-finite ones are ignored; a
+    // huge one is the largest whole number of steps.
     for (double bad : {0.0, -1e-3, std::nan(""), std::numeric_limits<double>::infinity()}) SET_PRINT_STEP(bad);
     EXPECT_EQ(RUN_CLOCK.PRINT_STEP, 0.25);
     SET_PRINT_STEP(1e300);
     EXPECT_EQ(RUN_CLOCK.PRINT_STEP, 2147483647.0 * 0.25);
     SET_PRINT_STEP(1e301);  // still the same number of steps
     EXPECT_EQ(Next(FE_MSG_PRINT_STEP, "d"), "536870911750000");
+    ExpectNothingSent();
+}
+
+TEST_F(Commands, PrintStepOfZeroOrBelowIsOneTimeStep) {
+    RUN_CLOCK.DELT = 0.25;
+    for (double asked : {0.0, -0.0, -1e-3, -1e300}) {
+        RUN_CLOCK.PRINT_STEP = 1.25;
+        fe().Send(Rec(FE_CMD_PRINT_STEP).Double(asked));
+        EXPECT_EQ(PollOnce(), 0);
+        EXPECT_EQ(RUN_CLOCK.PRINT_STEP, 0.25) << asked;
+        EXPECT_EQ(Next(FE_MSG_PRINT_STEP, "d"), "250000") << asked;
+    }
+    // Already one step: nothing changes and nothing is answered.
+    fe().Send(Rec(FE_CMD_PRINT_STEP).Double(0.0));
+    EXPECT_EQ(PollOnce(), 0);
+    EXPECT_EQ(RUN_CLOCK.PRINT_STEP, 0.25);
     ExpectNothingSent();
 }
 

@@ -56,7 +56,7 @@ TEST_F(OutputTest, TwentyFiveChannelsOneRun) {
                                  "\n        Output file: out_03.out" + pad + "\n");
 }
 
-TEST_F(OutputTest, WrittenValuesAreClampedWhileTheChannelsKeepTheirs) {
+TEST_F(OutputTest, WrittenValuesAreClampedInTheChannelsToo) {
     channels(5);
     const double in[] = {1e-120, 1e150, -0.0, std::nan(""), -std::numeric_limits<double>::infinity()};
     for (int k = 1; k <= 5; ++k) STORAGE.PGB(k) = in[k - 1];
@@ -64,9 +64,27 @@ TEST_F(OutputTest, WrittenValuesAreClampedWhileTheChannelsKeepTheirs) {
     record_at(0);
     output(2);
     EXPECT_EQ(lines_of(read("out_01.out"))[1] + "\n", oracle_records().at("clamped"));
-    EXPECT_EQ(STORAGE.PGB(1), 1e-120);
-    EXPECT_EQ(STORAGE.PGB(2), 1e150);
-    EXPECT_TRUE(std::isnan(STORAGE.PGB(4)));
+    EXPECT_EQ(STORAGE.PGB(1), 0.0);
+    EXPECT_EQ(STORAGE.PGB(2), 9.9999999999999e+98);
+    EXPECT_EQ(STORAGE.PGB(4), -9.9999999999999e+98);
+}
+
+// A run before the last writes only its listed channels, and every channel
+// is clamped all the same; channels past the count are left alone.
+TEST_F(OutputTest, EveryChannelIsClampedWhateverTheListWritten) {
+    channels(4);
+    RUN_SEQ.NRUNS = 2;
+    RUN_SEQ.LAST_RUN = LFALSE;
+    RUN_OUTPUT.mpgbs_count = 1;
+    STORAGE.MPGBS(1) = 2;
+    const double in[] = {-1e-100, 0.25, 2e99, -1e300, 1e-120};
+    for (int k = 1; k <= 5; ++k) STORAGE.PGB(k) = in[k - 1];
+    output(1);
+    record_at(0);
+    output(2);
+    EXPECT_EQ(lines_of(read("out_r00001_01.out"))[1], edit("G23.14", 0.0) + " " + edit("G23.14", 0.25));
+    EXPECT_EQ(std::vector<double>({STORAGE.PGB(1), STORAGE.PGB(2), STORAGE.PGB(3), STORAGE.PGB(4), STORAGE.PGB(5)}),
+              std::vector<double>({0.0, 0.25, 9.9999999999999e+98, -9.9999999999999e+98, 1e-120}));
 }
 
 TEST_F(OutputTest, FileNamesFromTheOutputName) {

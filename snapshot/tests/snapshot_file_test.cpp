@@ -2,7 +2,9 @@
 // section filled written, read back and written again.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <random>
 #include <string>
 
@@ -281,6 +283,16 @@ protected:
         RUN_SETUP.snap_file = name;
         return capture([] { WRITESNP(); });
     }
+    // READSNP of the file, the ENI ports answered on the console.
+    Captured read_back(const char* name) {
+        reset_all_engine_state();
+        RUN_SEQ.START_MODE = "SNAP";
+        RUN_SETUP.start_file = name;
+        RUN_CLOCK.FINTIM = 0.02;
+        console_input_from_text("5001\n5002\n5003\n");
+        const ScopedChdir here(dir_.path);
+        return capture([] { READSNP(); });
+    }
     TempDir dir_;
 };
 
@@ -331,6 +343,58 @@ TEST_F(SnapshotFile, WrittenReadAndWrittenAgainIsTheSame) {
     write_file(dir_.file("b"), without_available(second));
     EXPECT_TRUE(without_available(second) == without_available(first))
         << run_program({"/usr/bin/diff", dir_.file("a"), dir_.file("b")}, "", dir_.path).out;
+}
+
+// The file is written beside its name and takes the name when whole.
+TEST_F(SnapshotFile, IsWrittenBesideItsNameAndRenamedWhenWhole) {
+    build_state();
+    write_file(dir_.file("one.snp"), "an older snapshot\n");
+    const Captured c = write("one");
+    ASSERT_FALSE(c.aborted) << c.out;
+    EXPECT_TRUE(ends_with(c.out, "  File: one.snp                           \n")) << c.out;
+    EXPECT_TRUE(ends_with(read_file(dir_.file("one.snp")), " ! End of Snap-shot\n"));
+    EXPECT_FALSE(std::filesystem::exists(dir_.file("one.snp.partial")));
+}
+
+// The modal lines' modes carry seven integer blocks: the seventh is
+// written as zeros and its values are read over, whatever they are; a file
+// with six of them does not read.
+TEST_F(SnapshotFile, ModalLinesCarryASeventhIntegerBlockOfZeros) {
+    build_state();
+    ASSERT_FALSE(write("one").aborted);
+    const std::string first = read_file(dir_.file("one.snp"));
+    std::vector<std::string> lines = lines_of(first);
+    const auto modes = std::find(lines.begin(), lines.end(), " !*** Modes:");
+    ASSERT_NE(modes, lines.end());
+    const size_t seventh = static_cast<size_t>(modes - lines.begin()) + 7;
+    EXPECT_EQ(lines[seventh], "          0           0           0 ");
+    EXPECT_NE(lines[seventh + 1].find('.'), std::string::npos) << "the reals follow";
+
+    const auto file_of = [](const std::vector<std::string>& l) {
+        std::string f;
+        for (const std::string& line : l) f += line + "\n";
+        return f;
+    };
+    lines[seventh] = "          7          -8           9 ";
+    write_file(dir_.file("other.snp"), file_of(lines));
+    const Captured other = read_back("other.snp");
+    ASSERT_FALSE(other.aborted) << other.out;
+    RUN_CLOCK.NSTEP = RUN_CLOCK.START_STEP;
+    ASSERT_FALSE(write("two").aborted);
+    EXPECT_TRUE(without_available(read_file(dir_.file("two.snp"))) == without_available(first));
+
+    lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(seventh));
+    write_file(dir_.file("six.snp"), file_of(lines));
+    const Captured six = read_back("six.snp");
+    EXPECT_TRUE(six.aborted);
+    const std::string stop = six.out.substr(std::min(six.out.size(), six.out.find(" ***ERROR** ")));
+    EXPECT_EQ(stop.substr(0, stop.find(" Data file name:")),
+              " ***ERROR** ZARIK: Error while reading snap file\n"
+              " =========================================================\n"
+              " Following is the last read data line:\n"
+              "  !*** Modes:" + std::string(60, ' ') + "\n")
+        << six.out;
+    EXPECT_TRUE(contains(six.out, "ERROR: Abnormal termination of ZARIK by READSNP")) << six.out;
 }
 
 }  // namespace

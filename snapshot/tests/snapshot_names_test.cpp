@@ -90,6 +90,17 @@ TEST_F(SnapshotNames, RequestedSnapshotsHaveTheirOwnNameAndListing) {
     EXPECT_EQ(listing(), "\n Manual snapshot(s): Taken\n");
 }
 
+// The file is written beside its name and renamed when whole; a failed
+// open names the file asked for.
+TEST_F(SnapshotNames, AFileThatCannotBeOpenedIsNamedAsGiven) {
+    RUN_SETUP.snap_file = "nowhere/case.snp";
+    Captured c;
+    EXPECT_EQ(next(&c), "nowhere/case.snp");
+    EXPECT_TRUE(c.aborted);
+    EXPECT_EQ(c.out, " ***WARN*** ZARIK: Error while opening file: nowhere/case.snp\n" + abort_frame("OPENFILE1"));
+    EXPECT_EQ(SNAPSHOT_COUNTERS.temp_path, "nowhere/case.snp.partial");
+}
+
 TEST_F(SnapshotNames, InputSnapNameGetsItsSuffix) {
     const ScopedChdir here(dir_.path);
     for (const char* f : {"input_snap.snp", "other.snp", "input_snapshot"}) write_file(dir_.file(f), "x\n");
