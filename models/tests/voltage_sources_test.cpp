@@ -23,6 +23,7 @@ protected:
     }
     static void at_step(int n) {
         RUN_CLOCK.TIME = n * rectifier::kStep;
+        RUN_CLOCK.PREV_TIME = (n - 1) * rectifier::kStep;
         RUN_FLAGS.FIRST_STEP_DATA = as_logical(n == 0);
         POINTER_BLOCK.NSTORI = POINTER_BLOCK.NSTORF = POINTER_BLOCK.NSTORL = 1;
     }
@@ -80,6 +81,19 @@ TEST_F(VoltageSource, ThreePhasesOfOneAngle) {
         }
         EXPECT_EQ(POINTER_BLOCK.NSTORI, 19);
     }
+}
+
+// The angle advances to the previous step's time plus one step, which at
+// step 7 of 50 us lies one bit off TIME.
+TEST_F(VoltageSource, AngleAdvancesToThePreviousTimePlusAStep) {
+    tables();
+    for (int n = 0; n <= 7; ++n) {
+        at_step(n);
+        VSRC1P(1, 1, 0.0, LTRUE, 10.0, kW, 0.0);
+    }
+    const double t = RUN_CLOCK.PREV_TIME + RUN_CLOCK.DELT;
+    ASSERT_NE(t, RUN_CLOCK.TIME);
+    EXPECT_EQ(STORAGE.STORF(7), t);
 }
 
 TEST_F(VoltageSource, BranchWithoutSeriesSourceStops) {
