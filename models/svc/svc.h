@@ -30,5 +30,9 @@ void SVC_DATAFILE(int32_t ss, int32_t na, int32_t nb, int32_t nc, double alpha, 
                   double S, double V1, double f, double Xair, double knee, double G0, double tau, double k);
 
 // Per-unit susceptances of a compensator's leakage, reactor and one
-// capacitor stage, written at the run-time-constant pointer.
+// capacitor stage, written at the run-time-constant pointer. A set-up
+// call: no library routine reads the three in the per-step pass, so the
+// module that calls it in its dynamic-begin routine passes over them in
+// its dynamic routine at the same place (three next_rtcf reads), or the
+// pointer checks stop the run.
 void SVCALLOC(int32_t N, double x, double S, double QL, double QC);
