@@ -335,7 +335,11 @@ INSTANTIATE_TEST_SUITE_P(
         stop("FrontTailSteepFront", [] { SURGE_FRONT_TAIL(5.0, 50.0, 0.4, 10.0, 0.0); },
              "The front is too short for this steepness and peak.", "SURGE_FRONT_"),
         stop("FrontTailShortTail", [] { SURGE_FRONT_TAIL(5.0, 5.0, 4.0, 10.0, 0.0); },
-             "The time to half value should be greater than the front time.", "SURGE_FRONT_")),
+             "The time to half value should be greater than the front time.", "SURGE_FRONT_"),
+        // A half-value time whose tail time constant equals the front's 0.1 I/S
+        // to the last bit.
+        stop("FrontTailEqualTimeConstants", [] { SURGE_FRONT_TAIL(4.0, 1.2039860385419958, 1.0, 3.0, 0.0); },
+             "The tail and the front time constants must differ.", "SURGE_FRONT_")),
     [](const auto& info) { return std::string(info.param.name); });
 
 std::vector<DisciplineRow> setup_run_rows() {

@@ -116,6 +116,19 @@ TEST_F(EmfSetter, EquivalentSystemOfEitherSignAtOneAngleAfterTheRunUp) {
     EXPECT_GT(compared, 700);
 }
 
+// A branch without a series source would never see the EMF written into
+// it: the first step stops.
+TEST_F(EmfSetter, EquivalentSystemOnABranchWithoutSourceStops) {
+    tables(3);
+    NET.SOURCE(2, 1) = LFALSE;
+    at_step(0);
+    const Captured out = capture([] { ESYS1(1, 1, -2, 3, 10.0, kW, 0.0); });
+    EXPECT_TRUE(out.aborted);
+    EXPECT_EQ(out.out, " ***ERROR** Branch 2 of subsystem 1 has no series source (letter E):\n"
+                       " ***ERROR** the network solution would never see its source voltage.\n" +
+                           abort_frame("ESYS1"));
+}
+
 TEST(Linterp2, EndsAndMiddle) {
     EXPECT_EQ(LINTERP2(1.5, 1, 10, 2, 20), 15.0);
     EXPECT_EQ(LINTERP2(0, 1, 10, 2, 20), 10.0);

@@ -104,6 +104,14 @@ TEST_F(VoltageSource, BranchWithoutSeriesSourceStops) {
     EXPECT_TRUE(out.aborted);
     EXPECT_NE(out.out.find("Branch 2 of subsystem 1 has no series source (letter E):"), std::string::npos) << out.out;
     EXPECT_NE(out.out.find("3PVSRC"), std::string::npos) << out.out;
+    tables();  // the stop freed the storage
+    NET.SOURCE(2, 1) = LFALSE;
+    at_step(0);
+    const Captured single = capture([] { VSRC1P(1, 2, 0.0, LTRUE, 10.0, kW, 0.0); });
+    EXPECT_TRUE(single.aborted);
+    EXPECT_EQ(single.out, " ***ERROR** Branch 2 of subsystem 1 has no series source (letter E):\n"
+                          " ***ERROR** the network solution would never see its source voltage.\n" +
+                              abort_frame("1PVSRC"));
 }
 
 TEST_F(VoltageSource, RecordOutsideTheStorageStops) {
