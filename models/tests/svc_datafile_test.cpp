@@ -119,6 +119,23 @@ TEST_F(SvcDataFile, BusVoltagesAdvancedAtItsOwnFrequency) {
     for (int k = 0; k < 3; ++k) EXPECT_NEAR(SVC_WORK.v[k], want[k], 1e-12 * kV) << k;
 }
 
+// A bank of no stages runs its reactors and refuses a command to add one.
+TEST_F(SvcDataFile, NoCapacitorStages) {
+    ExampleLines ex;
+    ex.NCAP = ex.NC0 = 0;
+    open(ex.text());
+    const Captured c = capture([&] {
+        step(0);
+        command_ = 1;
+        step(1);
+    });
+    ASSERT_FALSE(c.aborted) << c.out;
+    EXPECT_EQ(c.out, "");
+    EXPECT_EQ(command_, 0);
+    EXPECT_EQ(stages_, 0);
+    EXPECT_EQ(switching_, 0);
+}
+
 // Only the lower triangle of the inductances counts.
 TEST_F(SvcDataFile, UpperTriangleTakenFromTheMirror) {
     const ExampleLines ex;
