@@ -215,10 +215,10 @@ INSTANTIATE_TEST_SUITE_P(
                     return x.text();
                 },
                 " ***ERROR** Unrealistic SVC valve, snubber or capacitor data\n"},
-        BadFile{"NoStages",
+        BadFile{"NegativeStages",
                 [](const ExampleLines& e) {
                     ExampleLines x = e;
-                    x.NCAP = x.NC0 = 0;
+                    x.NCAP = x.NC0 = -1;
                     return x.text();
                 },
                 " ***ERROR** Unrealistic number of capacitor stages\n"}),
