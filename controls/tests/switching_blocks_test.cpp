@@ -258,4 +258,19 @@ TEST_F(SwitchingBlocks, PulseAroundATopPeakOnlyWhenTheCarrierRoseThroughTheRefer
     EXPECT_NEAR(from_above[11].time, 0.1 * kDelt, 1e-9 * kDelt);
 }
 
+// Rising through 0.975 and peaking within step 12, the carrier ends that
+// step above the reference: the crossing the zero-crossing test found
+// stands, and the fall in step 13 gives no second pulse.
+TEST_F(SwitchingBlocks, PulseAtARiseJustBeforeATopPeak) {
+    const auto carrier = [](int n) { return n <= 11 ? 0.41 + 0.05 * n : n == 12 ? 0.99 : 0.94; };
+    const auto r = over_steps(0, 13, [&](int n) {
+        PWM_PULSE_IP(1, 0.0, 1.0, 0.0, carrier(n), 0.975, OUT);
+        return OUT;
+    });
+    std::vector<double> at(14, 0.0);
+    at[12] = 1.0;
+    EXPECT_EQ(values_of(r), at);
+    EXPECT_NEAR(r[12].time, 0.5 * kDelt, 1e-9 * kDelt);
+}
+
 }  // namespace
