@@ -42,7 +42,6 @@ ModuleFrame::ModuleFrame(std::string_view routine, std::string_view data_file, P
     PointerBlock& p = POINTER_BLOCK;
     StorageArrays& S = STORAGE;
     const bool dynamic = pass == Pass::DSD || pass == Pass::DSD_BEGIN;
-    begin_ = pass == Pass::DSD_BEGIN || pass == Pass::DSO_BEGIN;
     if (pass == Pass::DSD) {
         p.NTXFR += 1;
         at("TXFR", S.TXFR, p.NTXFR, 1) = p.NSTOL;
@@ -100,11 +99,6 @@ void ModuleFrame::close_data_file() {
 void ModuleFrame::put_rtci(int32_t v) const { at("RTCI", STORAGE.RTCI, POINTER_BLOCK.NRTCI++) = v; }
 
 void ModuleFrame::put_rtcf(double v) const { at("RTCF", STORAGE.RTCF, POINTER_BLOCK.NRTCF++) = v; }
-
-void ModuleFrame::pass_constants(int32_t n, int32_t m) const {
-    for (int32_t k = 0; k < n; ++k) begin_ ? put_rtci(0) : (void)next_rtci();
-    for (int32_t k = 0; k < m; ++k) begin_ ? put_rtcf(0.0) : (void)next_rtcf();
-}
 
 void PUT_METER_CONSTANTS(const ModuleFrame& f, double scale, double freq) {
     f.put_rtcf(1.0);

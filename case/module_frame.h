@@ -94,9 +94,6 @@ public:
     void put_rtcf(double v) const;
     int32_t next_rtci() const { return at("RTCI", STORAGE.RTCI, POINTER_BLOCK.NRTCI++); }
     double next_rtcf() const { return at("RTCF", STORAGE.RTCF, POINTER_BLOCK.NRTCF++); }
-    // Passes over n integer and m real constants: zeros written in a begin
-    // pass, read in the others (for modules whose body is still to come).
-    void pass_constants(int32_t n, int32_t m) const;
     // The next STORL word, for state kept the way the models keep theirs.
     Logical& next_storl() const { return at("STORL", STORAGE.STORL, POINTER_BLOCK.NSTORL++); }
 
@@ -130,7 +127,6 @@ private:
 
     std::string_view name_;  // the routine's name, a literal
     bool file_open_ = false;
-    bool begin_ = false;
     int32_t instance_ = 0, node_base_ = 0, subs_base_ = 0, pgb_base_ = 0, cx_base_ = 0, xfmr_ = 0;
     int32_t stol_base_ = 0, stoi_base_ = 0, stof_base_ = 0, stoc_base_ = 0;
     std::array<int32_t, 3> ss_{}, br_base_{};

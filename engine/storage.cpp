@@ -212,7 +212,6 @@ void group1(const GroupPass& z) {
     z(X.XF_GEQ, W, W, T);
     z(X.XF_HIST, W, W, T);
     z(X.XF_SUBSYS, T);
-    z(X.XF_PLACEHOLDER, T);
     group1_lines(z);
     z(N.MXINV, SS);
 }

@@ -16,7 +16,6 @@ struct XfmrTables {
     FArray1<int32_t> XF_NWDG;                 // winding count (T)
     FArray2<int32_t> XF_NODE1, XF_NODE2;      // winding nodes (W, T), 0 = ground
     FArray1<int32_t> XF_SUBSYS;               // subsystem, by magnitude (T)
-    FArray1<int32_t> XF_PLACEHOLDER;          // placeholder flag of the header (T)
     FArray3<double> XF_RES, XF_LTERM;         // (W, W, T)
     FArray3<double> XF_GEQ, XF_HIST;          // (W, W, T)
     FArray2<double> XF_HNEW, XF_HOLD;         // history current and its previous value (W, T)

@@ -38,9 +38,14 @@ void PWM_CROSS(double carrier, double reference, double cmax, double cmin, INTER
             const double s_c = (bound - carrier) / tp;
             const double s_r = (last_ref - reference) / DELT;
             const double tau = (carrier - reference) / (s_r - s_c);
-            // Only a crossing after the peak is this step's; a reference
-            // outside the carrier's range gives none.
-            if (std::isfinite(tp) && std::isfinite(tau) && tau >= 0.0 && tau <= tp) result = {top ? -1.0 : 1.0, tau};
+            // A crossing after the peak replaces the zero-crossing result;
+            // without one that result stands, so a rise just before the
+            // peak keeps its pulse. A reference outside the carrier's range
+            // gives none. After a top peak the crossing is a rising one
+            // only when the carrier went up through the reference too (up
+            // and down within the step); from above, it is a plain fall.
+            const double value = top && last >= last_ref ? -1.0 : 1.0;
+            if (std::isfinite(tp) && std::isfinite(tau) && tau >= 0.0 && tau <= tp) result = {value, tau};
         }
     }
     last_ref = reference;

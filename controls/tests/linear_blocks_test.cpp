@@ -143,6 +143,7 @@ TEST_F(LinearBlocks, NegativeGainKeepsItsLimitsInOrder) {
         clear_block_stores();
         begin_step(1);
         EXPECT_EQ(LAG_LIMITED(0, 1, 1, -2.0, 0.0, x, 0.0, -1.0, 1.0), expected) << x;
+        EXPECT_EQ(LEAD_LAG_LIMITED(0, 1, 1, 0.0, 0.0, -2.0, x, 0.0, -1.0, 1.0), expected) << x;
     }
 }
 

@@ -155,6 +155,37 @@ TEST_F(SetupRun, DelaysGiveTheInputThreeStepsEarlier) {
     }
 }
 
+// At 30 us a delay of five steps samples every 30 us plus a rounding:
+// each sum of the intervals lies a hair after its step, and each delay
+// still gives the input five steps earlier, with and without
+// interpolation.
+TEST_F(SetupRun, DelaysWhoseIntervalRoundsAboveTheStep) {
+    const double dt = 30e-6, T = 5 * dt;
+    ASSERT_GT(T / 5, dt);
+    RUN_CLOCK.DELT = dt;
+    std::vector<double> worst(6, 0.0);
+    run_module(
+        2000,
+        [T] {
+            DELAY_SETUP(0, 10, T);
+            DELAY_SETUP(1, 10, T);
+            DELAY_SETUP_B(0, 10, 0, T, 0.0);
+            DELAY_SETUP_B(1, 10, 0, T, 0.0);
+        },
+        [&](int k) {
+            double y[6];
+            DELAY_RUN(ramp(k), y[0]);
+            DELAY_RUN(ramp(k), y[1]);
+            DELAY_RUN_B(ramp(k), y[2]);
+            DELAY_RUN_B(ramp(k), y[3]);
+            y[4] = DELAY_STOR(T, 10, ramp(k));
+            y[5] = DELAY_STOR_INTERP(T, 10, ramp(k));
+            for (int j = 0; j < 6; ++j) worst[j] = std::max(worst[j], std::fabs(y[j] - std::max(0.0, ramp(k) - 5.0)));
+            return 0.0;
+        });
+    for (int j = 0; j < 6; ++j) EXPECT_LT(worst[j], 1e-9) << j;
+}
+
 TEST_F(SetupRun, SecondDelayStartsFromItsInitialValue) {
     const ModuleRun r = run_module(7, [] { DELAY_SETUP_B(0, 10, 1, 3 * kDelt, 7.0); }, [](int k) {
         double y;
@@ -304,7 +335,11 @@ INSTANTIATE_TEST_SUITE_P(
         stop("FrontTailSteepFront", [] { SURGE_FRONT_TAIL(5.0, 50.0, 0.4, 10.0, 0.0); },
              "The front is too short for this steepness and peak.", "SURGE_FRONT_"),
         stop("FrontTailShortTail", [] { SURGE_FRONT_TAIL(5.0, 5.0, 4.0, 10.0, 0.0); },
-             "The time to half value should be greater than the front time.", "SURGE_FRONT_")),
+             "The time to half value should be greater than the front time.", "SURGE_FRONT_"),
+        // A half-value time whose tail time constant equals the front's 0.1 I/S
+        // to the last bit.
+        stop("FrontTailEqualTimeConstants", [] { SURGE_FRONT_TAIL(4.0, 1.2039860385419958, 1.0, 3.0, 0.0); },
+             "The tail and the front time constants must differ.", "SURGE_FRONT_")),
     [](const auto& info) { return std::string(info.param.name); });
 
 std::vector<DisciplineRow> setup_run_rows() {

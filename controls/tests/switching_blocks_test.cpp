@@ -234,4 +234,43 @@ TEST_F(SwitchingBlocks, PulseOfFixedWidthFromEachRisingCrossing) {
     EXPECT_NEAR(r[39].time, 0.458333333333 * kDelt, 1e-9 * kDelt);
 }
 
+// A carrier rising by 0.05 a step from 0.43 peaks at 1.0 0.4 of the way
+// through step 12: against 0.99 it goes up and down through the reference
+// within that step, a pulse; against 0.975 it rose through it in step 11
+// and only falls back in step 12, which gives no second pulse.
+TEST_F(SwitchingBlocks, PulseAroundATopPeakOnlyWhenTheCarrierRoseThroughTheReference) {
+    const auto carrier = [](int n) { return n <= 11 ? 0.43 + 0.05 * n : n == 12 ? 0.97 : 0.92; };
+    const auto pulses = [&](double reference) {
+        clear_block_stores();
+        return over_steps(0, 13, [&](int n) {
+            PWM_PULSE_IP(1, 0.0, 1.0, 0.0, carrier(n), reference, OUT);
+            return OUT;
+        });
+    };
+    std::vector<double> at(14, 0.0);
+    at[12] = 1.0;
+    const auto up_and_down = pulses(0.99);
+    EXPECT_EQ(values_of(up_and_down), at);
+    EXPECT_NEAR(up_and_down[12].time, 0.4 * kDelt, 1e-9 * kDelt);
+    const auto from_above = pulses(0.975);
+    std::swap(at[11], at[12]);
+    EXPECT_EQ(values_of(from_above), at);
+    EXPECT_NEAR(from_above[11].time, 0.1 * kDelt, 1e-9 * kDelt);
+}
+
+// Rising through 0.975 and peaking within step 12, the carrier ends that
+// step above the reference: the crossing the zero-crossing test found
+// stands, and the fall in step 13 gives no second pulse.
+TEST_F(SwitchingBlocks, PulseAtARiseJustBeforeATopPeak) {
+    const auto carrier = [](int n) { return n <= 11 ? 0.41 + 0.05 * n : n == 12 ? 0.99 : 0.94; };
+    const auto r = over_steps(0, 13, [&](int n) {
+        PWM_PULSE_IP(1, 0.0, 1.0, 0.0, carrier(n), 0.975, OUT);
+        return OUT;
+    });
+    std::vector<double> at(14, 0.0);
+    at[12] = 1.0;
+    EXPECT_EQ(values_of(r), at);
+    EXPECT_NEAR(r[12].time, 0.5 * kDelt, 1e-9 * kDelt);
+}
+
 }  // namespace

@@ -103,6 +103,26 @@ TEST_F(Windows, SineWindowSampledEveryStepOrInterpolated) {
     EXPECT_NEAR(sine_window(50e-6, 1234), 0.70709229883, 1e-10);
 }
 
+// With a sampling interval of one step, the sum of the intervals drifts a
+// rounding off the step's time either way: a sample is still taken in
+// every step, at its end.
+TEST_F(Windows, SamplerAtTheStepSamplesInEveryStep) {
+    step_of(100e-6);
+    int missed = 0;
+    double worst = 0.0;
+    for (int n = 0; n <= 20000; ++n) {
+        begin_step(n);
+        double frac;
+        int32_t ns, idx;
+        SAMPLER_N(256, 50.0, frac, ns, idx);
+        ASSERT_EQ(ns, 200);
+        missed += idx == 0;
+        worst = std::max(worst, std::fabs(frac));
+    }
+    EXPECT_EQ(missed, 0);
+    EXPECT_LT(worst, 1e-6);
+}
+
 TEST_F(Windows, SynchronousRmsIsZeroForATwelfthOfAPeriodThenSettles) {
     const auto run = [](double t_in) {
         std::vector<double> y;

@@ -32,12 +32,18 @@ void report(bool& failed, std::string_view text) {
     failed = true;
 }
 
-// The charge and state of charge of this step from the stored charge and
-// the currents of the last two steps.
-double state_of_charge(int32_t f, double q, double soc0, double i) {
+// The charge of this step from the stored charge and the currents of the
+// last two steps (the initial one on the first step of a data start).
+double charge_now(int32_t f, double q, double soc0, double i) {
     FArray1<double>& F = STORAGE.STORF;
+    if (first_step()) return q * soc0;
+    return F(f + 1) - (F(f) + i) * RUN_CLOCK.DELT * kHalfHour;
+}
+
+// The same as a state of charge.
+double state_of_charge(int32_t f, double q, double soc0, double i) {
     if (first_step()) return soc0;
-    return (F(f + 1) - (F(f) + i) * RUN_CLOCK.DELT * kHalfHour) / q;
+    return charge_now(f, q, soc0, i) / q;
 }
 
 // Says once, until the state of charge has risen again, that the
@@ -126,11 +132,12 @@ void BATTERY_DYN(int32_t ss, int32_t br) {
         N.SOURCE(br, ss) = LTRUE;
     }
     const double i = N.CBR(br, ss);
-    const double soc = state_of_charge(f, q, C(r + 1), i);
+    const double charge = charge_now(f, q, C(r + 1), i);
+    const double soc = first_step() ? C(r + 1) : charge / q;
     watch_floor(f, soc);
     const double emf = E0 + A * std::exp(-B * (1.0 - soc)) - K / std::max(soc, kSocFloor);
     F(f) = i;
-    F(f + 1) = q * soc;
+    F(f + 1) = charge;
     N.EBR(br, ss) = emf;
     F(f + 2) = soc;
     P.NRTCF = r + 6;

@@ -30,7 +30,8 @@ void within(int32_t p, const char* array, int64_t first, int64_t last, int64_t s
 }
 
 // The record at p evaluated at the end of the step; the angle advances to
-// instant t.
+// instant t, the previous step's time plus one step (which can differ in
+// the last bit from TIME).
 void evaluate(int32_t p, double t) {
     StorageArrays& S = STORAGE;
     NetworkTables& N = NET;
@@ -85,7 +86,7 @@ void phase_call(const Text12& name, int32_t ss, int32_t br, double ramp, Logical
     P.NSTORF = f + 8;
     P.saved_stori = p;
     P.NSTORI = p + 6;
-    evaluate(p, RUN_CLOCK.TIME);
+    evaluate(p, RUN_CLOCK.PREV_TIME + RUN_CLOCK.DELT);
 }
 
 }  // namespace

@@ -16,8 +16,10 @@ void SVC(int32_t ss, int32_t ia, int32_t ib, int32_t ic, int32_t ra, int32_t rb,
          int32_t& NC0, double Kp, double Ki, int32_t N, int32_t M, double Xair, double knee, double G0, double tau,
          double k);
 
-// Every step, where the set-up call stood in the pass order. command is
-// rewritten as -1, 0 or +1; switching and stages are outputs.
+// Every step, where the set-up call stood in the pass order. Each sub-step
+// rewrites command as -1, 0 or +1 (0 when refused); the one that accepts it
+// consumes it, so every later sub-step of the call and of a switching under
+// way leaves 0. switching and stages are outputs.
 void SVC_RUN(int32_t ss, int32_t ia, int32_t ib, int32_t ic, double alpha, int32_t& command, int32_t enable,
              int32_t& switching, int32_t& stages, int32_t mode);
 
@@ -28,5 +30,9 @@ void SVC_DATAFILE(int32_t ss, int32_t na, int32_t nb, int32_t nc, double alpha, 
                   double S, double V1, double f, double Xair, double knee, double G0, double tau, double k);
 
 // Per-unit susceptances of a compensator's leakage, reactor and one
-// capacitor stage, written at the run-time-constant pointer.
+// capacitor stage, written at the run-time-constant pointer. A set-up
+// call: no library routine reads the three in the per-step pass, so the
+// module that calls it in its dynamic-begin routine passes over them in
+// its dynamic routine at the same place (three next_rtcf reads), or the
+// pointer checks stop the run.
 void SVCALLOC(int32_t N, double x, double S, double QL, double QC);

@@ -147,7 +147,9 @@ int32_t set_up(const SvcBlock& B, int32_t ss, const int32_t (&nodes)[3], double 
 
     SvcChecks checks;
     checks.refuse(!svc_positive({S, V1, f}), SVC_BAD_RATINGS);
-    checks.refuse(NCAP < 1 || NC0 < 0, SVC_BAD_STAGES);
+    // The stage capacitance comes from the file, so a bank of no stages
+    // (reactors only) is sound here; a negative count is not.
+    checks.refuse(NCAP < 0 || NC0 < 0, SVC_BAD_STAGES);
     checks.refuse(!svc_positive({Ron, Cs, Rd, Roff, Lt, Cst, C0}), SVC_BAD_VALVES);
     checks.refuse(!svc_positive({Xair, tau}), SVC_BAD_SATURATION);
     checks.stop_if_failed(kName);

@@ -198,7 +198,7 @@ void svc_substeps(const SvcBlock& B, SvcCommand& cmd) {
 
     Pace pace = Pace::Normal;
     int32_t sub = 1, fine = 1;
-    bool fired = false, decayed = false, commanded = false;
+    bool fired = false, decayed = false, accepted = false;
     SvcState x, x0, dx, xn;
     double iv[6];
     while (sub <= c.N) {
@@ -238,17 +238,20 @@ void svc_substeps(const SvcBlock& B, SvcCommand& cmd) {
 
         int32_t& switching = *cmd.switching;
         int32_t& stages = *cmd.stages;
-        // The command is looked at once per call: an accepted one returns
-        // as given, one that meets a switching under way returns as 0.
-        if (!commanded) {
-            commanded = true;
+        // The command is looked at in every sub-step and consumed by the one
+        // that accepts it: a switching that completes at once must not let
+        // the next sub-step take the same command again.
+        if (switching == 0 && !accepted) {
             int32_t s = *cmd.command > 0 ? 1 : (*cmd.command < 0 ? -1 : 0);
-            if (switching != 0 || (s == 1 && stages == c.NCAP) || (s == -1 && stages == 0)) s = 0;
+            if ((s == 1 && stages == c.NCAP) || (s == -1 && stages == 0)) s = 0;
             *cmd.command = s;
             if (s != 0) {
                 stages += s;
                 switching = s;
+                accepted = true;
             }
+        } else {
+            *cmd.command = 0;
         }
         bool switched = false;
         for (int g = 1; g <= 6; ++g) switched |= SVC_CAPSTAGE(g, stages, c.Cst, c.C0, switching) == 1;

@@ -73,6 +73,23 @@ TEST_F(Battery, DischargeThroughALoad) {
     EXPECT_NEAR(STORAGE.STORF(3), charge / 0.0167, 1e-12);
 }
 
+// The charge is kept as integrated, not as its state of charge times the
+// capacity (which differs from it in the last bit here).
+TEST_F(Battery, ChargeKeptAsIntegrated) {
+    Circuit c = circuit({});
+    c.begin();
+    c.step();
+    STORAGE.STORF(1) = 1.0;
+    STORAGE.STORF(2) = 0.0046;
+    NET.CBR(1, 1) = 1.0;
+    RESETPTRS();
+    BATTERY_DYN(1, 1);
+    const double charge = 0.0046 - 2.0 * rectifier::kStep * 0.000138888888888889;
+    ASSERT_NE(0.0167 * (charge / 0.0167), charge);
+    EXPECT_EQ(STORAGE.STORF(2), charge);
+    EXPECT_EQ(STORAGE.STORF(3), charge / 0.0167);
+}
+
 struct BadRating {
     const char* name;
     void (*spoil)(Ratings&);

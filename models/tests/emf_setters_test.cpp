@@ -98,6 +98,37 @@ INSTANTIATE_TEST_SUITE_P(
                     SystemCase{"RunUpFromAngleZero", 1, 1, -kW, 1.0, 0.0}),
     [](const testing::TestParamInfo<SystemCase>& p) { return std::string(p.param.name); });
 
+// Past its run-up, a system of negative frequency runs at the angle of one
+// of the positive frequency: both start at angle 0.
+TEST_F(EmfSetter, EquivalentSystemOfEitherSignAtOneAngleAfterTheRunUp) {
+    tables(6);
+    const double run_up = 3.0 * 2.0 * M_PI / kW;
+    int compared = 0;
+    for (int n = 0; n <= 2000; ++n) {
+        at_step(n);
+        ESYS1(1, 1, 2, 3, 10.0, kW, 0.3);
+        ESYS1(1, 4, 5, 6, 10.0, -kW, 0.3);
+        ASSERT_EQ(STORAGE.STOR(2), STORAGE.STOR(1)) << n;
+        if (RUN_CLOCK.TIME < run_up) continue;
+        for (int32_t b = 1; b <= 3; ++b) ASSERT_EQ(E(b + 3), E(b)) << n << " " << b;
+        ++compared;
+    }
+    EXPECT_GT(compared, 700);
+}
+
+// A branch without a series source would never see the EMF written into
+// it: the first step stops.
+TEST_F(EmfSetter, EquivalentSystemOnABranchWithoutSourceStops) {
+    tables(3);
+    NET.SOURCE(2, 1) = LFALSE;
+    at_step(0);
+    const Captured out = capture([] { ESYS1(1, 1, -2, 3, 10.0, kW, 0.0); });
+    EXPECT_TRUE(out.aborted);
+    EXPECT_EQ(out.out, " ***ERROR** Branch 2 of subsystem 1 has no series source (letter E):\n"
+                       " ***ERROR** the network solution would never see its source voltage.\n" +
+                           abort_frame("ESYS1"));
+}
+
 TEST(Linterp2, EndsAndMiddle) {
     EXPECT_EQ(LINTERP2(1.5, 1, 10, 2, 20), 15.0);
     EXPECT_EQ(LINTERP2(0, 1, 10, 2, 20), 10.0);

@@ -73,6 +73,10 @@ const Stop kStops[] = {
     {"core_turns", kHead + " 2 1 0\n 1 0 0 2e-5\n 2 0 1 2e-5\n 1 1 1 1 0 0 0\n 3e-3 0\n 0 0 /\n 0 5 3\n",
      {" Invalid magnetic core data in trafo section. Trafo#           1", " Turns of winding           1 are 0."},
      " 0 5 3"},
+    // Limb 0.25, yoke 0.25 and leakage -0.5 at magnetic node 1: its pivot is
+    // 0 and would be passed over.
+    {"core_pivot", kHead + " 2 1 0\n 1 0 10 -0.5\n 2 0 1 2e-5\n 1 1 1 1 0 0 0\n 0.25 0\n 0 0 /\n 0 5 3\n",
+     invalid_line(1)},
 };
 
 std::string name_of(const testing::TestParamInfo<Stop>& p) { return p.param.name; }

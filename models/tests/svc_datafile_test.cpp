@@ -76,12 +76,12 @@ protected:
     }
     // One step on the stiff bus at step n; the Norton sums start from 0
     // as the pointer reset leaves them.
-    void step(int32_t n, double alpha = M_PI, int32_t enable = 1) {
+    void step(int32_t n, double alpha = M_PI, int32_t enable = 1, double f = 60.0) {
         RESETPTRS();
         for (int32_t k = 1; k <= 3; ++k) NET.GNOR(k, 1) = NET.CNOR(k, 1) = 0.0;
-        svc_test::bus(kV, 60.0, (n - 1) * svc_test::kStep);
+        svc_test::bus(kV, f, (n - 1) * svc_test::kStep);
         SVC_DATAFILE(1, 1, 2, 3, alpha, command_, enable, switching_, stages_, 0, 50.0, 2000.0, 10, 10, 100.0, 230.0,
-                     60.0, 0.3, 1.2, 0.0, 0.05, 1.0);
+                     f, 0.3, 1.2, 0.0, 0.05, 1.0);
         RUN_FLAGS.FIRST_STEP_DATA = LFALSE;
     }
 
@@ -104,6 +104,36 @@ TEST_F(SvcDataFile, PointersAndNortonBuses) {
     EXPECT_EQ(BRCHANGE_LIST.icol(1, 1), 6);
     EXPECT_EQ(BRCHANGE_LIST.icol(4, 1), 3);
     EXPECT_NEAR(BRCHANGE_LIST.rcol(1, 1), 0.2104824122390711, 1e-12);
+}
+
+// The bus voltages are advanced by one step at the compensator's own
+// frequency, not at 60 Hz.
+TEST_F(SvcDataFile, BusVoltagesAdvancedAtItsOwnFrequency) {
+    const ExampleLines ex;
+    open(ex.text());
+    step(0, M_PI, 1, 50.0);
+    step(1, M_PI, 1, 50.0);
+    const double w = 2.0 * M_PI * 50.0 * svc_test::kStep, a = 1.0 - w * w, b = 0.577350269189626 * w;
+    const double va = NET.VNODE(1, 1), vb = NET.VNODE(2, 1), vc = NET.VNODE(3, 1);
+    const double want[3] = {b * (vc - vb) + a * va, b * (va - vc) + a * vb, b * (vb - va) + a * vc};
+    for (int k = 0; k < 3; ++k) EXPECT_NEAR(SVC_WORK.v[k], want[k], 1e-12 * kV) << k;
+}
+
+// A bank of no stages runs its reactors and refuses a command to add one.
+TEST_F(SvcDataFile, NoCapacitorStages) {
+    ExampleLines ex;
+    ex.NCAP = ex.NC0 = 0;
+    open(ex.text());
+    const Captured c = capture([&] {
+        step(0);
+        command_ = 1;
+        step(1);
+    });
+    ASSERT_FALSE(c.aborted) << c.out;
+    EXPECT_EQ(c.out, "");
+    EXPECT_EQ(command_, 0);
+    EXPECT_EQ(stages_, 0);
+    EXPECT_EQ(switching_, 0);
 }
 
 // Only the lower triangle of the inductances counts.
@@ -185,10 +215,10 @@ INSTANTIATE_TEST_SUITE_P(
                     return x.text();
                 },
                 " ***ERROR** Unrealistic SVC valve, snubber or capacitor data\n"},
-        BadFile{"NoStages",
+        BadFile{"NegativeStages",
                 [](const ExampleLines& e) {
                     ExampleLines x = e;
-                    x.NCAP = x.NC0 = 0;
+                    x.NCAP = x.NC0 = -1;
                     return x.text();
                 },
                 " ***ERROR** Unrealistic number of capacitor stages\n"}),

@@ -139,7 +139,7 @@ TEST_F(SvcStages, OneStageAddedFromTwo) {
     while (s.step < 6000) s.run_step();
     s.command = 1;
     s.run_step();
-    EXPECT_EQ(s.command, 1);
+    EXPECT_EQ(s.command, 0);  // consumed by the sub-step that took it
     EXPECT_EQ(s.stages, 3);
     int32_t first_switch[7] = {0, 0, 0, 0, 0, 0, 0};
     int32_t steps = 0;
@@ -159,6 +159,26 @@ TEST_F(SvcStages, OneStageAddedFromTwo) {
     s.command = 0;
     const double q = settled_reactive(s, s.time() + 0.5);
     EXPECT_NEAR(q, -67.490902, 0.01 * 67.490902);
+}
+
+// With no current in any group every group switches in the sub-step that
+// takes the command, so the switching is over at once: the command must
+// not be taken again by the next sub-step.
+TEST_F(SvcStages, OneRemovalWithZeroCurrentsRemovesOneStage) {
+    Ratings r;
+    StiffBus s;
+    s.V = 0.0;
+    s.begin(r);
+    s.run_step();
+    s.command = -1;
+    s.run_step();
+    EXPECT_EQ(s.command, 0);
+    EXPECT_EQ(s.switching, 0);
+    EXPECT_EQ(s.stages, 1);
+    for (int g = 1; g <= 6; ++g) EXPECT_EQ(count(g), 1) << g;
+    s.run_step();
+    EXPECT_EQ(s.stages, 1);
+    for (int g = 1; g <= 6; ++g) EXPECT_EQ(count(g), 1) << g;
 }
 
 // A command beyond the bank's ends is refused.

@@ -167,6 +167,21 @@ protected:
     }
 };
 
+// The core of transformer 1 handed over again with a leakage permeance
+// that cancels limb and yoke at magnetic node 1: a pivot of 0, refused
+// rather than passed over.
+TEST_F(Ratings, CoreWithAZeroPivotIsRefused) {
+    XfmrTables& X = XFMR_TABLES;
+    const double windings[2][2] = {{10.0, -0.5}, {1.0, 2e-5}};
+    for (int32_t w = 1; w <= 2; ++w)
+        for (int32_t c = 1; c <= 2; ++c) X.XF_UMWDG(w, c) = windings[w - 1][c - 1];
+    const double core[8] = {1, 1, 1, 1, 0, 0, 0, 0.25};
+    for (int32_t c = 1; c <= 28; ++c) X.XF_UMCORE(c) = c <= 8 ? core[c - 1] : 0.0;
+    int32_t k = 1, form = 3;
+    EXPECT_STOPS(TRANSFORMER(k, form), err("Unrealisable Transformer Leakage Values") + "\n" +
+                                           abort_frame_of("TRANSFORMER", 0));
+}
+
 TEST_F(Ratings, EveryFailedCheckIsReportedBeforeTheStop) {
     EXPECT_STOPS(umec_2wdg(0.0, 0.0, 0.0, 0.0, 0.0),
                  err("Unrealistic Transformer MVA Rating.") + "\n" + err("Unrealistic Transformer Voltage Rating.") +

@@ -23,6 +23,7 @@ protected:
     }
     static void at_step(int n) {
         RUN_CLOCK.TIME = n * rectifier::kStep;
+        RUN_CLOCK.PREV_TIME = (n - 1) * rectifier::kStep;
         RUN_FLAGS.FIRST_STEP_DATA = as_logical(n == 0);
         POINTER_BLOCK.NSTORI = POINTER_BLOCK.NSTORF = POINTER_BLOCK.NSTORL = 1;
     }
@@ -82,6 +83,19 @@ TEST_F(VoltageSource, ThreePhasesOfOneAngle) {
     }
 }
 
+// The angle advances to the previous step's time plus one step, which at
+// step 7 of 50 us lies one bit off TIME.
+TEST_F(VoltageSource, AngleAdvancesToThePreviousTimePlusAStep) {
+    tables();
+    for (int n = 0; n <= 7; ++n) {
+        at_step(n);
+        VSRC1P(1, 1, 0.0, LTRUE, 10.0, kW, 0.0);
+    }
+    const double t = RUN_CLOCK.PREV_TIME + RUN_CLOCK.DELT;
+    ASSERT_NE(t, RUN_CLOCK.TIME);
+    EXPECT_EQ(STORAGE.STORF(7), t);
+}
+
 TEST_F(VoltageSource, BranchWithoutSeriesSourceStops) {
     tables();
     NET.SOURCE(2, 1) = LFALSE;
@@ -90,6 +104,14 @@ TEST_F(VoltageSource, BranchWithoutSeriesSourceStops) {
     EXPECT_TRUE(out.aborted);
     EXPECT_NE(out.out.find("Branch 2 of subsystem 1 has no series source (letter E):"), std::string::npos) << out.out;
     EXPECT_NE(out.out.find("3PVSRC"), std::string::npos) << out.out;
+    tables();  // the stop freed the storage
+    NET.SOURCE(2, 1) = LFALSE;
+    at_step(0);
+    const Captured single = capture([] { VSRC1P(1, 2, 0.0, LTRUE, 10.0, kW, 0.0); });
+    EXPECT_TRUE(single.aborted);
+    EXPECT_EQ(single.out, " ***ERROR** Branch 2 of subsystem 1 has no series source (letter E):\n"
+                          " ***ERROR** the network solution would never see its source voltage.\n" +
+                              abort_frame("1PVSRC"));
 }
 
 TEST_F(VoltageSource, RecordOutsideTheStorageStops) {

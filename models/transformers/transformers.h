@@ -48,6 +48,11 @@ int32_t XFMR_MATRIX(int32_t n, double f, double s, const double* x, const double
 
 // Conventional transformers and auto-transformers. ideal = 1 gives the
 // leakage-only form, any other value the form with magnetising inductances.
+// AUTO_TF_2WDG alone also leaves two run-time constants at NRTCF (V_HV/S
+// and omega/V_HV) that no library routine reads in the per-step pass: the
+// module that calls it in its dynamic-begin routine passes over them in
+// its dynamic routine at the same place (two next_rtcf reads), or the
+// pointer checks stop the run.
 void TF_2WDG(int32_t& k, int32_t& ideal, double& s, double& f, double& x12, double& pcu, double& v1, double& v2,
              double& im);
 void AUTO_TF_2WDG(int32_t& k, int32_t& ideal, double& s, double& f, double& xhl, double& pcu, double& vhv,
