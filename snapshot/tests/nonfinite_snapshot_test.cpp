@@ -2,7 +2,8 @@
 // transformer and line sections they are unreadable records, and the run
 // stops before its first step; the storage arrays take back what the
 // writer wrote. The files in nonfinite/ are snapshots at 10 ms of
-// nonfinite/case.map, each with one value changed.
+// nonfinite/case.map, each with one value changed (print.snp names
+// print.map, whose print step is NaN).
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -33,6 +34,7 @@ struct BadValue {
     const char* routine;
     const char* message;
     const char* last_line;
+    const char* data_file = nullptr;  // the file named in the frame, when not the snapshot
 };
 
 void PrintTo(const BadValue& b, std::ostream* os) { *os << b.file; }
@@ -40,7 +42,7 @@ void PrintTo(const BadValue& b, std::ostream* os) { *os << b.file; }
 std::string frame(const BadValue& b) {
     return " =========================================================\n"
            " Following is the last read data line:\n " +
-           pad_text(b.last_line, 72) + "\n Data file name: " + pad_text(b.file, 34) +
+           pad_text(b.last_line, 72) + "\n Data file name: " + pad_text(b.data_file ? b.data_file : b.file, 34) +
            "...\n"
            " ERROR: Abnormal termination of ZARIK by " +
            pad_text(b.routine, 12) + "\n =========================================================\n \n";
@@ -74,7 +76,10 @@ INSTANTIATE_TEST_SUITE_P(
         BadValue{"line.snp", "READSNP", kBody, " !*** Travelling wave buffers:"},
         // A form code of 1 (magnetic circuit) on a transformer the reader
         // gave a positive subsystem: no transformer is both.
-        BadValue{"kind.snp", "READSNP", kBody, " !*** TRANSFORMER DATA"}),
+        BadValue{"kind.snp", "READSNP", kBody, " !*** TRANSFORMER DATA"},
+        // The map file the snapshot names is read for its print step.
+        BadValue{"print.snp", "UPDATE_MAP", " ***ERROR** Error while reading data from line:", " PRINT_STEP = NaN",
+                 "print.map"}),
     [](const auto& info) {
         const std::string n = info.param.file;
         return n.substr(0, n.find('.'));
