@@ -48,7 +48,7 @@ void reset_all_engine_state() {
     SOLUTION_ARRAYS = {};
     TRIANG_FACTORS = {};
     BRANCH_PLANS = {};
-    BRCHANGE_LIST.count = 0;
+    BRCHANGE_LIST = {};
     SETUP_GUARD = {};
     LINE_COUNTS = {};
     RUN_OUTPUT = {};

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cmath>
 #include <ctime>
+#include <string>
 
 #include "controls/meter_tables.h"
 #include "engine/abort.h"
@@ -145,12 +146,26 @@ void POLL_MESSAGES(int32_t& granted_steps, int32_t& result) {
     }
 }
 
+namespace {
+
+// A value that is not a finite number reaches no control: it is dropped
+// with a warning, and the frame goes on as for any other value.
+bool finite_value(double value, const char* command, int32_t index) {
+    if (std::isfinite(value)) return true;
+    USERWARN(0, 0, 1,
+             std::string(command) + " value for index " + std::to_string(index) + " ignored: it is not a finite number.");
+    return false;
+}
+
+}  // namespace
+
 void SET_VAR(int32_t index) {
     if (!valid_cx_index(index)) {
         USERMSG(0, 0, 2, 1, "Invalid address of Slider/Switch/Dial");
         ABORT_RUN("SET_VAR", 0);
     }
-    STORAGE.CX(index) = recv_real();
+    const double value = recv_real();
+    if (finite_value(value, "SET_VAR", index)) STORAGE.CX(index) = value;
     fe_send_int(0, FE_MSG_VAR_SET);
     fe_send_int(0, index);
     fe_flush(0);
@@ -162,6 +177,7 @@ void SET_BUTTON(int32_t index) {
         ABORT_RUN("SET_BUTTON", 0);
     }
     const double value = recv_real();
+    if (!finite_value(value, "SET_BUTTON", index)) return;
     RunCommandState& q = RUN_COMMANDS;
     if (q.button_count >= BUTTON_QUEUE_SIZE) return;  // a full queue drops the press
     const auto at = static_cast<size_t>(q.button_count);
@@ -191,7 +207,8 @@ void GET_TXARRAY() {
             USERMSG(0, 0, 2, 1, "Invalid element of TX array");
             ABORT_RUN("GET_TXARRAY", 0);
         }
-        STORAGE.TX(k) = recv_real();
+        const double value = recv_real();
+        if (finite_value(value, "GET_TXARRAY", k)) STORAGE.TX(k) = value;
         k = recv_int();
     }
 }

@@ -13,6 +13,7 @@
 #include "network/chatter.h"
 #include "network/interpolation.h"
 #include "network/network_tables.h"
+#include "network/solution_checks.h"
 #include "network/solution_columns.h"
 #include "network/solution_hooks.h"
 #include "network/switch_records.h"
@@ -202,14 +203,16 @@ void INCALCVI(int32_t ss, double reached, double fraction, bool closing, bool pa
     // A whole step's node voltages move their chatter counters as they are
     // taken.
     const bool count_nodes = detect && !partial && !is_true(N.SSCHATTER(ss));
-    if (detect && !count_nodes) CHATTER_CHK(ss, 1);
 
-    // The solution with ground as entry 0.
+    // The solution with ground as entry 0; one that is no longer finite
+    // ends the run here.
     static std::vector<double> solved;
     if (solved.size() < static_cast<size_t>(n) + 1) solved.resize(static_cast<size_t>(n) + 1);
     double* x = solved.data();
     x[0] = 0.0;
     const Col<double> vsol = column(N.VSOL), vnode = column(N.VNODE, ss);
+    if (!copy_finite(vsol.p, n, x + 1)) solution_not_finite(ss);
+    if (detect && !count_nodes) CHATTER_CHK(ss, 1);
     const Col<double> hist = column(N.CHIST, ss), histd = column(N.CHISTD, ss);
     if (count_nodes) {
         const Col<int32_t> counter = column(N.CHATCNTV, ss);
@@ -220,14 +223,11 @@ void INCALCVI(int32_t ss, double reached, double fraction, bool closing, bool pa
             counter[k] = next;
             found |= CHATTER_AT(next);
             vnode[k] = vsol[k];
-            x[k] = vsol[k];
         }
         if (found) CHATTER_FOUND(ss, true, CHATTER_PRINTING(1));
     } else if (!partial) {
-        std::copy(vsol.p, vsol.p + n, x + 1);
         std::copy(vsol.p, vsol.p + n, vnode.p);
     } else {
-        std::copy(vsol.p, vsol.p + n, x + 1);
         for (int32_t k = 1; k <= n; ++k) vnode[k] = vnode[k] + fraction * (vsol[k] - vnode[k]);
         if (!resolving)
             for (int32_t k = 1; k <= n; ++k) hist[k] = histd[k] + fraction * (hist[k] - histd[k]);

@@ -1,5 +1,6 @@
 #include "network/map_sections.h"
 
+#include <cmath>
 #include <complex>
 #include <string>
 #include <vector>
@@ -37,6 +38,12 @@ struct Reader {
     void check(const ListRead& in) const {
         if (in.status() == ReadStatus::End) stop({"Unexpected End_Of_File"});
         if (in.status() == ReadStatus::Error) stop({bad_record});
+    }
+    // NaN and the infinities (also a number beyond the range of a double)
+    // are no value: the record is a bad one.
+    void check(const ListRead& in, double value) const {
+        check(in);
+        if (!std::isfinite(value)) stop({bad_record});
     }
     int32_t integer(ListRead& in) const {
         int32_t v = 0;
@@ -138,7 +145,7 @@ void RDVOLTS(int32_t node_offset) {
         {
             ListRead in(INPUT.INPUT_UNIT);
             in.integer(node).real(value);
-            r.check(in);
+            r.check(in, value);
         }
         if (node > 0) {
             const int32_t s = SSNUM(node_offset, node);
@@ -183,12 +190,13 @@ void RDSTOX() {
             } else if (limit == ND_STOF) {
                 double v = 0.0;
                 in.real(v);
-                r.check(in);
+                r.check(in, v);
                 S.STOF(k) = v;
             } else {
                 std::complex<double> v;
                 in.complex(v);
-                r.check(in);
+                r.check(in, v.real());
+                r.check(in, v.imag());
                 S.STOC(k) = v;
             }
         }
@@ -217,7 +225,7 @@ void RDCXMAPPING() {
                 if (k < 1 || k > nd(ND_CX)) r.stop({"CX Dimension out of bounds in MAP file"}, 0);
                 double v = 0.0;
                 in.real(v);
-                r.check(in);
+                r.check(in, v);
                 STORAGE.CX(k) = v;
             } else {
                 const int32_t m = r.integer(in);

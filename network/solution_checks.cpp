@@ -3,8 +3,11 @@
 #include <string>
 
 #include "engine/abort.h"
+#include "engine/run_state.h"
 #include "network/network_tables.h"
 #include "network/solution_columns.h"
+#include "platform/fixed_text.h"
+#include "platform/fortran_format.h"
 
 namespace {
 
@@ -56,4 +59,34 @@ void solution_tables_error(int32_t ss) {
     USERMSG(0, 0, 2, 2, "Network tables of subsystem " + std::to_string(ss) + " do not fit their dimensions.");
     USERMSG(0, 0, 2, -1, "Check the DIMENSIONS: section of the map file.");
     ABORT_RUN("SOLVE_NETWORK", 0);
+}
+
+bool copy_finite(const double* __restrict v, int32_t n, double* __restrict x) {
+    // A value times zero is zero unless the value is NaN or an infinity;
+    // four sums keep the additions from waiting on each other.
+    double a = 0.0, b = 0.0, c = 0.0, d = 0.0;
+    int32_t k = 0;
+    for (; k + 4 <= n; k += 4) {
+        x[k] = v[k];
+        x[k + 1] = v[k + 1];
+        x[k + 2] = v[k + 2];
+        x[k + 3] = v[k + 3];
+        a += v[k] * 0.0;
+        b += v[k + 1] * 0.0;
+        c += v[k + 2] * 0.0;
+        d += v[k + 3] * 0.0;
+    }
+    for (; k < n; ++k) {
+        x[k] = v[k];
+        a += v[k] * 0.0;
+    }
+    return (a + b) + (c + d) == 0.0;
+}
+
+void solution_not_finite(int32_t ss) {
+    std::string time(trim_right(edit("G23.16", RUN_CLOCK.TIME)));
+    time.erase(0, time.find_first_not_of(' '));
+    USERMSG(0, 0, 2, 2, "In subsystem " + std::to_string(ss) + " the solution is no longer finite:");
+    USERMSG(0, 0, 2, -1, "stopped in step " + std::to_string(RUN_CLOCK.NSTEP) + " at time " + time);
+    ABORT_RUN("INCALCVI", 0);
 }

@@ -1,6 +1,7 @@
 // A restored run takes its print settings and output channels from the
 // case's map file when that file is still there.
 #include <algorithm>
+#include <cmath>
 #include <string>
 
 #include "engine/abort.h"
@@ -100,7 +101,7 @@ void UPDATE_MAP() {
             if (key == "PRINT_STEP" && !value.is_blank()) {
                 ListRead r(value.view());
                 r.real(RUN_CLOCK.PRINT_STEP);
-                if (!r.ok()) stop("Error while reading data from line:");
+                if (!r.ok() || !std::isfinite(RUN_CLOCK.PRINT_STEP)) stop("Error while reading data from line:");
                 RUN_CLOCK.PRINT_STEP = std::max(RUN_CLOCK.PRINT_STEP, RUN_CLOCK.DELT);
             } else if (key == "PRINT_DIMENSIONS" && FIRST_TOKEN(value) == "YES") {
                 PARAMS.PRINT_DIMENSIONS = LTRUE;

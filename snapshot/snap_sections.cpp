@@ -220,6 +220,13 @@ void walk_subsystem(SnapStream& s, int32_t ss) {
                          {&N.TSWITCH, &N.EON, &N.EOFF, &N.GON, &N.GOFF, &N.SWVAL}, &N.SWITCH);
 }
 
+// The form codes the transformer reader gives: code 1 (magnetic circuit)
+// and the inverse-inductance codes 0 and -1 go with a negative subsystem;
+// the R-L form takes any code but 1.
+void check_form_code(SnapStream& s, int32_t code, int32_t subsystem) {
+    if (subsystem < 0 ? (code < -1 || code > 1) : code == 1) s.fail(false);
+}
+
 void walk_transformers(SnapStream& s) {
     XfmrTables& X = XFMR_TABLES;
     if (!s.writing()) X.XF_COUNT = req(ND_TRAFOS);
@@ -254,8 +261,11 @@ void walk_transformers(SnapStream& s) {
             s.reals(5, [&](int32_t i) -> double& { return (*a)(i, t); });
             s.reals(5, [&](int32_t i) -> double& { return (*a)(5 + i, t); });
         }
-        FArray1<int32_t>* flags[] = {&X.XF_SATON, &X.XF_COREOPT, &X.XF_NBR, &X.XF_CORETYPE, &X.XF_RAMPON};
+        // The ramp flag is set anew by every ramp call; the form code is not,
+        // and stands in its place.
+        FArray1<int32_t>* flags[] = {&X.XF_SATON, &X.XF_COREOPT, &X.XF_NBR, &X.XF_CORETYPE, &X.XF_KIND};
         s.ints(5, [&](int32_t i) -> int32_t& { return (*flags[i - 1])(t); });
+        if (!s.writing()) check_form_code(s, X.XF_KIND(t), X.XF_SUBSYS(t));
         s.ints(23, column(X.XF_SEGST, t));
         for (int32_t k = 1; k <= w; ++k)
             for (auto* a : {&X.XF_RES, &X.XF_LTERM, &X.XF_GEQ, &X.XF_HIST})

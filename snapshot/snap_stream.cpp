@@ -2,6 +2,7 @@
 #include "snapshot/snap_stream.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include "engine/abort.h"
@@ -163,18 +164,23 @@ void SnapStream::end_block(int32_t n) {
     if (st != ReadStatus::Ok) fail(st == ReadStatus::End);
 }
 
+void SnapStream::take_real(double& v) {
+    read_->real(v);
+    if (finite_ && read_->ok() && !std::isfinite(v)) fail(false);
+}
+
 void SnapStream::Item::real(double& v) {
     if (s_.writing())
         (s_.line_ += snap_g_field(v)) += ' ';
     else
-        s_.read_->real(v);
+        s_.take_real(v);
 }
 
 void SnapStream::Item::e_real(double& v) {
     if (s_.writing())
         (s_.line_ += snap_e_field(v)) += ' ';
     else
-        s_.read_->real(v);
+        s_.take_real(v);
 }
 
 void SnapStream::Item::integer(int32_t& v) {
@@ -194,8 +200,10 @@ void SnapStream::Item::logical(Logical& v) {
 void SnapStream::Item::complex(std::complex<double>& v) {
     if (s_.writing())
         ((((s_.line_ += " (") += snap_g_field(v.real())) += ',') += snap_g_field(v.imag())) += ')';
-    else
+    else {
         s_.read_->complex(v);
+        if (s_.finite_ && s_.read_->ok() && !(std::isfinite(v.real()) && std::isfinite(v.imag()))) s_.fail(false);
+    }
 }
 
 void SnapStream::name(Text200& text) {

@@ -82,6 +82,10 @@ public:
     // A row of sparsity bits.
     void bits(int32_t n, int8_t* flags_of_row, int64_t stride);
 
+    // From here on the reader takes only finite reals: NaN or an infinity
+    // stops the run as an unreadable record does.
+    void finite_reals() { finite_ = true; }
+
     // A count read from the file must lie in [lo, hi]: else the run stops
     // as for an unreadable record.
     void check(int32_t value, int32_t lo, int32_t hi);
@@ -118,6 +122,7 @@ private:
     void end_block(int32_t n);
     void end_line();
     std::string take_line();
+    void take_real(double& v);
 
     Dir dir_;
     int unit_;
@@ -127,6 +132,7 @@ private:
     const char* write_failed_ = "";
     const char* end_text_ = "";
     const char* error_text_ = "";
+    bool finite_ = false;
 };
 
 // The writer's fields: 24 characters with 17 significant digits.

@@ -169,7 +169,7 @@ void SNAP_OK(Logical& accepted, double& snap_time) {
     double version = 0.0;
     ListRead r(INPUT.INPUT_UNIT);
     r.real(version).real(c.TIME).real(c.DELT);
-    if (!r.ok()) {
+    if (!r.ok() || !std::isfinite(c.TIME) || !std::isfinite(c.DELT)) {
         write_list(UNIT_CONSOLE_OUT,
                    {r.status() == ReadStatus::End ? "ZARIK: Unexpected End_Of_File" : "ZARIK: Error while reading snap file:"});
         CLOSEFILE();
@@ -226,6 +226,9 @@ void READSNP() {
     RUN_OUTPUT.snapshot_channels = DIMBLOCK.NPGBS;
     UPDATE_MAP();
     s.routine("READSNP", "ZARIK: Unexpected end of file while reading snapfile", "ZARIK: Error while reading snap file");
+    // The storage took back whatever the writer wrote; the network, the
+    // transformers and the lines hold numbers only.
+    s.finite_reals();
     if (DIMBLOCK.NSUBSYS > 0) {
         walk_network(s);
         walk_lines_and_changes(s);

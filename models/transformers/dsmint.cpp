@@ -3,6 +3,7 @@
 // magnetic circuit, and its companion model added into the network.
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdlib>
 
 #include "engine/abort.h"
@@ -57,6 +58,12 @@ void check_read(const ListRead& in, int32_t ss) {
         ABORT_RUN(kName, 1);
     }
     if (in.status() == ReadStatus::Error) invalid_line(ss);
+}
+
+// NaN and the infinities (also numbers beyond the range of a double) are
+// no data: the record is an invalid line.
+void check_finite(int32_t ss, double v) {
+    if (!std::isfinite(v)) invalid_line(ss);
 }
 
 Form form_of(int32_t k) {
@@ -170,12 +177,16 @@ void read_core(int32_t k, int32_t ss) {
                                    &X.XF_CORE7})
             in.real((*c)(k));
         check_read(in, ss);
+        for (FArray1<double>* c : {&X.XF_CORE1, &X.XF_CORE2, &X.XF_CORE3, &X.XF_CORE4, &X.XF_CORE5, &X.XF_CORE6,
+                                   &X.XF_CORE7})
+            check_finite(ss, (*c)(k));
     }
     next_record();
     {
         ListRead in(INPUT.INPUT_UNIT);
         in.real(X.XF_CORE8(k)).integer(X.XF_SATON(k));
         check_read(in, ss);
+        check_finite(ss, X.XF_CORE8(k));
     }
     next_record();
     {
@@ -183,6 +194,10 @@ void read_core(int32_t k, int32_t ss) {
         ListRead in(INPUT.INPUT_UNIT);
         for (int32_t p = 1; p <= 10; ++p) in.real(X.XF_BHX(p, k)).real(X.XF_BHY(p, k));
         check_read(in, ss);
+        for (int32_t p = 1; p <= 10; ++p) {
+            check_finite(ss, X.XF_BHX(p, k));
+            check_finite(ss, X.XF_BHY(p, k));
+        }
     }
     next_record();
     {
@@ -237,6 +252,9 @@ void read_entry(SectionState& st, int32_t count, int32_t code, int32_t placehold
             if (form == Form::Magnetic) {
                 double turns = 0.0, leakage = 0.0;
                 in.real(turns).real(leakage);
+                check_read(in, st.ss);
+                check_finite(st.ss, turns);
+                check_finite(st.ss, leakage);
                 if (w <= room) {
                     X.XF_WDGC1(w, k) = turns;
                     X.XF_WDGC2(w, k) = leakage;
@@ -246,6 +264,11 @@ void read_entry(SectionState& st, int32_t count, int32_t code, int32_t placehold
                     for (int32_t i = 1; i <= w; ++i) in.real(X.XF_WZ(i, w));
                 else
                     for (int32_t i = 1; i <= 2 * w; ++i) in.real(X.XF_ROW(i));
+                check_read(in, st.ss);
+                if (form == Form::Gamma)
+                    for (int32_t i = 1; i <= w; ++i) check_finite(st.ss, X.XF_WZ(i, w));
+                else
+                    for (int32_t i = 1; i <= 2 * w; ++i) check_finite(st.ss, X.XF_ROW(i));
             }
             check_read(in, st.ss);
         }

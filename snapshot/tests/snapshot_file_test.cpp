@@ -221,7 +221,7 @@ void build_state() {
     for (auto* a : {&X.XF_HNEW, &X.XF_CUR, &X.XF_VWOLD, &X.XF_BFLUX, &X.XF_BHY, &X.XF_WDGC2}) fill_reals(*a, v);
     X.XF_CORE5(1) = v.next();
     X.XF_SEGST(23, 1) = 7;
-    X.XF_RAMPON(1) = 1;
+    X.XF_KIND(1) = 2;
 
     // A local line, then an ENI server and two clients.
     LineTables& T = LINE_TABLES;
