@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "engine/abort.h"
+#include "engine/dialog.h"
 #include "engine/engine_utils.h"
 #include "engine/frontend_setup.h"
 #include "engine/message_catalog.h"
@@ -149,6 +150,7 @@ void INITCOM() {
     // No steps after the first is a run of one step; fewer is no run.
     if (steps < 0) short_run_error();
     c.RUN_STEPS = static_cast<int32_t>(steps);
+    if (!is_true(RUN_SEQ.CONNECTED) && is_true(RUN_SEQ.LAST_RUN)) SETTLE_DIALOG_SNAPSHOT();
 
     for (int32_t s = 1; s <= DIMBLOCK.NSUBSYS; ++s) {
         NET.NTRIANG(s) = 0;
