@@ -1,6 +1,9 @@
 #include "engine/bookends.h"
 
+#include <cmath>
+
 #include "engine/abort.h"
+#include "engine/dialog.h"
 #include "engine/engine_utils.h"
 #include "engine/frontend_setup.h"
 #include "engine/message_catalog.h"
@@ -94,6 +97,20 @@ namespace {
     ABORT_RUN("INITCOM", 0);
 }
 
+[[noreturn]] void short_run_error() {
+    USERMSG(0, 0, 2, 2, "Duration of run is shorter than half the selected time step. ");
+    USERMSG(0, 0, 2, -1, "Increase the duration of run or reduce the solution time step. ");
+    ABORT_RUN("INITCOM", 0);
+}
+
+[[noreturn]] void time_step_error() {
+    write_list(UNIT_CONSOLE_OUT, {"ERROR: Undefined, Zero or Negative time-step"});
+    ABORT_RUN("INITCOM", 0);
+}
+
+// Whether a time counts more steps than a step number holds.
+bool beyond_step_count(double time, double delt) { return !(std::round(time / delt) <= 2147483647.0); }
+
 // Snapshots a repeating interval would write in this run.
 int32_t planned_snapshot_count() {
     if (!is_true(RUN_SETUP.snap_planned) || !(RUN_SETUP.snap_interval > 0.0)) return 0;
@@ -113,23 +130,27 @@ void INITCOM() {
     SNAPSHOT_COUNTERS = {};
 
     RunClock& c = RUN_CLOCK;
-    // A time step that is not positive, or a run shorter than one step,
-    // cannot be counted in steps.
-    if (!(c.DELT > 0.0) || !(c.FINTIM >= c.DELT)) duration_error();
+    if (!(c.DELT > 0.0)) time_step_error();
+    // A print step no step counter can reach would print nothing after the
+    // first step; the front end's step counts could not hold it either.
+    if (beyond_step_count(c.PRINT_STEP, c.DELT)) duration_error();
     const double limit = c.DELT * 2147483647.0;
     const bool first = is_true(RUN_SEQ.FIRST_RUN);
+    int64_t steps = 0;
     if (RUN_SEQ.START_MODE == "SNAP") {
         if (first) {
             c.FINTIM += c.START_STEP * c.DELT;
-            if (c.FINTIM > limit) duration_error();
+            if (!(c.FINTIM <= limit)) duration_error();
         }
-        const int64_t steps = int64_t{nint(c.FINTIM / c.DELT)} - c.START_STEP - 1;
-        if (steps < 0) duration_error();
-        c.RUN_STEPS = static_cast<int32_t>(steps);
+        steps = int64_t{nint(c.FINTIM / c.DELT)} - c.START_STEP - 1;
     } else {
-        if (first && c.FINTIM > limit) duration_error();
-        c.RUN_STEPS = nint(c.FINTIM / c.DELT);
+        if (first && !(c.FINTIM <= limit)) duration_error();
+        steps = nint(c.FINTIM / c.DELT);
     }
+    // No steps after the first is a run of one step; fewer is no run.
+    if (steps < 0) short_run_error();
+    c.RUN_STEPS = static_cast<int32_t>(steps);
+    if (!is_true(RUN_SEQ.CONNECTED) && is_true(RUN_SEQ.LAST_RUN)) SETTLE_DIALOG_SNAPSHOT();
 
     for (int32_t s = 1; s <= DIMBLOCK.NSUBSYS; ++s) {
         NET.NTRIANG(s) = 0;

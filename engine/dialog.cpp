@@ -23,6 +23,7 @@ void set_defaults() {
     RUN_SETUP.output_files = LFALSE;
     RUN_SETUP.screen_plot = LFALSE;
     RUN_SETUP.snap_planned = LFALSE;
+    RUN_SETUP.snap_at_end = LFALSE;
     RUN_SETUP.snap_incremental = LFALSE;
     RUN_SETUP.output_file = "out";
     RUN_SETUP.snap_file = "snap";
@@ -99,7 +100,9 @@ bool ask_questions() {
                 if (invalid_answer()) return false;
                 continue;
             }
-            if (RUN_SETUP.snap_interval <= 0.0) {
+            // The end of the run is known only once the case is read.
+            RUN_SETUP.snap_at_end = as_logical(!(RUN_SETUP.snap_interval > 0.0));
+            if (is_true(RUN_SETUP.snap_at_end)) {
                 write_list(UNIT_CONSOLE_OUT, {"Warning: Invalid snap time."});
                 write_list(UNIT_CONSOLE_OUT, {"Snap will be taken at the end of the run"});
                 RUN_CLOCK.SNAP_TIME = RUN_CLOCK.FINTIM;
@@ -229,6 +232,18 @@ void FIX_MAPNAME() {
         write_list(UNIT_CONSOLE_OUT, {"     >>> ", name.sub(1, k + 3), " <<<"});
         return;
     }
+}
+
+void SETTLE_DIALOG_SNAPSHOT() {
+    RunClock& c = RUN_CLOCK;
+    if (!is_true(RUN_SETUP.snap_planned)) return;
+    const int64_t first = c.START_STEP > 0 ? int64_t{c.START_STEP} + 1 : 0;
+    const double last_time = static_cast<double>(first + c.RUN_STEPS) * c.DELT;
+    if (is_true(RUN_SETUP.snap_at_end)) c.SNAP_TIME = last_time;
+    // The run loop writes it at a step within 0.5001 steps of its time.
+    if (c.SNAP_TIME - last_time < 0.5001 * c.DELT) return;
+    write_list(UNIT_CONSOLE_OUT, {"Warning: Snap time", c.SNAP_TIME, "lies beyond the finish time", c.FINTIM});
+    write_list(UNIT_CONSOLE_OUT, {"No snap will be taken"});
 }
 
 void DIALOG() {

@@ -8,6 +8,7 @@
 
 #include "controls/meter_tables.h"
 #include "engine/abort.h"
+#include "engine/engine_stop.h"
 #include "engine/message_catalog.h"
 #include "engine/run_state.h"
 #include "engine/storage.h"
@@ -50,9 +51,11 @@ void drop_record(int32_t code, const std::string& why) {
     USERWARN(0, 0, 1, "Set-up record " + std::to_string(code) + " ignored: " + why);
 }
 
+// A front end that has gone can send no more records: the engine ends as
+// when it goes during a run.
 [[noreturn]] void link_lost() {
     write_list(UNIT_CONSOLE_OUT, {fe_link_lost_text(FE, "before the end of the run set-up")});
-    ABORT_RUN("DATA", 0);
+    throw FrontEndLost();
 }
 
 void set_defaults() {

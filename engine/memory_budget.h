@@ -1,7 +1,7 @@
-// Whether the storage a case asks for can be had at all, told before any
-// of it is created: a requirement beyond the machine's physical memory is
-// refused at once instead of being allocated and zero-filled until the
-// system gives out.
+// Whether the storage a case asks for can be had, told before any of it is
+// created: a requirement beyond the memory left to the process is refused
+// at once instead of being allocated and zero-filled until the system, or
+// the process's address-space limit, gives out.
 #pragma once
 
 #include <cstdint>
@@ -16,8 +16,10 @@ using ByteCount = unsigned __int128;
 // negative extent counts as 0).
 ByteCount array_bytes(uint64_t elem_size, std::initializer_list<int64_t> extents);
 
-// The machine's physical memory in bytes.
-uint64_t physical_memory_bytes();
+// The memory left to the process: what the machine has available, and
+// what its address-space limit leaves beside what the process already
+// holds, whichever is less.
+uint64_t memory_left_bytes();
 bool fits_in_memory(ByteCount bytes);
 
 // The failed-allocation message, then the abort of the routine.

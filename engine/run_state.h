@@ -63,6 +63,9 @@ struct RunSetup {
     // interval, are settled by SETTLE_SETUP_SNAPSHOT.
     Logical snap_time_from_step = LFALSE;
     Logical snap_interval_from_step = LFALSE;
+    // The dialogue's snapshot "at the end of the run" waits for the run's
+    // last step, settled by SETTLE_DIALOG_SNAPSHOT.
+    Logical snap_at_end = LFALSE;
     Logical screen_plot = LFALSE;
     Text34 multirun_file = "mrun";
     int32_t eni_role = 0;                  // 2: an ENI slave

@@ -158,6 +158,10 @@ SsView<int8_t> SSDESC_IB(int32_t ss) { return describe("SSDESC_IB", ss, &SsRecor
 
 void ALLOC_SSLIST(int32_t n, int32_t& status) {
     status = 0;
+    if (!fits_in_memory(array_bytes(sizeof(int32_t), {n}))) {
+        status = 1;
+        return;
+    }
     try {
         SOLUTION_ARRAYS.SSDIM.allocate(std::max(n, 0));
     } catch (const std::bad_alloc&) {

@@ -384,20 +384,42 @@ void group13(const GroupPass& z) {
     z(XFMR_TABLES.XF_UMCORE, 28);
 }
 
+using Group = void (*)(const GroupPass&);
+constexpr Group kGroups[] = {group1, group2, group3,  group4,  group5,  group6, group7,
+                             group8, group9, group10, group11, group12, group13};
+
 void all_groups(const GroupPass& z) {
-    group1(z);
-    group2(z);
-    group3(z);
-    group4(z);
-    group5(z);
-    group6(z);
-    group7(z);
-    group8(z);
-    group9(z);
-    group10(z);
-    group11(z);
-    group12(z);
-    group13(z);
+    for (const Group g : kGroups) g(z);
+}
+
+ByteCount bytes_of(const Group g) {
+    const GroupPass measure{PassMode::Measure};
+    g(measure);
+    return measure.bytes;
+}
+
+// Creates the groups in order, each held first against the memory left;
+// false, with nothing left created, when one cannot be had.
+bool create_groups() {
+    // The whole first: a case that cannot be held gets nothing created.
+    const GroupPass measure{PassMode::Measure};
+    all_groups(measure);
+    bool created = fits_in_memory(measure.bytes);
+    try {
+        for (const Group g : kGroups) {
+            if (!created || !fits_in_memory(bytes_of(g))) {
+                created = false;
+                break;
+            }
+            g(GroupPass{PassMode::Create});
+        }
+    } catch (const std::bad_alloc&) {
+        created = false;
+    } catch (const std::length_error&) {
+        created = false;
+    }
+    if (!created) all_groups(GroupPass{PassMode::Free});
+    return created;
 }
 
 bool online_index(int k) { return k == ND_METERS || (k >= ND_METERS3 && k <= ND_METERS3 + 3); }
@@ -449,19 +471,11 @@ void ALLOC_STORAGE(int32_t& status) {
         status = 1;
         return;
     }
-    const GroupPass measure{PassMode::Measure};
-    all_groups(measure);
-    if (!fits_in_memory(measure.bytes)) REFUSE_ALLOCATION("ALLOC_STORAGE");
-    try {
-        all_groups(GroupPass{PassMode::Create});
-        STORAGE.created = true;
-    } catch (const std::bad_alloc&) {
-        all_groups(GroupPass{PassMode::Free});
+    if (!create_groups()) {
         status = 1;
-    } catch (const std::length_error&) {
-        all_groups(GroupPass{PassMode::Free});
-        status = 1;
+        return;
     }
+    STORAGE.created = true;
 }
 
 void ALLOC_ONLINE(int32_t n1, int32_t n2, int32_t n3, int32_t n4, int32_t n5) {

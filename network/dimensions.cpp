@@ -283,6 +283,30 @@ void prescan_map_file() {
     }
 }
 
+// A snapshot writes these arrays whole, each value in one character at
+// least (the channels twice: values and names): sizes beyond the length of
+// its file are not its own, and are refused before anything is created.
+void check_against_snapshot_length() {
+    static constexpr int kWrittenWhole[] = {ND_STOL,  ND_STOI,   ND_STOF,   ND_STOC,   ND_STOR,   ND_STORL,
+                                            ND_STORI, ND_STORF,  ND_STORC,  ND_RTCL,   ND_RTCI,   ND_RTCF,
+                                            ND_RTCC,  ND_STXFRL, ND_STXFRI, ND_STXFRF, ND_STXFRC, ND_PGBS,
+                                            ND_PGBS,  ND_NNODES, ND_SUBSYSPAGE, ND_TX, ND_TXRX, ND_CX, ND_CXMAP};
+    const int64_t length = unit_file_size(INPUT.INPUT_UNIT);
+    if (length < 0) return;
+    int64_t values = 0;
+    int largest = kWrittenWhole[0];
+    for (const int k : kWrittenWhole) {
+        values += DIMBLOCK.REQ[k];
+        if (DIMBLOCK.REQ[k] > DIMBLOCK.REQ[largest]) largest = k;
+    }
+    if (values <= length) return;
+    const Keyword* k = std::find_if(std::begin(kKeywords), std::end(kKeywords),
+                                    [largest](const Keyword& w) { return w.index == largest; });
+    write_list(UNIT_CONSOLE_OUT, {"ERROR: The snapshot file is too short for its dimension " + std::string(k->name) +
+                                      " = " + std::to_string(DIMBLOCK.REQ[largest])});
+    ABORT_RUN(kRdDim, 1);
+}
+
 void copy_derived_values() {
     DIMBLOCK.NSUBSYS = DIMBLOCK.REQ[ND_SUBSYS];
     DIMBLOCK.NPGBS = DIMBLOCK.REQ[ND_PGBS];
@@ -313,6 +337,7 @@ void RDDIM() {
     if (is_data_start() && first_run) prescan_map_file();
 
     if (!STORAGE.created) {
+        if (!is_data_start()) check_against_snapshot_length();
         int32_t status = 0;
         ALLOC_STORAGE(status);
         if (status == 0) ALLOC_SSLIST(DIMBLOCK.AVAIL[ND_SUBSYS], status);

@@ -153,6 +153,15 @@ ReadStatus READ_DATA_LINE(Text72& line) {
     return st;
 }
 
+ReadStatus READ_CHANNEL_LABEL(std::string& record) {
+    for (;;) {
+        const ReadStatus st = unit_read_line(INPUT.INPUT_UNIT, record);
+        if (st != ReadStatus::Ok) return st;
+        const size_t at = record.find_first_not_of(" \t");
+        if (at == std::string::npos || record[at] != '!') return st;
+    }
+}
+
 void OPENFILE() {
     if (open_next(UnitMode::Read, false)) return;
     open_failed_warning("ZARIK: Error while opening file for read: ");

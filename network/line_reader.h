@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "network/input_state.h"
@@ -49,3 +50,7 @@ int32_t TEXTINT(std::string_view text);
 // Reads the waiting line of the current unit whole (format A72) into line
 // and DATA_LINE.
 ReadStatus READ_DATA_LINE(Text72& line);
+// The next output-channel label of the current unit, whole: a line whose
+// first non-blank character is '!' is a comment and is passed over; every
+// other line, blank or not, is a label.
+ReadStatus READ_CHANNEL_LABEL(std::string& record);

@@ -266,7 +266,7 @@ void RDPGBLIST() {
         const int32_t count = DIMBLOCK.NPGBS > 0 ? DIMBLOCK.NPGBS : 1;
         for (int32_t k = 1; k <= count; ++k) {
             std::string record;
-            const ReadStatus st = unit_read_line(INPUT.INPUT_UNIT, record);
+            const ReadStatus st = READ_CHANNEL_LABEL(record);
             if (st == ReadStatus::End) r.stop({"Unexpected End_Of_File"});
             if (st == ReadStatus::Error) r.stop({"Error while reading data"});
             if (DIMBLOCK.NPGBS > 0) STORAGE.PGBNAME(k) = Text200(std::string_view(record));

@@ -118,8 +118,10 @@ void apply_parameter(const Text72& key, const Text72& value) {
     } else if (key == "PRINT_STEP") {
         if (read_real(key, value, x)) {
             if (x < c.DELT) warn("Print-step should be at least time-step");
-            const int32_t n = std::max(nint(x / c.DELT), 1);
-            c.PRINT_STEP = n * c.DELT;
+            const double n = std::max(std::round(x / c.DELT), 1.0);
+            // A count that no step number holds is refused as the run
+            // starts; until then the print step stays as given.
+            c.PRINT_STEP = n <= 2147483647.0 ? n * c.DELT : x;
         }
     } else if (key == "FINISH_TIME") {
         if (read_real(key, value, c.FINTIM) && !(c.FINTIM > 0.0))

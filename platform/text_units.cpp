@@ -1,16 +1,22 @@
 #include "platform/text_units.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <map>
 #include <vector>
 
 namespace {
 
-// An input file is held whole as records, so BACKSPACE and REWIND are exact.
+// An input file is read a record at a time as the reads ask for them; the
+// records read are kept, so BACKSPACE and REWIND are exact.
 struct Unit {
     bool input = false;
+    std::string path;
+    std::FILE* in = nullptr;
     std::vector<std::string> records;
     size_t next = 0;
+    bool failed = false;  // a record that could not be read: so is every later one
     std::FILE* out = nullptr;
 };
 
@@ -26,8 +32,44 @@ Unit* find_unit(int unit) {
 
 bool is_console(int unit) { return unit == UNIT_CONSOLE_IN || unit == UNIT_CONSOLE_OUT; }
 
-// Splits text into records at LF; one CR before the LF (or at the very end)
-// is dropped, and a last line without its LF is still a record.
+void close_streams(Unit& u) {
+    if (u.in) std::fclose(u.in);
+    if (u.out) std::fclose(u.out);
+    u.in = u.out = nullptr;
+}
+
+ReadStatus too_long(const std::string& where, size_t number) {
+    write_list(UNIT_CONSOLE_OUT, {"ERROR: Line " + std::to_string(number) + " of " + where + " is longer than " +
+                                      std::to_string(UNIT_RECORD_MAX) + " characters"});
+    return ReadStatus::Error;
+}
+
+// The next record of a stream, up to its LF; one CR before the LF (or at
+// the very end) is dropped, and a last line without its LF is still a
+// record. A record beyond the cap is reported on the console, naming
+// where it stands, and read as an error: an endless input (a device, a
+// file without line ends) must not fill the memory.
+ReadStatus read_record(std::FILE* f, std::string& line, const std::string& where, size_t number) {
+    line.clear();
+    bool any = false;
+    for (int c; (c = getc_unlocked(f)) != EOF;) {
+        any = true;
+        if (c == '\n') break;
+        // One character beyond the cap is room for a CR before the LF.
+        if (line.size() > UNIT_RECORD_MAX) return too_long(where, number);
+        line.push_back(static_cast<char>(c));
+    }
+    if (std::ferror(f)) {
+        std::clearerr(f);
+        return ReadStatus::Error;
+    }
+    if (!any) return ReadStatus::End;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.size() > UNIT_RECORD_MAX) return too_long(where, number);
+    return ReadStatus::Ok;
+}
+
+// Splits text into records at LF, as read_record does.
 std::vector<std::string> split_records(std::string_view text) {
     std::vector<std::string> records;
     size_t start = 0;
@@ -43,23 +85,13 @@ std::vector<std::string> split_records(std::string_view text) {
     return records;
 }
 
-bool read_file(const std::string& path, std::string& text) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return false;
-    char buf[65536];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
-    const bool ok = !std::ferror(f);
-    std::fclose(f);
-    return ok;
-}
-
 // Console input: standard input read line by line, or a test's text; the
 // last record is kept so that one BACKSPACE can give it back.
 struct ConsoleIn {
     bool from_text = false;
     std::vector<std::string> records;
     size_t next = 0;
+    size_t lines_read = 0;
     std::string last;
     bool have_last = false;
     bool pushed_back = false;
@@ -68,29 +100,6 @@ struct ConsoleIn {
 ConsoleIn& console_in() {
     static ConsoleIn c;
     return c;
-}
-
-ReadStatus read_stdin_line(std::string& line) {
-    line.clear();
-    char buf[4096];
-    bool any = false;
-    while (std::fgets(buf, sizeof buf, stdin)) {
-        any = true;
-        std::string_view part(buf);
-        if (!part.empty() && part.back() == '\n') {
-            part.remove_suffix(1);
-            line.append(part);
-            break;
-        }
-        line.append(part);
-    }
-    if (std::ferror(stdin)) {
-        std::clearerr(stdin);
-        return ReadStatus::Error;
-    }
-    if (!any) return ReadStatus::End;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    return ReadStatus::Ok;
 }
 
 ReadStatus console_read(std::string& line) {
@@ -106,7 +115,7 @@ ReadStatus console_read(std::string& line) {
         st = c.next < c.records.size() ? ReadStatus::Ok : ReadStatus::End;
         if (st == ReadStatus::Ok) line = c.records[c.next++];
     } else {
-        st = read_stdin_line(line);
+        st = read_record(stdin, line, "standard input", ++c.lines_read);
     }
     if (st == ReadStatus::Ok) {
         c.last = line;
@@ -127,10 +136,16 @@ bool unit_open(int unit, const std::string& path, UnitMode mode) {
     if (is_console(unit) || find_unit(unit)) return false;
     Unit u;
     if (mode == UnitMode::Read) {
-        std::string text;
-        if (!read_file(path, text)) return false;
+        u.in = std::fopen(path.c_str(), "rb");
+        if (!u.in) return false;
+        // A folder opens on some systems but holds no records.
+        struct stat st {};
+        if (fstat(fileno(u.in), &st) != 0 || S_ISDIR(st.st_mode)) {
+            std::fclose(u.in);
+            return false;
+        }
         u.input = true;
-        u.records = split_records(text);
+        u.path = path;
     } else {
         u.out = std::fopen(path.c_str(), mode == UnitMode::Write ? "w" : "a");
         if (!u.out) return false;
@@ -155,7 +170,9 @@ bool unit_close(int unit) {
     if (it->second.out) {
         ok = !std::ferror(it->second.out);
         ok = std::fclose(it->second.out) == 0 && ok;
+        it->second.out = nullptr;
     }
+    close_streams(it->second);
     units().erase(it);
     return ok;
 }
@@ -173,8 +190,7 @@ bool unit_renumber(int from, int to) {
 bool unit_is_open(int unit) { return is_console(unit) || find_unit(unit) != nullptr; }
 
 void close_all_units() {
-    for (auto& [number, u] : units())
-        if (u.out) std::fclose(u.out);
+    for (auto& [number, u] : units()) close_streams(u);
     units().clear();
     console_flush();
 }
@@ -183,8 +199,16 @@ ReadStatus unit_read_line(int unit, std::string& line) {
     if (unit == UNIT_CONSOLE_IN) return console_read(line);
     Unit* u = find_unit(unit);
     if (!u || !u->input) return ReadStatus::Error;
-    if (u->next >= u->records.size()) return ReadStatus::End;
-    line = u->records[u->next++];
+    if (u->next < u->records.size()) {
+        line = u->records[u->next++];
+        return ReadStatus::Ok;
+    }
+    if (u->failed) return ReadStatus::Error;
+    const ReadStatus st = read_record(u->in, line, u->path, u->records.size() + 1);
+    if (st == ReadStatus::Error) u->failed = true;
+    if (st != ReadStatus::Ok) return st;
+    u->records.push_back(line);
+    u->next = u->records.size();
     return ReadStatus::Ok;
 }
 
@@ -196,6 +220,13 @@ void unit_backspace(int unit) {
     }
     Unit* u = find_unit(unit);
     if (u && u->input && u->next > 0) --u->next;
+}
+
+int64_t unit_file_size(int unit) {
+    const Unit* u = find_unit(unit);
+    struct stat st {};
+    if (!u || !u->in || fstat(fileno(u->in), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+    return static_cast<int64_t>(st.st_size);
 }
 
 void unit_rewind(int unit) {

@@ -3,6 +3,8 @@
 // The console units are always connected: they cannot be opened or closed.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -14,9 +16,16 @@ constexpr int UNIT_CONSOLE_OUT = 6;
 enum class UnitMode { Read, Write, Append };
 enum class ReadStatus { Ok, End, Error };
 
+// The longest input record, far above any valid one (list-directed records
+// run long: a 1,000-node page line holds some 4,000 characters). A longer
+// one is reported on the console with its file and line and read as an
+// Error; so is every later record of that file.
+constexpr size_t UNIT_RECORD_MAX = 1048576;
+
 // Opens a file on a unit; false when it cannot be opened (or the unit is
-// taken). Read: the file must exist; it is read whole on opening. Write:
-// created or emptied. Append: created or added to.
+// taken). Read: the file must exist; its records are read one by one as
+// they are asked for. Write: created or emptied. Append: created or added
+// to.
 bool unit_open(int unit, const std::string& path, UnitMode mode);
 // Opens for writing only a file that does not exist yet.
 bool unit_open_new(int unit, const std::string& path);
@@ -35,6 +44,9 @@ ReadStatus unit_read_line(int unit, std::string& line);
 // can step back over its last record only. Output units are left alone.
 void unit_backspace(int unit);
 void unit_rewind(int unit);
+// The size in bytes of the file an input unit reads; -1 for a unit that is
+// not open for input or reads no regular file (a device, a pipe).
+int64_t unit_file_size(int unit);
 
 // Output: a whole record (a line end is added), or text as it stands.
 // Writing to a unit that is not open for output writes nothing. Output is

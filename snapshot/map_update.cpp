@@ -125,7 +125,9 @@ void UPDATE_MAP() {
         } else if (INPUT.SECTION_KEY == "PGBList:") {
             for (int32_t i = 1; i <= DIMBLOCK.NPGBS; ++i) {
                 std::string line;
-                if (unit_read_line(INPUT.INPUT_UNIT, line) != ReadStatus::Ok) stop("Unexpected End_Of_File");
+                const ReadStatus st = READ_CHANNEL_LABEL(line);
+                if (st == ReadStatus::End) stop("Unexpected End_Of_File");
+                if (st == ReadStatus::Error) stop("Error while reading data from line:");
                 STORAGE.PGBNAME(i).assign(line);
             }
             break;

@@ -62,20 +62,24 @@ std::vector<Lost> cases() {
          "Exchange Error: Bad frame length received.", 1},
         {"StalledMidFrame", stall, " The link to the front end broke at step 3: " + kStalled + "\n",
          "Exchange Error: " + kStalled, 1, 100000},
+        {"ClosedInTheSetUp",
+         [](FakeFrontEnd& f) {
+             if (f.Accept()) f.Send(f.Frame().Int(FE_SETUP_DATAFILE).Str("switched_rl.map"));
+         },
+         " The front end closed the connection before the end of the run set-up.\n",
+         "Exchange Error: Unexpected closure of transport mechanism.", 1},
         {"BadLengthInTheSetUp",
          [](FakeFrontEnd& f) {
              if (f.Accept()) f.SendRaw(f.Frame().Int(0x7fffffff).Body());
          },
-         " The link to the front end broke before the end of the run set-up: Bad frame length received.\n" +
-             abort_frame("DATA"),
-         "Exchange Error: Bad frame length received.", 2000},
+         " The link to the front end broke before the end of the run set-up: Bad frame length received.\n",
+         "Exchange Error: Bad frame length received.", 1},
         {"BadKeyInTheSetUp",
          [](FakeFrontEnd& f) {
              if (f.Accept(kWait, false)) f.SendKey(0x11111111);
          },
-         " The link to the front end broke before the end of the run set-up: Bad key value received.\n" +
-             abort_frame("DATA"),
-         "Exchange Error: Bad key value received.", 2000},
+         " The link to the front end broke before the end of the run set-up: Bad key value received.\n",
+         "Exchange Error: Bad key value received.", 1},
     };
 }
 

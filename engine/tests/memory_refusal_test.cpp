@@ -1,11 +1,11 @@
-// Sizes beyond the machine's memory are refused before anything is created.
-// The program runs under an address-space limit far below them: had it
-// tried to create them, the allocator would have failed first, with the
-// dimension reader's own message instead of the refusal.
+// Sizes beyond the memory left to the program are refused before anything
+// is created, with the dimension reader's message for the storage arrays.
+// The program runs under an address-space limit far below them.
 #include <fstream>
 
 #include "engine/abort.h"
 #include "link/tests/link_test_support.h"
+#include "network/tests/map_test_support.h"
 
 namespace {
 
@@ -38,18 +38,21 @@ const std::string kRefused =
     " ***ERROR** Memory requirement too high, Errors in allocation. \n"
     " ***ERROR** Try optimize memory allocation in Project Settings or use 64-bit build of library.\n";
 
+const std::string kNotCreated = " Problems in dynamic allocation from data file\n";
+
 TEST(SizeBeyondMemory, IsRefusedBeforeAnythingIsCreated) {
     const ProgramResult r = run_case(" NODES = 2\n BRANCHES = 2000000000\n");
     ASSERT_FALSE(r.timed_out);
-    const size_t at = r.out.find(kRefused);
-    EXPECT_EQ(at == std::string::npos ? r.out : r.out.substr(at), kRefused + abort_frame("ALLOC_STORAGE"));
+    const size_t at = r.out.find(kNotCreated);
+    EXPECT_EQ(at == std::string::npos ? r.out : r.out.substr(at),
+              kNotCreated + abort_frame_of("RDDIM", 1, "PARAMETERS:", "big.map"));
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.exit_code, 208);
 }
 
-// A size the machine could hold but the limit cannot is tried, and the
-// allocator's failure is the dimension reader's to report.
-TEST(SizeBeyondTheLimitOnly, IsTriedAndFailsInTheAllocator) {
+// A size the machine could hold but the limit cannot is refused as well,
+// with the same message.
+TEST(SizeBeyondTheLimitOnly, IsRefusedWithTheDimensionReadersMessage) {
     if (!kLimited) GTEST_SKIP() << "no address-space limit under the sanitizers";
     const ProgramResult r = run_case(" NODES = 2\n NNODES = 200000000\n");
     ASSERT_FALSE(r.timed_out);

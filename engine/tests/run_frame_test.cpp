@@ -7,6 +7,10 @@
 
 namespace {
 
+const std::string kTooLong =
+    " ***ERROR** Duration of run is too long for the selected time step. \n"
+    " ***ERROR** Increase the solution time step or reduce the duration of run. \n";
+
 class RunFrame : public EngineTest {
 protected:
     // A standalone single run started from data.
@@ -118,16 +122,60 @@ TEST_F(RunFrame, StepCountsAtTheirLimits) {
     ASSERT_EQ(RECORDING_CASE.count("DSD"), 1);
     EXPECT_FALSE(RECORDING_CASE.calls.back().final_step);
 
-    // Step counts saturate; a finish time below one step or a time step
-    // that is not positive never runs.
-    for (const auto& [fintim, delt] : {std::pair{1e6, 1e-4}, {1e-6, 1e-4}, {0.05, 0.0}}) {
+    // Step counts saturate: a run longer than a step number holds never
+    // runs, nor does one whose time step is not positive.
+    reset_engine();
+    EXPECT_EQ(capture([] { prepare(1e6, 1e-4, 1e-4); }).out, kTooLong + abort_frame("INITCOM"));
+    for (const double delt : {0.0, -1e-4}) {
         reset_engine();
-        const Captured c = capture([&] { prepare(fintim, delt, 1e-4); });
-        EXPECT_EQ(c.out, " ***ERROR** Duration of run is too long for the selected time step. \n"
-                         " ***ERROR** Increase the solution time step or reduce the duration of run. \n" +
-                             abort_frame("INITCOM"))
-            << fintim << " " << delt;
+        const Captured c = capture([&] { prepare(0.05, delt, 1e-4); });
+        EXPECT_EQ(c.out, " ERROR: Undefined, Zero or Negative time-step\n" + abort_frame("INITCOM")) << delt;
     }
+}
+
+// A run shorter than one step runs one step when it rounds to its start
+// step, and is refused when it would end before it.
+TEST_F(RunFrame, RunsShorterThanOneStep) {
+    prepare(0.4e-4, 1e-4, 1e-4);
+    EXPECT_EQ(RUN_CLOCK.RUN_STEPS, 0);
+    capture([] { run(); });
+    ASSERT_EQ(RECORDING_CASE.count("DSD"), 1);
+    EXPECT_EQ(RECORDING_CASE.calls.back().nstep, 0);
+
+    // From a snapshot of step 400: the finish time counts from its time.
+    const auto from_snapshot = [](double fintim) {
+        reset_engine();
+        allocate({{ND_STOR, 100}, {ND_STORF, 100}});
+        RUN_CLOCK.FINTIM = fintim;
+        RUN_CLOCK.DELT = RUN_CLOCK.PRINT_STEP = 1e-4;
+        RUN_CLOCK.START_STEP = 400;
+        RUN_SEQ.START_MODE = "SNAP";
+        RUN_SEQ.IRUN = RUN_SEQ.NRUNS = 1;
+        return capture([] { INITCOM(); });
+    };
+    ASSERT_FALSE(from_snapshot(0.6e-4).aborted);
+    EXPECT_EQ(RUN_CLOCK.RUN_STEPS, 0);
+    capture([] { run(); });
+    ASSERT_EQ(RECORDING_CASE.count("DSD"), 1);
+    EXPECT_EQ(RECORDING_CASE.calls.back().nstep, 401);
+
+    const std::string refused = " ***ERROR** Duration of run is shorter than half the selected time step. \n"
+                                " ***ERROR** Increase the duration of run or reduce the solution time step. \n" +
+                                abort_frame("INITCOM");
+    EXPECT_EQ(from_snapshot(0.4e-4).out, refused);
+    reset_engine();
+    EXPECT_EQ(capture([] { prepare(-0.6e-4, 1e-4, 1e-4); }).out, refused);  // a data start
+}
+
+// The print step's count of steps must fit a step number: at the limit
+// it does; one step beyond it the run is refused before it starts.
+TEST_F(RunFrame, PrintStepCountsUpToTheStepNumberLimit) {
+    const double delt = 5e-5;
+    const Captured at = capture([&] { prepare(delt * 2147483647.0, delt, delt * 2147483647.0); });
+    ASSERT_FALSE(at.aborted) << at.out;
+    EXPECT_EQ(RUN_CLOCK.RUN_STEPS, 2147483647);
+    reset_engine();
+    EXPECT_EQ(capture([&] { prepare(0.02, delt, delt * 2147483648.0); }).out, kTooLong + abort_frame("INITCOM"));
 }
 
 TEST_F(RunFrame, ElapsedTimeAcrossMidnight) {

@@ -178,6 +178,10 @@ std::vector<Fatal> program_cases() {
          "prog_no_endcase.map"},
         {"prog_deep_pages.map", "OPENFILE", 0,
          {" ***WARN*** ZARIK: Files nested more than 20 deep; cannot open: deep_page.map"}},
+        // A print step of more steps than a step number holds.
+        {"print_step_beyond.map", "INITCOM", 0,
+         {" ***ERROR** Duration of run is too long for the selected time step. ",
+          " ***ERROR** Increase the solution time step or reduce the duration of run. "}},
     };
     for (const Fatal& f : kBranches)
         if (f.fixture == std::string("br_value_bad.map") || f.fixture == std::string("node_beyond_nd1.map"))

@@ -126,6 +126,18 @@ TEST_F(MapReader, StrayLinesAndOutputChannelNames) {
     }
 }
 
+// Comment lines among the labels are passed over; a label that begins
+// with 'C', holds a key or names a file, and a blank line, stay labels.
+TEST_F(MapReader, CommentLinesAmongTheChannelLabels) {
+    const Captured c = read_map("pgblist_comments.map");
+    ASSERT_FALSE(c.aborted) << c.out;
+    EXPECT_EQ(c.out, "");
+    const std::vector<std::string> names{"first", "Ctrl             second", "", "Graphs: fourth",
+                                         "INCLUDE 'ok_page1.map'"};
+    for (size_t k = 0; k < names.size(); ++k) EXPECT_EQ(STORAGE.PGBNAME(k + 1).trimmed(), names[k]) << k + 1;
+    EXPECT_EQ(INPUT.INPUT_UNIT, 49);
+}
+
 using Numbering = MapTest;
 
 // Without a page a node is its own number; a blank map file name means

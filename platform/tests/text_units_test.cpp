@@ -58,10 +58,10 @@ TEST_F(TextUnits, RecordsBackspaceAndRewindAsGfortranOrByChoice) {
             << c.group << ": ops " << c.ops << " on \"" << c.input << "\"";
         unit_close(kUnit);
     }
-    // Input is read whole on opening.
+    // Opening reads nothing: each record is read when it is asked for.
     ASSERT_TRUE(unit_open(kUnit, write("f.txt", "a\nb\n"), UnitMode::Read));
     write("f.txt", "changed\n");
-    EXPECT_EQ(run_ops("L;L;L", [](std::string_view op) { return unit_op(kUnit, op); }), "Ok [a] | Ok [b] | End");
+    EXPECT_EQ(run_ops("L;L;L", [](std::string_view op) { return unit_op(kUnit, op); }), "Ok [changed] | End | End");
 }
 
 TEST_F(TextUnits, OpeningFailures) {
@@ -188,4 +188,37 @@ TEST_F(TextUnits, ConsoleInputFromText) {
     // Nothing read yet: nothing to give back.
     console_input_from_text("fresh\n");
     EXPECT_EQ(run_ops("B;L", console), "B | Ok [fresh]");
+}
+
+// A record beyond the cap is an error at that record and every later one;
+// the records before it stay readable, and the cap itself is a record.
+TEST_F(TextUnits, RecordsLongerThanTheCapAreErrors) {
+    const std::string at_cap(UNIT_RECORD_MAX, 'x');
+    const std::string file = write("long.txt", "a\n" + at_cap + "\r\n" + at_cap + "yz\nb\n");
+    ASSERT_TRUE(unit_open(kUnit, file, UnitMode::Read));
+    std::string line;
+    const Captured c = capture([&] {
+        EXPECT_EQ(unit_read_line(kUnit, line), ReadStatus::Ok);
+        EXPECT_EQ(unit_read_line(kUnit, line), ReadStatus::Ok);
+        EXPECT_EQ(line, at_cap);
+        EXPECT_EQ(unit_read_line(kUnit, line), ReadStatus::Error);
+        EXPECT_EQ(unit_read_line(kUnit, line), ReadStatus::Error);
+        unit_backspace(kUnit);
+        EXPECT_EQ(unit_read_line(kUnit, line), ReadStatus::Ok);
+        EXPECT_EQ(line, at_cap);
+    });
+    EXPECT_EQ(c.out, " ERROR: Line 3 of " + file + " is longer than 1048576 characters\n");
+    EXPECT_EQ(unit_file_size(kUnit), static_cast<int64_t>(2 * UNIT_RECORD_MAX + 9));
+}
+
+// A device without line ends opens, and its first record fails at the cap
+// instead of filling the memory.
+TEST_F(TextUnits, EndlessDeviceFailsAtTheCap) {
+    ASSERT_TRUE(unit_open(kUnit, "/dev/zero", UnitMode::Read));
+    EXPECT_EQ(unit_file_size(kUnit), -1);
+    std::string line;
+    const Captured c = capture([&] { EXPECT_EQ(unit_read_line(kUnit, line), ReadStatus::Error); });
+    EXPECT_EQ(c.out, " ERROR: Line 1 of /dev/zero is longer than 1048576 characters\n");
+    EXPECT_EQ(unit_file_size(UNIT_CONSOLE_IN), -1);
+    EXPECT_EQ(unit_file_size(kUnit + 1), -1);
 }

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,6 +22,7 @@ struct ProgramResult {
     std::string err;
     int exit_code = -1;  // -1 when killed or timed out
     bool timed_out = false;
+    long peak_rss_kb = -1;  // the most memory the program held resident
 };
 
 inline ProgramResult run_program(const std::vector<std::string>& argv, const std::string& input = "",
@@ -43,16 +45,18 @@ inline ProgramResult run_program(const std::vector<std::string>& argv, const std
             _exit(127);
         }
         int status = 0;
+        struct rusage usage {};
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-        while (pid > 0 && waitpid(pid, &status, WNOHANG) == 0) {
+        while (pid > 0 && wait4(pid, &status, WNOHANG, &usage) == 0) {
             if (std::chrono::steady_clock::now() >= deadline) {
                 r.timed_out = true;
                 kill(pid, SIGKILL);
-                waitpid(pid, &status, 0);
+                wait4(pid, &status, 0, &usage);
                 break;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
+        if (pid > 0) r.peak_rss_kb = usage.ru_maxrss;
         if (pid > 0 && !r.timed_out && WIFEXITED(status)) r.exit_code = WEXITSTATUS(status);
         for (int k = 1; k < 3; ++k) {
             std::string& text = k == 1 ? r.out : r.err;
