@@ -1,10 +1,11 @@
 // What the start of a run from data shows, against the exact solutions:
-// a source on from the start (100 V behind 1 ohm and 10 mH into 5 ohm),
-// run through the bare program and read from a snapshot at 2 ms, shows at
-// time t the exact current of time t + dt/2; a tank rung from its initial
-// state shows at t the exact state of t + dt. The start is one matrix
-// switching in the end-of-run count.
+// a source on from the start (examples/rl_start: 100 V behind 1 ohm and
+// 10 mH into 5 ohm), run through the bare program and read from its
+// snapshot at 2 ms, shows at time t the exact current of time t + dt/2; a
+// tank rung from its initial state shows at t the exact state of t + dt.
+// The start is one matrix switching in the end-of-run count.
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 
 #include "network/tests/solution_circuit.h"
@@ -30,17 +31,22 @@ struct RlRun {
     std::string out;
 };
 
-// The R-L circuit at step dt, with a snapshot at 2 ms.
+// The R-L circuit of examples/rl_start at step dt, with its snapshot at
+// 2 ms.
 RlRun run_rl(double dt) {
     TempDir dir;
-    std::ostringstream map;
-    map << "DIMENSIONS:\n NODES = 2\n SUBSYS = 1\n BRANCHES = 3\n NNODES = 6\n SUBSYSPAGE = 1\nPARAMETERS:\n"
-        << " TIME_STEP = " << dt << "\n PRINT_STEP = 1.0E-3\n FINISH_TIME = 4.0E-3\nSUBSYSDIM:\n 1 2\n"
-        << "MAP: 'rl_page.map'\n 1 2  1 2\n 0 0\nENDCASE\n";
-    std::ofstream(dir.file("rl.map")) << map.str();
-    std::ofstream(dir.file("rl_page.map")) << "BRANCHES:\n 0 1 RE 1.0 100.0\n 1 2 L 10.0E-3\n 2 0 R 5.0\nENDPAGE\n";
+    const std::string example = std::string(ZARIK_SOURCE_DIR) + "/examples/rl_start/";
+    for (const char* name : {"rl_start.map", "page1.map", "answers.txt"})
+        std::filesystem::copy_file(example + name, dir.file(name));
+    std::string map = read_file(dir.file("rl_start.map"));
+    const std::string from = " TIME_STEP = 50.0E-6\n";
+    EXPECT_NE(map.find(from), std::string::npos);
+    std::ostringstream to;
+    to << " TIME_STEP = " << dt << "\n";
+    map.replace(map.find(from), from.size(), to.str());
+    write_file(dir.file("rl_start.map"), map);
     const ProgramResult r =
-        run_program({bare_program(), "-startup:alone"}, "0\n1\n2.0E-3\nrl\nrl.map\n1\n0\n0\n", dir.path);
+        run_program({bare_program(), "-startup:alone"}, read_file(dir.file("answers.txt")), dir.path);
     EXPECT_EQ(r.exit_code, 0) << r.out;
     const std::vector<double> i = snapshot_currents(dir.file("rl.snp"));
     EXPECT_EQ(i.size(), 3u);
