@@ -50,6 +50,8 @@ TEST_F(PlotCase, NamesTheBaseByDefault) {
 }
 
 TEST_F(PlotCase, RefusesWhatItCannotFind) {
+    // A picture left in case/data by an earlier plot came with the copy.
+    std::filesystem::remove(folder_.file("station.png"));
     ProgramResult r = plot({"BattSoc"});
     EXPECT_NE(r.exit_code, 0);
     EXPECT_EQ(r.err, "plot_case.py: BattSoc names channels Main:BattSoc, Battery:BattSoc\n");
