@@ -20,6 +20,14 @@
 
 namespace {
 
+// The slowest measurements take minutes under the sanitizers, which find
+// nothing in them that the shorter ones do not reach.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+
 using svc_test::Fundamental;
 using svc_test::Ratings;
 using svc_test::StiffBus;
@@ -67,8 +75,10 @@ Power compensator(double alpha, int32_t stages, double dt, double from) {
 TEST(SvcLimits, CapacitorsReturnActivePowerGrowingWithTheStep) {
     const struct {
         double dt, from, low, high;
-    } rows[] = {{10e-6, 6.0, 0.055, 0.075}, {20e-6, 4.0, 0.19, 0.21}, {50e-6, 2.0, 0.59, 0.63}};
+        bool slow;
+    } rows[] = {{10e-6, 6.0, 0.055, 0.075, true}, {20e-6, 4.0, 0.19, 0.21, true}, {50e-6, 2.0, 0.59, 0.63, false}};
     for (const auto& r : rows) {
+        if (r.slow && kSanitized) continue;
         SCOPED_TRACE(r.dt);
         const Power p = compensator(M_PI, 4, r.dt, r.from);
         EXPECT_NEAR(p.q, -91.9, 0.1);
@@ -152,7 +162,7 @@ TEST_F(MachineLimits, UnloadedInductionMachineReturnsPowerInProportionToTheStep)
     } rows[] = {{50e-6, 0.0185, 0.0197}, {25e-6, 0.0088, 0.0097}, {10e-6, 0.0018, 0.0025}};
     for (const auto& r : rows) {
         SCOPED_TRACE(r.dt);
-        const Reading m = induction(r.dt, 1.0, 6.0);
+        const Reading m = induction(r.dt, 1.0, 2.0);
         EXPECT_GT(-m.p, r.low);
         EXPECT_LT(-m.p, r.high);
         RecordProperty("unloaded_" + std::to_string(static_cast<int>(r.dt * 1e6)) + "us", std::to_string(m.p));
@@ -167,9 +177,9 @@ TEST_F(MachineLimits, InductionMachineCurrentTurnsWithTheStep) {
     } rows[] = {{0.0, 0.45, 0.50}, {0.5, 0.95, 1.0}, {0.99, 0.92, 1.0}};
     for (const auto& r : rows) {
         SCOPED_TRACE(r.speed);
-        const double at5 = phase_deg(induction(5e-6, r.speed, 3.0));
-        const double at10 = phase_deg(induction(10e-6, r.speed, 3.0));
-        const double at50 = phase_deg(induction(50e-6, r.speed, 3.0));
+        const double at5 = phase_deg(induction(5e-6, r.speed, 1.0));
+        const double at10 = phase_deg(induction(10e-6, r.speed, 1.0));
+        const double at50 = phase_deg(induction(50e-6, r.speed, 1.0));
         const double limit = 2.0 * at5 - at10;
         for (const auto& [dt, phase] : {std::pair{10e-6, at10}, std::pair{50e-6, at50}}) {
             const double steps = (limit - phase) / (kW * dt * 180.0 / M_PI);
