@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Writes the case's map file, its 19 page files, the 17 module data files
-and the console answers into this folder. Run it after changing a value;
+"""Writes the case's map file, its 19 page files, the 17 module data files,
+the console answers and the table of output channels into this folder. Run it after changing a value;
 NOTES.md says where every value comes from."""
 import math
 import os
@@ -136,16 +136,118 @@ CX = [
 ]
 assert len(CX) == 31
 
-CHANNELS = (
-    [("Main", c) for c in ("VPccPu", "BattSoc", "VBessPu", "QBess", "PBess", "PBess2", "Main7", "Main8", "Main9",
-                           "VdcSS2", "QL", "PL")]
-    + [("Battery", c) for c in ("BattV", "BattI", "BattP", "BattSoc")]
-    + [("DC_DC_Bi", f"DcDc{k}") for k in range(1, 20)]
-    + [("VSCandCtrl", f"Vsc{k}") for k in range(1, 24)]
-    + [("Ctrl", f"Ctrl{k}") for k in range(1, 38)]
-    + [("Chopper", "ChopGate")]
-    + [("ConvBridge_Avg_6", f"Bridge{k}") for k in range(1, 11)]
+# Output channels in the modules' order: (module, name, what it measures,
+# unit, sign). The map's "PGBList:" and CHANNELS.md are written from it.
+GRID_EXPORT = "negative when the station exports"
+GRID_SUPPLY = "negative when the station supplies it"
+TO_BRIDGE = "positive into the converter bridge"
+PU_SBASE = "pu of 0.35 MVA"
+PU_VPK = "pu of 0.5634 kV (peak phase voltage at 0.69 kV)"
+HALF_DC = "pu of 0.626 kV (half of 1.252 kV)"
+PU_IPK = "pu of 0.4142 kA (peak current at 0.35 MVA, 0.69 kV)"
+CHANNEL_TABLE = (
+    [("Main", "VPccPu", "PCC line voltage, RMS over a 60 Hz cycle", "pu of 33 kV", ""),
+     ("Main", "BattSoc", "battery state of charge", "%", ""),
+     ("Main", "VBessPu", "LV bus line voltage, rectifier estimate with a 0.02 s lag", "pu of 0.69 kV", ""),
+     ("Main", "QBess", "reactive power from the LV bus towards the converter", "MVAr", GRID_SUPPLY),
+     ("Main", "PBess", "real power from the LV bus towards the converter", "MW", GRID_EXPORT),
+     ("Main", "PBess2", "the same as PBess", "MW", GRID_EXPORT)]
+    + [("Main", f"Main{6 + k}", f"current, phase {p}, from the LV bus towards the converter", "kA",
+        "positive towards the converter") for k, p in ((1, "a"), (2, "b"), (3, "c"))]
+    + [("Main", "VdcSS2", "DC-link voltage, DC+ to DC-", "kV", ""),
+       ("Main", "QL", "reactive power into the load, from F7 to LD", "MVAr", "positive when the load takes it"),
+       ("Main", "PL", "real power into the load, from F7 to LD", "MW", "positive when the load takes it")]
+    + [("Battery", "BattV", "battery terminal voltage, B+ to DC-", "V", ""),
+       ("Battery", "BattI", "battery current", "A", "positive when discharging"),
+       ("Battery", "BattP", "battery power at its terminals", "MW", "positive when discharging"),
+       ("Battery", "BattSoc", "battery state of charge", "%", "")]
+    + [("DC_DC_Bi", "DcDc1", "boost side's duty limit (control value BoostDutyMax)", "-", ""),
+       ("DC_DC_Bi", "DcDc2", "power order (control value PowerOrder), held discharging on the boost side, "
+        "charging on the buck side", "kW", ""),
+       ("DC_DC_Bi", "DcDc3", "buck side's duty limit (control value BuckDutyMax)", "-", ""),
+       ("DC_DC_Bi", "DcDc4", "direction: 0 boost side (discharging), 1 buck side (charging)", "0/1", ""),
+       ("DC_DC_Bi", "DcDc5", "power from the converter into the DC link, 5 ms lag", "kW",
+        "positive when discharging"),
+       ("DC_DC_Bi", "DcDc6", "power from the battery into the converter, 10 ms lag; closes the current loop",
+        "kW", "positive when discharging"),
+       ("DC_DC_Bi", "DcDc7", "DC-link voltage at the converter's high side", "kV", ""),
+       ("DC_DC_Bi", "DcDc8", "battery terminal voltage at the converter", "kV", ""),
+       ("DC_DC_Bi", "DcDc9", "current from the converter's high side into the DC link", "kA",
+        "positive when discharging"),
+       ("DC_DC_Bi", "DcDc10", "inductor current, from the battery into the converter", "kA",
+        "positive when discharging"),
+       ("DC_DC_Bi", "DcDc11", "current order: power order / 0.35", "A", ""),
+       ("DC_DC_Bi", "DcDc12", "buck IGBT's firing", "0/1", ""),
+       ("DC_DC_Bi", "DcDc13", "time of the buck firing's change before the step's end (0 without one)", "s", ""),
+       ("DC_DC_Bi", "DcDc14", "buck regulator output (duty)", "-", ""),
+       ("DC_DC_Bi", "DcDc15", "boost IGBT's firing", "0/1", ""),
+       ("DC_DC_Bi", "DcDc16", "time of the boost firing's change before the step's end (0 without one)", "s",
+        ""),
+       ("DC_DC_Bi", "DcDc17", "boost side running", "0/1", ""),
+       ("DC_DC_Bi", "DcDc18", "buck side running", "0/1", ""),
+       ("DC_DC_Bi", "DcDc19", "boost regulator output (duty)", "-", "")]
+    + [("VSCandCtrl", "Vsc1", "reactive power from SABC into the converter", "MVAr", GRID_SUPPLY),
+       ("VSCandCtrl", "Vsc2", "current from the bridge's DC terminal into the DC link", "kA",
+        "positive when the bridge charges the link"),
+       ("VSCandCtrl", "Vsc3", "reactive power from the filter (CAP) towards the converter", "MVAr", GRID_SUPPLY),
+       ("VSCandCtrl", "Vsc4", "real power from the filter (CAP) towards the converter", "MW", GRID_EXPORT)]
+    + [("VSCandCtrl", f"Vsc{4 + k}", f"voltage at AC (the bridge's terminals), phase {p}", "kV", "")
+       for k, p in ((1, "a"), (2, "b"), (3, "c"))]
+    + [("VSCandCtrl", "Vsc8", "constant 1.0 (the control's AuxDefault)", "-", ""),
+       ("VSCandCtrl", "Vsc9", "DC voltage reference (control value VdcRef)", "kV", "")]
+    + [("VSCandCtrl", f"Vsc{9 + k}", f"voltage at SABC, phase {p}", "kV", "")
+       for k, p in ((1, "a"), (2, "b"), (3, "c"))]
+    + [("VSCandCtrl", f"Vsc{12 + k}", f"coupling-inductance current, phase {p}, one step late", "kA", TO_BRIDGE)
+       for k, p in ((1, "a"), (2, "b"), (3, "c"))]
+    + [("VSCandCtrl", "Vsc16", "DC-link voltage, DC+ to DC-", "kV", ""),
+       ("VSCandCtrl", "Vsc17", "real power from SABC into the converter", "MW", GRID_EXPORT)]
+    + [("VSCandCtrl", f"Vsc{17 + k}", f"the same as Vsc{9 + k}", "kV", "") for k in (1, 2, 3)]
+    + [("VSCandCtrl", f"Vsc{20 + k}", f"the same as Vsc{12 + k}", "kA", TO_BRIDGE) for k in (1, 2, 3)]
+    + [("Ctrl", "Ctrl1", "DC voltage reference", "pu of 1.252 kV", ""),
+       ("Ctrl", "Ctrl2", "reactive power reference (control value QRef)", PU_SBASE, ""),
+       ("Ctrl", "Ctrl3", "real power reference (0)", PU_SBASE, ""),
+       ("Ctrl", "Ctrl4", "real power into the converter, as Vsc17, one step late", PU_SBASE, GRID_EXPORT),
+       ("Ctrl", "Ctrl5", "DC-link voltage, one step late", "pu of 1.252 kV", ""),
+       ("Ctrl", "Ctrl6", "reactive power into the converter, as Vsc1, one step late", PU_SBASE, GRID_SUPPLY)]
+    + [("Ctrl", f"Ctrl{6 + k}", f"voltage at SABC, phase {p}, one step late", "kV", "")
+       for k, p in ((1, "a"), (2, "b"), (3, "c"))]
+    + [("Ctrl", "Ctrl10", "measured AC voltage (VBessPu, one step late)", "pu of 0.69 kV", ""),
+       ("Ctrl", "Ctrl11", "constant 1.0 (AuxDefault)", "-", ""),
+       ("Ctrl", "Ctrl12", "angle of the third-harmonic term, in (0, 2 pi]", "rad", ""),
+       ("Ctrl", "Ctrl13", "third-harmonic term added to the references", HALF_DC, "")]
+    + [("Ctrl", f"Ctrl{13 + k}", f"modulation reference, phase {p}", HALF_DC, "")
+       for k, p in ((1, "a"), (2, "b"), (3, "c"))]
+    + [("Ctrl", f"Ctrl{16 + k}", f"modulation reference before the third-harmonic term, phase {p}",
+        HALF_DC, "") for k, p in ((1, "a"), (2, "b"), (3, "c"))]
+    + [("Ctrl", "Ctrl20", "q-axis voltage reference", PU_VPK, ""),
+       ("Ctrl", "Ctrl21", "AC voltage reference from the reactive power loop (0.9 to 1.1)", "pu of 0.69 kV", ""),
+       ("Ctrl", "Ctrl22", "q-axis current reference (AC voltage loop output)", PU_IPK, ""),
+       ("Ctrl", "Ctrl23", "modulation index before its limit of 1.15", "-", ""),
+       ("Ctrl", "Ctrl24", "d-axis voltage reference", PU_VPK, ""),
+       ("Ctrl", "Ctrl25", "d-axis current reference (DC voltage loop output)", PU_IPK, ""),
+       ("Ctrl", "Ctrl26", "real power loop output (not used: the DC voltage loop is chosen)", PU_IPK, ""),
+       ("Ctrl", "Ctrl27", "DC-link voltage, one step late", "pu of 1.252 kV", ""),
+       ("Ctrl", "Ctrl28", "DC voltage reference after its 0.2 s ramp lag", "pu of 1.252 kV", ""),
+       ("Ctrl", "Ctrl29", "DC voltage loop output", PU_IPK, ""),
+       ("Ctrl", "Ctrl30", "q-axis voltage, filtered (the one used)", PU_VPK, ""),
+       ("Ctrl", "Ctrl31", "q-axis voltage after the 180 Hz notch", PU_VPK, ""),
+       ("Ctrl", "Ctrl32", "q-axis voltage after the 600 Hz second-order filter", PU_VPK, ""),
+       ("Ctrl", "Ctrl33", "d-axis voltage, filtered (the one used)", PU_VPK, ""),
+       ("Ctrl", "Ctrl34", "d-axis voltage after the 180 Hz notch", PU_VPK, ""),
+       ("Ctrl", "Ctrl35", "d-axis voltage after the 600 Hz second-order filter", PU_VPK, ""),
+       ("Ctrl", "Ctrl36", "q-axis current, filtered at 360 Hz", PU_IPK, ""),
+       ("Ctrl", "Ctrl37", "d-axis current, filtered at 360 Hz", PU_IPK, "")]
+    + [("Chopper", "ChopGate", "chopper IGBT's gate (on at 1.7 kV, off at 1.5 kV on the DC link)", "0/1", "")]
+    + [("ConvBridge_Avg_6", f"Bridge{k}", f"voltage at AC (the bridge's terminals), phase {p}", "kV", "")
+       for k, p in ((1, "a"), (2, "b"), (3, "c"))]
+    + [("ConvBridge_Avg_6", "Bridge4", "the same as Bridge1", "kV", "")]
+    + [("ConvBridge_Avg_6", f"Bridge{4 + k}", f"current into the bridge, phase {p}", "kA", TO_BRIDGE)
+       for k, p in ((1, "a"), (2, "b"), (3, "c"))]
+    + [("ConvBridge_Avg_6", "Bridge8", "the same as Bridge2", "kV", ""),
+       ("ConvBridge_Avg_6", "Bridge9", "the same as Bridge3", "kV", ""),
+       ("ConvBridge_Avg_6", "Bridge10", "real power into the bridge, instantaneous", "MW", GRID_EXPORT)]
 )
+CHANNELS = [(m, c) for m, c, *_ in CHANNEL_TABLE]
 assert len(CHANNELS) == 106
 
 def fmt(v):
@@ -154,6 +256,29 @@ def fmt(v):
 def write(name, text):
     with open(os.path.join(HERE, name), "w", newline="\n") as f:
         f.write(text)
+
+def channel_table():
+    out = ["# The case's output channels\n\n",
+           "Written by `make_case.py` from the channel list it also writes into `station.map`.\n",
+           "A run with output files named `station` writes `station.inf`, one line per channel:\n",
+           "the module's name in 17 columns, then the channel's name. The values are in\n",
+           "`station_01.out` to `station_11.out`: a title line, then one record per print\n",
+           "step: the time in seconds (column 1), then ten channels in the order of\n",
+           "`station.inf` (columns 2 to 11; the last file holds six).\n\n",
+           "Buses: the grid source feeds the 33 kV point of common coupling PCC through\n",
+           "500 ohm in parallel with 6 mH; PCC feeds F7, F7 the load LD and, through the\n",
+           "breaker, the transformer's 33 kV side HV; its 0.69 kV side LV feeds the\n",
+           "converter through the filter (G to CAP), the meters to SABC and the coupling\n",
+           "inductances (LA to AC, the averaged bridge's terminals). The battery (B+,\n",
+           "DC-) feeds the DC link (DC+, DC-) through the DC-DC converter. P and Q are\n",
+           "three-phase values smoothed by a 0.02 s lag; voltages are to ground unless\n",
+           "two points are named; kV, kA, MW and MVAr unless the unit says otherwise.\n\n",
+           "| # | file | column | module | name | measures | unit | sign |\n",
+           "|---|---|---|---|---|---|---|---|\n"]
+    for k, (module, name, what, unit, sign) in enumerate(CHANNEL_TABLE, 1):
+        out.append(f"| {k} | {(k - 1) // 10 + 1:02d} | {(k - 1) % 10 + 2} | {module} | {name} | {what} | {unit} "
+                   f"| {sign} |\n")
+    return "".join(out)
 
 def main():
     body = []
@@ -190,6 +315,7 @@ def main():
     body.append("PGBList:\n" + "".join(f"{m:<17}{c}\n" for m, c in CHANNELS))
     body.append("ENDCASE\n")
     write("station.map", "".join(body))
+    write("CHANNELS.md", channel_table())
 
     for m in ("Station", "Main", "Graphs_and_Controls", "Battery", "DC_DC_Bi", "VSCandCtrl", "Ctrl", "Filter_L",
               "Chopper", "ConvBridge_Avg_6", "Load", "PI_AntiWindUp_2", "PI_AntiWindUp_11", "PI_AntiWindUp_12",

@@ -1,7 +1,7 @@
 // A stiff three-phase bus for the machine tests: each phase node held by
 // an EMF behind a small resistance, a switched branch from each node to
 // ground for the model to take over, and the steps of a run in which the
-// model is called from the dynamic pass.
+// model is called from the dynamic pass, at a step of 50 us or another.
 #pragma once
 
 #include <cmath>
@@ -33,6 +33,13 @@ protected:
     }
     int32_t switched(int32_t from, int32_t to) { return branch({from, to, 1.0}, true); }
 
+    // A time step other than kDt, set before begin().
+    void set_step(double dt) {
+        dt_ = dt;
+        RUN_CLOCK.DELT = dt;
+    }
+    double dt_ = kDt;
+
     // Writes the model's data lines and opens them as the current file.
     void data_file(const std::string& text) {
         use_scratch();
@@ -58,7 +65,7 @@ protected:
     // One step; the dynamic pass sets the EMFs for the step's end.
     bool run_step() {
         NetworkTables& N = NET;
-        const double t = RUN_CLOCK.NSTEP * kDt;
+        const double t = RUN_CLOCK.NSTEP * dt_;
         for (int32_t k = 1; k <= N.NBUSES(1); ++k) N.GNOR(k, 1) = N.CNOR(k, 1) = 0.0;
         for (int32_t k = 1; k <= 3; ++k) N.EBR(k, 1) = N.EBRD(k, 1) = N.EON(k, 1) = N.EOFF(k, 1) = bus(k, t);
         RESETPTRS();
@@ -67,7 +74,7 @@ protected:
         return step();
     }
     bool run(double seconds) {
-        const int32_t n = static_cast<int32_t>(std::lround(seconds / kDt));
+        const int32_t n = static_cast<int32_t>(std::lround(seconds / dt_));
         for (int32_t k = 0; k < n; ++k)
             if (!run_step()) return false;
         return true;

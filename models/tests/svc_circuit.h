@@ -61,22 +61,24 @@ inline void set_up(Ratings& r) {
 }
 
 // One compensator on a stiff bus of amplitude V (kV, phase) and frequency
-// f, stepped as the run loop steps a case; the bus stands where the last
-// solution left it (the previous step's instant).
+// f, stepped as the run loop steps a case at the time step dt; the bus
+// stands where the last solution left it (the previous step's instant).
 struct StiffBus {
     double V = 230.0 * std::sqrt(2.0 / 3.0), f = 60.0;
     double alpha = M_PI;
     int32_t command = 0, enable = 1, switching = 0, stages = 0, mode = 0;
     int32_t step = 0;
+    double dt = kStep;
 
     void begin(Ratings& r) {
         tables();
+        RUN_CLOCK.DELT = dt;
         set_up(r);
     }
-    double time() const { return step * kStep; }
+    double time() const { return step * dt; }
     void run_step() {
         RESETPTRS();
-        bus(V, f, (step - 1) * kStep);
+        bus(V, f, (step - 1) * dt);
         SVC_RUN(1, 1, 2, 3, alpha, command, enable, switching, stages, mode);
         RUN_FLAGS.FIRST_STEP_DATA = LFALSE;
         ++step;

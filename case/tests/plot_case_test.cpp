@@ -1,0 +1,67 @@
+// tools/plot_case.py on a short run of the case: the picture is written,
+// and a channel it cannot find is named.
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "case/tests/case_support.h"
+
+namespace {
+
+const char* const kPython = "/usr/bin/python3";
+
+std::string plot_script() { return std::string(ZARIK_SOURCE_DIR) + "/tools/plot_case.py"; }
+
+class PlotCase : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(access(kPython, X_OK), 0) << "python3 is missing";
+        folder_.edit("station.map", " FINISH_TIME = 2.0\n", " FINISH_TIME = 0.02\n");
+        ASSERT_EQ(folder_.run().exit_code, 0);
+    }
+    ProgramResult plot(std::vector<std::string> args) const {
+        args.insert(args.begin(), {kPython, plot_script()});
+        return run_program(args, "", folder_.path());
+    }
+    CaseFolder folder_;
+};
+
+TEST_F(PlotCase, WritesThePicture) {
+    const ProgramResult r = plot({"VdcSS2", "Battery:BattP", "1", "-o", "three.png"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(r.out, "three.png\n");
+    const std::string png = read_text(folder_.file("three.png"));
+    ASSERT_GT(png.size(), 24u);
+    EXPECT_EQ(png.substr(0, 8), "\x89PNG\r\n\x1a\n");
+    // 900 pixels wide, 220 a panel and 60 more high.
+    const auto be32 = [&png](size_t at) {
+        return (uint32_t(uint8_t(png[at])) << 24) | (uint32_t(uint8_t(png[at + 1])) << 16) |
+               (uint32_t(uint8_t(png[at + 2])) << 8) | uint32_t(uint8_t(png[at + 3]));
+    };
+    EXPECT_EQ(be32(16), 900u);
+    EXPECT_EQ(be32(20), 3u * 220u + 60u);
+}
+
+TEST_F(PlotCase, NamesTheBaseByDefault) {
+    const ProgramResult r = plot({"VPccPu"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(r.out, "./station.png\n");
+    EXPECT_TRUE(std::filesystem::exists(folder_.file("station.png")));
+}
+
+TEST_F(PlotCase, RefusesWhatItCannotFind) {
+    // A picture left in case/data by an earlier plot came with the copy.
+    std::filesystem::remove(folder_.file("station.png"));
+    ProgramResult r = plot({"BattSoc"});
+    EXPECT_NE(r.exit_code, 0);
+    EXPECT_EQ(r.err, "plot_case.py: BattSoc names channels Main:BattSoc, Battery:BattSoc\n");
+    r = plot({"Vdc"});
+    EXPECT_NE(r.exit_code, 0);
+    EXPECT_EQ(r.err, "plot_case.py: no channel named Vdc\n");
+    r = plot({"107"});
+    EXPECT_NE(r.exit_code, 0);
+    EXPECT_EQ(r.err, "plot_case.py: no channel 107: the run has 106\n");
+    EXPECT_FALSE(std::filesystem::exists(folder_.file("station.png")));
+}
+
+}  // namespace
