@@ -102,7 +102,14 @@ extern TimeBlock START_TIME_BLOCK;
 void reset_run_state();
 
 // The first step of a run: 0 from data, the snapshot's step + 1 when
-// restored. Progress counts from it, so that the last step is 100 %.
+// restored.
 inline int32_t run_first_step() {
     return RUN_CLOCK.START_STEP > 0 || RUN_SEQ.START_MODE != "DATA" ? RUN_CLOCK.START_STEP + 1 : 0;
+}
+
+// Progress counts the steps after the snapshot's (from data, after step 0):
+// a restored run takes one step more than its step count, and its last
+// step must show 100 %, not 101 %.
+inline int64_t run_progress_steps() {
+    return int64_t{RUN_CLOCK.RUN_STEPS} + run_first_step() - RUN_CLOCK.START_STEP;
 }

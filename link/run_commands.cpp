@@ -238,14 +238,15 @@ void SEND_TIME() {
 void SEND_PROGRESS(int32_t mode) {
     const RunClock& c = RUN_CLOCK;
     RunCommandState& s = RUN_COMMANDS;
-    const int64_t p = nint(0.01 * c.RUN_STEPS);
+    const int64_t steps = run_progress_steps();
+    const int64_t p = nint(0.01 * static_cast<double>(steps));
     if (mode == 0) SEND_TIME();
     const bool first = is_true(RUN_FLAGS.FIRST_STEP_RUN);
-    if (first) s.progress_mark = clamp_to_int32(int64_t{run_first_step()} + p);
+    if (first) s.progress_mark = clamp_to_int32(int64_t{c.START_STEP} + p);
     if (c.NSTEP >= s.progress_mark || first) {
         // A run of one step is all done at its first.
         const int32_t percent =
-            c.RUN_STEPS == 0 ? 100 : nint(100.0 * (static_cast<double>(c.NSTEP) - run_first_step()) / c.RUN_STEPS);
+            steps == 0 ? 100 : nint(100.0 * (static_cast<double>(c.NSTEP) - c.START_STEP) / static_cast<double>(steps));
         fe_send_int(0, FE_MSG_PROGRESS);
         fe_send_int(0, percent);
         fe_flush(0);

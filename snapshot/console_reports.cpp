@@ -73,15 +73,16 @@ void RUN_PROGRESS(Logical connected) {
     if (is_true(connected)) return;
     RunOutputState& s = RUN_OUTPUT;
     const RunClock& c = RUN_CLOCK;
-    const int32_t tenth = nint(0.1 * c.RUN_STEPS);
+    const int64_t steps = run_progress_steps();
+    const int32_t tenth = nint(0.1 * static_cast<double>(steps));
     if (RUN_SEQ.IRUN != s.progress_run) {
         s.progress_mark = tenth;
         s.progress_run = RUN_SEQ.IRUN;
     }
-    const int64_t done = int64_t{c.NSTEP} - run_first_step();
+    const int64_t done = int64_t{c.NSTEP} - c.START_STEP;
     if (done < s.progress_mark) return;
     // A run of no steps beyond its first is complete at once.
-    const int32_t percent = c.RUN_STEPS > 0 ? nint(100.0 * static_cast<double>(done) / c.RUN_STEPS) : 100;
+    const int32_t percent = steps > 0 ? nint(100.0 * static_cast<double>(done) / static_cast<double>(steps)) : 100;
     OUTMSG(219, percent, 0, 0, 0.0, 0.0, Text72());
     s.progress_mark += tenth;
 }

@@ -36,6 +36,9 @@ TEST(CaseSnapshot, RestoredRunGoesOnToTheLastDigit) {
                     f.path());
     ASSERT_EQ(r.exit_code, 0) << r.out;
     EXPECT_EQ(r.out.find("WARN"), std::string::npos) << r.out;
+    // Progress counts from the snapshot's step, so the restored run's last
+    // print step is its whole.
+    EXPECT_NE(r.out.find(" => This run is 100% complete.\n"), std::string::npos) << r.out;
     for (int k = 1; k <= 11; ++k) {
         const std::vector<std::string> straight = records(out_file(f, "station", k));
         const std::vector<std::string> rest = records(out_file(f, "rest", k));

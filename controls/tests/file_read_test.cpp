@@ -29,6 +29,7 @@ struct EndCase {
     int32_t eof_mode;
     Rows expected;  // steps 0 to 6
 };
+void PrintTo(const EndCase& c, std::ostream* os) { *os << c.name; }
 
 class FileReadEnds : public FileRead, public ::testing::WithParamInterface<EndCase> {};
 
@@ -116,6 +117,7 @@ struct StopCase {
     int last_step;
     std::string message;
 };
+void PrintTo(const StopCase& c, std::ostream* os) { *os << c.name; }
 
 class FileReadStops : public FileRead, public ::testing::WithParamInterface<StopCase> {};
 

@@ -122,6 +122,7 @@ struct TableStop {
     std::string name, text, message;
     int32_t n = 1;
 };
+void PrintTo(const TableStop& c, std::ostream* os) { *os << c.name; }
 
 class XyTableFileStops : public XyTableFile, public ::testing::WithParamInterface<TableStop> {};
 

@@ -44,6 +44,7 @@ struct LookupCase {
     int32_t stepped;
     double y1;
 };
+void PrintTo(const LookupCase& c, std::ostream* os) { *os << c.name; }
 
 class XyTableLookup : public RunBlockTest, public ::testing::WithParamInterface<LookupCase> {};
 

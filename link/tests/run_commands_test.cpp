@@ -352,11 +352,12 @@ TEST_F(Commands, ProgressAtTheStartThenEveryHundredthOfTheRun) {
     // The first report moves the mark on twice: the next comes at 2%.
     EXPECT_EQ(std::vector<P>(whole.begin(), whole.begin() + 3), (std::vector<P>{{0, 0}, {20, 2}, {30, 3}}));
     EXPECT_EQ(whole.back(), P(1000, 100));
-    // A snapshot start counts from its first step: 0 % there, 100 % at its last.
+    // A snapshot start counts from the snapshot's step over the 201 steps
+    // it takes: 0 % at its first, and its last report says 100 %.
     const auto snap = progress_of_run(fe(), 400, 200);
     ASSERT_GE(snap.size(), 2u);
-    EXPECT_EQ(std::vector<P>(snap.begin(), snap.begin() + 2), (std::vector<P>{{401, 0}, {405, 2}}));
-    EXPECT_EQ(snap.back(), P(601, 100));
+    EXPECT_EQ(std::vector<P>(snap.begin(), snap.begin() + 2), (std::vector<P>{{401, 0}, {404, 2}}));
+    EXPECT_EQ(snap.back(), P(600, 100));
     // Short runs report every step; a run of no steps is all done.
     EXPECT_EQ(progress_of_run(fe(), 0, 49)[1], P(1, 2));  // 100 / 49 rounded
     EXPECT_EQ(progress_of_run(fe(), 0, 0), (std::vector<P>{{0, 100}}));

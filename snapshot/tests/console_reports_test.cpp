@@ -102,10 +102,11 @@ TEST_F(OutputTest, ProgressLines) {
     EXPECT_EQ(progress(1000, 1),
               "100: 10 200: 20 300: 30 400: 40 500: 50 600: 60 700: 70 800: 80 900: 90 1000:100 ");
     EXPECT_EQ(progress(1000, 300), "300: 30 600: 60 900: 90 ");
-    // A restored run counts from its first step and ends at 100 %.
+    // A restored run counts from the snapshot's step over the 1,001 steps
+    // it takes, and reaches 100 %.
     const std::string restored = progress(1000, 1, 5000);
-    EXPECT_EQ(restored.substr(0, 18), "5101: 10 5201: 20 ");
-    EXPECT_EQ(restored.substr(restored.size() - 9), "6001:100 ");
+    EXPECT_EQ(restored.substr(0, 18), "5100: 10 5200: 20 ");
+    EXPECT_EQ(restored.substr(restored.size() - 9), "6000:100 ");
     EXPECT_EQ(progress(0, 1, 5000), "5001:100 ");
     EXPECT_EQ(progress(1000, 1, 0, LTRUE), "");
     EXPECT_EQ(progress(30000000, 3000000), "3000000: 10 6000000: 20 9000000: 30 12000000: 40 15000000: 50 "

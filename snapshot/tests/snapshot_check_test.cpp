@@ -57,6 +57,7 @@ struct Refusal {
     const char* record;
     std::string shown;
 };
+void PrintTo(const Refusal& c, std::ostream* os) { *os << c.label; }
 
 class SnapshotRefused : public SnapshotCheck, public testing::WithParamInterface<Refusal> {};
 

@@ -39,6 +39,7 @@ struct NameCase {
     const char* given;
     const char* file;
 };
+void PrintTo(const NameCase& c, std::ostream* os) { *os << c.label; }
 
 class PlainNames : public SnapshotNames, public testing::WithParamInterface<NameCase> {};
 

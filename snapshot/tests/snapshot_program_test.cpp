@@ -97,6 +97,7 @@ struct RestartCase {
     Network network;
     const char* constants = "";
 };
+void PrintTo(const RestartCase& c, std::ostream* os) { *os << c.label; }
 
 class Restart : public testing::TestWithParam<RestartCase> {};
 
@@ -176,6 +177,7 @@ struct BadFile {
     const char* message;
     const char* last_line;
 };
+void PrintTo(const BadFile& c, std::ostream* os) { *os << c.label; }
 
 std::string cut_after(const std::string& good, const std::string& line, int keep) {
     size_t at = good.find("\n" + line + "\n") + 1;
