@@ -14,11 +14,16 @@
 #include "network/interpolation.h"
 #include "network/network_tables.h"
 #include "network/solution_columns.h"
+#include "network/series_results.h"
 #include "network/solution_hooks.h"
 #include "network/switch_records.h"
 #include "platform/logical.h"
 
 namespace {
+
+// The subsystem whose closing pass left its series branches' history
+// currents as the previous ones (0: none), for FINISHUP.
+int32_t closed_series = 0;
 
 // More transformers naming the subsystem than it counts ends the run.
 bool has_transformers(int32_t ss, const char* routine, const char* text) {
@@ -62,72 +67,6 @@ void arrester_energy(int32_t ss, int32_t b) {
         S.STOR(p - 1) = v;
     }
     S.STOR(r + 2) = t;
-}
-
-// The columns the results of a pass go through.
-struct PassColumns {
-    const double* x;
-    Col<Logical> changed;
-    Col<double> geq, cbr, cbrt, ccbr, ccbrd, ccl, ccld, ccc, cccd, v12, v20, rcl, rlg, rsc, rcg, rsl;
-    Col<int32_t> chatter;  // the branches' chatter counters
-    double level;          // and the subsystem's chatter level
-};
-
-// Currents and part voltages of the series branches; Kinds holds the L and
-// C bits the list may have, each branch's own are tested.
-// Detecting, each current moves its branch's chatter counter on from the
-// current before it; the result is whether some counter reached chatter.
-template <bool Partial, bool Resolving, bool Opening, bool Detect, uint8_t Kinds>
-bool series_results(const std::vector<PlannedBranch>& list, const PassColumns& cols, double fraction) {
-    const PassColumns c = cols;
-    const double* x = c.x;
-    bool found = false;
-    for (const PlannedBranch& e : list) {
-        const int32_t b = e.b;
-        const uint8_t kind = e.kind & Kinds;
-        const double vb = x[e.from] - x[e.to];
-        const double h = Opening ? (is_true(c.changed[b]) ? c.ccbr[b] : c.ccbrd[b]) : c.ccbr[b];
-        const double i = c.geq[b] * vb + h;
-        if (Detect) {
-            c.cbrt[b] = i;
-            const int32_t next = CHATTER_NEXT(c.chatter[b], c.cbr[b], i, c.level);
-            c.chatter[b] = next;
-            found |= CHATTER_AT(next);
-        }
-        c.cbr[b] = Partial ? c.cbr[b] + fraction * (i - c.cbr[b]) : i;
-        if (!Resolving) c.ccbr[b] = c.ccbrd[b] + fraction * (c.ccbr[b] - c.ccbrd[b]);
-        // Both part voltages come from the histories of the span just
-        // solved, before they are drawn back to the pass's end.
-        const double l_hist = c.ccl[b], c_hist = c.ccc[b];
-        if (kind & BK_INDUCTOR) {
-            const double vl = c_hist * c.rcl[b] + c.rlg[b] * vb - l_hist * c.rsc[b];
-            c.v12[b] = Partial ? c.v12[b] + fraction * (vl - c.v12[b]) : vl;
-            if (!Resolving) c.ccl[b] = c.ccld[b] + fraction * (l_hist - c.ccld[b]);
-        }
-        if (kind & BK_CAPACITOR) {
-            const double vc = l_hist * c.rcl[b] + c.rcg[b] * vb - c_hist * c.rsl[b];
-            c.v20[b] = Partial ? c.v20[b] + fraction * (vc - c.v20[b]) : vc;
-            if (!Resolving) c.ccc[b] = c.cccd[b] + fraction * (c_hist - c.cccd[b]);
-        }
-    }
-    return found;
-}
-
-// Currents of the series branches, with the pass's flags and the list's
-// kinds fixed so that each combination gets its own loop.
-template <bool Partial, bool Resolving, bool Opening, bool Detect>
-bool branch_results(const BranchPlan& plan, const PassColumns& cols, double fraction) {
-    switch (plan.series_kinds) {
-        case 0:
-            return series_results<Partial, Resolving, Opening, Detect, 0>(plan.series, cols, fraction);
-        case BK_INDUCTOR:
-            return series_results<Partial, Resolving, Opening, Detect, BK_INDUCTOR>(plan.series, cols, fraction);
-        case BK_CAPACITOR:
-            return series_results<Partial, Resolving, Opening, Detect, BK_CAPACITOR>(plan.series, cols, fraction);
-        default:
-            return series_results<Partial, Resolving, Opening, Detect, BK_INDUCTOR | BK_CAPACITOR>(plan.series, cols,
-                                                                                                  fraction);
-    }
 }
 
 }  // namespace
@@ -252,19 +191,11 @@ void INCALCVI(int32_t ss, double reached, double fraction, bool closing, bool pa
     // Detecting, the counters were moved before the branches' currents are
     // taken; chatter already found this step leaves them all at 0.
     const bool counted_before = detect && is_true(N.SSCHATTER(ss));
-    bool found = false;
-    const int flags = (partial ? 1 : 0) | (resolving ? 2 : 0) | (opening ? 4 : 0) | (detect ? 8 : 0);
-    switch (flags) {
-#define ZARIK_PASS_CASE(k) \
-    case k: \
-        found = branch_results<(k & 1) != 0, (k & 2) != 0, (k & 4) != 0, (k & 8) != 0>(plan, cols, fraction); \
-        break;
-        ZARIK_PASS_CASE(0) ZARIK_PASS_CASE(1) ZARIK_PASS_CASE(2) ZARIK_PASS_CASE(3)
-        ZARIK_PASS_CASE(4) ZARIK_PASS_CASE(5) ZARIK_PASS_CASE(6) ZARIK_PASS_CASE(7)
-        ZARIK_PASS_CASE(8) ZARIK_PASS_CASE(9) ZARIK_PASS_CASE(10) ZARIK_PASS_CASE(11)
-        ZARIK_PASS_CASE(12) ZARIK_PASS_CASE(13) ZARIK_PASS_CASE(14) ZARIK_PASS_CASE(15)
-#undef ZARIK_PASS_CASE
-    }
+    const bool leaves_history = closing && !resolving && !opening;
+    const int flags = (partial ? PF_PARTIAL : 0) | (resolving ? PF_RESOLVING : 0) | (opening ? PF_OPENING : 0) |
+                      (detect ? PF_DETECT : 0) | (leaves_history ? PF_CLOSING : 0);
+    bool found = SERIES_RESULTS(plan, cols, flags, fraction);
+    closed_series = leaves_history ? ss : 0;
     for (const int32_t b : plan.other) {
         const uint8_t kind = kinds[b];
         double e = 0.0;
@@ -333,21 +264,26 @@ void FINISHUP(int32_t ss) {
     NetworkTables& N = NET;
     const int32_t n = N.NBUSES(ss), nb = N.NBRANCHES(ss);
     const Col<double> tl = column(N.TLINJ, ss), tld = column(N.TLINJ_OLD, ss);
-    std::copy(tl.p, tl.p + n, tld.p);
+    copy_changed(tl.p, tld.p, n);
 
     const BranchPlan& plan = branch_plan(ss);
     const Col<double> ebr = column(N.EBR, ss), ebrd = column(N.EBRD, ss), ccbr = column(N.CCBR, ss);
     const Col<double> ccbrd = column(N.CCBRD, ss), geq = column(N.GEQ, ss), geqd = column(N.GEQD, ss);
     // BRCHG is read only inside a step, which clears it first.
     // A voltage source whose EMF is extrapolated keeps the EBRD of INCALCVI.
-    if (plan.vsources && is_true(N.SSEXTRAP(ss))) {
+    if (plan.vsources > 0 && is_true(N.SSEXTRAP(ss))) {
         for (int32_t b = 1; b <= nb; ++b)
             if (!(plan.kind[static_cast<size_t>(b)] & BK_VSOURCE)) ebrd[b] = ebr[b];
     } else {
-        std::copy(ebr.p, ebr.p + nb, ebrd.p);
+        copy_changed(ebr.p, ebrd.p, nb);
     }
-    std::copy(ccbr.p, ccbr.p + nb, ccbrd.p);
-    std::copy(geq.p, geq.p + nb, geqd.p);
+    if (closed_series == ss) {
+        for (const int32_t b : plan.other) ccbrd[b] = ccbr[b];
+    } else {
+        std::copy(ccbr.p, ccbr.p + nb, ccbrd.p);
+    }
+    closed_series = 0;
+    copy_changed(geq.p, geqd.p, nb);
 
     const Col<int32_t> norbus = column(N.NORBUS, ss);
     const Col<double> cnor = column(N.CNOR, ss), cnord = column(N.CNORD, ss);

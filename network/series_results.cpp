@@ -1,0 +1,97 @@
+#include "network/series_results.h"
+
+#include "network/chatter.h"
+
+namespace {
+
+// One class of series branches: L and C tell the class, so that a loop
+// reads only the columns its branches need and tests nothing per branch.
+template <int Flags, bool L, bool C>
+bool class_results(const std::vector<PlannedBranch>& list, const PassColumns& cols, double fraction) {
+    constexpr bool partial = Flags & PF_PARTIAL, resolving = Flags & PF_RESOLVING, opening = Flags & PF_OPENING;
+    constexpr bool detect = Flags & PF_DETECT, closing = Flags & PF_CLOSING;
+    const double* __restrict x = cols.x;
+    const Logical* __restrict changed = cols.changed.p - 1;
+    const double* __restrict geq = cols.geq.p - 1;
+    double* __restrict cbr = cols.cbr.p - 1;
+    double* __restrict cbrt = cols.cbrt.p - 1;
+    double* __restrict ccbr = cols.ccbr.p - 1;
+    double* __restrict ccbrd = cols.ccbrd.p - 1;
+    int32_t* __restrict chatter = cols.chatter.p - 1;
+    const double level = cols.level;
+    bool found = false;
+    for (const PlannedBranch& e : list) {
+        const int32_t b = e.b;
+        const double vb = x[e.from] - x[e.to];
+        const double h = opening ? (is_true(changed[b]) ? ccbr[b] : ccbrd[b]) : ccbr[b];
+        const double i = geq[b] * vb + h;
+        if (detect) {
+            cbrt[b] = i;
+            const int32_t next = CHATTER_NEXT(chatter[b], cbr[b], i, level);
+            chatter[b] = next;
+            found |= CHATTER_AT(next);
+        }
+        cbr[b] = partial ? cbr[b] + fraction * (i - cbr[b]) : i;
+        if (!resolving) {
+            const double now = ccbrd[b] + fraction * (h - ccbrd[b]);
+            ccbr[b] = now;
+            if (closing) ccbrd[b] = now;
+        }
+        if (!L && !C) continue;
+        // Both part voltages come from the histories of the span just
+        // solved, before they are drawn back to the pass's end.
+        const double l_hist = cols.ccl.p[b - 1], c_hist = cols.ccc.p[b - 1];
+        const double rcl = cols.rcl.p[b - 1];
+        if (L) {
+            double& v12 = cols.v12.p[b - 1];
+            const double vl = c_hist * rcl + cols.rlg.p[b - 1] * vb - l_hist * cols.rsc.p[b - 1];
+            v12 = partial ? v12 + fraction * (vl - v12) : vl;
+            if (!resolving) {
+                const double before = cols.ccld.p[b - 1];
+                cols.ccl.p[b - 1] = before + fraction * (l_hist - before);
+            }
+        }
+        if (C) {
+            double& v20 = cols.v20.p[b - 1];
+            const double vc = l_hist * rcl + cols.rcg.p[b - 1] * vb - c_hist * cols.rsl.p[b - 1];
+            v20 = partial ? v20 + fraction * (vc - v20) : vc;
+            if (!resolving) {
+                const double before = cols.cccd.p[b - 1];
+                cols.ccc.p[b - 1] = before + fraction * (c_hist - before);
+            }
+        }
+    }
+    return found;
+}
+
+template <int Flags>
+bool all_classes(const BranchPlan& plan, const PassColumns& cols, double fraction) {
+    bool found = false;
+    if (!plan.series[SC_R].empty()) found |= class_results<Flags, false, false>(plan.series[SC_R], cols, fraction);
+    if (!plan.series[SC_L].empty()) found |= class_results<Flags, true, false>(plan.series[SC_L], cols, fraction);
+    if (!plan.series[SC_C].empty()) found |= class_results<Flags, false, true>(plan.series[SC_C], cols, fraction);
+    if (!plan.series[SC_LC].empty()) found |= class_results<Flags, true, true>(plan.series[SC_LC], cols, fraction);
+    return found;
+}
+
+}  // namespace
+
+bool SERIES_RESULTS(const BranchPlan& plan, const PassColumns& cols, int flags, double fraction) {
+    // Every combination of the first four flags; a closing pass neither
+    // re-solves nor opens a step.
+    switch (flags) {
+#define ZARIK_PASS_CASE(k) \
+    case k:                \
+        return all_classes<k>(plan, cols, fraction);
+        ZARIK_PASS_CASE(0) ZARIK_PASS_CASE(1) ZARIK_PASS_CASE(2) ZARIK_PASS_CASE(3)
+        ZARIK_PASS_CASE(4) ZARIK_PASS_CASE(5) ZARIK_PASS_CASE(6) ZARIK_PASS_CASE(7)
+        ZARIK_PASS_CASE(8) ZARIK_PASS_CASE(9) ZARIK_PASS_CASE(10) ZARIK_PASS_CASE(11)
+        ZARIK_PASS_CASE(12) ZARIK_PASS_CASE(13) ZARIK_PASS_CASE(14) ZARIK_PASS_CASE(15)
+        ZARIK_PASS_CASE(PF_CLOSING) ZARIK_PASS_CASE(PF_CLOSING | PF_PARTIAL)
+        ZARIK_PASS_CASE(PF_CLOSING | PF_DETECT) ZARIK_PASS_CASE(PF_CLOSING | PF_DETECT | PF_PARTIAL)
+#undef ZARIK_PASS_CASE
+        default:
+            // A closing pass that re-solves or opens: no history to leave.
+            return SERIES_RESULTS(plan, cols, flags & ~PF_CLOSING, fraction);
+    }
+}
