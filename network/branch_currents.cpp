@@ -16,6 +16,7 @@
 #include "network/solution_columns.h"
 #include "network/series_results.h"
 #include "network/solution_hooks.h"
+#include "network/solution_loops.h"
 #include "network/switch_records.h"
 #include "platform/logical.h"
 
@@ -151,17 +152,8 @@ void INCALCVI(int32_t ss, double reached, double fraction, bool closing, bool pa
     const Col<double> vsol = column(N.VSOL), vnode = column(N.VNODE, ss);
     const Col<double> hist = column(N.CHIST, ss), histd = column(N.CHISTD, ss);
     if (count_nodes) {
-        const Col<int32_t> counter = column(N.CHATCNTV, ss);
-        const double level = N.SSCHATLEV(ss);
-        bool found = false;
-        for (int32_t k = 1; k <= n; ++k) {
-            const int32_t next = CHATTER_NEXT(counter[k], vnode[k], vsol[k], level);
-            counter[k] = next;
-            found |= CHATTER_AT(next);
-            vnode[k] = vsol[k];
-            x[k] = vsol[k];
-        }
-        if (found) CHATTER_FOUND(ss, true, CHATTER_PRINTING(1));
+        if (take_counted_nodes(n, vsol.p, vnode.p, x + 1, column(N.CHATCNTV, ss).p, N.SSCHATLEV(ss)))
+            CHATTER_FOUND(ss, true, CHATTER_PRINTING(1));
     } else if (!partial) {
         std::copy(vsol.p, vsol.p + n, x + 1);
         std::copy(vsol.p, vsol.p + n, vnode.p);

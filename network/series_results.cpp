@@ -14,7 +14,6 @@ bool class_results(const std::vector<PlannedBranch>& list, const PassColumns& co
     const Logical* __restrict changed = cols.changed.p - 1;
     const double* __restrict geq = cols.geq.p - 1;
     double* __restrict cbr = cols.cbr.p - 1;
-    double* __restrict cbrt = cols.cbrt.p - 1;
     double* __restrict ccbr = cols.ccbr.p - 1;
     double* __restrict ccbrd = cols.ccbrd.p - 1;
     int32_t* __restrict chatter = cols.chatter.p - 1;
@@ -25,8 +24,9 @@ bool class_results(const std::vector<PlannedBranch>& list, const PassColumns& co
         const double vb = x[e.from] - x[e.to];
         const double h = opening ? (is_true(changed[b]) ? ccbr[b] : ccbrd[b]) : ccbr[b];
         const double i = geq[b] * vb + h;
+        // CBRT holds a detecting pass's currents only for the branches whose
+        // counters move after the pass.
         if (detect) {
-            cbrt[b] = i;
             const int32_t next = CHATTER_NEXT(chatter[b], cbr[b], i, level);
             chatter[b] = next;
             found |= CHATTER_AT(next);

@@ -4,6 +4,7 @@
 // next one (histories, EMFs, conductances and their previous values), go
 // into one SHA-256 digest, compared with the one kept in
 // network/tests/data.
+#include "network/solution_loops.h"
 #include "network/tests/ladder_map.h"
 #include "network/tests/solution_circuit.h"
 #include "platform/tests/support/sha256.h"
@@ -32,9 +33,20 @@ void add_step(Sha256& s, bool whole) {
     s.add_value(N.NTRIANG(1));
 }
 
-class LadderDigest : public SolutionTest {};
+// Both forms of the column loops give the kept digest.
+class LadderDigest : public SolutionTest, public testing::WithParamInterface<bool> {
+protected:
+    void SetUp() override {
+        SolutionTest::SetUp();
+        use_vector_forms(GetParam());
+    }
+    void TearDown() override {
+        use_vector_forms(true);
+        SolutionTest::TearDown();
+    }
+};
 
-TEST_F(LadderDigest, RcLadderOf1000NodesIsTheKeptOne) {
+TEST_P(LadderDigest, RcLadderOf1000NodesIsTheKeptOne) {
     use_scratch();
     write_ladder(scratch_->path, 1000, true);
     read_map("ladder.map");
@@ -49,5 +61,8 @@ TEST_F(LadderDigest, RcLadderOf1000NodesIsTheKeptOne) {
     ASSERT_EQ(want.count("rc_ladder_1000"), 1u);
     EXPECT_EQ(digest.hex(), want.at("rc_ladder_1000"));
 }
+
+INSTANTIATE_TEST_SUITE_P(Forms, LadderDigest, testing::Bool(),
+                         [](const testing::TestParamInfo<bool>& p) { return p.param ? "Vector" : "Plain"; });
 
 }  // namespace

@@ -1,0 +1,75 @@
+#include "network/solution_loops.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "network/chatter.h"
+
+namespace {
+
+bool vectors = __builtin_cpu_supports("avx2");
+
+inline __attribute__((always_inline)) void copy_changed_body(const double* __restrict src, double* __restrict dst,
+                                                             int64_t n) {
+    constexpr int64_t kBlock = 8;
+    int64_t k = 0;
+    for (; k + kBlock <= n; k += kBlock) {
+        uint64_t diff = 0;
+        for (int64_t j = 0; j < kBlock; ++j) {
+            uint64_t a, b;
+            std::memcpy(&a, src + k + j, sizeof a);
+            std::memcpy(&b, dst + k + j, sizeof b);
+            diff |= a ^ b;
+        }
+        if (diff != 0) std::memcpy(dst + k, src + k, kBlock * sizeof(double));
+    }
+    if (k < n) std::memcpy(dst + k, src + k, static_cast<size_t>(n - k) * sizeof(double));
+}
+
+void copy_changed_plain(const double* src, double* dst, int64_t n) { copy_changed_body(src, dst, n); }
+__attribute__((target("avx2"))) void copy_changed_avx2(const double* src, double* dst, int64_t n) {
+    copy_changed_body(src, dst, n);
+}
+
+inline __attribute__((always_inline)) bool counted_body(int64_t n, const double* __restrict v,
+                                                        double* __restrict vnode, double* __restrict x,
+                                                        int32_t* __restrict counter, double level) {
+    int32_t found = 0;
+    for (int64_t k = 0; k < n; ++k) {
+        // CHATTER_NEXT, in selects the vectors can take.
+        const int32_t c = counter[k];
+        const double y = v[k], mid = 0.5 * (vnode[k] + y);
+        const bool big = std::fabs(y - mid) > level, up = mid <= y;
+        const int32_t s = up ? 1 : -1;
+        const bool reversal = big & (up ? c < 0 : c >= 0);
+        const int32_t next = reversal ? s - c : s;
+        counter[k] = next;
+        found |= (next >= CHATTER_REVERSALS) | (next <= -CHATTER_REVERSALS);
+        vnode[k] = v[k];
+        x[k] = v[k];
+    }
+    return found != 0;
+}
+
+bool counted_plain(int64_t n, const double* v, double* vnode, double* x, int32_t* counter, double level) {
+    return counted_body(n, v, vnode, x, counter, level);
+}
+__attribute__((target("avx2"))) bool counted_avx2(int64_t n, const double* v, double* vnode, double* x,
+                                                  int32_t* counter, double level) {
+    return counted_body(n, v, vnode, x, counter, level);
+}
+
+}  // namespace
+
+void copy_changed(const double* src, double* dst, int64_t n) {
+    if (vectors)
+        copy_changed_avx2(src, dst, n);
+    else
+        copy_changed_plain(src, dst, n);
+}
+
+bool take_counted_nodes(int64_t n, const double* v, double* vnode, double* x, int32_t* counter, double level) {
+    return vectors ? counted_avx2(n, v, vnode, x, counter, level) : counted_plain(n, v, vnode, x, counter, level);
+}
+
+void use_vector_forms(bool on) { vectors = on && __builtin_cpu_supports("avx2"); }

@@ -1,0 +1,20 @@
+// The per-step loops of the network solution that walk whole node or
+// branch columns. They are compiled for vectors (see CMakeLists.txt) and
+// each also for processors with AVX2, chosen at run time; both forms do
+// the same operations on every element, so their results are the same to
+// the bit.
+#pragma once
+
+#include <cstdint>
+
+// dst := src over n entries, bit for bit; blocks that already hold the
+// same bits are only read, so an array that rarely changes costs no writes.
+void copy_changed(const double* src, double* dst, int64_t n);
+
+// A whole step's node voltages taken from the solution v into vnode and x
+// (n entries each), each node's chatter counter moved on from its voltage
+// before; whether some counter reached chatter.
+bool take_counted_nodes(int64_t n, const double* v, double* vnode, double* x, int32_t* counter, double level);
+
+// Tests may run the plain forms on any processor.
+void use_vector_forms(bool on);
