@@ -178,15 +178,14 @@ void INCALCVI(int32_t ss, double reached, double fraction, bool closing, bool pa
     const bool extrap = is_true(N.SSEXTRAP(ss));
     // Branches are independent here, so each kind has a loop of its own.
     const PassColumns cols{x,   changed, geq, cbr, cbrt, ccbr, ccbrd, ccl, ccld,
-                           ccc, cccd,    v12, v20, rcl,  rlg,  rsc,   rcg, rsl,
-                           column(N.CHATCNTI, ss), N.SSCHATLEV(ss)};
+                           ccc, cccd,    v12, v20, rcl,  rlg,  rsc,   rcg, rsl};
     // Detecting, the counters were moved before the branches' currents are
     // taken; chatter already found this step leaves them all at 0.
     const bool counted_before = detect && is_true(N.SSCHATTER(ss));
     const bool leaves_history = closing && !resolving && !opening;
     const int flags = (partial ? PF_PARTIAL : 0) | (resolving ? PF_RESOLVING : 0) | (opening ? PF_OPENING : 0) |
                       (detect ? PF_DETECT : 0) | (leaves_history ? PF_CLOSING : 0);
-    bool found = SERIES_RESULTS(plan, cols, flags, fraction);
+    SERIES_RESULTS(plan, cols, flags, fraction);
     closed_series = leaves_history ? ss : 0;
     for (const int32_t b : plan.other) {
         const uint8_t kind = kinds[b];
@@ -229,16 +228,11 @@ void INCALCVI(int32_t ss, double reached, double fraction, bool closing, bool pa
     }
 
     if (detect) {
-        // The series branches took their results and moved their counters
-        // above; the others do so now, when none of them reads CBR any more.
-        const Col<int32_t> counter = cols.chatter;
-        for (const int32_t b : plan.other) {
-            const int32_t next = CHATTER_NEXT(counter[b], cbr[b], cbrt[b], cols.level);
-            counter[b] = next;
-            found |= CHATTER_AT(next);
-            if (kinds[b] & BK_IDEAL) continue;
-            cbr[b] = partial ? cbr[b] + fraction * (cbrt[b] - cbr[b]) : cbrt[b];
-        }
+        // Every branch's counter moves from its current before to the pass's
+        // current; every branch but an ideal one then takes it.
+        const Col<int32_t> counter = column(N.CHATCNTI, ss);
+        const bool found = take_counted_branches(nb, cbrt.p, cbr.p, counter.p, kinds + 1, BK_IDEAL, partial, fraction,
+                                                 N.SSCHATLEV(ss));
         if (counted_before)
             std::fill(counter.p, counter.p + nb, 0);
         else if (found)

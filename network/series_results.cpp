@@ -1,24 +1,20 @@
 #include "network/series_results.h"
 
-#include "network/chatter.h"
-
 namespace {
 
 // One class of series branches: L and C tell the class, so that a loop
 // reads only the columns its branches need and tests nothing per branch.
 template <int Flags, bool L, bool C>
-bool class_results(const std::vector<PlannedBranch>& list, const PassColumns& cols, double fraction) {
+void class_results(const std::vector<PlannedBranch>& list, const PassColumns& cols, double fraction) {
     constexpr bool partial = Flags & PF_PARTIAL, resolving = Flags & PF_RESOLVING, opening = Flags & PF_OPENING;
     constexpr bool detect = Flags & PF_DETECT, closing = Flags & PF_CLOSING;
     const double* __restrict x = cols.x;
     const Logical* __restrict changed = cols.changed.p - 1;
     const double* __restrict geq = cols.geq.p - 1;
     double* __restrict cbr = cols.cbr.p - 1;
+    double* __restrict cbrt = cols.cbrt.p - 1;
     double* __restrict ccbr = cols.ccbr.p - 1;
     double* __restrict ccbrd = cols.ccbrd.p - 1;
-    int32_t* __restrict chatter = cols.chatter.p - 1;
-    const double level = cols.level;
-    bool found = false;
     for (const PlannedBranch& e : list) {
         const int32_t b = e.b;
         const double vb = x[e.from] - x[e.to];
@@ -26,12 +22,11 @@ bool class_results(const std::vector<PlannedBranch>& list, const PassColumns& co
         const double i = geq[b] * vb + h;
         // CBRT holds a detecting pass's currents only for the branches whose
         // counters move after the pass.
-        if (detect) {
-            const int32_t next = CHATTER_NEXT(chatter[b], cbr[b], i, level);
-            chatter[b] = next;
-            found |= CHATTER_AT(next);
-        }
-        cbr[b] = partial ? cbr[b] + fraction * (i - cbr[b]) : i;
+        // Detecting, the current waits in CBRT for the branches' counters.
+        if (detect)
+            cbrt[b] = i;
+        else
+            cbr[b] = partial ? cbr[b] + fraction * (i - cbr[b]) : i;
         if (!resolving) {
             const double now = ccbrd[b] + fraction * (h - ccbrd[b]);
             ccbr[b] = now;
@@ -61,28 +56,26 @@ bool class_results(const std::vector<PlannedBranch>& list, const PassColumns& co
             }
         }
     }
-    return found;
 }
 
 template <int Flags>
-bool all_classes(const BranchPlan& plan, const PassColumns& cols, double fraction) {
-    bool found = false;
-    if (!plan.series[SC_R].empty()) found |= class_results<Flags, false, false>(plan.series[SC_R], cols, fraction);
-    if (!plan.series[SC_L].empty()) found |= class_results<Flags, true, false>(plan.series[SC_L], cols, fraction);
-    if (!plan.series[SC_C].empty()) found |= class_results<Flags, false, true>(plan.series[SC_C], cols, fraction);
-    if (!plan.series[SC_LC].empty()) found |= class_results<Flags, true, true>(plan.series[SC_LC], cols, fraction);
-    return found;
+void all_classes(const BranchPlan& plan, const PassColumns& cols, double fraction) {
+    if (!plan.series[SC_R].empty()) class_results<Flags, false, false>(plan.series[SC_R], cols, fraction);
+    if (!plan.series[SC_L].empty()) class_results<Flags, true, false>(plan.series[SC_L], cols, fraction);
+    if (!plan.series[SC_C].empty()) class_results<Flags, false, true>(plan.series[SC_C], cols, fraction);
+    if (!plan.series[SC_LC].empty()) class_results<Flags, true, true>(plan.series[SC_LC], cols, fraction);
 }
 
 }  // namespace
 
-bool SERIES_RESULTS(const BranchPlan& plan, const PassColumns& cols, int flags, double fraction) {
+void SERIES_RESULTS(const BranchPlan& plan, const PassColumns& cols, int flags, double fraction) {
     // Every combination of the first four flags; a closing pass neither
     // re-solves nor opens a step.
     switch (flags) {
 #define ZARIK_PASS_CASE(k) \
     case k:                \
-        return all_classes<k>(plan, cols, fraction);
+        all_classes<k>(plan, cols, fraction); \
+        return;
         ZARIK_PASS_CASE(0) ZARIK_PASS_CASE(1) ZARIK_PASS_CASE(2) ZARIK_PASS_CASE(3)
         ZARIK_PASS_CASE(4) ZARIK_PASS_CASE(5) ZARIK_PASS_CASE(6) ZARIK_PASS_CASE(7)
         ZARIK_PASS_CASE(8) ZARIK_PASS_CASE(9) ZARIK_PASS_CASE(10) ZARIK_PASS_CASE(11)
@@ -92,6 +85,6 @@ bool SERIES_RESULTS(const BranchPlan& plan, const PassColumns& cols, int flags, 
 #undef ZARIK_PASS_CASE
         default:
             // A closing pass that re-solves or opens: no history to leave.
-            return SERIES_RESULTS(plan, cols, flags & ~PF_CLOSING, fraction);
+            SERIES_RESULTS(plan, cols, flags & ~PF_CLOSING, fraction);
     }
 }

@@ -14,8 +14,6 @@ struct PassColumns {
     const double* x;       // the solution, ground at index 0
     Col<Logical> changed;  // BRCHG
     Col<double> geq, cbr, cbrt, ccbr, ccbrd, ccl, ccld, ccc, cccd, v12, v20, rcl, rlg, rsc, rcg, rsl;
-    Col<int32_t> chatter;  // the branches' chatter counters
-    double level;          // and the subsystem's chatter level
 };
 
 // The flags of a pass.
@@ -27,8 +25,7 @@ enum PassFlags {
     PF_CLOSING = 16,
 };
 
-// Every series branch's results. Detecting, each current moves its
-// branch's chatter counter on from the current before it; the result is
-// whether some counter reached chatter. The closing pass also leaves the
-// branches' history currents as the step's previous ones.
-bool SERIES_RESULTS(const BranchPlan& plan, const PassColumns& cols, int flags, double fraction);
+// Every series branch's results. Detecting, the currents are left in CBRT
+// for the chatter counters. The closing pass also leaves the branches'
+// history currents as the step's previous ones.
+void SERIES_RESULTS(const BranchPlan& plan, const PassColumns& cols, int flags, double fraction);

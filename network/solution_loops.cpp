@@ -31,20 +31,56 @@ __attribute__((target("avx2"))) void copy_changed_avx2(const double* src, double
     copy_changed_body(src, dst, n);
 }
 
+// CHATTER_NEXT, in selects the vectors can take.
+inline __attribute__((always_inline)) int32_t next_counter(int32_t c, double x, double y, double level) {
+    const double mid = 0.5 * (x + y);
+    const bool big = std::fabs(y - mid) > level, up = mid <= y;
+    const int32_t s = up ? 1 : -1;
+    const bool reversal = big & (up ? c < 0 : c >= 0);
+    return reversal ? s - c : s;
+}
+
+inline __attribute__((always_inline)) int32_t at_chatter(int32_t c) {
+    return (c >= CHATTER_REVERSALS) | (c <= -CHATTER_REVERSALS);
+}
+
+template <bool Partial>
+inline __attribute__((always_inline)) bool branches_body(int64_t n, const double* __restrict cbrt,
+                                                         double* __restrict cbr, int32_t* __restrict counter,
+                                                         const uint8_t* __restrict kind, uint8_t skip,
+                                                         double fraction, double level) {
+    int32_t found = 0;
+    for (int64_t k = 0; k < n; ++k) {
+        const double before = cbr[k], now = cbrt[k];
+        const int32_t next = next_counter(counter[k], before, now, level);
+        counter[k] = next;
+        found |= at_chatter(next);
+        const double taken = Partial ? before + fraction * (now - before) : now;
+        cbr[k] = (kind[k] & skip) ? before : taken;
+    }
+    return found != 0;
+}
+
+bool branches_plain(int64_t n, const double* cbrt, double* cbr, int32_t* counter, const uint8_t* kind, uint8_t skip,
+                    bool partial, double fraction, double level) {
+    return partial ? branches_body<true>(n, cbrt, cbr, counter, kind, skip, fraction, level)
+                   : branches_body<false>(n, cbrt, cbr, counter, kind, skip, fraction, level);
+}
+__attribute__((target("avx2"))) bool branches_avx2(int64_t n, const double* cbrt, double* cbr, int32_t* counter,
+                                                   const uint8_t* kind, uint8_t skip, bool partial,
+                                                   double fraction, double level) {
+    return partial ? branches_body<true>(n, cbrt, cbr, counter, kind, skip, fraction, level)
+                   : branches_body<false>(n, cbrt, cbr, counter, kind, skip, fraction, level);
+}
+
 inline __attribute__((always_inline)) bool counted_body(int64_t n, const double* __restrict v,
                                                         double* __restrict vnode, double* __restrict x,
                                                         int32_t* __restrict counter, double level) {
     int32_t found = 0;
     for (int64_t k = 0; k < n; ++k) {
-        // CHATTER_NEXT, in selects the vectors can take.
-        const int32_t c = counter[k];
-        const double y = v[k], mid = 0.5 * (vnode[k] + y);
-        const bool big = std::fabs(y - mid) > level, up = mid <= y;
-        const int32_t s = up ? 1 : -1;
-        const bool reversal = big & (up ? c < 0 : c >= 0);
-        const int32_t next = reversal ? s - c : s;
+        const int32_t next = next_counter(counter[k], vnode[k], v[k], level);
         counter[k] = next;
-        found |= (next >= CHATTER_REVERSALS) | (next <= -CHATTER_REVERSALS);
+        found |= at_chatter(next);
         vnode[k] = v[k];
         x[k] = v[k];
     }
@@ -70,6 +106,12 @@ void copy_changed(const double* src, double* dst, int64_t n) {
 
 bool take_counted_nodes(int64_t n, const double* v, double* vnode, double* x, int32_t* counter, double level) {
     return vectors ? counted_avx2(n, v, vnode, x, counter, level) : counted_plain(n, v, vnode, x, counter, level);
+}
+
+bool take_counted_branches(int64_t n, const double* cbrt, double* cbr, int32_t* counter, const uint8_t* kind,
+                           uint8_t skip, bool partial, double fraction, double level) {
+    return vectors ? branches_avx2(n, cbrt, cbr, counter, kind, skip, partial, fraction, level)
+                   : branches_plain(n, cbrt, cbr, counter, kind, skip, partial, fraction, level);
 }
 
 void use_vector_forms(bool on) { vectors = on && __builtin_cpu_supports("avx2"); }

@@ -16,5 +16,12 @@ void copy_changed(const double* src, double* dst, int64_t n);
 // before; whether some counter reached chatter.
 bool take_counted_nodes(int64_t n, const double* v, double* vnode, double* x, int32_t* counter, double level);
 
+// A detecting pass's branch currents cbrt (n entries) taken: each
+// branch's chatter counter moves on from its current before, in cbr; every
+// branch whose kind byte has none of the skip bits then takes its current,
+// at the fraction when partial. Whether some counter reached chatter.
+bool take_counted_branches(int64_t n, const double* cbrt, double* cbr, int32_t* counter, const uint8_t* kind,
+                           uint8_t skip, bool partial, double fraction, double level);
+
 // Tests may run the plain forms on any processor.
 void use_vector_forms(bool on);

@@ -77,6 +77,39 @@ TEST_P(SolutionLoops, CountedNodesFollowTheCounterRule) {
     EXPECT_EQ(c, 1);
 }
 
+// A detecting pass's currents taken: every counter moves, ideal branches
+// keep their current, the others take the new one whole or at the fraction.
+TEST_P(SolutionLoops, CountedBranchesTakeTheirCurrents) {
+    const double values[] = {0.0, -0.0, 0.5, 1.0, -1.0, 3.0, std::numeric_limits<double>::quiet_NaN()};
+    std::vector<double> before, now;
+    std::vector<int32_t> counters;
+    std::vector<uint8_t> kinds;
+    for (int32_t c = -6; c <= 6; ++c)
+        for (double x : values)
+            for (double y : values) {
+                counters.push_back(c);
+                before.push_back(x);
+                now.push_back(y);
+                kinds.push_back(static_cast<uint8_t>(counters.size() % 3 == 0 ? 2 : counters.size() % 5));
+            }
+    for (const bool partial : {false, true}) {
+        std::vector<double> cbr = before;
+        std::vector<int32_t> counter = counters;
+        const double fraction = 0.375, level = 0.25;
+        const bool found = take_counted_branches(static_cast<int64_t>(now.size()), now.data(), cbr.data(),
+                                                 counter.data(), kinds.data(), 2, partial, fraction, level);
+        bool any = false;
+        for (size_t k = 0; k < now.size(); ++k) {
+            const int32_t want = CHATTER_NEXT(counters[k], before[k], now[k], level);
+            ASSERT_EQ(counter[k], want) << k;
+            any |= CHATTER_AT(want);
+            const double taken = partial ? before[k] + fraction * (now[k] - before[k]) : now[k];
+            ASSERT_EQ(bits(cbr[k]), bits((kinds[k] & 2) ? before[k] : taken)) << k << " partial " << partial;
+        }
+        EXPECT_EQ(found, any);
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Forms, SolutionLoops, testing::Bool(),
                          [](const testing::TestParamInfo<bool>& p) { return p.param ? "Vector" : "Plain"; });
 
