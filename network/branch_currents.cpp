@@ -11,6 +11,7 @@
 #include "models/xfmr_tables.h"
 #include "network/branch_plan.h"
 #include "network/chatter.h"
+#include "network/history_step.h"
 #include "network/interpolation.h"
 #include "network/network_tables.h"
 #include "network/solution_columns.h"
@@ -74,64 +75,22 @@ void arrester_energy(int32_t ss, int32_t b) {
 
 namespace {
 
-// The history step over the listed branches, in branch order. The tables
-// are distinct arrays, which the qualifiers tell the compiler. Kinds is the
-// set of L and C bits the branches may have; a list of one kind alone
-// needs no test.
+// The history step over the listed branches, in branch order.
 template <uint8_t Kinds>
-void history_step(const PlannedBranch* list, size_t count, const uint8_t* __restrict kinds,
-                  const double* __restrict cbr, double* __restrict ccl, double* __restrict ccld,
-                  double* __restrict ccc, double* __restrict cccd, double* __restrict ccbr,
-                  double* __restrict ccbrd, const double* __restrict g2l, const double* __restrict g2c,
-                  const double* __restrict rlg, const double* __restrict rcg, const double* __restrict v12,
-                  const double* __restrict v20, double* __restrict hist) {
-    for (size_t k = 0; k < count; ++k) {
-        const int32_t b = list[k].b;
-        const uint8_t kind = Kinds == (BK_INDUCTOR | BK_CAPACITOR) ? kinds[b] : Kinds;
-        const double i = cbr[b];
-        double h = 0.0;
-        if (kind & BK_INDUCTOR) {
-            const double l = g2l[b] * v12[b] + i;
-            ccld[b] = ccl[b];
-            ccl[b] = l;
-            h = rlg[b] * l;
-        }
-        if (kind & BK_CAPACITOR) {
-            const double c = -(g2c[b] * v20[b]) - i;
-            cccd[b] = ccc[b];
-            ccc[b] = c;
-            h = h + c * rcg[b];
-        }
-        ccbrd[b] = ccbr[b];
-        ccbr[b] = h;
-        const int32_t p = list[k].to, q = list[k].from;
-        if (p != 0 && q != 0) {
-            hist[p] -= h;
-            hist[q] += h;
-        } else if (p == 0) {
-            hist[q] += h;
-        } else {
-            hist[p] -= h;
-        }
-    }
+void history_step(const std::vector<PlannedBranch>& list, const HistoryColumns& cols, double* hist) {
+    const HistoryColumns c = cols;
+    for (const PlannedBranch& e : list) inject_history(hist, e.to, e.from, branch_history<Kinds>(c, e.b, e.kind));
 }
 
 }  // namespace
 
 void BRCURR(int32_t ss) {
     DSMDYN(ss);
-    NetworkTables& N = NET;
     const BranchPlan& plan = branch_plan(ss);
-    // Pointers with element b at index b.
-    const auto at = [](auto col) { return col.p - 1; };
     auto* step = &history_step<BK_INDUCTOR | BK_CAPACITOR>;
     if (plan.history_kinds == BK_INDUCTOR) step = &history_step<BK_INDUCTOR>;
     if (plan.history_kinds == BK_CAPACITOR) step = &history_step<BK_CAPACITOR>;
-    step(plan.history.data(), plan.history.size(), plan.kind.data(), at(column(N.CBR, ss)),
-                 at(column(N.CCL, ss)), at(column(N.CCLD, ss)), at(column(N.CCC, ss)), at(column(N.CCCD, ss)),
-                 at(column(N.CCBR, ss)), at(column(N.CCBRD, ss)), at(column(N.G2L, ss)), at(column(N.G2C, ss)),
-                 at(column(N.RLG, ss)), at(column(N.RCG, ss)), at(column(N.V12L, ss)), at(column(N.V20L, ss)),
-                 at(column(N.CHIST, ss)));
+    step(plan.history, history_columns(ss), column(NET.CHIST, ss).p - 1);
 }
 
 void INCALCVI(int32_t ss, double reached, double fraction, bool closing, bool partial, bool opening,

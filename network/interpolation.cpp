@@ -10,6 +10,7 @@
 #include "network/solution_checks.h"
 #include "network/solution_columns.h"
 #include "network/solution_hooks.h"
+#include "network/substitution.h"
 #include "network/triangularise.h"
 
 namespace {
@@ -181,64 +182,14 @@ void ideal_rows(int32_t ss, bool resolving, bool partial, bool opening, double r
 
 namespace {
 
-// The factors, the lists and the vectors of one substitution, each with
-// element k at index k.
-struct Substitution {
-    int32_t n;
-    const int32_t *lowcol, *upcol, *lows, *lowe, *ups, *upe;
-    const double *low, *up, *diag, *rhs;
-    double *w, *v;
-};
-
-// Forward and back substitution over the sparsity lists. Each row's sum
-// runs in list order; the entry of the row just found (last in a lower
-// list, first in an upper one) is taken from the register that holds it,
-// and a row with that entry alone subtracts it in one fused step, which
-// keeps the chain from row to row short. Every further product is added
-// in one fused step too. std::fma rounds once on every machine, so both
-// variants below give the same results.
-inline __attribute__((always_inline)) void substitute_rows(const Substitution& s) {
-    const int32_t n = s.n;
-    double* w = s.w;
-    double* v = s.v;
-    double wi = s.rhs[1];
-    for (int32_t i = 1; i < n; ++i) {
-        wi = s.diag[i] * wi;
-        w[i] = wi;
-        double next = s.rhs[i + 1];
-        const int32_t first = s.lows[i + 1], last = s.lowe[i + 1];
-        if (first == last && s.lowcol[last] == i) {
-            next = std::fma(-s.low[last], wi, next);
-        } else if (first <= last) {
-            const bool tail = s.lowcol[last] == i;
-            const int32_t stop = tail ? last - 1 : last;
-            double sum = s.low[first] * w[s.lowcol[first]];
-            for (int32_t p = first + 1; p <= stop; ++p) sum = std::fma(s.low[p], w[s.lowcol[p]], sum);
-            if (tail) sum = std::fma(s.low[last], wi, sum);
-            next = next - sum;
-        }
-        wi = next;
-    }
-    w[n] = s.diag[n] * wi;
-    v[n] = w[n];
-    double vi = v[n];
-    for (int32_t i = n - 1; i >= 1; --i) {
-        double value = w[i];
-        const int32_t first = s.ups[i], last = s.upe[i];
-        if (first == last && s.upcol[first] == i + 1) {
-            value = std::fma(-s.up[first], vi, value);
-        } else if (first <= last) {
-            double sum = s.up[first] * (s.upcol[first] == i + 1 ? vi : v[s.upcol[first]]);
-            for (int32_t p = first + 1; p <= last; ++p) sum = std::fma(s.up[p], v[s.upcol[p]], sum);
-            value = value - sum;
-        }
-        v[i] = value;
-        vi = value;
-    }
+void substitute_rows(const Substitution& s, const double* rhs) {
+    forward_rows(s, [rhs](int32_t k) __attribute__((always_inline)) { return rhs[k]; });
+    back_rows(s);
 }
-
-void substitute(const Substitution& s) { substitute_rows(s); }
-__attribute__((target("fma"))) void substitute_fused(const Substitution& s) { substitute_rows(s); }
+__attribute__((target("fma"))) void substitute_rows_fused(const Substitution& s, const double* rhs) {
+    forward_rows(s, [rhs](int32_t k) __attribute__((always_inline)) { return rhs[k]; });
+    back_rows(s);
+}
 
 }  // namespace
 
@@ -247,7 +198,7 @@ void INTERPB(int32_t ss, double reached, bool partial, bool resolving, bool open
     const int32_t n = N.NBUSES(ss);
     const SubsystemFactors* f = subsystem_factors(ss);
     if (f == nullptr) solution_tables_error(ss);
-    const Col<double> cinj = column(N.CINJ), w = column(N.CINJW), v = column(N.VSOL);
+    const Col<double> cinj = column(N.CINJ), w = column(N.CINJW);
     // The right-hand side is read from CINJ unless the ideal branches
     // rewrite some of its entries first.
     Col<double> rhs = cinj;
@@ -257,24 +208,11 @@ void INTERPB(int32_t ss, double reached, bool partial, bool resolving, bool open
         rhs = w;
     }
 
-    const Substitution sub{n,
-                           column(N.LOWCOL, ss).p - 1,
-                           column(N.UPCOL, ss).p - 1,
-                           column(N.LOWSTART, ss).p - 1,
-                           column(N.LOWEND, ss).p - 1,
-                           column(N.UPSTART, ss).p - 1,
-                           column(N.UPEND, ss).p - 1,
-                           f->low.data(),
-                           f->up.data(),
-                           f->diag.data(),
-                           rhs.p - 1,
-                           w.p - 1,
-                           v.p - 1};
-    static const bool fused = __builtin_cpu_supports("fma");
-    if (fused)
-        substitute_fused(sub);
+    const Substitution sub = substitution_of(ss, *f);
+    if (fused_multiply_add())
+        substitute_rows_fused(sub, rhs.p - 1);
     else
-        substitute(sub);
+        substitute_rows(sub, rhs.p - 1);
 }
 
 void INTERPOL(int32_t ss, double reached, double& span, double& next, bool opening, bool resolving) {
