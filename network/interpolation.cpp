@@ -10,6 +10,7 @@
 #include "network/solution_checks.h"
 #include "network/solution_columns.h"
 #include "network/solution_hooks.h"
+#include "network/solution_loops.h"
 #include "network/substitution.h"
 #include "network/triangularise.h"
 
@@ -77,13 +78,7 @@ void INTERPA(int32_t ss, double reached, bool partial, bool resolving, bool open
     // Entries 1 to n are all written below.
     std::fill(cinj.p + n, cinj.p + N.CINJ.size(), 0.0);
     const Col<double> tl = column(N.TLINJ, ss), tld = column(N.TLINJ_OLD, ss), hist = column(N.CHIST, ss);
-    if (opening) {
-        for (int32_t k = 1; k <= n; ++k) cinj[k] = tld[k] - hist[k];
-    } else if (resolving) {
-        for (int32_t k = 1; k <= n; ++k) cinj[k] = (tld[k] + reached * (tl[k] - tld[k])) - hist[k];
-    } else {
-        for (int32_t k = 1; k <= n; ++k) cinj[k] = (tl[k] + reached * (tl[k] - tld[k])) - hist[k];
-    }
+    rhs_nodes(n, tl.p, tld.p, hist.p, cinj.p, reached, resolving, opening);
 
     const BranchPlan& plan = branch_plan(ss);
     const Col<int32_t> to = column(N.IET, ss), from = column(N.IEF, ss);

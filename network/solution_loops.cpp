@@ -95,7 +95,60 @@ __attribute__((target("avx2"))) bool counted_avx2(int64_t n, const double* v, do
     return counted_body(n, v, vnode, x, counter, level);
 }
 
+template <int Mode>
+inline __attribute__((always_inline)) void rhs_body(int64_t n, const double* __restrict tl,
+                                                    const double* __restrict tld, const double* __restrict hist,
+                                                    double* __restrict cinj, double reached) {
+    for (int64_t k = 0; k < n; ++k) {
+        if (Mode == 0) cinj[k] = tld[k] - hist[k];
+        if (Mode == 1) cinj[k] = (tld[k] + reached * (tl[k] - tld[k])) - hist[k];
+        if (Mode == 2) cinj[k] = (tl[k] + reached * (tl[k] - tld[k])) - hist[k];
+    }
+}
+
+void rhs_plain(int64_t n, const double* tl, const double* tld, const double* hist, double* cinj, double reached,
+               int mode) {
+    if (mode == 0) rhs_body<0>(n, tl, tld, hist, cinj, reached);
+    if (mode == 1) rhs_body<1>(n, tl, tld, hist, cinj, reached);
+    if (mode == 2) rhs_body<2>(n, tl, tld, hist, cinj, reached);
+}
+__attribute__((target("avx2"))) void rhs_avx2(int64_t n, const double* tl, const double* tld, const double* hist,
+                                              double* cinj, double reached, int mode) {
+    if (mode == 0) rhs_body<0>(n, tl, tld, hist, cinj, reached);
+    if (mode == 1) rhs_body<1>(n, tl, tld, hist, cinj, reached);
+    if (mode == 2) rhs_body<2>(n, tl, tld, hist, cinj, reached);
+}
+
+inline __attribute__((always_inline)) void restart_body(int64_t n, double* __restrict hist,
+                                                        double* __restrict histd) {
+    for (int64_t k = 0; k < n; ++k) {
+        histd[k] = hist[k];
+        hist[k] = 0.0;
+    }
+}
+
+void restart_plain(int64_t n, double* hist, double* histd) { restart_body(n, hist, histd); }
+__attribute__((target("avx2"))) void restart_avx2(int64_t n, double* hist, double* histd) {
+    restart_body(n, hist, histd);
+}
+
 }  // namespace
+
+void rhs_nodes(int64_t n, const double* tl, const double* tld, const double* hist, double* cinj, double reached,
+               bool resolving, bool opening) {
+    const int mode = opening ? 0 : resolving ? 1 : 2;
+    if (vectors)
+        rhs_avx2(n, tl, tld, hist, cinj, reached, mode);
+    else
+        rhs_plain(n, tl, tld, hist, cinj, reached, mode);
+}
+
+void restart_history(int64_t n, double* hist, double* histd) {
+    if (vectors)
+        restart_avx2(n, hist, histd);
+    else
+        restart_plain(n, hist, histd);
+}
 
 void copy_changed(const double* src, double* dst, int64_t n) {
     if (vectors)

@@ -23,5 +23,15 @@ bool take_counted_nodes(int64_t n, const double* v, double* vnode, double* x, in
 bool take_counted_branches(int64_t n, const double* cbrt, double* cbr, int32_t* counter, const uint8_t* kind,
                            uint8_t skip, bool partial, double fraction, double level);
 
+// The node part of a pass's right-hand side, n entries: cinj = the line
+// injection at the pass's point less the history injection hist. The line
+// injection is tld (opening), tld moved by reached towards tl (resolving),
+// or tl moved on by reached beyond it (otherwise).
+void rhs_nodes(int64_t n, const double* tl, const double* tld, const double* hist, double* cinj, double reached,
+               bool resolving, bool opening);
+
+// histd := hist and hist := 0 over n entries.
+void restart_history(int64_t n, double* hist, double* histd);
+
 // Tests may run the plain forms on any processor.
 void use_vector_forms(bool on);

@@ -8,6 +8,7 @@
 #include "models/xfmr_tables.h"
 #include "network/network_tables.h"
 #include "network/solution_columns.h"
+#include "network/solution_loops.h"
 #include "platform/text_units.h"
 
 namespace {
@@ -21,8 +22,7 @@ void DSMDYN(int32_t ss) {
     NetworkTables& N = NET;
     const Col<double> hist = column(N.CHIST, ss), histd = column(N.CHISTD, ss);
     const int32_t n = N.NBUSES(ss);
-    std::copy(hist.p, hist.p + n, histd.p);
-    std::fill(hist.p, hist.p + n, 0.0);
+    restart_history(n, hist.p, histd.p);
 
     XfmrTables& X = XFMR_TABLES;
     const int32_t mine = X.XF_NSS.in_range(ss) ? X.XF_NSS(ss) : 0;

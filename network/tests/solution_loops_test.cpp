@@ -110,6 +110,37 @@ TEST_P(SolutionLoops, CountedBranchesTakeTheirCurrents) {
     }
 }
 
+// The node part of the right-hand side of each kind of pass, and the
+// history injections started again.
+TEST_P(SolutionLoops, RightHandSideAndHistoryRestart) {
+    const int64_t n = 13;
+    std::vector<double> tl(n), tld(n), hist(n);
+    for (int64_t k = 0; k < n; ++k) {
+        tl[k] = std::sin(1.0 + k);
+        tld[k] = k % 4 == 0 ? -0.0 : std::cos(2.0 * k);
+        hist[k] = k % 3 == 0 ? 0.0 : 1.0 / (k + 0.5);
+    }
+    const double reached = 0.3125;
+    for (const auto& [resolving, opening] : {std::pair{false, false}, {true, false}, {false, true}, {true, true}}) {
+        std::vector<double> cinj(n + 1, 7.0);
+        rhs_nodes(n, tl.data(), tld.data(), hist.data(), cinj.data(), reached, resolving, opening);
+        for (int64_t k = 0; k < n; ++k) {
+            const double t = opening     ? tld[k]
+                             : resolving ? tld[k] + reached * (tl[k] - tld[k])
+                                         : tl[k] + reached * (tl[k] - tld[k]);
+            ASSERT_EQ(bits(cinj[k]), bits(t - hist[k])) << k << " " << resolving << opening;
+        }
+        EXPECT_EQ(cinj[n], 7.0);
+    }
+    std::vector<double> histd(n + 1, 5.0), before = hist;
+    restart_history(n, hist.data(), histd.data());
+    for (int64_t k = 0; k < n; ++k) {
+        ASSERT_EQ(bits(histd[k]), bits(before[k]));
+        ASSERT_EQ(bits(hist[k]), bits(0.0));
+    }
+    EXPECT_EQ(histd[n], 5.0);
+}
+
 INSTANTIATE_TEST_SUITE_P(Forms, SolutionLoops, testing::Bool(),
                          [](const testing::TestParamInfo<bool>& p) { return p.param ? "Vector" : "Plain"; });
 
