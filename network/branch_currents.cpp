@@ -14,6 +14,7 @@
 #include "network/history_step.h"
 #include "network/interpolation.h"
 #include "network/network_tables.h"
+#include "network/pass_values.h"
 #include "network/solution_columns.h"
 #include "network/series_results.h"
 #include "network/solution_hooks.h"
@@ -117,10 +118,8 @@ void INCALCVI(int32_t ss, double reached, double fraction, bool closing, bool pa
         std::copy(vsol.p, vsol.p + n, x + 1);
         std::copy(vsol.p, vsol.p + n, vnode.p);
     } else {
-        std::copy(vsol.p, vsol.p + n, x + 1);
-        for (int32_t k = 1; k <= n; ++k) vnode[k] = vnode[k] + fraction * (vsol[k] - vnode[k]);
-        if (!resolving)
-            for (int32_t k = 1; k <= n; ++k) hist[k] = histd[k] + fraction * (hist[k] - histd[k]);
+        move_nodes(n, vsol.p, vnode.p, x + 1, fraction);
+        if (!resolving) draw_back(n, hist.p, histd.p, fraction);
     }
 
     const BranchPlan& plan = branch_plan(ss);
@@ -146,13 +145,14 @@ void INCALCVI(int32_t ss, double reached, double fraction, bool closing, bool pa
                       (detect ? PF_DETECT : 0) | (leaves_history ? PF_CLOSING : 0);
     SERIES_RESULTS(plan, cols, flags, fraction);
     closed_series = leaves_history ? ss : 0;
+    const PassValues values(ss, resolving, partial, opening, reached);
     for (const int32_t b : plan.other) {
         const uint8_t kind = kinds[b];
         double e = 0.0;
         if (kind & BK_SOURCE) {
             const bool vs = (kind & BK_VSOURCE) != 0;
             if (vs && extrap && !opening && !resolving) ebrd[b] = partial ? ebrd[b] + fraction * (ebr[b] - ebrd[b]) : ebr[b];
-            e = INTVAL2(b, ss, resolving, vs, partial, false, opening, reached);
+            e = values.emf(b, vs, false);
         }
         if (kind & BK_IDEAL) continue;
         const double vb = x[from[b]] - x[to[b]] + e;
@@ -163,7 +163,7 @@ void INCALCVI(int32_t ss, double reached, double fraction, bool closing, bool pa
         else if (!injected)
             h = ccbr[b];
         else
-            h = INTVAL1(b, ss, resolving, partial, opening, reached);
+            h = values.history(b);
         const double i = geq[b] * vb + h;
         if (detect)
             cbrt[b] = i;
@@ -216,9 +216,12 @@ void FINISHUP(int32_t ss) {
     const Col<double> ccbrd = column(N.CCBRD, ss), geq = column(N.GEQ, ss), geqd = column(N.GEQD, ss);
     // BRCHG is read only inside a step, which clears it first.
     // A voltage source whose EMF is extrapolated keeps the EBRD of INCALCVI.
-    if (plan.vsources > 0 && is_true(N.SSEXTRAP(ss))) {
-        for (int32_t b = 1; b <= nb; ++b)
-            if (!(plan.kind[static_cast<size_t>(b)] & BK_VSOURCE)) ebrd[b] = ebr[b];
+    if (!plan.vsources.empty() && is_true(N.SSEXTRAP(ss))) {
+        static std::vector<double> kept;
+        kept.clear();
+        for (const int32_t b : plan.vsources) kept.push_back(ebrd[b]);
+        copy_changed(ebr.p, ebrd.p, nb);
+        for (size_t k = 0; k < kept.size(); ++k) ebrd[plan.vsources[k]] = kept[k];
     } else {
         copy_changed(ebr.p, ebrd.p, nb);
     }

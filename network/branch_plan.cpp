@@ -69,11 +69,11 @@ void BUILD_BRANCH_PLAN(int32_t ss) {
     for (auto& list : p.series) list.clear();
     p.history_kinds = 0;
     p.other.clear();
-    p.vsources = 0;
+    p.vsources.clear();
     for (int32_t b = 1; b <= nb; ++b) {
         const uint8_t k = kind_of(ss, b);
         p.kind[static_cast<size_t>(b)] = k;
-        if (k & BK_VSOURCE) ++p.vsources;
+        if (k & BK_VSOURCE) p.vsources.push_back(b);
         const PlannedBranch e{b, N.IEF(b, ss), N.IET(b, ss), lc_of(k)};
         if (in_history(k)) {
             p.history.push_back(e);
@@ -96,7 +96,8 @@ void REPLAN_BRANCH(int32_t ss, int32_t b) {
     const uint8_t was = p.kind[static_cast<size_t>(b)], k = kind_of(ss, b);
     if (was == k) return;
     p.kind[static_cast<size_t>(b)] = k;
-    p.vsources += ((k & BK_VSOURCE) ? 1 : 0) - ((was & BK_VSOURCE) ? 1 : 0);
+    if (was & BK_VSOURCE) take_out(p.vsources, b);
+    if (k & BK_VSOURCE) put_in(p.vsources, b, b);
     const PlannedBranch e{b, NET.IEF(b, ss), NET.IET(b, ss), lc_of(k)};
     if (in_history(was)) take_out(p.history, b);
     if (in_history(k)) {

@@ -41,7 +41,7 @@ struct BranchPlan {
     std::vector<int32_t> injecting;  // branches with a source or an injected current
     std::array<std::vector<PlannedBranch>, 4> series;  // by SeriesClass
     std::vector<int32_t> other;      // every other branch
-    int32_t vsources = 0;            // branches with a voltage-source record
+    std::vector<int32_t> vsources;   // branches with a voltage-source record
 };
 
 struct BranchPlans {

@@ -7,6 +7,7 @@
 #include "engine/storage.h"
 #include "network/branch_plan.h"
 #include "network/network_tables.h"
+#include "network/pass_values.h"
 #include "network/solution_checks.h"
 #include "network/solution_columns.h"
 #include "network/solution_hooks.h"
@@ -26,34 +27,28 @@ bool voltage_source_branch(int32_t b, int32_t ss) {
     return k >= 1 && k <= STORAGE.STORI.size() && STORAGE.STORI(k) == kVoltageSourceRecord;
 }
 
+namespace {
+
+// A branch and subsystem the tables hold; what an index outside them reads
+// as is noted, and gives 0.0.
+bool in_tables(int32_t b, int32_t ss) {
+    const NetworkTables& N = NET;
+    if (N.CCBR.in_range(b, ss) && N.BRCHG.in_range(b) && N.THISBR.in_range(b, ss)) return true;
+    note_array_overrun();
+    return false;
+}
+
+}  // namespace
+
 double INTVAL1(int32_t b, int32_t ss, bool resolving, bool partial, bool opening, double reached) {
-    NetworkTables& N = NET;
-    const double now = N.CCBR(b, ss), before = N.CCBRD(b, ss);
-    if (opening) return is_true(N.BRCHG(b)) ? now : before;
-    if (!is_true(N.DEFRDBR(b, ss))) return now;
-    if (resolving) return partial ? before + reached * (now - before) : before;
-    return partial ? now + reached * (now - before) : now;
+    if (!in_tables(b, ss)) return 0.0;
+    return PassValues(ss, resolving, partial, opening, reached).history(b);
 }
 
 double INTVAL2(int32_t b, int32_t ss, bool resolving, bool vsource, bool partial, bool evaluate, bool opening,
                double reached) {
-    NetworkTables& N = NET;
-    if (opening) return is_true(N.BRCHG(b)) ? N.EBR(b, ss) : N.EBRD(b, ss);
-    const bool extrapolated = vsource && is_true(N.SSEXTRAP(ss));
-    if (!resolving) {
-        if (extrapolated) {
-            if (evaluate) {
-                N.SRC_POS = N.THISBR(b, ss);
-                VSRC_EVAL();
-            }
-            return N.EBR(b, ss);
-        }
-        const double now = N.EBR(b, ss);
-        return partial ? now + reached * (now - N.EBRD(b, ss)) : now;
-    }
-    if (extrapolated) return N.EBRD(b, ss);
-    const double before = N.EBRD(b, ss);
-    return partial ? before + reached * (N.EBR(b, ss) - before) : before;
+    if (!in_tables(b, ss)) return 0.0;
+    return PassValues(ss, resolving, partial, opening, reached).emf(b, vsource, evaluate);
 }
 
 double CROSSFRAC(double start, double end, double level) {
@@ -83,12 +78,12 @@ void INTERPA(int32_t ss, double reached, bool partial, bool resolving, bool open
     const BranchPlan& plan = branch_plan(ss);
     const Col<int32_t> to = column(N.IET, ss), from = column(N.IEF, ss);
     const Col<double> geq = column(N.GEQ, ss);
+    const PassValues values(ss, resolving, partial, opening, reached);
     for (const int32_t b : plan.injecting) {
         const uint8_t kind = plan.kind[static_cast<size_t>(b)];
         double v = 0.0;
-        if (kind & BK_INJECTED) v = INTVAL1(b, ss, resolving, partial, opening, reached);
-        if (kind & BK_SOURCE)
-            v = v + geq[b] * INTVAL2(b, ss, resolving, (kind & BK_VSOURCE) != 0, partial, true, opening, reached);
+        if (kind & BK_INJECTED) v = values.history(b);
+        if (kind & BK_SOURCE) v = v + geq[b] * values.emf(b, (kind & BK_VSOURCE) != 0, true);
         const int32_t i = to[b], j = from[b];
         if (i != 0 && j != 0) {
             cinj[i] += v;
@@ -210,24 +205,3 @@ void INTERPB(int32_t ss, double reached, bool partial, bool resolving, bool open
         substitute_rows(sub, rhs.p - 1);
 }
 
-void INTERPOL(int32_t ss, double reached, double& span, double& next, bool opening, bool resolving) {
-    NetworkTables& N = NET;
-    double earliest = 1.5;
-    const int32_t ns = N.NSWITCH(ss);
-    for (int32_t k = 1; k <= ns; ++k) {
-        const int32_t b = N.SWLIST(k, ss);
-        if (!is_true(N.SWPEND(b))) continue;
-        N.TSWITCH(b, ss) = 1.5;
-        double c = SWITCH_INSTANT(ss, b, reached, opening, resolving);
-        c = std::max(c, 1e-4);
-        N.TSWITCH(b, ss) = c;
-        earliest = std::min(earliest, c);
-    }
-    next = earliest;
-    for (int32_t k = 1; k <= ns; ++k) {
-        const int32_t b = N.SWLIST(k, ss);
-        if (is_true(N.SWPEND(b)) && N.TSWITCH(b, ss) < earliest + 1e-4) next = std::max(next, N.TSWITCH(b, ss));
-    }
-    span = earliest;
-    if (next > 1.0) next = 1.5;
-}

@@ -119,6 +119,36 @@ __attribute__((target("avx2"))) void rhs_avx2(int64_t n, const double* tl, const
     if (mode == 2) rhs_body<2>(n, tl, tld, hist, cinj, reached);
 }
 
+inline __attribute__((always_inline)) void move_body(int64_t n, const double* __restrict v,
+                                                     double* __restrict vnode, double* __restrict x,
+                                                     double fraction) {
+    for (int64_t k = 0; k < n; ++k) {
+        x[k] = v[k];
+        vnode[k] = vnode[k] + fraction * (v[k] - vnode[k]);
+    }
+}
+
+void move_plain(int64_t n, const double* v, double* vnode, double* x, double fraction) {
+    move_body(n, v, vnode, x, fraction);
+}
+__attribute__((target("avx2"))) void move_avx2(int64_t n, const double* v, double* vnode, double* x,
+                                               double fraction) {
+    move_body(n, v, vnode, x, fraction);
+}
+
+inline __attribute__((always_inline)) void draw_back_body(int64_t n, double* __restrict values,
+                                                          const double* __restrict before, double fraction) {
+    for (int64_t k = 0; k < n; ++k) values[k] = before[k] + fraction * (values[k] - before[k]);
+}
+
+void draw_back_plain(int64_t n, double* values, const double* before, double fraction) {
+    draw_back_body(n, values, before, fraction);
+}
+__attribute__((target("avx2"))) void draw_back_avx2(int64_t n, double* values, const double* before,
+                                                    double fraction) {
+    draw_back_body(n, values, before, fraction);
+}
+
 inline __attribute__((always_inline)) void restart_body(int64_t n, double* __restrict hist,
                                                         double* __restrict histd) {
     for (int64_t k = 0; k < n; ++k) {
@@ -141,6 +171,20 @@ void rhs_nodes(int64_t n, const double* tl, const double* tld, const double* his
         rhs_avx2(n, tl, tld, hist, cinj, reached, mode);
     else
         rhs_plain(n, tl, tld, hist, cinj, reached, mode);
+}
+
+void move_nodes(int64_t n, const double* v, double* vnode, double* x, double fraction) {
+    if (vectors)
+        move_avx2(n, v, vnode, x, fraction);
+    else
+        move_plain(n, v, vnode, x, fraction);
+}
+
+void draw_back(int64_t n, double* values, const double* before, double fraction) {
+    if (vectors)
+        draw_back_avx2(n, values, before, fraction);
+    else
+        draw_back_plain(n, values, before, fraction);
 }
 
 void restart_history(int64_t n, double* hist, double* histd) {

@@ -30,6 +30,13 @@ bool take_counted_branches(int64_t n, const double* cbrt, double* cbr, int32_t* 
 void rhs_nodes(int64_t n, const double* tl, const double* tld, const double* hist, double* cinj, double reached,
                bool resolving, bool opening);
 
+// A partial pass's node voltages, n entries: x takes the solution v,
+// vnode moves by fraction towards it.
+void move_nodes(int64_t n, const double* v, double* vnode, double* x, double fraction);
+
+// values := before + fraction (values - before) over n entries.
+void draw_back(int64_t n, double* values, const double* before, double fraction);
+
 // histd := hist and hist := 0 over n entries.
 void restart_history(int64_t n, double* hist, double* histd);
 

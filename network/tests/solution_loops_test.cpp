@@ -132,6 +132,19 @@ TEST_P(SolutionLoops, RightHandSideAndHistoryRestart) {
         }
         EXPECT_EQ(cinj[n], 7.0);
     }
+    // A partial pass: the nodes move towards the solution, the histories
+    // are drawn back towards their values at the start of the span.
+    std::vector<double> vnode(n + 1, 3.0), x(n + 1, 4.0), moved = hist, start = tld;
+    for (int64_t k = 0; k < n; ++k) vnode[k] = tld[k];
+    move_nodes(n, tl.data(), vnode.data(), x.data(), reached);
+    draw_back(n, moved.data(), start.data(), reached);
+    for (int64_t k = 0; k < n; ++k) {
+        ASSERT_EQ(bits(x[k]), bits(tl[k]));
+        ASSERT_EQ(bits(vnode[k]), bits(tld[k] + reached * (tl[k] - tld[k])));
+        ASSERT_EQ(bits(moved[k]), bits(start[k] + reached * (hist[k] - start[k])));
+    }
+    EXPECT_EQ(std::make_pair(vnode[n], x[n]), std::make_pair(3.0, 4.0));
+
     std::vector<double> histd(n + 1, 5.0), before = hist;
     restart_history(n, hist.data(), histd.data());
     for (int64_t k = 0; k < n; ++k) {
