@@ -18,17 +18,16 @@ void class_results(const std::vector<PlannedBranch>& list, const PassColumns& co
     for (const PlannedBranch& e : list) {
         const int32_t b = e.b;
         const double vb = x[e.from] - x[e.to];
-        const double h = opening ? (is_true(changed[b]) ? ccbr[b] : ccbrd[b]) : ccbr[b];
+        const double held = ccbr[b], before = ccbrd[b];
+        const double h = opening ? (is_true(changed[b]) ? held : before) : held;
         const double i = geq[b] * vb + h;
-        // CBRT holds a detecting pass's currents only for the branches whose
-        // counters move after the pass.
         // Detecting, the current waits in CBRT for the branches' counters.
         if (detect)
             cbrt[b] = i;
         else
             cbr[b] = partial ? cbr[b] + fraction * (i - cbr[b]) : i;
         if (!resolving) {
-            const double now = ccbrd[b] + fraction * (h - ccbrd[b]);
+            const double now = before + fraction * (held - before);
             ccbr[b] = now;
             if (closing) ccbrd[b] = now;
         }
