@@ -15,8 +15,8 @@
 #include "network/interpolation.h"
 #include "network/network_tables.h"
 #include "network/pass_values.h"
-#include "network/solution_columns.h"
 #include "network/series_results.h"
+#include "network/solution_columns.h"
 #include "network/solution_hooks.h"
 #include "network/solution_loops.h"
 #include "network/switch_records.h"
@@ -71,10 +71,6 @@ void arrester_energy(int32_t ss, int32_t b) {
     }
     S.STOR(r + 2) = t;
 }
-
-}  // namespace
-
-namespace {
 
 // The history step over the listed branches, in branch order.
 template <uint8_t Kinds>
@@ -134,11 +130,11 @@ void INCALCVI(int32_t ss, double reached, double fraction, bool closing, bool pa
     const Col<double> rcg = column(N.RCG, ss), rsl = column(N.RSL, ss);
     const Col<double> ebr = column(N.EBR, ss), ebrd = column(N.EBRD, ss);
     const bool extrap = is_true(N.SSEXTRAP(ss));
-    // Branches are independent here, so each kind has a loop of its own.
+    // Branches are independent here, so each class has a loop of its own.
     const PassColumns cols{x,   changed, geq, cbr, cbrt, ccbr, ccbrd, ccl, ccld,
                            ccc, cccd,    v12, v20, rcl,  rlg,  rsc,   rcg, rsl};
-    // Detecting, the counters were moved before the branches' currents are
-    // taken; chatter already found this step leaves them all at 0.
+    // Chatter found before the branches' counters move (pending, or at the
+    // nodes just now) leaves them all at 0.
     const bool counted_before = detect && is_true(N.SSCHATTER(ss));
     const bool leaves_history = closing && !resolving && !opening;
     const int flags = (partial ? PF_PARTIAL : 0) | (resolving ? PF_RESOLVING : 0) | (opening ? PF_OPENING : 0) |

@@ -41,8 +41,8 @@ void class_results(const std::vector<PlannedBranch>& list, const PassColumns& co
             const double vl = c_hist * rcl + cols.rlg.p[b - 1] * vb - l_hist * cols.rsc.p[b - 1];
             v12 = partial ? v12 + fraction * (vl - v12) : vl;
             if (!resolving) {
-                const double before = cols.ccld.p[b - 1];
-                cols.ccl.p[b - 1] = before + fraction * (l_hist - before);
+                const double l_before = cols.ccld.p[b - 1];
+                cols.ccl.p[b - 1] = l_before + fraction * (l_hist - l_before);
             }
         }
         if (C) {
@@ -50,8 +50,8 @@ void class_results(const std::vector<PlannedBranch>& list, const PassColumns& co
             const double vc = l_hist * rcl + cols.rcg.p[b - 1] * vb - c_hist * cols.rsl.p[b - 1];
             v20 = partial ? v20 + fraction * (vc - v20) : vc;
             if (!resolving) {
-                const double before = cols.cccd.p[b - 1];
-                cols.ccc.p[b - 1] = before + fraction * (c_hist - before);
+                const double c_before = cols.cccd.p[b - 1];
+                cols.ccc.p[b - 1] = c_before + fraction * (c_hist - c_before);
             }
         }
     }
