@@ -7,7 +7,16 @@
 
 namespace {
 
-bool vectors = __builtin_cpu_supports("avx2");
+bool processor_has_avx2() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2");
+}
+
+// Whether the AVX2 forms run; settled when first asked.
+bool& vector_forms() {
+    static bool on = processor_has_avx2();
+    return on;
+}
 
 inline __attribute__((always_inline)) void copy_changed_body(const double* __restrict src, double* __restrict dst,
                                                              int64_t n) {
@@ -167,48 +176,48 @@ __attribute__((target("avx2"))) void restart_avx2(int64_t n, double* hist, doubl
 void rhs_nodes(int64_t n, const double* tl, const double* tld, const double* hist, double* cinj, double reached,
                bool resolving, bool opening) {
     const int mode = opening ? 0 : resolving ? 1 : 2;
-    if (vectors)
+    if (vector_forms())
         rhs_avx2(n, tl, tld, hist, cinj, reached, mode);
     else
         rhs_plain(n, tl, tld, hist, cinj, reached, mode);
 }
 
 void move_nodes(int64_t n, const double* v, double* vnode, double* x, double fraction) {
-    if (vectors)
+    if (vector_forms())
         move_avx2(n, v, vnode, x, fraction);
     else
         move_plain(n, v, vnode, x, fraction);
 }
 
 void draw_back(int64_t n, double* values, const double* before, double fraction) {
-    if (vectors)
+    if (vector_forms())
         draw_back_avx2(n, values, before, fraction);
     else
         draw_back_plain(n, values, before, fraction);
 }
 
 void restart_history(int64_t n, double* hist, double* histd) {
-    if (vectors)
+    if (vector_forms())
         restart_avx2(n, hist, histd);
     else
         restart_plain(n, hist, histd);
 }
 
 void copy_changed(const double* src, double* dst, int64_t n) {
-    if (vectors)
+    if (vector_forms())
         copy_changed_avx2(src, dst, n);
     else
         copy_changed_plain(src, dst, n);
 }
 
 bool take_counted_nodes(int64_t n, const double* v, double* vnode, double* x, int32_t* counter, double level) {
-    return vectors ? counted_avx2(n, v, vnode, x, counter, level) : counted_plain(n, v, vnode, x, counter, level);
+    return vector_forms() ? counted_avx2(n, v, vnode, x, counter, level) : counted_plain(n, v, vnode, x, counter, level);
 }
 
 bool take_counted_branches(int64_t n, const double* cbrt, double* cbr, int32_t* counter, const uint8_t* kind,
                            uint8_t skip, bool partial, double fraction, double level) {
-    return vectors ? branches_avx2(n, cbrt, cbr, counter, kind, skip, partial, fraction, level)
+    return vector_forms() ? branches_avx2(n, cbrt, cbr, counter, kind, skip, partial, fraction, level)
                    : branches_plain(n, cbrt, cbr, counter, kind, skip, partial, fraction, level);
 }
 
-void use_vector_forms(bool on) { vectors = on && __builtin_cpu_supports("avx2"); }
+void use_vector_forms(bool on) { vector_forms() = on && processor_has_avx2(); }
