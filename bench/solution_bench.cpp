@@ -1,6 +1,7 @@
 // Time of the network solution: one step without switching of R-C and R-L
-// ladders in one subsystem, and the re-factorisation after a switch near
-// the start and near the end of the node order.
+// ladders in one subsystem (the R-C ladder also with chatter detection),
+// and the re-factorisation after a switch near the start and near the end
+// of the node order.
 #include <benchmark/benchmark.h>
 
 #include "bench/ladder.h"
@@ -26,6 +27,15 @@ void steps(benchmark::State& state, void (*ladder)(int32_t)) {
 }
 
 void rc_one_step(benchmark::State& state) { steps(state, [](int32_t n) { rc_ladder(n); }); }
+// The same with chatter detection and removal on, as a map file leaves them
+// unless it says otherwise (the whole program's ladder runs so).
+void rc_one_step_detecting(benchmark::State& state) {
+    steps(state, [](int32_t n) {
+        rc_ladder(n);
+        NET.SSRMCHAT(1) = LTRUE;
+        NET.SSDETCHAT(1) = LTRUE;
+    });
+}
 void rl_one_step(benchmark::State& state) { steps(state, rl_ladder); }
 
 // A switch from a node to ground changes state; the matrix is factorised
@@ -53,6 +63,7 @@ void retri_near_end(benchmark::State& state) { refactorise(state, false); }
 }  // namespace
 
 BENCHMARK(rc_one_step)->Arg(100)->Arg(1000)->Arg(10000);
+BENCHMARK(rc_one_step_detecting)->Arg(1000)->Arg(10000);
 BENCHMARK(rl_one_step)->Arg(100)->Arg(1000)->Arg(10000);
 BENCHMARK(retri_near_start)->Arg(100)->Arg(1000)->Arg(10000);
 BENCHMARK(retri_near_end)->Arg(100)->Arg(1000)->Arg(10000);

@@ -11,15 +11,23 @@
 #include "models/xfmr_tables.h"
 #include "network/branch_plan.h"
 #include "network/chatter.h"
+#include "network/history_step.h"
 #include "network/interpolation.h"
 #include "network/network_tables.h"
+#include "network/pass_values.h"
+#include "network/series_results.h"
 #include "network/solution_checks.h"
 #include "network/solution_columns.h"
 #include "network/solution_hooks.h"
+#include "network/solution_loops.h"
 #include "network/switch_records.h"
 #include "platform/logical.h"
 
 namespace {
+
+// The subsystem whose closing pass left its series branches' history
+// currents as the previous ones (0: none), for FINISHUP.
+int32_t closed_series = 0;
 
 // More transformers naming the subsystem than it counts ends the run.
 bool has_transformers(int32_t ss, const char* routine, const char* text) {
@@ -65,134 +73,22 @@ void arrester_energy(int32_t ss, int32_t b) {
     S.STOR(r + 2) = t;
 }
 
-// The columns the results of a pass go through.
-struct PassColumns {
-    const double* x;
-    Col<Logical> changed;
-    Col<double> geq, cbr, cbrt, ccbr, ccbrd, ccl, ccld, ccc, cccd, v12, v20, rcl, rlg, rsc, rcg, rsl;
-    Col<int32_t> chatter;  // the branches' chatter counters
-    double level;          // and the subsystem's chatter level
-};
-
-// Currents and part voltages of the series branches; Kinds holds the L and
-// C bits the list may have, each branch's own are tested.
-// Detecting, each current moves its branch's chatter counter on from the
-// current before it; the result is whether some counter reached chatter.
-template <bool Partial, bool Resolving, bool Opening, bool Detect, uint8_t Kinds>
-bool series_results(const std::vector<PlannedBranch>& list, const PassColumns& cols, double fraction) {
-    const PassColumns c = cols;
-    const double* x = c.x;
-    bool found = false;
-    for (const PlannedBranch& e : list) {
-        const int32_t b = e.b;
-        const uint8_t kind = e.kind & Kinds;
-        const double vb = x[e.from] - x[e.to];
-        const double h = Opening ? (is_true(c.changed[b]) ? c.ccbr[b] : c.ccbrd[b]) : c.ccbr[b];
-        const double i = c.geq[b] * vb + h;
-        if (Detect) {
-            c.cbrt[b] = i;
-            const int32_t next = CHATTER_NEXT(c.chatter[b], c.cbr[b], i, c.level);
-            c.chatter[b] = next;
-            found |= CHATTER_AT(next);
-        }
-        c.cbr[b] = Partial ? c.cbr[b] + fraction * (i - c.cbr[b]) : i;
-        if (!Resolving) c.ccbr[b] = c.ccbrd[b] + fraction * (c.ccbr[b] - c.ccbrd[b]);
-        // Both part voltages come from the histories of the span just
-        // solved, before they are drawn back to the pass's end.
-        const double l_hist = c.ccl[b], c_hist = c.ccc[b];
-        if (kind & BK_INDUCTOR) {
-            const double vl = c_hist * c.rcl[b] + c.rlg[b] * vb - l_hist * c.rsc[b];
-            c.v12[b] = Partial ? c.v12[b] + fraction * (vl - c.v12[b]) : vl;
-            if (!Resolving) c.ccl[b] = c.ccld[b] + fraction * (l_hist - c.ccld[b]);
-        }
-        if (kind & BK_CAPACITOR) {
-            const double vc = l_hist * c.rcl[b] + c.rcg[b] * vb - c_hist * c.rsl[b];
-            c.v20[b] = Partial ? c.v20[b] + fraction * (vc - c.v20[b]) : vc;
-            if (!Resolving) c.ccc[b] = c.cccd[b] + fraction * (c_hist - c.cccd[b]);
-        }
-    }
-    return found;
-}
-
-// Currents of the series branches, with the pass's flags and the list's
-// kinds fixed so that each combination gets its own loop.
-template <bool Partial, bool Resolving, bool Opening, bool Detect>
-bool branch_results(const BranchPlan& plan, const PassColumns& cols, double fraction) {
-    switch (plan.series_kinds) {
-        case 0:
-            return series_results<Partial, Resolving, Opening, Detect, 0>(plan.series, cols, fraction);
-        case BK_INDUCTOR:
-            return series_results<Partial, Resolving, Opening, Detect, BK_INDUCTOR>(plan.series, cols, fraction);
-        case BK_CAPACITOR:
-            return series_results<Partial, Resolving, Opening, Detect, BK_CAPACITOR>(plan.series, cols, fraction);
-        default:
-            return series_results<Partial, Resolving, Opening, Detect, BK_INDUCTOR | BK_CAPACITOR>(plan.series, cols,
-                                                                                                  fraction);
-    }
-}
-
-}  // namespace
-
-namespace {
-
-// The history step over the listed branches, in branch order. The tables
-// are distinct arrays, which the qualifiers tell the compiler. Kinds is the
-// set of L and C bits the branches may have; a list of one kind alone
-// needs no test.
+// The history step over the listed branches, in branch order.
 template <uint8_t Kinds>
-void history_step(const PlannedBranch* list, size_t count, const uint8_t* __restrict kinds,
-                  const double* __restrict cbr, double* __restrict ccl, double* __restrict ccld,
-                  double* __restrict ccc, double* __restrict cccd, double* __restrict ccbr,
-                  double* __restrict ccbrd, const double* __restrict g2l, const double* __restrict g2c,
-                  const double* __restrict rlg, const double* __restrict rcg, const double* __restrict v12,
-                  const double* __restrict v20, double* __restrict hist) {
-    for (size_t k = 0; k < count; ++k) {
-        const int32_t b = list[k].b;
-        const uint8_t kind = Kinds == (BK_INDUCTOR | BK_CAPACITOR) ? kinds[b] : Kinds;
-        const double i = cbr[b];
-        double h = 0.0;
-        if (kind & BK_INDUCTOR) {
-            const double l = g2l[b] * v12[b] + i;
-            ccld[b] = ccl[b];
-            ccl[b] = l;
-            h = rlg[b] * l;
-        }
-        if (kind & BK_CAPACITOR) {
-            const double c = -(g2c[b] * v20[b]) - i;
-            cccd[b] = ccc[b];
-            ccc[b] = c;
-            h = h + c * rcg[b];
-        }
-        ccbrd[b] = ccbr[b];
-        ccbr[b] = h;
-        const int32_t p = list[k].to, q = list[k].from;
-        if (p != 0 && q != 0) {
-            hist[p] -= h;
-            hist[q] += h;
-        } else if (p == 0) {
-            hist[q] += h;
-        } else {
-            hist[p] -= h;
-        }
-    }
+void history_step(const std::vector<PlannedBranch>& list, const HistoryColumns& cols, double* hist) {
+    const HistoryColumns c = cols;
+    for (const PlannedBranch& e : list) inject_history(hist, e.to, e.from, branch_history<Kinds>(c, e.b, e.kind));
 }
 
 }  // namespace
 
 void BRCURR(int32_t ss) {
     DSMDYN(ss);
-    NetworkTables& N = NET;
     const BranchPlan& plan = branch_plan(ss);
-    // Pointers with element b at index b.
-    const auto at = [](auto col) { return col.p - 1; };
     auto* step = &history_step<BK_INDUCTOR | BK_CAPACITOR>;
     if (plan.history_kinds == BK_INDUCTOR) step = &history_step<BK_INDUCTOR>;
     if (plan.history_kinds == BK_CAPACITOR) step = &history_step<BK_CAPACITOR>;
-    step(plan.history.data(), plan.history.size(), plan.kind.data(), at(column(N.CBR, ss)),
-                 at(column(N.CCL, ss)), at(column(N.CCLD, ss)), at(column(N.CCC, ss)), at(column(N.CCCD, ss)),
-                 at(column(N.CCBR, ss)), at(column(N.CCBRD, ss)), at(column(N.G2L, ss)), at(column(N.G2C, ss)),
-                 at(column(N.RLG, ss)), at(column(N.RCG, ss)), at(column(N.V12L, ss)), at(column(N.V20L, ss)),
-                 at(column(N.CHIST, ss)));
+    step(plan.history, history_columns(ss), column(NET.CHIST, ss).p - 1);
 }
 
 void INCALCVI(int32_t ss, double reached, double fraction, bool closing, bool partial, bool opening,
@@ -215,22 +111,13 @@ void INCALCVI(int32_t ss, double reached, double fraction, bool closing, bool pa
     if (detect && !count_nodes) CHATTER_CHK(ss, 1);
     const Col<double> hist = column(N.CHIST, ss), histd = column(N.CHISTD, ss);
     if (count_nodes) {
-        const Col<int32_t> counter = column(N.CHATCNTV, ss);
-        const double level = N.SSCHATLEV(ss);
-        bool found = false;
-        for (int32_t k = 1; k <= n; ++k) {
-            const int32_t next = CHATTER_NEXT(counter[k], vnode[k], vsol[k], level);
-            counter[k] = next;
-            found |= CHATTER_AT(next);
-            vnode[k] = vsol[k];
-        }
-        if (found) CHATTER_FOUND(ss, true, CHATTER_PRINTING(1));
+        if (take_counted_nodes(n, vsol.p, vnode.p, x + 1, column(N.CHATCNTV, ss).p, N.SSCHATLEV(ss)))
+            CHATTER_FOUND(ss, true, CHATTER_PRINTING(1));
     } else if (!partial) {
         std::copy(vsol.p, vsol.p + n, vnode.p);
     } else {
-        for (int32_t k = 1; k <= n; ++k) vnode[k] = vnode[k] + fraction * (vsol[k] - vnode[k]);
-        if (!resolving)
-            for (int32_t k = 1; k <= n; ++k) hist[k] = histd[k] + fraction * (hist[k] - histd[k]);
+        move_nodes(n, vsol.p, vnode.p, x + 1, fraction);
+        if (!resolving) draw_back(n, hist.p, histd.p, fraction);
     }
 
     const BranchPlan& plan = branch_plan(ss);
@@ -245,33 +132,25 @@ void INCALCVI(int32_t ss, double reached, double fraction, bool closing, bool pa
     const Col<double> rcg = column(N.RCG, ss), rsl = column(N.RSL, ss);
     const Col<double> ebr = column(N.EBR, ss), ebrd = column(N.EBRD, ss);
     const bool extrap = is_true(N.SSEXTRAP(ss));
-    // Branches are independent here, so each kind has a loop of its own.
+    // Branches are independent here, so each class has a loop of its own.
     const PassColumns cols{x,   changed, geq, cbr, cbrt, ccbr, ccbrd, ccl, ccld,
-                           ccc, cccd,    v12, v20, rcl,  rlg,  rsc,   rcg, rsl,
-                           column(N.CHATCNTI, ss), N.SSCHATLEV(ss)};
-    // Detecting, the counters were moved before the branches' currents are
-    // taken; chatter already found this step leaves them all at 0.
+                           ccc, cccd,    v12, v20, rcl,  rlg,  rsc,   rcg, rsl};
+    // Chatter found before the branches' counters move (pending, or at the
+    // nodes just now) leaves them all at 0.
     const bool counted_before = detect && is_true(N.SSCHATTER(ss));
-    bool found = false;
-    const int flags = (partial ? 1 : 0) | (resolving ? 2 : 0) | (opening ? 4 : 0) | (detect ? 8 : 0);
-    switch (flags) {
-#define ZARIK_PASS_CASE(k) \
-    case k: \
-        found = branch_results<(k & 1) != 0, (k & 2) != 0, (k & 4) != 0, (k & 8) != 0>(plan, cols, fraction); \
-        break;
-        ZARIK_PASS_CASE(0) ZARIK_PASS_CASE(1) ZARIK_PASS_CASE(2) ZARIK_PASS_CASE(3)
-        ZARIK_PASS_CASE(4) ZARIK_PASS_CASE(5) ZARIK_PASS_CASE(6) ZARIK_PASS_CASE(7)
-        ZARIK_PASS_CASE(8) ZARIK_PASS_CASE(9) ZARIK_PASS_CASE(10) ZARIK_PASS_CASE(11)
-        ZARIK_PASS_CASE(12) ZARIK_PASS_CASE(13) ZARIK_PASS_CASE(14) ZARIK_PASS_CASE(15)
-#undef ZARIK_PASS_CASE
-    }
+    const bool leaves_history = closing && !resolving && !opening;
+    const int flags = (partial ? PF_PARTIAL : 0) | (resolving ? PF_RESOLVING : 0) | (opening ? PF_OPENING : 0) |
+                      (detect ? PF_DETECT : 0) | (leaves_history ? PF_CLOSING : 0);
+    SERIES_RESULTS(plan, cols, flags, fraction);
+    closed_series = leaves_history ? ss : 0;
+    const PassValues values(ss, resolving, partial, opening, reached);
     for (const int32_t b : plan.other) {
         const uint8_t kind = kinds[b];
         double e = 0.0;
         if (kind & BK_SOURCE) {
             const bool vs = (kind & BK_VSOURCE) != 0;
             if (vs && extrap && !opening && !resolving) ebrd[b] = partial ? ebrd[b] + fraction * (ebr[b] - ebrd[b]) : ebr[b];
-            e = INTVAL2(b, ss, resolving, vs, partial, false, opening, reached);
+            e = values.emf(b, vs, false);
         }
         if (kind & BK_IDEAL) continue;
         const double vb = x[from[b]] - x[to[b]] + e;
@@ -282,7 +161,7 @@ void INCALCVI(int32_t ss, double reached, double fraction, bool closing, bool pa
         else if (!injected)
             h = ccbr[b];
         else
-            h = INTVAL1(b, ss, resolving, partial, opening, reached);
+            h = values.history(b);
         const double i = geq[b] * vb + h;
         if (detect)
             cbrt[b] = i;
@@ -306,16 +185,11 @@ void INCALCVI(int32_t ss, double reached, double fraction, bool closing, bool pa
     }
 
     if (detect) {
-        // The series branches took their results and moved their counters
-        // above; the others do so now, when none of them reads CBR any more.
-        const Col<int32_t> counter = cols.chatter;
-        for (const int32_t b : plan.other) {
-            const int32_t next = CHATTER_NEXT(counter[b], cbr[b], cbrt[b], cols.level);
-            counter[b] = next;
-            found |= CHATTER_AT(next);
-            if (kinds[b] & BK_IDEAL) continue;
-            cbr[b] = partial ? cbr[b] + fraction * (cbrt[b] - cbr[b]) : cbrt[b];
-        }
+        // Every branch's counter moves from its current before to the pass's
+        // current; every branch but an ideal one then takes it.
+        const Col<int32_t> counter = column(N.CHATCNTI, ss);
+        const bool found = take_counted_branches(nb, cbrt.p, cbr.p, counter.p, kinds + 1, BK_IDEAL, partial, fraction,
+                                                 N.SSCHATLEV(ss));
         if (counted_before)
             std::fill(counter.p, counter.p + nb, 0);
         else if (found)
@@ -333,21 +207,29 @@ void FINISHUP(int32_t ss) {
     NetworkTables& N = NET;
     const int32_t n = N.NBUSES(ss), nb = N.NBRANCHES(ss);
     const Col<double> tl = column(N.TLINJ, ss), tld = column(N.TLINJ_OLD, ss);
-    std::copy(tl.p, tl.p + n, tld.p);
+    copy_changed(tl.p, tld.p, n);
 
     const BranchPlan& plan = branch_plan(ss);
     const Col<double> ebr = column(N.EBR, ss), ebrd = column(N.EBRD, ss), ccbr = column(N.CCBR, ss);
     const Col<double> ccbrd = column(N.CCBRD, ss), geq = column(N.GEQ, ss), geqd = column(N.GEQD, ss);
     // BRCHG is read only inside a step, which clears it first.
     // A voltage source whose EMF is extrapolated keeps the EBRD of INCALCVI.
-    if (plan.vsources && is_true(N.SSEXTRAP(ss))) {
-        for (int32_t b = 1; b <= nb; ++b)
-            if (!(plan.kind[static_cast<size_t>(b)] & BK_VSOURCE)) ebrd[b] = ebr[b];
+    if (!plan.vsources.empty() && is_true(N.SSEXTRAP(ss))) {
+        static std::vector<double> kept;
+        kept.clear();
+        for (const int32_t b : plan.vsources) kept.push_back(ebrd[b]);
+        copy_changed(ebr.p, ebrd.p, nb);
+        for (size_t k = 0; k < kept.size(); ++k) ebrd[plan.vsources[k]] = kept[k];
     } else {
-        std::copy(ebr.p, ebr.p + nb, ebrd.p);
+        copy_changed(ebr.p, ebrd.p, nb);
     }
-    std::copy(ccbr.p, ccbr.p + nb, ccbrd.p);
-    std::copy(geq.p, geq.p + nb, geqd.p);
+    if (closed_series == ss) {
+        for (const int32_t b : plan.other) ccbrd[b] = ccbr[b];
+    } else {
+        std::copy(ccbr.p, ccbr.p + nb, ccbrd.p);
+    }
+    closed_series = 0;
+    copy_changed(geq.p, geqd.p, nb);
 
     const Col<int32_t> norbus = column(N.NORBUS, ss);
     const Col<double> cnor = column(N.CNOR, ss), cnord = column(N.CNORD, ss);

@@ -1,5 +1,7 @@
 #include "network/branch_plan.h"
 
+#include <algorithm>
+
 #include "engine/storage.h"
 #include "network/network_tables.h"
 #include "platform/logical.h"
@@ -14,6 +16,46 @@ BranchPlan& plan_of(int32_t ss) {
     return all[static_cast<size_t>(ss) - 1];
 }
 
+uint8_t kind_of(int32_t ss, int32_t b) {
+    const NetworkTables& N = NET;
+    uint8_t k = 0;
+    if (is_true(N.SOURCE(b, ss))) k |= BK_SOURCE;
+    if (is_true(N.IDEALBR(b, ss))) k |= BK_IDEAL;
+    if (is_true(N.DEFRDBR(b, ss))) k |= BK_INJECTED;
+    if (is_true(N.INDUCTOR(b, ss))) k |= BK_INDUCTOR;
+    if (is_true(N.CAPACITR(b, ss))) k |= BK_CAPACITOR;
+    if (N.IORV(b, ss) == 5) k |= BK_ARRESTER;
+    const int32_t rec = N.THISBR(b, ss);
+    if (rec >= 1 && rec <= STORAGE.STORI.size() && STORAGE.STORI(rec) == 101) k |= BK_VSOURCE;
+    return k;
+}
+
+uint8_t lc_of(uint8_t k) { return k & (BK_INDUCTOR | BK_CAPACITOR); }
+bool in_history(uint8_t k) { return !(k & BK_INJECTED) && lc_of(k); }
+bool in_injecting(uint8_t k) { return (k & (BK_INJECTED | BK_SOURCE)) != 0; }
+bool in_series(uint8_t k) { return !(k & (BK_SOURCE | BK_IDEAL | BK_INJECTED | BK_ARRESTER)); }
+
+int32_t branch_of(int32_t e) { return e; }
+int32_t branch_of(const PlannedBranch& e) { return e.b; }
+
+// Where branch b is, or would go, in a list in branch order.
+template <class E>
+typename std::vector<E>::iterator position(std::vector<E>& list, int32_t b) {
+    return std::lower_bound(list.begin(), list.end(), b,
+                            [](const E& e, int32_t x) { return branch_of(e) < x; });
+}
+
+template <class E>
+void take_out(std::vector<E>& list, int32_t b) {
+    const auto at = position(list, b);
+    if (at != list.end() && branch_of(*at) == b) list.erase(at);
+}
+
+template <class E>
+void put_in(std::vector<E>& list, const E& e, int32_t b) {
+    list.insert(position(list, b), e);
+}
+
 }  // namespace
 
 void BUILD_BRANCH_PLAN(int32_t ss) {
@@ -24,41 +66,54 @@ void BUILD_BRANCH_PLAN(int32_t ss) {
     p.kind.assign(static_cast<size_t>(nb) + 1, 0);
     p.history.clear();
     p.injecting.clear();
-    p.series.clear();
-    p.series_kinds = 0;
+    for (auto& list : p.series) list.clear();
     p.history_kinds = 0;
     p.other.clear();
-    p.vsources = false;
-    p.ideal = false;
+    p.vsources.clear();
     for (int32_t b = 1; b <= nb; ++b) {
-        uint8_t k = 0;
-        if (is_true(N.SOURCE(b, ss))) k |= BK_SOURCE;
-        if (is_true(N.IDEALBR(b, ss))) k |= BK_IDEAL;
-        if (is_true(N.DEFRDBR(b, ss))) k |= BK_INJECTED;
-        if (is_true(N.INDUCTOR(b, ss))) k |= BK_INDUCTOR;
-        if (is_true(N.CAPACITR(b, ss))) k |= BK_CAPACITOR;
-        if (N.IORV(b, ss) == 5) k |= BK_ARRESTER;
-        const int32_t rec = N.THISBR(b, ss);
-        if (rec >= 1 && rec <= STORAGE.STORI.size() && STORAGE.STORI(rec) == 101) {
-            k |= BK_VSOURCE;
-            p.vsources = true;
-        }
+        const uint8_t k = kind_of(ss, b);
         p.kind[static_cast<size_t>(b)] = k;
-        if (k & BK_IDEAL) p.ideal = true;
-        const uint8_t lc = k & (BK_INDUCTOR | BK_CAPACITOR);
-        const PlannedBranch e{b, N.IEF(b, ss), N.IET(b, ss), lc};
-        if (!(k & BK_INJECTED) && lc) {
+        if (k & BK_VSOURCE) p.vsources.push_back(b);
+        const PlannedBranch e{b, N.IEF(b, ss), N.IET(b, ss), lc_of(k)};
+        if (in_history(k)) {
             p.history.push_back(e);
-            p.history_kinds |= lc;
+            p.history_kinds |= lc_of(k);
         }
-        if (k & (BK_INJECTED | BK_SOURCE)) p.injecting.push_back(b);
-        if (k & (BK_SOURCE | BK_IDEAL | BK_INJECTED | BK_ARRESTER)) {
+        if (in_injecting(k)) p.injecting.push_back(b);
+        if (in_series(k))
+            p.series[static_cast<size_t>(series_class(k))].push_back(e);
+        else
             p.other.push_back(b);
-        } else {
-            p.series.push_back(e);
-            p.series_kinds |= lc;
-        }
     }
+}
+
+void REPLAN_BRANCH(int32_t ss, int32_t b) {
+    BranchPlan& p = plan_of(ss);
+    if (p.nb != NET.NBRANCHES(ss) || b < 1 || b > p.nb) {
+        BUILD_BRANCH_PLAN(ss);
+        return;
+    }
+    const uint8_t was = p.kind[static_cast<size_t>(b)], k = kind_of(ss, b);
+    if (was == k) return;
+    p.kind[static_cast<size_t>(b)] = k;
+    if (was & BK_VSOURCE) take_out(p.vsources, b);
+    if (k & BK_VSOURCE) put_in(p.vsources, b, b);
+    const PlannedBranch e{b, NET.IEF(b, ss), NET.IET(b, ss), lc_of(k)};
+    if (in_history(was)) take_out(p.history, b);
+    if (in_history(k)) {
+        put_in(p.history, e, b);
+        p.history_kinds |= lc_of(k);
+    }
+    if (in_injecting(was)) take_out(p.injecting, b);
+    if (in_injecting(k)) put_in(p.injecting, b, b);
+    if (in_series(was))
+        take_out(p.series[static_cast<size_t>(series_class(was))], b);
+    else
+        take_out(p.other, b);
+    if (in_series(k))
+        put_in(p.series[static_cast<size_t>(series_class(k))], e, b);
+    else
+        put_in(p.other, b, b);
 }
 
 const BranchPlan& branch_plan(int32_t ss) {

@@ -1,11 +1,13 @@
 // What the per-step loops need to know of every branch of a subsystem, in
-// one byte per branch and lists of the branches each loop works on. It is
-// formed again at the start of every step whose matrix must be factorised:
-// every change of a branch's kind or state by a model comes with a lower
-// start node (SS_MINREQ); a switching inside a step that changes a kind
-// forms the plan again (SWITCHBR).
+// one byte per branch and lists of the branches each loop works on, each
+// list in branch order. It is formed again at the start of every step
+// whose matrix must be factorised: every change of a branch's kind or
+// state by a model comes with a lower start node (SS_MINREQ). A switching
+// inside a step that changes a branch's kind moves that branch alone
+// between the lists (REPLAN_BRANCH).
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -25,20 +27,21 @@ struct PlannedBranch {
     uint8_t kind;
 };
 
+// The series branches (R with or without L and C, no source, not ideal,
+// not injected, no arrester) by their L and C bits: each class has a loop
+// that reads only the columns it needs.
+enum SeriesClass { SC_R = 0, SC_L = 1, SC_C = 2, SC_LC = 3 };
+inline int series_class(uint8_t kind) { return (kind & (BK_INDUCTOR | BK_CAPACITOR)) >> 3; }
+
 struct BranchPlan {
     int32_t nb = -1;                 // branch count it was formed for
     std::vector<uint8_t> kind;       // by branch (1-based)
     std::vector<PlannedBranch> history;  // branches with an L or C history
+    uint8_t history_kinds = 0;       // the L and C bits met in the history list (or more)
     std::vector<int32_t> injecting;  // branches with a source or an injected current
-    // The results of a pass: branches of R with or without L and C
-    // (series), and all others, each list in branch order. Walking the
-    // series branches in one list reads each line of a branch column once.
-    std::vector<PlannedBranch> series;
-    uint8_t series_kinds = 0;        // the L and C bits met in the series list
-    std::vector<int32_t> other;
-    bool ideal = false;              // some branch is ideal
-    uint8_t history_kinds = 0;       // the L and C bits met in the history list
-    bool vsources = false;           // some branch has a voltage-source record
+    std::array<std::vector<PlannedBranch>, 4> series;  // by SeriesClass
+    std::vector<int32_t> other;      // every other branch
+    std::vector<int32_t> vsources;   // branches with a voltage-source record
 };
 
 struct BranchPlans {
@@ -48,5 +51,7 @@ struct BranchPlans {
 extern BranchPlans BRANCH_PLANS;
 
 void BUILD_BRANCH_PLAN(int32_t ss);
+// Branch b of subsystem ss may have changed its kind: its lists follow.
+void REPLAN_BRANCH(int32_t ss, int32_t b);
 // The subsystem's plan, formed first when it has none for its branch count.
 const BranchPlan& branch_plan(int32_t ss);

@@ -7,9 +7,12 @@
 #include "engine/storage.h"
 #include "network/branch_plan.h"
 #include "network/network_tables.h"
+#include "network/pass_values.h"
 #include "network/solution_checks.h"
 #include "network/solution_columns.h"
 #include "network/solution_hooks.h"
+#include "network/solution_loops.h"
+#include "network/substitution.h"
 #include "network/triangularise.h"
 
 namespace {
@@ -24,34 +27,28 @@ bool voltage_source_branch(int32_t b, int32_t ss) {
     return k >= 1 && k <= STORAGE.STORI.size() && STORAGE.STORI(k) == kVoltageSourceRecord;
 }
 
+namespace {
+
+// A branch and subsystem the tables hold; what an index outside them reads
+// as is noted, and gives 0.0.
+bool in_tables(int32_t b, int32_t ss) {
+    const NetworkTables& N = NET;
+    if (N.CCBR.in_range(b, ss) && N.BRCHG.in_range(b) && N.THISBR.in_range(b, ss)) return true;
+    note_array_overrun();
+    return false;
+}
+
+}  // namespace
+
 double INTVAL1(int32_t b, int32_t ss, bool resolving, bool partial, bool opening, double reached) {
-    NetworkTables& N = NET;
-    const double now = N.CCBR(b, ss), before = N.CCBRD(b, ss);
-    if (opening) return is_true(N.BRCHG(b)) ? now : before;
-    if (!is_true(N.DEFRDBR(b, ss))) return now;
-    if (resolving) return partial ? before + reached * (now - before) : before;
-    return partial ? now + reached * (now - before) : now;
+    if (!in_tables(b, ss)) return 0.0;
+    return PassValues(ss, resolving, partial, opening, reached).history(b);
 }
 
 double INTVAL2(int32_t b, int32_t ss, bool resolving, bool vsource, bool partial, bool evaluate, bool opening,
                double reached) {
-    NetworkTables& N = NET;
-    if (opening) return is_true(N.BRCHG(b)) ? N.EBR(b, ss) : N.EBRD(b, ss);
-    const bool extrapolated = vsource && is_true(N.SSEXTRAP(ss));
-    if (!resolving) {
-        if (extrapolated) {
-            if (evaluate) {
-                N.SRC_POS = N.THISBR(b, ss);
-                VSRC_EVAL();
-            }
-            return N.EBR(b, ss);
-        }
-        const double now = N.EBR(b, ss);
-        return partial ? now + reached * (now - N.EBRD(b, ss)) : now;
-    }
-    if (extrapolated) return N.EBRD(b, ss);
-    const double before = N.EBRD(b, ss);
-    return partial ? before + reached * (N.EBR(b, ss) - before) : before;
+    if (!in_tables(b, ss)) return 0.0;
+    return PassValues(ss, resolving, partial, opening, reached).emf(b, vsource, evaluate);
 }
 
 double CROSSFRAC(double start, double end, double level) {
@@ -76,23 +73,17 @@ void INTERPA(int32_t ss, double reached, bool partial, bool resolving, bool open
     // Entries 1 to n are all written below.
     std::fill(cinj.p + n, cinj.p + N.CINJ.size(), 0.0);
     const Col<double> tl = column(N.TLINJ, ss), tld = column(N.TLINJ_OLD, ss), hist = column(N.CHIST, ss);
-    if (opening) {
-        for (int32_t k = 1; k <= n; ++k) cinj[k] = tld[k] - hist[k];
-    } else if (resolving) {
-        for (int32_t k = 1; k <= n; ++k) cinj[k] = (tld[k] + reached * (tl[k] - tld[k])) - hist[k];
-    } else {
-        for (int32_t k = 1; k <= n; ++k) cinj[k] = (tl[k] + reached * (tl[k] - tld[k])) - hist[k];
-    }
+    rhs_nodes(n, tl.p, tld.p, hist.p, cinj.p, reached, resolving, opening);
 
     const BranchPlan& plan = branch_plan(ss);
     const Col<int32_t> to = column(N.IET, ss), from = column(N.IEF, ss);
     const Col<double> geq = column(N.GEQ, ss);
+    const PassValues values(ss, resolving, partial, opening, reached);
     for (const int32_t b : plan.injecting) {
         const uint8_t kind = plan.kind[static_cast<size_t>(b)];
         double v = 0.0;
-        if (kind & BK_INJECTED) v = INTVAL1(b, ss, resolving, partial, opening, reached);
-        if (kind & BK_SOURCE)
-            v = v + geq[b] * INTVAL2(b, ss, resolving, (kind & BK_VSOURCE) != 0, partial, true, opening, reached);
+        if (kind & BK_INJECTED) v = values.history(b);
+        if (kind & BK_SOURCE) v = v + geq[b] * values.emf(b, (kind & BK_VSOURCE) != 0, true);
         const int32_t i = to[b], j = from[b];
         if (i != 0 && j != 0) {
             cinj[i] += v;
@@ -181,64 +172,14 @@ void ideal_rows(int32_t ss, bool resolving, bool partial, bool opening, double r
 
 namespace {
 
-// The factors, the lists and the vectors of one substitution, each with
-// element k at index k.
-struct Substitution {
-    int32_t n;
-    const int32_t *lowcol, *upcol, *lows, *lowe, *ups, *upe;
-    const double *low, *up, *diag, *rhs;
-    double *w, *v;
-};
-
-// Forward and back substitution over the sparsity lists. Each row's sum
-// runs in list order; the entry of the row just found (last in a lower
-// list, first in an upper one) is taken from the register that holds it,
-// and a row with that entry alone subtracts it in one fused step, which
-// keeps the chain from row to row short. Every further product is added
-// in one fused step too. std::fma rounds once on every machine, so both
-// variants below give the same results.
-inline __attribute__((always_inline)) void substitute_rows(const Substitution& s) {
-    const int32_t n = s.n;
-    double* w = s.w;
-    double* v = s.v;
-    double wi = s.rhs[1];
-    for (int32_t i = 1; i < n; ++i) {
-        wi = s.diag[i] * wi;
-        w[i] = wi;
-        double next = s.rhs[i + 1];
-        const int32_t first = s.lows[i + 1], last = s.lowe[i + 1];
-        if (first == last && s.lowcol[last] == i) {
-            next = std::fma(-s.low[last], wi, next);
-        } else if (first <= last) {
-            const bool tail = s.lowcol[last] == i;
-            const int32_t stop = tail ? last - 1 : last;
-            double sum = s.low[first] * w[s.lowcol[first]];
-            for (int32_t p = first + 1; p <= stop; ++p) sum = std::fma(s.low[p], w[s.lowcol[p]], sum);
-            if (tail) sum = std::fma(s.low[last], wi, sum);
-            next = next - sum;
-        }
-        wi = next;
-    }
-    w[n] = s.diag[n] * wi;
-    v[n] = w[n];
-    double vi = v[n];
-    for (int32_t i = n - 1; i >= 1; --i) {
-        double value = w[i];
-        const int32_t first = s.ups[i], last = s.upe[i];
-        if (first == last && s.upcol[first] == i + 1) {
-            value = std::fma(-s.up[first], vi, value);
-        } else if (first <= last) {
-            double sum = s.up[first] * (s.upcol[first] == i + 1 ? vi : v[s.upcol[first]]);
-            for (int32_t p = first + 1; p <= last; ++p) sum = std::fma(s.up[p], v[s.upcol[p]], sum);
-            value = value - sum;
-        }
-        v[i] = value;
-        vi = value;
-    }
+void substitute_rows(const Substitution& s, const double* rhs) {
+    forward_rows(s, [rhs](int32_t k) __attribute__((always_inline)) { return rhs[k]; });
+    back_rows(s);
 }
-
-void substitute(const Substitution& s) { substitute_rows(s); }
-__attribute__((target("fma"))) void substitute_fused(const Substitution& s) { substitute_rows(s); }
+__attribute__((target("fma"))) void substitute_rows_fused(const Substitution& s, const double* rhs) {
+    forward_rows(s, [rhs](int32_t k) __attribute__((always_inline)) { return rhs[k]; });
+    back_rows(s);
+}
 
 }  // namespace
 
@@ -247,7 +188,7 @@ void INTERPB(int32_t ss, double reached, bool partial, bool resolving, bool open
     const int32_t n = N.NBUSES(ss);
     const SubsystemFactors* f = subsystem_factors(ss);
     if (f == nullptr) solution_tables_error(ss);
-    const Col<double> cinj = column(N.CINJ), w = column(N.CINJW), v = column(N.VSOL);
+    const Col<double> cinj = column(N.CINJ), w = column(N.CINJW);
     // The right-hand side is read from CINJ unless the ideal branches
     // rewrite some of its entries first.
     Col<double> rhs = cinj;
@@ -257,44 +198,10 @@ void INTERPB(int32_t ss, double reached, bool partial, bool resolving, bool open
         rhs = w;
     }
 
-    const Substitution sub{n,
-                           column(N.LOWCOL, ss).p - 1,
-                           column(N.UPCOL, ss).p - 1,
-                           column(N.LOWSTART, ss).p - 1,
-                           column(N.LOWEND, ss).p - 1,
-                           column(N.UPSTART, ss).p - 1,
-                           column(N.UPEND, ss).p - 1,
-                           f->low.data(),
-                           f->up.data(),
-                           f->diag.data(),
-                           rhs.p - 1,
-                           w.p - 1,
-                           v.p - 1};
-    static const bool fused = __builtin_cpu_supports("fma");
-    if (fused)
-        substitute_fused(sub);
+    const Substitution sub = substitution_of(ss, *f);
+    if (fused_multiply_add())
+        substitute_rows_fused(sub, rhs.p - 1);
     else
-        substitute(sub);
+        substitute_rows(sub, rhs.p - 1);
 }
 
-void INTERPOL(int32_t ss, double reached, double& span, double& next, bool opening, bool resolving) {
-    NetworkTables& N = NET;
-    double earliest = 1.5;
-    const int32_t ns = N.NSWITCH(ss);
-    for (int32_t k = 1; k <= ns; ++k) {
-        const int32_t b = N.SWLIST(k, ss);
-        if (!is_true(N.SWPEND(b))) continue;
-        N.TSWITCH(b, ss) = 1.5;
-        double c = SWITCH_INSTANT(ss, b, reached, opening, resolving);
-        c = std::max(c, 1e-4);
-        N.TSWITCH(b, ss) = c;
-        earliest = std::min(earliest, c);
-    }
-    next = earliest;
-    for (int32_t k = 1; k <= ns; ++k) {
-        const int32_t b = N.SWLIST(k, ss);
-        if (is_true(N.SWPEND(b)) && N.TSWITCH(b, ss) < earliest + 1e-4) next = std::max(next, N.TSWITCH(b, ss));
-    }
-    span = earliest;
-    if (next > 1.0) next = 1.5;
-}

@@ -30,3 +30,4 @@ template <class T>
 Col<T> column(FArray1<T>& a) {
     return {a.data()};
 }
+

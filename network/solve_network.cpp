@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "controls/branch_voltage.h"
 #include "engine/run_state.h"
@@ -70,7 +71,7 @@ void initial_branch_state(int32_t ss) {
 
 void solve_subsystem(int32_t ss, bool first_data) {
     NetworkTables& N = NET;
-    const int32_t n = N.NBUSES(ss), nb = N.NBRANCHES(ss), ns = N.NSWITCH(ss);
+    const int32_t n = N.NBUSES(ss), ns = N.NSWITCH(ss);
     const double step_start = static_cast<double>(RUN_CLOCK.NSTEP - 1) * RUN_CLOCK.DELT;
     N.TIME_SOL = step_start;
 
@@ -84,18 +85,28 @@ void solve_subsystem(int32_t ss, bool first_data) {
         if (changed) N.MXINV(ss) = std::min(N.MXINV(ss), k);
     }
 
+    // Only switches ever have BRCHG set: those set in an earlier step are
+    // cleared, so every branch of this subsystem starts the step without.
     const Col<Logical> brchg = column(N.BRCHG);
-    for (int32_t b = 1; b <= nb; ++b) brchg[b] = LFALSE;
+    static std::vector<int32_t> marked;
+    for (const int32_t b : marked)
+        if (b <= N.BRCHG.size()) brchg[b] = LFALSE;
+    marked.clear();
     const bool interpolate = is_true(N.SSINTERP(ss));
+    const Col<int32_t> list = column(N.SWLIST, ss), code = column(N.IORV, ss), count = column(N.SWCOUNT);
+    const Col<Logical> pending = column(N.SWPEND);
+    const Col<double> instant = column(N.TSWITCH, ss), geq = column(N.GEQ, ss), geqd = column(N.GEQD, ss);
     for (int32_t k = 1; k <= ns; ++k) {
-        const int32_t b = N.SWLIST(k, ss);
-        N.SWPEND(b) = LFALSE;
-        N.TSWITCH(b, ss) = 1.5;
-        const int32_t kind = std::abs(N.IORV(b, ss));
-        if (interpolate && kind != 0 && kind != 6) N.SWPEND(b) = LTRUE;
-        N.SWCOUNT(b) = (kind == 5 || kind == 15) ? 0 : 10;
-        const double before = N.GEQD(b, ss);
-        brchg[b] = as_logical(std::fabs(before - N.GEQ(b, ss)) > 1e-10 * std::fabs(before));
+        const int32_t b = list[k];
+        pending[b] = LFALSE;
+        instant[b] = 1.5;
+        const int32_t kind = std::abs(code[b]);
+        if (interpolate && kind != 0 && kind != 6) pending[b] = LTRUE;
+        count[b] = (kind == 5 || kind == 15) ? 0 : 10;
+        const double before = geqd[b];
+        const bool changed = std::fabs(before - geq[b]) > 1e-10 * std::fabs(before);
+        brchg[b] = as_logical(changed);
+        if (changed) marked.push_back(b);
     }
 
     // The first step of a run from data starts from the data's initial
@@ -146,7 +157,7 @@ void solve_subsystem(int32_t ss, bool first_data) {
                 if (reached > 0.0) {
                     span = 1.0 - reached;
                     partial = true;
-                    for (int32_t k = 1; k <= ns; ++k) N.TSWITCH(N.SWLIST(k, ss), ss) = 1.5;
+                    for (int32_t k = 1; k <= ns; ++k) instant[list[k]] = 1.5;
                 } else {
                     span = 1.0;
                     partial = false;

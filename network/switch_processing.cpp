@@ -43,18 +43,6 @@ void arrester_message(int32_t ss, int32_t br, const char* what) {
     USERMSG(0, 0, 0, -1, "at time " + time_text());
 }
 
-// What the branch plan of the solution knows of a branch; a switching
-// that changes it makes the plan be formed again.
-struct PlanKind {
-    bool source, ideal, arrester;
-    bool operator==(const PlanKind&) const = default;
-};
-
-PlanKind plan_kind(int32_t ss, int32_t br) {
-    const NetworkTables& N = NET;
-    return {is_true(N.SOURCE(br, ss)), is_true(N.IDEALBR(br, ss)), N.IORV(br, ss) == 5};
-}
-
 void plain_switch(int32_t ss, int32_t br) {
     if (is_true(NET.OPENBR(br, ss)))
         BRANCH_ON(ss, br, 6, 0.0);
@@ -174,14 +162,12 @@ void SWITCHBR(int32_t ss, double span) {
     const int32_t ns = N.NSWITCH(ss);
     if (ns <= 0) return;
     count_instant(ss);
-    bool changed = false;
     for (int32_t i = 1; i <= ns; ++i) {
         const int32_t br = N.SWLIST(i, ss);
         if (!(N.TSWITCH(br, ss) <= span) || !is_true(N.SWPEND(br))) {
             N.TSWITCH(br, ss) = 1.5;
             continue;
         }
-        const PlanKind before = plan_kind(ss, br);
         const int64_t kind = std::llabs(int64_t{N.IORV(br, ss)});
         if (kind == 5) {
             arrester_step(ss, br);
@@ -194,9 +180,8 @@ void SWITCHBR(int32_t ss, double span) {
             else
                 plain_switch(ss, br);
         }
-        if (!(plan_kind(ss, br) == before)) changed = true;
+        // A switch that gained or lost its EMF, or became ideal, changes
+        // what the passes do with it.
+        REPLAN_BRANCH(ss, br);
     }
-    // A switch that gained or lost its EMF, or became ideal, changes what
-    // the passes do with it.
-    if (changed) BUILD_BRANCH_PLAN(ss);
 }

@@ -1,14 +1,17 @@
 #include "network/switching_instant.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <string>
 
-#include "controls/branch_voltage.h"
 #include "engine/model_helpers.h"
 #include "engine/run_state.h"
+#include "engine/storage.h"
 #include "network/interpolation.h"
 #include "network/network_tables.h"
+#include "network/pass_values.h"
+#include "network/solution_columns.h"
 #include "network/solution_hooks.h"
 #include "network/switch_records.h"
 
@@ -17,18 +20,64 @@ namespace {
 const char* const kRoutine = "INTERPOL";
 constexpr double kNone = 1.5;
 
-double end_voltage(int32_t ss, int32_t b) { return VECDIFF(NET.IEF(b, ss), NET.IET(b, ss)); }
+// The columns one pass's search reads, taken once: the branch value at
+// the end of the pass is BRVALUE's, which reads the pass's history and
+// EMF as a partial pass does.
+struct Pass {
+    int32_t ss;
+    double reached;
+    bool opening, resolving;
+    PassValues values;
+    Col<int32_t> from, to, record, code;
+    Col<Logical> source, ideal;
+    Col<double> geq, cbr, vnode, vsol, level;
+    bool ideal_subsystem;
 
-// The current at the end of the pass; the nodal solution gives none for an
-// ideal branch, whose current comes from the balance at its nodes.
-double end_current(int32_t ss, int32_t b, double reached, bool opening, bool resolving) {
-    if (is_true(NET.IDEALBR(b, ss)) && is_true(NET.IDEALSS(ss))) {
-        double current = 0.0;
-        IDLCUR(ss, 1.0, b, current, false, resolving);
-        return current;
+    Pass(int32_t ss_, double reached_, bool opening_, bool resolving_)
+        : ss(ss_),
+          reached(reached_),
+          opening(opening_),
+          resolving(resolving_),
+          values(ss_, resolving_, true, opening_, reached_),
+          from(column(NET.IEF, ss_)),
+          to(column(NET.IET, ss_)),
+          record(column(NET.THISBR, ss_)),
+          code(column(NET.IORV, ss_)),
+          source(column(NET.SOURCE, ss_)),
+          ideal(column(NET.IDEALBR, ss_)),
+          geq(column(NET.GEQ, ss_)),
+          cbr(column(NET.CBR, ss_)),
+          vnode(column(NET.VNODE, ss_)),
+          vsol(column(NET.VSOL)),
+          level(column(NET.SWVAL, ss_)),
+          ideal_subsystem(is_true(NET.IDEALSS(ss_))) {}
+
+    double node_now(int32_t k) const { return k == 0 ? 0.0 : vnode[k]; }
+    double node_end(int32_t k) const { return k == 0 ? 0.0 : vsol[k]; }
+    // BRANCH_VOLTAGE and VECDIFF of the branch's nodes.
+    double start_voltage(int32_t b) const { return node_now(from[b]) - node_now(to[b]); }
+    double end_voltage(int32_t b) const { return node_end(from[b]) - node_end(to[b]); }
+
+    // BRVALUE: what the branch carries at the end of the pass.
+    double end_value(int32_t b) const {
+        const int32_t k = record[b];
+        NET.SRC_POS = k;
+        const bool vsource = k >= 1 && k <= STORAGE.STORI.size() && STORAGE.STORI(k) == 101;
+        const double e = is_true(source[b]) ? values.emf(b, vsource, false) : 0.0;
+        return (e + end_voltage(b)) * geq[b] + values.history(b);
     }
-    return BRVALUE(ss, b, reached, opening, resolving);
-}
+
+    // The current at the end of the pass; the nodal solution gives none for
+    // an ideal branch, whose current comes from the balance at its nodes.
+    double end_current(int32_t b) const {
+        if (is_true(ideal[b]) && ideal_subsystem) {
+            double current = 0.0;
+            IDLCUR(ss, 1.0, b, current, false, resolving);
+            return current;
+        }
+        return end_value(b);
+    }
+};
 
 // Level crossed in either direction between start and end.
 double crossing(double start, double end, double level) {
@@ -49,7 +98,8 @@ double falling_past(double start, double end, double level) {
 
 int32_t signed_segment(int32_t k, double value) { return value < 0.0 ? -k : k; }
 
-double arrester_instant(int32_t ss, int32_t b) {
+double arrester_instant(const Pass& pass, int32_t b) {
+    const int32_t ss = pass.ss;
     NetworkTables& N = NET;
     const ArresterTable a = arrester_table(ss, b, kRoutine);
     const double present = N.SWVAL(b, ss);
@@ -79,7 +129,7 @@ double arrester_instant(int32_t ss, int32_t b) {
     const auto on_boundary = [&](double v) {
         return std::fabs(v - lower) <= 1e-10 || std::fabs(v - upper) <= 1e-10;
     };
-    const double vs = BRANCH_VOLTAGE(ss, b), ve = end_voltage(ss, b);
+    const double vs = pass.start_voltage(b), ve = pass.end_voltage(b);
     const int32_t from = on_boundary(vs) ? s : segment(vs);
     const int32_t to = segment(ve);
     int32_t direction = 0;
@@ -89,7 +139,9 @@ double arrester_instant(int32_t ss, int32_t b) {
     return CROSSFRAC(vs, ve, direction > 0 ? upper : lower);
 }
 
-double inductance_instant(int32_t ss, int32_t b, double reached, bool opening, bool resolving) {
+double inductance_instant(const Pass& pass, int32_t b) {
+    const int32_t ss = pass.ss;
+    const double reached = pass.reached;
     NetworkTables& N = NET;
     const SegmentedInductance r = segmented_inductance(ss, b, kRoutine);
     const int32_t n = r.m, s = r.segment();
@@ -98,10 +150,10 @@ double inductance_instant(int32_t ss, int32_t b, double reached, bool opening, b
                             "is at inductance segment " + std::to_string(s) + " outside its table of " +
                                 std::to_string(n) + " segments.",
                             kRoutine);
-    double is = N.CBR(b, ss), ie = BRVALUE(ss, b, reached, opening, resolving);
+    double is = N.CBR(b, ss), ie = pass.end_value(b);
     if (r.partner > 0) {
         is += N.CBR(r.partner, ss);
-        ie += BRVALUE(ss, r.partner, reached, opening, resolving);
+        ie += BRVALUE(ss, r.partner, pass.reached, pass.opening, pass.resolving);
     }
     const auto segment = [&](double v) {
         const double m = std::fabs(v);
@@ -141,44 +193,73 @@ double inductance_instant(int32_t ss, int32_t b, double reached, bool opening, b
     return c;
 }
 
-}  // namespace
-
-double SWITCH_INSTANT(int32_t ss, int32_t b, double reached, bool opening, bool resolving) {
+double switch_instant(const Pass& pass, int32_t b) {
     const NetworkTables& N = NET;
-    const int32_t code = N.IORV(b, ss);
-    const double level = N.SWVAL(b, ss);
-    switch (code) {
+    const double level = pass.level[b];
+    switch (pass.code[b]) {
         case 2:
         case -2:
-            return crossing(N.CBR(b, ss), end_current(ss, b, reached, opening, resolving), level);
+            return crossing(pass.cbr[b], pass.end_current(b), level);
         case 13:
-            return rising_past(N.CBR(b, ss), end_current(ss, b, reached, opening, resolving), level);
+            return rising_past(pass.cbr[b], pass.end_current(b), level);
         case -13:
-            return falling_past(N.CBR(b, ss), end_current(ss, b, reached, opening, resolving), level);
+            return falling_past(pass.cbr[b], pass.end_current(b), level);
         case 10:
         case -10:
-            return crossing(BRANCH_VOLTAGE(ss, b), end_voltage(ss, b), level);
+            return crossing(pass.start_voltage(b), pass.end_voltage(b), level);
         case 3:
-            return rising_past(BRANCH_VOLTAGE(ss, b), end_voltage(ss, b), level);
+            return rising_past(pass.start_voltage(b), pass.end_voltage(b), level);
         case -3:
-            return falling_past(BRANCH_VOLTAGE(ss, b), end_voltage(ss, b), level);
+            return falling_past(pass.start_voltage(b), pass.end_voltage(b), level);
         case 4:
-            return rising_past(std::fabs(BRANCH_VOLTAGE(ss, b)), std::fabs(end_voltage(ss, b)), std::fabs(level));
+            return rising_past(std::fabs(pass.start_voltage(b)), std::fabs(pass.end_voltage(b)), std::fabs(level));
         case 8:
         case -8: {
             // A time on the step boundary that the step before closed on
             // without operating is still due at the start of this one.
             const double dt = RUN_CLOCK.DELT;
-            if (resolving || !(level > N.TIME_SOL - 1e-9 * dt && level <= RUN_CLOCK.TIME)) return kNone;
+            if (pass.resolving || !(level > N.TIME_SOL - 1e-9 * dt && level <= RUN_CLOCK.TIME)) return kNone;
             return (level - N.TIME_SOL) / dt;
         }
         case 5:
         case -5:
-            return arrester_instant(ss, b);
+            return arrester_instant(pass, b);
         case 15:
         case -15:
-            return inductance_instant(ss, b, reached, opening, resolving);
+            return inductance_instant(pass, b);
         default:
             return kNone;
     }
+}
+
+}  // namespace
+
+double SWITCH_INSTANT(int32_t ss, int32_t b, double reached, bool opening, bool resolving) {
+    return switch_instant(Pass(ss, reached, opening, resolving), b);
+}
+
+void INTERPOL(int32_t ss, double reached, double& span, double& next, bool opening, bool resolving) {
+    NetworkTables& N = NET;
+    const Pass pass(ss, reached, opening, resolving);
+    const Col<int32_t> list = column(N.SWLIST, ss);
+    const Col<Logical> pending = column(N.SWPEND);
+    const Col<double> instant = column(N.TSWITCH, ss);
+    double earliest = 1.5;
+    const int32_t ns = N.NSWITCH(ss);
+    for (int32_t k = 1; k <= ns; ++k) {
+        const int32_t b = list[k];
+        if (!is_true(pending[b])) continue;
+        instant[b] = 1.5;
+        double c = switch_instant(pass, b);
+        c = std::max(c, 1e-4);
+        instant[b] = c;
+        earliest = std::min(earliest, c);
+    }
+    next = earliest;
+    for (int32_t k = 1; k <= ns; ++k) {
+        const int32_t b = list[k];
+        if (is_true(pending[b]) && instant[b] < earliest + 1e-4) next = std::max(next, instant[b]);
+    }
+    span = earliest;
+    if (next > 1.0) next = 1.5;
 }

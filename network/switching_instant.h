@@ -1,7 +1,8 @@
-// The instant within a pass at which a pending switched branch changes
-// state, by its state code: a current or voltage crossing its threshold, a
-// switching time, or the next segment of an arrester or a segmented
-// inductance.
+// The search for switching instants (INTERPOL, declared with the other
+// passes), and the instant within a pass at which a pending switched branch
+// changes state, by its state code: a current or voltage crossing its
+// threshold, a switching time, or the next segment of an arrester or a
+// segmented inductance.
 #pragma once
 
 #include <cstdint>

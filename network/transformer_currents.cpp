@@ -48,12 +48,18 @@ void XFMR_CURRENTS(int32_t ss, double fraction, bool partial, bool opening, bool
         if (resolving) continue;
         for (int32_t j = 0; j < n; ++j) toward(hnew[j], hold[j], fraction);
         if (X.XF_KIND(t) != 1) continue;
-        for (int32_t j = 1; j <= n; ++j) {
-            toward(X.XF_IMAG(j, t), X.XF_IMAGOLD(j, t), fraction);
-            toward(X.XF_VW(j, t), X.XF_VWOLD(j, t), fraction);
-            X.XF_VWOLD(j, t) = X.XF_VW(j, t);
+        double* imag = X.XF_IMAG.data() + at;
+        const double* imag_old = X.XF_IMAGOLD.data() + at;
+        double* vw = X.XF_VW.data() + at;
+        double* vw_old = X.XF_VWOLD.data() + at;
+        for (int32_t j = 0; j < n; ++j) {
+            toward(imag[j], imag_old[j], fraction);
+            toward(vw[j], vw_old[j], fraction);
+            vw_old[j] = vw[j];
         }
-        for (int32_t b = 1; b <= kFluxes; ++b) toward(X.XF_BFLUX(b, t), X.XF_BFLUXOLD(b, t), fraction);
+        double* flux = X.XF_BFLUX.data() + int64_t{kFluxes} * (t - 1);
+        const double* flux_old = X.XF_BFLUXOLD.data() + int64_t{kFluxes} * (t - 1);
+        for (int32_t b = 0; b < kFluxes; ++b) toward(flux[b], flux_old[b], fraction);
     }
 }
 

@@ -4,10 +4,10 @@
 #include <cstdlib>
 
 #include "engine/abort.h"
-#include "engine/model_helpers.h"
 #include "models/xfmr_tables.h"
 #include "network/network_tables.h"
 #include "network/solution_columns.h"
+#include "network/solution_loops.h"
 #include "platform/text_units.h"
 
 namespace {
@@ -19,10 +19,9 @@ constexpr int32_t kSaturable = 1;
 
 void DSMDYN(int32_t ss) {
     NetworkTables& N = NET;
-    const Col<double> hist = column(N.CHIST, ss), histd = column(N.CHISTD, ss);
+    const Col<double> hist = column(N.CHIST, ss), histd = column(N.CHISTD, ss), vnode = column(N.VNODE, ss);
     const int32_t n = N.NBUSES(ss);
-    std::copy(hist.p, hist.p + n, histd.p);
-    std::fill(hist.p, hist.p + n, 0.0);
+    restart_history(n, hist.p, histd.p);
 
     XfmrTables& X = XFMR_TABLES;
     const int32_t mine = X.XF_NSS.in_range(ss) ? X.XF_NSS(ss) : 0;
@@ -38,16 +37,23 @@ void DSMDYN(int32_t ss) {
             ABORT_RUN("DSMDYN", 0);
         }
         const int32_t n = X.XF_NWDG(t);
-        // Voltages and currents as the span left them, before the
-        // saturation update moves anything.
-        for (int32_t j = 1; j <= n; ++j) {
-            X.XF_WV(j) = NODEVDIFF(ss, X.XF_NODE1(j, t), X.XF_NODE2(j, t));
-            X.XF_WI(j) = X.XF_CUR(j, t);
-        }
-        if (X.XF_KIND(t) == kSaturable) XFMR_SATDYN(ss, t);
         // The section reader checked the winding count and nodes: the
         // planes are walked directly.
         const int64_t at = w * (t - 1);
+        // Voltages and currents as the span left them, before the
+        // saturation update moves anything.
+        {
+            const int32_t* n1 = X.XF_NODE1.data() + at;
+            const int32_t* n2 = X.XF_NODE2.data() + at;
+            const double* cur = X.XF_CUR.data() + at;
+            double* wv = X.XF_WV.data();
+            double* wi = X.XF_WI.data();
+            for (int32_t j = 0; j < n; ++j) {
+                wv[j] = (n1[j] == 0 ? 0.0 : vnode[n1[j]]) - (n2[j] == 0 ? 0.0 : vnode[n2[j]]);
+                wi[j] = cur[j];
+            }
+        }
+        if (X.XF_KIND(t) == kSaturable) XFMR_SATDYN(ss, t);
         const double* g = X.XF_GEQ.data() + w * at;
         const double* hm = X.XF_HIST.data() + w * at;
         const double* wv = X.XF_WV.data();

@@ -89,13 +89,16 @@ void assemble_listed(const Matrices& m, int32_t ss, int32_t s, int32_t n) {
 
 void add_switches(const Matrices& m, int32_t ss, int32_t s) {
     NetworkTables& N = NET;
-    for (int32_t k = 1; k <= N.NSWITCH(ss); ++k) {
-        const int32_t b = N.SWLIST(k, ss);
-        int32_t i = N.IET(b, ss), j = N.IEF(b, ss);
+    const Col<int32_t> list = column(N.SWLIST, ss), to = column(N.IET, ss), from = column(N.IEF, ss);
+    const Col<double> geq = column(N.GEQ, ss);
+    const int32_t ns = N.NSWITCH(ss);
+    for (int32_t k = 1; k <= ns; ++k) {
+        const int32_t b = list[k];
+        int32_t i = to[b], j = from[b];
         if (i < s && j < s) continue;
         if (i == 0) i = j;
         if (j == 0) j = i;
-        const double g = N.GEQ(b, ss);
+        const double g = geq[b];
         if (i == j) {
             m.tri(i, i) += g;
             continue;

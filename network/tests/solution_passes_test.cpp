@@ -197,4 +197,29 @@ TEST_F(Chatter, BranchCurrents) {
               std::make_tuple(LTRUE, 0, LFALSE));
 }
 
+// The counter step against the rule as told: every counter from -7 to 7
+// with rises, falls, no change, changes at and beside the level, NaN and
+// infinities.
+TEST(ChatterCounter, FollowsTheRuleForEveryCase) {
+    const auto rule = [](int32_t c, double x, double y, double level) {
+        const double mid = 0.5 * (x + y);
+        const double d = std::fabs(y - mid);
+        if (mid <= y) return (c < 0 && d > level) ? 1 - c : 1;
+        return (c >= 0 && d > level) ? -c - 1 : -1;
+    };
+    const double inf = std::numeric_limits<double>::infinity(), nan = std::numeric_limits<double>::quiet_NaN();
+    const double values[] = {0.0, -0.0, 0.5, 1.0, -1.0, 1.5, 1e300, -1e300, inf, -inf, nan};
+    int32_t cases = 0;
+    for (int32_t c = -7; c <= 7; ++c)
+        for (double x : values)
+            for (double y : values)
+                for (double level : {0.0, 0.25, 0.5, 1e-3}) {
+                    ASSERT_EQ(CHATTER_NEXT(c, x, y, level), rule(c, x, y, level))
+                        << c << " " << x << " " << y << " " << level;
+                    ++cases;
+                }
+    EXPECT_EQ(cases, 15 * 11 * 11 * 4);
+    for (int32_t c = -8; c <= 8; ++c) EXPECT_EQ(CHATTER_AT(c), c >= 6 || c <= -6) << c;
+}
+
 }  // namespace

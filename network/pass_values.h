@@ -1,0 +1,64 @@
+// A branch's history current and source EMF as the present pass sees them
+// (INTVAL1 and INTVAL2), over the columns of one subsystem taken once per
+// pass. The solution checks its subsystem's tables before the passes run.
+#pragma once
+
+#include <cstdint>
+
+#include "network/network_tables.h"
+#include "network/solution_columns.h"
+#include "network/solution_hooks.h"
+#include "platform/logical.h"
+
+struct PassValues {
+    Col<Logical> changed, injected;  // BRCHG, DEFRDBR
+    Col<double> ccbr, ccbrd, ebr, ebrd;
+    Col<int32_t> record;             // THISBR
+    bool extrapolate;                // SSEXTRAP
+    bool resolving, partial, opening;
+    double reached;
+
+    PassValues(int32_t ss, bool resolving_, bool partial_, bool opening_, double reached_)
+        : changed(column(NET.BRCHG)),
+          injected(column(NET.DEFRDBR, ss)),
+          ccbr(column(NET.CCBR, ss)),
+          ccbrd(column(NET.CCBRD, ss)),
+          ebr(column(NET.EBR, ss)),
+          ebrd(column(NET.EBRD, ss)),
+          record(column(NET.THISBR, ss)),
+          extrapolate(is_true(NET.SSEXTRAP(ss))),
+          resolving(resolving_),
+          partial(partial_),
+          opening(opening_),
+          reached(reached_) {}
+
+    // INTVAL1: the history current of branch b.
+    double history(int32_t b) const {
+        const double now = ccbr[b], before = ccbrd[b];
+        if (opening) return is_true(changed[b]) ? now : before;
+        if (!is_true(injected[b])) return now;
+        if (resolving) return partial ? before + reached * (now - before) : before;
+        return partial ? now + reached * (now - before) : now;
+    }
+
+    // INTVAL2: the source EMF of branch b; evaluate lets a non-resolving
+    // pass re-evaluate a voltage source at the solution instant.
+    double emf(int32_t b, bool vsource, bool evaluate) const {
+        if (opening) return is_true(changed[b]) ? ebr[b] : ebrd[b];
+        const bool extrapolated = vsource && extrapolate;
+        if (!resolving) {
+            if (extrapolated) {
+                if (evaluate) {
+                    NET.SRC_POS = record[b];
+                    VSRC_EVAL();
+                }
+                return ebr[b];
+            }
+            const double now = ebr[b];
+            return partial ? now + reached * (now - ebrd[b]) : now;
+        }
+        if (extrapolated) return ebrd[b];
+        const double before = ebrd[b];
+        return partial ? before + reached * (ebr[b] - before) : before;
+    }
+};
