@@ -37,36 +37,64 @@ void open_data_file(std::string_view file, const char* section) {
 
 }  // namespace
 
+namespace {
+
+// The start of row `row` of TXFR when the row and its four columns lie
+// inside the table, else null: the checked accesses then find the fault.
+int32_t* txfr_row(int32_t row) {
+    FArray2<int32_t>& t = STORAGE.TXFR;
+    return row >= 1 && row <= t.extent(1) && t.extent(2) >= 4 ? t.data() + (row - 1) : nullptr;
+}
+
+}  // namespace
+
 ModuleFrame::ModuleFrame(std::string_view routine, std::string_view data_file, Pass pass, const ModuleCounts& c)
     : name_(routine) {
     PointerBlock& p = POINTER_BLOCK;
     StorageArrays& S = STORAGE;
     const bool dynamic = pass == Pass::DSD || pass == Pass::DSD_BEGIN;
-    begin_ = pass == Pass::DSD_BEGIN || pass == Pass::DSO_BEGIN;
+    const bool stepping = pass == Pass::DSD || pass == Pass::DSO;
+    begin_ = !stepping;
     if (pass == Pass::DSD) {
         p.NTXFR += 1;
-        at("TXFR", S.TXFR, p.NTXFR, 1) = p.NSTOL;
-        at("TXFR", S.TXFR, p.NTXFR, 2) = p.NSTOI;
-        at("TXFR", S.TXFR, p.NTXFR, 3) = p.NSTOF;
-        at("TXFR", S.TXFR, p.NTXFR, 4) = p.NSTOC;
         stol_base_ = p.NSTOL;
         stoi_base_ = p.NSTOI;
         stof_base_ = p.NSTOF;
         stoc_base_ = p.NSTOC;
+        if (int32_t* row = txfr_row(p.NTXFR)) {
+            const int64_t rows = S.TXFR.extent(1);
+            row[0] = stol_base_;
+            row[rows] = stoi_base_;
+            row[2 * rows] = stof_base_;
+            row[3 * rows] = stoc_base_;
+        } else {
+            at("TXFR", S.TXFR, p.NTXFR, 1) = p.NSTOL;
+            at("TXFR", S.TXFR, p.NTXFR, 2) = p.NSTOI;
+            at("TXFR", S.TXFR, p.NTXFR, 3) = p.NSTOF;
+            at("TXFR", S.TXFR, p.NTXFR, 4) = p.NSTOC;
+        }
         p.NSTOI += c.stoi;
         p.NSTOF += c.stof;
     } else if (pass == Pass::DSO) {
         p.NTXFR += 1;
-        stol_base_ = at("TXFR", S.TXFR, p.NTXFR, 1);
-        stoi_base_ = at("TXFR", S.TXFR, p.NTXFR, 2);
-        stof_base_ = at("TXFR", S.TXFR, p.NTXFR, 3);
-        stoc_base_ = at("TXFR", S.TXFR, p.NTXFR, 4);
+        if (const int32_t* row = txfr_row(p.NTXFR)) {
+            const int64_t rows = S.TXFR.extent(1);
+            stol_base_ = row[0];
+            stoi_base_ = row[rows];
+            stof_base_ = row[2 * rows];
+            stoc_base_ = row[3 * rows];
+        } else {
+            stol_base_ = at("TXFR", S.TXFR, p.NTXFR, 1);
+            stoi_base_ = at("TXFR", S.TXFR, p.NTXFR, 2);
+            stof_base_ = at("TXFR", S.TXFR, p.NTXFR, 3);
+            stoc_base_ = at("TXFR", S.TXFR, p.NTXFR, 4);
+        }
     }
     instance_ = p.NINST;
     p.NINST += 1;
     node_base_ = p.NNODE;
     p.NNODE += c.nodes;
-    if (pass == Pass::DSD || pass == Pass::DSO) {
+    if (stepping) {
         pgb_base_ = p.NPGB;
         p.NPGB += c.channels;
     }
@@ -78,6 +106,15 @@ ModuleFrame::ModuleFrame(std::string_view routine, std::string_view data_file, P
     xfmr_ = p.NXFMR;
     subs_base_ = p.NSUBS;
     p.NSUBS += c.subsystems;
+    if (c.subsystems > 0) take_subsystems(c);
+    if (stepping && is_true(RUN_FLAGS.FIRST_STEP_DATA) && !data_file.empty()) {
+        open_data_file(data_file, pass == Pass::DSD ? "DATADSD:" : "DATADSO:");
+        file_open_ = true;
+    }
+}
+
+void ModuleFrame::take_subsystems(const ModuleCounts& c) {
+    StorageArrays& S = STORAGE;
     for (int32_t k = 1; k <= c.subsystems; ++k)
         ss_[static_cast<size_t>(k - 1)] = at("SUBS", S.SUBS, subs_base_ + k);
     // Two local subsystems in one network subsystem take consecutive groups.
@@ -85,10 +122,6 @@ ModuleFrame::ModuleFrame(std::string_view routine, std::string_view data_file, P
         int32_t& next = at("NBRCH", S.NBRCH, ss(k));
         br_base_[static_cast<size_t>(k - 1)] = next;
         next += c.branches[static_cast<size_t>(k - 1)];
-    }
-    if ((pass == Pass::DSD || pass == Pass::DSO) && is_true(RUN_FLAGS.FIRST_STEP_DATA) && !data_file.empty()) {
-        open_data_file(data_file, pass == Pass::DSD ? "DATADSD:" : "DATADSO:");
-        file_open_ = true;
     }
 }
 

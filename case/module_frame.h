@@ -114,6 +114,7 @@ public:
     void put_pgb(int32_t first, const double (&v)[N]) const { put_block("PGB", STORAGE.PGB, pgb_base_ + first, v); }
 
 private:
+    void take_subsystems(const ModuleCounts& c);
     void close_data_file();
 
     // The block's range is checked as a whole; a block that leaves the

@@ -4,7 +4,6 @@
 #include <cstdlib>
 
 #include "engine/abort.h"
-#include "engine/model_helpers.h"
 #include "models/xfmr_tables.h"
 #include "network/network_tables.h"
 #include "network/solution_columns.h"
@@ -19,7 +18,7 @@ constexpr int32_t kSaturable = 1;
 
 void DSMDYN(int32_t ss) {
     NetworkTables& N = NET;
-    const Col<double> hist = column(N.CHIST, ss), histd = column(N.CHISTD, ss);
+    const Col<double> hist = column(N.CHIST, ss), histd = column(N.CHISTD, ss), v = column(N.VNODE, ss);
     const int32_t n = N.NBUSES(ss);
     std::copy(hist.p, hist.p + n, histd.p);
     std::fill(hist.p, hist.p + n, 0.0);
@@ -38,25 +37,26 @@ void DSMDYN(int32_t ss) {
             ABORT_RUN("DSMDYN", 0);
         }
         const int32_t n = X.XF_NWDG(t);
-        // Voltages and currents as the span left them, before the
-        // saturation update moves anything.
-        for (int32_t j = 1; j <= n; ++j) {
-            X.XF_WV(j) = NODEVDIFF(ss, X.XF_NODE1(j, t), X.XF_NODE2(j, t));
-            X.XF_WI(j) = X.XF_CUR(j, t);
-        }
-        if (X.XF_KIND(t) == kSaturable) XFMR_SATDYN(ss, t);
         // The section reader checked the winding count and nodes: the
         // planes are walked directly.
         const int64_t at = w * (t - 1);
         const double* g = X.XF_GEQ.data() + w * at;
         const double* hm = X.XF_HIST.data() + w * at;
-        const double* wv = X.XF_WV.data();
-        const double* wi = X.XF_WI.data();
+        double* wv = X.XF_WV.data();
+        double* wi = X.XF_WI.data();
         const int32_t* n1 = X.XF_NODE1.data() + at;
         const int32_t* n2 = X.XF_NODE2.data() + at;
+        const double* cur = X.XF_CUR.data() + at;
         const double* imag = X.XF_IMAG.data() + at;
         double* hnew = X.XF_HNEW.data() + at;
         double* hold = X.XF_HOLD.data() + at;
+        // Voltages and currents as the span left them, before the
+        // saturation update moves anything.
+        for (int32_t j = 0; j < n; ++j) {
+            wv[j] = (n1[j] != 0 ? v[n1[j]] : 0.0) - (n2[j] != 0 ? v[n2[j]] : 0.0);
+            wi[j] = cur[j];
+        }
+        if (X.XF_KIND(t) == kSaturable) XFMR_SATDYN(ss, t);
         for (int32_t j = 0; j < n; ++j) {
             double h = 0.0;
             for (int32_t k = 0; k < n; ++k) h = h + g[j + w * k] * wv[k] + hm[j + w * k] * wi[k];
