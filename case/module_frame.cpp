@@ -26,91 +26,22 @@ double GUARDED_DIV(double a, double b) {
     return a / b;
 }
 
-namespace {
-
-void open_data_file(std::string_view file, const char* section) {
-    INPUT.DATA_FILE_NAME = Text72(file);
-    OPENFILE();
-    INPUT.SECTION_KEY = section;
-    GOTOSECTION();
-}
-
-}  // namespace
-
-namespace {
-
-// The start of row `row` of TXFR when the row and its four columns lie
-// inside the table, else null: the checked accesses then find the fault.
-int32_t* txfr_row(int32_t row) {
-    FArray2<int32_t>& t = STORAGE.TXFR;
-    return row >= 1 && row <= t.extent(1) && t.extent(2) >= 4 ? t.data() + (row - 1) : nullptr;
-}
-
-}  // namespace
-
-ModuleFrame::ModuleFrame(std::string_view routine, std::string_view data_file, Pass pass, const ModuleCounts& c)
-    : name_(routine) {
+void ModuleFrame::write_txfr_checked() {
     PointerBlock& p = POINTER_BLOCK;
     StorageArrays& S = STORAGE;
-    const bool dynamic = pass == Pass::DSD || pass == Pass::DSD_BEGIN;
-    const bool stepping = pass == Pass::DSD || pass == Pass::DSO;
-    begin_ = !stepping;
-    if (pass == Pass::DSD) {
-        p.NTXFR += 1;
-        stol_base_ = p.NSTOL;
-        stoi_base_ = p.NSTOI;
-        stof_base_ = p.NSTOF;
-        stoc_base_ = p.NSTOC;
-        if (int32_t* row = txfr_row(p.NTXFR)) {
-            const int64_t rows = S.TXFR.extent(1);
-            row[0] = stol_base_;
-            row[rows] = stoi_base_;
-            row[2 * rows] = stof_base_;
-            row[3 * rows] = stoc_base_;
-        } else {
-            at("TXFR", S.TXFR, p.NTXFR, 1) = p.NSTOL;
-            at("TXFR", S.TXFR, p.NTXFR, 2) = p.NSTOI;
-            at("TXFR", S.TXFR, p.NTXFR, 3) = p.NSTOF;
-            at("TXFR", S.TXFR, p.NTXFR, 4) = p.NSTOC;
-        }
-        p.NSTOI += c.stoi;
-        p.NSTOF += c.stof;
-    } else if (pass == Pass::DSO) {
-        p.NTXFR += 1;
-        if (const int32_t* row = txfr_row(p.NTXFR)) {
-            const int64_t rows = S.TXFR.extent(1);
-            stol_base_ = row[0];
-            stoi_base_ = row[rows];
-            stof_base_ = row[2 * rows];
-            stoc_base_ = row[3 * rows];
-        } else {
-            stol_base_ = at("TXFR", S.TXFR, p.NTXFR, 1);
-            stoi_base_ = at("TXFR", S.TXFR, p.NTXFR, 2);
-            stof_base_ = at("TXFR", S.TXFR, p.NTXFR, 3);
-            stoc_base_ = at("TXFR", S.TXFR, p.NTXFR, 4);
-        }
-    }
-    instance_ = p.NINST;
-    p.NINST += 1;
-    node_base_ = p.NNODE;
-    p.NNODE += c.nodes;
-    if (stepping) {
-        pgb_base_ = p.NPGB;
-        p.NPGB += c.channels;
-    }
-    if (dynamic) {
-        cx_base_ = p.NCXMAP;
-        p.NCXMAP += c.controls;
-    }
-    p.NXFMR += c.xfmrs;
-    xfmr_ = p.NXFMR;
-    subs_base_ = p.NSUBS;
-    p.NSUBS += c.subsystems;
-    if (c.subsystems > 0) take_subsystems(c);
-    if (stepping && is_true(RUN_FLAGS.FIRST_STEP_DATA) && !data_file.empty()) {
-        open_data_file(data_file, pass == Pass::DSD ? "DATADSD:" : "DATADSO:");
-        file_open_ = true;
-    }
+    at("TXFR", S.TXFR, p.NTXFR, 1) = p.NSTOL;
+    at("TXFR", S.TXFR, p.NTXFR, 2) = p.NSTOI;
+    at("TXFR", S.TXFR, p.NTXFR, 3) = p.NSTOF;
+    at("TXFR", S.TXFR, p.NTXFR, 4) = p.NSTOC;
+}
+
+void ModuleFrame::read_txfr_checked() {
+    PointerBlock& p = POINTER_BLOCK;
+    StorageArrays& S = STORAGE;
+    stol_base_ = at("TXFR", S.TXFR, p.NTXFR, 1);
+    stoi_base_ = at("TXFR", S.TXFR, p.NTXFR, 2);
+    stof_base_ = at("TXFR", S.TXFR, p.NTXFR, 3);
+    stoc_base_ = at("TXFR", S.TXFR, p.NTXFR, 4);
 }
 
 void ModuleFrame::take_subsystems(const ModuleCounts& c) {
@@ -123,6 +54,14 @@ void ModuleFrame::take_subsystems(const ModuleCounts& c) {
         br_base_[static_cast<size_t>(k - 1)] = next;
         next += c.branches[static_cast<size_t>(k - 1)];
     }
+}
+
+void ModuleFrame::open_data_file(std::string_view file, bool dynamic) {
+    INPUT.DATA_FILE_NAME = Text72(file);
+    OPENFILE();
+    INPUT.SECTION_KEY = dynamic ? "DATADSD:" : "DATADSO:";
+    GOTOSECTION();
+    file_open_ = true;
 }
 
 void ModuleFrame::close_data_file() {

@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "engine/pointer_block.h"
+#include "engine/run_state.h"
 #include "engine/storage.h"
 #include "network/network_tables.h"
 #include "platform/fixed_text.h"
@@ -61,7 +62,47 @@ template <class T, int R, class... I>
 class ModuleFrame {
 public:
     // Enters routine `routine` of a module whose data file is `data_file`.
-    ModuleFrame(std::string_view routine, std::string_view data_file, Pass pass, const ModuleCounts& counts);
+    // Inline, so that each routine keeps only what its own pass and counts
+    // need of it.
+    [[gnu::always_inline]] ModuleFrame(std::string_view routine, std::string_view data_file, Pass pass,
+                                       const ModuleCounts& c)
+        : name_(routine) {
+        PointerBlock& p = POINTER_BLOCK;
+        const bool stepping = pass == Pass::DSD || pass == Pass::DSO;
+        begin_ = !stepping;
+        if (pass == Pass::DSD) {
+            p.NTXFR += 1;
+            stol_base_ = p.NSTOL;
+            stoi_base_ = p.NSTOI;
+            stof_base_ = p.NSTOF;
+            stoc_base_ = p.NSTOC;
+            write_txfr_row();
+            p.NSTOI += c.stoi;
+            p.NSTOF += c.stof;
+        } else if (pass == Pass::DSO) {
+            p.NTXFR += 1;
+            read_txfr_row();
+        }
+        instance_ = p.NINST;
+        p.NINST += 1;
+        node_base_ = p.NNODE;
+        p.NNODE += c.nodes;
+        if (stepping) {
+            pgb_base_ = p.NPGB;
+            p.NPGB += c.channels;
+        }
+        if (pass == Pass::DSD || pass == Pass::DSD_BEGIN) {
+            cx_base_ = p.NCXMAP;
+            p.NCXMAP += c.controls;
+        }
+        p.NXFMR += c.xfmrs;
+        xfmr_ = p.NXFMR;
+        subs_base_ = p.NSUBS;
+        p.NSUBS += c.subsystems;
+        if (c.subsystems > 0) take_subsystems(c);
+        if (stepping && is_true(RUN_FLAGS.FIRST_STEP_DATA) && !data_file.empty())
+            open_data_file(data_file, pass == Pass::DSD);
+    }
     // Closes the data file opened on entry; call after the sub-modules.
     void leave() {
         if (file_open_) close_data_file();
@@ -114,7 +155,36 @@ public:
     void put_pgb(int32_t first, const double (&v)[N]) const { put_block("PGB", STORAGE.PGB, pgb_base_ + first, v); }
 
 private:
+    // Row NTXFR of the module table: written with the block bases, or read
+    // back; a row outside the table stops the run.
+    void write_txfr_row() {
+        FArray2<int32_t>& t = STORAGE.TXFR;
+        const int64_t rows = t.extent(1);
+        const int32_t row = POINTER_BLOCK.NTXFR;
+        if (row < 1 || row > rows || t.extent(2) < 4) [[unlikely]]
+            return write_txfr_checked();
+        int32_t* r = t.data() + (row - 1);
+        r[0] = stol_base_;
+        r[rows] = stoi_base_;
+        r[2 * rows] = stof_base_;
+        r[3 * rows] = stoc_base_;
+    }
+    void read_txfr_row() {
+        FArray2<int32_t>& t = STORAGE.TXFR;
+        const int64_t rows = t.extent(1);
+        const int32_t row = POINTER_BLOCK.NTXFR;
+        if (row < 1 || row > rows || t.extent(2) < 4) [[unlikely]]
+            return read_txfr_checked();
+        const int32_t* r = t.data() + (row - 1);
+        stol_base_ = r[0];
+        stoi_base_ = r[rows];
+        stof_base_ = r[2 * rows];
+        stoc_base_ = r[3 * rows];
+    }
+    void write_txfr_checked();
+    void read_txfr_checked();
     void take_subsystems(const ModuleCounts& c);
+    void open_data_file(std::string_view file, bool dynamic);
     void close_data_file();
 
     // The block's range is checked as a whole; a block that leaves the
