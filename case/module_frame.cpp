@@ -21,11 +21,6 @@ void CASE_BOUNDS_STOP(std::string_view routine, std::string_view array, int posi
     ABORT_RUN(Text12(routine), 0);
 }
 
-double GUARDED_DIV(double a, double b) {
-    if (std::fabs(b) < 1e-100) return b >= 0.0 ? a * 1e100 : a * -1e100;
-    return a / b;
-}
-
 void ModuleFrame::write_txfr_checked() {
     PointerBlock& p = POINTER_BLOCK;
     StorageArrays& S = STORAGE;

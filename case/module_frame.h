@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -40,7 +41,10 @@ struct ModuleCounts {
 
 // a / b, with |b| below 1e-100 taken as +1e-100 (b >= 0, -0.0 too) or
 // -1e-100 (b < 0): a huge result of the sign the division would give.
-double GUARDED_DIV(double a, double b);
+inline double GUARDED_DIV(double a, double b) {
+    if (std::fabs(b) < 1e-100) return b >= 0.0 ? a * 1e100 : a * -1e100;
+    return a / b;
+}
 
 // Element idx... of array a, checked first; once checked, the element is
 // reached straight in the array's storage.
