@@ -39,18 +39,6 @@ void ModuleFrame::read_txfr_checked() {
     stoc_base_ = at("TXFR", S.TXFR, p.NTXFR, 4);
 }
 
-void ModuleFrame::take_subsystems(const ModuleCounts& c) {
-    StorageArrays& S = STORAGE;
-    for (int32_t k = 1; k <= c.subsystems; ++k)
-        ss_[static_cast<size_t>(k - 1)] = at("SUBS", S.SUBS, subs_base_ + k);
-    // Two local subsystems in one network subsystem take consecutive groups.
-    for (int32_t k = 1; k <= c.subsystems; ++k) {
-        int32_t& next = at("NBRCH", S.NBRCH, ss(k));
-        br_base_[static_cast<size_t>(k - 1)] = next;
-        next += c.branches[static_cast<size_t>(k - 1)];
-    }
-}
-
 void ModuleFrame::open_data_file(std::string_view file, bool dynamic) {
     INPUT.DATA_FILE_NAME = Text72(file);
     OPENFILE();

@@ -185,9 +185,20 @@ private:
         stof_base_ = r[2 * rows];
         stoc_base_ = r[3 * rows];
     }
+    // The module's subsystems and, in each, its first branch number less one.
+    [[gnu::always_inline]] void take_subsystems(const ModuleCounts& c) {
+        StorageArrays& S = STORAGE;
+        for (int32_t k = 1; k <= c.subsystems; ++k)
+            ss_[static_cast<size_t>(k - 1)] = at("SUBS", S.SUBS, subs_base_ + k);
+        // Two local subsystems in one network subsystem take consecutive groups.
+        for (int32_t k = 1; k <= c.subsystems; ++k) {
+            int32_t& next = at("NBRCH", S.NBRCH, ss(k));
+            br_base_[static_cast<size_t>(k - 1)] = next;
+            next += c.branches[static_cast<size_t>(k - 1)];
+        }
+    }
     void write_txfr_checked();
     void read_txfr_checked();
-    void take_subsystems(const ModuleCounts& c);
     void open_data_file(std::string_view file, bool dynamic);
     void close_data_file();
 

@@ -138,9 +138,16 @@ void XFMR_SATDYN(int32_t ss, int32_t k) {
         p[nw + i] = wdgc2[i];
     }
     const double c1 = X.XF_CORE1(k), c2 = X.XF_CORE2(k);
+    // The limbs share their permeance on the unsaturated curve.
+    const double p_limb = c1 * core.slope / c2;
     for (int32_t i = 0; i < nw; ++i) {
         phi[i] = flux[i] + (vw_kept[i] + vw[i]) * 1000.0 * delt / (2.0 * turns[i]);
-        look_up(core, phi[i], f[i], seg[i], c1, c2, p[i], false);
+        if (core.saturable) {
+            look_up(core, phi[i], f[i], seg[i], c1, c2, p[i], false);
+        } else {
+            p[i] = p_limb;
+            f[i] = phi[i] / p_limb;
+        }
         seg[nw + i] = 0;
         m[i] = 1000.0 * turns[i] * iw[i];
         phi[nw + i] = p[nw + i] * (m[i] - f[i]);
