@@ -71,7 +71,7 @@ public:
         // One unsigned test per index: below 1 wraps past every extent.
         uint64_t pos = 0, stride = 1;
         for (int d = 0; d < Rank; ++d) {
-            const uint64_t i = static_cast<uint64_t>(ix[d] - 1);
+            const uint64_t i = static_cast<uint64_t>(ix[d]) - 1;
             if (i >= lim_[d]) [[unlikely]]
                 return spare();
             pos += i * stride;
