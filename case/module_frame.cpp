@@ -21,35 +21,34 @@ void CASE_BOUNDS_STOP(std::string_view routine, std::string_view array, int posi
     ABORT_RUN(Text12(routine), 0);
 }
 
-void ModuleFrame::write_txfr_checked() {
-    PointerBlock& p = POINTER_BLOCK;
-    StorageArrays& S = STORAGE;
-    at("TXFR", S.TXFR, p.NTXFR, 1) = p.NSTOL;
-    at("TXFR", S.TXFR, p.NTXFR, 2) = p.NSTOI;
-    at("TXFR", S.TXFR, p.NTXFR, 3) = p.NSTOF;
-    at("TXFR", S.TXFR, p.NTXFR, 4) = p.NSTOC;
+void ModuleFrame::write_txfr_checked(std::string_view routine, int32_t l, int32_t i, int32_t f, int32_t c) {
+    FArray2<int32_t>& t = STORAGE.TXFR;
+    const int32_t row = POINTER_BLOCK.NTXFR;
+    case_at(routine, "TXFR", t, row, 1) = l;
+    case_at(routine, "TXFR", t, row, 2) = i;
+    case_at(routine, "TXFR", t, row, 3) = f;
+    case_at(routine, "TXFR", t, row, 4) = c;
 }
 
-void ModuleFrame::read_txfr_checked() {
-    PointerBlock& p = POINTER_BLOCK;
-    StorageArrays& S = STORAGE;
-    stol_base_ = at("TXFR", S.TXFR, p.NTXFR, 1);
-    stoi_base_ = at("TXFR", S.TXFR, p.NTXFR, 2);
-    stof_base_ = at("TXFR", S.TXFR, p.NTXFR, 3);
-    stoc_base_ = at("TXFR", S.TXFR, p.NTXFR, 4);
+std::array<int32_t, 4> ModuleFrame::read_txfr_checked(std::string_view routine) {
+    FArray2<int32_t>& t = STORAGE.TXFR;
+    const int32_t row = POINTER_BLOCK.NTXFR;
+    std::array<int32_t, 4> r{};
+    for (int32_t c = 1; c <= 4; ++c) r[static_cast<size_t>(c - 1)] = case_at(routine, "TXFR", t, row, c);
+    return r;
 }
 
-void ModuleFrame::open_data_file(std::string_view file, bool dynamic) {
+bool ModuleFrame::open_module_file(std::string_view file, bool dynamic) {
     INPUT.DATA_FILE_NAME = Text72(file);
     OPENFILE();
     INPUT.SECTION_KEY = dynamic ? "DATADSD:" : "DATADSO:";
     GOTOSECTION();
-    file_open_ = true;
+    return true;
 }
 
-void ModuleFrame::close_data_file() {
+bool ModuleFrame::close_module_file() {
     CLOSEFILE();
-    file_open_ = false;
+    return false;
 }
 
 void ModuleFrame::put_rtci(int32_t v) const { at("RTCI", STORAGE.RTCI, POINTER_BLOCK.NRTCI++) = v; }
@@ -69,21 +68,5 @@ void PUT_METER_CONSTANTS(const ModuleFrame& f, double scale, double freq) {
     f.put_rtcf(0.0);
 }
 
-MeterConstants READ_METER_CONSTANTS(const ModuleFrame& f) {
-    MeterConstants m{};
-    m.gain = f.next_rtcf();
-    m.scale = f.next_rtcf();
-    m.tau = f.next_rtcf();
-    m.freq = f.next_rtcf();
-    (void)f.next_rtcf();
-    return m;
-}
-
 double INVERSE_OR_ONE(double v) { return std::fabs(v) <= 1e-20 ? 1.0 : 1.0 / std::fabs(v); }
 
-void SHOW_ON_CHANGE(const ModuleFrame& f, int32_t pos, int32_t id, int32_t value, const char* name) {
-    int32_t& kept = f.at("STORI", STORAGE.STORI, pos);
-    if (is_true(RUN_FLAGS.FIRST_STEP_RUN) || value != kept)
-        PANEL_INT(f.instance(), id, value, name, static_cast<int32_t>(std::string_view(name).size()));
-    kept = value;
-}

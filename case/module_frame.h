@@ -16,6 +16,7 @@
 #include "engine/pointer_block.h"
 #include "engine/run_state.h"
 #include "engine/storage.h"
+#include "link/panel.h"
 #include "network/network_tables.h"
 #include "platform/fixed_text.h"
 #include "platform/logical.h"
@@ -105,11 +106,11 @@ public:
         p.NSUBS += c.subsystems;
         if (c.subsystems > 0) take_subsystems(c);
         if (stepping && is_true(RUN_FLAGS.FIRST_STEP_DATA) && !data_file.empty())
-            open_data_file(data_file, pass == Pass::DSD);
+            file_open_ = open_module_file(data_file, pass == Pass::DSD);
     }
     // Closes the data file opened on entry; call after the sub-modules.
     void leave() {
-        if (file_open_) close_data_file();
+        if (file_open_) file_open_ = close_module_file();
     }
 
     Text12 name() const { return Text12(name_); }
@@ -166,7 +167,7 @@ private:
         const int64_t rows = t.extent(1);
         const int32_t row = POINTER_BLOCK.NTXFR;
         if (row < 1 || row > rows || t.extent(2) < 4) [[unlikely]]
-            return write_txfr_checked();
+            return write_txfr_checked(name_, stol_base_, stoi_base_, stof_base_, stoc_base_);
         int32_t* r = t.data() + (row - 1);
         r[0] = stol_base_;
         r[rows] = stoi_base_;
@@ -177,13 +178,17 @@ private:
         FArray2<int32_t>& t = STORAGE.TXFR;
         const int64_t rows = t.extent(1);
         const int32_t row = POINTER_BLOCK.NTXFR;
-        if (row < 1 || row > rows || t.extent(2) < 4) [[unlikely]]
-            return read_txfr_checked();
-        const int32_t* r = t.data() + (row - 1);
+        std::array<int32_t, 4> r;
+        if (row < 1 || row > rows || t.extent(2) < 4) [[unlikely]] {
+            r = read_txfr_checked(name_);
+        } else {
+            const int32_t* at = t.data() + (row - 1);
+            r = {at[0], at[rows], at[2 * rows], at[3 * rows]};
+        }
         stol_base_ = r[0];
-        stoi_base_ = r[rows];
-        stof_base_ = r[2 * rows];
-        stoc_base_ = r[3 * rows];
+        stoi_base_ = r[1];
+        stof_base_ = r[2];
+        stoc_base_ = r[3];
     }
     // The module's subsystems and, in each, its first branch number less one.
     [[gnu::always_inline]] void take_subsystems(const ModuleCounts& c) {
@@ -197,10 +202,12 @@ private:
             next += c.branches[static_cast<size_t>(k - 1)];
         }
     }
-    void write_txfr_checked();
-    void read_txfr_checked();
-    void open_data_file(std::string_view file, bool dynamic);
-    void close_data_file();
+    // Out of line, and given what they need rather than the frame, so that
+    // the frame can live in registers.
+    static void write_txfr_checked(std::string_view routine, int32_t l, int32_t i, int32_t f, int32_t c);
+    static std::array<int32_t, 4> read_txfr_checked(std::string_view routine);
+    static bool open_module_file(std::string_view file, bool dynamic);  // true
+    static bool close_module_file();                                      // false
 
     // The block's range is checked as a whole; a block that leaves the
     // array is written slot by slot, so that the first bad slot is reported.
@@ -229,10 +236,24 @@ struct MeterConstants {
     double gain, scale, tau, freq;
 };
 void PUT_METER_CONSTANTS(const ModuleFrame& f, double scale, double freq);
-MeterConstants READ_METER_CONSTANTS(const ModuleFrame& f);
+// Inline, like the helper below, so that the frame stays out of memory.
+inline MeterConstants READ_METER_CONSTANTS(const ModuleFrame& f) {
+    MeterConstants m{};
+    m.gain = f.next_rtcf();
+    m.scale = f.next_rtcf();
+    m.tau = f.next_rtcf();
+    m.freq = f.next_rtcf();
+    (void)f.next_rtcf();
+    return m;
+}
 // 1 / |v|, or 1.0 when |v| is at most 1e-20.
 double INVERSE_OR_ONE(double v);
 
 // A panel value kept in STORI(pos): sent on the first step of a run or
 // when it changed.
-void SHOW_ON_CHANGE(const ModuleFrame& f, int32_t pos, int32_t id, int32_t value, const char* name);
+inline void SHOW_ON_CHANGE(const ModuleFrame& f, int32_t pos, int32_t id, int32_t value, const char* name) {
+    int32_t& kept = f.at("STORI", STORAGE.STORI, pos);
+    if (is_true(RUN_FLAGS.FIRST_STEP_RUN) || value != kept)
+        PANEL_INT(f.instance(), id, value, name, static_cast<int32_t>(std::string_view(name).size()));
+    kept = value;
+}
