@@ -8,7 +8,7 @@
 
 namespace {
 
-const ModuleCounts kBattery{.nodes = 5, .subsystems = 1, .branches = {2, 0, 0}, .stof = 5, .channels = 4};
+constexpr ModuleCounts kBattery{.nodes = 5, .subsystems = 1, .branches = {2, 0, 0}, .stof = 5, .channels = 4};
 
 constexpr int32_t kBatteryId = 1822777648;
 

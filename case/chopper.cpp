@@ -9,7 +9,7 @@
 
 namespace {
 
-const ModuleCounts kChopper{.nodes = 5, .subsystems = 1, .branches = {3, 0, 0}, .stoi = 1, .stof = 4, .channels = 1};
+constexpr ModuleCounts kChopper{.nodes = 5, .subsystems = 1, .branches = {3, 0, 0}, .stoi = 1, .stof = 4, .channels = 1};
 
 }  // namespace
 

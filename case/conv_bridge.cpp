@@ -20,7 +20,7 @@
 
 namespace {
 
-const ModuleCounts kBridge{.nodes = 16, .subsystems = 1, .branches = {21, 0, 0}, .stoi = 2, .stof = 48,
+constexpr ModuleCounts kBridge{.nodes = 16, .subsystems = 1, .branches = {21, 0, 0}, .stoi = 2, .stof = 48,
                            .channels = 10};
 
 constexpr int32_t kBreakerId = 39817226, kMeterId = 27419401;

@@ -18,7 +18,7 @@
 
 namespace {
 
-const ModuleCounts kCtrl{.stoi = 17, .stof = 165, .channels = 37, .controls = 1};
+constexpr ModuleCounts kCtrl{.stoi = 17, .stof = 165, .channels = 37, .controls = 1};
 
 constexpr double kTwoPi = 6.283185307179586, kSqrt2 = 1.414213562373095, kSqrt3 = 1.732050807568877;
 constexpr int32_t kPllId = 496925301, kQRefLimitId = 740066637;

@@ -13,7 +13,7 @@
 
 namespace {
 
-const ModuleCounts kDcDc{.nodes = 8, .subsystems = 1, .branches = {9, 0, 0}, .stoi = 10, .stof = 34, .channels = 19,
+constexpr ModuleCounts kDcDc{.nodes = 8, .subsystems = 1, .branches = {9, 0, 0}, .stoi = 10, .stof = 34, .channels = 19,
                          .controls = 8};
 
 constexpr double kCarrierFreq = 3600.0;

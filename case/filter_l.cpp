@@ -10,7 +10,7 @@
 
 namespace {
 
-const ModuleCounts kFilter{.nodes = 11, .subsystems = 1, .branches = {15, 0, 0}, .stoi = 1, .stof = 22};
+constexpr ModuleCounts kFilter{.nodes = 11, .subsystems = 1, .branches = {15, 0, 0}, .stoi = 1, .stof = 22};
 
 constexpr double kTwoPi = 6.283185307179586;
 

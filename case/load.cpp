@@ -12,7 +12,7 @@
 
 namespace {
 
-const ModuleCounts kLoad{.nodes = 8, .subsystems = 1, .branches = {12, 0, 0}, .stoi = 2, .stof = 26};
+constexpr ModuleCounts kLoad{.nodes = 8, .subsystems = 1, .branches = {12, 0, 0}, .stoi = 2, .stof = 26};
 
 constexpr double kTwoPi = 6.283185307179586;
 

@@ -23,7 +23,7 @@
 
 namespace {
 
-const ModuleCounts kMain{.nodes = 27,
+constexpr ModuleCounts kMain{.nodes = 27,
                          .subsystems = 3,
                          .branches = {27, 1, 0},
                          .stoi = 7,

@@ -21,84 +21,40 @@ void CASE_BOUNDS_STOP(std::string_view routine, std::string_view array, int posi
     ABORT_RUN(Text12(routine), 0);
 }
 
-double GUARDED_DIV(double a, double b) {
-    if (std::fabs(b) < 1e-100) return b >= 0.0 ? a * 1e100 : a * -1e100;
-    return a / b;
+void ModuleFrame::write_txfr_checked(std::string_view routine, int32_t l, int32_t i, int32_t f, int32_t c) {
+    FArray2<int32_t>& t = STORAGE.TXFR;
+    const int32_t row = POINTER_BLOCK.NTXFR;
+    case_at(routine, "TXFR", t, row, 1) = l;
+    case_at(routine, "TXFR", t, row, 2) = i;
+    case_at(routine, "TXFR", t, row, 3) = f;
+    case_at(routine, "TXFR", t, row, 4) = c;
 }
 
-namespace {
+std::array<int32_t, 4> ModuleFrame::read_txfr_checked(std::string_view routine) {
+    FArray2<int32_t>& t = STORAGE.TXFR;
+    const int32_t row = POINTER_BLOCK.NTXFR;
+    std::array<int32_t, 4> r{};
+    for (int32_t c = 1; c <= 4; ++c) r[static_cast<size_t>(c - 1)] = case_at(routine, "TXFR", t, row, c);
+    return r;
+}
 
-void open_data_file(std::string_view file, const char* section) {
+bool ModuleFrame::open_module_file(std::string_view file, bool dynamic) {
     INPUT.DATA_FILE_NAME = Text72(file);
     OPENFILE();
-    INPUT.SECTION_KEY = section;
+    INPUT.SECTION_KEY = dynamic ? "DATADSD:" : "DATADSO:";
     GOTOSECTION();
+    return true;
 }
 
-}  // namespace
-
-ModuleFrame::ModuleFrame(std::string_view routine, std::string_view data_file, Pass pass, const ModuleCounts& c)
-    : name_(routine) {
-    PointerBlock& p = POINTER_BLOCK;
-    StorageArrays& S = STORAGE;
-    const bool dynamic = pass == Pass::DSD || pass == Pass::DSD_BEGIN;
-    if (pass == Pass::DSD) {
-        p.NTXFR += 1;
-        at("TXFR", S.TXFR, p.NTXFR, 1) = p.NSTOL;
-        at("TXFR", S.TXFR, p.NTXFR, 2) = p.NSTOI;
-        at("TXFR", S.TXFR, p.NTXFR, 3) = p.NSTOF;
-        at("TXFR", S.TXFR, p.NTXFR, 4) = p.NSTOC;
-        stol_base_ = p.NSTOL;
-        stoi_base_ = p.NSTOI;
-        stof_base_ = p.NSTOF;
-        stoc_base_ = p.NSTOC;
-        p.NSTOI += c.stoi;
-        p.NSTOF += c.stof;
-    } else if (pass == Pass::DSO) {
-        p.NTXFR += 1;
-        stol_base_ = at("TXFR", S.TXFR, p.NTXFR, 1);
-        stoi_base_ = at("TXFR", S.TXFR, p.NTXFR, 2);
-        stof_base_ = at("TXFR", S.TXFR, p.NTXFR, 3);
-        stoc_base_ = at("TXFR", S.TXFR, p.NTXFR, 4);
-    }
-    instance_ = p.NINST;
-    p.NINST += 1;
-    node_base_ = p.NNODE;
-    p.NNODE += c.nodes;
-    if (pass == Pass::DSD || pass == Pass::DSO) {
-        pgb_base_ = p.NPGB;
-        p.NPGB += c.channels;
-    }
-    if (dynamic) {
-        cx_base_ = p.NCXMAP;
-        p.NCXMAP += c.controls;
-    }
-    p.NXFMR += c.xfmrs;
-    xfmr_ = p.NXFMR;
-    subs_base_ = p.NSUBS;
-    p.NSUBS += c.subsystems;
-    for (int32_t k = 1; k <= c.subsystems; ++k)
-        ss_[static_cast<size_t>(k - 1)] = at("SUBS", S.SUBS, subs_base_ + k);
-    // Two local subsystems in one network subsystem take consecutive groups.
-    for (int32_t k = 1; k <= c.subsystems; ++k) {
-        int32_t& next = at("NBRCH", S.NBRCH, ss(k));
-        br_base_[static_cast<size_t>(k - 1)] = next;
-        next += c.branches[static_cast<size_t>(k - 1)];
-    }
-    if ((pass == Pass::DSD || pass == Pass::DSO) && is_true(RUN_FLAGS.FIRST_STEP_DATA) && !data_file.empty()) {
-        open_data_file(data_file, pass == Pass::DSD ? "DATADSD:" : "DATADSO:");
-        file_open_ = true;
-    }
-}
-
-void ModuleFrame::close_data_file() {
+bool ModuleFrame::close_module_file() {
     CLOSEFILE();
-    file_open_ = false;
+    return false;
 }
 
 void ModuleFrame::put_rtci(int32_t v) const { at("RTCI", STORAGE.RTCI, POINTER_BLOCK.NRTCI++) = v; }
 
 void ModuleFrame::put_rtcf(double v) const { at("RTCF", STORAGE.RTCF, POINTER_BLOCK.NRTCF++) = v; }
+
 
 void PUT_METER_CONSTANTS(const ModuleFrame& f, double scale, double freq) {
     f.put_rtcf(1.0);
@@ -108,21 +64,5 @@ void PUT_METER_CONSTANTS(const ModuleFrame& f, double scale, double freq) {
     f.put_rtcf(0.0);
 }
 
-MeterConstants READ_METER_CONSTANTS(const ModuleFrame& f) {
-    MeterConstants m{};
-    m.gain = f.next_rtcf();
-    m.scale = f.next_rtcf();
-    m.tau = f.next_rtcf();
-    m.freq = f.next_rtcf();
-    (void)f.next_rtcf();
-    return m;
-}
-
 double INVERSE_OR_ONE(double v) { return std::fabs(v) <= 1e-20 ? 1.0 : 1.0 / std::fabs(v); }
 
-void SHOW_ON_CHANGE(const ModuleFrame& f, int32_t pos, int32_t id, int32_t value, const char* name) {
-    int32_t& kept = f.at("STORI", STORAGE.STORI, pos);
-    if (is_true(RUN_FLAGS.FIRST_STEP_RUN) || value != kept)
-        PANEL_INT(f.instance(), id, value, name, static_cast<int32_t>(std::string_view(name).size()));
-    kept = value;
-}

@@ -8,12 +8,15 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 #include "engine/pointer_block.h"
+#include "engine/run_state.h"
 #include "engine/storage.h"
+#include "link/panel.h"
 #include "network/network_tables.h"
 #include "platform/fixed_text.h"
 #include "platform/logical.h"
@@ -39,7 +42,10 @@ struct ModuleCounts {
 
 // a / b, with |b| below 1e-100 taken as +1e-100 (b >= 0, -0.0 too) or
 // -1e-100 (b < 0): a huge result of the sign the division would give.
-double GUARDED_DIV(double a, double b);
+inline double GUARDED_DIV(double a, double b) {
+    if (std::fabs(b) < 1e-100) return b >= 0.0 ? a * 1e100 : a * -1e100;
+    return a / b;
+}
 
 // Element idx... of array a, checked first; once checked, the element is
 // reached straight in the array's storage.
@@ -61,10 +67,49 @@ template <class T, int R, class... I>
 class ModuleFrame {
 public:
     // Enters routine `routine` of a module whose data file is `data_file`.
-    ModuleFrame(std::string_view routine, std::string_view data_file, Pass pass, const ModuleCounts& counts);
+    // Inline, so that each routine keeps only what its own pass and counts
+    // need of it.
+    [[gnu::always_inline]] ModuleFrame(std::string_view routine, std::string_view data_file, Pass pass,
+                                       const ModuleCounts& c)
+        : name_(routine) {
+        PointerBlock& p = POINTER_BLOCK;
+        const bool stepping = pass == Pass::DSD || pass == Pass::DSO;
+        if (pass == Pass::DSD) {
+            p.NTXFR += 1;
+            stol_base_ = p.NSTOL;
+            stoi_base_ = p.NSTOI;
+            stof_base_ = p.NSTOF;
+            stoc_base_ = p.NSTOC;
+            write_txfr_row();
+            p.NSTOI += c.stoi;
+            p.NSTOF += c.stof;
+        } else if (pass == Pass::DSO) {
+            p.NTXFR += 1;
+            read_txfr_row();
+        }
+        instance_ = p.NINST;
+        p.NINST += 1;
+        node_base_ = p.NNODE;
+        p.NNODE += c.nodes;
+        if (stepping) {
+            pgb_base_ = p.NPGB;
+            p.NPGB += c.channels;
+        }
+        if (pass == Pass::DSD || pass == Pass::DSD_BEGIN) {
+            cx_base_ = p.NCXMAP;
+            p.NCXMAP += c.controls;
+        }
+        p.NXFMR += c.xfmrs;
+        xfmr_ = p.NXFMR;
+        subs_base_ = p.NSUBS;
+        p.NSUBS += c.subsystems;
+        if (c.subsystems > 0) take_subsystems(c);
+        if (stepping && is_true(RUN_FLAGS.FIRST_STEP_DATA) && !data_file.empty())
+            file_open_ = open_module_file(data_file, pass == Pass::DSD);
+    }
     // Closes the data file opened on entry; call after the sub-modules.
     void leave() {
-        if (file_open_) close_data_file();
+        if (file_open_) file_open_ = close_module_file();
     }
 
     Text12 name() const { return Text12(name_); }
@@ -111,7 +156,54 @@ public:
     void put_pgb(int32_t first, const double (&v)[N]) const { put_block("PGB", STORAGE.PGB, pgb_base_ + first, v); }
 
 private:
-    void close_data_file();
+    // Row NTXFR of the module table: written with the block bases, or read
+    // back; a row outside the table stops the run.
+    void write_txfr_row() {
+        FArray2<int32_t>& t = STORAGE.TXFR;
+        const int64_t rows = t.extent(1);
+        const int32_t row = POINTER_BLOCK.NTXFR;
+        if (row < 1 || row > rows || t.extent(2) < 4) [[unlikely]]
+            return write_txfr_checked(name_, stol_base_, stoi_base_, stof_base_, stoc_base_);
+        int32_t* r = t.data() + (row - 1);
+        r[0] = stol_base_;
+        r[rows] = stoi_base_;
+        r[2 * rows] = stof_base_;
+        r[3 * rows] = stoc_base_;
+    }
+    void read_txfr_row() {
+        FArray2<int32_t>& t = STORAGE.TXFR;
+        const int64_t rows = t.extent(1);
+        const int32_t row = POINTER_BLOCK.NTXFR;
+        std::array<int32_t, 4> r;
+        if (row < 1 || row > rows || t.extent(2) < 4) [[unlikely]] {
+            r = read_txfr_checked(name_);
+        } else {
+            const int32_t* at = t.data() + (row - 1);
+            r = {at[0], at[rows], at[2 * rows], at[3 * rows]};
+        }
+        stol_base_ = r[0];
+        stoi_base_ = r[1];
+        stof_base_ = r[2];
+        stoc_base_ = r[3];
+    }
+    // The module's subsystems and, in each, its first branch number less one.
+    [[gnu::always_inline]] void take_subsystems(const ModuleCounts& c) {
+        StorageArrays& S = STORAGE;
+        for (int32_t k = 1; k <= c.subsystems; ++k)
+            ss_[static_cast<size_t>(k - 1)] = at("SUBS", S.SUBS, subs_base_ + k);
+        // Two local subsystems in one network subsystem take consecutive groups.
+        for (int32_t k = 1; k <= c.subsystems; ++k) {
+            int32_t& next = at("NBRCH", S.NBRCH, ss(k));
+            br_base_[static_cast<size_t>(k - 1)] = next;
+            next += c.branches[static_cast<size_t>(k - 1)];
+        }
+    }
+    // Out of line, and given what they need rather than the frame, so that
+    // the frame can live in registers.
+    static void write_txfr_checked(std::string_view routine, int32_t l, int32_t i, int32_t f, int32_t c);
+    static std::array<int32_t, 4> read_txfr_checked(std::string_view routine);
+    static bool open_module_file(std::string_view file, bool dynamic);  // true
+    static bool close_module_file();                                      // false
 
     // The block's range is checked as a whole; a block that leaves the
     // array is written slot by slot, so that the first bad slot is reported.
@@ -139,10 +231,24 @@ struct MeterConstants {
     double gain, scale, tau, freq;
 };
 void PUT_METER_CONSTANTS(const ModuleFrame& f, double scale, double freq);
-MeterConstants READ_METER_CONSTANTS(const ModuleFrame& f);
+// Inline, like the helper below, so that the frame stays out of memory.
+inline MeterConstants READ_METER_CONSTANTS(const ModuleFrame& f) {
+    MeterConstants m{};
+    m.gain = f.next_rtcf();
+    m.scale = f.next_rtcf();
+    m.tau = f.next_rtcf();
+    m.freq = f.next_rtcf();
+    (void)f.next_rtcf();
+    return m;
+}
 // 1 / |v|, or 1.0 when |v| is at most 1e-20.
 double INVERSE_OR_ONE(double v);
 
 // A panel value kept in STORI(pos): sent on the first step of a run or
 // when it changed.
-void SHOW_ON_CHANGE(const ModuleFrame& f, int32_t pos, int32_t id, int32_t value, const char* name);
+inline void SHOW_ON_CHANGE(const ModuleFrame& f, int32_t pos, int32_t id, int32_t value, const char* name) {
+    int32_t& kept = f.at("STORI", STORAGE.STORI, pos);
+    if (is_true(RUN_FLAGS.FIRST_STEP_RUN) || value != kept)
+        PANEL_INT(f.instance(), id, value, name, static_cast<int32_t>(std::string_view(name).size()));
+    kept = value;
+}

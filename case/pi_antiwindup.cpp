@@ -7,7 +7,7 @@
 
 namespace {
 
-const ModuleCounts kPi{.stoi = 3, .stof = 18};
+constexpr ModuleCounts kPi{.stoi = 3, .stof = 18};
 
 }  // namespace
 

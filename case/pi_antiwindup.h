@@ -3,13 +3,14 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 struct PiMember {
-    const char* dsd;        // routine names of the four kinds
-    const char* dso;
-    const char* dsd_begin;
-    const char* dso_begin;
-    const char* data_file;
+    std::string_view dsd;   // routine names of the four kinds
+    std::string_view dso;
+    std::string_view dsd_begin;
+    std::string_view dso_begin;
+    std::string_view data_file;
     int32_t component_id;
 };
 

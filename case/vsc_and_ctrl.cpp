@@ -14,7 +14,7 @@
 
 namespace {
 
-const ModuleCounts kVsc{.nodes = 17, .subsystems = 2, .branches = {2, 9, 0}, .stoi = 6, .stof = 86, .channels = 23};
+constexpr ModuleCounts kVsc{.nodes = 17, .subsystems = 2, .branches = {2, 9, 0}, .stoi = 6, .stof = 86, .channels = 23};
 
 constexpr double kTwoPi = 6.283185307179586, kSqrt2 = 1.414213562373095, kInvSqrt3 = 0.577350269189626;
 constexpr int32_t kMeterId = 159494619, kMeter2Id = 322643086;

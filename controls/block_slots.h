@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "engine/pointer_block.h"
+#include "engine/run_state.h"
 #include "engine/storage.h"
 #include "platform/logical.h"
 
@@ -55,4 +56,4 @@ inline BlockSlots take_slots(const SlotCounts& n) {
 }
 
 // The run state that blocks read.
-bool first_step_data();
+inline bool first_step_data() { return is_true(RUN_FLAGS.FIRST_STEP_DATA); }

@@ -48,7 +48,11 @@ void reset_all_engine_state() {
     SOLUTION_ARRAYS = {};
     TRIANG_FACTORS = {};
     BRANCH_PLANS = {};
-    BRCHANGE_LIST = {};
+    // Every column too: a run keeps what an earlier one left there, a new
+    // process starts from zeros.
+    BRCHANGE_LIST.count = 0;
+    for (auto& column : BRCHANGE_LIST.ints) column.fill(0);
+    for (auto& column : BRCHANGE_LIST.reals) column.fill(0.0);
     SETUP_GUARD = {};
     LINE_COUNTS = {};
     RUN_OUTPUT = {};

@@ -15,9 +15,6 @@ namespace {
 
 constexpr int kOut = UNIT_CONSOLE_OUT;
 
-double at_node(const FArray1<double>& v, int32_t n) { return n == 0 ? 0.0 : v(n); }
-double at_node(const FArray2<double>& v, int32_t n, int32_t ss) { return n == 0 ? 0.0 : v(n, ss); }
-
 }  // namespace
 
 void CHKSS(const Text12& name, int32_t ss) {
@@ -81,10 +78,6 @@ void DISCONTINUED(const Text12& name) {
     ABORT_RUN(name, 0);
 }
 
-double VECVAL(int32_t n) { return at_node(NET.VSOL, n); }
-double VECDIFF(int32_t a, int32_t b) { return at_node(NET.VSOL, a) - at_node(NET.VSOL, b); }
-double NODEV(int32_t ss, int32_t n) { return at_node(NET.VNODE, n, ss); }
-double NODEVDIFF(int32_t ss, int32_t a, int32_t b) { return at_node(NET.VNODE, a, ss) - at_node(NET.VNODE, b, ss); }
 
 double BRVALUE(int32_t ss, int32_t branch, double reached, bool opening, bool resolving) {
     NetworkTables& N = NET;

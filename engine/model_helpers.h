@@ -7,6 +7,7 @@
 #include <complex>
 #include <cstdint>
 
+#include "network/network_tables.h"
 #include "platform/fixed_text.h"
 #include "platform/logical.h"
 
@@ -18,11 +19,12 @@ void CHKSWITCH(const Text12& name, int32_t branch, int32_t ss);
 // A model routine that no longer exists.
 [[noreturn]] void DISCONTINUED(const Text12& name);
 
-// Solution vector of the subsystem being solved, and node voltages.
-double VECVAL(int32_t n);
-double VECDIFF(int32_t a, int32_t b);
-double NODEV(int32_t ss, int32_t n);
-double NODEVDIFF(int32_t ss, int32_t a, int32_t b);
+// Solution vector of the subsystem being solved, and node voltages; inline,
+// as models call them many times a step.
+inline double VECVAL(int32_t n) { return n == 0 ? 0.0 : NET.VSOL(n); }
+inline double VECDIFF(int32_t a, int32_t b) { return VECVAL(a) - VECVAL(b); }
+inline double NODEV(int32_t ss, int32_t n) { return n == 0 ? 0.0 : NET.VNODE(n, ss); }
+inline double NODEVDIFF(int32_t ss, int32_t a, int32_t b) { return NODEV(ss, a) - NODEV(ss, b); }
 // Current of a branch at the end of the present pass of the solution.
 double BRVALUE(int32_t ss, int32_t branch, double reached, bool opening, bool resolving);
 // Current of the branch from node nb to node na (older models); na = nb

@@ -17,6 +17,9 @@ inline void toward(double& x, double old, double fraction) { x = old + fraction 
 
 constexpr int32_t kFluxes = 23;  // magnetic branch values of a core
 
+// Transformer t's column of a (rows, transformers) table.
+inline double* plane(FArray2<double>& a, int32_t t) { return a.data() + a.extent(1) * (t - 1); }
+
 }  // namespace
 
 // The tables' winding numbers and nodes were checked when the section was
@@ -48,17 +51,17 @@ void XFMR_CURRENTS(int32_t ss, double fraction, bool partial, bool opening, bool
         if (resolving) continue;
         for (int32_t j = 0; j < n; ++j) toward(hnew[j], hold[j], fraction);
         if (X.XF_KIND(t) != 1) continue;
-        double* imag = X.XF_IMAG.data() + at;
-        const double* imag_old = X.XF_IMAGOLD.data() + at;
-        double* vw = X.XF_VW.data() + at;
-        double* vw_old = X.XF_VWOLD.data() + at;
+        double* imag = plane(X.XF_IMAG, t);
+        const double* imag_old = plane(X.XF_IMAGOLD, t);
+        double* vw_kept = plane(X.XF_VW, t);
+        double* vw_old = plane(X.XF_VWOLD, t);
         for (int32_t j = 0; j < n; ++j) {
             toward(imag[j], imag_old[j], fraction);
-            toward(vw[j], vw_old[j], fraction);
-            vw_old[j] = vw[j];
+            toward(vw_kept[j], vw_old[j], fraction);
+            vw_old[j] = vw_kept[j];
         }
-        double* flux = X.XF_BFLUX.data() + int64_t{kFluxes} * (t - 1);
-        const double* flux_old = X.XF_BFLUXOLD.data() + int64_t{kFluxes} * (t - 1);
+        double* flux = plane(X.XF_BFLUX, t);
+        const double* flux_old = plane(X.XF_BFLUXOLD, t);
         for (int32_t b = 0; b < kFluxes; ++b) toward(flux[b], flux_old[b], fraction);
     }
 }

@@ -30,7 +30,10 @@ public:
         static_assert(sizeof...(E) == Rank, "one extent per dimension");
         ext_ = {static_cast<int64_t>(extents)...};
         int64_t n = 1;
-        for (int64_t e : ext_) n *= (e > 0 ? e : 0);
+        for (int d = 0; d < Rank; ++d) {
+            lim_[d] = ext_[d] > 0 ? static_cast<uint64_t>(ext_[d]) : 0;
+            n *= static_cast<int64_t>(lim_[d]);
+        }
         v_.assign(static_cast<size_t>(n), T{});
         allocated_ = true;
     }
@@ -38,6 +41,7 @@ public:
     void free() {
         std::vector<T>().swap(v_);
         ext_ = {};
+        lim_ = {};
         allocated_ = false;
     }
 
@@ -62,7 +66,18 @@ public:
 
     template <class... I>
     T& operator()(I... idx) {
-        return v_.empty() ? spare() : at_linear(linear(idx...));
+        static_assert(sizeof...(I) == Rank, "one index per dimension");
+        const std::array<int64_t, Rank> ix = {static_cast<int64_t>(idx)...};
+        // One unsigned test per index: below 1 wraps past every extent.
+        uint64_t pos = 0, stride = 1;
+        for (int d = 0; d < Rank; ++d) {
+            const uint64_t i = static_cast<uint64_t>(ix[d]) - 1;
+            if (i >= lim_[d]) [[unlikely]]
+                return spare();
+            pos += i * stride;
+            stride *= lim_[d];
+        }
+        return v_.data()[pos];
     }
     template <class... I>
     const T& operator()(I... idx) const {
@@ -75,19 +90,6 @@ public:
     const T& flat(int64_t pos) const { return const_cast<FArray*>(this)->flat(pos); }
 
 private:
-    template <class... I>
-    int64_t linear(I... idx) const {
-        static_assert(sizeof...(I) == Rank, "one index per dimension");
-        const std::array<int64_t, Rank> ix = {static_cast<int64_t>(idx)...};
-        int64_t pos = 0, stride = 1;
-        for (int d = 0; d < Rank; ++d) {
-            if (ix[d] < 1 || ix[d] > ext_[d]) return -1;
-            pos += (ix[d] - 1) * stride;
-            stride *= ext_[d];
-        }
-        return pos;
-    }
-    T& at_linear(int64_t pos) { return pos < 0 ? spare() : v_[static_cast<size_t>(pos)]; }
     T& spare() {
         note_array_overrun();
         spare_ = T{};
@@ -96,6 +98,7 @@ private:
 
     std::vector<T> v_;
     std::array<int64_t, Rank> ext_{};
+    std::array<uint64_t, Rank> lim_{};  // the extents, negative ones as 0
     bool allocated_ = false;
     T spare_{};
 };

@@ -39,8 +39,16 @@ double SMOOTH_LAG(double G, double T, double X) {
     }
     double y;
     if (trapezoidal(T)) {
-        const double k = 0.5 * RUN_CLOCK.DELT / T;
-        y = ((gap + u) * k + y_last) / (1.0 + k);
+        // The meters call it with one time constant: its factors are kept
+        // from the call before rather than divided out again.
+        static double kept_delt = 0.0, kept_t = 0.0, k = 0.0, denominator = 1.0;
+        if (RUN_CLOCK.DELT != kept_delt || T != kept_t) {
+            kept_delt = RUN_CLOCK.DELT;
+            kept_t = T;
+            k = 0.5 * RUN_CLOCK.DELT / T;
+            denominator = 1.0 + k;
+        }
+        y = ((gap + u) * k + y_last) / denominator;
     } else {
         y = y_last + (u - y_last) * step_response(T);
     }

@@ -18,6 +18,8 @@ constexpr double kSmallestOn = 1e-12;
 
 enum class Form { Plain, Six, Safety };
 
+const Text12 kName("BREAKER");
+
 // The snapshot's stored conductance of the state the branch is not in,
 // from this call's resistances.
 void refresh(int32_t s, int32_t b, double ron, double roff, Form form) {
@@ -46,13 +48,12 @@ void safety_notice(int32_t s, int32_t b) {
 
 void breaker_step(int32_t s, int32_t br, double ron, double roff, double level, int32_t at_once, int32_t close,
                   Form form) {
-    const Text12 name("BREAKER");
     NetworkTables& N = NET;
     const RunFlags& F = RUN_FLAGS;
-    if (is_true(F.FIRST_STEP_DATA)) CHK_SWITCH_R(s, br, ron, roff, 0.0, 0.0, name);
+    if (is_true(F.FIRST_STEP_DATA)) CHK_SWITCH_R(s, br, ron, roff, 0.0, 0.0, kName);
     // A negative number addresses the same branch once the first step has
     // passed; one without a positive is no branch at all.
-    if (!N.OPENBR.in_range(std::abs(int64_t{br}), s)) CHKBRANCH(name, br, s);
+    if (!N.OPENBR.in_range(std::abs(int64_t{br}), s)) CHKBRANCH(kName, br, s);
     const int32_t b = std::abs(br);
     if (is_true(F.FIRST_STEP_RUN) && !is_true(F.FIRST_STEP_DATA) && form != Form::Safety)
         refresh(s, b, ron, roff, form);

@@ -27,15 +27,23 @@ void set_ramp(int32_t k, int32_t state, double start, double end, double rate) {
     X.XF_RAMPON(k) = X.XF_RAMP(k) >= 1e-10 ? 1 : 0;
 }
 
+const Text12 kOut("XFMR_OUT");
+
 }  // namespace
 
 void XFMR_OUT(int32_t& k) {
-    xfmr_check_number("XFMR_OUT", k);
+    xfmr_check_number(kOut, k);
     PointerBlock& pb = POINTER_BLOCK;
     StorageArrays& s = STORAGE;
+    FArray2<double>& flux = XFMR_TABLES.XF_BFLUX;
     // The 19 words reserved are all a core may fill here.
     const int32_t n = std::min(XFMR_TABLES.XF_NBR(k), 19);
-    for (int32_t i = 1; i <= n; ++i) s.STOR(pb.NEXC + i) = XFMR_TABLES.XF_BFLUX(i, k);
+    const int32_t e = pb.NEXC;
+    if (n > 0 && e >= 0 && int64_t{e} + n <= s.STOR.size() && n <= flux.extent(1) && k <= flux.extent(2)) {
+        std::copy_n(flux.data() + flux.extent(1) * (k - 1), n, s.STOR.data() + e);
+    } else {
+        for (int32_t i = 1; i <= n; ++i) s.STOR(e + i) = flux(i, k);
+    }
     pb.NEXC += 19;
 }
 

@@ -31,34 +31,36 @@ Segment find_segment(const double* c, double v) {
     return {9, false};
 }
 
-// Transformer k's curve: abscissae x and ordinates y, points 1 to 10 at
-// [0] to [9].
-struct Curve {
+// What the look-ups read of transformer k's core: its saturation switch,
+// the unsaturated slope and the curve, abscissae x and ordinates y, points
+// 1 to 10 at [0] to [9].
+struct Core {
+    bool saturable;
+    double slope;
     const double* x;
     const double* y;
 };
 
-Curve curve_of(int32_t k) {
+Core core_of(int32_t k) {
     XfmrTables& X = XFMR_TABLES;
-    return {&X.XF_BHX(1, k), &X.XF_BHY(1, k)};
+    Core c{X.XF_SATON(k) == 1, X.XF_CORE8(k), nullptr, nullptr};
+    if (c.saturable) {
+        c.x = &X.XF_BHX(1, k);
+        c.y = &X.XF_BHY(1, k);
+    }
+    return c;
 }
-
-}  // namespace
-
-namespace {
 
 // One look-up of branch value v (flux, or MMF with mmf_given) into the
 // other, on the curve searched by flux density or field strength; the
 // segment flag and the branch permeance.
-void look_up(int32_t k, double v, double& out, int32_t& seg, double a, double l, double& p, bool mmf_given) {
-    const XfmrTables& X = XFMR_TABLES;
-    if (X.XF_SATON(k) != 1) {
+void look_up(const Core& c, double v, double& out, int32_t& seg, double a, double l, double& p, bool mmf_given) {
+    if (!c.saturable) {
         seg = 0;
-        p = a * X.XF_CORE8(k) / l;
+        p = a * c.slope / l;
         out = mmf_given ? v * p : v / p;
         return;
     }
-    const Curve c = curve_of(k);
     // Searched column s and the other column o.
     const double* s = mmf_given ? c.x : c.y;
     const double* o = mmf_given ? c.y : c.x;
@@ -81,14 +83,21 @@ void look_up(int32_t k, double v, double& out, int32_t& seg, double a, double l,
     p = f != 0.0 ? phi / f : slope * a / l;
 }
 
+// Transformer k's column of a (rows, transformers) table, or null when the
+// table has no room for rows 1 to n there.
+template <class T>
+T* column_of(FArray2<T>& a, int32_t k, int32_t n) {
+    return k >= 1 && k <= a.extent(2) && n <= a.extent(1) ? a.data() + a.extent(1) * (k - 1) : nullptr;
+}
+
 }  // namespace
 
 void XFMR_HBLOOK(int32_t k, double phi, double& f, int32_t& seg, double a, double l, double& p) {
-    look_up(k, phi, f, seg, a, l, p, false);
+    look_up(core_of(k), phi, f, seg, a, l, p, false);
 }
 
 void XFMR_BHLOOK(int32_t k, double f, double& phi, int32_t& seg, double a, double l, double& p) {
-    look_up(k, f, phi, seg, a, l, p, true);
+    look_up(core_of(k), f, phi, seg, a, l, p, true);
 }
 
 void XFMR_SATDYN(int32_t ss, int32_t k) {
@@ -97,25 +106,48 @@ void XFMR_SATDYN(int32_t ss, int32_t k) {
     const int32_t nw = X.XF_NWDG(k), nb = X.XF_NBR(k);
     // Limbs and leakage branches of every winding must fit the core's places.
     if (nw < 1 || 2 * nw > XFMR_MAXBR || nb > XFMR_MAXBR) return;
+    // The transformer's columns, each with room for its windings or branches.
+    const int32_t* node1 = column_of(X.XF_NODE1, k, nw);
+    const int32_t* node2 = column_of(X.XF_NODE2, k, nw);
+    const double* wdgc1 = column_of(X.XF_WDGC1, k, nw);
+    const double* wdgc2 = column_of(X.XF_WDGC2, k, nw);
+    const double* cur = column_of(X.XF_CUR, k, nw);
+    double* imag = column_of(X.XF_IMAG, k, nw);
+    double* imag_old = column_of(X.XF_IMAGOLD, k, nw);
+    double* vw_kept = column_of(X.XF_VW, k, nw);
+    double* vw_old = column_of(X.XF_VWOLD, k, nw);
+    double* flux = column_of(X.XF_BFLUX, k, XFMR_MAXBR);
+    double* flux_old = column_of(X.XF_BFLUXOLD, k, XFMR_MAXBR);
+    int32_t* segst = column_of(X.XF_SEGST, k, XFMR_MAXBR);
+    if (!node1 || !node2 || !wdgc1 || !wdgc2 || !cur || !imag || !imag_old || !vw_kept || !vw_old || !flux ||
+        !flux_old || !segst)
+        return;
+    const Core core = core_of(k);
+
     XfmrVector vw{}, iw{}, phi{}, f{}, p{}, turns{}, m{};
     int32_t seg[XFMR_MAXBR] = {};
-    const int64_t at23 = int64_t{XFMR_MAXBR} * (k - 1);
-    std::copy_n(X.XF_BFLUX.data() + at23, XFMR_MAXBR, X.XF_BFLUXOLD.data() + at23);
+    std::copy_n(flux, XFMR_MAXBR, flux_old);
 
     const double delt = RUN_CLOCK.DELT;
-    for (int32_t w = 1; w <= nw; ++w) {
-        turns[w - 1] = X.XF_WDGC1(w, k);
-        X.XF_IMAGOLD(w, k) = X.XF_IMAG(w, k);
-        X.XF_VWOLD(w, k) = X.XF_VW(w, k);
-        vw[w - 1] = NODEVDIFF(ss, X.XF_NODE1(w, k), X.XF_NODE2(w, k));
-        iw[w - 1] = X.XF_IMAG(w, k) + X.XF_CUR(w, k);
-        p[nw + w - 1] = X.XF_WDGC2(w, k);
+    for (int32_t i = 0; i < nw; ++i) {
+        turns[i] = wdgc1[i];
+        imag_old[i] = imag[i];
+        vw_old[i] = vw_kept[i];
+        vw[i] = NODEVDIFF(ss, node1[i], node2[i]);
+        iw[i] = imag[i] + cur[i];
+        p[nw + i] = wdgc2[i];
     }
     const double c1 = X.XF_CORE1(k), c2 = X.XF_CORE2(k);
-    for (int32_t w = 1; w <= nw; ++w) {
-        const int32_t i = w - 1;
-        phi[i] = X.XF_BFLUX(w, k) + (X.XF_VW(w, k) + vw[i]) * 1000.0 * delt / (2.0 * turns[i]);
-        XFMR_HBLOOK(k, phi[i], f[i], seg[i], c1, c2, p[i]);
+    // The limbs share their permeance on the unsaturated curve.
+    const double p_limb = c1 * core.slope / c2;
+    for (int32_t i = 0; i < nw; ++i) {
+        phi[i] = flux[i] + (vw_kept[i] + vw[i]) * 1000.0 * delt / (2.0 * turns[i]);
+        if (core.saturable) {
+            look_up(core, phi[i], f[i], seg[i], c1, c2, p[i], false);
+        } else {
+            p[i] = p_limb;
+            f[i] = phi[i] / p_limb;
+        }
         seg[nw + i] = 0;
         m[i] = 1000.0 * turns[i] * iw[i];
         phi[nw + i] = p[nw + i] * (m[i] - f[i]);
@@ -128,8 +160,13 @@ void XFMR_SATDYN(int32_t ss, int32_t k) {
     const auto M = [&](int32_t b) { return m[b - 1]; };
     const double ya = X.XF_CORE3(k), yl = X.XF_CORE4(k), sa = X.XF_CORE5(k), sl = X.XF_CORE6(k);
     const double ret = X.XF_CORE7(k);
-    const auto H = [&](int32_t b, double a, double l) { XFMR_HBLOOK(k, PHI(b), F(b), seg[b - 1], a, l, P(b)); };
-    const auto B = [&](int32_t b, double a, double l) { XFMR_BHLOOK(k, F(b), PHI(b), seg[b - 1], a, l, P(b)); };
+    // A look-up from flux gives only the MMF and permeance that the
+    // saturated core's currents need, and on the unsaturated curve its
+    // segment is the first: it is left out there.
+    const auto H = [&](int32_t b, double a, double l) {
+        if (core.saturable) look_up(core, PHI(b), F(b), seg[b - 1], a, l, P(b), false);
+    };
+    const auto B = [&](int32_t b, double a, double l) { look_up(core, F(b), PHI(b), seg[b - 1], a, l, P(b), true); };
     switch (X.XF_CORETYPE(k)) {
         case 0:
             PHI(13) = PHI(1) - PHI(7);
@@ -181,37 +218,34 @@ void XFMR_SATDYN(int32_t ss, int32_t k) {
         default: break;
     }
 
-    // The linear model's currents at the integrated and at the new voltages.
-    XfmrVector c1v{}, c2v{}, vh{};
-    const int64_t wd = X.XF_GEQ.extent(1);
-    const double* g = X.XF_GEQ.data() + wd * wd * (k - 1);
-    for (int32_t j = 0; j < nw; ++j) vh[j] = vw[j] + phi[j] * turns[j] * 2.0 / (1000.0 * delt);
-    for (int32_t j = 0; j < nw; ++j)
-        for (int32_t w = 0; w < nw; ++w) {
-            c1v[w] += g[w + wd * j] * vh[j];
-            c2v[w] += g[w + wd * j] * vw[j];
-        }
-
     bool saturated = false;
-    for (int32_t b = 1; b <= nb; ++b) {
-        if (seg[b - 1] == 1) saturated = true;
-        if (std::abs(X.XF_SEGST(b, k) - seg[b - 1]) == 1) X.SS_XFSEGCHG(ss) = -1;
+    for (int32_t b = 0; b < nb; ++b) {
+        if (seg[b] == 1) saturated = true;
+        if (std::abs(segst[b] - seg[b]) == 1) X.SS_XFSEGCHG(ss) = -1;
     }
     if (!saturated || X.XF_RAMPON(k) != 1) {
-        for (int32_t w = 1; w <= nw; ++w) X.XF_IMAG(w, k) = 0.0;
+        std::fill_n(imag, nw, 0.0);
     } else {
+        // The linear model's currents at the integrated and at the new voltages.
+        XfmrVector c1v{}, c2v{}, vh{};
+        const int64_t wd = X.XF_GEQ.extent(1);
+        const double* g = X.XF_GEQ.data() + wd * wd * (k - 1);
+        for (int32_t j = 0; j < nw; ++j) vh[j] = vw[j] + phi[j] * turns[j] * 2.0 / (1000.0 * delt);
+        for (int32_t j = 0; j < nw; ++j)
+            for (int32_t w = 0; w < nw; ++w) {
+                c1v[w] += g[w + wd * j] * vh[j];
+                c2v[w] += g[w + wd * j] * vw[j];
+            }
         XfmrMatrix out;
         XfmrVector y;
         XFMR_MAGCKT(phi, nw, nb, out, y, X.XF_CORETYPE(k), p, vw, turns);
         for (int32_t w = 1; w <= nw; ++w) {
             double c3 = 0.0;
             for (int32_t j = 1; j <= nw; ++j) c3 += at(out, w, j) * vw[j - 1];
-            X.XF_IMAG(w, k) = X.XF_RAMP(k) * (y[w - 1] + c3 - c2v[w - 1] - c1v[w - 1]);
+            imag[w - 1] = X.XF_RAMP(k) * (y[w - 1] + c3 - c2v[w - 1] - c1v[w - 1]);
         }
     }
-    for (int32_t w = 1; w <= nw; ++w) X.XF_VW(w, k) = vw[w - 1];
-    for (int32_t b = 1; b <= nb; ++b) {
-        X.XF_BFLUX(b, k) = phi[b - 1];
-        X.XF_SEGST(b, k) = seg[b - 1];
-    }
+    std::copy_n(vw.data(), nw, vw_kept);
+    std::copy_n(phi.data(), std::max(nb, 0), flux);
+    std::copy_n(seg, std::max(nb, 0), segst);
 }

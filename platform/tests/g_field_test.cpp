@@ -32,6 +32,14 @@ TEST(GField, SameAsTheSharedFormatter) {
             for (int i = 0; i < 9; ++i, c = std::nextafter(c, 1e300)) values.push_back(c);
         }
     }
+    // Powers of ten far from the fixed form, where the exponent moves on
+    // rounding, and whole numbers of 15 digits ending in 5: exact halves.
+    for (int k = -30; k <= 45; ++k) {
+        double c = std::pow(10.0, k);
+        for (int i = 0; i < 3; ++i) c = std::nextafter(c, 0.0);
+        for (int i = 0; i < 7; ++i, c = std::nextafter(c, 1e300)) values.push_back(c);
+    }
+    for (double w : {100000000000005.0, 123456789012345.0, 999999999999995.0, 9007199254740985.0}) values.push_back(w);
     std::mt19937_64 gen(20261207);
     std::uniform_real_distribution<double> mantissa(1.0, 10.0);
     std::uniform_int_distribution<int> exponent(-105, 105);
