@@ -16,6 +16,7 @@
 #include "network/network_tables.h"
 #include "network/pass_values.h"
 #include "network/series_results.h"
+#include "network/source_results.h"
 #include "network/solution_checks.h"
 #include "network/solution_columns.h"
 #include "network/solution_hooks.h"
@@ -25,7 +26,7 @@
 
 namespace {
 
-// The subsystem whose closing pass left its series branches' history
+// The subsystem whose closing pass left its series and sourced branches' history
 // currents as the previous ones (0: none), for FINISHUP.
 int32_t closed_series = 0;
 
@@ -142,6 +143,7 @@ void INCALCVI(int32_t ss, double reached, double fraction, bool closing, bool pa
     const int flags = (partial ? PF_PARTIAL : 0) | (resolving ? PF_RESOLVING : 0) | (opening ? PF_OPENING : 0) |
                       (detect ? PF_DETECT : 0) | (leaves_history ? PF_CLOSING : 0);
     SERIES_RESULTS(plan, cols, flags, fraction);
+    SOURCE_RESULTS(plan, cols, SourceColumns{ebr, ebrd, reached, extrap}, flags, fraction);
     closed_series = leaves_history ? ss : 0;
     const PassValues values(ss, resolving, partial, opening, reached);
     for (const int32_t b : plan.other) {

@@ -34,6 +34,12 @@ uint8_t lc_of(uint8_t k) { return k & (BK_INDUCTOR | BK_CAPACITOR); }
 bool in_history(uint8_t k) { return !(k & BK_INJECTED) && lc_of(k); }
 bool in_injecting(uint8_t k) { return (k & (BK_INJECTED | BK_SOURCE)) != 0; }
 bool in_series(uint8_t k) { return !(k & (BK_SOURCE | BK_IDEAL | BK_INJECTED | BK_ARRESTER)); }
+bool in_sourced(uint8_t k) { return (k & BK_SOURCE) && !(k & (BK_IDEAL | BK_INJECTED | BK_ARRESTER)); }
+PlannedBranch sourced_entry(const PlannedBranch& e, uint8_t k) {
+    PlannedBranch s = e;
+    s.kind = static_cast<uint8_t>(e.kind | (k & BK_VSOURCE));
+    return s;
+}
 
 int32_t branch_of(int32_t e) { return e; }
 int32_t branch_of(const PlannedBranch& e) { return e.b; }
@@ -67,6 +73,7 @@ void BUILD_BRANCH_PLAN(int32_t ss) {
     p.history.clear();
     p.injecting.clear();
     for (auto& list : p.series) list.clear();
+    for (auto& list : p.sourced) list.clear();
     p.history_kinds = 0;
     p.other.clear();
     p.vsources.clear();
@@ -82,6 +89,8 @@ void BUILD_BRANCH_PLAN(int32_t ss) {
         if (in_injecting(k)) p.injecting.push_back(b);
         if (in_series(k))
             p.series[static_cast<size_t>(series_class(k))].push_back(e);
+        else if (in_sourced(k))
+            p.sourced[static_cast<size_t>(series_class(k))].push_back(sourced_entry(e, k));
         else
             p.other.push_back(b);
     }
@@ -108,10 +117,14 @@ void REPLAN_BRANCH(int32_t ss, int32_t b) {
     if (in_injecting(k)) put_in(p.injecting, b, b);
     if (in_series(was))
         take_out(p.series[static_cast<size_t>(series_class(was))], b);
+    else if (in_sourced(was))
+        take_out(p.sourced[static_cast<size_t>(series_class(was))], b);
     else
         take_out(p.other, b);
     if (in_series(k))
         put_in(p.series[static_cast<size_t>(series_class(k))], e, b);
+    else if (in_sourced(k))
+        put_in(p.sourced[static_cast<size_t>(series_class(k))], sourced_entry(e, k), b);
     else
         put_in(p.other, b, b);
 }
