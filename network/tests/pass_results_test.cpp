@@ -2,7 +2,8 @@
 // for each class of branch, are to the bit those of the one rule for a
 // branch (its EMF and history current as INTVAL2 and INTVAL1 give them,
 // its current and part voltages at the pass's fraction), for every kind of
-// branch and every kind of pass, and after the close of the step.
+// branch and every kind of pass, and after the close of the step; and so
+// are the branches' injections into the right-hand side.
 #include <cstring>
 #include <random>
 #include <string>
@@ -60,11 +61,16 @@ class PassResults : public SolutionTest {
 protected:
     void SetUp() override {
         SolutionTest::SetUp();
-        allocate({{ND_NODES, kNodes}, {ND_SUBSYS, 1}, {ND_BRANCHES, kBranches}, {ND_SPARSITY, 40}, {ND_STORI, 10}});
+        allocate({{ND_NODES, kNodes}, {ND_SUBSYS, 1}, {ND_BRANCHES, kBranches}, {ND_SPARSITY, 40}, {ND_STORI, 10},
+                  {ND_STORL, 2}, {ND_STORF, 8}});
         matrices(1, kNodes);
         RUN_CLOCK.DELT = 50e-6;
         NET.NBUSES(1) = kNodes;
-        STORAGE.STORI(kRecord) = 101;  // a voltage source's record
+        // A voltage source's record: a DC source of 2.5 on branch 13.
+        StorageArrays& S = STORAGE;
+        const int32_t words[] = {101, 1, 0, 0, 1, 13};
+        for (int32_t k = 0; k < 6; ++k) S.STORI(kRecord + k) = words[k];
+        S.STORF(3) = 2.5;
         std::mt19937 random(11);
         std::uniform_real_distribution<double> value(-1.0, 1.0);
         NetworkTables& N = NET;
@@ -82,6 +88,24 @@ protected:
         }
         for (int32_t n = 1; n <= kNodes; ++n) N.VSOL(n) = value(random);
         BUILD_BRANCH_PLAN(1);
+    }
+
+    // The injections of the branches with a source or an injected current.
+    static std::vector<double> injections(double reached, bool partial, bool opening, bool resolving) {
+        NetworkTables& N = NET;
+        std::vector<double> cinj(kNodes + 1, 0.0);
+        for (int32_t b = 1; b <= kBranches; ++b) {
+            if (!is_true(N.DEFRDBR(b, 1)) && !is_true(N.SOURCE(b, 1))) continue;
+            double v = 0.0;
+            if (is_true(N.DEFRDBR(b, 1))) v = INTVAL1(b, 1, resolving, partial, opening, reached);
+            if (is_true(N.SOURCE(b, 1)))
+                v = v + N.GEQ(b, 1) * INTVAL2(b, 1, resolving, voltage_source_branch(b, 1), partial, true, opening,
+                                              reached);
+            const int32_t i = N.IET(b, 1), j = N.IEF(b, 1);
+            if (i != 0) cinj[static_cast<size_t>(i)] += v;
+            if (j != 0) cinj[static_cast<size_t>(j)] -= v;
+        }
+        return cinj;
     }
 
     // The rule for one branch that is neither ideal nor an arrester.
@@ -152,6 +176,29 @@ TEST_F(PassResults, EveryClassFollowsTheRuleForOneBranch) {
                     << mode;
             }
         }
+        if (HasFailure()) return;
+    }
+}
+
+TEST_F(PassResults, InjectionsFollowTheRuleForOneBranch) {
+    const Columns start = Columns::taken();
+    for (int mode = 0; mode < 16; ++mode) {
+        const bool partial = mode & 1, resolving = mode & 2, opening = mode & 4, extrapolate = mode & 8;
+        const double reached = 0.3125;
+        NET.SSEXTRAP(1) = as_logical(extrapolate);
+        NET.TIME_SOL = 1e-3;
+        start.put();
+        INTERPA(1, reached, partial, resolving, opening);
+        std::vector<double> solved;
+        for (int32_t k = 0; k <= kNodes; ++k) solved.push_back(k == 0 ? 0.0 : NET.CINJ(k));
+        const Columns after = Columns::taken();
+        start.put();
+        const std::vector<double> rule = injections(reached, partial, opening, resolving);
+        for (int32_t k = 1; k <= kNodes; ++k)
+            EXPECT_EQ(bits(solved[static_cast<size_t>(k)]), bits(rule[static_cast<size_t>(k)]))
+                << "node " << k << ", mode " << mode;
+        // A voltage source evaluated again leaves the same EMF.
+        EXPECT_EQ(bits(after.v[9][12]), bits(NET.EBR(13, 1))) << "mode " << mode;
         if (HasFailure()) return;
     }
 }
