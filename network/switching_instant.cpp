@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "engine/model_helpers.h"
 #include "engine/run_state.h"
@@ -240,26 +241,29 @@ double SWITCH_INSTANT(int32_t ss, int32_t b, double reached, bool opening, bool 
 
 void INTERPOL(int32_t ss, double reached, double& span, double& next, bool opening, bool resolving) {
     NetworkTables& N = NET;
-    const Pass pass(ss, reached, opening, resolving);
     const Col<int32_t> list = column(N.SWLIST, ss);
     const Col<Logical> pending = column(N.SWPEND);
     const Col<double> instant = column(N.TSWITCH, ss);
-    double earliest = 1.5;
     const int32_t ns = N.NSWITCH(ss);
-    for (int32_t k = 1; k <= ns; ++k) {
-        const int32_t b = list[k];
-        if (!is_true(pending[b])) continue;
-        instant[b] = 1.5;
-        double c = switch_instant(pass, b);
-        c = std::max(c, 1e-4);
-        instant[b] = c;
-        earliest = std::min(earliest, c);
+    // The pending switches, in list order; most of a step's switches are not.
+    static std::vector<int32_t> due;
+    due.clear();
+    for (int32_t k = 1; k <= ns; ++k)
+        if (is_true(pending[list[k]])) due.push_back(list[k]);
+    double earliest = 1.5;
+    if (!due.empty()) {
+        const Pass pass(ss, reached, opening, resolving);
+        for (const int32_t b : due) {
+            instant[b] = 1.5;
+            double c = switch_instant(pass, b);
+            c = std::max(c, 1e-4);
+            instant[b] = c;
+            earliest = std::min(earliest, c);
+        }
     }
     next = earliest;
-    for (int32_t k = 1; k <= ns; ++k) {
-        const int32_t b = list[k];
-        if (is_true(pending[b]) && instant[b] < earliest + 1e-4) next = std::max(next, instant[b]);
-    }
+    for (const int32_t b : due)
+        if (instant[b] < earliest + 1e-4) next = std::max(next, instant[b]);
     span = earliest;
     if (next > 1.0) next = 1.5;
 }
