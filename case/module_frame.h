@@ -56,7 +56,8 @@ template <class T, int R, class... I>
     int64_t pos = 0, stride = 1;
     for (int d = 0; d < R; ++d) {
         const int64_t extent = a.extent(d + 1);
-        if (ix[d] < 1 || ix[d] > extent) [[unlikely]]
+        // One unsigned test: a subscript below 1 wraps past every extent.
+        if (static_cast<uint64_t>(ix[d] - 1) >= static_cast<uint64_t>(std::max<int64_t>(extent, 0))) [[unlikely]]
             CASE_BOUNDS_STOP(routine, name, d + 1, ix[d], extent);
         pos += (ix[d] - 1) * stride;
         stride *= extent;

@@ -102,6 +102,18 @@ void VARBRANCH_SET(int32_t type, int32_t s, int32_t b, int32_t c, double value, 
     NetworkTables& N = NET;
     FArray1<double>& stored = STORAGE.STORF;
     const int32_t P = POINTER_BLOCK.NSTORF;
+    // A value as before, on most steps: only the EMF and the kept current.
+    if (!first_step() && P >= 1 && int64_t{P} + 1 <= stored.size()) {
+        double* kept = stored.data() + (P - 1);
+        if (!(std::fabs(kept[0] - value) > kTiny)) {
+            const double I = type == 3 ? kept[1] : 0.0;
+            N.EBR(b, s) = emf;
+            if (type > 2) N.CCBR(c, s) = I;
+            kept[1] = I;
+            POINTER_BLOCK.NSTORF = P + 2;
+            return;
+        }
+    }
     const double dt = RUN_CLOCK.DELT;
     const Quantity q = quantity_of(type);
     double I = type == 3 ? stored(P + 1) : 0.0;
