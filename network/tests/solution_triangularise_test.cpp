@@ -90,6 +90,72 @@ TEST_F(SolutionTriangNet, FromRowKGivesTheFactorsOfAFullFactorisation) {
     }
 }
 
+// Switches between random nodes and to ground change their conductances;
+// the refactorisation from the lowest of their nodes gives the factors,
+// packed and in GMTRI, and the fill pattern of a full factorisation, and
+// those of the refactorisation through GMTRI.
+TEST_F(SolutionTriangNet, SwitchesRefactorisedFromTheirRowGiveTheFullFactors) {
+    const int32_t n = 24;
+    std::vector<Element> net = random_network(n, 3);
+    std::mt19937 rng(5);
+    std::uniform_int_distribution<int32_t> node(0, n);
+    std::vector<Element> switches;
+    for (int32_t k = 0; k < 12; ++k) {
+        const int32_t a = node(rng), b = node(rng);
+        if (a != b || a != 0) switches.push_back({a, b == a ? 0 : b, 2.0});
+    }
+    const auto make = [&] {
+        tables(n, static_cast<int32_t>(net.size() + switches.size()) + 2, 1e-6, n * n + 1);
+        for (const Element& e : net) branch(e);
+        for (const Element& e : switches) branch(e, true);
+        SSINIT();
+        NET.MXINV(1) = 1;
+        NET.NTRIANG(1) = 0;
+        RUN_CLOCK.NSTEP = 1;
+        ITRIANG(1);
+    };
+    const int32_t first = static_cast<int32_t>(net.size()) + 1;
+    const auto flip = [&](int32_t s, double g) {
+        const int32_t b = first + s;
+        NET.GEQ(b, 1) = g;
+        for (const int32_t k : {NET.IEF(b, 1), NET.IET(b, 1)})
+            if (k != 0) NET.MXINV(1) = std::min(NET.MXINV(1), k);
+    };
+    const auto state = [&] {
+        const SubsystemFactors& f = TRIANG_FACTORS.ss[0];
+        std::vector<double> v = factors(n);
+        v.insert(v.end(), f.low.begin(), f.low.end());
+        v.insert(v.end(), f.up.begin(), f.up.end());
+        v.insert(v.end(), f.diag.begin(), f.diag.end());
+        const SsView<int8_t> fill = SSDESC_IB(1);
+        for (int32_t r = 1; r <= n; ++r)
+            for (int32_t c = 1; c <= n; ++c) v.push_back(fill(r, c));
+        return v;
+    };
+    for (int32_t s = 0; s < static_cast<int32_t>(switches.size()); ++s) {
+        make();
+        flip(s, 1e-3);
+        flip((s + 5) % static_cast<int32_t>(switches.size()), 7.5);
+        ITRIANG(1);
+        const std::vector<double> packed = state();
+
+        make();
+        TRIANG_FACTORS.ss[0].switches = -1;  // through GMTRI
+        flip(s, 1e-3);
+        flip((s + 5) % static_cast<int32_t>(switches.size()), 7.5);
+        ITRIANG(1);
+        EXPECT_EQ(state(), packed) << "switch " << s;
+
+        make();
+        flip(s, 1e-3);
+        flip((s + 5) % static_cast<int32_t>(switches.size()), 7.5);
+        NET.MXINV(1) = 1;
+        NET.NTRIANG(1) = 0;
+        ITRIANG(1);
+        EXPECT_EQ(factors(n), std::vector<double>(packed.begin(), packed.begin() + n * n)) << "switch " << s;
+    }
+}
+
 // Residuals of random diagonally dominant sparse systems below 1e-12.
 TEST_F(SolutionTriangNet, RandomSparseSystemsSolve) {
     for (unsigned seed = 1; seed <= 20; ++seed) {
