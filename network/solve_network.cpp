@@ -98,15 +98,15 @@ void solve_subsystem(int32_t ss, bool first_data) {
     const Col<double> instant = column(N.TSWITCH, ss), geq = column(N.GEQ, ss), geqd = column(N.GEQD, ss);
     for (int32_t k = 1; k <= ns; ++k) {
         const int32_t b = list[k];
-        pending[b] = LFALSE;
         instant[b] = 1.5;
         const int32_t kind = std::abs(code[b]);
-        if (interpolate && kind != 0 && kind != 6) pending[b] = LTRUE;
+        pending[b] = as_logical(interpolate && kind != 0 && kind != 6);
         count[b] = (kind == 5 || kind == 15) ? 0 : 10;
         const double before = geqd[b];
         const bool changed = std::fabs(before - geq[b]) > 1e-10 * std::fabs(before);
         brchg[b] = as_logical(changed);
-        if (changed) marked.push_back(b);
+        if (changed) [[unlikely]]
+            marked.push_back(b);
     }
 
     // The first step of a run from data starts from the data's initial

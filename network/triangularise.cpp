@@ -363,12 +363,14 @@ void eliminate(int32_t ss, int32_t s, int32_t n, SubsystemFactors& f) {
             for (int32_t p = lows[r]; p <= lowe[r]; ++p) {
                 const int32_t c = lowcol[p];
                 const double mult = w[c];
+                // Row c's upper list names each column once: the diagonal
+                // entry r takes at most one update here, tested after it.
+                const double old = w[r];
                 for (int32_t q = ups[c]; q <= upe[c]; ++q) {
                     const int32_t j = upcol[q];
-                    const double old = w[j];
-                    w[j] = old - mult * f.up[q];
-                    if (j == r && std::fabs(w[j]) < 1e-14 * std::fabs(old)) small[r] = LTRUE;
+                    w[j] = w[j] - mult * f.up[q];
                 }
+                if (std::fabs(w[r]) < 1e-14 * std::fabs(old)) small[r] = LTRUE;
             }
             for (int32_t p = lows[r]; p <= lowe[r]; ++p) f.low[p] = w[lowcol[p]];
             f.diag[r] = w[r];
