@@ -16,7 +16,7 @@ BranchPlan& plan_of(int32_t ss) {
     return all[static_cast<size_t>(ss) - 1];
 }
 
-uint8_t kind_of(int32_t ss, int32_t b) {
+uint8_t kind_checked(int32_t ss, int32_t b) {
     const NetworkTables& N = NET;
     uint8_t k = 0;
     if (is_true(N.SOURCE(b, ss))) k |= BK_SOURCE;
@@ -27,6 +27,24 @@ uint8_t kind_of(int32_t ss, int32_t b) {
     if (N.IORV(b, ss) == 5) k |= BK_ARRESTER;
     const int32_t rec = N.THISBR(b, ss);
     if (rec >= 1 && rec <= STORAGE.STORI.size() && STORAGE.STORI(rec) == 101) k |= BK_VSOURCE;
+    return k;
+}
+
+// The kind of branch b: its flags read at its position in the branch
+// tables, which share one shape, when it lies inside them.
+uint8_t kind_of(int32_t ss, int32_t b) {
+    const NetworkTables& N = NET;
+    if (!N.SOURCE.in_range(b, ss)) return kind_checked(ss, b);
+    const int64_t at = N.SOURCE.extent(1) * (int64_t{ss} - 1) + (b - 1);
+    uint8_t k = 0;
+    if (is_true(N.SOURCE.data()[at])) k |= BK_SOURCE;
+    if (is_true(N.IDEALBR.data()[at])) k |= BK_IDEAL;
+    if (is_true(N.DEFRDBR.data()[at])) k |= BK_INJECTED;
+    if (is_true(N.INDUCTOR.data()[at])) k |= BK_INDUCTOR;
+    if (is_true(N.CAPACITR.data()[at])) k |= BK_CAPACITOR;
+    if (N.IORV.data()[at] == 5) k |= BK_ARRESTER;
+    const int32_t rec = N.THISBR.data()[at];
+    if (rec >= 1 && rec <= STORAGE.STORI.size() && STORAGE.STORI.data()[rec - 1] == 101) k |= BK_VSOURCE;
     return k;
 }
 
