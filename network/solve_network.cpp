@@ -13,10 +13,13 @@
 #include "network/dimensions.h"
 #include "network/interpolation.h"
 #include "network/network_tables.h"
+#include "network/pending_switches.h"
 #include "network/solution_checks.h"
 #include "network/solution_columns.h"
 #include "network/solution_hooks.h"
 #include "network/triangularise.h"
+
+PendingSwitches PENDING_SWITCHES;
 
 namespace {
 
@@ -96,11 +99,20 @@ void solve_subsystem(int32_t ss, bool first_data) {
     const Col<int32_t> list = column(N.SWLIST, ss), code = column(N.IORV, ss), count = column(N.SWCOUNT);
     const Col<Logical> pending = column(N.SWPEND);
     const Col<double> instant = column(N.TSWITCH, ss), geq = column(N.GEQ, ss), geqd = column(N.GEQD, ss);
+    // Good while this step is solved: its end, a return or an unwinding
+    // stop, ends it.
+    struct PendingGuard {
+        ~PendingGuard() { PENDING_SWITCHES.ss = 0; }
+    } guard;
+    std::vector<int32_t>& due = PENDING_SWITCHES.list;
+    due.clear();
     for (int32_t k = 1; k <= ns; ++k) {
         const int32_t b = list[k];
         instant[b] = 1.5;
         const int32_t kind = std::abs(code[b]);
-        pending[b] = as_logical(interpolate && kind != 0 && kind != 6);
+        const bool may = interpolate && kind != 0 && kind != 6;
+        pending[b] = as_logical(may);
+        if (may) due.push_back(b);
         count[b] = (kind == 5 || kind == 15) ? 0 : 10;
         const double before = geqd[b];
         const bool changed = std::fabs(before - geq[b]) > 1e-10 * std::fabs(before);
@@ -108,6 +120,8 @@ void solve_subsystem(int32_t ss, bool first_data) {
         if (changed) [[unlikely]]
             marked.push_back(b);
     }
+
+    PENDING_SWITCHES.ss = ss;
 
     // The first step of a run from data starts from the data's initial
     // state: its histories are formed from it before any pass, as there is
@@ -157,7 +171,10 @@ void solve_subsystem(int32_t ss, bool first_data) {
                 if (reached > 0.0) {
                     span = 1.0 - reached;
                     partial = true;
-                    for (int32_t k = 1; k <= ns; ++k) instant[list[k]] = 1.5;
+                    if (const std::vector<int32_t>* p = pending_switches(ss))
+                        for (const int32_t b : *p) instant[b] = 1.5;
+                    else
+                        for (int32_t k = 1; k <= ns; ++k) instant[list[k]] = 1.5;
                 } else {
                     span = 1.0;
                     partial = false;

@@ -12,6 +12,7 @@
 #include "network/interpolation.h"
 #include "network/network_tables.h"
 #include "network/pass_values.h"
+#include "network/pending_switches.h"
 #include "network/solution_columns.h"
 #include "network/solution_hooks.h"
 #include "network/switch_records.h"
@@ -246,10 +247,14 @@ void INTERPOL(int32_t ss, double reached, double& span, double& next, bool openi
     const Col<double> instant = column(N.TSWITCH, ss);
     const int32_t ns = N.NSWITCH(ss);
     // The pending switches, in list order; most of a step's switches are not.
-    static std::vector<int32_t> due;
-    due.clear();
-    for (int32_t k = 1; k <= ns; ++k)
-        if (is_true(pending[list[k]])) due.push_back(list[k]);
+    static std::vector<int32_t> found;
+    const std::vector<int32_t>* known = pending_switches(ss);
+    if (!known) {
+        found.clear();
+        for (int32_t k = 1; k <= ns; ++k)
+            if (is_true(pending[list[k]])) found.push_back(list[k]);
+    }
+    const std::vector<int32_t>& due = known ? *known : found;
     double earliest = 1.5;
     if (!due.empty()) {
         const Pass pass(ss, reached, opening, resolving);
