@@ -13,6 +13,7 @@
 #include "network/solution_hooks.h"
 #include "network/solution_loops.h"
 #include "network/substitution.h"
+#include "network/subsystem_columns.h"
 #include "network/triangularise.h"
 
 namespace {
@@ -135,13 +136,12 @@ void INTERPA(int32_t ss, double reached, bool partial, bool resolving, bool open
     const Col<double> cinj = column(N.CINJ);
     // Entries 1 to n are all written below.
     std::fill(cinj.p + n, cinj.p + N.CINJ.size(), 0.0);
-    const Col<double> tl = column(N.TLINJ, ss), tld = column(N.TLINJ_OLD, ss), hist = column(N.CHIST, ss);
-    rhs_nodes(n, tl.p, tld.p, hist.p, cinj.p, reached, resolving, opening);
+    const SubsystemColumns& C = subsystem_columns(ss);
+    rhs_nodes(n, C.tlinj.p, C.tlinjd.p, C.chist.p, cinj.p, reached, resolving, opening);
 
     const BranchPlan& plan = branch_plan(ss);
-    const auto at = [ss](auto& a) { return column(a, ss).p - 1; };
-    const InjectionColumns c{at(N.IET),  at(N.IEF),  at(N.THISBR), column(N.BRCHG).p - 1, at(N.GEQ),
-                             at(N.CCBR), at(N.CCBRD), at(N.EBR),   at(N.EBRD)};
+    const InjectionColumns c{C.iet.p - 1,  C.ief.p - 1,   C.thisbr.p - 1, C.brchg.p - 1, C.geq.p - 1,
+                             C.ccbr.p - 1, C.ccbrd.p - 1, C.ebr.p - 1,    C.ebrd.p - 1};
     const bool extrap = is_true(N.SSEXTRAP(ss));
     auto* inject = &inject_branches<false, false, false>;
     if (opening)
@@ -152,9 +152,9 @@ void INTERPA(int32_t ss, double reached, bool partial, bool resolving, bool open
         inject = &inject_branches<false, false, true>;
     inject(plan.injecting, plan.kind.data(), c, cinj.p - 1, reached, extrap);
 
-    const Col<int32_t> norbus = column(N.NORBUS, ss);
-    const Col<double> cnor = column(N.CNOR, ss), cnord = column(N.CNORD, ss);
-    const Col<Logical> changed = column(N.NORCHG);
+    const Col<int32_t> norbus = C.norbus;
+    const Col<double> cnor = C.cnor, cnord = C.cnord;
+    const Col<Logical> changed = C.norchg;
     for (int32_t m = 1; m <= N.NNORTON(ss); ++m) {
         const int32_t k = norbus[m];
         double v;

@@ -15,6 +15,7 @@
 #include "network/pending_switches.h"
 #include "network/solution_columns.h"
 #include "network/solution_hooks.h"
+#include "network/subsystem_columns.h"
 #include "network/switch_records.h"
 
 namespace {
@@ -36,22 +37,24 @@ struct Pass {
     bool ideal_subsystem;
 
     Pass(int32_t ss_, double reached_, bool opening_, bool resolving_)
+        : Pass(subsystem_columns(ss_), ss_, reached_, opening_, resolving_) {}
+    Pass(const SubsystemColumns& c, int32_t ss_, double reached_, bool opening_, bool resolving_)
         : ss(ss_),
           reached(reached_),
           opening(opening_),
           resolving(resolving_),
-          values(ss_, resolving_, true, opening_, reached_),
-          from(column(NET.IEF, ss_)),
-          to(column(NET.IET, ss_)),
-          record(column(NET.THISBR, ss_)),
-          code(column(NET.IORV, ss_)),
-          source(column(NET.SOURCE, ss_)),
-          ideal(column(NET.IDEALBR, ss_)),
-          geq(column(NET.GEQ, ss_)),
-          cbr(column(NET.CBR, ss_)),
-          vnode(column(NET.VNODE, ss_)),
-          vsol(column(NET.VSOL)),
-          level(column(NET.SWVAL, ss_)),
+          values(c, ss_, resolving_, true, opening_, reached_),
+          from(c.ief),
+          to(c.iet),
+          record(c.thisbr),
+          code(c.iorv),
+          source(c.source),
+          ideal(c.idealbr),
+          geq(c.geq),
+          cbr(c.cbr),
+          vnode(c.vnode),
+          vsol(c.vsol),
+          level(c.swval),
           ideal_subsystem(is_true(NET.IDEALSS(ss_))) {}
 
     double node_now(int32_t k) const { return k == 0 ? 0.0 : vnode[k]; }
@@ -242,9 +245,10 @@ double SWITCH_INSTANT(int32_t ss, int32_t b, double reached, bool opening, bool 
 
 void INTERPOL(int32_t ss, double reached, double& span, double& next, bool opening, bool resolving) {
     NetworkTables& N = NET;
-    const Col<int32_t> list = column(N.SWLIST, ss);
-    const Col<Logical> pending = column(N.SWPEND);
-    const Col<double> instant = column(N.TSWITCH, ss);
+    const SubsystemColumns& C = subsystem_columns(ss);
+    const Col<int32_t> list = C.swlist;
+    const Col<Logical> pending = C.swpend;
+    const Col<double> instant = C.tswitch;
     const int32_t ns = N.NSWITCH(ss);
     // The pending switches, in list order; most of a step's switches are not.
     static std::vector<int32_t> found;
@@ -257,7 +261,7 @@ void INTERPOL(int32_t ss, double reached, double& span, double& next, bool openi
     const std::vector<int32_t>& due = known ? *known : found;
     double earliest = 1.5;
     if (!due.empty()) {
-        const Pass pass(ss, reached, opening, resolving);
+        const Pass pass(C, ss, reached, opening, resolving);
         for (const int32_t b : due) {
             instant[b] = 1.5;
             double c = switch_instant(pass, b);
