@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <cstring>
 #include <cmath>
 #include <functional>
 #include <queue>
@@ -24,9 +23,6 @@ TriangFactors TRIANG_FACTORS;
 namespace {
 
 const std::string kStars(52, '*');
-
-// The sparsity lists made so far, over all subsystems and runs.
-int64_t LISTS_MADE = 0;
 
 bool flag_set(int8_t v) { return (v & 1) != 0; }
 
@@ -220,7 +216,6 @@ void build_lists(const Matrices& m, int32_t ss, int32_t n, SubsystemFactors& f) 
         ABORT_RUN("ITRIANG", 0);
     }
     f.n = n;
-    f.lists = ++LISTS_MADE;
     f.low.assign(static_cast<size_t>(nlow) + 1, 0.0);
     f.up.assign(static_cast<size_t>(nup) + 1, 0.0);
     f.diag.assign(static_cast<size_t>(n) + 1, 0.0);
@@ -351,7 +346,7 @@ void scatter_back(const Matrices& m, int32_t ss, int32_t first, int32_t n, const
 
 // Elimination of rows s..n: each row is reduced by the rows of its lower
 // list, its pivot checked and inverted and its upper entries scaled.
-void eliminate(int32_t ss, int32_t s, int32_t n, SubsystemFactors& f, std::vector<int32_t>* flagged = nullptr) {
+void eliminate(int32_t ss, int32_t s, int32_t n, SubsystemFactors& f) {
     NetworkTables& N = NET;
     const Col<int32_t> lowcol = column(N.LOWCOL, ss), upcol = column(N.UPCOL, ss);
     const Col<int32_t> lows = column(N.LOWSTART, ss), lowe = column(N.LOWEND, ss);
@@ -375,10 +370,7 @@ void eliminate(int32_t ss, int32_t s, int32_t n, SubsystemFactors& f, std::vecto
                     const int32_t j = upcol[q];
                     w[j] = w[j] - mult * f.up[q];
                 }
-                if (std::fabs(w[r]) < 1e-14 * std::fabs(old)) {
-                    small[r] = LTRUE;
-                    if (flagged) flagged->push_back(r);
-                }
+                if (std::fabs(w[r]) < 1e-14 * std::fabs(old)) small[r] = LTRUE;
             }
             for (int32_t p = lows[r]; p <= lowe[r]; ++p) f.low[p] = w[lowcol[p]];
             f.diag[r] = w[r];
@@ -393,92 +385,6 @@ void eliminate(int32_t ss, int32_t s, int32_t n, SubsystemFactors& f, std::vecto
         f.diag[r] = inv;
         for (int32_t p = ups[r]; p <= upe[r]; ++p) f.up[p] *= inv;
     }
-}
-
-// Factorisations kept for reuse. A switching back to a topology seen
-// before assembles the same rows from the start row on, over factors of
-// the rows above it that may be the same too: when all that the
-// elimination reads is the same to the bit, so are the factors it gives
-// and the small-pivot flags it sets, and they are taken from the one kept.
-struct KeptFactors {
-    int32_t s = 0;
-    std::vector<double> low, diag, up, above;       // what the elimination read
-    std::vector<double> low_out, diag_out, up_out;  // what it gave
-    std::vector<int32_t> flagged;                   // the rows it flagged
-};
-struct FactorMemory {
-    int64_t lists = -1;             // the lists the factorisations were made over
-    std::vector<KeptFactors> kept;  // the most recently used first
-};
-std::vector<FactorMemory> FACTOR_MEMORY;
-constexpr size_t kKeptFactorisations = 16;
-
-// The factors of the rows above s that the elimination of rows s..n reads:
-// the upper list of each row that a lower list of rows s..n names.
-void factors_above(int32_t ss, int32_t s, int32_t n, const SubsystemFactors& f, std::vector<double>& out) {
-    NetworkTables& N = NET;
-    const Col<int32_t> lowcol = column(N.LOWCOL, ss);
-    const Col<int32_t> lows = column(N.LOWSTART, ss), lowe = column(N.LOWEND, ss);
-    const Col<int32_t> ups = column(N.UPSTART, ss), upe = column(N.UPEND, ss);
-    out.clear();
-    for (int32_t r = s; r <= n; ++r)
-        for (int32_t p = lows[r]; p <= lowe[r]; ++p) {
-            const int32_t c = lowcol[p];
-            if (c < s && ups[c] <= upe[c])
-                out.insert(out.end(), f.up.begin() + ups[c], f.up.begin() + upe[c] + 1);
-        }
-}
-
-bool same_bits(const double* a, const std::vector<double>& b, int64_t count) {
-    return count == static_cast<int64_t>(b.size()) &&
-           (count == 0 || std::memcmp(a, b.data(), static_cast<size_t>(count) * sizeof(double)) == 0);
-}
-
-// Rows s..n eliminated, or their factors and flags taken from a kept
-// factorisation that read the same; a new one is kept.
-void eliminate_or_reuse(int32_t ss, int32_t s, int32_t n, SubsystemFactors& f) {
-    if (FACTOR_MEMORY.size() < static_cast<size_t>(ss)) FACTOR_MEMORY.resize(static_cast<size_t>(ss));
-    FactorMemory& memory = FACTOR_MEMORY[static_cast<size_t>(ss) - 1];
-    if (memory.lists != f.lists) {
-        memory.lists = f.lists;
-        memory.kept.clear();
-    }
-    // Rows s..n's entries lie together in each packed list.
-    NetworkTables& N = NET;
-    const int32_t low_first = N.LOWSTART(s, ss), up_first = N.UPSTART(s, ss);
-    const int64_t nlow = N.LOWEND(n, ss) - low_first + 1, nup = N.UPEND(n, ss) - up_first + 1, ndiag = n - s + 1;
-    double* low = f.low.data() + low_first;
-    double* up = f.up.data() + up_first;
-    double* diag = f.diag.data() + s;
-    static std::vector<double> above;
-    factors_above(ss, s, n, f, above);
-    const int64_t nabove = static_cast<int64_t>(above.size());
-    for (size_t k = 0; k < memory.kept.size(); ++k) {
-        const KeptFactors& e = memory.kept[k];
-        if (e.s != s || !same_bits(low, e.low, nlow) || !same_bits(diag, e.diag, ndiag) ||
-            !same_bits(up, e.up, nup) || !same_bits(above.data(), e.above, nabove))
-            continue;
-        std::copy(e.low_out.begin(), e.low_out.end(), low);
-        std::copy(e.diag_out.begin(), e.diag_out.end(), diag);
-        std::copy(e.up_out.begin(), e.up_out.end(), up);
-        const Col<Logical> small = column(N.SMALLDIAG, ss);
-        for (const int32_t r : e.flagged) small[r] = LTRUE;
-        std::rotate(memory.kept.begin(), memory.kept.begin() + static_cast<int64_t>(k),
-                    memory.kept.begin() + static_cast<int64_t>(k) + 1);
-        return;
-    }
-    KeptFactors e;
-    e.s = s;
-    e.low.assign(low, low + nlow);
-    e.diag.assign(diag, diag + ndiag);
-    e.up.assign(up, up + nup);
-    e.above = above;
-    eliminate(ss, s, n, f, &e.flagged);
-    e.low_out.assign(low, low + nlow);
-    e.diag_out.assign(diag, diag + ndiag);
-    e.up_out.assign(up, up + nup);
-    if (memory.kept.size() >= kKeptFactorisations) memory.kept.pop_back();
-    memory.kept.insert(memory.kept.begin(), std::move(e));
 }
 
 SubsystemFactors& factors_of(int32_t ss) {
@@ -532,8 +438,7 @@ void ITRIANG(int32_t ss) {
         const Matrices m = subsystem_matrices(ss, n);
         SubsystemFactors& f = factors_of(ss);
         const bool new_lists = N.NTRIANG(ss) == 0 || ideal || f.n != n;
-        const bool packed = !new_lists && RUN_CLOCK.NSTEP != 0 && f.switches == N.NSWITCH(ss);
-        if (packed) {
+        if (!new_lists && RUN_CLOCK.NSTEP != 0 && f.switches == N.NSWITCH(ss)) {
             assemble_packed(m, ss, s, n, f);
         } else {
             if (new_lists || RUN_CLOCK.NSTEP == 0)
@@ -549,10 +454,7 @@ void ITRIANG(int32_t ss) {
             }
             gather(m, ss, new_lists ? 1 : s, n, f);
         }
-        if (packed)
-            eliminate_or_reuse(ss, s, n, f);
-        else
-            eliminate(ss, s, n, f);
+        eliminate(ss, s, n, f);
         scatter_back(m, ss, s, n, f);
         // A restored run's first factorisation only rebuilds the factors a
         // snapshot does not hold: no switching, so no chatter half step.

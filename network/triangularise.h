@@ -25,7 +25,6 @@ struct SubsystemFactors {
     std::vector<SwitchEntry> switch_entries;
     std::vector<int32_t> switch_rows;
     int32_t switches = -1;
-    int64_t lists = 0;             // which making of the sparsity lists, counted over the program
 };
 
 struct TriangFactors {
