@@ -19,31 +19,30 @@ struct Phases {
 // The voltages at the measuring ends of three branches and their currents.
 Phases branch_phases(const char* name, int32_t SS, int32_t BR1, int32_t BR2, int32_t BR3, int32_t FLAG) {
     const int32_t b[3] = {std::abs(BR1), std::abs(BR2), std::abs(BR3)};
-    if (first_step_data())
+    if (first_step_data()) [[unlikely]]
         for (int32_t br : b) CHKBRANCH(name, br, SS);
     const NetworkTables& N = NET;
     const bool to_end = (BR1 < 0) != (FLAG != 0);
     const FArray2<int32_t>& ends = to_end ? N.IET : N.IEF;
+    // The branch tables share one shape: checked once for the subsystem and
+    // the three branches, they are read directly.
+    const uint64_t nb = static_cast<uint64_t>(N.CBR.extent(1)), nn = static_cast<uint64_t>(N.VNODE.extent(1));
+    const uint64_t s = static_cast<uint64_t>(int64_t{SS} - 1);
+    if (s < static_cast<uint64_t>(N.CBR.extent(2)) && s < static_cast<uint64_t>(N.VNODE.extent(2)) &&
+        static_cast<uint64_t>(b[0] - 1) < nb && static_cast<uint64_t>(b[1] - 1) < nb &&
+        static_cast<uint64_t>(b[2] - 1) < nb) {
+        const int32_t* end = ends.data() + nb * s - 1;
+        const double* cbr = N.CBR.data() + nb * s - 1;
+        const double* vnode = N.VNODE.data() + nn * s - 1;
+        const auto v = [&](int32_t node) {
+            return node == 0 ? 0.0 : (static_cast<uint64_t>(node - 1) < nn ? vnode[node] : N.VNODE(node, SS));
+        };
+        return {v(end[b[0]]), v(end[b[1]]), v(end[b[2]]), cbr[b[0]], cbr[b[1]], cbr[b[2]]};
+    }
     double v[3], i[3];
-    // The branch tables share one shape; checked once, they are read
-    // directly.
-    const int64_t nb = N.CBR.extent(1), nn = N.VNODE.extent(1);
-    const bool fits = SS >= 1 && SS <= N.CBR.extent(2) && SS <= N.VNODE.extent(2) && ends.extent(1) == nb &&
-                      ends.extent(2) == N.CBR.extent(2) && b[0] >= 1 && b[0] <= nb && b[1] >= 1 && b[1] <= nb &&
-                      b[2] >= 1 && b[2] <= nb;
-    if (fits) {
-        const int64_t at = nb * (SS - 1) - 1;
-        const double* vnode = N.VNODE.data() + nn * (SS - 1) - 1;
-        for (int k = 0; k < 3; ++k) {
-            const int32_t node = ends.data()[at + b[k]];
-            v[k] = node == 0 ? 0.0 : (node >= 1 && node <= nn ? vnode[node] : N.VNODE(node, SS));
-            i[k] = N.CBR.data()[at + b[k]];
-        }
-    } else {
-        for (int k = 0; k < 3; ++k) {
-            v[k] = NODEV(SS, to_end ? N.IET(b[k], SS) : N.IEF(b[k], SS));
-            i[k] = N.CBR(b[k], SS);
-        }
+    for (int k = 0; k < 3; ++k) {
+        v[k] = NODEV(SS, to_end ? N.IET(b[k], SS) : N.IEF(b[k], SS));
+        i[k] = N.CBR(b[k], SS);
     }
     return {v[0], v[1], v[2], i[0], i[1], i[2]};
 }
