@@ -36,17 +36,24 @@ const Thresholds& thresholds() {
     return t;
 }
 
-// Copies body right-aligned into the first w characters of the field,
-// the whole field blank around it.
+// The body is built at kBodyAt of a blank buffer, with room for a field
+// before it and the blanks after the fixed form behind it.
+constexpr size_t kBodyAt = 24, kBuffer = 64;
+
+// The field holding the body of n characters right-aligned in its first w
+// characters, blanks around it: one copy of a whole field.
 void right_align(const char* body, size_t n, char* field, size_t w) {
-    std::memset(field, ' ', G23_WIDTH);
-    std::memcpy(field + (w - n), body, n);
+    std::memcpy(field, body + n - w, G23_WIDTH);
 }
 
 void general(double x, char* field) {
     const std::string s = edit("G23.14", x);
     std::memcpy(field, s.data(), G23_WIDTH);
 }
+
+// floor(x log10 2) as floor(x * 0.30102999566398120) gives it, for every
+// binary exponent x of a double (|x| below 1200), in integers.
+constexpr int floor_log10_2(int x) { return (x * 78913) >> 18; }
 
 using u128 = unsigned __int128;
 
@@ -95,24 +102,40 @@ bool scaled(double m, int s, uint64_t& q) {
     return true;
 }
 
-// The last `count` decimal digits of v, most significant first.
+// The eight decimal digits of v < 10^8 at out, most significant first,
+// worked out side by side in the lanes of one word: two halves of four
+// digits, four pairs, eight digits (the quotients by 100 and 10 are exact
+// multiply-and-shift forms over the lanes' ranges).
+inline void put_eight(uint32_t v, char* out) {
+    const uint64_t halves = v / 10000 | uint64_t{v % 10000} << 32;
+    const uint64_t hundreds = (halves * 5243) >> 19 & 0x0000007F0000007FULL;
+    const uint64_t pairs = hundreds | (halves - hundreds * 100) << 16;
+    const uint64_t tens = (pairs * 103) >> 10 & 0x000F000F000F000FULL;
+    const uint64_t digits = tens | (pairs - tens * 10) << 8;
+    uint64_t text = digits + 0x3030303030303030ULL;
+    // The first digit is in the lowest byte.
+    if constexpr (std::endian::native == std::endian::big) text = __builtin_bswap64(text);
+    std::memcpy(out, &text, 8);
+}
+
+// The last `count` (at most 24) decimal digits of v, most significant
+// first: written eight at a time from the right into the buffer, whose
+// last `count` characters they are.
+const char* digits_of(uint64_t v, int count, char (&buffer)[24]) {
+    int at = 24;
+    do {
+        const uint64_t above = v / 100000000;
+        put_eight(static_cast<uint32_t>(v - above * 100000000), buffer + at - 8);
+        v = above;
+        at -= 8;
+    } while (24 - at < count);
+    return buffer + 24 - count;
+}
+
+// The same digits at out.
 void put_digits(uint64_t v, int count, char* out) {
-    static constexpr auto pairs = [] {
-        std::array<char, 200> t{};
-        for (int i = 0; i < 100; ++i) {
-            t[static_cast<size_t>(2 * i)] = static_cast<char>('0' + i / 10);
-            t[static_cast<size_t>(2 * i + 1)] = static_cast<char>('0' + i % 10);
-        }
-        return t;
-    }();
-    int k = count;
-    while (k >= 2) {
-        const size_t p = static_cast<size_t>(v % 100) * 2;
-        v /= 100;
-        out[--k] = pairs[p + 1];
-        out[--k] = pairs[p];
-    }
-    if (k == 1) out[0] = static_cast<char>('0' + v % 10);
+    char buffer[24];
+    std::memcpy(out, digits_of(v, count, buffer), static_cast<size_t>(count));
 }
 
 constexpr uint64_t pow10(int n) { return n == 0 ? 1 : 10 * pow10(n - 1); }
@@ -136,7 +159,7 @@ bool significant(double m, char* digits, int& e) {
     int e2 = 0;
     std::frexp(m, &e2);
     // log10(m) lies within one of this.
-    int e10 = static_cast<int>(std::floor((e2 - 1) * 0.30102999566398120));
+    int e10 = floor_log10_2(e2 - 1);
     for (int tries = 0; tries < 3; ++tries) {
         uint64_t q = 0;
         if (!scaled(m, kDigits - 1 - e10, q)) return false;
@@ -170,11 +193,12 @@ size_t fixed(double m, int decimals, int whole_guess, char* out) {
     // A zero before the point at least.
     const int n = digit_count(q, decimals + std::max(whole_guess - 1, 1));
     const int whole = n - decimals;
-    put_digits(q, n, out + (decimals > 0 ? 1 : 0));
+    char buffer[24];
+    const char* d = digits_of(q, n, buffer);
+    std::memcpy(out, d, static_cast<size_t>(whole));
     if (decimals == 0) return static_cast<size_t>(n);
-    // The whole part moves one place left to make room for the point.
-    std::memmove(out, out + 1, static_cast<size_t>(whole));
     out[whole] = '.';
+    std::memcpy(out + whole + 1, d + whole, static_cast<size_t>(decimals));
     return static_cast<size_t>(n + 1);
 }
 
@@ -184,7 +208,9 @@ void put_g23_14(double x, char* field) {
     if (!std::isfinite(x)) return general(x, field);
     const Thresholds& t = thresholds();
     const double m = std::fabs(x);
-    char body[48];
+    char buffer[kBuffer];
+    std::memset(buffer, ' ', kBuffer);
+    char* const body = buffer + kBodyAt;
     size_t n = 0;
     if (std::signbit(x)) body[n++] = '-';
 
@@ -218,14 +244,14 @@ void put_g23_14(double x, char* field) {
     // m is at least 2^(e2 - 1), so at least 10^a with a from e2 below, and
     // 10^a r is below[a + 1]: the search starts at a + 2.
     const int e2 = static_cast<int>(std::bit_cast<uint64_t>(m) >> 52) - 1022;
-    const int a = static_cast<int>(std::floor((e2 - 1) * 0.30102999566398120));
+    const int a = floor_log10_2(e2 - 1);
     int mid = std::clamp(a + 2, 0, kDigits + 1);
     while (mid <= kDigits && !(m < t.below[static_cast<size_t>(mid)])) ++mid;
     const int decimals = m == 0.0 ? kDigits - 1 : kDigits + 1 - mid;
     if (const size_t k = fixed(m, decimals, mid - 1, body + n)) {
         n += k;
     } else {
-        const auto r = std::to_chars(body + n, body + sizeof body, m, std::chars_format::fixed, decimals);
+        const auto r = std::to_chars(body + n, buffer + kBuffer, m, std::chars_format::fixed, decimals);
         n = static_cast<size_t>(r.ptr - body);
     }
     if (decimals == 0) body[n++] = '.';
