@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "engine/abort.h"
@@ -128,6 +129,9 @@ void write_records(int32_t n, int32_t nf) {
     const RunClock& c = RUN_CLOCK;
     const int64_t step = is_true(RUN_SETUP.relabel_time) ? int64_t{c.NSTEP} - c.START_STEP : c.NSTEP;
     const double time = c.DELT * static_cast<double>(step);
+    // Every file's record starts with the same time field.
+    char time_field[G23_WIDTH];
+    put_g23_14(time, time_field);
     std::string record;
     for (int32_t k = 1; k <= nf; ++k) {
         const int32_t first = (k - 1) * kPerFile + 1, last = k == nf ? n : k * kPerFile;
@@ -135,7 +139,7 @@ void write_records(int32_t n, int32_t nf) {
         const int32_t count = last - first + 1;
         record.resize(static_cast<size_t>(G23_WIDTH + count * (G23_WIDTH + 1) + (count - 1) / kPerFile));
         char* at = record.data();
-        put_g23_14(time, at);
+        std::memcpy(at, time_field, G23_WIDTH);
         at += G23_WIDTH;
         for (int32_t i = first, in_line = 0; i <= last; ++i, ++in_line) {
             if (in_line == kPerFile) {
