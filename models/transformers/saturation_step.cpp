@@ -124,7 +124,9 @@ void XFMR_SATDYN(int32_t ss, int32_t k) {
         return;
     const Core core = core_of(k);
 
-    XfmrVector vw{}, iw{}, phi{}, f{}, p{}, turns{}, m{};
+    // Only the windings' places of vw, iw and turns are ever read; the
+    // others start at zero, as the core's look-ups read beyond the windings.
+    XfmrVector vw, iw, turns, phi{}, f{}, p{}, m{};
     int32_t seg[XFMR_MAXBR] = {};
     std::copy_n(flux, XFMR_MAXBR, flux_old);
 
