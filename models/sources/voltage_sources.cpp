@@ -1,6 +1,8 @@
 #include "models/sources/voltage_sources.h"
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <string>
 
 #include "engine/abort.h"
@@ -40,6 +42,23 @@ inline void within(int32_t p, const char* array, int64_t first, int64_t last, in
     outside(p, array, first, last, size);
 }
 
+// sin(x), kept per record for its last angle: a pass that evaluates a
+// source again at the same instant asks for the same angle.
+double sine(int32_t p, double x) {
+    struct Kept {
+        uint64_t x = 0;
+        double s = std::sin(0.0);
+    };
+    static Kept kept[16];
+    Kept& k = kept[static_cast<uint32_t>(p) % 16];
+    const uint64_t bits = std::bit_cast<uint64_t>(x);
+    if (bits != k.x) {
+        k.x = bits;
+        k.s = std::sin(x);
+    }
+    return k.s;
+}
+
 // The record at p evaluated at the end of the step; the angle advances to
 // instant t, the previous step's time plus one step (which can differ in
 // the last bit from TIME).
@@ -73,7 +92,7 @@ void evaluate(int32_t p, double t) {
     else if (theta < 0.0)
         theta += kTwoPi;
     F[7] = theta;
-    ebr = m * std::sin(theta + F[5]);
+    ebr = m * sine(p, theta + F[5]);
 }
 
 void phase_call(const Text12& name, int32_t ss, int32_t br, double ramp, Logical ac, double magnitude, double omega,
