@@ -1,5 +1,6 @@
 #include "network/solution_checks.h"
 
+#include <cstring>
 #include <string>
 
 #include "engine/abort.h"
@@ -62,25 +63,28 @@ void solution_tables_error(int32_t ss) {
 }
 
 bool copy_finite(const double* __restrict v, int32_t n, double* __restrict x) {
-    // A value times zero is zero unless the value is NaN or an infinity;
-    // four sums keep the additions from waiting on each other.
-    double a = 0.0, b = 0.0, c = 0.0, d = 0.0;
+    // A value times zero is zero unless the value is NaN or an infinity,
+    // and a NaN stays in any sum: two values at a time into two sums that
+    // do not wait on each other.
+    using Pair = double __attribute__((vector_size(16)));
+    Pair a = {0.0, 0.0}, b = {0.0, 0.0};
     int32_t k = 0;
     for (; k + 4 <= n; k += 4) {
-        x[k] = v[k];
-        x[k + 1] = v[k + 1];
-        x[k + 2] = v[k + 2];
-        x[k + 3] = v[k + 3];
-        a += v[k] * 0.0;
-        b += v[k + 1] * 0.0;
-        c += v[k + 2] * 0.0;
-        d += v[k + 3] * 0.0;
+        Pair p, q;
+        std::memcpy(&p, v + k, sizeof p);
+        std::memcpy(&q, v + k + 2, sizeof q);
+        std::memcpy(x + k, &p, sizeof p);
+        std::memcpy(x + k + 2, &q, sizeof q);
+        a += p * 0.0;
+        b += q * 0.0;
     }
+    double c = 0.0;
     for (; k < n; ++k) {
         x[k] = v[k];
-        a += v[k] * 0.0;
+        c += v[k] * 0.0;
     }
-    return (a + b) + (c + d) == 0.0;
+    const Pair s = a + b;
+    return (s[0] + s[1]) + c == 0.0;
 }
 
 void solution_not_finite(int32_t ss) {

@@ -1,0 +1,33 @@
+// The node voltages' copy with its finiteness test: every bit copied, and
+// a NaN or an infinity found wherever it lies among the values.
+#include "network/solution_checks.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <limits>
+#include <vector>
+
+namespace {
+
+TEST(SolutionChecks, CopyFiniteCopiesEveryBitAndFindsEveryNonFiniteValue) {
+    using limits = std::numeric_limits<double>;
+    const double finite[] = {0.0, -0.0, 1.0, -2.5, limits::max(), -limits::max(), limits::denorm_min(), 1e-300};
+    const double bad[] = {limits::quiet_NaN(), -limits::quiet_NaN(), limits::infinity(), -limits::infinity()};
+    for (int32_t n = 0; n <= 13; ++n) {
+        std::vector<double> v(static_cast<size_t>(n)), x(static_cast<size_t>(n) + 1, 42.0);
+        for (int32_t k = 0; k < n; ++k) v[static_cast<size_t>(k)] = finite[k % 8];
+        EXPECT_TRUE(copy_finite(v.data(), n, x.data())) << n;
+        EXPECT_EQ(std::memcmp(v.data(), x.data(), v.size() * sizeof(double)), 0) << n;
+        EXPECT_EQ(x[static_cast<size_t>(n)], 42.0) << n;  // nothing written beyond
+        for (int32_t at = 0; at < n; ++at)
+            for (double b : bad) {
+                std::vector<double> w = v;
+                w[static_cast<size_t>(at)] = b;
+                EXPECT_FALSE(copy_finite(w.data(), n, x.data())) << n << " " << at << " " << b;
+                EXPECT_EQ(std::memcmp(w.data(), x.data(), w.size() * sizeof(double)), 0) << n << " " << at;
+            }
+    }
+}
+
+}  // namespace
