@@ -229,7 +229,11 @@ private:
     void put_block(std::string_view array, FArray<T, 1>& a, int32_t first, const T (&v)[N]) const {
         const int32_t n = static_cast<int32_t>(N);
         if (first >= 1 && int64_t{first} + n - 1 <= a.extent(1)) {
-            std::copy(v, v + n, a.data() + (first - 1));
+            // Slot by slot, unrolled: each value goes straight from where
+            // it was worked out into its slot, the block never built apart.
+            T* const to = a.data() + (first - 1);
+#pragma GCC unroll 64
+            for (size_t j = 0; j < N; ++j) to[j] = v[j];
             return;
         }
         for (int32_t j = 0; j < n; ++j) at(array, a, first + j) = v[j];
