@@ -123,25 +123,25 @@ void INCALCVI(int32_t ss, double reached, double fraction, bool closing, bool pa
     const BranchPlan& plan = branch_plan(ss);
     const uint8_t* kinds = plan.kind.data();
     const Col<Logical> changed = column(N.BRCHG);
-    const Col<int32_t> to = column(N.IET, ss), from = column(N.IEF, ss);
+    const Col<int32_t> to = column(N.IET, ss), from = column(N.IEF, ss), counter = column(N.CHATCNTI, ss);
     const Col<double> geq = column(N.GEQ, ss), cbr = column(N.CBR, ss), cbrt = column(N.CBRT);
     const Col<double> ccbr = column(N.CCBR, ss), ccbrd = column(N.CCBRD, ss);
     const Col<double> ccl = column(N.CCL, ss), ccld = column(N.CCLD, ss), ccc = column(N.CCC, ss);
     const Col<double> cccd = column(N.CCCD, ss), v12 = column(N.V12L, ss), v20 = column(N.V20L, ss);
     const Col<double> rcl = column(N.RCL, ss), rlg = column(N.RLG, ss), rsc = column(N.RSC, ss);
     const Col<double> rcg = column(N.RCG, ss), rsl = column(N.RSL, ss);
-    const Col<double> ebr = column(N.EBR, ss), ebrd = column(N.EBRD, ss);
+    const Col<double> ebr = column(N.EBR, ss), ebrd = column(N.EBRD, ss), geqd = column(N.GEQD, ss);
     const bool extrap = is_true(N.SSEXTRAP(ss));
-    // Branches are independent here, so each class has a loop of its own.
-    const PassColumns cols{x,   changed, geq, cbr, cbrt, ccbr, ccbrd, ccl, ccld,
-                           ccc, cccd,    v12, v20, rcl,  rlg,  rsc,   rcg, rsl};
+    const PassColumns cols{x,   changed, from, to,   counter, geq, cbr, cbrt, ccbr, ccbrd, ccl,  ccld,
+                           ccc, cccd,    v12,  v20,  rcl,     rlg, rsc, rcg,  rsl,  geqd,  ebr,  ebrd,
+                           N.SSCHATLEV(ss), extrap};
     // Chatter found before the branches' counters move (pending, or at the
     // nodes just now) leaves them all at 0.
     const bool counted_before = detect && is_true(N.SSCHATTER(ss));
     const bool leaves_history = closing && !resolving && !opening;
     const int flags = (partial ? PF_PARTIAL : 0) | (resolving ? PF_RESOLVING : 0) | (opening ? PF_OPENING : 0) |
                       (detect ? PF_DETECT : 0) | (leaves_history ? PF_CLOSING : 0);
-    SERIES_RESULTS(plan, cols, flags, fraction);
+    bool found = SERIES_RESULTS(plan, nb, cols, flags, fraction);
     closed_series = leaves_history ? ss : 0;
     const PassValues values(ss, resolving, partial, opening, reached);
     for (const int32_t b : plan.other) {
@@ -185,11 +185,17 @@ void INCALCVI(int32_t ss, double reached, double fraction, bool closing, bool pa
     }
 
     if (detect) {
-        // Every branch's counter moves from its current before to the pass's
-        // current; every branch but an ideal one then takes it.
-        const Col<int32_t> counter = column(N.CHATCNTI, ss);
-        const bool found = take_counted_branches(nb, cbrt.p, cbr.p, counter.p, kinds + 1, BK_IDEAL, partial, fraction,
-                                                 N.SSCHATLEV(ss));
+        // The series branches' counters moved with their results; every
+        // other branch's moves from its current before to the pass's
+        // current, and every one but an ideal branch then takes it.
+        const double level = N.SSCHATLEV(ss);
+        for (const int32_t b : plan.other) {
+            const double before = cbr[b], now = cbrt[b];
+            const int32_t next = CHATTER_NEXT(counter[b], before, now, level);
+            counter[b] = next;
+            found |= CHATTER_AT(next);
+            if (!(kinds[b] & BK_IDEAL)) cbr[b] = partial ? before + fraction * (now - before) : now;
+        }
         if (counted_before)
             std::fill(counter.p, counter.p + nb, 0);
         else if (found)
@@ -214,22 +220,28 @@ void FINISHUP(int32_t ss) {
     const Col<double> ccbrd = column(N.CCBRD, ss), geq = column(N.GEQ, ss), geqd = column(N.GEQD, ss);
     // BRCHG is read only inside a step, which clears it first.
     // A voltage source whose EMF is extrapolated keeps the EBRD of INCALCVI.
-    if (!plan.vsources.empty() && is_true(N.SSEXTRAP(ss))) {
-        static std::vector<double> kept;
-        kept.clear();
-        for (const int32_t b : plan.vsources) kept.push_back(ebrd[b]);
-        copy_changed(ebr.p, ebrd.p, nb);
-        for (size_t k = 0; k < kept.size(); ++k) ebrd[plan.vsources[k]] = kept[k];
-    } else {
-        copy_changed(ebr.p, ebrd.p, nb);
-    }
+    const bool keep = is_true(N.SSEXTRAP(ss));
     if (closed_series == ss) {
-        for (const int32_t b : plan.other) ccbrd[b] = ccbr[b];
+        // The closing pass left the series branches' values and every
+        // conductance.
+        for (const int32_t b : plan.other) {
+            if (!(keep && (plan.kind[static_cast<size_t>(b)] & BK_VSOURCE))) ebrd[b] = ebr[b];
+            ccbrd[b] = ccbr[b];
+        }
     } else {
+        if (!plan.vsources.empty() && keep) {
+            static std::vector<double> kept;
+            kept.clear();
+            for (const int32_t b : plan.vsources) kept.push_back(ebrd[b]);
+            copy_changed(ebr.p, ebrd.p, nb);
+            for (size_t k = 0; k < kept.size(); ++k) ebrd[plan.vsources[k]] = kept[k];
+        } else {
+            copy_changed(ebr.p, ebrd.p, nb);
+        }
         std::copy(ccbr.p, ccbr.p + nb, ccbrd.p);
+        copy_changed(geq.p, geqd.p, nb);
     }
     closed_series = 0;
-    copy_changed(geq.p, geqd.p, nb);
 
     const Col<int32_t> norbus = column(N.NORBUS, ss);
     const Col<double> cnor = column(N.CNOR, ss), cnord = column(N.CNORD, ss);

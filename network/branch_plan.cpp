@@ -68,6 +68,7 @@ void BUILD_BRANCH_PLAN(int32_t ss) {
     p.injecting.clear();
     for (auto& list : p.series) list.clear();
     p.history_kinds = 0;
+    p.series_kinds = 0;
     p.other.clear();
     p.vsources.clear();
     for (int32_t b = 1; b <= nb; ++b) {
@@ -80,9 +81,10 @@ void BUILD_BRANCH_PLAN(int32_t ss) {
             p.history_kinds |= lc_of(k);
         }
         if (in_injecting(k)) p.injecting.push_back(b);
-        if (in_series(k))
+        if (in_series(k)) {
             p.series[static_cast<size_t>(series_class(k))].push_back(e);
-        else
+            p.series_kinds |= lc_of(k);
+        } else
             p.other.push_back(b);
     }
 }
@@ -110,9 +112,10 @@ void REPLAN_BRANCH(int32_t ss, int32_t b) {
         take_out(p.series[static_cast<size_t>(series_class(was))], b);
     else
         take_out(p.other, b);
-    if (in_series(k))
+    if (in_series(k)) {
         put_in(p.series[static_cast<size_t>(series_class(k))], e, b);
-    else
+        p.series_kinds |= lc_of(k);
+    } else
         put_in(p.other, b, b);
 }
 

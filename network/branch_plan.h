@@ -40,6 +40,7 @@ struct BranchPlan {
     uint8_t history_kinds = 0;       // the L and C bits met in the history list (or more)
     std::vector<int32_t> injecting;  // branches with a source or an injected current
     std::array<std::vector<PlannedBranch>, 4> series;  // by SeriesClass
+    uint8_t series_kinds = 0;        // the L and C bits met among the series branches (or more)
     std::vector<int32_t> other;      // every other branch
     std::vector<int32_t> vsources;   // branches with a voltage-source record
 };

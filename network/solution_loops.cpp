@@ -221,3 +221,5 @@ bool take_counted_branches(int64_t n, const double* cbrt, double* cbr, int32_t* 
 }
 
 void use_vector_forms(bool on) { vector_forms() = on && processor_has_avx2(); }
+
+bool vector_forms_in_use() { return vector_forms(); }

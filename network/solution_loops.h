@@ -42,3 +42,5 @@ void restart_history(int64_t n, double* hist, double* histd);
 
 // Tests may run the plain forms on any processor.
 void use_vector_forms(bool on);
+// Whether the AVX2 forms run.
+bool vector_forms_in_use();
