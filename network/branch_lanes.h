@@ -1,83 +1,99 @@
 // Lanes for the loops that walk whole branch columns: one branch (Lane1)
-// or four neighbouring branches (Lane4, GCC vector types). A loop body
+// or four neighbouring branches in AVX2 registers (Lane4). A loop body
 // written once over a lane type does the same operations on every element
-// either way, so its results are the same to the bit; a lane is chosen
-// with a mask (-1 or 0 per element) rather than a branch.
+// either way, so its results are the same to the bit. A lane is chosen
+// with a mask rather than a branch; Lane4 reads a mask's sign bits.
 #pragma once
 
-#include <cstdint>
-#include <cstring>
+#include <immintrin.h>
 
-// The lanes never cross a call (their loops inline them), so the note
-// that a vector passed without AVX changes the calling convention does
-// not apply.
-#pragma GCC diagnostic ignored "-Wpsabi"
+#include <cstdint>
+
+// Bits of a branch's lane byte (BranchPlan::lane).
+enum LaneBit : uint8_t {
+    LB_SERIES = 7,     // a series branch (network/series_results.h)
+    LB_SERIES_L = 6,   // a series branch with an inductor
+    LB_SERIES_C = 5,   // a series branch with a capacitor
+    LB_VSOURCE = 4,    // a branch with a voltage-source record
+    LB_HISTORY_L = 2,  // a branch whose inductor has a history step
+    LB_HISTORY_C = 1,  // a branch whose capacitor has a history step
+};
 
 struct Lane1 {
     static constexpr int64_t width = 1;
     using D = double;
-    using M = int64_t;  // -1 or 0
-    using I = int32_t;
+    using M = bool;
 
     static D load(const double* p) { return *p; }
     static void store(double* p, D v) { *p = v; }
     static D gather(const double* x, const int32_t* at) { return x[*at]; }
     static D splat(double v) { return v; }
-    static M mask(bool b) { return -static_cast<M>(b); }
-    // Elements whose kind byte has any of the bits.
-    static M kinds(const uint8_t* k, uint8_t bits) { return mask((*k & bits) != 0); }
-    static M logicals(const int32_t* p) { return mask((*p & 1) != 0); }
+    template <int Bit>
+    static M flag(const uint8_t* lane) {
+        return ((*lane >> Bit) & 1) != 0;
+    }
+    static M logicals(const int32_t* p) { return (*p & 1) != 0; }
+    static M none() { return false; }
     static D pick(M m, D a, D b) { return m ? a : b; }
+    static M both(M a, M b) { return a && b; }
+    static M but(M a, M b) { return a && !b; }
+    static M either(M a, M b) { return a || b; }
+    static M differ(M a, M b) { return a != b; }
+    static M less(D a, D b) { return a < b; }
+    static M less_equal(D a, D b) { return a <= b; }
+    static M greater(D a, D b) { return a > b; }
     static D magnitude(D v) { return __builtin_fabs(v); }
-    static M less_equal(D a, D b) { return mask(a <= b); }
-    static M greater(D a, D b) { return mask(a > b); }
-    static I load_int(const int32_t* p) { return *p; }
-    static void store_int(int32_t* p, I v) { *p = v; }
-    static M widen(I v) { return v; }
-    static I narrow(M v) { return static_cast<I>(v); }
-    static M pick_int(M m, M a, M b) { return m ? a : b; }
-    static bool any(M m) { return m != 0; }
+    static D load_count(const int32_t* p) { return *p; }
+    static void store_count(int32_t* p, D c) { *p = static_cast<int32_t>(c); }
+    static bool any(M m) { return m; }
 };
+
+#pragma GCC push_options
+#pragma GCC target("avx2")
 
 struct Lane4 {
     static constexpr int64_t width = 4;
-    typedef double D __attribute__((vector_size(32)));
-    typedef int64_t M __attribute__((vector_size(32)));
-    typedef int32_t I __attribute__((vector_size(16)));
+    using D = __m256d;
+    using M = __m256d;
 
-    static D load(const double* p) {
-        D v;
-        std::memcpy(&v, p, sizeof v);
-        return v;
+    static D load(const double* p) { return _mm256_loadu_pd(p); }
+    static void store(double* p, D v) { _mm256_storeu_pd(p, v); }
+    static D gather(const double* x, const int32_t* at) {
+        const __m128i index = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+        const __m256d every = _mm256_castsi256_pd(_mm256_set1_epi64x(-1));
+        return _mm256_mask_i32gather_pd(_mm256_setzero_pd(), x, index, every, 8);
     }
-    static void store(double* p, D v) { std::memcpy(p, &v, sizeof v); }
-    static D gather(const double* x, const int32_t* at) { return D{x[at[0]], x[at[1]], x[at[2]], x[at[3]]}; }
-    static D splat(double v) { return __builtin_shuffle(D{v}, M{}); }
-    static M kinds(const uint8_t* k, uint8_t bits) {
-        const M b{bits, bits, bits, bits};
-        return (M{k[0], k[1], k[2], k[3]} & b) != 0;
+    static D splat(double v) { return _mm256_set1_pd(v); }
+    template <int Bit>
+    static M flag(const uint8_t* lane) {
+        int32_t four;
+        __builtin_memcpy(&four, lane, sizeof four);
+        const __m128i bytes = _mm_cvtsi32_si128(four);
+        // Bit 7 is the sign bit of a byte widened with its sign.
+        if (Bit == 7) return _mm256_castsi256_pd(_mm256_cvtepi8_epi64(bytes));
+        return _mm256_castsi256_pd(_mm256_slli_epi64(_mm256_cvtepu8_epi64(bytes), 63 - Bit));
     }
-    static M logicals(const int32_t* p) { return (__builtin_convertvector(load_int(p), M) & 1) != 0; }
-    static D pick(M m, D a, D b) { return m ? a : b; }
-    static D magnitude(D v) {
-        const M clear = M{} + INT64_MAX;
-        M bits;
-        std::memcpy(&bits, &v, sizeof bits);
-        bits &= clear;
-        D out;
-        std::memcpy(&out, &bits, sizeof out);
-        return out;
+    static M logicals(const int32_t* p) {
+        const __m128i v = _mm_slli_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), 31);
+        return _mm256_castsi256_pd(_mm256_cvtepi32_epi64(v));
     }
-    static M less_equal(D a, D b) { return a <= b; }
-    static M greater(D a, D b) { return a > b; }
-    static I load_int(const int32_t* p) {
-        I v;
-        std::memcpy(&v, p, sizeof v);
-        return v;
+    static M none() { return _mm256_setzero_pd(); }
+    static D pick(M m, D a, D b) { return _mm256_blendv_pd(b, a, m); }
+    static M both(M a, M b) { return _mm256_and_pd(a, b); }
+    static M but(M a, M b) { return _mm256_andnot_pd(b, a); }
+    static M either(M a, M b) { return _mm256_or_pd(a, b); }
+    static M differ(M a, M b) { return _mm256_xor_pd(a, b); }
+    static M less(D a, D b) { return _mm256_cmp_pd(a, b, _CMP_LT_OQ); }
+    static M less_equal(D a, D b) { return _mm256_cmp_pd(a, b, _CMP_LE_OQ); }
+    static M greater(D a, D b) { return _mm256_cmp_pd(a, b, _CMP_GT_OQ); }
+    static D magnitude(D v) { return _mm256_andnot_pd(_mm256_set1_pd(-0.0), v); }
+    static D load_count(const int32_t* p) {
+        return _mm256_cvtepi32_pd(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
     }
-    static void store_int(int32_t* p, I v) { std::memcpy(p, &v, sizeof v); }
-    static M widen(I v) { return __builtin_convertvector(v, M); }
-    static I narrow(M v) { return __builtin_convertvector(v, I); }
-    static M pick_int(M m, M a, M b) { return m ? a : b; }
-    static bool any(M m) { return (m[0] | m[1] | m[2] | m[3]) != 0; }
+    static void store_count(int32_t* p, D c) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm256_cvttpd_epi32(c));
+    }
+    static bool any(M m) { return _mm256_movemask_pd(m) != 0; }
 };
+
+#pragma GCC pop_options
