@@ -21,6 +21,13 @@ namespace wide {
 }  // namespace wide
 #pragma GCC pop_options
 
+#pragma GCC push_options
+#pragma GCC target("avx512f,avx512bw,avx512vl,avx512dq")
+namespace widest {
+#include "network/series_results_body.inc"
+}  // namespace widest
+#pragma GCC pop_options
+
 using Walk = bool (*)(const PassColumns&, const uint8_t*, int64_t, double);
 
 template <int Flags>
@@ -36,13 +43,36 @@ bool walk_avx2(const PassColumns& c, const uint8_t* lanes, int64_t nb, double fr
 }
 #pragma GCC pop_options
 
+#pragma GCC push_options
+#pragma GCC target("avx512f,avx512bw,avx512vl,avx512dq")
+template <int Flags, uint8_t Kinds>
+bool walk_avx512(const PassColumns& c, const uint8_t* lanes, int64_t nb, double fraction) {
+    return widest::all_branches<Lane8, Flags, Kinds>(c, lanes, nb, fraction);
+}
+#pragma GCC pop_options
+
+// The walk of a width for the L and C bits met among the series branches.
+template <int Flags, bool (*Narrow)(const PassColumns&, const uint8_t*, int64_t, double),
+          bool (*WithC)(const PassColumns&, const uint8_t*, int64_t, double),
+          bool (*WithL)(const PassColumns&, const uint8_t*, int64_t, double),
+          bool (*WithLC)(const PassColumns&, const uint8_t*, int64_t, double)>
+Walk by_kinds(uint8_t kinds) {
+    if (kinds == 0) return Narrow;
+    if (kinds == BK_CAPACITOR) return WithC;
+    if (kinds == BK_INDUCTOR) return WithL;
+    return WithLC;
+}
+
 template <int Flags>
-Walk walk_for(uint8_t kinds, bool vector) {
-    if (!vector) return &walk_plain<Flags>;
-    if (kinds == 0) return &walk_avx2<Flags, 0>;
-    if (kinds == BK_CAPACITOR) return &walk_avx2<Flags, BK_CAPACITOR>;
-    if (kinds == BK_INDUCTOR) return &walk_avx2<Flags, BK_INDUCTOR>;
-    return &walk_avx2<Flags, BK_INDUCTOR | BK_CAPACITOR>;
+Walk walk_for(uint8_t kinds, int width) {
+    constexpr uint8_t L = BK_INDUCTOR, C = BK_CAPACITOR;
+    if (width >= 2)
+        return by_kinds<Flags, &walk_avx512<Flags, 0>, &walk_avx512<Flags, C>, &walk_avx512<Flags, L>,
+                        &walk_avx512<Flags, L | C>>(kinds);
+    if (width == 1)
+        return by_kinds<Flags, &walk_avx2<Flags, 0>, &walk_avx2<Flags, C>, &walk_avx2<Flags, L>,
+                        &walk_avx2<Flags, L | C>>(kinds);
+    return &walk_plain<Flags>;
 }
 
 }  // namespace
@@ -50,12 +80,12 @@ Walk walk_for(uint8_t kinds, bool vector) {
 bool SERIES_RESULTS(const BranchPlan& plan, int64_t nb, const PassColumns& cols, int flags, double fraction) {
     // A pass that re-solves or opens a step leaves nothing for its close.
     if (flags & (PF_RESOLVING | PF_OPENING)) flags &= ~PF_CLOSING;
-    const bool vector = vector_forms_in_use();
+    const int width = vector_width_in_use();
     Walk walk = nullptr;
     switch (flags) {
 #define ZARIK_PASS_CASE(k)                             \
     case k:                                            \
-        walk = walk_for<k>(plan.series_kinds, vector); \
+        walk = walk_for<k>(plan.series_kinds, width);  \
         break;
         ZARIK_PASS_CASE(0) ZARIK_PASS_CASE(1) ZARIK_PASS_CASE(2) ZARIK_PASS_CASE(3)
         ZARIK_PASS_CASE(4) ZARIK_PASS_CASE(5) ZARIK_PASS_CASE(6) ZARIK_PASS_CASE(7)
@@ -65,9 +95,12 @@ bool SERIES_RESULTS(const BranchPlan& plan, int64_t nb, const PassColumns& cols,
         ZARIK_PASS_CASE(PF_CLOSING | PF_DETECT) ZARIK_PASS_CASE(PF_CLOSING | PF_DETECT | PF_PARTIAL)
 #undef ZARIK_PASS_CASE
     }
+    if (cols.voltages != nullptr) return walk(cols, plan.lane.data() + 1, nb, fraction);
     static std::vector<double> voltages;
     if (voltages.size() < static_cast<size_t>(nb)) voltages.resize(static_cast<size_t>(nb));
     PassColumns c = cols;
     c.voltages = voltages.data();
+    const double* x = c.x;
+    for (int64_t k = 0; k < nb; ++k) c.voltages[k] = x[c.from.p[k]] - x[c.to.p[k]];
     return walk(c, plan.lane.data() + 1, nb, fraction);
 }
