@@ -172,9 +172,10 @@ void Main_DSO() {
         I_BESS[i - 1] = f.cbr(6 + i);
         V_BESS[i - 1] = NODEVDIFF(ss1, f.node(12 + i), 0);
     }
-    const double PBess = a.gain * P3PH3(ss1, f.branch(7), f.branch(8), f.branch(9), a.tau, 0);
+    double pb = 0.0, qb = 0.0;
+    PQ3PH3(ss1, f.branch(7), f.branch(8), f.branch(9), a.tau, 0, pb, qb);
+    const double PBess = a.gain * pb, QBess = a.gain * qb;
     panel_text(inst, kMeter1Id, PBess, "Pd");
-    const double QBess = a.gain * Q3PH3(ss1, f.branch(7), f.branch(8), f.branch(9), a.tau, 0);
     panel_text(inst, kMeter1Id, QBess, "Qd");
     const double VBessPu = a.scale * RMS_3PH_RECT(ss1, f.node(13), f.node(14), f.node(15), a.tau);
     panel_text(inst, kMeter1Id, VBessPu, "Vd");
@@ -183,9 +184,10 @@ void Main_DSO() {
     const MeterConstants b = READ_METER_CONSTANTS(f);
     double V_PCC[3];
     for (int32_t i = 1; i <= 3; ++i) V_PCC[i - 1] = NODEVDIFF(ss1, f.node(2 + i), 0);
-    const double PPcc = b.gain * P3PH3(ss1, f.branch(16), f.branch(17), f.branch(18), b.tau, 0);
+    double pp = 0.0, qp = 0.0;
+    PQ3PH3(ss1, f.branch(16), f.branch(17), f.branch(18), b.tau, 0, pp, qp);
+    const double PPcc = b.gain * pp, QPcc = b.gain * qp;
     panel_text(inst, kMeter2Id, PPcc, "Pd");
-    const double QPcc = b.gain * Q3PH3(ss1, f.branch(16), f.branch(17), f.branch(18), b.tau, 0);
     panel_text(inst, kMeter2Id, QPcc, "Qd");
     double rms = 0.0;
     RMS_NODE_V(256, ss1, f.node(3), f.node(4), f.node(5), b.freq, 1.0, 0.0, rms);
@@ -207,8 +209,9 @@ void Main_DSO() {
         IL[i - 1] = f.cbr(i);
         VL[i - 1] = NODEVDIFF(ss1, f.node(15 + i), 0);
     }
-    const double PL = c.gain * P3PH3(ss1, f.branch(1), f.branch(2), f.branch(3), c.tau, 0);
-    const double QL = c.gain * Q3PH3(ss1, f.branch(1), f.branch(2), f.branch(3), c.tau, 0);
+    double pl = 0.0, ql = 0.0;
+    PQ3PH3(ss1, f.branch(1), f.branch(2), f.branch(3), c.tau, 0, pl, ql);
+    const double PL = c.gain * pl, QL = c.gain * ql;
     double unused = 0.0;
     RMS_NODE_V(256, ss1, f.node(16), f.node(17), f.node(18), c.freq, 1.0, 0.0, unused);
 

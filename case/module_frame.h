@@ -56,7 +56,8 @@ template <class T, int R, class... I>
     int64_t pos = 0, stride = 1;
     for (int d = 0; d < R; ++d) {
         const int64_t extent = a.extent(d + 1);
-        if (ix[d] < 1 || ix[d] > extent) [[unlikely]]
+        // One unsigned test: a subscript below 1 wraps past every extent.
+        if (static_cast<uint64_t>(ix[d] - 1) >= static_cast<uint64_t>(std::max<int64_t>(extent, 0))) [[unlikely]]
             CASE_BOUNDS_STOP(routine, name, d + 1, ix[d], extent);
         pos += (ix[d] - 1) * stride;
         stride *= extent;
@@ -106,6 +107,12 @@ public:
         if (c.subsystems > 0) take_subsystems(c);
         if (stepping && is_true(RUN_FLAGS.FIRST_STEP_DATA) && !data_file.empty())
             file_open_ = open_module_file(data_file, pass == Pass::DSD);
+        stof_at_ = block_in(STORAGE.STOF, stof_base_, c.stof);
+        stoi_at_ = block_in(STORAGE.STOI, stoi_base_, c.stoi);
+        pgb_at_ = block_in(STORAGE.PGB, pgb_base_, c.channels);
+        stof_n_ = c.stof;
+        stoi_n_ = c.stoi;
+        pgb_n_ = c.channels;
     }
     // Closes the data file opened on entry; call after the sub-modules.
     void leave() {
@@ -122,9 +129,20 @@ public:
     int32_t ss(int32_t k = 1) const { return ss_[static_cast<size_t>(k - 1)]; }
     int32_t branch(int32_t j, int32_t k = 1) const { return br_base_[static_cast<size_t>(k - 1)] + j; }
 
-    double& stof(int32_t j) const { return at("STOF", STORAGE.STOF, stof_base_ + j); }
-    int32_t& stoi(int32_t j) const { return at("STOI", STORAGE.STOI, stoi_base_ + j); }
-    double& pgb(int32_t j) const { return at("PGB", STORAGE.PGB, pgb_base_ + j); }
+    // The module's own slots are reached directly when its block lies
+    // inside the array; any other subscript goes through the checks.
+    double& stof(int32_t j) const {
+        if (stof_at_ && j >= 1 && j <= stof_n_) return stof_at_[j];
+        return at("STOF", STORAGE.STOF, stof_base_ + j);
+    }
+    int32_t& stoi(int32_t j) const {
+        if (stoi_at_ && j >= 1 && j <= stoi_n_) return stoi_at_[j];
+        return at("STOI", STORAGE.STOI, stoi_base_ + j);
+    }
+    double& pgb(int32_t j) const {
+        if (pgb_at_ && j >= 1 && j <= pgb_n_) return pgb_at_[j];
+        return at("PGB", STORAGE.PGB, pgb_base_ + j);
+    }
     double cx(int32_t k) const {  // control slot k
         return at("CX", STORAGE.CX, at("CXMAP", STORAGE.CXMAP, cx_base_ + k));
     }
@@ -217,11 +235,22 @@ private:
         for (int32_t j = 0; j < n; ++j) at(array, a, first + j) = v[j];
     }
 
+    // Slot j of a block of n after position base at [j], when the block
+    // lies inside the array; else null.
+    template <class T>
+    static T* block_in(FArray<T, 1>& a, int32_t base, int32_t n) {
+        return base >= 0 && n > 0 && int64_t{base} + n <= a.extent(1) ? a.data() + base - 1 : nullptr;
+    }
+
     std::string_view name_;  // the routine's name, a literal
     bool file_open_ = false;
     int32_t instance_ = 0, node_base_ = 0, subs_base_ = 0, pgb_base_ = 0, cx_base_ = 0, xfmr_ = 0;
     int32_t stol_base_ = 0, stoi_base_ = 0, stof_base_ = 0, stoc_base_ = 0;
     std::array<int32_t, 3> ss_{}, br_base_{};
+    double* stof_at_ = nullptr;
+    int32_t* stoi_at_ = nullptr;
+    double* pgb_at_ = nullptr;
+    int32_t stof_n_ = 0, stoi_n_ = 0, pgb_n_ = 0;
 };
 
 // The five output-side constants of a module's three-phase meter: power

@@ -30,9 +30,11 @@ Meter measure(const ModuleFrame& f, int32_t id, int32_t first_branch, const int3
     const bool show = is_true(RUN_FLAGS.OUTPUT_STEP);
     const int32_t b1 = f.branch(first_branch, 2), b2 = f.branch(first_branch + 1, 2), b3 = f.branch(first_branch + 2, 2);
     Meter m{};
-    m.p = c.gain * P3PH3(ss, b1, b2, b3, c.tau, 0);
+    double p = 0.0, q = 0.0;
+    PQ3PH3(ss, b1, b2, b3, c.tau, 0, p, q);
+    m.p = c.gain * p;
     if (show) PANEL_TEXT(inst, id, m.p, "Pd", 2);
-    m.q = c.gain * Q3PH3(ss, b1, b2, b3, c.tau, 0);
+    m.q = c.gain * q;
     if (show) PANEL_TEXT(inst, id, m.q, "Qd", 2);
     double rms = 0.0;
     RMS_NODE_V(256, ss, nodes[0], nodes[1], nodes[2], c.freq, 1.0, 0.0, rms);

@@ -9,4 +9,6 @@ inline double limit_value(double lower, double upper, double X) {
     return X;
 }
 
-double LIMIT_VALUE(const double& lower, const double& upper, const double& X);
+inline double LIMIT_VALUE(const double& lower, const double& upper, const double& X) {
+    return limit_value(lower, upper, X);
+}

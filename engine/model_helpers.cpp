@@ -118,10 +118,6 @@ double CDC(int32_t na, int32_t nb, int32_t ss) {
     ABORT_RUN(name, 0);
 }
 
-void SETIDS(int32_t id1, int32_t id2) {
-    if (id1 > 0 && id2 > 0) CURRENT_IDS = {id1, id2};
-}
-
 int32_t LBIT(int32_t v) { return is_true(v) ? 1 : 0; }
 Logical ILOGICAL(int32_t i) { return as_logical(i != 0); }
 Logical RLOGICAL(double x) { return as_logical(nint(x) != 0); }

@@ -7,6 +7,7 @@
 #include <complex>
 #include <cstdint>
 
+#include "engine/run_state.h"
 #include "network/network_tables.h"
 #include "platform/fixed_text.h"
 #include "platform/logical.h"
@@ -32,7 +33,9 @@ double BRVALUE(int32_t ss, int32_t branch, double reached, bool opening, bool re
 double CDC(int32_t na, int32_t nb, int32_t ss);
 
 // The component now speaking, when both numbers are above 0.
-void SETIDS(int32_t id1, int32_t id2);
+inline void SETIDS(int32_t id1, int32_t id2) {
+    if (id1 > 0 && id2 > 0) CURRENT_IDS = {id1, id2};
+}
 
 int32_t LBIT(int32_t v);
 Logical ILOGICAL(int32_t i);

@@ -16,6 +16,8 @@
 #include "network/network_tables.h"
 #include "network/pass_values.h"
 #include "network/series_results.h"
+#include "network/source_results.h"
+#include "network/subsystem_columns.h"
 #include "network/solution_checks.h"
 #include "network/solution_columns.h"
 #include "network/solution_hooks.h"
@@ -25,7 +27,7 @@
 
 namespace {
 
-// The subsystem whose closing pass left its series branches' history
+// The subsystem whose closing pass left its series and sourced branches' history
 // currents as the previous ones (0: none), for FINISHUP.
 int32_t closed_series = 0;
 
@@ -88,7 +90,7 @@ void BRCURR(int32_t ss) {
     auto* step = &history_step<BK_INDUCTOR | BK_CAPACITOR>;
     if (plan.history_kinds == BK_INDUCTOR) step = &history_step<BK_INDUCTOR>;
     if (plan.history_kinds == BK_CAPACITOR) step = &history_step<BK_CAPACITOR>;
-    step(plan.history, history_columns(ss), column(NET.CHIST, ss).p - 1);
+    step(plan.history, history_columns(ss), subsystem_columns(ss).chist.p - 1);
 }
 
 void INCALCVI(int32_t ss, double reached, double fraction, bool closing, bool partial, bool opening,
@@ -106,12 +108,13 @@ void INCALCVI(int32_t ss, double reached, double fraction, bool closing, bool pa
     if (solved.size() < static_cast<size_t>(n) + 1) solved.resize(static_cast<size_t>(n) + 1);
     double* x = solved.data();
     x[0] = 0.0;
-    const Col<double> vsol = column(N.VSOL), vnode = column(N.VNODE, ss);
+    const SubsystemColumns& C = subsystem_columns(ss);
+    const Col<double> vsol = C.vsol, vnode = C.vnode;
     if (!copy_finite(vsol.p, n, x + 1)) solution_not_finite(ss);
     if (detect && !count_nodes) CHATTER_CHK(ss, 1);
-    const Col<double> hist = column(N.CHIST, ss), histd = column(N.CHISTD, ss);
+    const Col<double> hist = C.chist, histd = C.chistd;
     if (count_nodes) {
-        if (take_counted_nodes(n, vsol.p, vnode.p, x + 1, column(N.CHATCNTV, ss).p, N.SSCHATLEV(ss)))
+        if (take_counted_nodes(n, vsol.p, vnode.p, x + 1, C.chatcntv.p, N.SSCHATLEV(ss)))
             CHATTER_FOUND(ss, true, CHATTER_PRINTING(1));
     } else if (!partial) {
         std::copy(vsol.p, vsol.p + n, vnode.p);
@@ -122,15 +125,15 @@ void INCALCVI(int32_t ss, double reached, double fraction, bool closing, bool pa
 
     const BranchPlan& plan = branch_plan(ss);
     const uint8_t* kinds = plan.kind.data();
-    const Col<Logical> changed = column(N.BRCHG);
-    const Col<int32_t> to = column(N.IET, ss), from = column(N.IEF, ss), counter = column(N.CHATCNTI, ss);
-    const Col<double> geq = column(N.GEQ, ss), cbr = column(N.CBR, ss), cbrt = column(N.CBRT);
-    const Col<double> ccbr = column(N.CCBR, ss), ccbrd = column(N.CCBRD, ss);
-    const Col<double> ccl = column(N.CCL, ss), ccld = column(N.CCLD, ss), ccc = column(N.CCC, ss);
-    const Col<double> cccd = column(N.CCCD, ss), v12 = column(N.V12L, ss), v20 = column(N.V20L, ss);
-    const Col<double> rcl = column(N.RCL, ss), rlg = column(N.RLG, ss), rsc = column(N.RSC, ss);
-    const Col<double> rcg = column(N.RCG, ss), rsl = column(N.RSL, ss);
-    const Col<double> ebr = column(N.EBR, ss), ebrd = column(N.EBRD, ss), geqd = column(N.GEQD, ss);
+    const Col<Logical> changed = C.brchg;
+    const Col<int32_t> to = C.iet, from = C.ief, counter = C.chatcnti;
+    const Col<double> geq = C.geq, cbr = C.cbr, cbrt = C.cbrt;
+    const Col<double> ccbr = C.ccbr, ccbrd = C.ccbrd;
+    const Col<double> ccl = C.ccl, ccld = C.ccld, ccc = C.ccc;
+    const Col<double> cccd = C.cccd, v12 = C.v12l, v20 = C.v20l;
+    const Col<double> rcl = C.rcl, rlg = C.rlg, rsc = C.rsc;
+    const Col<double> rcg = C.rcg, rsl = C.rsl;
+    const Col<double> ebr = C.ebr, ebrd = C.ebrd, geqd = C.geqd;
     const bool extrap = is_true(N.SSEXTRAP(ss));
     const PassColumns cols{x,   changed, from, to,   counter, geq, cbr, cbrt, ccbr, ccbrd, ccl,  ccld,
                            ccc, cccd,    v12,  v20,  rcl,     rlg, rsc, rcg,  rsl,  geqd,  ebr,  ebrd,
@@ -142,6 +145,7 @@ void INCALCVI(int32_t ss, double reached, double fraction, bool closing, bool pa
     const int flags = (partial ? PF_PARTIAL : 0) | (resolving ? PF_RESOLVING : 0) | (opening ? PF_OPENING : 0) |
                       (detect ? PF_DETECT : 0) | (leaves_history ? PF_CLOSING : 0);
     bool found = SERIES_RESULTS(plan, nb, cols, flags, fraction);
+    SOURCE_RESULTS(plan, cols, SourceColumns{ebr, ebrd, reached, extrap}, flags, fraction);
     closed_series = leaves_history ? ss : 0;
     const PassValues values(ss, resolving, partial, opening, reached);
     for (const int32_t b : plan.other) {
@@ -189,13 +193,16 @@ void INCALCVI(int32_t ss, double reached, double fraction, bool closing, bool pa
         // other branch's moves from its current before to the pass's
         // current, and every one but an ideal branch then takes it.
         const double level = N.SSCHATLEV(ss);
-        for (const int32_t b : plan.other) {
+        const auto count = [&](int32_t b) {
             const double before = cbr[b], now = cbrt[b];
             const int32_t next = CHATTER_NEXT(counter[b], before, now, level);
             counter[b] = next;
             found |= CHATTER_AT(next);
             if (!(kinds[b] & BK_IDEAL)) cbr[b] = partial ? before + fraction * (now - before) : now;
-        }
+        };
+        for (const auto& list : plan.sourced)
+            for (const PlannedBranch& e : list) count(e.b);
+        for (const int32_t b : plan.other) count(b);
         if (counted_before)
             std::fill(counter.p, counter.p + nb, 0);
         else if (found)
@@ -212,22 +219,26 @@ void INCALCVI(int32_t ss, double reached, double fraction, bool closing, bool pa
 void FINISHUP(int32_t ss) {
     NetworkTables& N = NET;
     const int32_t n = N.NBUSES(ss), nb = N.NBRANCHES(ss);
-    const Col<double> tl = column(N.TLINJ, ss), tld = column(N.TLINJ_OLD, ss);
+    const SubsystemColumns& C = subsystem_columns(ss);
+    const Col<double> tl = C.tlinj, tld = C.tlinjd;
     copy_changed(tl.p, tld.p, n);
 
     const BranchPlan& plan = branch_plan(ss);
-    const Col<double> ebr = column(N.EBR, ss), ebrd = column(N.EBRD, ss), ccbr = column(N.CCBR, ss);
-    const Col<double> ccbrd = column(N.CCBRD, ss), geq = column(N.GEQ, ss), geqd = column(N.GEQD, ss);
+    const Col<double> ebr = C.ebr, ebrd = C.ebrd, ccbr = C.ccbr;
+    const Col<double> ccbrd = C.ccbrd, geq = C.geq, geqd = C.geqd;
     // BRCHG is read only inside a step, which clears it first.
     // A voltage source whose EMF is extrapolated keeps the EBRD of INCALCVI.
     const bool keep = is_true(N.SSEXTRAP(ss));
     if (closed_series == ss) {
         // The closing pass left the series branches' values and every
         // conductance.
-        for (const int32_t b : plan.other) {
+        const auto close = [&](int32_t b) {
             if (!(keep && (plan.kind[static_cast<size_t>(b)] & BK_VSOURCE))) ebrd[b] = ebr[b];
             ccbrd[b] = ccbr[b];
-        }
+        };
+        for (const auto& list : plan.sourced)
+            for (const PlannedBranch& e : list) close(e.b);
+        for (const int32_t b : plan.other) close(b);
     } else {
         if (!plan.vsources.empty() && keep) {
             static std::vector<double> kept;
@@ -243,9 +254,9 @@ void FINISHUP(int32_t ss) {
     }
     closed_series = 0;
 
-    const Col<int32_t> norbus = column(N.NORBUS, ss);
-    const Col<double> cnor = column(N.CNOR, ss), cnord = column(N.CNORD, ss);
-    const Col<double> gnor = column(N.GNOR, ss), gnord = column(N.GNORD, ss);
+    const Col<int32_t> norbus = C.norbus;
+    const Col<double> cnor = C.cnor, cnord = C.cnord;
+    const Col<double> gnor = C.gnor, gnord = C.gnord;
     for (int32_t m = 1; m <= N.NNORTON(ss); ++m) {
         const int32_t k = norbus[m];
         cnord[k] = cnor[k];

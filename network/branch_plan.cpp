@@ -17,7 +17,7 @@ BranchPlan& plan_of(int32_t ss) {
     return all[static_cast<size_t>(ss) - 1];
 }
 
-uint8_t kind_of(int32_t ss, int32_t b) {
+uint8_t kind_checked(int32_t ss, int32_t b) {
     const NetworkTables& N = NET;
     uint8_t k = 0;
     if (is_true(N.SOURCE(b, ss))) k |= BK_SOURCE;
@@ -31,10 +31,34 @@ uint8_t kind_of(int32_t ss, int32_t b) {
     return k;
 }
 
+// The kind of branch b: its flags read at its position in the branch
+// tables, which share one shape, when it lies inside them.
+uint8_t kind_of(int32_t ss, int32_t b) {
+    const NetworkTables& N = NET;
+    if (!N.SOURCE.in_range(b, ss)) return kind_checked(ss, b);
+    const int64_t at = N.SOURCE.extent(1) * (int64_t{ss} - 1) + (b - 1);
+    uint8_t k = 0;
+    if (is_true(N.SOURCE.data()[at])) k |= BK_SOURCE;
+    if (is_true(N.IDEALBR.data()[at])) k |= BK_IDEAL;
+    if (is_true(N.DEFRDBR.data()[at])) k |= BK_INJECTED;
+    if (is_true(N.INDUCTOR.data()[at])) k |= BK_INDUCTOR;
+    if (is_true(N.CAPACITR.data()[at])) k |= BK_CAPACITOR;
+    if (N.IORV.data()[at] == 5) k |= BK_ARRESTER;
+    const int32_t rec = N.THISBR.data()[at];
+    if (rec >= 1 && rec <= STORAGE.STORI.size() && STORAGE.STORI.data()[rec - 1] == 101) k |= BK_VSOURCE;
+    return k;
+}
+
 uint8_t lc_of(uint8_t k) { return k & (BK_INDUCTOR | BK_CAPACITOR); }
 bool in_history(uint8_t k) { return !(k & BK_INJECTED) && lc_of(k); }
 bool in_injecting(uint8_t k) { return (k & (BK_INJECTED | BK_SOURCE)) != 0; }
 bool in_series(uint8_t k) { return !(k & (BK_SOURCE | BK_IDEAL | BK_INJECTED | BK_ARRESTER)); }
+bool in_sourced(uint8_t k) { return (k & BK_SOURCE) && !(k & (BK_IDEAL | BK_INJECTED | BK_ARRESTER)); }
+PlannedBranch sourced_entry(const PlannedBranch& e, uint8_t k) {
+    PlannedBranch s = e;
+    s.kind = static_cast<uint8_t>(e.kind | (k & BK_VSOURCE));
+    return s;
+}
 
 int32_t branch_of(int32_t e) { return e; }
 int32_t branch_of(const PlannedBranch& e) { return e.b; }
@@ -77,6 +101,7 @@ void BUILD_BRANCH_PLAN(int32_t ss) {
     p.history.clear();
     p.injecting.clear();
     for (auto& list : p.series) list.clear();
+    for (auto& list : p.sourced) list.clear();
     p.history_kinds = 0;
     p.series_kinds = 0;
     p.other.clear();
@@ -95,8 +120,11 @@ void BUILD_BRANCH_PLAN(int32_t ss) {
         if (in_series(k)) {
             p.series[static_cast<size_t>(series_class(k))].push_back(e);
             p.series_kinds |= lc_of(k);
-        } else
+        } else if (in_sourced(k)) {
+            p.sourced[static_cast<size_t>(series_class(k))].push_back(sourced_entry(e, k));
+        } else {
             p.other.push_back(b);
+        }
     }
 }
 
@@ -122,13 +150,18 @@ void REPLAN_BRANCH(int32_t ss, int32_t b) {
     if (in_injecting(k)) put_in(p.injecting, b, b);
     if (in_series(was))
         take_out(p.series[static_cast<size_t>(series_class(was))], b);
+    else if (in_sourced(was))
+        take_out(p.sourced[static_cast<size_t>(series_class(was))], b);
     else
         take_out(p.other, b);
     if (in_series(k)) {
         put_in(p.series[static_cast<size_t>(series_class(k))], e, b);
         p.series_kinds |= lc_of(k);
-    } else
+    } else if (in_sourced(k)) {
+        put_in(p.sourced[static_cast<size_t>(series_class(k))], sourced_entry(e, k), b);
+    } else {
         put_in(p.other, b, b);
+    }
 }
 
 const BranchPlan& branch_plan(int32_t ss) {

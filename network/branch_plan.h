@@ -31,6 +31,8 @@ struct PlannedBranch {
 // not injected, no arrester) by their L and C bits: each class has a loop
 // that reads only the columns it needs.
 enum SeriesClass { SC_R = 0, SC_L = 1, SC_C = 2, SC_LC = 3 };
+// The same for the series branches with a source EMF, whose entries keep
+// the voltage-source bit in their kind.
 inline int series_class(uint8_t kind) { return (kind & (BK_INDUCTOR | BK_CAPACITOR)) >> 3; }
 
 struct BranchPlan {
@@ -42,7 +44,8 @@ struct BranchPlan {
     std::vector<int32_t> injecting;  // branches with a source or an injected current
     std::array<std::vector<PlannedBranch>, 4> series;  // by SeriesClass
     uint8_t series_kinds = 0;        // the L and C bits met among the series branches (or more)
-    std::vector<int32_t> other;      // every other branch
+    std::array<std::vector<PlannedBranch>, 4> sourced;  // by SeriesClass, with a source
+    std::vector<int32_t> other;      // every other branch (ideal, injected, arrester)
     std::vector<int32_t> vsources;   // branches with a voltage-source record
 };
 

@@ -13,6 +13,7 @@
 #include "network/solution_hooks.h"
 #include "network/solution_loops.h"
 #include "network/substitution.h"
+#include "network/subsystem_columns.h"
 #include "network/triangularise.h"
 
 namespace {
@@ -66,39 +67,94 @@ void CROSSADJ(double& fraction, double step, double a1, double b1, double a2, do
     fraction = std::max(fraction, 1e-4);
 }
 
+namespace {
+
+// The columns the injections of a pass read, each with element b at index b.
+struct InjectionColumns {
+    const int32_t *to, *from, *record;
+    const Logical* changed;
+    const double *geq, *ccbr, *ccbrd, *ebr, *ebrd;
+};
+
+// The injections of the branches with a source or an injected current, in
+// branch order (they are summed into CINJ): INTVAL1 and INTVAL2 for the
+// kind of pass, the voltage sources re-evaluated where INTVAL2 asks it.
+template <bool Opening, bool Resolving, bool Partial>
+void inject_branches(const std::vector<int32_t>& list, const uint8_t* kinds, const InjectionColumns& c,
+                     double* cinj, double reached, bool extrapolate) {
+    for (const int32_t b : list) {
+        const uint8_t kind = kinds[b];
+        double v = 0.0;
+        if (kind & BK_INJECTED) {
+            const double now = c.ccbr[b], before = c.ccbrd[b];
+            if (Opening)
+                v = is_true(c.changed[b]) ? now : before;
+            else if (Resolving)
+                v = Partial ? before + reached * (now - before) : before;
+            else
+                v = Partial ? now + reached * (now - before) : now;
+        }
+        if (kind & BK_SOURCE) {
+            double e;
+            if (Opening) {
+                e = is_true(c.changed[b]) ? c.ebr[b] : c.ebrd[b];
+            } else if (extrapolate && (kind & BK_VSOURCE)) {
+                if (!Resolving) {
+                    NET.SRC_POS = c.record[b];
+                    VSRC_EVAL();
+                    e = c.ebr[b];
+                } else {
+                    e = c.ebrd[b];
+                }
+            } else if (!Resolving) {
+                const double now = c.ebr[b];
+                e = Partial ? now + reached * (now - c.ebrd[b]) : now;
+            } else {
+                const double before = c.ebrd[b];
+                e = Partial ? before + reached * (c.ebr[b] - before) : before;
+            }
+            v = v + c.geq[b] * e;
+        }
+        // A branch with both ends on ground injects nowhere.
+        const int32_t i = c.to[b], j = c.from[b];
+        if (i != 0 && j != 0) {
+            cinj[i] += v;
+            cinj[j] -= v;
+        } else if (i != 0) {
+            cinj[i] += v;
+        } else if (j != 0) {
+            cinj[j] -= v;
+        }
+    }
+}
+
+}  // namespace
+
 void INTERPA(int32_t ss, double reached, bool partial, bool resolving, bool opening) {
     NetworkTables& N = NET;
     const int32_t n = N.NBUSES(ss);
     const Col<double> cinj = column(N.CINJ);
     // Entries 1 to n are all written below.
     std::fill(cinj.p + n, cinj.p + N.CINJ.size(), 0.0);
-    const Col<double> tl = column(N.TLINJ, ss), tld = column(N.TLINJ_OLD, ss), hist = column(N.CHIST, ss);
-    rhs_nodes(n, tl.p, tld.p, hist.p, cinj.p, reached, resolving, opening);
+    const SubsystemColumns& C = subsystem_columns(ss);
+    rhs_nodes(n, C.tlinj.p, C.tlinjd.p, C.chist.p, cinj.p, reached, resolving, opening);
 
     const BranchPlan& plan = branch_plan(ss);
-    const Col<int32_t> to = column(N.IET, ss), from = column(N.IEF, ss);
-    const Col<double> geq = column(N.GEQ, ss);
-    const PassValues values(ss, resolving, partial, opening, reached);
-    for (const int32_t b : plan.injecting) {
-        const uint8_t kind = plan.kind[static_cast<size_t>(b)];
-        double v = 0.0;
-        if (kind & BK_INJECTED) v = values.history(b);
-        if (kind & BK_SOURCE) v = v + geq[b] * values.emf(b, (kind & BK_VSOURCE) != 0, true);
-        const int32_t i = to[b], j = from[b];
-        if (i != 0 && j != 0) {
-            cinj[i] += v;
-            cinj[j] -= v;
-        } else if (j == 0) {
-            cinj[i] += v;
-        } else {
-            cinj[j] -= v;
-        }
-    }
-
-    const Col<int32_t> norbus = column(N.NORBUS, ss);
-    const Col<double> cnor = column(N.CNOR, ss), cnord = column(N.CNORD, ss);
-    const Col<Logical> changed = column(N.NORCHG);
+    const InjectionColumns c{C.iet.p - 1,  C.ief.p - 1,   C.thisbr.p - 1, C.brchg.p - 1, C.geq.p - 1,
+                             C.ccbr.p - 1, C.ccbrd.p - 1, C.ebr.p - 1,    C.ebrd.p - 1};
     const bool extrap = is_true(N.SSEXTRAP(ss));
+    auto* inject = &inject_branches<false, false, false>;
+    if (opening)
+        inject = &inject_branches<true, false, false>;
+    else if (resolving)
+        inject = partial ? &inject_branches<false, true, true> : &inject_branches<false, true, false>;
+    else if (partial)
+        inject = &inject_branches<false, false, true>;
+    inject(plan.injecting, plan.kind.data(), c, cinj.p - 1, reached, extrap);
+
+    const Col<int32_t> norbus = C.norbus;
+    const Col<double> cnor = C.cnor, cnord = C.cnord;
+    const Col<Logical> changed = C.norchg;
     for (int32_t m = 1; m <= N.NNORTON(ss); ++m) {
         const int32_t k = norbus[m];
         double v;

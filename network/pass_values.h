@@ -8,6 +8,7 @@
 #include "network/network_tables.h"
 #include "network/solution_columns.h"
 #include "network/solution_hooks.h"
+#include "network/subsystem_columns.h"
 #include "platform/logical.h"
 
 struct PassValues {
@@ -19,13 +20,15 @@ struct PassValues {
     double reached;
 
     PassValues(int32_t ss, bool resolving_, bool partial_, bool opening_, double reached_)
-        : changed(column(NET.BRCHG)),
-          injected(column(NET.DEFRDBR, ss)),
-          ccbr(column(NET.CCBR, ss)),
-          ccbrd(column(NET.CCBRD, ss)),
-          ebr(column(NET.EBR, ss)),
-          ebrd(column(NET.EBRD, ss)),
-          record(column(NET.THISBR, ss)),
+        : PassValues(subsystem_columns(ss), ss, resolving_, partial_, opening_, reached_) {}
+    PassValues(const SubsystemColumns& c, int32_t ss, bool resolving_, bool partial_, bool opening_, double reached_)
+        : changed(c.brchg),
+          injected(c.defrdbr),
+          ccbr(c.ccbr),
+          ccbrd(c.ccbrd),
+          ebr(c.ebr),
+          ebrd(c.ebrd),
+          record(c.thisbr),
           extrapolate(is_true(NET.SSEXTRAP(ss))),
           resolving(resolving_),
           partial(partial_),

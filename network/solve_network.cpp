@@ -13,10 +13,14 @@
 #include "network/dimensions.h"
 #include "network/interpolation.h"
 #include "network/network_tables.h"
+#include "network/pending_switches.h"
 #include "network/solution_checks.h"
 #include "network/solution_columns.h"
 #include "network/solution_hooks.h"
+#include "network/subsystem_columns.h"
 #include "network/triangularise.h"
+
+PendingSwitches PENDING_SWITCHES;
 
 namespace {
 
@@ -75,9 +79,10 @@ void solve_subsystem(int32_t ss, bool first_data) {
     const double step_start = static_cast<double>(RUN_CLOCK.NSTEP - 1) * RUN_CLOCK.DELT;
     N.TIME_SOL = step_start;
 
-    const Col<int32_t> norbus = column(N.NORBUS, ss);
-    const Col<double> gnor = column(N.GNOR, ss), gnord = column(N.GNORD, ss);
-    const Col<Logical> norchg = column(N.NORCHG);
+    const SubsystemColumns& C = subsystem_columns(ss);
+    const Col<int32_t> norbus = C.norbus;
+    const Col<double> gnor = C.gnor, gnord = C.gnord;
+    const Col<Logical> norchg = C.norchg;
     for (int32_t m = 1; m <= N.NNORTON(ss); ++m) {
         const int32_t k = norbus[m];
         const bool changed = std::fabs(gnord[k] - gnor[k]) > 1e-10 * std::fabs(gnord[k]);
@@ -87,27 +92,38 @@ void solve_subsystem(int32_t ss, bool first_data) {
 
     // Only switches ever have BRCHG set: those set in an earlier step are
     // cleared, so every branch of this subsystem starts the step without.
-    const Col<Logical> brchg = column(N.BRCHG);
+    const Col<Logical> brchg = C.brchg;
     static std::vector<int32_t> marked;
     for (const int32_t b : marked)
         if (b <= N.BRCHG.size()) brchg[b] = LFALSE;
     marked.clear();
     const bool interpolate = is_true(N.SSINTERP(ss));
-    const Col<int32_t> list = column(N.SWLIST, ss), code = column(N.IORV, ss), count = column(N.SWCOUNT);
-    const Col<Logical> pending = column(N.SWPEND);
-    const Col<double> instant = column(N.TSWITCH, ss), geq = column(N.GEQ, ss), geqd = column(N.GEQD, ss);
+    const Col<int32_t> list = C.swlist, code = C.iorv, count = C.swcount;
+    const Col<Logical> pending = C.swpend;
+    const Col<double> instant = C.tswitch, geq = C.geq, geqd = C.geqd;
+    // Good while this step is solved: its end, a return or an unwinding
+    // stop, ends it.
+    struct PendingGuard {
+        ~PendingGuard() { PENDING_SWITCHES.ss = 0; }
+    } guard;
+    std::vector<int32_t>& due = PENDING_SWITCHES.list;
+    due.clear();
     for (int32_t k = 1; k <= ns; ++k) {
         const int32_t b = list[k];
-        pending[b] = LFALSE;
         instant[b] = 1.5;
         const int32_t kind = std::abs(code[b]);
-        if (interpolate && kind != 0 && kind != 6) pending[b] = LTRUE;
+        const bool may = interpolate && kind != 0 && kind != 6;
+        pending[b] = as_logical(may);
+        if (may) due.push_back(b);
         count[b] = (kind == 5 || kind == 15) ? 0 : 10;
         const double before = geqd[b];
         const bool changed = std::fabs(before - geq[b]) > 1e-10 * std::fabs(before);
         brchg[b] = as_logical(changed);
-        if (changed) marked.push_back(b);
+        if (changed) [[unlikely]]
+            marked.push_back(b);
     }
+
+    PENDING_SWITCHES.ss = ss;
 
     // The first step of a run from data starts from the data's initial
     // state: its histories are formed from it before any pass, as there is
@@ -157,7 +173,10 @@ void solve_subsystem(int32_t ss, bool first_data) {
                 if (reached > 0.0) {
                     span = 1.0 - reached;
                     partial = true;
-                    for (int32_t k = 1; k <= ns; ++k) instant[list[k]] = 1.5;
+                    if (const std::vector<int32_t>* p = pending_switches(ss))
+                        for (const int32_t b : *p) instant[b] = 1.5;
+                    else
+                        for (int32_t k = 1; k <= ns; ++k) instant[list[k]] = 1.5;
                 } else {
                     span = 1.0;
                     partial = false;

@@ -12,6 +12,7 @@
 #include "engine/storage.h"
 #include "network/branch_plan.h"
 #include "network/network_tables.h"
+#include "network/pending_switches.h"
 #include "network/solution_hooks.h"
 #include "network/switch_records.h"
 #include "network/switch_state.h"
@@ -58,6 +59,7 @@ void pe_switch(int32_t ss, int32_t br, int32_t device) {
     if (count > INT32_MIN) count -= 1;
     if (count <= 0) {
         N.SWPEND(br) = LFALSE;
+        PENDING_SWITCHES.ss = 0;
         pe_limit_message(ss, br);
     }
     if (is_true(N.OPENBR(br, ss))) {
@@ -87,6 +89,7 @@ void arrester_step(int32_t ss, int32_t br) {
     count_alternation(count, j > 0);
     if (magnitude(count) >= 10) {
         N.SWPEND(br) = LFALSE;
+        PENDING_SWITCHES.ss = 0;
         arrester_message(ss, br, " reached maximum number of switching in one time step ");
     } else if (magnitude(count) == 5) {
         arrester_message(ss, br, " had excessive switching in one time step ");
@@ -108,7 +111,10 @@ void inductance_step(int32_t ss, int32_t br, double span) {
                             kRoutine);
     int32_t& count = N.SWCOUNT(br);
     count_alternation(count, r.step() > 0);
-    if (magnitude(count) == 10) N.SWPEND(br) = LFALSE;
+    if (magnitude(count) == 10) {
+        N.SWPEND(br) = LFALSE;
+        PENDING_SWITCHES.ss = 0;
+    }
     if (s == 0) {
         N.GEQ(br, ss) = 0.0;
     } else {
@@ -157,31 +163,43 @@ int64_t switching_instant_limit(int32_t ss) {
     return 10000 + 1000 * int64_t{std::max(NET.NSWITCH(ss), 0)};
 }
 
+namespace {
+
+// The switching of switch br if it is due at or before span.
+void operate(int32_t ss, int32_t br, double span) {
+    NetworkTables& N = NET;
+    if (!(N.TSWITCH(br, ss) <= span) || !is_true(N.SWPEND(br))) {
+        N.TSWITCH(br, ss) = 1.5;
+        return;
+    }
+    const int64_t kind = std::llabs(int64_t{N.IORV(br, ss)});
+    if (kind == 5) {
+        arrester_step(ss, br);
+    } else if (kind == 15) {
+        inductance_step(ss, br, span);
+    } else {
+        const int32_t device = switch_device_code(ss, br, kRoutine);
+        if (device >= 10 && device <= 19)
+            pe_switch(ss, br, device);
+        else
+            plain_switch(ss, br);
+    }
+    // A switch that gained or lost its EMF, or became ideal, changes
+    // what the passes do with it.
+    REPLAN_BRANCH(ss, br);
+}
+
+}  // namespace
+
 void SWITCHBR(int32_t ss, double span) {
     NetworkTables& N = NET;
     const int32_t ns = N.NSWITCH(ss);
     if (ns <= 0) return;
     count_instant(ss);
-    for (int32_t i = 1; i <= ns; ++i) {
-        const int32_t br = N.SWLIST(i, ss);
-        if (!(N.TSWITCH(br, ss) <= span) || !is_true(N.SWPEND(br))) {
-            N.TSWITCH(br, ss) = 1.5;
-            continue;
-        }
-        const int64_t kind = std::llabs(int64_t{N.IORV(br, ss)});
-        if (kind == 5) {
-            arrester_step(ss, br);
-        } else if (kind == 15) {
-            inductance_step(ss, br, span);
-        } else {
-            const int32_t device = switch_device_code(ss, br, kRoutine);
-            if (device >= 10 && device <= 19)
-                pe_switch(ss, br, device);
-            else
-                plain_switch(ss, br);
-        }
-        // A switch that gained or lost its EMF, or became ideal, changes
-        // what the passes do with it.
-        REPLAN_BRANCH(ss, br);
+    // The switches not pending hold 1.5 already.
+    if (const std::vector<int32_t>* due = pending_switches(ss)) {
+        for (const int32_t br : *due) operate(ss, br, span);
+        return;
     }
+    for (int32_t i = 1; i <= ns; ++i) operate(ss, N.SWLIST(i, ss), span);
 }

@@ -12,15 +12,22 @@ namespace {
 
 std::string text(int64_t i) { return std::to_string(i); }
 
-// Positions first .. last must lie in an array of size entries.
-void within(int32_t ss, int32_t br, const char* array, int64_t first, int64_t last, int64_t size,
-            const char* routine) {
-    if (first >= 1 && last <= size) return;
+[[noreturn, gnu::noinline]] void outside(int32_t ss, int32_t br, const char* array, int64_t first, int64_t size,
+                                         int64_t last, const char* routine) {
     const int64_t bad = first < 1 ? first : last;
     switch_record_error(ss, br,
                         "refers to " + std::string(array) + "(" + text(bad) + ") outside its " + text(size) +
                             " entries.",
                         routine);
+}
+
+// Positions first .. last must lie in an array of size entries; the report
+// is out of line.
+inline void within(int32_t ss, int32_t br, const char* array, int64_t first, int64_t last, int64_t size,
+                   const char* routine) {
+    if (first >= 1 && last <= size) [[likely]]
+        return;
+    outside(ss, br, array, first, size, last, routine);
 }
 
 // A whole number held as a double, which must be one.

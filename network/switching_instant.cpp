@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "engine/model_helpers.h"
 #include "engine/run_state.h"
@@ -11,8 +12,10 @@
 #include "network/interpolation.h"
 #include "network/network_tables.h"
 #include "network/pass_values.h"
+#include "network/pending_switches.h"
 #include "network/solution_columns.h"
 #include "network/solution_hooks.h"
+#include "network/subsystem_columns.h"
 #include "network/switch_records.h"
 
 namespace {
@@ -34,22 +37,24 @@ struct Pass {
     bool ideal_subsystem;
 
     Pass(int32_t ss_, double reached_, bool opening_, bool resolving_)
+        : Pass(subsystem_columns(ss_), ss_, reached_, opening_, resolving_) {}
+    Pass(const SubsystemColumns& c, int32_t ss_, double reached_, bool opening_, bool resolving_)
         : ss(ss_),
           reached(reached_),
           opening(opening_),
           resolving(resolving_),
-          values(ss_, resolving_, true, opening_, reached_),
-          from(column(NET.IEF, ss_)),
-          to(column(NET.IET, ss_)),
-          record(column(NET.THISBR, ss_)),
-          code(column(NET.IORV, ss_)),
-          source(column(NET.SOURCE, ss_)),
-          ideal(column(NET.IDEALBR, ss_)),
-          geq(column(NET.GEQ, ss_)),
-          cbr(column(NET.CBR, ss_)),
-          vnode(column(NET.VNODE, ss_)),
-          vsol(column(NET.VSOL)),
-          level(column(NET.SWVAL, ss_)),
+          values(c, ss_, resolving_, true, opening_, reached_),
+          from(c.ief),
+          to(c.iet),
+          record(c.thisbr),
+          code(c.iorv),
+          source(c.source),
+          ideal(c.idealbr),
+          geq(c.geq),
+          cbr(c.cbr),
+          vnode(c.vnode),
+          vsol(c.vsol),
+          level(c.swval),
           ideal_subsystem(is_true(NET.IDEALSS(ss_))) {}
 
     double node_now(int32_t k) const { return k == 0 ? 0.0 : vnode[k]; }
@@ -240,26 +245,34 @@ double SWITCH_INSTANT(int32_t ss, int32_t b, double reached, bool opening, bool 
 
 void INTERPOL(int32_t ss, double reached, double& span, double& next, bool opening, bool resolving) {
     NetworkTables& N = NET;
-    const Pass pass(ss, reached, opening, resolving);
-    const Col<int32_t> list = column(N.SWLIST, ss);
-    const Col<Logical> pending = column(N.SWPEND);
-    const Col<double> instant = column(N.TSWITCH, ss);
-    double earliest = 1.5;
+    const SubsystemColumns& C = subsystem_columns(ss);
+    const Col<int32_t> list = C.swlist;
+    const Col<Logical> pending = C.swpend;
+    const Col<double> instant = C.tswitch;
     const int32_t ns = N.NSWITCH(ss);
-    for (int32_t k = 1; k <= ns; ++k) {
-        const int32_t b = list[k];
-        if (!is_true(pending[b])) continue;
-        instant[b] = 1.5;
-        double c = switch_instant(pass, b);
-        c = std::max(c, 1e-4);
-        instant[b] = c;
-        earliest = std::min(earliest, c);
+    // The pending switches, in list order; most of a step's switches are not.
+    static std::vector<int32_t> found;
+    const std::vector<int32_t>* known = pending_switches(ss);
+    if (!known) {
+        found.clear();
+        for (int32_t k = 1; k <= ns; ++k)
+            if (is_true(pending[list[k]])) found.push_back(list[k]);
+    }
+    const std::vector<int32_t>& due = known ? *known : found;
+    double earliest = 1.5;
+    if (!due.empty()) {
+        const Pass pass(C, ss, reached, opening, resolving);
+        for (const int32_t b : due) {
+            instant[b] = 1.5;
+            double c = switch_instant(pass, b);
+            c = std::max(c, 1e-4);
+            instant[b] = c;
+            earliest = std::min(earliest, c);
+        }
     }
     next = earliest;
-    for (int32_t k = 1; k <= ns; ++k) {
-        const int32_t b = list[k];
-        if (is_true(pending[b]) && instant[b] < earliest + 1e-4) next = std::max(next, instant[b]);
-    }
+    for (const int32_t b : due)
+        if (instant[b] < earliest + 1e-4) next = std::max(next, instant[b]);
     span = earliest;
     if (next > 1.0) next = 1.5;
 }

@@ -8,6 +8,7 @@
 #include "network/network_tables.h"
 #include "network/solution_columns.h"
 #include "network/solution_loops.h"
+#include "network/subsystem_columns.h"
 #include "platform/text_units.h"
 
 namespace {
@@ -19,7 +20,8 @@ constexpr int32_t kSaturable = 1;
 
 void DSMDYN(int32_t ss) {
     NetworkTables& N = NET;
-    const Col<double> hist = column(N.CHIST, ss), histd = column(N.CHISTD, ss), vnode = column(N.VNODE, ss);
+    const SubsystemColumns& C = subsystem_columns(ss);
+    const Col<double> hist = C.chist, histd = C.chistd, vnode = C.vnode;
     const int32_t n = N.NBUSES(ss);
     restart_history(n, hist.p, histd.p);
 

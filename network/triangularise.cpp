@@ -1,6 +1,7 @@
 #include "network/triangularise.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <functional>
 #include <queue>
@@ -220,6 +221,104 @@ void build_lists(const Matrices& m, int32_t ss, int32_t n, SubsystemFactors& f) 
     f.diag.assign(static_cast<size_t>(n) + 1, 0.0);
 }
 
+// Where each switch's conductance enters the packed factors, found in the
+// sparsity lists; the switches' entries stay in list order within a row.
+void plan_switches(int32_t ss, int32_t n, SubsystemFactors& f) {
+    NetworkTables& N = NET;
+    const Col<int32_t> lowcol = column(N.LOWCOL, ss), upcol = column(N.UPCOL, ss);
+    const Col<int32_t> lows = column(N.LOWSTART, ss), lowe = column(N.LOWEND, ss);
+    const Col<int32_t> ups = column(N.UPSTART, ss), upe = column(N.UPEND, ss);
+    const Col<int32_t> list = column(N.SWLIST, ss), to = column(N.IET, ss), from = column(N.IEF, ss);
+    const int32_t ns = N.NSWITCH(ss);
+    f.switch_entries.clear();
+    f.switches = -1;
+    // Position of entry (r, c) of the packed rows: 0 the diagonal, -p the
+    // lower list, p the upper list; INT32_MIN outside the lists.
+    const auto where = [&](int32_t r, int32_t c) {
+        if (c == r) return 0;
+        if (c < r) {
+            for (int32_t p = lows[r]; p <= lowe[r]; ++p)
+                if (lowcol[p] == c) return -p;
+        } else {
+            for (int32_t p = ups[r]; p <= upe[r]; ++p)
+                if (upcol[p] == c) return p;
+        }
+        return INT32_MIN;
+    };
+    std::vector<SwitchEntry> entries;
+    for (int32_t k = 1; k <= ns; ++k) {
+        const int32_t b = list[k];
+        int32_t i = to[b], j = from[b];
+        if (i == 0) i = j;
+        if (j == 0) j = i;
+        if (i < 1 || i > n || j < 1 || j > n) {
+            if (i == 0) continue;
+            return;
+        }
+        if (i == j) {
+            entries.push_back({i, b, 0});
+            continue;
+        }
+        entries.push_back({j, b, 0});
+        entries.push_back({j, b, where(j, i)});
+        entries.push_back({i, b, 0});
+        entries.push_back({i, b, where(i, j)});
+    }
+    for (const SwitchEntry& e : entries)
+        if (e.where == INT32_MIN) return;
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const SwitchEntry& a, const SwitchEntry& b) { return a.row < b.row; });
+    f.switch_rows.assign(static_cast<size_t>(n) + 2, 0);
+    size_t e = 0;
+    for (int32_t r = 1; r <= n + 1; ++r) {
+        while (e < entries.size() && entries[e].row < r) ++e;
+        f.switch_rows[static_cast<size_t>(r)] = static_cast<int32_t>(e);
+    }
+    f.switch_entries = std::move(entries);
+    f.switches = ns;
+}
+
+// Rows s..n assembled straight into the packed factors, with the
+// switches' conductances, each entry taking the same operations in the
+// same order as in GMTRI; the pattern rows restored from GMPAT.
+void assemble_packed(const Matrices& m, int32_t ss, int32_t s, int32_t n, SubsystemFactors& f) {
+    NetworkTables& N = NET;
+    const Col<int32_t> lowcol = column(N.LOWCOL, ss), upcol = column(N.UPCOL, ss);
+    const Col<int32_t> lows = column(N.LOWSTART, ss), lowe = column(N.LOWEND, ss);
+    const Col<int32_t> ups = column(N.UPSTART, ss), upe = column(N.UPEND, ss);
+    const Col<double> gnor = column(N.GNOR, ss);
+    const int64_t n1 = m.gm.n1;
+    const double* gm = m.gm.data - 1 - n1;  // gm[r + n1 c] = GM(r, c)
+    const int8_t* pat = m.pat.data - 1 - m.pat.n1;
+    int8_t* fill = m.fill.data - 1 - m.fill.n1;
+    const int64_t p1 = m.pat.n1, f1 = m.fill.n1;
+    for (int32_t r = s; r <= n; ++r) {
+        for (int32_t p = lows[r]; p <= lowe[r]; ++p) {
+            const int32_t c = lowcol[p];
+            fill[r + f1 * c] = pat[r + p1 * c];
+            f.low[static_cast<size_t>(p)] = -gm[r + n1 * c];
+        }
+        for (int32_t p = ups[r]; p <= upe[r]; ++p) {
+            const int32_t c = upcol[p];
+            fill[r + f1 * c] = pat[r + p1 * c];
+            f.up[static_cast<size_t>(p)] = -gm[r + n1 * c];
+        }
+        fill[r + f1 * r] = pat[r + p1 * r];
+        f.diag[static_cast<size_t>(r)] = gnor[r] + gm[r + n1 * r];
+    }
+    const Col<double> geq = column(N.GEQ, ss);
+    const auto last = f.switch_entries.begin() + f.switch_rows[static_cast<size_t>(n) + 1];
+    for (auto e = f.switch_entries.begin() + f.switch_rows[static_cast<size_t>(s)]; e != last; ++e) {
+        const double g = geq[e->b];
+        if (e->where == 0)
+            f.diag[static_cast<size_t>(e->row)] += g;
+        else if (e->where < 0)
+            f.low[static_cast<size_t>(-e->where)] -= g;
+        else
+            f.up[static_cast<size_t>(e->where)] -= g;
+    }
+}
+
 // Rows first..n of GMTRI into the packed factors, and back.
 void gather(const Matrices& m, int32_t ss, int32_t first, int32_t n, SubsystemFactors& f) {
     NetworkTables& N = NET;
@@ -264,12 +363,14 @@ void eliminate(int32_t ss, int32_t s, int32_t n, SubsystemFactors& f) {
             for (int32_t p = lows[r]; p <= lowe[r]; ++p) {
                 const int32_t c = lowcol[p];
                 const double mult = w[c];
+                // Row c's upper list names each column once: the diagonal
+                // entry r takes at most one update here, tested after it.
+                const double old = w[r];
                 for (int32_t q = ups[c]; q <= upe[c]; ++q) {
                     const int32_t j = upcol[q];
-                    const double old = w[j];
-                    w[j] = old - mult * f.up[q];
-                    if (j == r && std::fabs(w[j]) < 1e-14 * std::fabs(old)) small[r] = LTRUE;
+                    w[j] = w[j] - mult * f.up[q];
                 }
+                if (std::fabs(w[r]) < 1e-14 * std::fabs(old)) small[r] = LTRUE;
             }
             for (int32_t p = lows[r]; p <= lowe[r]; ++p) f.low[p] = w[lowcol[p]];
             f.diag[r] = w[r];
@@ -337,15 +438,22 @@ void ITRIANG(int32_t ss) {
         const Matrices m = subsystem_matrices(ss, n);
         SubsystemFactors& f = factors_of(ss);
         const bool new_lists = N.NTRIANG(ss) == 0 || ideal || f.n != n;
-        if (new_lists || RUN_CLOCK.NSTEP == 0)
-            assemble_dense(m, ss, s, n);
-        else
-            assemble_listed(m, ss, s, n);
-        add_switches(m, ss, s);
-        if (ideal) IDLSRC(ss);
-        if (RUN_CLOCK.NSTEP == 0) check_grounded(m, ss, n);
-        if (new_lists) build_lists(m, ss, n, f);
-        gather(m, ss, new_lists ? 1 : s, n, f);
+        if (!new_lists && RUN_CLOCK.NSTEP != 0 && f.switches == N.NSWITCH(ss)) {
+            assemble_packed(m, ss, s, n, f);
+        } else {
+            if (new_lists || RUN_CLOCK.NSTEP == 0)
+                assemble_dense(m, ss, s, n);
+            else
+                assemble_listed(m, ss, s, n);
+            add_switches(m, ss, s);
+            if (ideal) IDLSRC(ss);
+            if (RUN_CLOCK.NSTEP == 0) check_grounded(m, ss, n);
+            if (new_lists) {
+                build_lists(m, ss, n, f);
+                if (!ideal) plan_switches(ss, n, f);
+            }
+            gather(m, ss, new_lists ? 1 : s, n, f);
+        }
         eliminate(ss, s, n, f);
         scatter_back(m, ss, s, n, f);
         // A restored run's first factorisation only rebuilds the factors a

@@ -8,10 +8,23 @@
 // The factors of one subsystem, packed in the order of its sparsity lists
 // (position p of LOWCOL or UPCOL holds the factor of that entry) so that
 // the substitution reads them in sequence. GMTRI holds the same values.
+// One switch's share in the assembled matrix: its conductance added to
+// (where 0) or taken from (where < 0: the lower list at -where; where > 0:
+// the upper list at where) an entry of the row.
+struct SwitchEntry {
+    int32_t row, b, where;
+};
+
 struct SubsystemFactors {
     int32_t n = 0;                 // node count the lists were built for; 0: none
     std::vector<double> low, up;   // by list position (1-based)
     std::vector<double> diag;      // reciprocal pivots, by node (1-based)
+    // The switches' entries by row (each row's in switch-list order), the
+    // first of each row (and n + 1) at row, for the switch count `switches`
+    // (-1: none formed, or an entry outside the lists).
+    std::vector<SwitchEntry> switch_entries;
+    std::vector<int32_t> switch_rows;
+    int32_t switches = -1;
 };
 
 struct TriangFactors {

@@ -98,7 +98,10 @@ void VARBRANCH_INIT(int32_t type, int32_t s, int32_t b, int32_t c) {
     BRCHANGE_RETYPED(name, s, c);
 }
 
-void VARBRANCH_SET(int32_t type, int32_t s, int32_t b, int32_t c, double value, double emf) {
+namespace {
+
+// A new value, or the first step: the branch takes it.
+[[gnu::noinline]] void varbranch_change(int32_t type, int32_t s, int32_t b, int32_t c, double value, double emf) {
     NetworkTables& N = NET;
     FArray1<double>& stored = STORAGE.STORF;
     const int32_t P = POINTER_BLOCK.NSTORF;
@@ -152,6 +155,27 @@ void VARBRANCH_SET(int32_t type, int32_t s, int32_t b, int32_t c, double value, 
     if (type > 2) N.CCBR(c, s) = I;
     stored(P + 1) = I;
     POINTER_BLOCK.NSTORF = P + 2;
+}
+
+}  // namespace
+
+void VARBRANCH_SET(int32_t type, int32_t s, int32_t b, int32_t c, double value, double emf) {
+    NetworkTables& N = NET;
+    FArray1<double>& stored = STORAGE.STORF;
+    const int32_t P = POINTER_BLOCK.NSTORF;
+    // A value as before, on most steps: only the EMF and the kept current.
+    if (!first_step() && P >= 1 && int64_t{P} + 1 <= stored.size()) {
+        double* kept = stored.data() + (P - 1);
+        if (!(std::fabs(kept[0] - value) > kTiny)) {
+            const double I = type == 3 ? kept[1] : 0.0;
+            N.EBR(b, s) = emf;
+            if (type > 2) N.CCBR(c, s) = I;
+            kept[1] = I;
+            POINTER_BLOCK.NSTORF = P + 2;
+            return;
+        }
+    }
+    varbranch_change(type, s, b, c, value, emf);
 }
 
 void VARBR_RLC(int32_t b, int32_t s, int32_t has_r, int32_t has_l, int32_t has_c, double R, double L, double C) {

@@ -8,7 +8,15 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <utility>
 #include <vector>
+
+// Counts the arrays made or freed so far: views that hold an array's
+// storage are good while it stays the same.
+inline int64_t& farray_layouts() {
+    static int64_t made = 0;
+    return made;
+}
 
 // Counts every out-of-range access of any array since the last reset.
 int64_t array_overrun_count();
@@ -23,6 +31,28 @@ public:
     using value_type = T;
 
     FArray() = default;
+    // Copies and moves give arrays new storage: they count as made.
+    FArray(const FArray& o) : v_(o.v_), ext_(o.ext_), lim_(o.lim_), allocated_(o.allocated_) { ++farray_layouts(); }
+    FArray(FArray&& o) noexcept
+        : v_(std::move(o.v_)), ext_(o.ext_), lim_(o.lim_), allocated_(o.allocated_) {
+        ++farray_layouts();
+    }
+    FArray& operator=(const FArray& o) {
+        v_ = o.v_;
+        ext_ = o.ext_;
+        lim_ = o.lim_;
+        allocated_ = o.allocated_;
+        ++farray_layouts();
+        return *this;
+    }
+    FArray& operator=(FArray&& o) noexcept {
+        v_ = std::move(o.v_);
+        ext_ = o.ext_;
+        lim_ = o.lim_;
+        allocated_ = o.allocated_;
+        ++farray_layouts();
+        return *this;
+    }
 
     // Creates the array with the given extents (each >= 0), values T{}.
     template <class... E>
@@ -36,9 +66,11 @@ public:
         }
         v_.assign(static_cast<size_t>(n), T{});
         allocated_ = true;
+        ++farray_layouts();
     }
 
     void free() {
+        ++farray_layouts();
         std::vector<T>().swap(v_);
         ext_ = {};
         lim_ = {};

@@ -16,6 +16,9 @@ void PQ3PH_METER(int32_t SS, int32_t BR1, int32_t BR2, int32_t BR3, int32_t BR4,
 // negates. 3 STOR: the lag's two, then the raw power.
 double P3PH3(int32_t SS, int32_t BR1, int32_t BR2, int32_t BR3, double T, int32_t FLAG);
 double Q3PH3(int32_t SS, int32_t BR1, int32_t BR2, int32_t BR3, double T, int32_t FLAG);
+// P3PH3 then Q3PH3 on the same branches, their slots in that order; the
+// six phase values are read once.
+void PQ3PH3(int32_t SS, int32_t BR1, int32_t BR2, int32_t BR3, double T, int32_t FLAG, double& P, double& Q);
 // Older forms with the currents found from node pairs (M1..M3 all 0: the
 // branches to ground); 2 STOR.
 double P3PH2(int32_t SS, int32_t N1, int32_t N2, int32_t N3, int32_t M1, int32_t M2, int32_t M3, double T);

@@ -19,10 +19,26 @@ struct Phases {
 // The voltages at the measuring ends of three branches and their currents.
 Phases branch_phases(const char* name, int32_t SS, int32_t BR1, int32_t BR2, int32_t BR3, int32_t FLAG) {
     const int32_t b[3] = {std::abs(BR1), std::abs(BR2), std::abs(BR3)};
-    if (first_step_data())
+    if (first_step_data()) [[unlikely]]
         for (int32_t br : b) CHKBRANCH(name, br, SS);
     const NetworkTables& N = NET;
     const bool to_end = (BR1 < 0) != (FLAG != 0);
+    const FArray2<int32_t>& ends = to_end ? N.IET : N.IEF;
+    // The branch tables share one shape: checked once for the subsystem and
+    // the three branches, they are read directly.
+    const uint64_t nb = static_cast<uint64_t>(N.CBR.extent(1)), nn = static_cast<uint64_t>(N.VNODE.extent(1));
+    const uint64_t s = static_cast<uint64_t>(int64_t{SS} - 1);
+    if (s < static_cast<uint64_t>(N.CBR.extent(2)) && s < static_cast<uint64_t>(N.VNODE.extent(2)) &&
+        static_cast<uint64_t>(b[0] - 1) < nb && static_cast<uint64_t>(b[1] - 1) < nb &&
+        static_cast<uint64_t>(b[2] - 1) < nb) {
+        const int32_t* end = ends.data() + nb * s - 1;
+        const double* cbr = N.CBR.data() + nb * s - 1;
+        const double* vnode = N.VNODE.data() + nn * s - 1;
+        const auto v = [&](int32_t node) {
+            return node == 0 ? 0.0 : (static_cast<uint64_t>(node - 1) < nn ? vnode[node] : N.VNODE(node, SS));
+        };
+        return {v(end[b[0]]), v(end[b[1]]), v(end[b[2]]), cbr[b[0]], cbr[b[1]], cbr[b[2]]};
+    }
     double v[3], i[3];
     for (int k = 0; k < 3; ++k) {
         v[k] = NODEV(SS, to_end ? N.IET(b[k], SS) : N.IEF(b[k], SS));
@@ -31,14 +47,23 @@ Phases branch_phases(const char* name, int32_t SS, int32_t BR1, int32_t BR2, int
     return {v[0], v[1], v[2], i[0], i[1], i[2]};
 }
 
-double branch_power(bool reactive, int32_t SS, int32_t BR1, int32_t BR2, int32_t BR3, double T, int32_t FLAG) {
-    const Phases p = branch_phases(reactive ? "Q3PH3" : "P3PH3", SS, BR1, BR2, BR3, FLAG);
-    double x = reactive ? kInvSqrt3 * (p.ia * (p.vb - p.vc) + p.ib * (p.vc - p.va) + p.ic * (p.va - p.vb))
-                        : p.ia * p.va + p.ib * p.vb + p.ic * p.vc;
+double real_power(const Phases& p) { return p.ia * p.va + p.ib * p.vb + p.ic * p.vc; }
+double reactive_power(const Phases& p) {
+    return kInvSqrt3 * (p.ia * (p.vb - p.vc) + p.ib * (p.vc - p.va) + p.ic * (p.va - p.vb));
+}
+
+// The power x through the branches smoothed; x is kept in the slot after
+// the lag's.
+double smoothed(double x, int32_t BR1, double T) {
     if (BR1 < 0) x = -x;
     const double y = SMOOTH_LAG(1.0, T, x);
     take_slots({.stor = 1}).S(0) = x;
     return y;
+}
+
+double branch_power(bool reactive, int32_t SS, int32_t BR1, int32_t BR2, int32_t BR3, double T, int32_t FLAG) {
+    const Phases p = branch_phases(reactive ? "Q3PH3" : "P3PH3", SS, BR1, BR2, BR3, FLAG);
+    return smoothed(reactive ? reactive_power(p) : real_power(p), BR1, T);
 }
 
 double node_power(bool reactive, int32_t SS, int32_t N1, int32_t N2, int32_t N3, int32_t M1, int32_t M2, int32_t M3,
@@ -71,6 +96,18 @@ double Q3PH3(int32_t SS, int32_t BR1, int32_t BR2, int32_t BR3, double T, int32_
     return branch_power(true, SS, BR1, BR2, BR3, T, FLAG);
 }
 
+void PQ3PH3(int32_t SS, int32_t BR1, int32_t BR2, int32_t BR3, double T, int32_t FLAG, double& P, double& Q) {
+    // The first step checks the branches under each block's own name.
+    if (first_step_data()) {
+        P = P3PH3(SS, BR1, BR2, BR3, T, FLAG);
+        Q = Q3PH3(SS, BR1, BR2, BR3, T, FLAG);
+        return;
+    }
+    const Phases p = branch_phases("P3PH3", SS, BR1, BR2, BR3, FLAG);
+    P = smoothed(real_power(p), BR1, T);
+    Q = smoothed(reactive_power(p), BR1, T);
+}
+
 void PQ3PH_METER(int32_t SS, int32_t BR1, int32_t BR2, int32_t BR3, int32_t BR4, int32_t BR5, int32_t BR6,
                  int32_t& ONE, double T, double& P, double& Q) {
     int32_t& grounded = take_slots({.stori = 1}).I(0);
@@ -85,14 +122,15 @@ void PQ3PH_METER(int32_t SS, int32_t BR1, int32_t BR2, int32_t BR3, int32_t BR4,
     // A group entered backwards on grounded from-nodes is measured at its
     // to-nodes and negated, not at ground.
     const auto side = [&](int32_t first) { return grounded == 1 && first < 0 ? 0 : grounded; };
-    P = P3PH3(SS, BR1, BR2, BR3, T, side(BR1));
-    Q = Q3PH3(SS, BR1, BR2, BR3, T, side(BR1));
+    PQ3PH3(SS, BR1, BR2, BR3, T, side(BR1), P, Q);
     if (BR4 == 0 || BR5 == 0 || BR6 == 0) {
         take_slots({.stor = 6});
         return;
     }
-    P += P3PH3(SS, BR4, BR5, BR6, T, side(BR4));
-    Q += Q3PH3(SS, BR4, BR5, BR6, T, side(BR4));
+    double p = 0.0, q = 0.0;
+    PQ3PH3(SS, BR4, BR5, BR6, T, side(BR4), p, q);
+    P += p;
+    Q += q;
 }
 
 double P3PH2(int32_t SS, int32_t N1, int32_t N2, int32_t N3, int32_t M1, int32_t M2, int32_t M3, double T) {

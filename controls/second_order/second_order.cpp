@@ -1,5 +1,9 @@
 #include "controls/second_order/second_order.h"
 
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+
 #include "controls/block_slots.h"
 #include "controls/elementary/block_support.h"
 #include "engine/abort.h"
@@ -57,32 +61,72 @@ double run_body(const Realisation& r, double G, double d, double X, int32_t mode
 
 }  // namespace
 
-void SECOND_ORDER_STEP(double* state, const double* x0, const double* A, const double* bx, int32_t mode) {
-    const BlockSlots s = take_slots({.stor = 12});
+namespace {
+
+// The matrices of the last inversions, by slot position (a few slots share
+// an entry; 0 keeps none): an inversion of the same A at the same step
+// length, whose results the slots still hold, writes nothing new and is
+// left out.
+struct Inversion {
+    int32_t at = 0;
+    uint64_t in[5] = {};
+    double out[8] = {};
+};
+Inversion kept_inversions[64];
+
+uint64_t bits(double x) { return std::bit_cast<uint64_t>(x); }
+
+// Slot k of the block at S(k).
+template <class Slots>
+void step_body(const Slots& S, int32_t at, double* state, const double* x0, const double* A, const double* bx,
+               int32_t mode) {
     const double h2 = 0.5 * RUN_CLOCK.DELT;
     const bool first = first_step_data();
     if (mode > 0 || first) {
-        const double m11 = 1.0 - h2 * A[0], m12 = -h2 * A[1], m21 = -h2 * A[2], m22 = 1.0 - h2 * A[3];
-        const double det = m11 * m22 - m12 * m21;
-        const double inv[4] = {m22 / det, -m12 / det, -m21 / det, m11 / det};
-        for (int k = 0; k < 4; ++k) s.S(4 + k) = inv[k];
-        s.S(0) = h2 * (inv[0] * A[0] + inv[1] * A[2]);
-        s.S(1) = h2 * (inv[0] * A[1] + inv[1] * A[3]);
-        s.S(2) = h2 * (inv[2] * A[0] + inv[3] * A[2]);
-        s.S(3) = h2 * (inv[2] * A[1] + inv[3] * A[3]);
+        Inversion& kept = kept_inversions[static_cast<uint32_t>(at) % 64];
+        const uint64_t in[5] = {bits(A[0]), bits(A[1]), bits(A[2]), bits(A[3]), bits(h2)};
+        bool same = !first && at != 0 && kept.at == at && std::equal(in, in + 5, kept.in);
+        for (int k = 0; same && k < 8; ++k) same = bits(S(k)) == bits(kept.out[k]);
+        if (!same) {
+            const double m11 = 1.0 - h2 * A[0], m12 = -h2 * A[1], m21 = -h2 * A[2], m22 = 1.0 - h2 * A[3];
+            const double det = m11 * m22 - m12 * m21;
+            const double inv[4] = {m22 / det, -m12 / det, -m21 / det, m11 / det};
+            for (int k = 0; k < 4; ++k) S(4 + k) = inv[k];
+            S(0) = h2 * (inv[0] * A[0] + inv[1] * A[2]);
+            S(1) = h2 * (inv[0] * A[1] + inv[1] * A[3]);
+            S(2) = h2 * (inv[2] * A[0] + inv[3] * A[2]);
+            S(3) = h2 * (inv[2] * A[1] + inv[3] * A[3]);
+            kept.at = at;
+            std::copy(in, in + 5, kept.in);
+            for (int k = 0; k < 8; ++k) kept.out[k] = S(k);
+        }
     }
-    double x1 = s.S(8), x2 = s.S(9);
+    double x1 = S(8), x2 = S(9);
     if (mode == -1 || mode == 2 || first) {
         x1 = x0[0];
         x2 = x0[1];
     }
-    const double v1 = x1 + h2 * (bx[0] + s.S(10)), v2 = x2 + h2 * (bx[1] + s.S(11));
-    state[0] = s.S(4) * v1 + s.S(5) * v2 + s.S(0) * x1 + s.S(1) * x2;
-    state[1] = s.S(6) * v1 + s.S(7) * v2 + s.S(2) * x1 + s.S(3) * x2;
-    s.S(8) = state[0];
-    s.S(9) = state[1];
-    s.S(10) = bx[0];
-    s.S(11) = bx[1];
+    const double v1 = x1 + h2 * (bx[0] + S(10)), v2 = x2 + h2 * (bx[1] + S(11));
+    state[0] = S(4) * v1 + S(5) * v2 + S(0) * x1 + S(1) * x2;
+    state[1] = S(6) * v1 + S(7) * v2 + S(2) * x1 + S(3) * x2;
+    S(8) = state[0];
+    S(9) = state[1];
+    S(10) = bx[0];
+    S(11) = bx[1];
+}
+
+}  // namespace
+
+void SECOND_ORDER_STEP(double* state, const double* x0, const double* A, const double* bx, int32_t mode) {
+    const BlockSlots s = take_slots({.stor = 12});
+    FArray1<double>& stor = STORAGE.STOR;
+    // Slots inside STOR are reached directly; others through the checks.
+    if (s.stor >= 1 && int64_t{s.stor} + 11 <= stor.size()) {
+        double* at = stor.data() + (s.stor - 1);
+        step_body([at](int32_t k) -> double& { return at[k]; }, s.stor, state, x0, A, bx, mode);
+    } else {
+        step_body([&s](int32_t k) -> double& { return s.S(k); }, 0, state, x0, A, bx, mode);
+    }
 }
 
 double SECOND_ORDER_FIX(int32_t ITYPE, double G, double zeta, double w, double X) {

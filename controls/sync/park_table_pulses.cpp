@@ -1,5 +1,8 @@
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
+#include <limits>
 
 #include "controls/block_slots.h"
 #include "controls/elementary/block_support.h"
@@ -9,8 +12,19 @@
 #include "platform/logical.h"
 
 void ABC_DQ0(double& A, double& B, double& C, double& D, double& Q, double& Z, double TH, int32_t DIR) {
-    const double ca = std::cos(TH), cb = std::cos(TH - 2.094395102393195), cc = 0.0 - ca - cb;
-    const double sa = std::sin(TH), sb = std::sin(TH - 2.094395102393195), sc = 0.0 - sa - sb;
+    // A controller transforms several sets at one angle in a step: the
+    // sines and cosines of the angle last seen (to the bit) are kept.
+    static uint64_t kept_angle = std::bit_cast<uint64_t>(std::numeric_limits<double>::quiet_NaN());
+    static double kept[4] = {std::nan(""), std::nan(""), std::nan(""), std::nan("")};
+    if (std::bit_cast<uint64_t>(TH) != kept_angle) {
+        kept_angle = std::bit_cast<uint64_t>(TH);
+        kept[0] = std::cos(TH);
+        kept[1] = std::cos(TH - 2.094395102393195);
+        kept[2] = std::sin(TH);
+        kept[3] = std::sin(TH - 2.094395102393195);
+    }
+    const double ca = kept[0], cb = kept[1], cc = 0.0 - ca - cb;
+    const double sa = kept[2], sb = kept[3], sc = 0.0 - sa - sb;
     // Each direction reads all three inputs before it writes.
     if (DIR >= 0) {
         const double a = A, b = B, c = C;

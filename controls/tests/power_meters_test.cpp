@@ -3,6 +3,7 @@
 #include "controls/measurement/power_meters.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <numeric>
 #include <string>
@@ -46,6 +47,7 @@ std::vector<DisciplineRow> power_rows() {
     for (int32_t flag : flag_values()) {
         row("P3PH3_f" + flag_name(flag), {.stor = 3}, [flag] { P3PH3(1, 1, 2, 3, 0.01, flag); });
         row("Q3PH3_f" + flag_name(flag), {.stor = 3}, [flag] { Q3PH3(1, -1, 2, 3, 0.01, flag); });
+        row("PQ3PH3_f" + flag_name(flag), {.stor = 6}, [flag, &p, &q] { PQ3PH3(1, -1, 2, 3, 0.01, flag, p, q); });
     }
     row("P3PH2_toGround", {.stor = 2}, [] { P3PH2(1, 7, 8, 9, 0, 0, 0, 0.01); });
     row("Q3PH2_betweenNodes", {.stor = 2}, [] { Q3PH2(1, 1, 2, 3, 4, 5, 6, 0.01); });
@@ -81,6 +83,45 @@ TEST_F(PowerMeters, BalancedPowerIsConstantAtEveryStepAndTheSmoothedValueEqualsI
         expect_relative(P, 1.5 * V * I * std::cos(phi), "P, step " + std::to_string(n));
         expect_relative(Q, 1.5 * V * I * std::sin(phi), "Q, step " + std::to_string(n));
     }
+}
+
+// The pair reads the phases once and gives, to the bit, what the two
+// blocks give in turn: results and slots, in either direction, measured at
+// either end, and with a branch outside the tables.
+TEST_F(PowerMeters, PairIsPowerThenReactivePowerInTurn) {
+    for (const int32_t first : {1, -1, 4, 9})
+        for (const int32_t flag : flag_values()) {
+            const auto run = [&](bool pair) {
+                clear_block_stores();
+                std::vector<double> out;
+                for (int n = 0; n < 5; ++n) {
+                    begin_step(n);
+                    balanced(1, 1, 3.0, 2.0, 0.4, kW * n * kDelt + 0.1);
+                    balanced(7, 4, 1.5, 0.5, -0.2, kW * n * kDelt + 0.3);
+                    double p = 0.0, q = 0.0;
+                    const Captured c = capture([&] {
+                        if (pair) {
+                            PQ3PH3(1, first, 5, 3, 0.02, flag, p, q);
+                        } else {
+                            p = P3PH3(1, first, 5, 3, 0.02, flag);
+                            q = Q3PH3(1, first, 5, 3, 0.02, flag);
+                        }
+                    });
+                    if (c.aborted) out.push_back(-1.0);
+                    out.insert(out.end(), {p, q});
+                    const BlockSlots s = start_slots();
+                    for (int32_t k = 0; k < 6; ++k) out.push_back(s.S(k));
+                }
+                // The pair reads a branch outside the tables once, not twice.
+                out.push_back(array_overrun_count() > 0 ? 1.0 : 0.0);
+                return out;
+            };
+            const std::vector<double> two = run(false), pair = run(true);
+            ASSERT_EQ(pair.size(), two.size());
+            for (size_t k = 0; k < two.size(); ++k)
+                EXPECT_EQ(std::bit_cast<uint64_t>(pair[k]), std::bit_cast<uint64_t>(two[k]))
+                    << "entry " << k << ", first branch " << first << ", flag " << flag;
+        }
 }
 
 TEST_F(PowerMeters, MeterOnGroundedFromNodesMeasuresAtTheToNodesInEitherDirection) {

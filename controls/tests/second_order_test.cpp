@@ -2,7 +2,9 @@
 // functions, the notch, bad types and their slots.
 #include "controls/second_order/second_order.h"
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -173,6 +175,36 @@ TEST_F(BlockTest, BadTypePrintsTwoLinesEveryCallAndGivesZero) {
     });
     EXPECT_EQ(r.console.out, " VALUE OF ITYPE IS           0\n SHOULD BE BETWEEN 1 AND 9\n");
     EXPECT_EQ(r.out, std::vector<double>(3, 0.0));
+}
+
+// The step's slots hold the inverse of the present matrix after every call,
+// to the bit, whether the matrix changed, stayed, or its slots were written
+// over between calls (a restored run).
+TEST_F(BlockTest, StepSlotsHoldTheInverseOfThePresentMatrix) {
+    clear_block_stores();
+    const double A1[4] = {0.0, 1.0, -4e6, -2e3}, A2[4] = {0.0, 1.0, -9e6, -1e3};
+    const double x0[2] = {0.0, 0.0}, bx[2] = {1.0, 2.0};
+    const double* sequence[] = {A1, A1, A2, A2, nullptr, A2, A1, A1};
+    int n = 0;
+    for (const double* A : sequence) {
+        if (A == nullptr) {
+            for (int32_t k = 0; k < 8; ++k) start_slots().S(k) = 0.5 + k;
+            continue;
+        }
+        begin_step(n++);
+        double x[2];
+        SECOND_ORDER_STEP(x, x0, A, bx, 1);
+        const double h2 = 0.5 * kDelt;
+        const double m11 = 1.0 - h2 * A[0], m12 = -h2 * A[1], m21 = -h2 * A[2], m22 = 1.0 - h2 * A[3];
+        const double det = m11 * m22 - m12 * m21;
+        const double inv[4] = {m22 / det, -m12 / det, -m21 / det, m11 / det};
+        const double want[8] = {h2 * (inv[0] * A[0] + inv[1] * A[2]), h2 * (inv[0] * A[1] + inv[1] * A[3]),
+                                h2 * (inv[2] * A[0] + inv[3] * A[2]), h2 * (inv[2] * A[1] + inv[3] * A[3]),
+                                inv[0], inv[1], inv[2], inv[3]};
+        const BlockSlots s = start_slots();
+        for (int32_t k = 0; k < 8; ++k)
+            EXPECT_EQ(std::bit_cast<uint64_t>(s.S(k)), std::bit_cast<uint64_t>(want[k])) << "slot " << k << ", call " << n;
+    }
 }
 
 TEST_F(BlockTest, NegativeDampingIsWarnedOnceAtSetUpAndGrows) {

@@ -2,7 +2,9 @@
 // transformation, the table and the crossing-driven pulse blocks.
 #include "controls/sync/sync_blocks.h"
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <random>
 #include <string>
 #include <vector>
@@ -201,6 +203,35 @@ TEST(AbcDq0, BackAndForthGivesTheInputsAndABalancedSetIsConstant) {
     double v[3] = {1.0, 2.0, 3.0};
     ABC_DQ0(v[0], v[1], v[2], v[0], v[1], v[2], 0.0, -1);
     EXPECT_NEAR(v[0], 3.0 + 1.0, 1e-12);
+}
+
+// Angles repeated, of either zero and not numbers: every call gives the
+// bits of the transformation worked out afresh.
+TEST(AbcDq0, RepeatedAnglesGiveTheBitsOfAFreshTransformation) {
+    const double nan = std::nan("");
+    const double angles[] = {0.3, 0.3, -0.0, -0.0, 0.0, -0.0, nan, nan, 2.5, 0.3, 2.5, 2.5};
+    const auto bits = [](double x) { return std::bit_cast<uint64_t>(x); };
+    int call = 0;
+    for (const double th : angles)
+        for (const int32_t dir : {0, -1}) {
+            ++call;
+            const double ca = std::cos(th), cb = std::cos(th - 2.094395102393195), cc = 0.0 - ca - cb;
+            const double sa = std::sin(th), sb = std::sin(th - 2.094395102393195), sc = 0.0 - sa - sb;
+            double A = -1.5, B = 0.0, C = 2.25, D = -0.0, Q = 0.75, Z = 1.0;
+            double want[3];
+            if (dir >= 0) {
+                want[0] = 0.666666666666667 * (A * ca + B * cb + C * cc);
+                want[1] = 0.666666666666667 * (A * sa + B * sb + C * sc);
+                want[2] = 0.333333333333333 * (A + B + C);
+            } else {
+                want[0] = Z + Q * sa + D * ca;
+                want[1] = Z + Q * sb + D * cb;
+                want[2] = Z + D * cc + Q * sc;
+            }
+            ABC_DQ0(A, B, C, D, Q, Z, th, dir);
+            const double got[3] = {dir >= 0 ? D : A, dir >= 0 ? Q : B, dir >= 0 ? Z : C};
+            for (int k = 0; k < 3; ++k) EXPECT_EQ(bits(got[k]), bits(want[k])) << "call " << call << ", value " << k;
+        }
 }
 
 TEST(TableInterp, InsideOutsideFlatAndDegenerateTables) {

@@ -46,45 +46,82 @@ void safety_notice(int32_t s, int32_t b) {
                {"BREAKER:Safety turnoff at nodes:", NET.IEF(b, s), NET.IET(b, s), "ss:", s});
 }
 
-void breaker_step(int32_t s, int32_t br, double ron, double roff, double level, int32_t at_once, int32_t close,
-                  Form form) {
-    NetworkTables& N = NET;
-    const RunFlags& F = RUN_FLAGS;
-    if (is_true(F.FIRST_STEP_DATA)) CHK_SWITCH_R(s, br, ron, roff, 0.0, 0.0, kName);
-    // A negative number addresses the same branch once the first step has
-    // passed; one without a positive is no branch at all.
-    if (!N.OPENBR.in_range(std::abs(int64_t{br}), s)) CHKBRANCH(kName, br, s);
-    const int32_t b = std::abs(br);
-    if (is_true(F.FIRST_STEP_RUN) && !is_true(F.FIRST_STEP_DATA) && form != Form::Safety)
-        refresh(s, b, ron, roff, form);
+// The branch's words at one position of the tables, which share one shape.
+struct Direct {
+    int64_t at;
+    int32_t& code() const { return NET.IORV.data()[at]; }
+    double& cbr() const { return NET.CBR.data()[at]; }
+    double& tswitch() const { return NET.TSWITCH.data()[at]; }
+    Logical& open() const { return NET.OPENBR.data()[at]; }
+    double& swval() const { return NET.SWVAL.data()[at]; }
+    double& resistance() const { return NET.BRANCH_R.data()[at]; }
+};
+// The same through the tables' checks.
+struct Checked {
+    int32_t b, s;
+    int32_t& code() const { return NET.IORV(b, s); }
+    double& cbr() const { return NET.CBR(b, s); }
+    double& tswitch() const { return NET.TSWITCH(b, s); }
+    Logical& open() const { return NET.OPENBR(b, s); }
+    double& swval() const { return NET.SWVAL(b, s); }
+    double& resistance() const { return NET.BRANCH_R(b, s); }
+};
 
-    const int32_t k = N.IORV(b, s);
-    const double i = N.CBR(b, s);
-    N.TSWITCH(b, s) = 1.5;
-    const double I = level;
-    if (is_true(N.OPENBR(b, s))) {
-        N.IORV(b, s) = kRest;
+template <class Words>
+void decide(const Words& W, int32_t s, int32_t b, double ron, double roff, double I, int32_t at_once, int32_t close,
+            Form form) {
+    const int32_t k = W.code();
+    const double i = W.cbr();
+    W.tswitch() = 1.5;
+    if (is_true(W.open())) {
+        W.code() = kRest;
         if (close == 1) BRANCH_ON(s, b, kRest, 0.0);
     } else if ((k == kArmedNegative && i >= -I) || (k == kArmedPositive && i <= I)) {
         if (form == Form::Safety) safety_notice(s, b);
         BRANCH_OFF(s, b, kRest, I);
     } else if (close != 0) {
-        N.IORV(b, s) = kRest;
+        W.code() = kRest;
     } else if (at_once != 0) {
         BRANCH_OFF(s, b, kRest, I);
     } else if (i > I) {
-        N.IORV(b, s) = kArmedPositive;
-        if (form != Form::Safety) N.SWVAL(b, s) = I;
+        W.code() = kArmedPositive;
+        if (form != Form::Safety) W.swval() = I;
     } else if (i < -I) {
-        N.IORV(b, s) = kArmedNegative;
-        if (form != Form::Safety) N.SWVAL(b, s) = -I;
+        W.code() = kArmedNegative;
+        if (form != Form::Safety) W.swval() = -I;
     } else if (form != Form::Safety) {
         BRANCH_OFF(s, b, kRest, I);
     }
-    if (is_true(N.OPENBR(b, s)))
-        N.BRANCH_R(b, s) = roff;
+    if (is_true(W.open()))
+        W.resistance() = roff;
     else
-        N.BRANCH_R(b, s) = ron <= kSmallestOn ? kSmallestOn : ron;
+        W.resistance() = ron <= kSmallestOn ? kSmallestOn : ron;
+}
+
+// The first steps' checks and refreshes, out of the common path.
+[[gnu::noinline]] void first_steps(int32_t s, int32_t br, double ron, double roff, Form form) {
+    const RunFlags& F = RUN_FLAGS;
+    NetworkTables& N = NET;
+    if (is_true(F.FIRST_STEP_DATA)) CHK_SWITCH_R(s, br, ron, roff, 0.0, 0.0, kName);
+    if (!N.OPENBR.in_range(std::abs(int64_t{br}), s)) CHKBRANCH(kName, br, s);
+    if (is_true(F.FIRST_STEP_RUN) && !is_true(F.FIRST_STEP_DATA) && form != Form::Safety)
+        refresh(s, std::abs(br), ron, roff, form);
+}
+
+void breaker_step(int32_t s, int32_t br, double ron, double roff, double level, int32_t at_once, int32_t close,
+                  Form form) {
+    NetworkTables& N = NET;
+    const RunFlags& F = RUN_FLAGS;
+    // A negative number addresses the same branch once the first step has
+    // passed; one without a positive is no branch at all.
+    const bool known = N.OPENBR.in_range(std::abs(int64_t{br}), s);
+    if (is_true(F.FIRST_STEP_DATA) || is_true(F.FIRST_STEP_RUN) || !known) [[unlikely]]
+        first_steps(s, br, ron, roff, form);
+    const int32_t b = std::abs(br);
+    if (known)
+        decide(Direct{N.OPENBR.extent(1) * (int64_t{s} - 1) + (b - 1)}, s, b, ron, roff, level, at_once, close, form);
+    else
+        decide(Checked{b, s}, s, b, ron, roff, level, at_once, close, form);
 }
 
 }  // namespace

@@ -23,10 +23,21 @@ bool first_step() { return is_true(RUN_FLAGS.FIRST_STEP_DATA); }
     ABORT_RUN("VSRC_EVAL", 0);
 }
 
-void within(int32_t p, const char* array, int64_t first, int64_t last, int64_t size) {
-    if (first >= 1 && last <= size) return;
+[[noreturn, gnu::noinline]] void outside(int32_t p, const char* array, int64_t first, int64_t last, int64_t size) {
     record_error(p, "refers to " + std::string(array) + " positions " + std::to_string(first) + " to " +
                         std::to_string(last) + " outside its " + std::to_string(size) + " entries.");
+}
+
+[[noreturn, gnu::noinline]] void no_branch(int32_t p, int32_t br, int32_t ss) {
+    record_error(p, "names branch " + std::to_string(br) + " of subsystem " + std::to_string(ss) +
+                        ", which does not exist.");
+}
+
+// Checked on every evaluation; the report is out of line.
+inline void within(int32_t p, const char* array, int64_t first, int64_t last, int64_t size) {
+    if (first >= 1 && last <= size) [[likely]]
+        return;
+    outside(p, array, first, last, size);
 }
 
 // The record at p evaluated at the end of the step; the angle advances to
@@ -36,31 +47,33 @@ void evaluate(int32_t p, double t) {
     StorageArrays& S = STORAGE;
     NetworkTables& N = NET;
     within(p, "STORI", p, int64_t{p} + 5, S.STORI.size());
-    const int32_t l = S.STORI(p + 1), f = S.STORI(p + 2), ss = S.STORI(p + 4), br = S.STORI(p + 5);
+    const int32_t* h = S.STORI.data() + (p - 1);  // h[k] = STORI(p + k)
+    const int32_t l = h[1], f = h[2], ss = h[4], br = h[5];
     within(p, "STORL", l, l, S.STORL.size());
     within(p, "STORF", int64_t{f} + 1, int64_t{f} + 7, S.STORF.size());
-    if (!N.EBR.in_range(br, ss))
-        record_error(p, "names branch " + std::to_string(br) + " of subsystem " + std::to_string(ss) +
-                            ", which does not exist.");
-    FArray1<double>& F = S.STORF;
+    if (!N.EBR.in_range(br, ss)) [[unlikely]]
+        no_branch(p, br, ss);
+    // Every word is checked above: they are reached directly.
+    double* F = S.STORF.data() + (f - 1);  // F[k] = STORF(f + k)
+    double& ebr = N.EBR.data()[N.EBR.extent(1) * (ss - 1) + (br - 1)];
     const double time = RUN_CLOCK.TIME;
-    double m = F(f + 3);
-    if (time < F(f + 1)) m = F(f + 3) * time * F(f + 2);
-    if (!is_true(S.STORL(l))) {
-        N.EBR(br, ss) = m;
+    double m = F[3];
+    if (time < F[1]) m = F[3] * time * F[2];
+    if (!is_true(S.STORL.data()[l - 1])) {
+        ebr = m;
         return;
     }
     double theta = 0.0;
     if (!first_step()) {
-        theta = F(f + 7) + F(f + 4) * (t - F(f + 6));
-        F(f + 6) = t;
+        theta = F[7] + F[4] * (t - F[6]);
+        F[6] = t;
     }
     if (theta > kTwoPi)
         theta -= kTwoPi;
     else if (theta < 0.0)
         theta += kTwoPi;
-    F(f + 7) = theta;
-    N.EBR(br, ss) = m * std::sin(theta + F(f + 5));
+    F[7] = theta;
+    ebr = m * std::sin(theta + F[5]);
 }
 
 void phase_call(const Text12& name, int32_t ss, int32_t br, double ramp, Logical ac, double magnitude, double omega,

@@ -42,6 +42,138 @@ void check_record(int32_t p, int32_t l, int32_t q, int32_t e, int32_t s, int32_t
                             "PESWITCH_STATE");
 }
 
+// The rare actions, out of the common path.
+[[gnu::noinline]] void reverse_breakdown(int32_t s, int32_t b, double* E, double time, double delt) {
+    BRANCH_ON(s, b, 6, 0.0);
+    E[kLatched] = 1.0;
+    warn_pair("Reverse", b, s);
+    E[kTurnOn] = time - delt;
+}
+[[gnu::noinline]] void safety_off(int32_t s, int32_t b, double* E, int32_t device, bool interp, double time,
+                                  double delt) {
+    BRANCH_OFF(s, b, 6, 0.0);
+    if (interp) {
+        E[kTurnOff] = time - delt;
+        PESWITCH_SAFEOFF(E[kReports], device - 10, b, s);
+    } else {
+        E[kTurnOff] = time;
+    }
+}
+[[gnu::noinline]] void forward_breakdown(int32_t s, int32_t b, double* E, const Logical* L) {
+    BRANCH_ON(s, b, 6, 0.0);
+    warn_pair("Forward", b, s);
+    if (!is_true(L[1])) {
+        warn_pair("Permanent", b, s);
+        E[kLatched] = 1.0;
+    }
+}
+
+// The decision for the switch of record h (h[k] = STORI(p + k)) with its
+// STOR, STORF and STORL words, over the branch's words T.
+template <class Words>
+void decide(const Words& T, const int32_t* h, double* E, const double* F, Logical* L, double V, double instant,
+            Logical event_flag) {
+    const int32_t s = h[4], b = h[5], g = h[6];
+    NetworkTables& N = NET;
+    const double time = RUN_CLOCK.TIME, delt = RUN_CLOCK.DELT;
+    const double I = T.cbr();
+    const double f = T.tswitch();
+    T.tswitch() = 1.5;
+    const double vf = E[kVf], hold = E[kHold];
+
+    if (V > vf && E[kVprev] <= vf) {
+        const double dv = V - E[kVprev];
+        const double x = std::fabs(dv) > 1e-20 ? (vf - E[kVprev]) / dv : 0.0;
+        E[kForward] = time - delt * (2.0 - x);
+        if (E[kTurnOff] <= E[kForward]) E[kHoldOff] = E[kForward] - E[kTurnOff];
+    }
+    const double since_off = 1e6 * (time - E[kTurnOff]);
+    const bool interp = is_true(N.SSINTERP(s));
+    const bool at_instant = interp && is_true(event_flag);
+
+    const auto request = [&](int32_t kind, double value) {
+        T.code() = kind;
+        T.swval() = value;
+    };
+
+    if (is_true(T.open())) {
+        if (f <= 1.0) E[kTurnOff] = time - delt * (2.0 - f);
+        T.code() = 6;
+        if (g == 1) {
+            if (V > vf) {
+                if (at_instant) {
+                    request(8, instant);
+                } else {
+                    BRANCH_ON(s, b, -13, hold);
+                    E[kTurnOn] = time;
+                }
+            } else if (V < F[kVbrNeg]) {
+                reverse_breakdown(s, b, E, time, delt);
+            } else if (interp) {
+                request(3, vf);
+            }
+        } else if (V > F[kVbf]) {
+            forward_breakdown(s, b, E, L);
+        } else if (V > vf) {
+            if (since_off < F[kText] && is_true(L[0])) {
+                BRANCH_ON(s, b, -13, hold);
+                E[kTurnOn] = time - delt;
+            }
+        } else if (V < F[kVbrNeg]) {
+            reverse_breakdown(s, b, E, time, delt);
+        }
+    } else {
+        L[0] = LTRUE;
+        if (f <= 1.0) {
+            E[kTurnOn] = time - delt * (2.0 - f);
+            if (h[0] == 10) E[kForward] = E[kTurnOn];
+        }
+        T.code() = 6;
+        if (g == -1) {
+            if (I >= hold) {
+                if (at_instant) {
+                    request(8, instant);
+                } else {
+                    BRANCH_OFF(s, b, 6, 0.0);
+                    E[kTurnOff] = time;
+                }
+            } else {
+                safety_off(s, b, E, h[0], interp, time, delt);
+            }
+        } else if (I < hold) {
+            safety_off(s, b, E, h[0], interp, time, delt);
+            if (g == 1) request(3, vf);
+        } else if (interp) {
+            request(-13, hold);
+        }
+    }
+
+    E[kVprev] = V;
+    if (E[kTurnOff] <= E[kForward]) E[kHoldOff] = E[kForward] - E[kTurnOff];
+    if (E[kForward] <= E[kTurnOn]) E[kDelay] = E[kTurnOn] - E[kForward];
+}
+
+// The branch's words at their position in the tables.
+struct Direct {
+    double *cbr_, *tswitch_, *swval_;
+    Logical* open_;
+    int32_t* code_;
+    double& cbr() const { return *cbr_; }
+    double& tswitch() const { return *tswitch_; }
+    double& swval() const { return *swval_; }
+    Logical& open() const { return *open_; }
+    int32_t& code() const { return *code_; }
+};
+// The same through the tables' checks.
+struct Checked {
+    int64_t k;
+    double& cbr() const { return NET.CBR.flat(k); }
+    double& tswitch() const { return NET.TSWITCH.flat(k); }
+    double& swval() const { return NET.SWVAL.flat(k); }
+    Logical& open() const { return NET.OPENBR.flat(k); }
+    int32_t& code() const { return NET.IORV.flat(k); }
+};
+
 }  // namespace
 
 void PESWITCH_STATE(double instant, Logical event_flag) {
@@ -69,103 +201,15 @@ void PESWITCH_STATE(double instant, Logical event_flag) {
     NetworkTables& N = NET;
     // Every branch table has the same shape: one position serves them all.
     const int64_t k = int64_t{s - 1} * N.CBR.extent(1) + b;
-    const double time = RUN_CLOCK.TIME, delt = RUN_CLOCK.DELT;
     const double V = BRANCH_VOLTAGE(s, b);
-    const double I = N.CBR.flat(k);
-    const double f = N.TSWITCH.flat(k);
-    N.TSWITCH.flat(k) = 1.5;
-    const double vf = E[kVf], hold = E[kHold];
-
-    if (V > vf && E[kVprev] <= vf) {
-        const double dv = V - E[kVprev];
-        const double x = std::fabs(dv) > 1e-20 ? (vf - E[kVprev]) / dv : 0.0;
-        E[kForward] = time - delt * (2.0 - x);
-        if (E[kTurnOff] <= E[kForward]) E[kHoldOff] = E[kForward] - E[kTurnOff];
-    }
-    const double since_off = 1e6 * (time - E[kTurnOff]);
-    const bool interp = is_true(N.SSINTERP(s));
-    const bool at_instant = interp && is_true(event_flag);
-
-    auto request = [&](int32_t kind, double value) {
-        N.IORV.flat(k) = kind;
-        N.SWVAL.flat(k) = value;
-    };
-    auto reverse_breakdown = [&] {
-        BRANCH_ON(s, b, 6, 0.0);
-        E[kLatched] = 1.0;
-        warn_pair("Reverse", b, s);
-        E[kTurnOn] = time - delt;
-    };
-    auto safety_off = [&] {
-        BRANCH_OFF(s, b, 6, 0.0);
-        if (interp) {
-            E[kTurnOff] = time - delt;
-            PESWITCH_SAFEOFF(E[kReports], h[0] - 10, b, s);
-        } else {
-            E[kTurnOff] = time;
-        }
-    };
-
-    if (is_true(N.OPENBR.flat(k))) {
-        if (f <= 1.0) E[kTurnOff] = time - delt * (2.0 - f);
-        N.IORV.flat(k) = 6;
-        if (g == 1) {
-            if (V > vf) {
-                if (at_instant) {
-                    request(8, instant);
-                } else {
-                    BRANCH_ON(s, b, -13, hold);
-                    E[kTurnOn] = time;
-                }
-            } else if (V < F[kVbrNeg]) {
-                reverse_breakdown();
-            } else if (interp) {
-                request(3, vf);
-            }
-        } else if (V > F[kVbf]) {
-            BRANCH_ON(s, b, 6, 0.0);
-            warn_pair("Forward", b, s);
-            if (!is_true(L[1])) {
-                warn_pair("Permanent", b, s);
-                E[kLatched] = 1.0;
-            }
-        } else if (V > vf) {
-            if (since_off < F[kText] && is_true(L[0])) {
-                BRANCH_ON(s, b, -13, hold);
-                E[kTurnOn] = time - delt;
-            }
-        } else if (V < F[kVbrNeg]) {
-            reverse_breakdown();
-        }
+    if (k >= 1 && k <= N.CBR.size()) {
+        const int64_t i = k - 1;
+        decide(Direct{N.CBR.data() + i, N.TSWITCH.data() + i, N.SWVAL.data() + i, N.OPENBR.data() + i,
+                      N.IORV.data() + i},
+               h, E, F, L, V, instant, event_flag);
     } else {
-        L[0] = LTRUE;
-        if (f <= 1.0) {
-            E[kTurnOn] = time - delt * (2.0 - f);
-            if (h[0] == 10) E[kForward] = E[kTurnOn];
-        }
-        N.IORV.flat(k) = 6;
-        if (g == -1) {
-            if (I >= hold) {
-                if (at_instant) {
-                    request(8, instant);
-                } else {
-                    BRANCH_OFF(s, b, 6, 0.0);
-                    E[kTurnOff] = time;
-                }
-            } else {
-                safety_off();
-            }
-        } else if (I < hold) {
-            safety_off();
-            if (g == 1) request(3, vf);
-        } else if (interp) {
-            request(-13, hold);
-        }
+        decide(Checked{k}, h, E, F, L, V, instant, event_flag);
     }
-
-    E[kVprev] = V;
-    if (E[kTurnOff] <= E[kForward]) E[kHoldOff] = E[kForward] - E[kTurnOff];
-    if (E[kForward] <= E[kTurnOn]) E[kDelay] = E[kTurnOn] - E[kForward];
 }
 
 void PESWITCH_SAFEOFF(double& count, int32_t code, int32_t br, int32_t ss) {

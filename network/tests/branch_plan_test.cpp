@@ -34,6 +34,7 @@ protected:
         EXPECT_EQ(entries(a.history), entries(b.history));
         EXPECT_EQ(a.injecting, b.injecting);
         for (int c = 0; c < 4; ++c) EXPECT_EQ(entries(a.series[c]), entries(b.series[c])) << c;
+        for (int c = 0; c < 4; ++c) EXPECT_EQ(entries(a.sourced[c]), entries(b.sourced[c])) << c;
         EXPECT_EQ(a.other, b.other);
         EXPECT_EQ(a.vsources, b.vsources);
     }

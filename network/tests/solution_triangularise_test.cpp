@@ -1,6 +1,8 @@
 // Factorisation from the start node: the same factors as a full one,
 // solutions of random sparse systems, the list size, and the checks with
 // their messages.
+#include <bit>
+#include <cstdint>
 #include <random>
 
 #include "network/interpolation.h"
@@ -88,6 +90,119 @@ TEST_F(SolutionTriangNet, FromRowKGivesTheFactorsOfAFullFactorisation) {
         ITRIANG(1);
         EXPECT_EQ(factors(n), partial) << "from row " << k;
     }
+}
+
+// Switches between random nodes and to ground change their conductances;
+// the refactorisation from the lowest of their nodes gives the factors,
+// packed and in GMTRI, and the fill pattern of a full factorisation, and
+// those of the refactorisation through GMTRI.
+TEST_F(SolutionTriangNet, SwitchesRefactorisedFromTheirRowGiveTheFullFactors) {
+    const int32_t n = 24;
+    std::vector<Element> net = random_network(n, 3);
+    std::mt19937 rng(5);
+    std::uniform_int_distribution<int32_t> node(0, n);
+    std::vector<Element> switches;
+    for (int32_t k = 0; k < 12; ++k) {
+        const int32_t a = node(rng), b = node(rng);
+        if (a != b || a != 0) switches.push_back({a, b == a ? 0 : b, 2.0});
+    }
+    const auto make = [&] {
+        tables(n, static_cast<int32_t>(net.size() + switches.size()) + 2, 1e-6, n * n + 1);
+        for (const Element& e : net) branch(e);
+        for (const Element& e : switches) branch(e, true);
+        SSINIT();
+        NET.MXINV(1) = 1;
+        NET.NTRIANG(1) = 0;
+        RUN_CLOCK.NSTEP = 1;
+        ITRIANG(1);
+    };
+    const int32_t first = static_cast<int32_t>(net.size()) + 1;
+    const auto flip = [&](int32_t s, double g) {
+        const int32_t b = first + s;
+        NET.GEQ(b, 1) = g;
+        for (const int32_t k : {NET.IEF(b, 1), NET.IET(b, 1)})
+            if (k != 0) NET.MXINV(1) = std::min(NET.MXINV(1), k);
+    };
+    const auto state = [&] {
+        const SubsystemFactors& f = TRIANG_FACTORS.ss[0];
+        std::vector<double> v = factors(n);
+        v.insert(v.end(), f.low.begin(), f.low.end());
+        v.insert(v.end(), f.up.begin(), f.up.end());
+        v.insert(v.end(), f.diag.begin(), f.diag.end());
+        const SsView<int8_t> fill = SSDESC_IB(1);
+        for (int32_t r = 1; r <= n; ++r)
+            for (int32_t c = 1; c <= n; ++c) v.push_back(fill(r, c));
+        return v;
+    };
+    for (int32_t s = 0; s < static_cast<int32_t>(switches.size()); ++s) {
+        make();
+        flip(s, 1e-3);
+        flip((s + 5) % static_cast<int32_t>(switches.size()), 7.5);
+        ITRIANG(1);
+        const std::vector<double> packed = state();
+
+        make();
+        TRIANG_FACTORS.ss[0].switches = -1;  // through GMTRI
+        flip(s, 1e-3);
+        flip((s + 5) % static_cast<int32_t>(switches.size()), 7.5);
+        ITRIANG(1);
+        EXPECT_EQ(state(), packed) << "switch " << s;
+
+        make();
+        flip(s, 1e-3);
+        flip((s + 5) % static_cast<int32_t>(switches.size()), 7.5);
+        NET.MXINV(1) = 1;
+        NET.NTRIANG(1) = 0;
+        ITRIANG(1);
+        EXPECT_EQ(factors(n), std::vector<double>(packed.begin(), packed.begin() + n * n)) << "switch " << s;
+    }
+}
+
+// Switches going back and forth between states seen before: each
+// refactorisation leaves, to the bit, the factors, GMTRI, the fill pattern
+// and the small-pivot flags that an elimination through GMTRI leaves.
+TEST_F(SolutionTriangNet, SwitchingBackToATopologySeenBeforeGivesTheSameFactors) {
+    const int32_t n = 16;
+    const std::vector<Element> net = random_network(n, 11);
+    const std::vector<Element> switches = {{3, 9, 2.0}, {12, 0, 0.5}, {14, 15, 1.0}, {7, 16, 4.0}};
+    const int32_t first = static_cast<int32_t>(net.size()) + 1;
+    const auto run = [&](bool through_gmtri) {
+        tables(n, static_cast<int32_t>(net.size() + switches.size()) + 2, 1e-6, n * n + 1);
+        for (const Element& e : net) branch(e);
+        for (const Element& e : switches) branch(e, true);
+        SSINIT();
+        NET.MXINV(1) = 1;
+        NET.NTRIANG(1) = 0;
+        RUN_CLOCK.NSTEP = 1;
+        ITRIANG(1);
+        std::mt19937 rng(21);
+        std::vector<double> out;
+        for (int32_t k = 0; k < 60; ++k) {
+            const int32_t sw = static_cast<int32_t>(rng() % switches.size()), b = first + sw;
+            NET.GEQ(b, 1) = rng() % 2 == 0 ? 1e-6 : 1e3;
+            for (const int32_t node : {NET.IEF(b, 1), NET.IET(b, 1)})
+                if (node != 0) NET.MXINV(1) = std::min(NET.MXINV(1), node);
+            if (through_gmtri) TRIANG_FACTORS.ss[0].switches = -1;
+            ITRIANG(1);
+            const SubsystemFactors& f = TRIANG_FACTORS.ss[0];
+            const std::vector<double> tri = factors(n);
+            out.insert(out.end(), tri.begin(), tri.end());
+            out.insert(out.end(), f.low.begin(), f.low.end());
+            out.insert(out.end(), f.up.begin(), f.up.end());
+            out.insert(out.end(), f.diag.begin(), f.diag.end());
+            const SsView<int8_t> fill = SSDESC_IB(1);
+            for (int32_t r = 1; r <= n; ++r) {
+                out.push_back(NET.SMALLDIAG(r, 1));
+                for (int32_t c = 1; c <= n; ++c) out.push_back(fill(r, c));
+            }
+        }
+        EXPECT_EQ(NET.NTRIANG(1), 61);
+        return out;
+    };
+    const std::vector<double> fresh = run(true), reused = run(false);
+    ASSERT_EQ(reused.size(), fresh.size());
+    for (size_t k = 0; k < fresh.size(); ++k)
+        ASSERT_EQ(std::bit_cast<uint64_t>(reused[k]), std::bit_cast<uint64_t>(fresh[k])) << k;
 }
 
 // Residuals of random diagonally dominant sparse systems below 1e-12.

@@ -7,8 +7,10 @@
 #include <vector>
 
 #include "engine/storage.h"
+#include "network/pending_switches.h"
 #include "network/switch_processing.h"
 #include "network/switch_state.h"
+#include "network/interpolation.h"
 #include "network/switching_instant.h"
 #include "network/tests/solution_circuit.h"
 
@@ -173,6 +175,56 @@ TEST_F(SwitchProcessing, PowerElectronicSwitchSwitchesTenTimesInAStep) {
     EXPECT_EQ(std::make_tuple(N.TSWITCH(b, 1), is_true(N.OPENBR(b, 1)), N.IORV(b, 1)), std::make_tuple(1.5, true, 6));
     EXPECT_EQ(out, " ***INFO*** Power Electronic Switch in branch 1 of subsystem \n"
                    " ***INFO*** 1 reached maximum number of switching in one time step.\n");
+}
+
+// The switches pending at the start of a step are all the processing need
+// visit while none leaves them: a switch that reaches its limit sends it
+// back to the whole list, which sets the instant the limit left behind.
+TEST_F(SwitchProcessing, PendingSwitchesAloneGiveWhatTheWholeListGives) {
+    NetworkTables& N = NET;
+    const int32_t a = open_switch(1, 2), b = open_switch(2, 3), c = open_switch(3, 0), d = open_switch(1, 4);
+    pe_record(b, 5, 11);
+    N.SWPEND(c) = LFALSE;  // not pending this step: no instant
+    const auto run = [&](bool listed) {
+        SetUp();
+        NET.NBRANCHES(1) = 0;
+        NET.NSWITCH(1) = 0;
+        for (const auto& [f, t] : {std::pair{1, 2}, {2, 3}, {3, 0}, {1, 4}}) open_switch(f, t);
+        pe_record(b, 5, 11);
+        N.SWPEND(c) = LFALSE;
+        N.SWCOUNT(b) = 2;
+        std::vector<std::tuple<bool, int32_t, double, double, double, double, int32_t, bool>> out;
+        std::string messages;
+        for (int32_t k = 0; k < 4; ++k) {
+            if (listed && k == 0) PENDING_SWITCHES = {1, {a, b, d}};
+            N.TSWITCH(a, 1) = 0.3;
+            N.TSWITCH(b, 1) = 0.2;
+            N.TSWITCH(d, 1) = 0.9;
+            messages += capture([] { SWITCHBR(1, 0.5); }).out;
+            for (const int32_t x : {a, b, c, d})
+                out.push_back(std::tuple_cat(state(x), std::make_tuple(N.TSWITCH(x, 1), N.SWCOUNT(x),
+                                                                       is_true(N.SWPEND(x)))));
+            // The next pass's instants: every branch's current crosses its
+            // level, a switch that left the pending ones none.
+            for (const int32_t x : {a, b, c, d}) {
+                N.CBR(x, 1) = N.SWVAL(x, 1) - 1.0;
+                N.GEQ(x, 1) = 1.0;
+            }
+            for (int32_t n = 1; n <= 4; ++n) N.VSOL(n) = 2.0 * n;
+            double span = 0.0, next = 0.0;
+            INTERPOL(1, 0.0, span, next, false, false);
+            for (const int32_t x : {a, b, c, d})
+                out.push_back(std::tuple_cat(state(x), std::make_tuple(N.TSWITCH(x, 1), N.SWCOUNT(x),
+                                                                       is_true(N.SWPEND(x)))));
+            out.push_back({false, 0, span, next, 0.0, 0.0, 0, false});
+        }
+        PENDING_SWITCHES.ss = 0;
+        return std::make_pair(out, messages);
+    };
+    const auto whole = run(false), listed = run(true);
+    EXPECT_EQ(listed.first, whole.first);
+    EXPECT_EQ(listed.second, whole.second);
+    EXPECT_FALSE(whole.second.empty());
 }
 
 // Reversals count -1, 2, -3, 4, -5 (a warning), on to 10 (the limit, frozen).

@@ -1,0 +1,107 @@
+#include "network/source_results.h"
+
+namespace {
+
+// One class of sourced branches: L and C tell the class.
+template <int Flags, bool L, bool C>
+void class_results(const std::vector<PlannedBranch>& list, const PassColumns& cols, const SourceColumns& src,
+                   double fraction) {
+    constexpr bool partial = Flags & PF_PARTIAL, resolving = Flags & PF_RESOLVING, opening = Flags & PF_OPENING;
+    constexpr bool detect = Flags & PF_DETECT, closing = Flags & PF_CLOSING;
+    const double reached = src.reached;
+    const bool extrapolate = src.extrapolate;
+    const double* __restrict x = cols.x;
+    const Logical* __restrict changed = cols.changed.p - 1;
+    const double* __restrict geq = cols.geq.p - 1;
+    double* __restrict cbr = cols.cbr.p - 1;
+    double* __restrict cbrt = cols.cbrt.p - 1;
+    double* __restrict ccbr = cols.ccbr.p - 1;
+    double* __restrict ccbrd = cols.ccbrd.p - 1;
+    const double* __restrict ebr = src.ebr.p - 1;
+    double* __restrict ebrd = src.ebrd.p - 1;
+    for (const PlannedBranch& e : list) {
+        const int32_t b = e.b;
+        // INTVAL2 without evaluation; an extrapolated voltage source first
+        // moves its EBRD to the pass's end.
+        const double now = ebr[b];
+        double emf;
+        if (opening) {
+            emf = is_true(changed[b]) ? now : ebrd[b];
+        } else if (extrapolate && (e.kind & BK_VSOURCE)) {
+            if (resolving) {
+                emf = ebrd[b];
+            } else {
+                ebrd[b] = partial ? ebrd[b] + fraction * (now - ebrd[b]) : now;
+                emf = now;
+            }
+        } else if (!resolving) {
+            emf = partial ? now + reached * (now - ebrd[b]) : now;
+        } else {
+            const double before = ebrd[b];
+            emf = partial ? before + reached * (now - before) : before;
+        }
+        const double vb = x[e.from] - x[e.to] + emf;
+        const double held = ccbr[b], before = ccbrd[b];
+        const double h = opening ? (is_true(changed[b]) ? held : before) : held;
+        const double i = geq[b] * vb + h;
+        if (detect)
+            cbrt[b] = i;
+        else
+            cbr[b] = partial ? cbr[b] + fraction * (i - cbr[b]) : i;
+        if (!resolving) {
+            const double drawn = before + fraction * (held - before);
+            ccbr[b] = drawn;
+            if (closing) ccbrd[b] = drawn;
+        }
+        if (!L && !C) continue;
+        const double l_hist = cols.ccl.p[b - 1], c_hist = cols.ccc.p[b - 1];
+        const double rcl = cols.rcl.p[b - 1];
+        if (L) {
+            double& v12 = cols.v12.p[b - 1];
+            const double vl = c_hist * rcl + cols.rlg.p[b - 1] * vb - l_hist * cols.rsc.p[b - 1];
+            v12 = partial ? v12 + fraction * (vl - v12) : vl;
+            if (!resolving) {
+                const double l_before = cols.ccld.p[b - 1];
+                cols.ccl.p[b - 1] = l_before + fraction * (l_hist - l_before);
+            }
+        }
+        if (C) {
+            double& v20 = cols.v20.p[b - 1];
+            const double vc = l_hist * rcl + cols.rcg.p[b - 1] * vb - c_hist * cols.rsl.p[b - 1];
+            v20 = partial ? v20 + fraction * (vc - v20) : vc;
+            if (!resolving) {
+                const double c_before = cols.cccd.p[b - 1];
+                cols.ccc.p[b - 1] = c_before + fraction * (c_hist - c_before);
+            }
+        }
+    }
+}
+
+template <int Flags>
+void all_classes(const BranchPlan& plan, const PassColumns& cols, const SourceColumns& src, double fraction) {
+    if (!plan.sourced[SC_R].empty()) class_results<Flags, false, false>(plan.sourced[SC_R], cols, src, fraction);
+    if (!plan.sourced[SC_L].empty()) class_results<Flags, true, false>(plan.sourced[SC_L], cols, src, fraction);
+    if (!plan.sourced[SC_C].empty()) class_results<Flags, false, true>(plan.sourced[SC_C], cols, src, fraction);
+    if (!plan.sourced[SC_LC].empty()) class_results<Flags, true, true>(plan.sourced[SC_LC], cols, src, fraction);
+}
+
+}  // namespace
+
+void SOURCE_RESULTS(const BranchPlan& plan, const PassColumns& cols, const SourceColumns& src, int flags,
+                    double fraction) {
+    switch (flags) {
+#define ZARIK_PASS_CASE(k) \
+    case k:                \
+        all_classes<k>(plan, cols, src, fraction); \
+        return;
+        ZARIK_PASS_CASE(0) ZARIK_PASS_CASE(1) ZARIK_PASS_CASE(2) ZARIK_PASS_CASE(3)
+        ZARIK_PASS_CASE(4) ZARIK_PASS_CASE(5) ZARIK_PASS_CASE(6) ZARIK_PASS_CASE(7)
+        ZARIK_PASS_CASE(8) ZARIK_PASS_CASE(9) ZARIK_PASS_CASE(10) ZARIK_PASS_CASE(11)
+        ZARIK_PASS_CASE(12) ZARIK_PASS_CASE(13) ZARIK_PASS_CASE(14) ZARIK_PASS_CASE(15)
+        ZARIK_PASS_CASE(PF_CLOSING) ZARIK_PASS_CASE(PF_CLOSING | PF_PARTIAL)
+        ZARIK_PASS_CASE(PF_CLOSING | PF_DETECT) ZARIK_PASS_CASE(PF_CLOSING | PF_DETECT | PF_PARTIAL)
+#undef ZARIK_PASS_CASE
+        default:
+            SOURCE_RESULTS(plan, cols, src, flags & ~PF_CLOSING, fraction);
+    }
+}
