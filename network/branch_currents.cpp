@@ -137,7 +137,7 @@ void INCALCVI(int32_t ss, double reached, double fraction, bool closing, bool pa
     const bool extrap = is_true(N.SSEXTRAP(ss));
     const PassColumns cols{x,   changed, from, to,   counter, geq, cbr, cbrt, ccbr, ccbrd, ccl,  ccld,
                            ccc, cccd,    v12,  v20,  rcl,     rlg, rsc, rcg,  rsl,  geqd,  ebr,  ebrd,
-                           nullptr, N.SSCHATLEV(ss), extrap};
+                           N.SSCHATLEV(ss), extrap};
     // Chatter found before the branches' counters move (pending, or at the
     // nodes just now) leaves them all at 0.
     const bool counted_before = detect && is_true(N.SSCHATTER(ss));

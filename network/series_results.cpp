@@ -1,7 +1,5 @@
 #include "network/series_results.h"
 
-#include <vector>
-
 #include "network/branch_lanes.h"
 #include "network/chatter.h"
 #include "network/solution_loops.h"
@@ -95,12 +93,5 @@ bool SERIES_RESULTS(const BranchPlan& plan, int64_t nb, const PassColumns& cols,
         ZARIK_PASS_CASE(PF_CLOSING | PF_DETECT) ZARIK_PASS_CASE(PF_CLOSING | PF_DETECT | PF_PARTIAL)
 #undef ZARIK_PASS_CASE
     }
-    if (cols.voltages != nullptr) return walk(cols, plan.lane.data() + 1, nb, fraction);
-    static std::vector<double> voltages;
-    if (voltages.size() < static_cast<size_t>(nb)) voltages.resize(static_cast<size_t>(nb));
-    PassColumns c = cols;
-    c.voltages = voltages.data();
-    const double* x = c.x;
-    for (int64_t k = 0; k < nb; ++k) c.voltages[k] = x[c.from.p[k]] - x[c.to.p[k]];
-    return walk(c, plan.lane.data() + 1, nb, fraction);
+    return walk(cols, plan.lane.data() + 1, nb, fraction);
 }

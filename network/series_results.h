@@ -18,7 +18,6 @@ struct PassColumns {
     Col<int32_t> from, to, counter;  // IEF, IET, CHATCNTI
     Col<double> geq, cbr, cbrt, ccbr, ccbrd, ccl, ccld, ccc, cccd, v12, v20, rcl, rlg, rsc, rcg, rsl;
     Col<double> geqd, ebr, ebrd;  // what the closing pass leaves for the step's close
-    double* voltages;             // the branch voltages by branch - 1, or none yet
     double level;                 // SSCHATLEV
     bool extrapolate;             // SSEXTRAP: a voltage source keeps its EBRD
 };

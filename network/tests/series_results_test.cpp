@@ -37,7 +37,7 @@ struct Columns {
         const auto c = [this](int k) { return Col<double>{d[static_cast<size_t>(k)].data()}; };
         return {x.data(), {changed.data()}, {from.data()}, {to.data()}, {counter.data()},
                 c(GEQ),   c(CBR),   c(CBRT),  c(CCBR), c(CCBRD), c(CCL),  c(CCLD), c(CCC),  c(CCCD), c(V12),
-                c(V20),   c(RCL),   c(RLG),   c(RSC),  c(RCG),   c(RSL),  c(GEQD), c(EBR),  c(EBRD), nullptr,
+                c(V20),   c(RCL),   c(RLG),   c(RSC),  c(RCG),   c(RSL),  c(GEQD), c(EBR),  c(EBRD),
                 level,    extrapolate};
     }
 };
