@@ -5,6 +5,8 @@
 #include <benchmark/benchmark.h>
 
 #include "bench/ladder.h"
+#include "network/branch_currents.h"
+#include "network/interpolation.h"
 #include "network/triangularise.h"
 
 namespace {
@@ -38,6 +40,40 @@ void rc_one_step_detecting(benchmark::State& state) {
 }
 void rl_one_step(benchmark::State& state) { steps(state, rl_ladder); }
 
+// The parts of a step of the R-C ladder with chatter detection, each timed
+// alone and repeated on the state it leaves: the history step, the
+// right-hand side, the substitution, the switching-instant search, the
+// closing pass's results and the step's close.
+enum StepPart { HISTORY, RIGHT_HAND_SIDE, SUBSTITUTION, INSTANTS, RESULTS, CLOSE };
+void rc_step_part(benchmark::State& state) {
+    const int32_t n = static_cast<int32_t>(state.range(1));
+    rc_ladder(n);
+    NET.SSRMCHAT(1) = LTRUE;
+    NET.SSDETCHAT(1) = LTRUE;
+    first_step();
+    for (int k = 0; k < 3; ++k) {
+        SOLVE_NETWORK();
+        ++RUN_CLOCK.NSTEP;
+    }
+    const auto part = static_cast<StepPart>(state.range(0));
+    double span = 0.0, next = 1.5;
+    for (auto _ : state) {
+        switch (part) {
+            case HISTORY: BRCURR(1); break;
+            case RIGHT_HAND_SIDE: INTERPA(1, 0.0, false, false, false); break;
+            case SUBSTITUTION: INTERPB(1, 0.0, false, false, false); break;
+            case INSTANTS: INTERPOL(1, 0.0, span, next, false, false); break;
+            case RESULTS: INCALCVI(1, 0.0, 1.0, true, false, false, false); break;
+            case CLOSE: FINISHUP(1); break;
+        }
+        benchmark::DoNotOptimize(NET.VNODE(n, 1));
+    }
+    state.counters["per_node_step"] =
+        benchmark::Counter(static_cast<double>(n), benchmark::Counter::kIsIterationInvariantRate |
+                                                       benchmark::Counter::kInvert);
+    reset_all_engine_state();
+}
+
 // A switch from a node to ground changes state; the matrix is factorised
 // again from that node on.
 void refactorise(benchmark::State& state, bool near_start) {
@@ -65,6 +101,7 @@ void retri_near_end(benchmark::State& state) { refactorise(state, false); }
 BENCHMARK(rc_one_step)->Arg(100)->Arg(1000)->Arg(10000);
 BENCHMARK(rc_one_step_detecting)->Arg(1000)->Arg(10000);
 BENCHMARK(rl_one_step)->Arg(100)->Arg(1000)->Arg(10000);
+BENCHMARK(rc_step_part)->ArgsProduct({benchmark::CreateDenseRange(HISTORY, CLOSE, 1), {100, 1000, 10000}});
 BENCHMARK(retri_near_start)->Arg(100)->Arg(1000)->Arg(10000);
 BENCHMARK(retri_near_end)->Arg(100)->Arg(1000)->Arg(10000);
 

@@ -126,25 +126,25 @@ void INCALCVI(int32_t ss, double reached, double fraction, bool closing, bool pa
     const BranchPlan& plan = branch_plan(ss);
     const uint8_t* kinds = plan.kind.data();
     const Col<Logical> changed = C.brchg;
-    const Col<int32_t> to = C.iet, from = C.ief;
+    const Col<int32_t> to = C.iet, from = C.ief, counter = C.chatcnti;
     const Col<double> geq = C.geq, cbr = C.cbr, cbrt = C.cbrt;
     const Col<double> ccbr = C.ccbr, ccbrd = C.ccbrd;
     const Col<double> ccl = C.ccl, ccld = C.ccld, ccc = C.ccc;
     const Col<double> cccd = C.cccd, v12 = C.v12l, v20 = C.v20l;
     const Col<double> rcl = C.rcl, rlg = C.rlg, rsc = C.rsc;
     const Col<double> rcg = C.rcg, rsl = C.rsl;
-    const Col<double> ebr = C.ebr, ebrd = C.ebrd;
+    const Col<double> ebr = C.ebr, ebrd = C.ebrd, geqd = C.geqd;
     const bool extrap = is_true(N.SSEXTRAP(ss));
-    // Branches are independent here, so each class has a loop of its own.
-    const PassColumns cols{x,   changed, geq, cbr, cbrt, ccbr, ccbrd, ccl, ccld,
-                           ccc, cccd,    v12, v20, rcl,  rlg,  rsc,   rcg, rsl};
+    const PassColumns cols{x,   changed, from, to,   counter, geq, cbr, cbrt, ccbr, ccbrd, ccl,  ccld,
+                           ccc, cccd,    v12,  v20,  rcl,     rlg, rsc, rcg,  rsl,  geqd,  ebr,  ebrd,
+                           N.SSCHATLEV(ss), extrap};
     // Chatter found before the branches' counters move (pending, or at the
     // nodes just now) leaves them all at 0.
     const bool counted_before = detect && is_true(N.SSCHATTER(ss));
     const bool leaves_history = closing && !resolving && !opening;
     const int flags = (partial ? PF_PARTIAL : 0) | (resolving ? PF_RESOLVING : 0) | (opening ? PF_OPENING : 0) |
                       (detect ? PF_DETECT : 0) | (leaves_history ? PF_CLOSING : 0);
-    SERIES_RESULTS(plan, cols, flags, fraction);
+    bool found = SERIES_RESULTS(plan, nb, cols, flags, fraction);
     SOURCE_RESULTS(plan, cols, SourceColumns{ebr, ebrd, reached, extrap}, flags, fraction);
     closed_series = leaves_history ? ss : 0;
     const PassValues values(ss, resolving, partial, opening, reached);
@@ -189,11 +189,20 @@ void INCALCVI(int32_t ss, double reached, double fraction, bool closing, bool pa
     }
 
     if (detect) {
-        // Every branch's counter moves from its current before to the pass's
-        // current; every branch but an ideal one then takes it.
-        const Col<int32_t> counter = C.chatcnti;
-        const bool found = take_counted_branches(nb, cbrt.p, cbr.p, counter.p, kinds + 1, BK_IDEAL, partial, fraction,
-                                                 N.SSCHATLEV(ss));
+        // The series branches' counters moved with their results; every
+        // other branch's moves from its current before to the pass's
+        // current, and every one but an ideal branch then takes it.
+        const double level = N.SSCHATLEV(ss);
+        const auto count = [&](int32_t b) {
+            const double before = cbr[b], now = cbrt[b];
+            const int32_t next = CHATTER_NEXT(counter[b], before, now, level);
+            counter[b] = next;
+            found |= CHATTER_AT(next);
+            if (!(kinds[b] & BK_IDEAL)) cbr[b] = partial ? before + fraction * (now - before) : now;
+        };
+        for (const auto& list : plan.sourced)
+            for (const PlannedBranch& e : list) count(e.b);
+        for (const int32_t b : plan.other) count(b);
         if (counted_before)
             std::fill(counter.p, counter.p + nb, 0);
         else if (found)
@@ -219,22 +228,31 @@ void FINISHUP(int32_t ss) {
     const Col<double> ccbrd = C.ccbrd, geq = C.geq, geqd = C.geqd;
     // BRCHG is read only inside a step, which clears it first.
     // A voltage source whose EMF is extrapolated keeps the EBRD of INCALCVI.
-    if (!plan.vsources.empty() && is_true(N.SSEXTRAP(ss))) {
-        static std::vector<double> kept;
-        kept.clear();
-        for (const int32_t b : plan.vsources) kept.push_back(ebrd[b]);
-        copy_changed(ebr.p, ebrd.p, nb);
-        for (size_t k = 0; k < kept.size(); ++k) ebrd[plan.vsources[k]] = kept[k];
-    } else {
-        copy_changed(ebr.p, ebrd.p, nb);
-    }
+    const bool keep = is_true(N.SSEXTRAP(ss));
     if (closed_series == ss) {
-        for (const int32_t b : plan.other) ccbrd[b] = ccbr[b];
+        // The closing pass left the series branches' values and every
+        // conductance.
+        const auto close = [&](int32_t b) {
+            if (!(keep && (plan.kind[static_cast<size_t>(b)] & BK_VSOURCE))) ebrd[b] = ebr[b];
+            ccbrd[b] = ccbr[b];
+        };
+        for (const auto& list : plan.sourced)
+            for (const PlannedBranch& e : list) close(e.b);
+        for (const int32_t b : plan.other) close(b);
     } else {
+        if (!plan.vsources.empty() && keep) {
+            static std::vector<double> kept;
+            kept.clear();
+            for (const int32_t b : plan.vsources) kept.push_back(ebrd[b]);
+            copy_changed(ebr.p, ebrd.p, nb);
+            for (size_t k = 0; k < kept.size(); ++k) ebrd[plan.vsources[k]] = kept[k];
+        } else {
+            copy_changed(ebr.p, ebrd.p, nb);
+        }
         std::copy(ccbr.p, ccbr.p + nb, ccbrd.p);
+        copy_changed(geq.p, geqd.p, nb);
     }
     closed_series = 0;
-    copy_changed(geq.p, geqd.p, nb);
 
     const Col<int32_t> norbus = C.norbus;
     const Col<double> cnor = C.cnor, cnord = C.cnord;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/storage.h"
+#include "network/branch_lanes.h"
 #include "network/network_tables.h"
 #include "platform/logical.h"
 
@@ -82,22 +83,33 @@ void put_in(std::vector<E>& list, const E& e, int32_t b) {
 
 }  // namespace
 
+uint8_t lane_of(uint8_t k) {
+    const auto bit = [](bool on, int at) { return static_cast<uint8_t>(on ? 1 << at : 0); };
+    const bool series = in_series(k), history = in_history(k);
+    return bit(series, LB_SERIES) | bit(series && (k & BK_INDUCTOR), LB_SERIES_L) |
+           bit(series && (k & BK_CAPACITOR), LB_SERIES_C) | bit(k & BK_VSOURCE, LB_VSOURCE) |
+           bit(history && (k & BK_INDUCTOR), LB_HISTORY_L) | bit(history && (k & BK_CAPACITOR), LB_HISTORY_C);
+}
+
 void BUILD_BRANCH_PLAN(int32_t ss) {
     NetworkTables& N = NET;
     BranchPlan& p = plan_of(ss);
     const int32_t nb = N.NBRANCHES(ss);
     p.nb = nb;
     p.kind.assign(static_cast<size_t>(nb) + 1, 0);
+    p.lane.assign(static_cast<size_t>(nb) + 5, 0);
     p.history.clear();
     p.injecting.clear();
     for (auto& list : p.series) list.clear();
     for (auto& list : p.sourced) list.clear();
     p.history_kinds = 0;
+    p.series_kinds = 0;
     p.other.clear();
     p.vsources.clear();
     for (int32_t b = 1; b <= nb; ++b) {
         const uint8_t k = kind_of(ss, b);
         p.kind[static_cast<size_t>(b)] = k;
+        p.lane[static_cast<size_t>(b)] = lane_of(k);
         if (k & BK_VSOURCE) p.vsources.push_back(b);
         const PlannedBranch e{b, N.IEF(b, ss), N.IET(b, ss), lc_of(k)};
         if (in_history(k)) {
@@ -105,12 +117,14 @@ void BUILD_BRANCH_PLAN(int32_t ss) {
             p.history_kinds |= lc_of(k);
         }
         if (in_injecting(k)) p.injecting.push_back(b);
-        if (in_series(k))
+        if (in_series(k)) {
             p.series[static_cast<size_t>(series_class(k))].push_back(e);
-        else if (in_sourced(k))
+            p.series_kinds |= lc_of(k);
+        } else if (in_sourced(k)) {
             p.sourced[static_cast<size_t>(series_class(k))].push_back(sourced_entry(e, k));
-        else
+        } else {
             p.other.push_back(b);
+        }
     }
 }
 
@@ -123,6 +137,7 @@ void REPLAN_BRANCH(int32_t ss, int32_t b) {
     const uint8_t was = p.kind[static_cast<size_t>(b)], k = kind_of(ss, b);
     if (was == k) return;
     p.kind[static_cast<size_t>(b)] = k;
+    p.lane[static_cast<size_t>(b)] = lane_of(k);
     if (was & BK_VSOURCE) take_out(p.vsources, b);
     if (k & BK_VSOURCE) put_in(p.vsources, b, b);
     const PlannedBranch e{b, NET.IEF(b, ss), NET.IET(b, ss), lc_of(k)};
@@ -139,12 +154,14 @@ void REPLAN_BRANCH(int32_t ss, int32_t b) {
         take_out(p.sourced[static_cast<size_t>(series_class(was))], b);
     else
         take_out(p.other, b);
-    if (in_series(k))
+    if (in_series(k)) {
         put_in(p.series[static_cast<size_t>(series_class(k))], e, b);
-    else if (in_sourced(k))
+        p.series_kinds |= lc_of(k);
+    } else if (in_sourced(k)) {
         put_in(p.sourced[static_cast<size_t>(series_class(k))], sourced_entry(e, k), b);
-    else
+    } else {
         put_in(p.other, b, b);
+    }
 }
 
 const BranchPlan& branch_plan(int32_t ss) {

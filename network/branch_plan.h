@@ -38,10 +38,12 @@ inline int series_class(uint8_t kind) { return (kind & (BK_INDUCTOR | BK_CAPACIT
 struct BranchPlan {
     int32_t nb = -1;                 // branch count it was formed for
     std::vector<uint8_t> kind;       // by branch (1-based)
+    std::vector<uint8_t> lane;       // LaneBit bits by branch (1-based), four spare at the end
     std::vector<PlannedBranch> history;  // branches with an L or C history
     uint8_t history_kinds = 0;       // the L and C bits met in the history list (or more)
     std::vector<int32_t> injecting;  // branches with a source or an injected current
     std::array<std::vector<PlannedBranch>, 4> series;  // by SeriesClass
+    uint8_t series_kinds = 0;        // the L and C bits met among the series branches (or more)
     std::array<std::vector<PlannedBranch>, 4> sourced;  // by SeriesClass, with a source
     std::vector<int32_t> other;      // every other branch (ideal, injected, arrester)
     std::vector<int32_t> vsources;   // branches with a voltage-source record
@@ -56,5 +58,7 @@ extern BranchPlans BRANCH_PLANS;
 void BUILD_BRANCH_PLAN(int32_t ss);
 // Branch b of subsystem ss may have changed its kind: its lists follow.
 void REPLAN_BRANCH(int32_t ss, int32_t b);
+// A branch's LaneBit bits (network/branch_lanes.h) from its kind.
+uint8_t lane_of(uint8_t kind);
 // The subsystem's plan, formed first when it has none for its branch count.
 const BranchPlan& branch_plan(int32_t ss);

@@ -1,80 +1,90 @@
 #include "network/series_results.h"
 
+#include "network/branch_lanes.h"
+#include "network/chatter.h"
+#include "network/solution_loops.h"
+
 namespace {
 
-// One class of series branches: L and C tell the class, so that a loop
-// reads only the columns its branches need and tests nothing per branch.
-template <int Flags, bool L, bool C>
-void class_results(const std::vector<PlannedBranch>& list, const PassColumns& cols, double fraction) {
-    constexpr bool partial = Flags & PF_PARTIAL, resolving = Flags & PF_RESOLVING, opening = Flags & PF_OPENING;
-    constexpr bool detect = Flags & PF_DETECT, closing = Flags & PF_CLOSING;
-    const double* __restrict x = cols.x;
-    const Logical* __restrict changed = cols.changed.p - 1;
-    const double* __restrict geq = cols.geq.p - 1;
-    double* __restrict cbr = cols.cbr.p - 1;
-    double* __restrict cbrt = cols.cbrt.p - 1;
-    double* __restrict ccbr = cols.ccbr.p - 1;
-    double* __restrict ccbrd = cols.ccbrd.p - 1;
-    for (const PlannedBranch& e : list) {
-        const int32_t b = e.b;
-        const double vb = x[e.from] - x[e.to];
-        const double held = ccbr[b], before = ccbrd[b];
-        const double h = opening ? (is_true(changed[b]) ? held : before) : held;
-        const double i = geq[b] * vb + h;
-        // Detecting, the current waits in CBRT for the branches' counters.
-        if (detect)
-            cbrt[b] = i;
-        else
-            cbr[b] = partial ? cbr[b] + fraction * (i - cbr[b]) : i;
-        if (!resolving) {
-            const double now = before + fraction * (held - before);
-            ccbr[b] = now;
-            if (closing) ccbrd[b] = now;
-        }
-        if (!L && !C) continue;
-        // Both part voltages come from the histories of the span just
-        // solved, before they are drawn back to the pass's end.
-        const double l_hist = cols.ccl.p[b - 1], c_hist = cols.ccc.p[b - 1];
-        const double rcl = cols.rcl.p[b - 1];
-        if (L) {
-            double& v12 = cols.v12.p[b - 1];
-            const double vl = c_hist * rcl + cols.rlg.p[b - 1] * vb - l_hist * cols.rsc.p[b - 1];
-            v12 = partial ? v12 + fraction * (vl - v12) : vl;
-            if (!resolving) {
-                const double l_before = cols.ccld.p[b - 1];
-                cols.ccl.p[b - 1] = l_before + fraction * (l_hist - l_before);
-            }
-        }
-        if (C) {
-            double& v20 = cols.v20.p[b - 1];
-            const double vc = l_hist * rcl + cols.rcg.p[b - 1] * vb - c_hist * cols.rsl.p[b - 1];
-            v20 = partial ? v20 + fraction * (vc - v20) : vc;
-            if (!resolving) {
-                const double c_before = cols.cccd.p[b - 1];
-                cols.ccc.p[b - 1] = c_before + fraction * (c_hist - c_before);
-            }
-        }
-    }
+// The loop once for any processor, one branch at a time...
+namespace plain {
+#include "network/series_results_body.inc"
+}  // namespace plain
+
+// ...and once for AVX2, four at a time.
+#pragma GCC push_options
+#pragma GCC target("avx2")
+namespace wide {
+#include "network/series_results_body.inc"
+}  // namespace wide
+#pragma GCC pop_options
+
+#pragma GCC push_options
+#pragma GCC target("avx512f,avx512bw,avx512vl,avx512dq")
+namespace widest {
+#include "network/series_results_body.inc"
+}  // namespace widest
+#pragma GCC pop_options
+
+using Walk = bool (*)(const PassColumns&, const uint8_t*, int64_t, double);
+
+template <int Flags>
+bool walk_plain(const PassColumns& c, const uint8_t* lanes, int64_t nb, double fraction) {
+    return plain::all_branches<Lane1, Flags, BK_INDUCTOR | BK_CAPACITOR>(c, lanes, nb, fraction);
+}
+
+#pragma GCC push_options
+#pragma GCC target("avx2")
+template <int Flags, uint8_t Kinds>
+bool walk_avx2(const PassColumns& c, const uint8_t* lanes, int64_t nb, double fraction) {
+    return wide::all_branches<Lane4, Flags, Kinds>(c, lanes, nb, fraction);
+}
+#pragma GCC pop_options
+
+#pragma GCC push_options
+#pragma GCC target("avx512f,avx512bw,avx512vl,avx512dq")
+template <int Flags, uint8_t Kinds>
+bool walk_avx512(const PassColumns& c, const uint8_t* lanes, int64_t nb, double fraction) {
+    return widest::all_branches<Lane8, Flags, Kinds>(c, lanes, nb, fraction);
+}
+#pragma GCC pop_options
+
+// The walk of a width for the L and C bits met among the series branches.
+template <int Flags, bool (*Narrow)(const PassColumns&, const uint8_t*, int64_t, double),
+          bool (*WithC)(const PassColumns&, const uint8_t*, int64_t, double),
+          bool (*WithL)(const PassColumns&, const uint8_t*, int64_t, double),
+          bool (*WithLC)(const PassColumns&, const uint8_t*, int64_t, double)>
+Walk by_kinds(uint8_t kinds) {
+    if (kinds == 0) return Narrow;
+    if (kinds == BK_CAPACITOR) return WithC;
+    if (kinds == BK_INDUCTOR) return WithL;
+    return WithLC;
 }
 
 template <int Flags>
-void all_classes(const BranchPlan& plan, const PassColumns& cols, double fraction) {
-    if (!plan.series[SC_R].empty()) class_results<Flags, false, false>(plan.series[SC_R], cols, fraction);
-    if (!plan.series[SC_L].empty()) class_results<Flags, true, false>(plan.series[SC_L], cols, fraction);
-    if (!plan.series[SC_C].empty()) class_results<Flags, false, true>(plan.series[SC_C], cols, fraction);
-    if (!plan.series[SC_LC].empty()) class_results<Flags, true, true>(plan.series[SC_LC], cols, fraction);
+Walk walk_for(uint8_t kinds, int width) {
+    constexpr uint8_t L = BK_INDUCTOR, C = BK_CAPACITOR;
+    if (width >= 2)
+        return by_kinds<Flags, &walk_avx512<Flags, 0>, &walk_avx512<Flags, C>, &walk_avx512<Flags, L>,
+                        &walk_avx512<Flags, L | C>>(kinds);
+    if (width == 1)
+        return by_kinds<Flags, &walk_avx2<Flags, 0>, &walk_avx2<Flags, C>, &walk_avx2<Flags, L>,
+                        &walk_avx2<Flags, L | C>>(kinds);
+    return &walk_plain<Flags>;
 }
 
 }  // namespace
 
-void SERIES_RESULTS(const BranchPlan& plan, const PassColumns& cols, int flags, double fraction) {
-    // Every combination of the first four flags; a closing pass neither
-    // re-solves nor opens a step.
+bool SERIES_RESULTS(const BranchPlan& plan, int64_t nb, const PassColumns& cols, int flags, double fraction) {
+    // A pass that re-solves or opens a step leaves nothing for its close.
+    if (flags & (PF_RESOLVING | PF_OPENING)) flags &= ~PF_CLOSING;
+    const int width = vector_width_in_use();
+    Walk walk = nullptr;
     switch (flags) {
-#define ZARIK_PASS_CASE(k) \
-    case k:                \
-        all_classes<k>(plan, cols, fraction); \
-        return;
+#define ZARIK_PASS_CASE(k)                             \
+    case k:                                            \
+        walk = walk_for<k>(plan.series_kinds, width);  \
+        break;
         ZARIK_PASS_CASE(0) ZARIK_PASS_CASE(1) ZARIK_PASS_CASE(2) ZARIK_PASS_CASE(3)
         ZARIK_PASS_CASE(4) ZARIK_PASS_CASE(5) ZARIK_PASS_CASE(6) ZARIK_PASS_CASE(7)
         ZARIK_PASS_CASE(8) ZARIK_PASS_CASE(9) ZARIK_PASS_CASE(10) ZARIK_PASS_CASE(11)
@@ -82,8 +92,6 @@ void SERIES_RESULTS(const BranchPlan& plan, const PassColumns& cols, int flags, 
         ZARIK_PASS_CASE(PF_CLOSING) ZARIK_PASS_CASE(PF_CLOSING | PF_PARTIAL)
         ZARIK_PASS_CASE(PF_CLOSING | PF_DETECT) ZARIK_PASS_CASE(PF_CLOSING | PF_DETECT | PF_PARTIAL)
 #undef ZARIK_PASS_CASE
-        default:
-            // A closing pass that re-solves or opens: no history to leave.
-            SERIES_RESULTS(plan, cols, flags & ~PF_CLOSING, fraction);
     }
+    return walk(cols, plan.lane.data() + 1, nb, fraction);
 }

@@ -1,6 +1,8 @@
-// The results of a pass for the series branches of the branch plan
-// (network/branch_plan.h): currents, part voltages and histories at the
-// pass's fraction, each class of branch in a loop of its own.
+// The results of a pass for the series branches (R with or without L and
+// C, no source, not ideal, not injected, no arrester; network/branch_plan.h):
+// currents, part voltages and histories at the pass's fraction. One loop
+// walks the branch columns whole, four branches at a time where the
+// processor has AVX2, and leaves every other branch as it found it.
 #pragma once
 
 #include <cstdint>
@@ -13,7 +15,11 @@
 struct PassColumns {
     const double* x;       // the solution, ground at index 0
     Col<Logical> changed;  // BRCHG
+    Col<int32_t> from, to, counter;  // IEF, IET, CHATCNTI
     Col<double> geq, cbr, cbrt, ccbr, ccbrd, ccl, ccld, ccc, cccd, v12, v20, rcl, rlg, rsc, rcg, rsl;
+    Col<double> geqd, ebr, ebrd;  // what the closing pass leaves for the step's close
+    double level;                 // SSCHATLEV
+    bool extrapolate;             // SSEXTRAP: a voltage source keeps its EBRD
 };
 
 // The flags of a pass.
@@ -25,7 +31,10 @@ enum PassFlags {
     PF_CLOSING = 16,
 };
 
-// Every series branch's results. Detecting, the currents are left in CBRT
-// for the chatter counters. The closing pass also leaves the branches'
-// history currents as the step's previous ones.
-void SERIES_RESULTS(const BranchPlan& plan, const PassColumns& cols, int flags, double fraction);
+// Every series branch's results. Detecting, the currents also wait in CBRT
+// and each series branch's chatter counter moves from its current before;
+// the result tells whether one of them reached chatter. The closing pass
+// also leaves what the step's close would copy: each series branch's
+// history current as the previous one, and every branch's conductance and
+// EMF as the previous ones (an extrapolated voltage source's EMF aside).
+bool SERIES_RESULTS(const BranchPlan& plan, int64_t nb, const PassColumns& cols, int flags, double fraction);

@@ -1,5 +1,6 @@
 #include "network/solution_loops.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -7,16 +8,22 @@
 
 namespace {
 
-bool processor_has_avx2() {
+// 0 plain, 1 AVX2, 2 AVX-512 (with its byte, word and double-word parts).
+int processor_width() {
     __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2");
+    if (!__builtin_cpu_supports("avx2")) return 0;
+    const bool avx512 = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                        __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512dq");
+    return avx512 ? 2 : 1;
 }
 
-// Whether the AVX2 forms run; settled when first asked.
-bool& vector_forms() {
-    static bool on = processor_has_avx2();
-    return on;
+// The width in use; settled when first asked.
+int& width() {
+    static int w = processor_width();
+    return w;
 }
+
+bool vector_forms() { return width() >= 1; }
 
 inline __attribute__((always_inline)) void copy_changed_body(const double* __restrict src, double* __restrict dst,
                                                              int64_t n) {
@@ -220,4 +227,10 @@ bool take_counted_branches(int64_t n, const double* cbrt, double* cbr, int32_t* 
                    : branches_plain(n, cbrt, cbr, counter, kind, skip, partial, fraction, level);
 }
 
-void use_vector_forms(bool on) { vector_forms() = on && processor_has_avx2(); }
+void use_vector_forms(bool on) { width() = on ? processor_width() : 0; }
+
+void use_vector_width(int w) { width() = std::min(std::max(w, 0), processor_width()); }
+
+int vector_width_in_use() { return width(); }
+
+bool vector_forms_in_use() { return vector_forms(); }

@@ -42,3 +42,9 @@ void restart_history(int64_t n, double* hist, double* histd);
 
 // Tests may run the plain forms on any processor.
 void use_vector_forms(bool on);
+// The widest forms the loops over whole branch columns take: 0 plain,
+// 1 AVX2, 2 AVX-512; at most what the processor has. Tests may ask for less.
+void use_vector_width(int width);
+int vector_width_in_use();
+// Whether the AVX2 forms run.
+bool vector_forms_in_use();

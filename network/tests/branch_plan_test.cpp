@@ -30,6 +30,7 @@ protected:
             return out;
         };
         EXPECT_EQ(a.kind, b.kind);
+        EXPECT_EQ(a.lane, b.lane);
         EXPECT_EQ(entries(a.history), entries(b.history));
         EXPECT_EQ(a.injecting, b.injecting);
         for (int c = 0; c < 4; ++c) EXPECT_EQ(entries(a.series[c]), entries(b.series[c])) << c;

@@ -65,4 +65,36 @@ TEST_P(LadderDigest, RcLadderOf1000NodesIsTheKeptOne) {
 INSTANTIATE_TEST_SUITE_P(Forms, LadderDigest, testing::Bool(),
                          [](const testing::TestParamInfo<bool>& p) { return p.param ? "Vector" : "Plain"; });
 
+// The vector form narrower than the widest the processor has gives it too.
+class LadderDigestNarrower : public SolutionTest {
+protected:
+    void SetUp() override {
+        SolutionTest::SetUp();
+        use_vector_forms(true);
+        const int widest = vector_width_in_use();
+        if (widest < 2) GTEST_SKIP() << "the processor has no form wider than the narrowest vector one";
+        use_vector_width(1);
+    }
+    void TearDown() override {
+        use_vector_forms(true);
+        SolutionTest::TearDown();
+    }
+};
+
+TEST_F(LadderDigestNarrower, RcLadderOf1000NodesIsTheKeptOne) {
+    use_scratch();
+    write_ladder(scratch_->path, 1000, true);
+    read_map("ladder.map");
+    start();
+    Sha256 digest;
+    const int32_t steps = 1500;
+    for (int32_t n = 0; n < steps; ++n) {
+        ASSERT_TRUE(step()) << n;
+        add_step(digest, n % 100 == 0 || n == steps - 1);
+    }
+    const auto want = read_digests(std::string(ZARIK_SOURCE_DIR) + "/network/tests/data/rc_ladder_1000.sha256");
+    ASSERT_EQ(want.count("rc_ladder_1000"), 1u);
+    EXPECT_EQ(digest.hex(), want.at("rc_ladder_1000"));
+}
+
 }  // namespace
