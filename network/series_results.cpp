@@ -85,12 +85,7 @@ bool SERIES_RESULTS(const BranchPlan& plan, int64_t nb, const PassColumns& cols,
     case k:                                            \
         walk = walk_for<k>(plan.series_kinds, width);  \
         break;
-        ZARIK_PASS_CASE(0) ZARIK_PASS_CASE(1) ZARIK_PASS_CASE(2) ZARIK_PASS_CASE(3)
-        ZARIK_PASS_CASE(4) ZARIK_PASS_CASE(5) ZARIK_PASS_CASE(6) ZARIK_PASS_CASE(7)
-        ZARIK_PASS_CASE(8) ZARIK_PASS_CASE(9) ZARIK_PASS_CASE(10) ZARIK_PASS_CASE(11)
-        ZARIK_PASS_CASE(12) ZARIK_PASS_CASE(13) ZARIK_PASS_CASE(14) ZARIK_PASS_CASE(15)
-        ZARIK_PASS_CASE(PF_CLOSING) ZARIK_PASS_CASE(PF_CLOSING | PF_PARTIAL)
-        ZARIK_PASS_CASE(PF_CLOSING | PF_DETECT) ZARIK_PASS_CASE(PF_CLOSING | PF_DETECT | PF_PARTIAL)
+        ZARIK_EACH_PASS_FLAGS(ZARIK_PASS_CASE)
 #undef ZARIK_PASS_CASE
     }
     return walk(cols, plan.lane.data() + 1, nb, fraction);

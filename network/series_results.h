@@ -31,6 +31,12 @@ enum PassFlags {
     PF_CLOSING = 16,
 };
 
+// Every flag combination a pass can come with, for the switches that pick
+// a loop made for it: X(k) for each.
+#define ZARIK_EACH_PASS_FLAGS(X)                                                                         \
+    X(0) X(1) X(2) X(3) X(4) X(5) X(6) X(7) X(8) X(9) X(10) X(11) X(12) X(13) X(14) X(15) X(PF_CLOSING) \
+    X(PF_CLOSING | PF_PARTIAL) X(PF_CLOSING | PF_DETECT) X(PF_CLOSING | PF_DETECT | PF_PARTIAL)
+
 // Every series branch's results. Detecting, the currents also wait in CBRT
 // and each series branch's chatter counter moves from its current before;
 // the result tells whether one of them reached chatter. The closing pass

@@ -33,43 +33,49 @@ void add_step(Sha256& s, bool whole) {
     s.add_value(N.NTRIANG(1));
 }
 
+// The ladder's 1,500 steps against the kept digest.
+class LadderDigestRun : public SolutionTest {
+protected:
+    void run_ladder_against_kept_digest() {
+        use_scratch();
+        write_ladder(scratch_->path, 1000, true);
+        read_map("ladder.map");
+        start();
+        Sha256 digest;
+        const int32_t steps = 1500;
+        for (int32_t n = 0; n < steps; ++n) {
+            ASSERT_TRUE(step()) << n;
+            add_step(digest, n % 100 == 0 || n == steps - 1);
+        }
+        const auto want = read_digests(std::string(ZARIK_SOURCE_DIR) + "/network/tests/data/rc_ladder_1000.sha256");
+        ASSERT_EQ(want.count("rc_ladder_1000"), 1u);
+        EXPECT_EQ(digest.hex(), want.at("rc_ladder_1000"));
+    }
+};
+
 // Both forms of the column loops give the kept digest.
-class LadderDigest : public SolutionTest, public testing::WithParamInterface<bool> {
+class LadderDigest : public LadderDigestRun, public testing::WithParamInterface<bool> {
 protected:
     void SetUp() override {
-        SolutionTest::SetUp();
+        LadderDigestRun::SetUp();
         use_vector_forms(GetParam());
     }
     void TearDown() override {
         use_vector_forms(true);
-        SolutionTest::TearDown();
+        LadderDigestRun::TearDown();
     }
 };
 
-TEST_P(LadderDigest, RcLadderOf1000NodesIsTheKeptOne) {
-    use_scratch();
-    write_ladder(scratch_->path, 1000, true);
-    read_map("ladder.map");
-    start();
-    Sha256 digest;
-    const int32_t steps = 1500;
-    for (int32_t n = 0; n < steps; ++n) {
-        ASSERT_TRUE(step()) << n;
-        add_step(digest, n % 100 == 0 || n == steps - 1);
-    }
-    const auto want = read_digests(std::string(ZARIK_SOURCE_DIR) + "/network/tests/data/rc_ladder_1000.sha256");
-    ASSERT_EQ(want.count("rc_ladder_1000"), 1u);
-    EXPECT_EQ(digest.hex(), want.at("rc_ladder_1000"));
-}
+TEST_P(LadderDigest, RcLadderOf1000NodesIsTheKeptOne) { run_ladder_against_kept_digest(); }
 
 INSTANTIATE_TEST_SUITE_P(Forms, LadderDigest, testing::Bool(),
                          [](const testing::TestParamInfo<bool>& p) { return p.param ? "Vector" : "Plain"; });
 
 // The vector form narrower than the widest the processor has gives it too.
-class LadderDigestNarrower : public SolutionTest {
+class LadderDigestNarrower : public LadderDigestRun {
 protected:
     void SetUp() override {
-        SolutionTest::SetUp();
+        LadderDigestRun::SetUp();
         use_vector_forms(true);
         const int widest = vector_width_in_use();
         if (widest < 2) GTEST_SKIP() << "the processor has no form wider than the narrowest vector one";
@@ -77,24 +83,10 @@ protected:
     }
     void TearDown() override {
         use_vector_forms(true);
-        SolutionTest::TearDown();
+        LadderDigestRun::TearDown();
     }
 };
 
-TEST_F(LadderDigestNarrower, RcLadderOf1000NodesIsTheKeptOne) {
-    use_scratch();
-    write_ladder(scratch_->path, 1000, true);
-    read_map("ladder.map");
-    start();
-    Sha256 digest;
-    const int32_t steps = 1500;
-    for (int32_t n = 0; n < steps; ++n) {
-        ASSERT_TRUE(step()) << n;
-        add_step(digest, n % 100 == 0 || n == steps - 1);
-    }
-    const auto want = read_digests(std::string(ZARIK_SOURCE_DIR) + "/network/tests/data/rc_ladder_1000.sha256");
-    ASSERT_EQ(want.count("rc_ladder_1000"), 1u);
-    EXPECT_EQ(digest.hex(), want.at("rc_ladder_1000"));
-}
+TEST_F(LadderDigestNarrower, RcLadderOf1000NodesIsTheKeptOne) { run_ladder_against_kept_digest(); }
 
 }  // namespace

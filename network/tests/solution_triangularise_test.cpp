@@ -43,13 +43,21 @@ std::vector<Element> random_network(int32_t n, unsigned seed) {
 class SolutionTriangNet : public SolutionTest {
 protected:
     // The network's tables with the diagonal completed, as after the first step.
-    void build(int32_t n, const std::vector<Element>& net) {
-        tables(n, static_cast<int32_t>(net.size()) + 2, 1e-6, n * n + 1);
+    // Switches follow the network's branches.
+    void build(int32_t n, const std::vector<Element>& net, const std::vector<Element>& switches = {}) {
+        tables(n, static_cast<int32_t>(net.size() + switches.size()) + 2, 1e-6, n * n + 1);
         for (const Element& e : net) branch(e);
+        for (const Element& e : switches) branch(e, true);
         SSINIT();
         NET.MXINV(1) = 1;
         NET.NTRIANG(1) = 0;
         RUN_CLOCK.NSTEP = 1;
+    }
+    // A switch's new conductance, refactorised from its lower node.
+    void flip(int32_t b, double g) {
+        NET.GEQ(b, 1) = g;
+        for (const int32_t k : {NET.IEF(b, 1), NET.IET(b, 1)})
+            if (k != 0) NET.MXINV(1) = std::min(NET.MXINV(1), k);
     }
     // GMTRI by rows.
     std::vector<double> factors(int32_t n) {
@@ -107,22 +115,11 @@ TEST_F(SolutionTriangNet, SwitchesRefactorisedFromTheirRowGiveTheFullFactors) {
         if (a != b || a != 0) switches.push_back({a, b == a ? 0 : b, 2.0});
     }
     const auto make = [&] {
-        tables(n, static_cast<int32_t>(net.size() + switches.size()) + 2, 1e-6, n * n + 1);
-        for (const Element& e : net) branch(e);
-        for (const Element& e : switches) branch(e, true);
-        SSINIT();
-        NET.MXINV(1) = 1;
-        NET.NTRIANG(1) = 0;
-        RUN_CLOCK.NSTEP = 1;
+        build(n, net, switches);
         ITRIANG(1);
     };
     const int32_t first = static_cast<int32_t>(net.size()) + 1;
-    const auto flip = [&](int32_t s, double g) {
-        const int32_t b = first + s;
-        NET.GEQ(b, 1) = g;
-        for (const int32_t k : {NET.IEF(b, 1), NET.IET(b, 1)})
-            if (k != 0) NET.MXINV(1) = std::min(NET.MXINV(1), k);
-    };
+    const auto flip_switch = [&](int32_t s, double g) { flip(first + s, g); };
     const auto state = [&] {
         const SubsystemFactors& f = TRIANG_FACTORS.ss[0];
         std::vector<double> v = factors(n);
@@ -136,21 +133,21 @@ TEST_F(SolutionTriangNet, SwitchesRefactorisedFromTheirRowGiveTheFullFactors) {
     };
     for (int32_t s = 0; s < static_cast<int32_t>(switches.size()); ++s) {
         make();
-        flip(s, 1e-3);
-        flip((s + 5) % static_cast<int32_t>(switches.size()), 7.5);
+        flip_switch(s, 1e-3);
+        flip_switch((s + 5) % static_cast<int32_t>(switches.size()), 7.5);
         ITRIANG(1);
         const std::vector<double> packed = state();
 
         make();
         TRIANG_FACTORS.ss[0].switches = -1;  // through GMTRI
-        flip(s, 1e-3);
-        flip((s + 5) % static_cast<int32_t>(switches.size()), 7.5);
+        flip_switch(s, 1e-3);
+        flip_switch((s + 5) % static_cast<int32_t>(switches.size()), 7.5);
         ITRIANG(1);
         EXPECT_EQ(state(), packed) << "switch " << s;
 
         make();
-        flip(s, 1e-3);
-        flip((s + 5) % static_cast<int32_t>(switches.size()), 7.5);
+        flip_switch(s, 1e-3);
+        flip_switch((s + 5) % static_cast<int32_t>(switches.size()), 7.5);
         NET.MXINV(1) = 1;
         NET.NTRIANG(1) = 0;
         ITRIANG(1);
@@ -167,21 +164,13 @@ TEST_F(SolutionTriangNet, SwitchingBackToATopologySeenBeforeGivesTheSameFactors)
     const std::vector<Element> switches = {{3, 9, 2.0}, {12, 0, 0.5}, {14, 15, 1.0}, {7, 16, 4.0}};
     const int32_t first = static_cast<int32_t>(net.size()) + 1;
     const auto run = [&](bool through_gmtri) {
-        tables(n, static_cast<int32_t>(net.size() + switches.size()) + 2, 1e-6, n * n + 1);
-        for (const Element& e : net) branch(e);
-        for (const Element& e : switches) branch(e, true);
-        SSINIT();
-        NET.MXINV(1) = 1;
-        NET.NTRIANG(1) = 0;
-        RUN_CLOCK.NSTEP = 1;
+        build(n, net, switches);
         ITRIANG(1);
         std::mt19937 rng(21);
         std::vector<double> out;
         for (int32_t k = 0; k < 60; ++k) {
-            const int32_t sw = static_cast<int32_t>(rng() % switches.size()), b = first + sw;
-            NET.GEQ(b, 1) = rng() % 2 == 0 ? 1e-6 : 1e3;
-            for (const int32_t node : {NET.IEF(b, 1), NET.IET(b, 1)})
-                if (node != 0) NET.MXINV(1) = std::min(NET.MXINV(1), node);
+            const int32_t sw = static_cast<int32_t>(rng() % switches.size());
+            flip(first + sw, rng() % 2 == 0 ? 1e-6 : 1e3);
             if (through_gmtri) TRIANG_FACTORS.ss[0].switches = -1;
             ITRIANG(1);
             const SubsystemFactors& f = TRIANG_FACTORS.ss[0];
