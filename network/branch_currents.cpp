@@ -200,9 +200,7 @@ void INCALCVI(int32_t ss, double reached, double fraction, bool closing, bool pa
             found |= CHATTER_AT(next);
             if (!(kinds[b] & BK_IDEAL)) cbr[b] = partial ? before + fraction * (now - before) : now;
         };
-        for (const auto& list : plan.sourced)
-            for (const PlannedBranch& e : list) count(e.b);
-        for (const int32_t b : plan.other) count(b);
+        for_each_unwalked(plan, count);
         if (counted_before)
             std::fill(counter.p, counter.p + nb, 0);
         else if (found)
@@ -236,9 +234,7 @@ void FINISHUP(int32_t ss) {
             if (!(keep && (plan.kind[static_cast<size_t>(b)] & BK_VSOURCE))) ebrd[b] = ebr[b];
             ccbrd[b] = ccbr[b];
         };
-        for (const auto& list : plan.sourced)
-            for (const PlannedBranch& e : list) close(e.b);
-        for (const int32_t b : plan.other) close(b);
+        for_each_unwalked(plan, close);
     } else {
         if (!plan.vsources.empty() && keep) {
             static std::vector<double> kept;

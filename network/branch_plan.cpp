@@ -17,36 +17,30 @@ BranchPlan& plan_of(int32_t ss) {
     return all[static_cast<size_t>(ss) - 1];
 }
 
-uint8_t kind_checked(int32_t ss, int32_t b) {
+// A kind from a branch's flags, each read by at(table).
+template <class At>
+uint8_t kind_from(At at) {
     const NetworkTables& N = NET;
     uint8_t k = 0;
-    if (is_true(N.SOURCE(b, ss))) k |= BK_SOURCE;
-    if (is_true(N.IDEALBR(b, ss))) k |= BK_IDEAL;
-    if (is_true(N.DEFRDBR(b, ss))) k |= BK_INJECTED;
-    if (is_true(N.INDUCTOR(b, ss))) k |= BK_INDUCTOR;
-    if (is_true(N.CAPACITR(b, ss))) k |= BK_CAPACITOR;
-    if (N.IORV(b, ss) == 5) k |= BK_ARRESTER;
-    const int32_t rec = N.THISBR(b, ss);
-    if (rec >= 1 && rec <= STORAGE.STORI.size() && STORAGE.STORI(rec) == 101) k |= BK_VSOURCE;
+    if (is_true(at(N.SOURCE))) k |= BK_SOURCE;
+    if (is_true(at(N.IDEALBR))) k |= BK_IDEAL;
+    if (is_true(at(N.DEFRDBR))) k |= BK_INJECTED;
+    if (is_true(at(N.INDUCTOR))) k |= BK_INDUCTOR;
+    if (is_true(at(N.CAPACITR))) k |= BK_CAPACITOR;
+    if (at(N.IORV) == 5) k |= BK_ARRESTER;
+    const int32_t rec = at(N.THISBR);
+    if (rec >= 1 && rec <= STORAGE.STORI.size() && STORAGE.STORI.data()[rec - 1] == 101) k |= BK_VSOURCE;
     return k;
 }
 
 // The kind of branch b: its flags read at its position in the branch
-// tables, which share one shape, when it lies inside them.
+// tables, which share one shape, when it lies inside them; else through
+// the tables' own checks, which report it.
 uint8_t kind_of(int32_t ss, int32_t b) {
     const NetworkTables& N = NET;
-    if (!N.SOURCE.in_range(b, ss)) return kind_checked(ss, b);
+    if (!N.SOURCE.in_range(b, ss)) return kind_from([&](const auto& table) { return table(b, ss); });
     const int64_t at = N.SOURCE.extent(1) * (int64_t{ss} - 1) + (b - 1);
-    uint8_t k = 0;
-    if (is_true(N.SOURCE.data()[at])) k |= BK_SOURCE;
-    if (is_true(N.IDEALBR.data()[at])) k |= BK_IDEAL;
-    if (is_true(N.DEFRDBR.data()[at])) k |= BK_INJECTED;
-    if (is_true(N.INDUCTOR.data()[at])) k |= BK_INDUCTOR;
-    if (is_true(N.CAPACITR.data()[at])) k |= BK_CAPACITOR;
-    if (N.IORV.data()[at] == 5) k |= BK_ARRESTER;
-    const int32_t rec = N.THISBR.data()[at];
-    if (rec >= 1 && rec <= STORAGE.STORI.size() && STORAGE.STORI.data()[rec - 1] == 101) k |= BK_VSOURCE;
-    return k;
+    return kind_from([at](const auto& table) { return table.data()[at]; });
 }
 
 uint8_t lc_of(uint8_t k) { return k & (BK_INDUCTOR | BK_CAPACITOR); }

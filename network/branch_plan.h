@@ -31,8 +31,6 @@ struct PlannedBranch {
 // not injected, no arrester) by their L and C bits: each class has a loop
 // that reads only the columns it needs.
 enum SeriesClass { SC_R = 0, SC_L = 1, SC_C = 2, SC_LC = 3 };
-// The same for the series branches with a source EMF, whose entries keep
-// the voltage-source bit in their kind.
 inline int series_class(uint8_t kind) { return (kind & (BK_INDUCTOR | BK_CAPACITOR)) >> 3; }
 
 struct BranchPlan {
@@ -44,7 +42,9 @@ struct BranchPlan {
     std::vector<int32_t> injecting;  // branches with a source or an injected current
     std::array<std::vector<PlannedBranch>, 4> series;  // by SeriesClass
     uint8_t series_kinds = 0;        // the L and C bits met among the series branches (or more)
-    std::array<std::vector<PlannedBranch>, 4> sourced;  // by SeriesClass, with a source
+    // By SeriesClass, the series branches with a source EMF; their entries
+    // keep the voltage-source bit in their kind.
+    std::array<std::vector<PlannedBranch>, 4> sourced;
     std::vector<int32_t> other;      // every other branch (ideal, injected, arrester)
     std::vector<int32_t> vsources;   // branches with a voltage-source record
 };
@@ -60,5 +60,13 @@ void BUILD_BRANCH_PLAN(int32_t ss);
 void REPLAN_BRANCH(int32_t ss, int32_t b);
 // A branch's LaneBit bits (network/branch_lanes.h) from its kind.
 uint8_t lane_of(uint8_t kind);
+// f(b) for each branch the walk over the series branches leaves: the
+// sourced ones class by class, then every other one.
+template <class F>
+void for_each_unwalked(const BranchPlan& plan, F f) {
+    for (const auto& list : plan.sourced)
+        for (const PlannedBranch& e : list) f(e.b);
+    for (const int32_t b : plan.other) f(b);
+}
 // The subsystem's plan, formed first when it has none for its branch count.
 const BranchPlan& branch_plan(int32_t ss);

@@ -85,20 +85,12 @@ void inject_branches(const std::vector<int32_t>& list, const uint8_t* kinds, con
     for (const int32_t b : list) {
         const uint8_t kind = kinds[b];
         double v = 0.0;
-        if (kind & BK_INJECTED) {
-            const double now = c.ccbr[b], before = c.ccbrd[b];
-            if (Opening)
-                v = is_true(c.changed[b]) ? now : before;
-            else if (Resolving)
-                v = Partial ? before + reached * (now - before) : before;
-            else
-                v = Partial ? now + reached * (now - before) : now;
-        }
+        if (kind & BK_INJECTED)
+            v = value_at_pass(c.ccbr[b], c.ccbrd[b], Opening && is_true(c.changed[b]), reached, Opening, Resolving,
+                              Partial);
         if (kind & BK_SOURCE) {
             double e;
-            if (Opening) {
-                e = is_true(c.changed[b]) ? c.ebr[b] : c.ebrd[b];
-            } else if (extrapolate && (kind & BK_VSOURCE)) {
+            if (!Opening && extrapolate && (kind & BK_VSOURCE)) {
                 if (!Resolving) {
                     NET.SRC_POS = c.record[b];
                     VSRC_EVAL();
@@ -106,12 +98,9 @@ void inject_branches(const std::vector<int32_t>& list, const uint8_t* kinds, con
                 } else {
                     e = c.ebrd[b];
                 }
-            } else if (!Resolving) {
-                const double now = c.ebr[b];
-                e = Partial ? now + reached * (now - c.ebrd[b]) : now;
             } else {
-                const double before = c.ebrd[b];
-                e = Partial ? before + reached * (c.ebr[b] - before) : before;
+                e = value_at_pass(c.ebr[b], c.ebrd[b], Opening && is_true(c.changed[b]), reached, Opening, Resolving,
+                                  Partial);
             }
             v = v + c.geq[b] * e;
         }

@@ -11,6 +11,17 @@
 #include "network/subsystem_columns.h"
 #include "platform/logical.h"
 
+// A value at the instant the pass solves for, from the step's value now
+// and before: the history current of an injected branch (INTVAL1) and a
+// source EMF that is not extrapolated (INTVAL2). An opening pass takes the
+// new value only where the branch changed.
+inline __attribute__((always_inline)) double value_at_pass(double now, double before, bool changed, double reached,
+                                                           bool opening, bool resolving, bool partial) {
+    if (opening) return changed ? now : before;
+    if (resolving) return partial ? before + reached * (now - before) : before;
+    return partial ? now + reached * (now - before) : now;
+}
+
 struct PassValues {
     Col<Logical> changed, injected;  // BRCHG, DEFRDBR
     Col<double> ccbr, ccbrd, ebr, ebrd;
@@ -37,31 +48,21 @@ struct PassValues {
 
     // INTVAL1: the history current of branch b.
     double history(int32_t b) const {
-        const double now = ccbr[b], before = ccbrd[b];
-        if (opening) return is_true(changed[b]) ? now : before;
-        if (!is_true(injected[b])) return now;
-        if (resolving) return partial ? before + reached * (now - before) : before;
-        return partial ? now + reached * (now - before) : now;
+        if (!opening && !is_true(injected[b])) return ccbr[b];
+        return value_at_pass(ccbr[b], ccbrd[b], opening && is_true(changed[b]), reached, opening, resolving, partial);
     }
 
     // INTVAL2: the source EMF of branch b; evaluate lets a non-resolving
     // pass re-evaluate a voltage source at the solution instant.
     double emf(int32_t b, bool vsource, bool evaluate) const {
-        if (opening) return is_true(changed[b]) ? ebr[b] : ebrd[b];
-        const bool extrapolated = vsource && extrapolate;
-        if (!resolving) {
-            if (extrapolated) {
-                if (evaluate) {
-                    NET.SRC_POS = record[b];
-                    VSRC_EVAL();
-                }
-                return ebr[b];
+        if (!opening && vsource && extrapolate) {
+            if (resolving) return ebrd[b];
+            if (evaluate) {
+                NET.SRC_POS = record[b];
+                VSRC_EVAL();
             }
-            const double now = ebr[b];
-            return partial ? now + reached * (now - ebrd[b]) : now;
+            return ebr[b];
         }
-        if (extrapolated) return ebrd[b];
-        const double before = ebrd[b];
-        return partial ? before + reached * (ebr[b] - before) : before;
+        return value_at_pass(ebr[b], ebrd[b], opening && is_true(changed[b]), reached, opening, resolving, partial);
     }
 };

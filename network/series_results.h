@@ -2,7 +2,8 @@
 // C, no source, not ideal, not injected, no arrester; network/branch_plan.h):
 // currents, part voltages and histories at the pass's fraction. One loop
 // walks the branch columns whole, four branches at a time where the
-// processor has AVX2, and leaves every other branch as it found it.
+// processor has AVX2 and eight where it has AVX-512, and leaves every other
+// branch as it found it.
 #pragma once
 
 #include <cstdint>

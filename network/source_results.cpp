@@ -1,5 +1,7 @@
 #include "network/source_results.h"
 
+#include "network/pass_values.h"
+
 namespace {
 
 // One class of sourced branches: L and C tell the class.
@@ -25,20 +27,15 @@ void class_results(const std::vector<PlannedBranch>& list, const PassColumns& co
         // moves its EBRD to the pass's end.
         const double now = ebr[b];
         double emf;
-        if (opening) {
-            emf = is_true(changed[b]) ? now : ebrd[b];
-        } else if (extrapolate && (e.kind & BK_VSOURCE)) {
+        if (!opening && extrapolate && (e.kind & BK_VSOURCE)) {
             if (resolving) {
                 emf = ebrd[b];
             } else {
                 ebrd[b] = partial ? ebrd[b] + fraction * (now - ebrd[b]) : now;
                 emf = now;
             }
-        } else if (!resolving) {
-            emf = partial ? now + reached * (now - ebrd[b]) : now;
         } else {
-            const double before = ebrd[b];
-            emf = partial ? before + reached * (now - before) : before;
+            emf = value_at_pass(now, ebrd[b], opening && is_true(changed[b]), reached, opening, resolving, partial);
         }
         const double vb = x[e.from] - x[e.to] + emf;
         const double held = ccbr[b], before = ccbrd[b];
@@ -89,6 +86,8 @@ void all_classes(const BranchPlan& plan, const PassColumns& cols, const SourceCo
 
 void SOURCE_RESULTS(const BranchPlan& plan, const PassColumns& cols, const SourceColumns& src, int flags,
                     double fraction) {
+    // A pass that re-solves or opens a step leaves nothing for its close.
+    if (flags & (PF_RESOLVING | PF_OPENING)) flags &= ~PF_CLOSING;
     switch (flags) {
 #define ZARIK_PASS_CASE(k) \
     case k:                \
@@ -96,7 +95,5 @@ void SOURCE_RESULTS(const BranchPlan& plan, const PassColumns& cols, const Sourc
         return;
         ZARIK_EACH_PASS_FLAGS(ZARIK_PASS_CASE)
 #undef ZARIK_PASS_CASE
-        default:
-            SOURCE_RESULTS(plan, cols, src, flags & ~PF_CLOSING, fraction);
     }
 }
