@@ -39,7 +39,7 @@ uint8_t kind_from(At at) {
 uint8_t kind_of(int32_t ss, int32_t b) {
     const NetworkTables& N = NET;
     if (!N.SOURCE.in_range(b, ss)) return kind_from([&](const auto& table) { return table(b, ss); });
-    const int64_t at = N.SOURCE.extent(1) * (int64_t{ss} - 1) + (b - 1);
+    const int64_t at = N.SOURCE.offset(b, ss);
     return kind_from([at](const auto& table) { return table.data()[at]; });
 }
 

@@ -5,9 +5,6 @@
 #include <cstdint>
 #include <vector>
 
-// The factors of one subsystem, packed in the order of its sparsity lists
-// (position p of LOWCOL or UPCOL holds the factor of that entry) so that
-// the substitution reads them in sequence. GMTRI holds the same values.
 // One switch's share in the assembled matrix: its conductance added to
 // (where 0) or taken from (where < 0: the lower list at -where; where > 0:
 // the upper list at where) an entry of the row.
@@ -15,6 +12,9 @@ struct SwitchEntry {
     int32_t row, b, where;
 };
 
+// The factors of one subsystem, packed in the order of its sparsity lists
+// (position p of LOWCOL or UPCOL holds the factor of that entry) so that
+// the substitution reads them in sequence. GMTRI holds the same values.
 struct SubsystemFactors {
     int32_t n = 0;                 // node count the lists were built for; 0: none
     std::vector<double> low, up;   // by list position (1-based)

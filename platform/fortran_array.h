@@ -96,6 +96,20 @@ public:
         return true;
     }
 
+    // 0-based position in the linear storage of indices in_range() takes,
+    // where arrays of one shape hold one element's words.
+    template <class... I>
+    int64_t offset(I... idx) const {
+        static_assert(sizeof...(I) == Rank, "one index per dimension");
+        const std::array<int64_t, Rank> ix = {static_cast<int64_t>(idx)...};
+        int64_t pos = 0, stride = 1;
+        for (int d = 0; d < Rank; ++d) {
+            pos += (ix[d] - 1) * stride;
+            stride *= ext_[d];
+        }
+        return pos;
+    }
+
     template <class... I>
     T& operator()(I... idx) {
         static_assert(sizeof...(I) == Rank, "one index per dimension");

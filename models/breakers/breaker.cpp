@@ -7,6 +7,7 @@
 #include "engine/pointer_block.h"
 #include "engine/run_state.h"
 #include "engine/storage.h"
+#include "network/branch_words.h"
 #include "network/network_tables.h"
 #include "network/switch_state.h"
 #include "platform/text_units.h"
@@ -45,27 +46,6 @@ void safety_notice(int32_t s, int32_t b) {
     write_list(UNIT_CONSOLE_OUT,
                {"BREAKER:Safety turnoff at nodes:", NET.IEF(b, s), NET.IET(b, s), "ss:", s});
 }
-
-// The branch's words at one position of the tables, which share one shape.
-struct Direct {
-    int64_t at;
-    int32_t& code() const { return NET.IORV.data()[at]; }
-    double& cbr() const { return NET.CBR.data()[at]; }
-    double& tswitch() const { return NET.TSWITCH.data()[at]; }
-    Logical& open() const { return NET.OPENBR.data()[at]; }
-    double& swval() const { return NET.SWVAL.data()[at]; }
-    double& resistance() const { return NET.BRANCH_R.data()[at]; }
-};
-// The same through the tables' checks.
-struct Checked {
-    int32_t b, s;
-    int32_t& code() const { return NET.IORV(b, s); }
-    double& cbr() const { return NET.CBR(b, s); }
-    double& tswitch() const { return NET.TSWITCH(b, s); }
-    Logical& open() const { return NET.OPENBR(b, s); }
-    double& swval() const { return NET.SWVAL(b, s); }
-    double& resistance() const { return NET.BRANCH_R(b, s); }
-};
 
 template <class Words>
 void decide(const Words& W, int32_t s, int32_t b, double ron, double roff, double I, int32_t at_once, int32_t close,
@@ -119,9 +99,9 @@ void breaker_step(int32_t s, int32_t br, double ron, double roff, double level, 
         first_steps(s, br, ron, roff, form);
     const int32_t b = std::abs(br);
     if (known)
-        decide(Direct{N.OPENBR.extent(1) * (int64_t{s} - 1) + (b - 1)}, s, b, ron, roff, level, at_once, close, form);
+        decide(BranchWordsAt{N.OPENBR.offset(b, s)}, s, b, ron, roff, level, at_once, close, form);
     else
-        decide(Checked{b, s}, s, b, ron, roff, level, at_once, close, form);
+        decide(BranchWordsChecked{b, s}, s, b, ron, roff, level, at_once, close, form);
 }
 
 }  // namespace

@@ -74,7 +74,7 @@ void evaluate(int32_t p, double t) {
         no_branch(p, br, ss);
     // Every word is checked above: they are reached directly.
     double* F = S.STORF.data() + (f - 1);  // F[k] = STORF(f + k)
-    double& ebr = N.EBR.data()[N.EBR.extent(1) * (ss - 1) + (br - 1)];
+    double& ebr = N.EBR.data()[N.EBR.offset(br, ss)];
     const double time = RUN_CLOCK.TIME;
     double m = F[3];
     if (time < F[1]) m = F[3] * time * F[2];

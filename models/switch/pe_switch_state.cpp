@@ -9,6 +9,7 @@
 #include "engine/storage.h"
 #include "models/switch/pe_switch.h"
 #include "network/dimensions.h"
+#include "network/branch_words.h"
 #include "network/network_tables.h"
 #include "network/switch_records.h"
 #include "network/switch_state.h"
@@ -153,27 +154,6 @@ void decide(const Words& T, const int32_t* h, double* E, const double* F, Logica
     if (E[kForward] <= E[kTurnOn]) E[kDelay] = E[kTurnOn] - E[kForward];
 }
 
-// The branch's words at their position in the tables.
-struct Direct {
-    double *cbr_, *tswitch_, *swval_;
-    Logical* open_;
-    int32_t* code_;
-    double& cbr() const { return *cbr_; }
-    double& tswitch() const { return *tswitch_; }
-    double& swval() const { return *swval_; }
-    Logical& open() const { return *open_; }
-    int32_t& code() const { return *code_; }
-};
-// The same through the tables' checks.
-struct Checked {
-    int64_t k;
-    double& cbr() const { return NET.CBR.flat(k); }
-    double& tswitch() const { return NET.TSWITCH.flat(k); }
-    double& swval() const { return NET.SWVAL.flat(k); }
-    Logical& open() const { return NET.OPENBR.flat(k); }
-    int32_t& code() const { return NET.IORV.flat(k); }
-};
-
 }  // namespace
 
 void PESWITCH_STATE(double instant, Logical event_flag) {
@@ -199,17 +179,11 @@ void PESWITCH_STATE(double instant, Logical event_flag) {
     if (g != -1) E[kGateSeen] = 1.0;
 
     NetworkTables& N = NET;
-    // Every branch table has the same shape: one position serves them all.
-    const int64_t k = int64_t{s - 1} * N.CBR.extent(1) + b;
     const double V = BRANCH_VOLTAGE(s, b);
-    if (k >= 1 && k <= N.CBR.size()) {
-        const int64_t i = k - 1;
-        decide(Direct{N.CBR.data() + i, N.TSWITCH.data() + i, N.SWVAL.data() + i, N.OPENBR.data() + i,
-                      N.IORV.data() + i},
-               h, E, F, L, V, instant, event_flag);
-    } else {
-        decide(Checked{k}, h, E, F, L, V, instant, event_flag);
-    }
+    if (N.CBR.in_range(b, s))
+        decide(BranchWordsAt{N.CBR.offset(b, s)}, h, E, F, L, V, instant, event_flag);
+    else
+        decide(BranchWordsChecked{b, s}, h, E, F, L, V, instant, event_flag);
 }
 
 void PESWITCH_SAFEOFF(double& count, int32_t code, int32_t br, int32_t ss) {

@@ -27,6 +27,10 @@ TEST_F(FortranArray, FirstIndexFastest) {
     EXPECT_EQ(a(1, 1, 2), 6);
     EXPECT_EQ(a(2, 3, 4), 23);
     EXPECT_EQ(a.flat(24), 23);
+    // The offset of every subscript is where the checked access lands.
+    for (int32_t k = 1; k <= 4; ++k)
+        for (int32_t j = 1; j <= 3; ++j)
+            for (int32_t i = 1; i <= 2; ++i) EXPECT_EQ(a.data() + a.offset(i, j, k), &a(i, j, k));
     EXPECT_EQ(array_overrun_count(), 0);
 }
 
