@@ -105,7 +105,8 @@ void INCALCVI(int32_t ss, double reached, double fraction, bool closing, bool pa
     // The solution with ground as entry 0; one that is no longer finite
     // ends the run here.
     static std::vector<double> solved;
-    if (solved.size() < static_cast<size_t>(n) + 1) solved.resize(static_cast<size_t>(n) + 1);
+    // Eight more than the nodes, so that a lane of eight may read past the last.
+    if (solved.size() < static_cast<size_t>(n) + 9) solved.resize(static_cast<size_t>(n) + 9);
     double* x = solved.data();
     x[0] = 0.0;
     const SubsystemColumns& C = subsystem_columns(ss);
@@ -137,7 +138,7 @@ void INCALCVI(int32_t ss, double reached, double fraction, bool closing, bool pa
     const bool extrap = is_true(N.SSEXTRAP(ss));
     const PassColumns cols{x,   changed, from, to,   counter, geq, cbr, cbrt, ccbr, ccbrd, ccl,  ccld,
                            ccc, cccd,    v12,  v20,  rcl,     rlg, rsc, rcg,  rsl,  geqd,  ebr,  ebrd,
-                           N.SSCHATLEV(ss), extrap};
+                           N.SSCHATLEV(ss), extrap, plan.windows ? static_cast<int64_t>(solved.size()) : 0};
     // Chatter found before the branches' counters move (pending, or at the
     // nodes just now) leaves them all at 0.
     const bool counted_before = detect && is_true(N.SSCHATTER(ss));

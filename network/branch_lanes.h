@@ -32,6 +32,7 @@ struct Lane1 {
         if (m) *p = v;
     }
     static D gather(const double* x, const int32_t* at) { return x[*at]; }
+    static D gather(const double* x, const int32_t* at, int64_t) { return x[*at]; }
     static D splat(double v) { return v; }
     template <int Bit>
     static M flag(const uint8_t* lane) {
@@ -70,6 +71,7 @@ struct Lane4 {
         const __m256d every = _mm256_castsi256_pd(_mm256_set1_epi64x(-1));
         return _mm256_mask_i32gather_pd(_mm256_setzero_pd(), x, index, every, 8);
     }
+    static D gather(const double* x, const int32_t* at, int64_t) { return gather(x, at); }
     static D splat(double v) { return _mm256_set1_pd(v); }
     template <int Bit>
     static M flag(const uint8_t* lane) {
@@ -121,6 +123,27 @@ struct Lane8 {
     static D gather(const double* x, const int32_t* at) {
         const __m256i index = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
         return _mm512_mask_i32gather_pd(_mm512_setzero_pd(), 0xff, index, x, 8);
+    }
+    // The same where x has at least readable entries (none: the gather
+    // alone): when the lanes'
+    // nonzero indices lie within eight of their least, one load of those
+    // eight and a permutation give the lanes, index 0 taking x[0]; the
+    // processor's gather is slower than both.
+    static D gather(const double* x, const int32_t* at, int64_t readable) {
+        if (readable == 0) return gather(x, at);
+        const __m256i index = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+        const __mmask8 set = _mm256_test_epi32_mask(index, index);
+        __m256i least = _mm256_mask_blend_epi32(set, _mm256_set1_epi32(-1), index);
+        least = _mm256_min_epu32(least, _mm256_permute2x128_si256(least, least, 1));
+        least = _mm256_min_epu32(least, _mm256_shuffle_epi32(least, 0x4E));
+        least = _mm256_min_epu32(least, _mm256_shuffle_epi32(least, 0xB1));
+        const __m256i offset = _mm256_sub_epi32(index, least);
+        const int64_t base = set ? static_cast<uint32_t>(_mm256_cvtsi256_si32(least)) : 0;
+        const __mmask8 far = _mm256_mask_cmpgt_epu32_mask(set, offset, _mm256_set1_epi32(7));
+        if (far != 0 || base + 8 > readable) [[unlikely]]
+            return _mm512_mask_i32gather_pd(_mm512_setzero_pd(), 0xff, index, x, 8);
+        const __m512d window = _mm512_loadu_pd(x + base);
+        return _mm512_mask_permutexvar_pd(_mm512_set1_pd(x[0]), set, _mm512_maskz_cvtepu32_epi64(0xff, offset), window);
     }
     static D splat(double v) { return _mm512_set1_pd(v); }
     template <int Bit>

@@ -85,6 +85,38 @@ uint8_t lane_of(uint8_t k) {
            bit(history && (k & BK_INDUCTOR), LB_HISTORY_L) | bit(history && (k & BK_CAPACITOR), LB_HISTORY_C);
 }
 
+namespace {
+
+// Whether the nonzero ones of count node numbers lie within eight of their
+// least.
+bool within_window(const int32_t* nodes, int count) {
+    int32_t least = 0, most = 0;
+    for (int k = 0; k < count; ++k) {
+        const int32_t m = nodes[k];
+        if (m == 0) continue;
+        if (least == 0 || m < least) least = m;
+        most = std::max(most, m);
+    }
+    return least >= 0 && most - least < 8;
+}
+
+bool node_windows(int32_t ss, int32_t nb) {
+    const NetworkTables& N = NET;
+    int32_t groups = 0, fitting = 0;
+    for (int32_t b = 1; b + 7 <= nb; b += 8) {
+        int32_t from[8], to[8];
+        for (int k = 0; k < 8; ++k) {
+            from[k] = N.IEF(b + k, ss);
+            to[k] = N.IET(b + k, ss);
+        }
+        ++groups;
+        if (within_window(from, 8) && within_window(to, 8)) ++fitting;
+    }
+    return groups > 0 && 4 * fitting >= 3 * groups;
+}
+
+}  // namespace
+
 void BUILD_BRANCH_PLAN(int32_t ss) {
     NetworkTables& N = NET;
     BranchPlan& p = plan_of(ss);
@@ -100,6 +132,7 @@ void BUILD_BRANCH_PLAN(int32_t ss) {
     p.series_kinds = 0;
     p.other.clear();
     p.vsources.clear();
+    p.windows = node_windows(ss, nb);
     for (int32_t b = 1; b <= nb; ++b) {
         const uint8_t k = kind_of(ss, b);
         p.kind[static_cast<size_t>(b)] = k;

@@ -47,6 +47,10 @@ struct BranchPlan {
     std::array<std::vector<PlannedBranch>, 4> sourced;
     std::vector<int32_t> other;      // every other branch (ideal, injected, arrester)
     std::vector<int32_t> vsources;   // branches with a voltage-source record
+    // Whether most runs of eight branches (from the first) reach their
+    // from-nodes, and their to-nodes, within eight neighbouring nodes
+    // each (ground aside): the series walk then reads them as windows.
+    bool windows = false;
 };
 
 struct BranchPlans {

@@ -21,6 +21,7 @@ struct PassColumns {
     Col<double> geqd, ebr, ebrd;  // what the closing pass leaves for the step's close
     double level;                 // SSCHATLEV
     bool extrapolate;             // SSEXTRAP: a voltage source keeps its EBRD
+    int64_t readable = 0;         // entries of x a lane of eight may read (from index 0)
 };
 
 // The flags of a pass.

@@ -1,11 +1,13 @@
 // The series branches' results in every width of the loop (one branch,
 // four, eight) against the rule for one branch, to the bit: every kind of
 // branch mixed, every flag of a pass, values with signed zeros and NaN,
-// counts that leave the wide loops a remainder.
+// counts that leave the wide loops a remainder, node numbers that the
+// widest loop reads as windows of neighbouring nodes and ones it gathers.
 #include "network/series_results.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -33,12 +35,12 @@ struct Columns {
     std::vector<std::vector<double>> d;  // the double columns, in the order of names below
     enum { GEQ, CBR, CBRT, CCBR, CCBRD, CCL, CCLD, CCC, CCCD, V12, V20, RCL, RLG, RSC, RCG, RSL, GEQD, EBR, EBRD, COUNT };
 
-    PassColumns view(double level, bool extrapolate) {
+    PassColumns view(double level, bool extrapolate, int64_t readable = 0) {
         const auto c = [this](int k) { return Col<double>{d[static_cast<size_t>(k)].data()}; };
         return {x.data(), {changed.data()}, {from.data()}, {to.data()}, {counter.data()},
                 c(GEQ),   c(CBR),   c(CBRT),  c(CCBR), c(CCBRD), c(CCL),  c(CCLD), c(CCC),  c(CCCD), c(V12),
                 c(V20),   c(RCL),   c(RLG),   c(RSC),  c(RCG),   c(RSL),  c(GEQD), c(EBR),  c(EBRD),
-                level,    extrapolate};
+                level,    extrapolate, readable};
     }
 };
 
@@ -106,14 +108,18 @@ TEST_P(SeriesResults, EveryWidthFollowsTheRuleForOneBranch) {
     const int flag_sets[] = {0,  PF_PARTIAL, PF_RESOLVING, PF_RESOLVING | PF_PARTIAL, PF_OPENING | PF_RESOLVING,
                              PF_CLOSING, PF_CLOSING | PF_PARTIAL, PF_CLOSING | PF_DETECT,
                              PF_CLOSING | PF_DETECT | PF_PARTIAL, PF_DETECT | PF_RESOLVING};
-    for (int round = 0; round < 60; ++round) {
-        const int n = 6;
+    for (int round = 0; round < 80; ++round) {
+        // From round 40 on, the solution has eight entries to spare and the
+        // walk may read neighbouring nodes as windows: a quarter of the
+        // rounds have ladder-like nodes that fit them, the rest mostly not.
+        const bool spare = round >= 40, ladder = round % 4 == 3;
+        const int n = ladder ? 40 : 6 + static_cast<int>(random() % 20);
         const int64_t nb = 1 + static_cast<int64_t>(random() % 27);
         Columns c;
         c.nb = nb;
-        c.x.resize(n + 1);
+        c.x.resize(static_cast<size_t>(n) + (spare ? 9 : 1));
         c.x[0] = 0.0;
-        for (int k = 1; k <= n; ++k) c.x[static_cast<size_t>(k)] = pick();
+        for (size_t k = 1; k < c.x.size(); ++k) c.x[k] = pick();
         c.d.assign(Columns::COUNT, std::vector<double>(static_cast<size_t>(nb)));
         for (auto& col : c.d)
             for (double& v : col) v = pick();
@@ -129,8 +135,14 @@ TEST_P(SeriesResults, EveryWidthFollowsTheRuleForOneBranch) {
             plan.kind[static_cast<size_t>(k) + 1] = kind;
             plan.lane[static_cast<size_t>(k) + 1] = lane_of(kind);
             if (lane_of(kind) & (1 << LB_SERIES)) plan.series_kinds |= kind & (BK_INDUCTOR | BK_CAPACITOR);
-            c.from.push_back(static_cast<int32_t>(random() % (n + 1)));
-            c.to.push_back(static_cast<int32_t>(random() % (n + 1)));
+            if (ladder) {
+                const int32_t node = std::min<int32_t>(n, 1 + static_cast<int32_t>(k / 2));
+                c.from.push_back(node);
+                c.to.push_back(k % 2 == 0 ? 0 : std::min<int32_t>(n, node + 1));
+            } else {
+                c.from.push_back(static_cast<int32_t>(random() % (n + 1)));
+                c.to.push_back(static_cast<int32_t>(random() % (n + 1)));
+            }
             c.counter.push_back(static_cast<int32_t>(random() % 15) - 7);
             c.changed.push_back(random() % 2 ? LTRUE : LFALSE);
         }
@@ -147,7 +159,8 @@ TEST_P(SeriesResults, EveryWidthFollowsTheRuleForOneBranch) {
             if (!(lane_of(kind) & (1 << LB_SERIES))) continue;
             one_branch(want, static_cast<int>(k), kind, flags, fraction, level, extrapolate, want_found);
         }
-        const bool found = SERIES_RESULTS(plan, nb, c.view(level, extrapolate), flags, fraction);
+        const int64_t readable = spare ? static_cast<int64_t>(c.x.size()) : 0;
+        const bool found = SERIES_RESULTS(plan, nb, c.view(level, extrapolate, readable), flags, fraction);
 
         for (int col = 0; col < Columns::COUNT; ++col)
             for (int64_t k = 0; k < nb; ++k)
