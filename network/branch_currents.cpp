@@ -193,14 +193,17 @@ void INCALCVI(int32_t ss, double reached, double fraction, bool closing, bool pa
         // other branch's moves from its current before to the pass's
         // current, and every one but an ideal branch then takes it.
         const double level = N.SSCHATLEV(ss);
-        const auto count = [&](int32_t b) {
+        const auto count = [&](int32_t b, bool ideal) {
             const double before = cbr[b], now = cbrt[b];
             const int32_t next = CHATTER_NEXT(counter[b], before, now, level);
             counter[b] = next;
             found |= CHATTER_AT(next);
-            if (!(kinds[b] & BK_IDEAL)) cbr[b] = partial ? before + fraction * (now - before) : now;
+            if (!ideal) cbr[b] = partial ? before + fraction * (now - before) : now;
         };
-        for_each_unwalked(plan, count);
+        // No sourced series branch is ideal.
+        for (const auto& list : plan.sourced)
+            for (const PlannedBranch& e : list) count(e.b, false);
+        for (const int32_t b : plan.other) count(b, (kinds[b] & BK_IDEAL) != 0);
         if (counted_before)
             std::fill(counter.p, counter.p + nb, 0);
         else if (found)
@@ -230,11 +233,14 @@ void FINISHUP(int32_t ss) {
     if (closed_series == ss) {
         // The closing pass left the series branches' values and every
         // conductance.
-        const auto close = [&](int32_t b) {
-            if (!(keep && (plan.kind[static_cast<size_t>(b)] & BK_VSOURCE))) ebrd[b] = ebr[b];
+        // A sourced entry's kind keeps the voltage-source bit.
+        const auto close = [&](int32_t b, uint8_t kind) {
+            if (!(keep && (kind & BK_VSOURCE))) ebrd[b] = ebr[b];
             ccbrd[b] = ccbr[b];
         };
-        for_each_unwalked(plan, close);
+        for (const auto& list : plan.sourced)
+            for (const PlannedBranch& e : list) close(e.b, e.kind);
+        for (const int32_t b : plan.other) close(b, plan.kind[static_cast<size_t>(b)]);
     } else {
         if (!plan.vsources.empty() && keep) {
             static std::vector<double> kept;
