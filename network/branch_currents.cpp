@@ -31,22 +31,24 @@ namespace {
 // currents as the previous ones (0: none), for FINISHUP.
 int32_t closed_series = 0;
 
+[[gnu::noinline]] void misaligned_transformers(const char* routine, const char* text) {
+    USERMSG(0, 0, 2, 2, text);
+    USERMSG(0, 0, 2, -1, "Transformer Subsystem Numbers are mis-aligned");
+    ABORT_RUN(routine, 0);
+}
+
 // More transformers naming the subsystem than it counts ends the run.
-bool has_transformers(int32_t ss, const char* routine, const char* text) {
+inline bool has_transformers(int32_t ss, const char* routine, const char* text) {
     const XfmrTables& X = XFMR_TABLES;
     const int32_t mine = ss <= X.XF_NSS.size() ? X.XF_NSS(ss) : 0;
     const int32_t total = X.XF_COUNT;
     if (mine <= 0 || total <= 0) return false;
+    // Transformer t's subsystem at [t - 1], for the transformers the table holds.
+    const int32_t* subsystem = X.XF_SUBSYS.data();
+    const int64_t listed = std::min<int64_t>(total, X.XF_SUBSYS.size());
     int32_t count = 0;
-    for (int32_t t = 1; t <= total; ++t) {
-        if (t > X.XF_SUBSYS.size()) break;
-        if (std::abs(X.XF_SUBSYS(t)) != ss) continue;
-        if (++count > mine) {
-            USERMSG(0, 0, 2, 2, text);
-            USERMSG(0, 0, 2, -1, "Transformer Subsystem Numbers are mis-aligned");
-            ABORT_RUN(routine, 0);
-        }
-    }
+    for (int64_t t = 0; t < listed; ++t)
+        if (std::abs(subsystem[t]) == ss && ++count > mine) misaligned_transformers(routine, text);
     return true;
 }
 
