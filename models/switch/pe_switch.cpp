@@ -70,7 +70,7 @@ struct RecordChecked {
 };
 
 template <class Record>
-void step_records(const Record& R, int32_t s, int32_t b, int32_t g, double t, int32_t code, double ron) {
+[[gnu::always_inline]] inline void step_records(const Record& R, int32_t s, int32_t b, int32_t g, double t, int32_t code, double ron) {
     PointerBlock& P = POINTER_BLOCK;
     if (g == 2) {
         g = -1;
@@ -123,8 +123,16 @@ void step_records(const Record& R, int32_t s, int32_t b, int32_t g, double t, in
     R.stor(14) = (1.0 / N.GIDEAL(s) > std::fabs(ron) ? closed_ideal : closed) ? 1.0 : 0.0;
 }
 
-// The step of every form; setup is given on the first step of a run from data.
-void switch_step(int32_t s, int32_t b, int32_t g, double t, int32_t code, double ron, const Ratings* setup) {
+// Records outside the storage, through its checks, out of the common path.
+[[gnu::noinline]] void step_checked(int32_t p, int32_t q, int32_t e, int32_t s, int32_t b, int32_t g, double t,
+                                    int32_t code, double ron) {
+    step_records(RecordChecked{p, q, e}, s, b, g, t, code, ron);
+}
+
+// The step of every form, inlined into each; setup is given on the first
+// step of a run from data.
+[[gnu::always_inline]] inline void switch_step(int32_t s, int32_t b, int32_t g, double t, int32_t code, double ron,
+                                               const Ratings* setup) {
     StorageArrays& S = STORAGE;
     const PointerBlock& P = POINTER_BLOCK;
     const int32_t p = P.NSTORI, q = P.NSTORF, e = P.NEXC;
@@ -135,7 +143,7 @@ void switch_step(int32_t s, int32_t b, int32_t g, double t, int32_t code, double
         int64_t{q} + 5 <= S.STORF.size() && int64_t{e} + 4 >= 1 && int64_t{e} + 15 <= S.STOR.size())
         step_records(RecordAt{p, q, e}, s, b, g, t, code, ron);
     else
-        step_records(RecordChecked{p, q, e}, s, b, g, t, code, ron);
+        step_checked(p, q, e, s, b, g, t, code, ron);
 }
 
 bool first_step() { return is_true(RUN_FLAGS.FIRST_STEP_DATA); }
@@ -161,13 +169,13 @@ void PESWITCH(int32_t ss, int32_t br, int32_t gate, double tval) {
     const int32_t c = P.NRTCF;
     const int32_t code = S.RTCI(P.NRTCI);
     const double ron = S.RTCF(c);
-    if (first_step()) {
-        const Ratings r{ron, S.RTCF(c + 1), S.RTCF(c + 2), S.RTCF(c + 3), S.RTCF(c + 4), S.RTCF(c + 5),
-                        S.RTCL(P.NRTCL), false};
-        switch_step(ss, br, gate, tval, code, ron, &r);
-    } else {
-        switch_step(ss, br, gate, tval, code, ron, nullptr);
+    Ratings r{};
+    const Ratings* setup = nullptr;
+    if (first_step()) [[unlikely]] {
+        r = {ron, S.RTCF(c + 1), S.RTCF(c + 2), S.RTCF(c + 3), S.RTCF(c + 4), S.RTCF(c + 5), S.RTCL(P.NRTCL), false};
+        setup = &r;
     }
+    switch_step(ss, br, gate, tval, code, ron, setup);
     P.NRTCL += 1;
     P.NRTCI += 1;
     P.NRTCF += 6;
