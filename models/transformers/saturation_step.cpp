@@ -192,7 +192,7 @@ void XFMR_SATDYN(int32_t ss, int32_t k) {
     // A look-up from flux gives only the MMF and permeance that the
     // saturated core's currents need, and on the unsaturated curve its
     // segment is the first: it is left out there.
-    const auto H = [&](int32_t b, double a, double l) {
+    const auto H = [&](int32_t b, double a, double l) __attribute__((always_inline)) {
         if (core.saturable) look_up(core, PHI(b), F(b), seg[b - 1], a, l, P(b), false);
     };
     const auto B = [&](int32_t b, double a, double l) { look_up(core, F(b), PHI(b), seg[b - 1], a, l, P(b), true); };
