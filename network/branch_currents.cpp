@@ -31,22 +31,24 @@ namespace {
 // currents as the previous ones (0: none), for FINISHUP.
 int32_t closed_series = 0;
 
+[[gnu::noinline]] void misaligned_transformers(const char* routine, const char* text) {
+    USERMSG(0, 0, 2, 2, text);
+    USERMSG(0, 0, 2, -1, "Transformer Subsystem Numbers are mis-aligned");
+    ABORT_RUN(routine, 0);
+}
+
 // More transformers naming the subsystem than it counts ends the run.
-bool has_transformers(int32_t ss, const char* routine, const char* text) {
+inline bool has_transformers(int32_t ss, const char* routine, const char* text) {
     const XfmrTables& X = XFMR_TABLES;
     const int32_t mine = ss <= X.XF_NSS.size() ? X.XF_NSS(ss) : 0;
     const int32_t total = X.XF_COUNT;
     if (mine <= 0 || total <= 0) return false;
+    // Transformer t's subsystem at [t - 1], for the transformers the table holds.
+    const int32_t* subsystem = X.XF_SUBSYS.data();
+    const int64_t listed = std::min<int64_t>(total, X.XF_SUBSYS.size());
     int32_t count = 0;
-    for (int32_t t = 1; t <= total; ++t) {
-        if (t > X.XF_SUBSYS.size()) break;
-        if (std::abs(X.XF_SUBSYS(t)) != ss) continue;
-        if (++count > mine) {
-            USERMSG(0, 0, 2, 2, text);
-            USERMSG(0, 0, 2, -1, "Transformer Subsystem Numbers are mis-aligned");
-            ABORT_RUN(routine, 0);
-        }
-    }
+    for (int64_t t = 0; t < listed; ++t)
+        if (std::abs(subsystem[t]) == ss && ++count > mine) misaligned_transformers(routine, text);
     return true;
 }
 
@@ -194,14 +196,17 @@ void INCALCVI(int32_t ss, double reached, double fraction, bool closing, bool pa
         // other branch's moves from its current before to the pass's
         // current, and every one but an ideal branch then takes it.
         const double level = N.SSCHATLEV(ss);
-        const auto count = [&](int32_t b) {
+        const auto count = [&](int32_t b, bool ideal) {
             const double before = cbr[b], now = cbrt[b];
             const int32_t next = CHATTER_NEXT(counter[b], before, now, level);
             counter[b] = next;
             found |= CHATTER_AT(next);
-            if (!(kinds[b] & BK_IDEAL)) cbr[b] = partial ? before + fraction * (now - before) : now;
+            if (!ideal) cbr[b] = partial ? before + fraction * (now - before) : now;
         };
-        for_each_unwalked(plan, count);
+        // No sourced series branch is ideal.
+        for (const auto& list : plan.sourced)
+            for (const PlannedBranch& e : list) count(e.b, false);
+        for (const int32_t b : plan.other) count(b, (kinds[b] & BK_IDEAL) != 0);
         if (counted_before)
             std::fill(counter.p, counter.p + nb, 0);
         else if (found)
@@ -231,11 +236,14 @@ void FINISHUP(int32_t ss) {
     if (closed_series == ss) {
         // The closing pass left the series branches' values and every
         // conductance.
-        const auto close = [&](int32_t b) {
-            if (!(keep && (plan.kind[static_cast<size_t>(b)] & BK_VSOURCE))) ebrd[b] = ebr[b];
+        // A sourced entry's kind keeps the voltage-source bit.
+        const auto close = [&](int32_t b, uint8_t kind) {
+            if (!(keep && (kind & BK_VSOURCE))) ebrd[b] = ebr[b];
             ccbrd[b] = ccbr[b];
         };
-        for_each_unwalked(plan, close);
+        for (const auto& list : plan.sourced)
+            for (const PlannedBranch& e : list) close(e.b, e.kind);
+        for (const int32_t b : plan.other) close(b, plan.kind[static_cast<size_t>(b)]);
     } else {
         if (!plan.vsources.empty() && keep) {
             static std::vector<double> kept;

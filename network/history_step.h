@@ -9,6 +9,7 @@
 #include "network/branch_plan.h"
 #include "network/network_tables.h"
 #include "network/solution_columns.h"
+#include "network/subsystem_columns.h"
 
 // The columns, each with element b at index b.
 struct HistoryColumns {
@@ -18,10 +19,10 @@ struct HistoryColumns {
 };
 
 inline HistoryColumns history_columns(int32_t ss) {
-    NetworkTables& N = NET;
-    const auto at = [ss](FArray2<double>& a) { return column(a, ss).p - 1; };
-    return {at(N.CBR), at(N.CCL), at(N.CCLD), at(N.CCC), at(N.CCCD), at(N.CCBR), at(N.CCBRD),
-            at(N.G2L), at(N.G2C), at(N.RLG), at(N.RCG), at(N.V12L), at(N.V20L)};
+    const SubsystemColumns& c = subsystem_columns(ss);
+    const auto at = [](const auto& col) { return col.p - 1; };
+    return {at(c.cbr), at(c.ccl), at(c.ccld), at(c.ccc), at(c.cccd), at(c.ccbr), at(c.ccbrd),
+            at(c.g2l), at(c.g2c), at(c.rlg), at(c.rcg), at(c.v12l), at(c.v20l)};
 }
 
 // Kinds holds the L and C bits the branch may have; with both, its own

@@ -106,22 +106,31 @@ void solve_subsystem(int32_t ss, bool first_data) {
     struct PendingGuard {
         ~PendingGuard() { PENDING_SWITCHES.ss = 0; }
     } guard;
-    std::vector<int32_t>& due = PENDING_SWITCHES.list;
-    due.clear();
+    // The loop calls nothing: the pending switches go to a buffer sized for
+    // every switch, and the changed ones are listed after it.
+    static std::vector<int32_t> gathered;
+    if (gathered.size() < static_cast<size_t>(std::max(ns, 0))) gathered.resize(static_cast<size_t>(ns));
+    int32_t* const first_due = gathered.data();
+    int32_t* next_due = first_due;
+    bool any_changed = false;
     for (int32_t k = 1; k <= ns; ++k) {
         const int32_t b = list[k];
         instant[b] = 1.5;
         const int32_t kind = std::abs(code[b]);
         const bool may = interpolate && kind != 0 && kind != 6;
         pending[b] = as_logical(may);
-        if (may) due.push_back(b);
+        *next_due = b;
+        next_due += may ? 1 : 0;
         count[b] = (kind == 5 || kind == 15) ? 0 : 10;
         const double before = geqd[b];
         const bool changed = std::fabs(before - geq[b]) > 1e-10 * std::fabs(before);
         brchg[b] = as_logical(changed);
-        if (changed) [[unlikely]]
-            marked.push_back(b);
+        any_changed |= changed;
     }
+    PENDING_SWITCHES.list.assign(first_due, next_due);
+    if (any_changed) [[unlikely]]
+        for (int32_t k = 1; k <= ns; ++k)
+            if (is_true(brchg[list[k]])) marked.push_back(list[k]);
 
     PENDING_SWITCHES.ss = ss;
 

@@ -4,14 +4,15 @@
 
 namespace {
 
-// One class of sourced branches: L and C tell the class.
-template <int Flags, bool L, bool C>
+// One class of sourced branches: L and C tell the class, Extrapolate the
+// subsystem's SSEXTRAP.
+template <int Flags, bool L, bool C, bool Extrapolate>
 void class_results(const std::vector<PlannedBranch>& list, const PassColumns& cols, const SourceColumns& src,
                    double fraction) {
     constexpr bool partial = Flags & PF_PARTIAL, resolving = Flags & PF_RESOLVING, opening = Flags & PF_OPENING;
     constexpr bool detect = Flags & PF_DETECT, closing = Flags & PF_CLOSING;
     const double reached = src.reached;
-    const bool extrapolate = src.extrapolate;
+    constexpr bool extrapolate = Extrapolate;
     const double* __restrict x = cols.x;
     const Logical* __restrict changed = cols.changed.p - 1;
     const double* __restrict geq = cols.geq.p - 1;
@@ -74,12 +75,21 @@ void class_results(const std::vector<PlannedBranch>& list, const PassColumns& co
     }
 }
 
+template <int Flags, bool Extrapolate>
+void each_class(const BranchPlan& plan, const PassColumns& cols, const SourceColumns& src, double fraction) {
+    const auto& by = plan.sourced;
+    if (!by[SC_R].empty()) class_results<Flags, false, false, Extrapolate>(by[SC_R], cols, src, fraction);
+    if (!by[SC_L].empty()) class_results<Flags, true, false, Extrapolate>(by[SC_L], cols, src, fraction);
+    if (!by[SC_C].empty()) class_results<Flags, false, true, Extrapolate>(by[SC_C], cols, src, fraction);
+    if (!by[SC_LC].empty()) class_results<Flags, true, true, Extrapolate>(by[SC_LC], cols, src, fraction);
+}
+
 template <int Flags>
 void all_classes(const BranchPlan& plan, const PassColumns& cols, const SourceColumns& src, double fraction) {
-    if (!plan.sourced[SC_R].empty()) class_results<Flags, false, false>(plan.sourced[SC_R], cols, src, fraction);
-    if (!plan.sourced[SC_L].empty()) class_results<Flags, true, false>(plan.sourced[SC_L], cols, src, fraction);
-    if (!plan.sourced[SC_C].empty()) class_results<Flags, false, true>(plan.sourced[SC_C], cols, src, fraction);
-    if (!plan.sourced[SC_LC].empty()) class_results<Flags, true, true>(plan.sourced[SC_LC], cols, src, fraction);
+    if (src.extrapolate)
+        each_class<Flags, true>(plan, cols, src, fraction);
+    else
+        each_class<Flags, false>(plan, cols, src, fraction);
 }
 
 }  // namespace

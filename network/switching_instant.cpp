@@ -103,7 +103,7 @@ double falling_past(double start, double end, double level) {
 
 int32_t signed_segment(int32_t k, double value) { return value < 0.0 ? -k : k; }
 
-double arrester_instant(const Pass& pass, int32_t b) {
+[[gnu::noinline]] double arrester_instant(const Pass& pass, int32_t b) {
     const int32_t ss = pass.ss;
     NetworkTables& N = NET;
     const ArresterTable a = arrester_table(ss, b, kRoutine);
@@ -144,7 +144,7 @@ double arrester_instant(const Pass& pass, int32_t b) {
     return CROSSFRAC(vs, ve, direction > 0 ? upper : lower);
 }
 
-double inductance_instant(const Pass& pass, int32_t b) {
+[[gnu::noinline]] double inductance_instant(const Pass& pass, int32_t b) {
     const int32_t ss = pass.ss;
     const double reached = pass.reached;
     NetworkTables& N = NET;
@@ -198,7 +198,8 @@ double inductance_instant(const Pass& pass, int32_t b) {
     return c;
 }
 
-double switch_instant(const Pass& pass, int32_t b) {
+// Inlined into the search's loop; the long cases stay out of line.
+[[gnu::always_inline]] inline double switch_instant(const Pass& pass, int32_t b) {
     const NetworkTables& N = NET;
     const double level = pass.level[b];
     switch (pass.code[b]) {

@@ -2,6 +2,9 @@
 // subsystem's step: winding currents at the pass's fraction, the history
 // and magnetic-circuit values interpolated to a switching instant, and
 // the total winding currents that the meters read.
+#include <emmintrin.h>
+
+#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
@@ -9,11 +12,23 @@
 #include "network/network_tables.h"
 #include "network/solution_columns.h"
 #include "network/solution_hooks.h"
+#include "network/winding_sums.h"
 
 namespace {
 
 // Moves the present value x towards from by fraction: old + f (x - old).
 inline void toward(double& x, double old, double fraction) { x = old + fraction * (x - old); }
+
+// The same for x[0..n), two at a time.
+inline void toward(double* x, const double* old, int32_t n, double fraction) {
+    const __m128d f = _mm_set1_pd(fraction);
+    int32_t k = 0;
+    for (; k + 2 <= n; k += 2) {
+        const __m128d o = _mm_loadu_pd(old + k);
+        _mm_storeu_pd(x + k, _mm_add_pd(o, _mm_mul_pd(f, _mm_sub_pd(_mm_loadu_pd(x + k), o))));
+    }
+    for (; k < n; ++k) toward(x[k], old[k], fraction);
+}
 
 constexpr int32_t kFluxes = 23;  // magnetic branch values of a core
 
@@ -30,7 +45,9 @@ void XFMR_CURRENTS(int32_t ss, double fraction, bool partial, bool opening, bool
     const int64_t w = X.XF_CUR.extent(1);
     const int32_t total = X.XF_COUNT;
     static std::vector<double> vw;
+    static std::vector<double> is;
     if (vw.size() < static_cast<size_t>(w)) vw.resize(static_cast<size_t>(w));
+    if (is.size() < static_cast<size_t>(w)) is.resize(static_cast<size_t>(w));
     for (int32_t t = 1; t <= total; ++t) {
         if (std::abs(X.XF_SUBSYS(t)) != ss) continue;
         const int32_t n = X.XF_NWDG(t);
@@ -43,26 +60,25 @@ void XFMR_CURRENTS(int32_t ss, double fraction, bool partial, bool opening, bool
         const double* hold = X.XF_HOLD.data() + at;
         for (int32_t k = 0; k < n; ++k)
             vw[k] = (n1[k] != 0 ? v[n1[k]] : 0.0) - (n2[k] != 0 ? v[n2[k]] : 0.0);
+        double* const sums = is.data();
+        winding_sums(n, w, g, vw.data(), opening ? hold : hnew, sums);
         for (int32_t j = 0; j < n; ++j) {
-            double i = opening ? hold[j] : hnew[j];
-            for (int32_t k = 0; k < n; ++k) i += g[j + w * k] * vw[k];
+            const double i = sums[j];
             cur[j] = partial ? cur[j] + fraction * (i - cur[j]) : i;
         }
         if (resolving) continue;
-        for (int32_t j = 0; j < n; ++j) toward(hnew[j], hold[j], fraction);
+        toward(hnew, hold, n, fraction);
         if (X.XF_KIND(t) != 1) continue;
         double* imag = plane(X.XF_IMAG, t);
         const double* imag_old = plane(X.XF_IMAGOLD, t);
         double* vw_kept = plane(X.XF_VW, t);
         double* vw_old = plane(X.XF_VWOLD, t);
-        for (int32_t j = 0; j < n; ++j) {
-            toward(imag[j], imag_old[j], fraction);
-            toward(vw_kept[j], vw_old[j], fraction);
-            vw_old[j] = vw_kept[j];
-        }
+        toward(imag, imag_old, n, fraction);
+        toward(vw_kept, vw_old, n, fraction);
+        std::copy_n(vw_kept, n, vw_old);
         double* flux = plane(X.XF_BFLUX, t);
         const double* flux_old = plane(X.XF_BFLUXOLD, t);
-        for (int32_t b = 0; b < kFluxes; ++b) toward(flux[b], flux_old[b], fraction);
+        toward(flux, flux_old, kFluxes, fraction);
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <vector>
 
 #include "engine/abort.h"
 #include "models/xfmr_tables.h"
@@ -9,6 +10,7 @@
 #include "network/solution_columns.h"
 #include "network/solution_loops.h"
 #include "network/subsystem_columns.h"
+#include "network/winding_sums.h"
 #include "platform/text_units.h"
 
 namespace {
@@ -65,9 +67,12 @@ void DSMDYN(int32_t ss) {
         const double* imag = X.XF_IMAG.data() + at;
         double* hnew = X.XF_HNEW.data() + at;
         double* hold = X.XF_HOLD.data() + at;
+        static std::vector<double> kept_sums;
+        if (kept_sums.size() < static_cast<size_t>(w)) kept_sums.resize(static_cast<size_t>(w));
+        double* const sums = kept_sums.data();
+        winding_sums(n, w, g, wv, hm, wi, sums);
         for (int32_t j = 0; j < n; ++j) {
-            double h = 0.0;
-            for (int32_t k = 0; k < n; ++k) h = h + g[j + w * k] * wv[k] + hm[j + w * k] * wi[k];
+            const double h = sums[j];
             hold[j] = hnew[j];
             hnew[j] = h;
             const int32_t a = n1[j], b = n2[j];

@@ -44,6 +44,21 @@ Matrices subsystem_matrices(int32_t ss, int32_t n) {
     return m;
 }
 
+// The sparsity lists of a subsystem.
+struct Lists {
+    Col<int32_t> lowcol, upcol, lows, lowe, ups, upe;
+};
+
+Lists lists_of(int32_t ss) {
+    NetworkTables& N = NET;
+    return {column(N.LOWCOL, ss),  column(N.UPCOL, ss), column(N.LOWSTART, ss),
+            column(N.LOWEND, ss), column(N.UPSTART, ss), column(N.UPEND, ss)};
+}
+
+void assemble_rows(const Matrices& m, const Lists& l, const Col<double>& gnor, int32_t s, int32_t n,
+                   SubsystemFactors& f);
+void add_packed_switches(int32_t ss, int32_t s, int32_t n, SubsystemFactors& f);
+
 void warn_start_node(int32_t ss) {
     USERWARN(0, 0, 1, "Possible error in a user model, check Non-standard messages");
     write_list(UNIT_CONSOLE_OUT, {"WARNING: Zero or negative MXINV by a user model"});
@@ -281,12 +296,42 @@ void plan_switches(int32_t ss, int32_t n, SubsystemFactors& f) {
 // Rows s..n assembled straight into the packed factors, with the
 // switches' conductances, each entry taking the same operations in the
 // same order as in GMTRI; the pattern rows restored from GMPAT.
-void assemble_packed(const Matrices& m, int32_t ss, int32_t s, int32_t n, SubsystemFactors& f) {
+void assemble_packed(const Matrices& m, const Lists& l, int32_t ss, int32_t s, int32_t n, SubsystemFactors& f) {
     NetworkTables& N = NET;
-    const Col<int32_t> lowcol = column(N.LOWCOL, ss), upcol = column(N.UPCOL, ss);
-    const Col<int32_t> lows = column(N.LOWSTART, ss), lowe = column(N.LOWEND, ss);
-    const Col<int32_t> ups = column(N.UPSTART, ss), upe = column(N.UPEND, ss);
+    const Col<int32_t> lowcol = l.lowcol, upcol = l.upcol, lows = l.lows, lowe = l.lowe, ups = l.ups, upe = l.upe;
     const Col<double> gnor = column(N.GNOR, ss);
+    const int64_t n1 = m.gm.n1;
+    const double* gm = m.gm.data - 1 - n1;  // gm[r + n1 c] = GM(r, c)
+    const int8_t* pat = m.pat.data - 1 - m.pat.n1;
+    int8_t* fill = m.fill.data - 1 - m.fill.n1;
+    const int64_t p1 = m.pat.n1, f1 = m.fill.n1;
+    if (p1 == n1 && f1 == n1) {
+        // One position for the entry in all three matrices.
+        for (int32_t r = s; r <= n; ++r) {
+            for (int32_t p = lows[r]; p <= lowe[r]; ++p) {
+                const int64_t at = r + n1 * lowcol[p];
+                fill[at] = pat[at];
+                f.low[static_cast<size_t>(p)] = -gm[at];
+            }
+            for (int32_t p = ups[r]; p <= upe[r]; ++p) {
+                const int64_t at = r + n1 * upcol[p];
+                fill[at] = pat[at];
+                f.up[static_cast<size_t>(p)] = -gm[at];
+            }
+            const int64_t at = r + n1 * r;
+            fill[at] = pat[at];
+            f.diag[static_cast<size_t>(r)] = gnor[r] + gm[at];
+        }
+    } else {
+        assemble_rows(m, l, gnor, s, n, f);
+    }
+    add_packed_switches(ss, s, n, f);
+}
+
+// The same with the matrices' own column lengths.
+void assemble_rows(const Matrices& m, const Lists& l, const Col<double>& gnor, int32_t s, int32_t n,
+                   SubsystemFactors& f) {
+    const Col<int32_t> lowcol = l.lowcol, upcol = l.upcol, lows = l.lows, lowe = l.lowe, ups = l.ups, upe = l.upe;
     const int64_t n1 = m.gm.n1;
     const double* gm = m.gm.data - 1 - n1;  // gm[r + n1 c] = GM(r, c)
     const int8_t* pat = m.pat.data - 1 - m.pat.n1;
@@ -306,7 +351,11 @@ void assemble_packed(const Matrices& m, int32_t ss, int32_t s, int32_t n, Subsys
         fill[r + f1 * r] = pat[r + p1 * r];
         f.diag[static_cast<size_t>(r)] = gnor[r] + gm[r + n1 * r];
     }
-    const Col<double> geq = column(N.GEQ, ss);
+}
+
+// The switches' conductances of rows s..n, in the order of their entries.
+void add_packed_switches(int32_t ss, int32_t s, int32_t n, SubsystemFactors& f) {
+    const Col<double> geq = column(NET.GEQ, ss);
     const auto last = f.switch_entries.begin() + f.switch_rows[static_cast<size_t>(n) + 1];
     for (auto e = f.switch_entries.begin() + f.switch_rows[static_cast<size_t>(s)]; e != last; ++e) {
         const double g = geq[e->b];
@@ -332,11 +381,8 @@ void gather(const Matrices& m, int32_t ss, int32_t first, int32_t n, SubsystemFa
     }
 }
 
-void scatter_back(const Matrices& m, int32_t ss, int32_t first, int32_t n, const SubsystemFactors& f) {
-    NetworkTables& N = NET;
-    const Col<int32_t> lowcol = column(N.LOWCOL, ss), upcol = column(N.UPCOL, ss);
-    const Col<int32_t> lows = column(N.LOWSTART, ss), lowe = column(N.LOWEND, ss);
-    const Col<int32_t> ups = column(N.UPSTART, ss), upe = column(N.UPEND, ss);
+void scatter_back(const Matrices& m, const Lists& l, int32_t first, int32_t n, const SubsystemFactors& f) {
+    const Col<int32_t> lowcol = l.lowcol, upcol = l.upcol, lows = l.lows, lowe = l.lowe, ups = l.ups, upe = l.upe;
     for (int32_t r = first; r <= n; ++r) {
         for (int32_t p = lows[r]; p <= lowe[r]; ++p) m.tri.col(lowcol[p])[r] = f.low[p];
         m.tri.col(r)[r] = f.diag[r];
@@ -346,11 +392,9 @@ void scatter_back(const Matrices& m, int32_t ss, int32_t first, int32_t n, const
 
 // Elimination of rows s..n: each row is reduced by the rows of its lower
 // list, its pivot checked and inverted and its upper entries scaled.
-void eliminate(int32_t ss, int32_t s, int32_t n, SubsystemFactors& f) {
+void eliminate(const Lists& l, int32_t ss, int32_t s, int32_t n, SubsystemFactors& f) {
     NetworkTables& N = NET;
-    const Col<int32_t> lowcol = column(N.LOWCOL, ss), upcol = column(N.UPCOL, ss);
-    const Col<int32_t> lows = column(N.LOWSTART, ss), lowe = column(N.LOWEND, ss);
-    const Col<int32_t> ups = column(N.UPSTART, ss), upe = column(N.UPEND, ss);
+    const Col<int32_t> lowcol = l.lowcol, upcol = l.upcol, lows = l.lows, lowe = l.lowe, ups = l.ups, upe = l.upe;
     const Col<Logical> small = column(N.SMALLDIAG, ss);
     static std::vector<double> work;
     if (work.size() < static_cast<size_t>(n) + 1) work.resize(static_cast<size_t>(n) + 1);
@@ -436,10 +480,11 @@ void ITRIANG(int32_t ss) {
                 write_list(UNIT_CONSOLE_OUT, {"Subsystem", ss, " has ideal branches"});
         }
         const Matrices m = subsystem_matrices(ss, n);
+        const Lists lists = lists_of(ss);
         SubsystemFactors& f = factors_of(ss);
         const bool new_lists = N.NTRIANG(ss) == 0 || ideal || f.n != n;
         if (!new_lists && RUN_CLOCK.NSTEP != 0 && f.switches == N.NSWITCH(ss)) {
-            assemble_packed(m, ss, s, n, f);
+            assemble_packed(m, lists, ss, s, n, f);
         } else {
             if (new_lists || RUN_CLOCK.NSTEP == 0)
                 assemble_dense(m, ss, s, n);
@@ -454,8 +499,8 @@ void ITRIANG(int32_t ss) {
             }
             gather(m, ss, new_lists ? 1 : s, n, f);
         }
-        eliminate(ss, s, n, f);
-        scatter_back(m, ss, s, n, f);
+        eliminate(lists, ss, s, n, f);
+        scatter_back(m, lists, s, n, f);
         // A restored run's first factorisation only rebuilds the factors a
         // snapshot does not hold: no switching, so no chatter half step.
         const bool rebuilt = RUN_SEQ.START_MODE == "SNAP" && is_true(RUN_FLAGS.FIRST_STEP_RUN) && N.NTRIANG(ss) == 0;

@@ -48,7 +48,7 @@ void safety_notice(int32_t s, int32_t b) {
 }
 
 template <class Words>
-void decide(const Words& W, int32_t s, int32_t b, double ron, double roff, double I, int32_t at_once, int32_t close,
+[[gnu::always_inline]] inline void decide(const Words& W, int32_t s, int32_t b, double ron, double roff, double I, int32_t at_once, int32_t close,
             Form form) {
     const int32_t k = W.code();
     const double i = W.cbr();
@@ -88,8 +88,15 @@ void decide(const Words& W, int32_t s, int32_t b, double ron, double roff, doubl
         refresh(s, std::abs(br), ron, roff, form);
 }
 
-void breaker_step(int32_t s, int32_t br, double ron, double roff, double level, int32_t at_once, int32_t close,
-                  Form form) {
+// A branch outside the tables, through their checks, out of the common path.
+[[gnu::noinline]] void decide_checked(int32_t s, int32_t b, double ron, double roff, double I, int32_t at_once,
+                                      int32_t close, Form form) {
+    decide(BranchWordsChecked{b, s}, s, b, ron, roff, I, at_once, close, form);
+}
+
+// Inlined into each form's routine, whose form it then knows.
+[[gnu::always_inline]] inline void breaker_step(int32_t s, int32_t br, double ron, double roff, double level,
+                                                int32_t at_once, int32_t close, Form form) {
     NetworkTables& N = NET;
     const RunFlags& F = RUN_FLAGS;
     // A negative number addresses the same branch once the first step has
@@ -101,7 +108,7 @@ void breaker_step(int32_t s, int32_t br, double ron, double roff, double level, 
     if (known)
         decide(BranchWordsAt{N.OPENBR.offset(b, s)}, s, b, ron, roff, level, at_once, close, form);
     else
-        decide(BranchWordsChecked{b, s}, s, b, ron, roff, level, at_once, close, form);
+        decide_checked(s, b, ron, roff, level, at_once, close, form);
 }
 
 }  // namespace

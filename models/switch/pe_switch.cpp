@@ -51,13 +51,27 @@ void set_up(int32_t s, int32_t b, int32_t g, double t, int32_t code, const Ratin
     NET.BRANCH_R(b, s) = r.roff;
 }
 
-// The step of every form; setup is given on the first step of a run from data.
-void switch_step(int32_t s, int32_t b, int32_t g, double t, int32_t code, double ron, const Ratings* setup) {
-    StorageArrays& S = STORAGE;
-    PointerBlock& P = POINTER_BLOCK;
-    const int32_t p = P.NSTORI, q = P.NSTORF, e = P.NEXC;
-    if (setup) set_up(s, b, g, t, code, *setup);
+// The words of the switch's records: STORI(p + k), STORF(q + k) and
+// STOR(e + k). RecordAt reaches them directly, for records whose words
+// the step uses lie inside the storage; RecordChecked goes through the
+// storage's checks, which report the others.
+struct RecordAt {
+    int32_t p, q, e;
+    int32_t& stori(int32_t k) const { return STORAGE.STORI.data()[p - 1 + k]; }
+    double& storf(int32_t k) const { return STORAGE.STORF.data()[q - 1 + k]; }
+    double& stor(int32_t k) const { return STORAGE.STOR.data()[e - 1 + k]; }
+};
 
+struct RecordChecked {
+    int32_t p, q, e;
+    int32_t& stori(int32_t k) const { return STORAGE.STORI(p + k); }
+    double& storf(int32_t k) const { return STORAGE.STORF(q + k); }
+    double& stor(int32_t k) const { return STORAGE.STOR(e + k); }
+};
+
+template <class Record>
+[[gnu::always_inline]] inline void step_records(const Record& R, int32_t s, int32_t b, int32_t g, double t, int32_t code, double ron) {
+    PointerBlock& P = POINTER_BLOCK;
     if (g == 2) {
         g = -1;
     } else if (code == 0) {
@@ -70,11 +84,11 @@ void switch_step(int32_t s, int32_t b, int32_t g, double t, int32_t code, double
     const double time = RUN_CLOCK.TIME, delt = RUN_CLOCK.DELT;
     double instant = 0.0;
     Logical event = LTRUE;
-    const double on = S.STOR(e + 4), off = S.STOR(e + 15);
+    const double on = R.stor(4), off = R.stor(15);
     if (t > 0.0 && t <= delt) {
         instant = time - t;
-        if (g == 1) S.STOR(e + 4) = instant;
-        if (g == -1) S.STOR(e + 15) = instant;
+        if (g == 1) R.stor(4) = instant;
+        if (g == -1) R.stor(15) = instant;
     } else if (time - delt < on && on < time) {
         instant = on;
         g = 1;
@@ -85,18 +99,51 @@ void switch_step(int32_t s, int32_t b, int32_t g, double t, int32_t code, double
         event = LFALSE;
     }
 
-    S.STORI(p + 6) = g;
-    P.saved_stori = p;
-    S.STORF(q + 5) = t;
+    R.stori(6) = g;
+    P.saved_stori = R.p;
+    R.storf(5) = t;
     PESWITCH_STATE(instant, event);
 
     const NetworkTables& N = NET;
-    if (!N.GEQ.in_range(b, s)) CHKBRANCH("PESWITCH    ", b, s);
-    const int64_t k = int64_t{s - 1} * N.GEQ.extent(1) + b;  // the branch in every branch table
-    const double geq = N.GEQ.flat(k), gopen = N.GOFF.flat(k);
+    double geq, gopen, gon;
+    if (N.GEQ.in_range(b, s)) {
+        const int64_t k = N.GEQ.offset(b, s);  // the branch in every branch table
+        geq = N.GEQ.data()[k];
+        gopen = N.GOFF.data()[k];
+        gon = N.GON.data()[k];
+    } else {
+        CHKBRANCH("PESWITCH    ", b, s);
+        const int64_t k = int64_t{s - 1} * N.GEQ.extent(1) + b;
+        geq = N.GEQ.flat(k);
+        gopen = N.GOFF.flat(k);
+        gon = N.GON.flat(k);
+    }
     // An ideal closed switch carries no conductance at all.
-    const bool closed_ideal = geq < 0.5 * gopen, closed = geq > 0.5 * (gopen + N.GON.flat(k));
-    S.STOR(e + 14) = (1.0 / N.GIDEAL(s) > std::fabs(ron) ? closed_ideal : closed) ? 1.0 : 0.0;
+    const bool closed_ideal = geq < 0.5 * gopen, closed = geq > 0.5 * (gopen + gon);
+    R.stor(14) = (1.0 / N.GIDEAL(s) > std::fabs(ron) ? closed_ideal : closed) ? 1.0 : 0.0;
+}
+
+// Records outside the storage, through its checks, out of the common path.
+[[gnu::noinline]] void step_checked(int32_t p, int32_t q, int32_t e, int32_t s, int32_t b, int32_t g, double t,
+                                    int32_t code, double ron) {
+    step_records(RecordChecked{p, q, e}, s, b, g, t, code, ron);
+}
+
+// The step of every form, inlined into each; setup is given on the first
+// step of a run from data.
+[[gnu::always_inline]] inline void switch_step(int32_t s, int32_t b, int32_t g, double t, int32_t code, double ron,
+                                               const Ratings* setup) {
+    StorageArrays& S = STORAGE;
+    const PointerBlock& P = POINTER_BLOCK;
+    const int32_t p = P.NSTORI, q = P.NSTORF, e = P.NEXC;
+    if (setup) set_up(s, b, g, t, code, *setup);
+    // The words this step reads and writes: STORI(p + 6), STORF(q + 5) and
+    // STOR(e + 4) to STOR(e + 15).
+    if (int64_t{p} + 6 >= 1 && int64_t{p} + 6 <= S.STORI.size() && int64_t{q} + 5 >= 1 &&
+        int64_t{q} + 5 <= S.STORF.size() && int64_t{e} + 4 >= 1 && int64_t{e} + 15 <= S.STOR.size())
+        step_records(RecordAt{p, q, e}, s, b, g, t, code, ron);
+    else
+        step_checked(p, q, e, s, b, g, t, code, ron);
 }
 
 bool first_step() { return is_true(RUN_FLAGS.FIRST_STEP_DATA); }
@@ -122,13 +169,13 @@ void PESWITCH(int32_t ss, int32_t br, int32_t gate, double tval) {
     const int32_t c = P.NRTCF;
     const int32_t code = S.RTCI(P.NRTCI);
     const double ron = S.RTCF(c);
-    if (first_step()) {
-        const Ratings r{ron, S.RTCF(c + 1), S.RTCF(c + 2), S.RTCF(c + 3), S.RTCF(c + 4), S.RTCF(c + 5),
-                        S.RTCL(P.NRTCL), false};
-        switch_step(ss, br, gate, tval, code, ron, &r);
-    } else {
-        switch_step(ss, br, gate, tval, code, ron, nullptr);
+    Ratings r{};
+    const Ratings* setup = nullptr;
+    if (first_step()) [[unlikely]] {
+        r = {ron, S.RTCF(c + 1), S.RTCF(c + 2), S.RTCF(c + 3), S.RTCF(c + 4), S.RTCF(c + 5), S.RTCL(P.NRTCL), false};
+        setup = &r;
     }
+    switch_step(ss, br, gate, tval, code, ron, setup);
     P.NRTCL += 1;
     P.NRTCI += 1;
     P.NRTCF += 6;

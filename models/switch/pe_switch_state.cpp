@@ -179,11 +179,16 @@ void PESWITCH_STATE(double instant, Logical event_flag) {
     if (g != -1) E[kGateSeen] = 1.0;
 
     NetworkTables& N = NET;
-    const double V = BRANCH_VOLTAGE(s, b);
-    if (N.CBR.in_range(b, s))
-        decide(BranchWordsAt{N.CBR.offset(b, s)}, h, E, F, L, V, instant, event_flag);
-    else
+    if (N.CBR.in_range(b, s)) {
+        // The branch's nodes at its position in the branch tables.
+        const int64_t at = N.CBR.offset(b, s);
+        const int32_t from = N.IEF.data()[at], to = N.IET.data()[at];
+        const double V = (from == 0 ? 0.0 : N.VNODE(from, s)) - (to == 0 ? 0.0 : N.VNODE(to, s));
+        decide(BranchWordsAt{at}, h, E, F, L, V, instant, event_flag);
+    } else {
+        const double V = BRANCH_VOLTAGE(s, b);
         decide(BranchWordsChecked{b, s}, h, E, F, L, V, instant, event_flag);
+    }
 }
 
 void PESWITCH_SAFEOFF(double& count, int32_t code, int32_t br, int32_t ss) {

@@ -2,8 +2,11 @@
 // fluxes integrated from the winding voltages, each saturable branch's
 // operating point on the B-H curve, and the extra winding currents that
 // turn the linear companion model's currents into the saturated core's.
+#include <emmintrin.h>
+
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 #include "engine/model_helpers.h"
 #include "engine/run_state.h"
@@ -90,6 +93,30 @@ T* column_of(FArray2<T>& a, int32_t k, int32_t n) {
     return k >= 1 && k <= a.extent(2) && n <= a.extent(1) ? a.data() + a.extent(1) * (k - 1) : nullptr;
 }
 
+// Whether a branch is on its saturated segment, and whether one moved by
+// one segment from the stored flags, four branches at a time.
+struct SegmentScan {
+    bool saturated, moved;
+};
+
+SegmentScan scan_segments(const int32_t* seg, const int32_t* stored, int32_t nb) {
+    const __m128i one = _mm_set1_epi32(1), minus_one = _mm_set1_epi32(-1);
+    __m128i on = _mm_setzero_si128(), step = _mm_setzero_si128();
+    int32_t b = 0;
+    for (; b + 4 <= nb; b += 4) {
+        const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(seg + b));
+        const __m128i d = _mm_sub_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(stored + b)), s);
+        on = _mm_or_si128(on, _mm_cmpeq_epi32(s, one));
+        step = _mm_or_si128(step, _mm_or_si128(_mm_cmpeq_epi32(d, one), _mm_cmpeq_epi32(d, minus_one)));
+    }
+    SegmentScan r{_mm_movemask_epi8(on) != 0, _mm_movemask_epi8(step) != 0};
+    for (; b < nb; ++b) {
+        r.saturated |= seg[b] == 1;
+        r.moved |= std::abs(stored[b] - seg[b]) == 1;
+    }
+    return r;
+}
+
 }  // namespace
 
 void XFMR_HBLOOK(int32_t k, double phi, double& f, int32_t& seg, double a, double l, double& p) {
@@ -165,7 +192,7 @@ void XFMR_SATDYN(int32_t ss, int32_t k) {
     // A look-up from flux gives only the MMF and permeance that the
     // saturated core's currents need, and on the unsaturated curve its
     // segment is the first: it is left out there.
-    const auto H = [&](int32_t b, double a, double l) {
+    const auto H = [&](int32_t b, double a, double l) __attribute__((always_inline)) {
         if (core.saturable) look_up(core, PHI(b), F(b), seg[b - 1], a, l, P(b), false);
     };
     const auto B = [&](int32_t b, double a, double l) { look_up(core, F(b), PHI(b), seg[b - 1], a, l, P(b), true); };
@@ -220,11 +247,9 @@ void XFMR_SATDYN(int32_t ss, int32_t k) {
         default: break;
     }
 
-    bool saturated = false;
-    for (int32_t b = 0; b < nb; ++b) {
-        if (seg[b] == 1) saturated = true;
-        if (std::abs(segst[b] - seg[b]) == 1) X.SS_XFSEGCHG(ss) = -1;
-    }
+    const SegmentScan scan = scan_segments(seg, segst, nb);
+    const bool saturated = scan.saturated;
+    if (scan.moved) X.SS_XFSEGCHG(ss) = -1;
     if (!saturated || X.XF_RAMPON(k) != 1) {
         std::fill_n(imag, nw, 0.0);
     } else {
