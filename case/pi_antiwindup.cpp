@@ -38,9 +38,8 @@ void PI_ANTIWINDUP_DSD(const PiMember& m, const double& ErrIn, double& PiOut, co
     }
     const double LimDiff = out - SumOut;
 
-    const double record[] = {ErrIn, f.stof(2), Kp, Ti, Kaw, UpperLim, LowerLim, SumOut, out, IntOut,
-                             PropOut, ErrGated, IntIn, LimDiff, LimDiff, AwFeedback, ErrAw, 0.0};
-    f.put_stof(1, record);
+    f.put_stof<1, 18>(ErrIn, f.stof(2), Kp, Ti, Kaw, UpperLim, LowerLim, SumOut, out, IntOut, PropOut, ErrGated, IntIn,
+                      LimDiff, LimDiff, AwFeedback, ErrAw, 0.0);
     f.stoi(1) = IntHold;
     f.stoi(2) = IntReset;
     f.stoi(3) = ResetFree;
