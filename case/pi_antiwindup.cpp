@@ -11,9 +11,8 @@ constexpr ModuleCounts kPi{.stoi = 3, .stof = 18};
 
 }  // namespace
 
-void PI_ANTIWINDUP_DSD(const PiMember& m, const double& ErrIn, double& PiOut, const int32_t& IntHold,
-                       const int32_t& IntReset, const double& Kp, const double& Ti, const double& Kaw,
-                       const double& UpperLim, const double& LowerLim) {
+void PI_ANTIWINDUP_DSD(const PiMember& m, double ErrIn, double& PiOut, int32_t IntHold, int32_t IntReset, double Kp,
+                       double Ti, double Kaw, double UpperLim, double LowerLim) {
     ModuleFrame f(m.dsd, m.data_file, Pass::DSD, kPi);
     const double prev_lim_diff = f.stof(15);
 
@@ -67,9 +66,8 @@ void PI_ANTIWINDUP_DSO_BEGIN(const PiMember& m) { ModuleFrame f(m.dso_begin, "",
                                  "PI_AntiWindUp_" #N "_DSD_BEGIN", "PI_AntiWindUp_" #N "_DSO_BEGIN",          \
                                  "PI_AntiWindUp_" #N ".dta", ID};                                             \
     }                                                                                                         \
-    void PI_AntiWindUp_##N##_DSD(const double& ErrIn, double& PiOut, const int32_t& IntHold,                 \
-                                 const int32_t& IntReset, const double& Kp, const double& Ti, const double& Kaw, \
-                                 const double& UpperLim, const double& LowerLim) {                           \
+    void PI_AntiWindUp_##N##_DSD(double ErrIn, double& PiOut, int32_t IntHold, int32_t IntReset, double Kp,   \
+                                 double Ti, double Kaw, double UpperLim, double LowerLim) {                   \
         PI_ANTIWINDUP_DSD(member_##N, ErrIn, PiOut, IntHold, IntReset, Kp, Ti, Kaw, UpperLim, LowerLim);      \
     }                                                                                                         \
     void PI_AntiWindUp_##N##_DSO() { PI_ANTIWINDUP_DSO(member_##N); }                                          \
