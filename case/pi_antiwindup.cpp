@@ -1,7 +1,7 @@
 #include "case/pi_antiwindup.h"
 
 #include "case/module_frame.h"
-#include "controls/interpolating/interpolating_blocks.h"
+#include "controls/interpolating/integrator_body.h"
 #include "controls/limit_value.h"
 #include "engine/abort.h"
 
@@ -23,7 +23,7 @@ void PI_ANTIWINDUP_DSD(const PiMember& m, double ErrIn, double& PiOut, int32_t I
     const double ErrAw = ErrIn + AwFeedback;
     const double IntIn = IntHold == f.next_rtci() ? 0.0 : ErrAw;
     const double initial = f.next_rtcf();
-    const double IntOut = INTEGRATOR_IP(0, 0, 1, initial, Ti, 0.0, LowerLim, UpperLim,
+    const double IntOut = integrator_ip(0, 0, 1, initial, Ti, 0.0, LowerLim, UpperLim,
                                         INTERP_PAIR{static_cast<double>(IntReset), 0.0}, INTERP_PAIR{IntIn, 0.0});
     const double SumOut = PropOut + IntOut;
 
