@@ -161,12 +161,11 @@ void Ctrl_DSD(const double (&VABC)[3], CI CtrlOn, double (&GS_VREF)[3], CR Vdc, 
     f.put_pgb<12, 37>(Angle3, Inj3, out[0], out[1], out[2], Ma, Mb, Mc, VqRef, Out13, IqRef, ModIndex, VdRef, IdRef,
                       Out12, VdcPu, VdcRefRamp, Out11, VqFilt, VqN, Vq4, VdFilt, VdN, Vd4, IqFilt, IdFilt);
 
-    // The inputs are read before the first store, which may reach them.
+    // The input arrays are read before the first store, which may reach them.
     const double v3[3] = {VABC[0], VABC[1], VABC[2]}, i3[3] = {IABC[0], IABC[1], IABC[2]};
     const double cos3 = std::cos(Angle3);
-    const double vdc = Vdc;
     f.put_stof<1, 3>(v3[0], v3[1], v3[2]);
-    f.stof(7) = vdc;
+    f.stof(7) = Vdc;
     f.put_stof<8, 41>(i3[0], i3[1], i3[2], Qd, VacMeas, Pd, AuxDefault, VdcRef, PRef, QRef, Sbase, Fbase, Vbase,
                       VdcBase, LConv, Imax, K3rd, KpPi2a, TiPi2a, KpPll, KiPll, KpPi14, TiPi14, AuxA, AuxB, KpPi13,
                       TiPi13, QRefLim, KpPi12, TiPi12, KpPi11, TiPi11, KpPi2b, TiPi2b);
@@ -176,9 +175,6 @@ void Ctrl_DSD(const double (&VABC)[3], CI CtrlOn, double (&GS_VREF)[3], CR Vdc, 
                        XPu * IdFilt, IdFilt, IqFilt, Zbase, Vbase * Vbase, Ibase, kSqrt2, kSqrt3, Vbase3, VbasePk,
                        VqPu, IqPu, IdPu, IbasePk, VdPu, XPu, VdcLag, Md, Mq, 0.0, VrefMag, ModIndexLim, VrefPk,
                        VbasePk);
-    f.stof(61) = i3[0];
-    f.stof(62) = i3[1];
-    f.stof(63) = i3[2];
     f.put_stof<95, 103>(out[0], out[1], out[2], out[0], out[1], out[2], before[0], before[1], before[2]);
     f.put_stof<104, 150>(2.0 * Fbase, Vq4, VqN, VqFilt, Vd4, VdN, VdFilt, F3, F6, F10, HalfVdc, ModIndex, AuxSel1,
                          AuxSel2, RootQ, IdLim, IdLo, Rem, Imax2, IqRef2, RootD, IqLim, -IqLim, Rem2, Imax2, IdRef2,

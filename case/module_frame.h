@@ -257,6 +257,8 @@ private:
         for (int32_t j = 0; j < n; ++j) at(array, a, first + j) = v[j];
     }
 
+    // The values in slots first, first + 1, ...: the range checked once,
+    // or, for a block that leaves the array, slot by slot.
     template <class T, class... V>
         requires(std::is_arithmetic_v<V> && ...)
     [[gnu::always_inline]] void put_values(std::string_view array, FArray<T, 1>& a, int32_t first, V... v) const {

@@ -18,7 +18,8 @@ struct Phases {
 };
 
 // The voltages at the measuring ends of three branches and their currents.
-[[gnu::always_inline]] inline Phases branch_phases(const char* name, int32_t SS, int32_t BR1, int32_t BR2, int32_t BR3, int32_t FLAG) {
+[[gnu::always_inline]] inline Phases branch_phases(const char* name, int32_t SS, int32_t BR1, int32_t BR2, int32_t BR3,
+                                                   int32_t FLAG) {
     const int32_t b[3] = {std::abs(BR1), std::abs(BR2), std::abs(BR3)};
     if (first_step_data()) [[unlikely]]
         for (int32_t br : b) CHKBRANCH(name, br, SS);
