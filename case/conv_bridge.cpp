@@ -120,8 +120,7 @@ void ConvBridge_Avg_6_DSO() {
     const double Pac = (Pa + Pb) + Pc;
     const double IdcBal = GUARDED_DIV(Pac, VdcMeas);
 
-    const double channels[] = {V_RS[0], V_RS[1], V_RS[2], V_RS[0], I_RS[0], I_RS[1], I_RS[2], V_RS[1], V_RS[2], Pac};
-    f.put_pgb(1, channels);
+    f.put_pgb<1, 10>(V_RS[0], V_RS[1], V_RS[2], V_RS[0], I_RS[0], I_RS[1], I_RS[2], V_RS[1], V_RS[2], Pac);
     f.stof(9) = VdcHalf;
     f.stof(10) = VdcFilt;
     f.stof(15) = IdcBal;

@@ -4,7 +4,6 @@
 // current limit, the current loops with cross-coupling, and the phase
 // references with their third-harmonic term.
 #include <cmath>
-#include <iterator>
 
 #include "case/module_frame.h"
 #include "case/modules.h"
@@ -60,8 +59,7 @@ void Ctrl_DSD(const double (&VABC)[3], CI CtrlOn, double (&GS_VREF)[3], CR Vdc, 
     const double AuxSel1 = AuxSel == f.next_rtci() ? AuxA : AuxDefault;
     const double AuxSel2 = AuxSel == f.next_rtci() ? AuxB : AuxDefault;
 
-    const double early[] = {VdcRefPu, QRefPu, PRefPu, PdPu, VdcPu, QdPu, va, vb, vc, VacMeas, AuxDefault};
-    f.put_pgb(1, early);
+    f.put_pgb<1, 11>(VdcRefPu, QRefPu, PRefPu, PdPu, VdcPu, QdPu, va, vb, vc, VacMeas, AuxDefault);
 
     SETIDS(f.instance(), kPllId);
     double Theta = 0.0, err_deg = 0.0, freq = 0.0;
@@ -160,51 +158,33 @@ void Ctrl_DSD(const double (&VABC)[3], CI CtrlOn, double (&GS_VREF)[3], CR Vdc, 
     const double out[3] = {Ma - Inj3, Mb - Inj3, Mc - Inj3};
     const double before[3] = {Ma, Mb, Mc};
 
-    const double late[] = {Angle3, Inj3, out[0], out[1], out[2], Ma, Mb, Mc, VqRef, Out13, IqRef, ModIndex, VdRef,
-                           IdRef, Out12, VdcPu, VdcRefRamp, Out11, VqFilt, VqN, Vq4, VdFilt, VdN, Vd4, IqFilt,
-                           IdFilt};
-    static_assert(std::size(late) == 37 - 12 + 1);
-    f.put_pgb(12, late);
+    f.put_pgb<12, 37>(Angle3, Inj3, out[0], out[1], out[2], Ma, Mb, Mc, VqRef, Out13, IqRef, ModIndex, VdRef, IdRef,
+                      Out12, VdcPu, VdcRefRamp, Out11, VqFilt, VqN, Vq4, VdFilt, VdN, Vd4, IqFilt, IdFilt);
 
-    const double inputs[] = {Qd,     VacMeas, Pd,     AuxDefault, VdcRef, PRef,   QRef,    Sbase,  Fbase,  Vbase,
-                             VdcBase, LConv,  Imax,   K3rd,       KpPi2a, TiPi2a, KpPll,   KiPll,  KpPi14, TiPi14,
-                             AuxA,   AuxB,    KpPi13, TiPi13,     QRefLim, KpPi12, TiPi12, KpPi11, TiPi11, KpPi2b,
-                             TiPi2b};
-    for (int32_t k = 0; k < 3; ++k) {
-        f.stof(1 + k) = f.stof(54 + k) = VABC[k];
-        f.stof(8 + k) = f.stof(61 + k) = IABC[k];
-        f.stof(95 + k) = f.stof(98 + k) = f.stof(151 + k) = out[k];
-        f.stof(101 + k) = f.stof(158 + k) = before[k];
-    }
+    // The input arrays are read before the first store, which may reach them.
+    const double v3[3] = {VABC[0], VABC[1], VABC[2]}, i3[3] = {IABC[0], IABC[1], IABC[2]};
+    const double cos3 = std::cos(Angle3);
+    f.put_stof<1, 3>(v3[0], v3[1], v3[2]);
     f.stof(7) = Vdc;
-    static_assert(std::size(inputs) == 41 - 11 + 1);
-    f.put_stof(11, inputs);
-    const double pis[] = {IdErr, PiD, IqErr, PiQ, PI14Err, IqRef, PI13Err, Out13, PI12Err, Out12, PI11Err, Out11};
-    f.put_stof(42, pis);
-    const double mid[] = {Vd,      Vq,     V0,    QRefPu, IABC[0], IABC[1], IABC[2], Id,       Iq,      I0,
-                          WL,      W0,     kTwoPi, XPu * IqFilt, XPu * IdFilt, IdFilt, IqFilt, Zbase, Vbase * Vbase,
-                          Ibase,   kSqrt2, kSqrt3, Vbase3, VbasePk, VqPu,  IqPu,    IdPu,     IbasePk, VdPu,
-                          XPu,     VdcLag, Md,     Mq,    0.0,     VrefMag, ModIndexLim, VrefPk, VbasePk};
-    static_assert(std::size(mid) == 94 - 57 + 1);
-    f.put_stof(57, mid);
-    const double tail[] = {2.0 * Fbase, Vq4,     VqN,     VqFilt,  Vd4,     VdN,     VdFilt,  F3,      F6,
-                           F10,         HalfVdc, ModIndex, AuxSel1, AuxSel2, RootQ,   IdLim,   IdLo,    Rem,
-                           Imax2,       IqRef2,  RootD,   IqLim,   -IqLim,  Rem2,    Imax2,   IdRef2,  Zeta4,
-                           PRefPu,      PdPu,    PErr,    0.0,     IdRef,   VdcRefRamp, -IbasePk, VdcPu, VdcRefRamp,
-                           VdcPu,       VdcRefPu, Delta,  Theta,   Diff,    Angle3,  Hq,      VqRef,   Hd,
-                           VdRef,       3.0 * Diff};
-    static_assert(std::size(tail) == 150 - 104 + 1);
-    f.put_stof(104, tail);
-    f.stof(154) = Inj3;
-    f.stof(155) = HAng;
-    f.stof(156) = HMag;
-    f.stof(157) = std::cos(Angle3);
-    const double last[] = {PI14In, QErrRaw, QLo, QRefC, QdPu};
-    f.put_stof(161, last);
+    f.put_stof<8, 41>(i3[0], i3[1], i3[2], Qd, VacMeas, Pd, AuxDefault, VdcRef, PRef, QRef, Sbase, Fbase, Vbase,
+                      VdcBase, LConv, Imax, K3rd, KpPi2a, TiPi2a, KpPll, KiPll, KpPi14, TiPi14, AuxA, AuxB, KpPi13,
+                      TiPi13, QRefLim, KpPi12, TiPi12, KpPi11, TiPi11, KpPi2b, TiPi2b);
+    f.put_stof<42, 53>(IdErr, PiD, IqErr, PiQ, PI14Err, IqRef, PI13Err, Out13, PI12Err, Out12, PI11Err, Out11);
+    f.put_stof<54, 56>(v3[0], v3[1], v3[2]);
+    f.put_stof<57, 94>(Vd, Vq, V0, QRefPu, i3[0], i3[1], i3[2], Id, Iq, I0, WL, W0, kTwoPi, XPu * IqFilt,
+                       XPu * IdFilt, IdFilt, IqFilt, Zbase, Vbase * Vbase, Ibase, kSqrt2, kSqrt3, Vbase3, VbasePk,
+                       VqPu, IqPu, IdPu, IbasePk, VdPu, XPu, VdcLag, Md, Mq, 0.0, VrefMag, ModIndexLim, VrefPk,
+                       VbasePk);
+    f.put_stof<95, 103>(out[0], out[1], out[2], out[0], out[1], out[2], before[0], before[1], before[2]);
+    f.put_stof<104, 150>(2.0 * Fbase, Vq4, VqN, VqFilt, Vd4, VdN, VdFilt, F3, F6, F10, HalfVdc, ModIndex, AuxSel1,
+                         AuxSel2, RootQ, IdLim, IdLo, Rem, Imax2, IqRef2, RootD, IqLim, -IqLim, Rem2, Imax2, IdRef2,
+                         Zeta4, PRefPu, PdPu, PErr, 0.0, IdRef, VdcRefRamp, -IbasePk, VdcPu, VdcRefRamp, VdcPu,
+                         VdcRefPu, Delta, Theta, Diff, Angle3, Hq, VqRef, Hd, VdRef, 3.0 * Diff);
+    f.put_stof<151, 165>(out[0], out[1], out[2], Inj3, HAng, HMag, cos3, before[0], before[1], before[2], PI14In,
+                         QErrRaw, QLo, QRefC, QdPu);
 
-    const int32_t ints[] = {CtrlOn, DAxisSel, AuxSel, LimPriority, NotchOn, 0, reset, 0, reset,
-                            0,      reset,    0,      reset,       0,       reset, reset, reset};
-    f.put_stoi(1, ints);
+    f.put_stoi<1, 17>(CtrlOn, DAxisSel, AuxSel, LimPriority, NotchOn, 0, reset, 0, reset, 0, reset, 0, reset, 0, reset,
+                      reset, reset);
     for (int32_t k = 0; k < 3; ++k) GS_VREF[k] = out[k];
     f.leave();
 }

@@ -70,9 +70,8 @@ void DC_DC_Bi_DSD(CR BattSoc, CI DcEnable, CR VdcNom, CR PowerOrder) {
     PI_AntiWindUp_15_DSD(ErrBuck, DutyBuck, PiHold, BuckReset, BuckKp, BuckTi, 1.0, BuckDutyMax, 0.0);
     PWM_COMPARE_IP(BuckOn, 1e6, -1e6, DutyBuck, Carrier, Carrier, DutyBuck, GBUCK);
 
-    const double late[] = {GBUCK.value, GBUCK.time, DutyBuck, GBOOST.value, GBOOST.time,
-                           static_cast<double>(BoostOn), static_cast<double>(BuckOn), DutyBoost};
-    f.put_pgb(12, late);
+    f.put_pgb<12, 19>(GBUCK.value, GBUCK.time, DutyBuck, GBOOST.value, GBOOST.time, static_cast<double>(BoostOn),
+                      static_cast<double>(BuckOn), DutyBoost);
 
     SETIDS(inst, 240750133);
     PESWITCH(ss, f.branch(3), nint(GBOOST.value), GBOOST.time);
@@ -83,8 +82,7 @@ void DC_DC_Bi_DSD(CR BattSoc, CI DcEnable, CR VdcNom, CR PowerOrder) {
     SETIDS(inst, 317398612);
     PESWITCH(ss, f.branch(6), 1, 0.0);
 
-    const double own[] = {BattSoc, VdcNom, PowerOrder, ErrBoost, DutyBoost, ErrBuck, DutyBuck};
-    f.put_stof(1, own);
+    f.put_stof<1, 7>(BattSoc, VdcNom, PowerOrder, ErrBoost, DutyBoost, ErrBuck, DutyBuck);
     f.stof(9) = kCarrierFreq;
     f.stof(10) = Carrier;
     f.stof(11) = BoostKp;
@@ -104,9 +102,7 @@ void DC_DC_Bi_DSD(CR BattSoc, CI DcEnable, CR VdcNom, CR PowerOrder) {
     f.stof(29) = GBUCK.time;
     f.stof(30) = IMeas;
     f.stof(34) = IOrder;
-    const int32_t ints[] = {DcEnable, BoostReset, PiHold, BuckReset, BoostSel, SocOk, ConvEnable, DirMode, BoostOn,
-                            BuckOn};
-    f.put_stoi(1, ints);
+    f.put_stoi<1, 10>(DcEnable, BoostReset, PiHold, BuckReset, BoostSel, SocOk, ConvEnable, DirMode, BoostOn, BuckOn);
     f.leave();
 }
 
@@ -121,8 +117,7 @@ void DC_DC_Bi_DSO() {
     const double P2Filt = LAG_LIMITED(0, 1, 0, 1.0, 0.005, P2, 0.0, -10.0, 10.0);
     const double P5 = IBr5 * V64;
     const double P5Filt = LAG_LIMITED(0, 1, 0, 1.0, 0.01, P5, 0.0, -10.0, 10.0);
-    const double channels[] = {1000.0 * P2Filt, 1000.0 * P5Filt, V34, V64, IBr2, IBr5};
-    f.put_pgb(5, channels);
+    f.put_pgb<5, 10>(1000.0 * P2Filt, 1000.0 * P5Filt, V34, V64, IBr2, IBr5);
     PI_AntiWindUp_12_DSO();
     PI_AntiWindUp_15_DSO();
     f.stoi(3) = 0;

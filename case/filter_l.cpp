@@ -45,9 +45,8 @@ void Filter_L_DSD(CI FiltSel, CR L2Given, CR CbGiven, CR CaGiven, CR RdGiven, CR
     SETIDS(f.instance(), 22967771);
     for (int32_t k = 1; k <= 3; ++k) VARBRANCH_SET(1, ss, f.branch(k), 0, L2, 0.0);
 
-    const double record[] = {L2Given, CbGiven, CaGiven, RdGiven, Fres,   LConv, Cb,  L2,  Ca,     Rd,  RdRoot,
-                             RdRatio, L2Calc,  CaCalc,  RdCalc,  CresUf, Cres,  1.0, LWW, WW, Wres, kTwoPi};
-    f.put_stof(1, record);
+    f.put_stof<1, 22>(L2Given, CbGiven, CaGiven, RdGiven, Fres, LConv, Cb, L2, Ca, Rd, RdRoot, RdRatio, L2Calc,
+                      CaCalc, RdCalc, CresUf, Cres, 1.0, LWW, WW, Wres, kTwoPi);
     f.stoi(1) = FiltSel;
     f.leave();
 }

@@ -61,10 +61,9 @@ void Load_DSD(CR VLLbase, CR LoadFreq, CR LoadCtl1, CR LoadCtl2) {
     SETIDS(f.instance(), 773767324);
     for (int32_t j = 1; j <= 3; ++j) VARBRANCH_SET(0, ss, f.branch(j), 0, LoadR, 0.0);
 
-    const double record[] = {VLLbase, LoadFreq, LoadCtl1, LoadCtl2, LoadR0, LoadP,  LoadR,  cmp1,   1e-50,
-                             QInd,    LoadXL,   LoadL0,   Omega,    kTwoPi, LoadL,  cmp2,   QAbs,   1e-50,
-                             QCap,    LoadB,    VLL2,     Omega,    kTwoPi, LoadC0, LoadC1, LoadC};
-    f.put_stof(1, record);
+    f.put_stof<1, 26>(VLLbase, LoadFreq, LoadCtl1, LoadCtl2, LoadR0, LoadP, LoadR, cmp1, 1e-50, QInd, LoadXL, LoadL0,
+                      Omega, kTwoPi, LoadL, cmp2, QAbs, 1e-50, QCap, LoadB, VLL2, Omega, kTwoPi, LoadC0, LoadC1,
+                      LoadC);
     f.stoi(1) = QIsInd;
     f.stoi(2) = QIsCap;
     f.leave();

@@ -215,8 +215,7 @@ void Main_DSO() {
     double unused = 0.0;
     RMS_NODE_V(256, ss1, f.node(16), f.node(17), f.node(18), c.freq, 1.0, 0.0, unused);
 
-    const double channels[] = {VBessPu, QBess, PBess, PBess, I_BESS[0], I_BESS[1], I_BESS[2], VdcSS2, QL, PL};
-    f.put_pgb(3, channels);
+    f.put_pgb<3, 12>(VBessPu, QBess, PBess, PBess, I_BESS[0], I_BESS[1], I_BESS[2], VdcSS2, QL, PL);
     f.stof(6) = PL;
     f.stof(7) = QL;
     f.stof(9) = QBess;

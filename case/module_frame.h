@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 #include "engine/pointer_block.h"
 #include "engine/run_state.h"
@@ -165,7 +166,24 @@ public:
         return case_at(name_, array, a, idx...);
     }
 
-    // Slots first, first + 1, ... of STOF, STOI or PGB set to v.
+    // Slots First to Last of STOF, STOI or PGB set to the values given,
+    // each stored straight from where it was worked out.
+    template <int32_t First, int32_t Last, class... V>
+    [[gnu::always_inline]] void put_stof(V... v) const {
+        static_assert(Last - First + 1 == sizeof...(V));
+        put_values("STOF", STORAGE.STOF, stof_base_ + First, v...);
+    }
+    template <int32_t First, int32_t Last, class... V>
+    [[gnu::always_inline]] void put_stoi(V... v) const {
+        static_assert(Last - First + 1 == sizeof...(V));
+        put_values("STOI", STORAGE.STOI, stoi_base_ + First, v...);
+    }
+    template <int32_t First, int32_t Last, class... V>
+    [[gnu::always_inline]] void put_pgb(V... v) const {
+        static_assert(Last - First + 1 == sizeof...(V));
+        put_values("PGB", STORAGE.PGB, pgb_base_ + First, v...);
+    }
+    // The same from an array.
     template <size_t N>
     void put_stof(int32_t first, const double (&v)[N]) const { put_block("STOF", STORAGE.STOF, stof_base_ + first, v); }
     template <size_t N>
@@ -237,6 +255,21 @@ private:
             return;
         }
         for (int32_t j = 0; j < n; ++j) at(array, a, first + j) = v[j];
+    }
+
+    // The values in slots first, first + 1, ...: the range checked once,
+    // or, for a block that leaves the array, slot by slot.
+    template <class T, class... V>
+        requires(std::is_arithmetic_v<V> && ...)
+    [[gnu::always_inline]] void put_values(std::string_view array, FArray<T, 1>& a, int32_t first, V... v) const {
+        constexpr int32_t n = static_cast<int32_t>(sizeof...(V));
+        if (first >= 1 && int64_t{first} + n - 1 <= a.extent(1)) {
+            T* to = a.data() + (first - 1);
+            ((*to++ = static_cast<T>(v)), ...);
+            return;
+        }
+        int32_t j = first;
+        ((at(array, a, j++) = static_cast<T>(v)), ...);
     }
 
     // Slot j of a block of n after position base at [j], when the block

@@ -1,11 +1,13 @@
-// The routines of the case's modules below Station, in tree order. Every
-// argument is passed by reference; inputs are const.
+// The routines of the case's modules below Station, in tree order. Inputs
+// are passed by value, so that a call with dozens of them passes each in
+// one move rather than through a value stored for it and its address;
+// outputs by reference.
 #pragma once
 
 #include <cstdint>
 
-using CR = const double&;
-using CI = const int32_t&;
+using CR = double;
+using CI = int32_t;
 
 void Main_DSD();
 void Main_DSO();

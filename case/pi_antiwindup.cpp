@@ -1,7 +1,7 @@
 #include "case/pi_antiwindup.h"
 
 #include "case/module_frame.h"
-#include "controls/interpolating/interpolating_blocks.h"
+#include "controls/interpolating/integrator_body.h"
 #include "controls/limit_value.h"
 #include "engine/abort.h"
 
@@ -11,9 +11,8 @@ constexpr ModuleCounts kPi{.stoi = 3, .stof = 18};
 
 }  // namespace
 
-void PI_ANTIWINDUP_DSD(const PiMember& m, const double& ErrIn, double& PiOut, const int32_t& IntHold,
-                       const int32_t& IntReset, const double& Kp, const double& Ti, const double& Kaw,
-                       const double& UpperLim, const double& LowerLim) {
+void PI_ANTIWINDUP_DSD(const PiMember& m, double ErrIn, double& PiOut, int32_t IntHold, int32_t IntReset, double Kp,
+                       double Ti, double Kaw, double UpperLim, double LowerLim) {
     ModuleFrame f(m.dsd, m.data_file, Pass::DSD, kPi);
     const double prev_lim_diff = f.stof(15);
 
@@ -24,7 +23,7 @@ void PI_ANTIWINDUP_DSD(const PiMember& m, const double& ErrIn, double& PiOut, co
     const double ErrAw = ErrIn + AwFeedback;
     const double IntIn = IntHold == f.next_rtci() ? 0.0 : ErrAw;
     const double initial = f.next_rtcf();
-    const double IntOut = INTEGRATOR_IP(0, 0, 1, initial, Ti, 0.0, LowerLim, UpperLim,
+    const double IntOut = integrator_ip(0, 0, 1, initial, Ti, 0.0, LowerLim, UpperLim,
                                         INTERP_PAIR{static_cast<double>(IntReset), 0.0}, INTERP_PAIR{IntIn, 0.0});
     const double SumOut = PropOut + IntOut;
 
@@ -38,9 +37,8 @@ void PI_ANTIWINDUP_DSD(const PiMember& m, const double& ErrIn, double& PiOut, co
     }
     const double LimDiff = out - SumOut;
 
-    const double record[] = {ErrIn, f.stof(2), Kp, Ti, Kaw, UpperLim, LowerLim, SumOut, out, IntOut,
-                             PropOut, ErrGated, IntIn, LimDiff, LimDiff, AwFeedback, ErrAw, 0.0};
-    f.put_stof(1, record);
+    f.put_stof<1, 18>(ErrIn, f.stof(2), Kp, Ti, Kaw, UpperLim, LowerLim, SumOut, out, IntOut, PropOut, ErrGated, IntIn,
+                      LimDiff, LimDiff, AwFeedback, ErrAw, 0.0);
     f.stoi(1) = IntHold;
     f.stoi(2) = IntReset;
     f.stoi(3) = ResetFree;
@@ -68,9 +66,8 @@ void PI_ANTIWINDUP_DSO_BEGIN(const PiMember& m) { ModuleFrame f(m.dso_begin, "",
                                  "PI_AntiWindUp_" #N "_DSD_BEGIN", "PI_AntiWindUp_" #N "_DSO_BEGIN",          \
                                  "PI_AntiWindUp_" #N ".dta", ID};                                             \
     }                                                                                                         \
-    void PI_AntiWindUp_##N##_DSD(const double& ErrIn, double& PiOut, const int32_t& IntHold,                 \
-                                 const int32_t& IntReset, const double& Kp, const double& Ti, const double& Kaw, \
-                                 const double& UpperLim, const double& LowerLim) {                           \
+    void PI_AntiWindUp_##N##_DSD(double ErrIn, double& PiOut, int32_t IntHold, int32_t IntReset, double Kp,   \
+                                 double Ti, double Kaw, double UpperLim, double LowerLim) {                   \
         PI_ANTIWINDUP_DSD(member_##N, ErrIn, PiOut, IntHold, IntReset, Kp, Ti, Kaw, UpperLim, LowerLim);      \
     }                                                                                                         \
     void PI_AntiWindUp_##N##_DSO() { PI_ANTIWINDUP_DSO(member_##N); }                                          \

@@ -14,17 +14,15 @@ struct PiMember {
     int32_t component_id;
 };
 
-void PI_ANTIWINDUP_DSD(const PiMember& m, const double& ErrIn, double& PiOut, const int32_t& IntHold,
-                       const int32_t& IntReset, const double& Kp, const double& Ti, const double& Kaw,
-                       const double& UpperLim, const double& LowerLim);
+void PI_ANTIWINDUP_DSD(const PiMember& m, double ErrIn, double& PiOut, int32_t IntHold, int32_t IntReset, double Kp,
+                       double Ti, double Kaw, double UpperLim, double LowerLim);
 void PI_ANTIWINDUP_DSO(const PiMember& m);
 void PI_ANTIWINDUP_DSD_BEGIN(const PiMember& m);
 void PI_ANTIWINDUP_DSO_BEGIN(const PiMember& m);
 
 #define ZARIK_PI_MEMBER(N)                                                                                    \
-    void PI_AntiWindUp_##N##_DSD(const double& ErrIn, double& PiOut, const int32_t& IntHold,                 \
-                                 const int32_t& IntReset, const double& Kp, const double& Ti, const double& Kaw, \
-                                 const double& UpperLim, const double& LowerLim);                            \
+    void PI_AntiWindUp_##N##_DSD(double ErrIn, double& PiOut, int32_t IntHold, int32_t IntReset, double Kp,   \
+                                 double Ti, double Kaw, double UpperLim, double LowerLim);                    \
     void PI_AntiWindUp_##N##_DSO();                                                                           \
     void PI_AntiWindUp_##N##_DSD_BEGIN();                                                                     \
     void PI_AntiWindUp_##N##_DSO_BEGIN();

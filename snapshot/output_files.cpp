@@ -1,10 +1,13 @@
 // The output-channel files: one ".inf" line per written channel and value
 // files of ten channels each, one record per print step.
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "engine/abort.h"
 #include "engine/messages.h"
@@ -125,6 +128,30 @@ void open_value_files(const std::string& stem, int32_t nf) {
     }
 }
 
+// Each written channel's field of the record before, with its value's bits:
+// a value that has not changed since (a state, a setting, a held level) is
+// copied rather than formatted again.
+struct KeptField {
+    uint64_t bits;
+    char text[G23_WIDTH];
+};
+std::vector<KeptField> kept_fields;
+
+void put_channel(int32_t i, double v, char* at) {
+    if (static_cast<size_t>(i) > kept_fields.size()) {
+        KeptField zero{std::bit_cast<uint64_t>(0.0), {}};
+        put_g23_14(0.0, zero.text);
+        kept_fields.resize(static_cast<size_t>(i), zero);
+    }
+    KeptField& k = kept_fields[static_cast<size_t>(i) - 1];
+    const uint64_t bits = std::bit_cast<uint64_t>(v);
+    if (bits != k.bits) {
+        put_g23_14(v, k.text);
+        k.bits = bits;
+    }
+    std::memcpy(at, k.text, G23_WIDTH);
+}
+
 void write_records(int32_t n, int32_t nf) {
     const RunClock& c = RUN_CLOCK;
     const int64_t step = is_true(RUN_SETUP.relabel_time) ? int64_t{c.NSTEP} - c.START_STEP : c.NSTEP;
@@ -147,7 +174,7 @@ void write_records(int32_t n, int32_t nf) {
                 in_line = 0;
             }
             *at++ = ' ';
-            put_g23_14(STORAGE.PGB(channel_of(i)), at);
+            put_channel(i, STORAGE.PGB(channel_of(i)), at);
             at += G23_WIDTH;
         }
         if (!unit_write_line(RUN_OUTPUT.OUTPUT_UNIT_BASE + k, record)) record_failed();

@@ -4,19 +4,11 @@
 #include <cmath>
 
 #include "controls/block_slots.h"
+#include "controls/elementary/smooth_lag.h"
 #include "controls/elementary/store_blocks.h"
 #include "engine/run_state.h"
 #include "engine/storage.h"
 #include "platform/logical.h"
-
-namespace {
-
-bool trapezoidal(double T) { return std::fabs(T) > 5.0 * RUN_CLOCK.DELT; }
-
-// The share of the way to the input that a lag covers in one step.
-double step_response(double T) { return std::fabs(T) >= 1.0e-20 ? 1.0 - std::exp(-RUN_CLOCK.DELT / T) : 1.0; }
-
-}  // namespace
 
 double DERIV_STOR(double G, double X) {
     const BlockSlots s = take_slots({.stor = 1});
@@ -32,29 +24,7 @@ double SMOOTH_LAG(double G, double T, double X) {
     const BlockSlots s = take_slots({.stor = 2});
     double& gap = s.S(0);
     double& y_last = s.S(1);
-    const double u = G * X;
-    if (first_step_data()) {
-        gap = 0.0;
-        y_last = u;
-    }
-    double y;
-    if (trapezoidal(T)) {
-        // The meters call it with one time constant: its factors are kept
-        // from the call before rather than divided out again.
-        static double kept_delt = 0.0, kept_t = 0.0, k = 0.0, denominator = 1.0;
-        if (RUN_CLOCK.DELT != kept_delt || T != kept_t) {
-            kept_delt = RUN_CLOCK.DELT;
-            kept_t = T;
-            k = 0.5 * RUN_CLOCK.DELT / T;
-            denominator = 1.0 + k;
-        }
-        y = ((gap + u) * k + y_last) / denominator;
-    } else {
-        y = y_last + (u - y_last) * step_response(T);
-    }
-    gap = u - y;
-    y_last = y;
-    return y;
+    return smooth_lag_on(gap, y_last, G, T, X);
 }
 
 double WASHOUT_STOR(double T, double X) {
@@ -66,11 +36,11 @@ double WASHOUT_STOR(double T, double X) {
         result_last = 0.0;
     }
     double y;
-    if (trapezoidal(T)) {
+    if (lag_is_trapezoidal(T)) {
         const double k = 0.5 * RUN_CLOCK.DELT / T;
         y = (lag + (result_last + X) * k) / (1.0 + k);
     } else {
-        y = lag + (X - lag) * step_response(T);
+        y = lag + (X - lag) * lag_step_response(T);
     }
     lag = y;
     result_last = X - y;
@@ -94,7 +64,7 @@ double LEAD_LAG_STOR(double T1, double T2, double G, double X) {
         rate = u;
         return result;
     }
-    if (trapezoidal(T2)) {
+    if (lag_is_trapezoidal(T2)) {
         const double v = (T1 / T2) * u;
         const double s = (u - v - state) / T2;
         const double result = state + v;
@@ -103,7 +73,7 @@ double LEAD_LAG_STOR(double T1, double T2, double G, double X) {
         return result;
     }
     const double w = u * (1.0 - T1 / T2);
-    state += step_response(T2) * (w - state);
+    state += lag_step_response(T2) * (w - state);
     rate = (w - state) / T2;
     return (T1 / T2) * u + state;
 }

@@ -20,7 +20,7 @@ struct LimitedCall {
 // the time constant of the cached factor, +3 the decay f, then (lead-lag)
 // the lead factor, then the output. STORI +0 calls since the last enabled
 // call, +1 the step count of the cached factor.
-double limited(const LimitedCall& b) {
+[[gnu::always_inline]] inline double limited(const LimitedCall& b) {
     const bool lead_lag = b.kind == Kind::lead_lag;
     const BlockSlots s = take_slots({.storf = lead_lag ? 6 : 5, .stori = 2});
     const double DELT = RUN_CLOCK.DELT;

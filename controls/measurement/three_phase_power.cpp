@@ -2,6 +2,7 @@
 #include <cstdlib>
 
 #include "controls/block_slots.h"
+#include "controls/elementary/smooth_lag.h"
 #include "controls/elementary/store_blocks.h"
 #include "controls/measurement/power_meters.h"
 #include "engine/messages.h"
@@ -17,7 +18,8 @@ struct Phases {
 };
 
 // The voltages at the measuring ends of three branches and their currents.
-Phases branch_phases(const char* name, int32_t SS, int32_t BR1, int32_t BR2, int32_t BR3, int32_t FLAG) {
+[[gnu::always_inline]] inline Phases branch_phases(const char* name, int32_t SS, int32_t BR1, int32_t BR2, int32_t BR3,
+                                                   int32_t FLAG) {
     const int32_t b[3] = {std::abs(BR1), std::abs(BR2), std::abs(BR3)};
     if (first_step_data()) [[unlikely]]
         for (int32_t br : b) CHKBRANCH(name, br, SS);
@@ -54,10 +56,21 @@ double reactive_power(const Phases& p) {
 
 // The power x through the branches smoothed; x is kept in the slot after
 // the lag's.
-double smoothed(double x, int32_t BR1, double T) {
+[[gnu::always_inline]] inline double smoothed(double x, int32_t BR1, double T) {
     if (BR1 < 0) x = -x;
-    const double y = SMOOTH_LAG(1.0, T, x);
-    take_slots({.stor = 1}).S(0) = x;
+    // The lag's two slots and x's, reached directly when they lie inside STOR.
+    const BlockSlots s = take_slots({.stor = 3});
+    FArray1<double>& stor = STORAGE.STOR;
+    if (s.stor >= 1 && int64_t{s.stor} + 2 <= stor.size()) {
+        double* const at = stor.data() + (s.stor - 1);
+        const double y = smooth_lag_on(at[0], at[1], 1.0, T, x);
+        at[2] = x;
+        return y;
+    }
+    double& gap = s.S(0);
+    double& y_last = s.S(1);
+    const double y = smooth_lag_on(gap, y_last, 1.0, T, x);
+    s.S(2) = x;
     return y;
 }
 

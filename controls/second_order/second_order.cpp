@@ -20,7 +20,7 @@ struct Numerator {
 };
 
 // An unknown type is reported on every call and passes nothing on.
-Numerator numerator(int32_t type, double w, double c, const char* should_be) {
+[[gnu::always_inline]] inline Numerator numerator(int32_t type, double w, double c, const char* should_be) {
     switch (type) {
         case 1: return {0.0, 0.0, c};
         case 2: return {0.0, w, 0.0};
@@ -85,9 +85,13 @@ void step_body(const Slots& S, int32_t at, double* state, const double* x0, cons
     if (mode > 0 || first) {
         Inversion& kept = kept_inversions[static_cast<uint32_t>(at) % 64];
         const uint64_t in[5] = {bits(A[0]), bits(A[1]), bits(A[2]), bits(A[3]), bits(h2)};
-        bool same = !first && at != 0 && kept.at == at && std::equal(in, in + 5, kept.in);
-        for (int k = 0; same && k < 8; ++k) same = bits(S(k)) == bits(kept.out[k]);
-        if (!same) {
+        // Every word compared without a branch: the slots nearly always match.
+        uint64_t differ = first || at == 0 || kept.at != at;
+#pragma GCC unroll 5
+        for (int k = 0; k < 5; ++k) differ |= in[k] ^ kept.in[k];
+#pragma GCC unroll 8
+        for (int k = 0; k < 8; ++k) differ |= bits(S(k)) ^ bits(kept.out[k]);
+        if (differ != 0) {
             const double m11 = 1.0 - h2 * A[0], m12 = -h2 * A[1], m21 = -h2 * A[2], m22 = 1.0 - h2 * A[3];
             const double det = m11 * m22 - m12 * m21;
             const double inv[4] = {m22 / det, -m12 / det, -m21 / det, m11 / det};

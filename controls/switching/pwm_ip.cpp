@@ -10,9 +10,11 @@ namespace {
 // Shares of a step that keep a reported edge off the step's end and a
 // pulse's end off a step boundary.
 constexpr double kEdgeShare = 1e-5, kPulseShare = 1e-6;
-}  // namespace
 
-void PWM_CROSS(double carrier, double reference, double cmax, double cmin, INTERP_PAIR& result) {
+// The crossing of carrier and reference, with the carrier's peaks; inline
+// in the pulse blocks, which call it once or twice on every step.
+[[gnu::always_inline]] inline void pwm_cross(double carrier, double reference, double cmax, double cmin,
+                                             INTERP_PAIR& result) {
     const BlockSlots s = take_slots({.storf = 3});
     const double DELT = RUN_CLOCK.DELT;
     double& last_ref = s.F(0);
@@ -53,6 +55,12 @@ void PWM_CROSS(double carrier, double reference, double cmax, double cmin, INTER
     last = carrier;
 }
 
+}  // namespace
+
+void PWM_CROSS(double carrier, double reference, double cmax, double cmin, INTERP_PAIR& result) {
+    pwm_cross(carrier, reference, cmax, cmin, result);
+}
+
 void PWM_PULSE_IP(int32_t enable, double width, double cmax, double cmin, double carrier, double reference,
                   INTERP_PAIR& result) {
     const BlockSlots s = take_slots({.storf = 2});
@@ -60,7 +68,7 @@ void PWM_PULSE_IP(int32_t enable, double width, double cmax, double cmin, double
     double& out = s.F(0);
     double& end = s.F(1);
     INTERP_PAIR z;
-    PWM_CROSS(carrier, reference, cmax, cmin, z);
+    pwm_cross(carrier, reference, cmax, cmin, z);
     const bool rising = nint(z.value) == 1;
     double time = 0.0;
     if (enable != 0 && !first_step_data() && rising) {
@@ -79,9 +87,9 @@ void PWM_COMPARE_IP(int32_t enable, double cmax, double cmin, double on_carrier,
     double& out = s.F(0);
     if (first_step_data() && on_reference < on_carrier) out = 1.0;
     INTERP_PAIR on_edge, off_edge;
-    PWM_CROSS(on_carrier, on_reference, cmax, cmin, on_edge);
+    pwm_cross(on_carrier, on_reference, cmax, cmin, on_edge);
     // The off edge is a rising crossing of the negated signals.
-    PWM_CROSS(-off_carrier, -off_reference, -cmin, -cmax, off_edge);
+    pwm_cross(-off_carrier, -off_reference, -cmin, -cmax, off_edge);
     double time = 0.0;
     if (enable == 0) {
         out = 0.0;

@@ -19,20 +19,7 @@ void check_window(int32_t N, double F) {
         block_data_error(kSampler, "Time step is too large for the frequency of the sampled window");
 }
 
-// The windowed mean of this step's sample, squared after interpolation
-// or taken as given (already a square).
-void windowed_rms(int32_t N, double F, double X, bool square, double SCALE, double INIT, double& OUT) {
-    double frac, y, mean;
-    int32_t ns, idx;
-    SAMPLER_N(N, F, frac, ns, idx);
-    SAMPLE_STORE(idx, frac, X, y);
-    WINDOW_MEAN(idx, ns, square ? y * y : y, INIT * INIT, mean);
-    OUT = mean > 0.0 ? std::sqrt(mean) * SCALE : 0.0;
-}
-
-}  // namespace
-
-void SAMPLER_N(int32_t N, double F, double& FRAC, int32_t& NS, int32_t& IDX) {
+[[gnu::always_inline]] inline void sampler_n(int32_t N, double F, double& FRAC, int32_t& NS, int32_t& IDX) {
     const BlockSlots s = take_slots({.storf = 2, .stori = 2});
     double& h = s.F(0);
     double& next = s.F(1);
@@ -63,7 +50,7 @@ void SAMPLER_N(int32_t N, double F, double& FRAC, int32_t& NS, int32_t& IDX) {
     IDX = index;
 }
 
-void SAMPLE_STORE(int32_t IDX, double FRAC, double X, double& Y) {
+[[gnu::always_inline]] inline void sample_store(int32_t IDX, double FRAC, double X, double& Y) {
     const BlockSlots s = take_slots({.storf = 2});
     double& previous = s.F(0);
     double& held = s.F(1);
@@ -72,7 +59,7 @@ void SAMPLE_STORE(int32_t IDX, double FRAC, double X, double& Y) {
     previous = X;
 }
 
-void WINDOW_MEAN(int32_t IDX, int32_t NS, double Y, double INIT, double& MEAN) {
+[[gnu::always_inline]] inline void window_mean(int32_t IDX, int32_t NS, double Y, double INIT, double& MEAN) {
     // The window's length comes from the store: one that no store could
     // hold, or an index outside it, stops the run rather than moving the
     // pointer by it.
@@ -90,6 +77,28 @@ void WINDOW_MEAN(int32_t IDX, int32_t NS, double Y, double INIT, double& MEAN) {
         mean = sum / NS;
     }
     MEAN = mean;
+}
+
+// The windowed mean of this step's sample, squared after interpolation
+// or taken as given (already a square): the three blocks' bodies inline,
+// so that their results stay in registers.
+[[gnu::always_inline]] inline void windowed_rms(int32_t N, double F, double X, bool square, double SCALE, double INIT, double& OUT) {
+    double frac, y, mean;
+    int32_t ns, idx;
+    sampler_n(N, F, frac, ns, idx);
+    sample_store(idx, frac, X, y);
+    window_mean(idx, ns, square ? y * y : y, INIT * INIT, mean);
+    OUT = mean > 0.0 ? std::sqrt(mean) * SCALE : 0.0;
+}
+
+}  // namespace
+
+void SAMPLER_N(int32_t N, double F, double& FRAC, int32_t& NS, int32_t& IDX) { sampler_n(N, F, FRAC, NS, IDX); }
+
+void SAMPLE_STORE(int32_t IDX, double FRAC, double X, double& Y) { sample_store(IDX, FRAC, X, Y); }
+
+void WINDOW_MEAN(int32_t IDX, int32_t NS, double Y, double INIT, double& MEAN) {
+    window_mean(IDX, NS, Y, INIT, MEAN);
 }
 
 void RMS_NODE_V(int32_t N, int32_t SS, int32_t NA, int32_t NB, int32_t NC, double F, double SCALE, double INIT,

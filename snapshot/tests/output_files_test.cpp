@@ -69,6 +69,30 @@ TEST_F(OutputTest, WrittenValuesAreClampedInTheChannelsToo) {
     EXPECT_EQ(STORAGE.PGB(4), -9.9999999999999e+98);
 }
 
+// A value held from the record before is written as it was then, and one
+// that changes, back to an earlier value or by its last bit, anew.
+TEST_F(OutputTest, HeldAndChangedValuesFromRecordToRecord) {
+    channels(3);
+    output(1);
+    const double next = std::nextafter(1.5, 2.0);
+    const double values[][3] = {{0.0, 1.5, -2.25e-7}, {0.0, 1.5, -2.25e-7}, {-0.0, next, -2.25e-7},
+                                {1e-300, 1.5, 7.0},   {0.0, 1.5, 7.0},      {0.0, next, 7.0}};
+    std::vector<std::string> expected;
+    for (int r = 0; r < 6; ++r) {
+        for (int k = 1; k <= 3; ++k) STORAGE.PGB(k) = values[r][k - 1];
+        ASSERT_FALSE(record_at(r).aborted);
+        // As written: clamped in the channels first.
+        std::string line = edit("G23.14", RUN_CLOCK.DELT * r);
+        for (int k = 1; k <= 3; ++k) line += " " + edit("G23.14", STORAGE.PGB(k));
+        expected.push_back(line);
+    }
+    output(2);
+    const std::vector<std::string> lines = lines_of(read("out_01.out"));
+    ASSERT_EQ(lines.size(), 7u);
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + 1, lines.end()), expected);
+    EXPECT_NE(expected[1], expected[2]);
+}
+
 // A run before the last writes only its listed channels, and every channel
 // is clamped all the same; channels past the count are left alone.
 TEST_F(OutputTest, EveryChannelIsClampedWhateverTheListWritten) {
