@@ -56,12 +56,12 @@ template <class T, int R, class... I>
     const std::array<int64_t, R> ix = {static_cast<int64_t>(idx)...};
     int64_t pos = 0, stride = 1;
     for (int d = 0; d < R; ++d) {
-        const int64_t extent = a.extent(d + 1);
+        const uint64_t limit = a.limit(d + 1);
         // One unsigned test: a subscript below 1 wraps past every extent.
-        if (static_cast<uint64_t>(ix[d] - 1) >= static_cast<uint64_t>(std::max<int64_t>(extent, 0))) [[unlikely]]
-            CASE_BOUNDS_STOP(routine, name, d + 1, ix[d], extent);
+        if (static_cast<uint64_t>(ix[d] - 1) >= limit) [[unlikely]]
+            CASE_BOUNDS_STOP(routine, name, d + 1, ix[d], a.extent(d + 1));
         pos += (ix[d] - 1) * stride;
-        stride *= extent;
+        stride *= static_cast<int64_t>(limit);
     }
     return a.data()[pos];
 }

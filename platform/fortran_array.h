@@ -79,6 +79,9 @@ public:
 
     bool allocated() const { return allocated_; }
     int64_t extent(int dim) const { return (dim >= 1 && dim <= Rank) ? ext_[dim - 1] : 0; }
+    // The extent of dimension dim (1 to Rank), a negative one as 0: a
+    // subscript less one in unsigned arithmetic is below it when in range.
+    uint64_t limit(int dim) const { return lim_[dim - 1]; }
     int64_t size() const { return static_cast<int64_t>(v_.size()); }
 
     void fill(const T& value) { std::fill(v_.begin(), v_.end(), value); }
