@@ -47,3 +47,35 @@ inline SmoothLagFactors smooth_lag_factors;
     y_last = y;
     return y;
 }
+
+// Two lags of one gain and time constant stepped together, each as
+// smooth_lag_on steps it: the kind of step and its factors decided once.
+[[gnu::always_inline]] inline void smooth_lag_pair(double* a, double* b, double G, double T, double Xa, double Xb,
+                                                   double& ya, double& yb) {
+    const double ua = G * Xa, ub = G * Xb;
+    if (first_step_data()) {
+        a[0] = 0.0;
+        a[1] = ua;
+        b[0] = 0.0;
+        b[1] = ub;
+    }
+    if (lag_is_trapezoidal(T)) {
+        SmoothLagFactors& f = smooth_lag_factors;
+        if (RUN_CLOCK.DELT != f.delt || T != f.t) {
+            f.delt = RUN_CLOCK.DELT;
+            f.t = T;
+            f.k = 0.5 * RUN_CLOCK.DELT / T;
+            f.denominator = 1.0 + f.k;
+        }
+        ya = ((a[0] + ua) * f.k + a[1]) / f.denominator;
+        yb = ((b[0] + ub) * f.k + b[1]) / f.denominator;
+    } else {
+        const double r = lag_step_response(T);
+        ya = a[1] + (ua - a[1]) * r;
+        yb = b[1] + (ub - b[1]) * r;
+    }
+    a[0] = ua - ya;
+    a[1] = ya;
+    b[0] = ub - yb;
+    b[1] = yb;
+}

@@ -117,8 +117,28 @@ void PQ3PH3(int32_t SS, int32_t BR1, int32_t BR2, int32_t BR3, double T, int32_t
         return;
     }
     const Phases p = branch_phases("P3PH3", SS, BR1, BR2, BR3, FLAG);
-    P = smoothed(real_power(p), BR1, T);
-    Q = smoothed(reactive_power(p), BR1, T);
+    double x = real_power(p), r = reactive_power(p);
+    // Both lags' slots and their inputs' in one block, stepped together
+    // when it lies inside STOR; else each as its own block takes them.
+    const int32_t first = POINTER_BLOCK.NEXC + 1;
+    FArray1<double>& stor = STORAGE.STOR;
+    if (first >= 1 && int64_t{first} + 5 <= stor.size()) {
+        take_slots({.stor = 6});
+        if (BR1 < 0) {
+            x = -x;
+            r = -r;
+        }
+        double* const at = stor.data() + (first - 1);
+        double yp, yq;
+        smooth_lag_pair(at, at + 3, 1.0, T, x, r, yp, yq);
+        at[2] = x;
+        at[5] = r;
+        P = yp;
+        Q = yq;
+        return;
+    }
+    P = smoothed(x, BR1, T);
+    Q = smoothed(r, BR1, T);
 }
 
 void PQ3PH_METER(int32_t SS, int32_t BR1, int32_t BR2, int32_t BR3, int32_t BR4, int32_t BR5, int32_t BR6,
