@@ -51,14 +51,6 @@ Realisation realise(double a0, double a1, const Numerator& n) {
     return {{0.0, 1.0, -a0, -a1}, beta1, beta2};
 }
 
-double run_body(const Realisation& r, double G, double d, double X, int32_t mode) {
-    static const double zero[2] = {0.0, 0.0};
-    const double bx[2] = {r.beta1 * X, r.beta2 * X};
-    double x[2];
-    SECOND_ORDER_STEP(x, zero, r.A, bx, mode);
-    return G * (x[0] + d * X);
-}
-
 }  // namespace
 
 namespace {
@@ -78,8 +70,8 @@ uint64_t bits(double x) { return std::bit_cast<uint64_t>(x); }
 
 // Slot k of the block at S(k).
 template <class Slots>
-void step_body(const Slots& S, int32_t at, double* state, const double* x0, const double* A, const double* bx,
-               int32_t mode) {
+[[gnu::always_inline]] inline void step_body(const Slots& S, int32_t at, double* state, const double* x0,
+                                             const double* A, const double* bx, int32_t mode) {
     const double h2 = 0.5 * RUN_CLOCK.DELT;
     const bool first = first_step_data();
     if (mode > 0 || first) {
@@ -119,9 +111,9 @@ void step_body(const Slots& S, int32_t at, double* state, const double* x0, cons
     S(11) = bx[1];
 }
 
-}  // namespace
-
-void SECOND_ORDER_STEP(double* state, const double* x0, const double* A, const double* bx, int32_t mode) {
+// Inline in the filters below, whose matrix and inputs then stay in registers.
+[[gnu::always_inline]] inline void second_order_step(double* state, const double* x0, const double* A,
+                                                     const double* bx, int32_t mode) {
     const BlockSlots s = take_slots({.stor = 12});
     FArray1<double>& stor = STORAGE.STOR;
     // Slots inside STOR are reached directly; others through the checks.
@@ -131,6 +123,20 @@ void SECOND_ORDER_STEP(double* state, const double* x0, const double* A, const d
     } else {
         step_body([&s](int32_t k) -> double& { return s.S(k); }, 0, state, x0, A, bx, mode);
     }
+}
+
+[[gnu::always_inline]] inline double run_body(const Realisation& r, double G, double d, double X, int32_t mode) {
+    static const double zero[2] = {0.0, 0.0};
+    const double bx[2] = {r.beta1 * X, r.beta2 * X};
+    double x[2];
+    second_order_step(x, zero, r.A, bx, mode);
+    return G * (x[0] + d * X);
+}
+
+}  // namespace
+
+void SECOND_ORDER_STEP(double* state, const double* x0, const double* A, const double* bx, int32_t mode) {
+    second_order_step(state, x0, A, bx, mode);
 }
 
 double SECOND_ORDER_FIX(int32_t ITYPE, double G, double zeta, double w, double X) {
