@@ -9,10 +9,10 @@ namespace {
 
 constexpr ModuleCounts kPi{.stoi = 3, .stof = 18};
 
-}  // namespace
-
-void PI_ANTIWINDUP_DSD(const PiMember& m, double ErrIn, double& PiOut, int32_t IntHold, int32_t IntReset, double Kp,
-                       double Ti, double Kaw, double UpperLim, double LowerLim) {
+// Inline in each member, whose names are then constants.
+[[gnu::always_inline]] inline void pi_dsd(const PiMember& m, double ErrIn, double& PiOut, int32_t IntHold,
+                                          int32_t IntReset, double Kp, double Ti, double Kaw, double UpperLim,
+                                          double LowerLim) {
     ModuleFrame f(m.dsd, m.data_file, Pass::DSD, kPi);
     const double prev_lim_diff = f.stof(15);
 
@@ -46,6 +46,13 @@ void PI_ANTIWINDUP_DSD(const PiMember& m, double ErrIn, double& PiOut, int32_t I
     f.leave();
 }
 
+}  // namespace
+
+void PI_ANTIWINDUP_DSD(const PiMember& m, double ErrIn, double& PiOut, int32_t IntHold, int32_t IntReset, double Kp,
+                       double Ti, double Kaw, double UpperLim, double LowerLim) {
+    pi_dsd(m, ErrIn, PiOut, IntHold, IntReset, Kp, Ti, Kaw, UpperLim, LowerLim);
+}
+
 void PI_ANTIWINDUP_DSO(const PiMember& m) {
     ModuleFrame f(m.dso, m.data_file, Pass::DSO, kPi);
     f.stof(18) = 0.0;
@@ -62,13 +69,13 @@ void PI_ANTIWINDUP_DSO_BEGIN(const PiMember& m) { ModuleFrame f(m.dso_begin, "",
 
 #define ZARIK_PI_MEMBER(N, ID)                                                                                \
     namespace {                                                                                               \
-    const PiMember member_##N = {"PI_AntiWindUp_" #N "_DSD", "PI_AntiWindUp_" #N "_DSO",                      \
+    constexpr PiMember member_##N = {"PI_AntiWindUp_" #N "_DSD", "PI_AntiWindUp_" #N "_DSO",                      \
                                  "PI_AntiWindUp_" #N "_DSD_BEGIN", "PI_AntiWindUp_" #N "_DSO_BEGIN",          \
                                  "PI_AntiWindUp_" #N ".dta", ID};                                             \
     }                                                                                                         \
     void PI_AntiWindUp_##N##_DSD(double ErrIn, double& PiOut, int32_t IntHold, int32_t IntReset, double Kp,   \
                                  double Ti, double Kaw, double UpperLim, double LowerLim) {                   \
-        PI_ANTIWINDUP_DSD(member_##N, ErrIn, PiOut, IntHold, IntReset, Kp, Ti, Kaw, UpperLim, LowerLim);      \
+        pi_dsd(member_##N, ErrIn, PiOut, IntHold, IntReset, Kp, Ti, Kaw, UpperLim, LowerLim);                 \
     }                                                                                                         \
     void PI_AntiWindUp_##N##_DSO() { PI_ANTIWINDUP_DSO(member_##N); }                                          \
     void PI_AntiWindUp_##N##_DSD_BEGIN() { PI_ANTIWINDUP_DSD_BEGIN(member_##N); }                              \
