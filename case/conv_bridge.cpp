@@ -93,11 +93,8 @@ void ConvBridge_Avg_6_DSD(const double (&VREF)[6], CR Rs, CR VdcIn) {
 void ConvBridge_Avg_6_DSO() {
     ModuleFrame f("ConvBridge_Avg_6_DSO", "ConvBridge_Avg_6.dta", Pass::DSO, kBridge);
     const int32_t ss = f.ss(), inst = f.instance();
-    const double gain = f.next_rtcf();
-    (void)f.next_rtcf();
-    const double tau = f.next_rtcf();
-    (void)f.next_rtcf();
-    (void)f.next_rtcf();
+    const std::array<double, 5> constants = f.next_rtcf_block<5>();
+    const double gain = constants[0], tau = constants[2];
 
     double I_RS[3], V_RS[3];
     for (int32_t k = 1; k <= 3; ++k) {

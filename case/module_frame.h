@@ -158,6 +158,22 @@ public:
     void put_rtcf(double v) const;
     int32_t next_rtci() const { return at("RTCI", STORAGE.RTCI, POINTER_BLOCK.NRTCI++); }
     double next_rtcf() const { return at("RTCF", STORAGE.RTCF, POINTER_BLOCK.NRTCF++); }
+    // The next N of them, the block checked once where it lies inside RTCF.
+    template <int N>
+    [[gnu::always_inline]] std::array<double, N> next_rtcf_block() const {
+        std::array<double, N> v;
+        int32_t& next = POINTER_BLOCK.NRTCF;
+        const int32_t first = next;
+        FArray1<double>& a = STORAGE.RTCF;
+        if (first >= 1 && int64_t{first} + N - 1 <= a.extent(1)) {
+            next = first + N;
+            const double* from = a.data() + (first - 1);
+            for (int k = 0; k < N; ++k) v[static_cast<size_t>(k)] = from[k];
+            return v;
+        }
+        for (int k = 0; k < N; ++k) v[static_cast<size_t>(k)] = next_rtcf();
+        return v;
+    }
     // The next STORL word, for state kept the way the models keep theirs.
     Logical& next_storl() const { return at("STORL", STORAGE.STORL, POINTER_BLOCK.NSTORL++); }
 
@@ -299,13 +315,8 @@ struct MeterConstants {
 void PUT_METER_CONSTANTS(const ModuleFrame& f, double scale, double freq);
 // Inline, like the helper below, so that the frame stays out of memory.
 inline MeterConstants READ_METER_CONSTANTS(const ModuleFrame& f) {
-    MeterConstants m{};
-    m.gain = f.next_rtcf();
-    m.scale = f.next_rtcf();
-    m.tau = f.next_rtcf();
-    m.freq = f.next_rtcf();
-    (void)f.next_rtcf();
-    return m;
+    const std::array<double, 5> r = f.next_rtcf_block<5>();
+    return {r[0], r[1], r[2], r[3]};
 }
 // 1 / |v|, or 1.0 when |v| is at most 1e-20.
 double INVERSE_OR_ONE(double v);
