@@ -86,7 +86,7 @@ void Main_DSD() {
     DC_DC_Bi_DSD(BattSoc, DcEnable, 0.35, PowerOrder);
 
     double slot[23] = {};
-    for (int32_t k = 5; k <= 22; ++k) slot[k] = f.cx(k);
+    f.cx_block<5, 22>(slot);
     const double VsrcPu = slot[8], FaultCmd = slot[6];
     const double VsrcKV = VsrcPu * kVllBase;
     const double VsrcPhKV = VsrcKV / kSqrt3;
@@ -131,8 +131,8 @@ void Main_DSD() {
     f.stof(19) = slot[7];
     f.stof(20) = slot[5];
     f.stof(21) = f.stof(22) = 0.0;
-    const int32_t gains[] = {21, 22, 20, 17, 9, 11, 15, 19, 18, 14, 10, 12, 16, 13};
-    for (int32_t j = 0; j < 14; ++j) f.stof(23 + j) = slot[gains[j]];
+    f.put_stof<23, 36>(slot[21], slot[22], slot[20], slot[17], slot[9], slot[11], slot[15], slot[19], slot[18],
+                       slot[14], slot[10], slot[12], slot[16], slot[13]);
     f.stof(37) = kVllBase;
     f.stof(38) = VsrcKV;
     f.stof(39) = VsrcPu;

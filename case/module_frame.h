@@ -147,6 +147,19 @@ public:
     double cx(int32_t k) const {  // control slot k
         return at("CX", STORAGE.CX, at("CXMAP", STORAGE.CXMAP, cx_base_ + k));
     }
+    // Control slots First to Last into v[First] to v[Last]: the map's
+    // block checked once where it lies inside CXMAP, each slot as cx checks it.
+    template <int32_t First, int32_t Last, size_t N>
+    [[gnu::always_inline]] void cx_block(double (&v)[N]) const {
+        static_assert(First >= 1 && First <= Last && Last < static_cast<int32_t>(N));
+        const FArray1<int32_t>& map = STORAGE.CXMAP;
+        if (cx_base_ + First >= 1 && int64_t{cx_base_} + Last <= map.extent(1)) {
+            const int32_t* m = map.data() + (cx_base_ - 1);
+            for (int32_t k = First; k <= Last; ++k) v[k] = at("CX", STORAGE.CX, m[k]);
+            return;
+        }
+        for (int32_t k = First; k <= Last; ++k) v[k] = cx(k);
+    }
     double cbr(int32_t j, int32_t k = 1) const { return at("CBR", NET.CBR, branch(j, k), ss(k)); }
     bool open(int32_t j, int32_t k = 1) const {  // OPENBR of local branch j
         return is_true(at("OPENBR", NET.OPENBR, branch(j, k), ss(k)));
