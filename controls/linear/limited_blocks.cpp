@@ -20,14 +20,15 @@ struct LimitedCall {
 // the time constant of the cached factor, +3 the decay f, then (lead-lag)
 // the lead factor, then the output. STORI +0 calls since the last enabled
 // call, +1 the step count of the cached factor.
-[[gnu::always_inline]] inline double limited(const LimitedCall& b) {
+// Slot k of STORF at F(k), of STORI at I(k).
+template <class FSlots, class ISlots>
+[[gnu::always_inline]] inline double limited_on(const LimitedCall& b, const FSlots& F, const ISlots& I) {
     const bool lead_lag = b.kind == Kind::lead_lag;
-    const BlockSlots s = take_slots({.storf = lead_lag ? 6 : 5, .stori = 2});
     const double DELT = RUN_CLOCK.DELT;
-    double& x_last = s.F(0);
-    double& w = s.F(1);
-    double& out = s.F(lead_lag ? 5 : 4);
-    int32_t& held = s.I(0);
+    double& x_last = F(0);
+    double& w = F(1);
+    double& out = F(lead_lag ? 5 : 4);
+    int32_t& held = I(0);
     const int32_t n = held + 1;
     const double r = std::fabs(b.G) > 1e-38 ? 1.0 / b.G : 0.0;
     const bool first = first_step_data();
@@ -49,12 +50,12 @@ struct LimitedCall {
         return out;
     }
 
-    double& cached_T = s.F(2);
-    double& f = s.F(3);
-    int32_t& cached_n = s.I(1);
+    double& cached_T = F(2);
+    double& f = F(3);
+    int32_t& cached_n = I(1);
     if (std::fabs(b.T - cached_T) >= 1e-10 || n != cached_n) {
         f = std::fabs(b.T) >= 1e-20 ? std::exp(-n * DELT / b.T) : 0.0;
-        if (lead_lag) s.F(4) = std::fabs(b.T) >= 1e-20 ? f / b.T : 1.0 / (n * DELT);
+        if (lead_lag) F(4) = std::fabs(b.T) >= 1e-20 ? f / b.T : 1.0 / (n * DELT);
         cached_T = b.T;
         cached_n = n;
     }
@@ -67,7 +68,7 @@ struct LimitedCall {
     } else if (b.kind == Kind::washout) {
         w = (w + b.X - x_last) * f;
     } else {
-        w = w * f + b.X * (1.0 - f) + (b.X - x_last) * b.T1 * s.F(4);
+        w = w * f + b.X * (1.0 - f) + (b.X - x_last) * b.T1 * F(4);
     }
     if (b.limit) {
         // With a negative gain the scaled bounds swap places.
@@ -78,6 +79,21 @@ struct LimitedCall {
     x_last = b.X;
     held = 0;
     return out;
+}
+
+[[gnu::always_inline]] inline double limited(const LimitedCall& b) {
+    const int32_t nf = b.kind == Kind::lead_lag ? 6 : 5;
+    const BlockSlots s = take_slots({.storf = nf, .stori = 2});
+    // The slots reached directly where both blocks lie inside their stores.
+    if (s.storf >= 1 && int64_t{s.storf} + nf - 1 <= STORAGE.STORF.size() && s.stori >= 1 &&
+        int64_t{s.stori} + 1 <= STORAGE.STORI.size()) {
+        double* const f = STORAGE.STORF.data() + (s.storf - 1);
+        int32_t* const i = STORAGE.STORI.data() + (s.stori - 1);
+        return limited_on(
+            b, [f](int32_t k) -> double& { return f[k]; }, [i](int32_t k) -> int32_t& { return i[k]; });
+    }
+    return limited_on(
+        b, [&s](int32_t k) -> double& { return s.F(k); }, [&s](int32_t k) -> int32_t& { return s.I(k); });
 }
 
 }  // namespace
