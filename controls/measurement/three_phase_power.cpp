@@ -109,7 +109,11 @@ double Q3PH3(int32_t SS, int32_t BR1, int32_t BR2, int32_t BR3, double T, int32_
     return branch_power(true, SS, BR1, BR2, BR3, T, FLAG);
 }
 
-void PQ3PH3(int32_t SS, int32_t BR1, int32_t BR2, int32_t BR3, double T, int32_t FLAG, double& P, double& Q) {
+namespace {
+
+// Inline in the meter below, which calls it on every step.
+[[gnu::always_inline]] inline void pq3ph3(int32_t SS, int32_t BR1, int32_t BR2, int32_t BR3, double T, int32_t FLAG,
+                                          double& P, double& Q) {
     // The first step checks the branches under each block's own name.
     if (first_step_data()) {
         P = P3PH3(SS, BR1, BR2, BR3, T, FLAG);
@@ -141,6 +145,12 @@ void PQ3PH3(int32_t SS, int32_t BR1, int32_t BR2, int32_t BR3, double T, int32_t
     Q = smoothed(r, BR1, T);
 }
 
+}  // namespace
+
+void PQ3PH3(int32_t SS, int32_t BR1, int32_t BR2, int32_t BR3, double T, int32_t FLAG, double& P, double& Q) {
+    pq3ph3(SS, BR1, BR2, BR3, T, FLAG, P, Q);
+}
+
 void PQ3PH_METER(int32_t SS, int32_t BR1, int32_t BR2, int32_t BR3, int32_t BR4, int32_t BR5, int32_t BR6,
                  int32_t& ONE, double T, double& P, double& Q) {
     int32_t& grounded = take_slots({.stori = 1}).I(0);
@@ -155,7 +165,7 @@ void PQ3PH_METER(int32_t SS, int32_t BR1, int32_t BR2, int32_t BR3, int32_t BR4,
     // A group entered backwards on grounded from-nodes is measured at its
     // to-nodes and negated, not at ground.
     const auto side = [&](int32_t first) { return grounded == 1 && first < 0 ? 0 : grounded; };
-    PQ3PH3(SS, BR1, BR2, BR3, T, side(BR1), P, Q);
+    pq3ph3(SS, BR1, BR2, BR3, T, side(BR1), P, Q);
     if (BR4 == 0 || BR5 == 0 || BR6 == 0) {
         take_slots({.stor = 6});
         return;
