@@ -32,6 +32,21 @@ bool set_up_plain(const SwitchSetUp& c, int32_t ns, bool interpolate, int32_t*& 
     return any;
 }
 
+// For each set of four flags, the positions of the set ones first, in
+// their order: the listed switches packed to the front of four words.
+struct PackOrder {
+    alignas(16) int32_t at[16][4];
+    constexpr PackOrder() : at{} {
+        for (int m = 0; m < 16; ++m) {
+            int n = 0;
+            for (int j = 0; j < 4; ++j)
+                if (m & (1 << j)) at[m][n++] = j;
+            while (n < 4) at[m][n++] = 0;
+        }
+    }
+};
+constexpr PackOrder kPack;
+
 // Four switches at a time: their words gathered, the kinds and the
 // conductance changes decided side by side, then written switch by switch
 // in the list's order.
@@ -74,12 +89,18 @@ __attribute__((target("avx2"))) bool set_up_avx2(const SwitchSetUp& c, int32_t n
         _mm_store_si128(reinterpret_cast<__m128i*>(cw), count);
         _mm_store_si128(reinterpret_cast<__m128i*>(pw), pending);
         _mm_store_si128(reinterpret_cast<__m128i*>(bw), changed32);
+        if constexpr (Interpolate) {
+            // The pending ones packed to the front; the words past them are
+            // overwritten by the next four or left past the list's end.
+            const __m128i order = _mm_load_si128(reinterpret_cast<const __m128i*>(kPack.at[may]));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(due),
+                             _mm_castps_si128(_mm_permutevar_ps(_mm_castsi128_ps(b), order)));
+            due += __builtin_popcount(static_cast<unsigned>(may));
+        }
         for (int j = 0; j < 4; ++j) {
             const int32_t s = at[j];
             c.instant[s] = 1.5;
             c.pending[s] = pw[j];
-            *due = s;
-            due += (may >> j) & 1;
             c.count[s] = cw[j];
             c.brchg[s] = bw[j];
         }
