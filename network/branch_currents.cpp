@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <type_traits>
 #include <vector>
 #include <cstdlib>
 
@@ -237,13 +238,21 @@ void FINISHUP(int32_t ss) {
         // The closing pass left the series branches' values and every
         // conductance.
         // A sourced entry's kind keeps the voltage-source bit.
-        const auto close = [&](int32_t b, uint8_t kind) {
-            if (!(keep && (kind & BK_VSOURCE))) ebrd[b] = ebr[b];
-            ccbrd[b] = ccbr[b];
+        // Made for SSEXTRAP on and off, so that the loops test no option.
+        const auto close_all = [&](auto kept) {
+            constexpr bool keeps = decltype(kept)::value;
+            const auto close = [&](int32_t b, uint8_t kind) {
+                if (!(keeps && (kind & BK_VSOURCE))) ebrd[b] = ebr[b];
+                ccbrd[b] = ccbr[b];
+            };
+            for (const auto& list : plan.sourced)
+                for (const PlannedBranch& e : list) close(e.b, e.kind);
+            for (const int32_t b : plan.other) close(b, plan.kind[static_cast<size_t>(b)]);
         };
-        for (const auto& list : plan.sourced)
-            for (const PlannedBranch& e : list) close(e.b, e.kind);
-        for (const int32_t b : plan.other) close(b, plan.kind[static_cast<size_t>(b)]);
+        if (keep)
+            close_all(std::true_type{});
+        else
+            close_all(std::false_type{});
     } else {
         if (!plan.vsources.empty() && keep) {
             static std::vector<double> kept;
