@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <type_traits>
 #include <vector>
 #include <cstdlib>
 
@@ -196,17 +197,28 @@ void INCALCVI(int32_t ss, double reached, double fraction, bool closing, bool pa
         // other branch's moves from its current before to the pass's
         // current, and every one but an ideal branch then takes it.
         const double level = N.SSCHATLEV(ss);
-        const auto count = [&](int32_t b, bool ideal) {
-            const double before = cbr[b], now = cbrt[b];
-            const int32_t next = CHATTER_NEXT(counter[b], before, now, level);
-            counter[b] = next;
-            found |= CHATTER_AT(next);
-            if (!ideal) cbr[b] = partial ? before + fraction * (now - before) : now;
+        // Made for partial passes and whole ones, the reached chatter kept
+        // in a register.
+        const auto count_all = [&](auto part) {
+            constexpr bool drawn = decltype(part)::value;
+            bool any = false;
+            const auto count = [&](int32_t b, bool ideal) {
+                const double before = cbr[b], now = cbrt[b];
+                const int32_t next = CHATTER_NEXT(counter[b], before, now, level);
+                counter[b] = next;
+                any |= CHATTER_AT(next);
+                if (!ideal) cbr[b] = drawn ? before + fraction * (now - before) : now;
+            };
+            // No sourced series branch is ideal.
+            for (const auto& list : plan.sourced)
+                for (const PlannedBranch& e : list) count(e.b, false);
+            for (const int32_t b : plan.other) count(b, (kinds[b] & BK_IDEAL) != 0);
+            found |= any;
         };
-        // No sourced series branch is ideal.
-        for (const auto& list : plan.sourced)
-            for (const PlannedBranch& e : list) count(e.b, false);
-        for (const int32_t b : plan.other) count(b, (kinds[b] & BK_IDEAL) != 0);
+        if (partial)
+            count_all(std::true_type{});
+        else
+            count_all(std::false_type{});
         if (counted_before)
             std::fill(counter.p, counter.p + nb, 0);
         else if (found)
@@ -237,13 +249,21 @@ void FINISHUP(int32_t ss) {
         // The closing pass left the series branches' values and every
         // conductance.
         // A sourced entry's kind keeps the voltage-source bit.
-        const auto close = [&](int32_t b, uint8_t kind) {
-            if (!(keep && (kind & BK_VSOURCE))) ebrd[b] = ebr[b];
-            ccbrd[b] = ccbr[b];
+        // Made for SSEXTRAP on and off, so that the loops test no option.
+        const auto close_all = [&](auto kept) {
+            constexpr bool keeps = decltype(kept)::value;
+            const auto close = [&](int32_t b, uint8_t kind) {
+                if (!(keeps && (kind & BK_VSOURCE))) ebrd[b] = ebr[b];
+                ccbrd[b] = ccbr[b];
+            };
+            for (const auto& list : plan.sourced)
+                for (const PlannedBranch& e : list) close(e.b, e.kind);
+            for (const int32_t b : plan.other) close(b, plan.kind[static_cast<size_t>(b)]);
         };
-        for (const auto& list : plan.sourced)
-            for (const PlannedBranch& e : list) close(e.b, e.kind);
-        for (const int32_t b : plan.other) close(b, plan.kind[static_cast<size_t>(b)]);
+        if (keep)
+            close_all(std::true_type{});
+        else
+            close_all(std::false_type{});
     } else {
         if (!plan.vsources.empty() && keep) {
             static std::vector<double> kept;

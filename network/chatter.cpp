@@ -7,6 +7,7 @@
 #include "engine/run_state.h"
 #include "network/network_tables.h"
 #include "network/solution_columns.h"
+#include "network/solution_loops.h"
 #include "platform/text_units.h"
 
 bool CHATTER_PRINTING(int32_t mode) {
@@ -51,15 +52,7 @@ void CHATTER_CHK(int32_t ss, int32_t mode) {
         std::fill(counter.p, c_end, 0);
         return;
     }
-    const double* x = old_v.p;
-    const double* y = new_v.p;
-    bool found = false;
-    for (int32_t* c = counter.p; c != c_end; ++c, ++x, ++y) {
-        const int32_t next = CHATTER_NEXT(*c, *x, *y, level);
-        *c = next;
-        found |= CHATTER_AT(next);
-    }
-    if (found) CHATTER_FOUND(ss, nodes, CHATTER_PRINTING(mode));
+    if (count_chatter(count, old_v.p, new_v.p, counter.p, level)) CHATTER_FOUND(ss, nodes, CHATTER_PRINTING(mode));
 }
 
 void SSFLAGS_SET(int32_t ss, int32_t interpolate, int32_t remove_chatter) {

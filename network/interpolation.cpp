@@ -79,9 +79,9 @@ struct InjectionColumns {
 // The injections of the branches with a source or an injected current, in
 // branch order (they are summed into CINJ): INTVAL1 and INTVAL2 for the
 // kind of pass, the voltage sources re-evaluated where INTVAL2 asks it.
-template <bool Opening, bool Resolving, bool Partial>
+template <bool Opening, bool Resolving, bool Partial, bool Extrapolate>
 void inject_branches(const std::vector<int32_t>& list, const uint8_t* kinds, const InjectionColumns& c,
-                     double* cinj, double reached, bool extrapolate) {
+                     double* cinj, double reached) {
     for (const int32_t b : list) {
         const uint8_t kind = kinds[b];
         double v = 0.0;
@@ -90,7 +90,7 @@ void inject_branches(const std::vector<int32_t>& list, const uint8_t* kinds, con
                               Partial);
         if (kind & BK_SOURCE) {
             double e;
-            if (!Opening && extrapolate && (kind & BK_VSOURCE)) {
+            if (!Opening && Extrapolate && (kind & BK_VSOURCE)) {
                 if (!Resolving) {
                     NET.SRC_POS = c.record[b];
                     VSRC_EVAL();
@@ -132,14 +132,17 @@ void INTERPA(int32_t ss, double reached, bool partial, bool resolving, bool open
     const InjectionColumns c{C.iet.p - 1,  C.ief.p - 1,   C.thisbr.p - 1, C.brchg.p - 1, C.geq.p - 1,
                              C.ccbr.p - 1, C.ccbrd.p - 1, C.ebr.p - 1,    C.ebrd.p - 1};
     const bool extrap = is_true(N.SSEXTRAP(ss));
-    auto* inject = &inject_branches<false, false, false>;
+    // Made for each kind of pass and for SSEXTRAP on and off.
+    auto* inject = extrap ? &inject_branches<false, false, false, true> : &inject_branches<false, false, false, false>;
     if (opening)
-        inject = &inject_branches<true, false, false>;
+        inject = &inject_branches<true, false, false, false>;
+    else if (resolving && partial)
+        inject = extrap ? &inject_branches<false, true, true, true> : &inject_branches<false, true, true, false>;
     else if (resolving)
-        inject = partial ? &inject_branches<false, true, true> : &inject_branches<false, true, false>;
+        inject = extrap ? &inject_branches<false, true, false, true> : &inject_branches<false, true, false, false>;
     else if (partial)
-        inject = &inject_branches<false, false, true>;
-    inject(plan.injecting, plan.kind.data(), c, cinj.p - 1, reached, extrap);
+        inject = extrap ? &inject_branches<false, false, true, true> : &inject_branches<false, false, true, false>;
+    inject(plan.injecting, plan.kind.data(), c, cinj.p - 1, reached);
 
     const Col<int32_t> norbus = C.norbus;
     const Col<double> cnor = C.cnor, cnord = C.cnord;

@@ -7,6 +7,7 @@
 #include "engine/run_state.h"
 #include "network/network_tables.h"
 #include "network/solution_columns.h"
+#include "network/solution_loops.h"
 #include "platform/fixed_text.h"
 #include "platform/fortran_format.h"
 
@@ -62,19 +63,25 @@ void solution_tables_error(int32_t ss) {
     ABORT_RUN("SOLVE_NETWORK", 0);
 }
 
-bool copy_finite(const double* __restrict v, int32_t n, double* __restrict x) {
-    // A value times zero is zero unless the value is NaN or an infinity,
-    // and a NaN stays in any sum: two values at a time into two sums that
-    // do not wait on each other.
-    using Pair = double __attribute__((vector_size(16)));
-    Pair a = {0.0, 0.0}, b = {0.0, 0.0};
+namespace {
+
+// A value times zero is zero unless the value is NaN or an infinity, and a
+// NaN stays in any sum: Width values at a time into two sums that do not
+// wait on each other.
+using Pair = double __attribute__((vector_size(16)));
+using Quad = double __attribute__((vector_size(32)));
+
+template <class Lanes, int Width = sizeof(Lanes) / sizeof(double)>
+inline __attribute__((always_inline)) bool copy_finite_body(const double* __restrict v, int32_t n,
+                                                            double* __restrict x) {
+    Lanes a = {}, b = {};
     int32_t k = 0;
-    for (; k + 4 <= n; k += 4) {
-        Pair p, q;
+    for (; k + 2 * Width <= n; k += 2 * Width) {
+        Lanes p, q;
         std::memcpy(&p, v + k, sizeof p);
-        std::memcpy(&q, v + k + 2, sizeof q);
+        std::memcpy(&q, v + k + Width, sizeof q);
         std::memcpy(x + k, &p, sizeof p);
-        std::memcpy(x + k + 2, &q, sizeof q);
+        std::memcpy(x + k + Width, &q, sizeof q);
         a += p * 0.0;
         b += q * 0.0;
     }
@@ -83,8 +90,20 @@ bool copy_finite(const double* __restrict v, int32_t n, double* __restrict x) {
         x[k] = v[k];
         c += v[k] * 0.0;
     }
-    const Pair s = a + b;
-    return (s[0] + s[1]) + c == 0.0;
+    const Lanes s = a + b;
+    double t = 0.0;
+    for (int j = 0; j < Width; ++j) t += s[j];
+    return t + c == 0.0;
+}
+
+__attribute__((target("avx2"))) bool copy_finite_avx2(const double* __restrict v, int32_t n, double* __restrict x) {
+    return copy_finite_body<Quad>(v, n, x);
+}
+
+}  // namespace
+
+bool copy_finite(const double* __restrict v, int32_t n, double* __restrict x) {
+    return vector_forms_in_use() ? copy_finite_avx2(v, n, x) : copy_finite_body<Pair>(v, n, x);
 }
 
 void solution_not_finite(int32_t ss) {

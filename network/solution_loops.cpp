@@ -111,6 +111,26 @@ __attribute__((target("avx2"))) bool counted_avx2(int64_t n, const double* v, do
     return counted_body(n, v, vnode, x, counter, level);
 }
 
+inline __attribute__((always_inline)) bool chatter_body(int64_t n, const double* __restrict x,
+                                                        const double* __restrict y, int32_t* __restrict counter,
+                                                        double level) {
+    int32_t found = 0;
+    for (int64_t k = 0; k < n; ++k) {
+        const int32_t next = next_counter(counter[k], x[k], y[k], level);
+        counter[k] = next;
+        found |= at_chatter(next);
+    }
+    return found != 0;
+}
+
+bool chatter_plain(int64_t n, const double* x, const double* y, int32_t* counter, double level) {
+    return chatter_body(n, x, y, counter, level);
+}
+__attribute__((target("avx2"))) bool chatter_avx2(int64_t n, const double* x, const double* y, int32_t* counter,
+                                                  double level) {
+    return chatter_body(n, x, y, counter, level);
+}
+
 template <int Mode>
 inline __attribute__((always_inline)) void rhs_body(int64_t n, const double* __restrict tl,
                                                     const double* __restrict tld, const double* __restrict hist,
@@ -219,6 +239,10 @@ void copy_changed(const double* src, double* dst, int64_t n) {
 
 bool take_counted_nodes(int64_t n, const double* v, double* vnode, double* x, int32_t* counter, double level) {
     return vector_forms() ? counted_avx2(n, v, vnode, x, counter, level) : counted_plain(n, v, vnode, x, counter, level);
+}
+
+bool count_chatter(int64_t n, const double* x, const double* y, int32_t* counter, double level) {
+    return vector_forms() ? chatter_avx2(n, x, y, counter, level) : chatter_plain(n, x, y, counter, level);
 }
 
 bool take_counted_branches(int64_t n, const double* cbrt, double* cbr, int32_t* counter, const uint8_t* kind,

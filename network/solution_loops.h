@@ -16,6 +16,10 @@ void copy_changed(const double* src, double* dst, int64_t n);
 // before; whether some counter reached chatter.
 bool take_counted_nodes(int64_t n, const double* v, double* vnode, double* x, int32_t* counter, double level);
 
+// n chatter counters moved on from the values x to the values y; whether
+// some counter reached chatter.
+bool count_chatter(int64_t n, const double* x, const double* y, int32_t* counter, double level);
+
 // A detecting pass's branch currents cbrt (n entries) taken: each
 // branch's chatter counter moves on from its current before, in cbr; every
 // branch whose kind byte has none of the skip bits then takes its current,

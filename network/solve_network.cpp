@@ -18,6 +18,7 @@
 #include "network/solution_columns.h"
 #include "network/solution_hooks.h"
 #include "network/subsystem_columns.h"
+#include "network/switch_set_up.h"
 #include "network/triangularise.h"
 
 PendingSwitches PENDING_SWITCHES;
@@ -106,27 +107,14 @@ void solve_subsystem(int32_t ss, bool first_data) {
     struct PendingGuard {
         ~PendingGuard() { PENDING_SWITCHES.ss = 0; }
     } guard;
-    // The loop calls nothing: the pending switches go to a buffer sized for
-    // every switch, and the changed ones are listed after it.
+    // The pending switches go to a buffer sized for every switch, and the
+    // changed ones are listed after it.
     static std::vector<int32_t> gathered;
     if (gathered.size() < static_cast<size_t>(std::max(ns, 0))) gathered.resize(static_cast<size_t>(ns));
     int32_t* const first_due = gathered.data();
     int32_t* next_due = first_due;
-    bool any_changed = false;
-    for (int32_t k = 1; k <= ns; ++k) {
-        const int32_t b = list[k];
-        instant[b] = 1.5;
-        const int32_t kind = std::abs(code[b]);
-        const bool may = interpolate && kind != 0 && kind != 6;
-        pending[b] = as_logical(may);
-        *next_due = b;
-        next_due += may ? 1 : 0;
-        count[b] = (kind == 5 || kind == 15) ? 0 : 10;
-        const double before = geqd[b];
-        const bool changed = std::fabs(before - geq[b]) > 1e-10 * std::fabs(before);
-        brchg[b] = as_logical(changed);
-        any_changed |= changed;
-    }
+    const bool any_changed =
+        set_up_switches({list, code, count, pending, instant, geq, geqd, brchg}, ns, interpolate, next_due);
     PENDING_SWITCHES.list.assign(first_due, next_due);
     if (any_changed) [[unlikely]]
         for (int32_t k = 1; k <= ns; ++k)

@@ -163,19 +163,31 @@ void PESWITCH_INIT(int32_t code, int32_t recovers, double ron, double roff, doub
     P.NRTCF += 6;
 }
 
+namespace {
+
+// The first step of a run from data sets the switch up from its ratings,
+// out of the common path.
+[[gnu::noinline]] void first_switch_step(int32_t ss, int32_t br, int32_t gate, double tval, int32_t code,
+                                         double ron) {
+    StorageArrays& S = STORAGE;
+    const PointerBlock& P = POINTER_BLOCK;
+    const int32_t c = P.NRTCF;
+    const Ratings r{ron, S.RTCF(c + 1), S.RTCF(c + 2), S.RTCF(c + 3), S.RTCF(c + 4), S.RTCF(c + 5), S.RTCL(P.NRTCL),
+                    false};
+    switch_step(ss, br, gate, tval, code, ron, &r);
+}
+
+}  // namespace
+
 void PESWITCH(int32_t ss, int32_t br, int32_t gate, double tval) {
     StorageArrays& S = STORAGE;
     PointerBlock& P = POINTER_BLOCK;
-    const int32_t c = P.NRTCF;
     const int32_t code = S.RTCI(P.NRTCI);
-    const double ron = S.RTCF(c);
-    Ratings r{};
-    const Ratings* setup = nullptr;
-    if (first_step()) [[unlikely]] {
-        r = {ron, S.RTCF(c + 1), S.RTCF(c + 2), S.RTCF(c + 3), S.RTCF(c + 4), S.RTCF(c + 5), S.RTCL(P.NRTCL), false};
-        setup = &r;
-    }
-    switch_step(ss, br, gate, tval, code, ron, setup);
+    const double ron = S.RTCF(P.NRTCF);
+    if (first_step()) [[unlikely]]
+        first_switch_step(ss, br, gate, tval, code, ron);
+    else
+        switch_step(ss, br, gate, tval, code, ron, nullptr);
     P.NRTCL += 1;
     P.NRTCI += 1;
     P.NRTCF += 6;

@@ -77,6 +77,37 @@ TEST_P(SolutionLoops, CountedNodesFollowTheCounterRule) {
     EXPECT_EQ(c, 1);
 }
 
+// The counters alone, over every sign, step and special value, and
+// lengths that end inside a block.
+TEST_P(SolutionLoops, ChatterCountersFollowTheCounterRule) {
+    const double inf = std::numeric_limits<double>::infinity(), nan = std::numeric_limits<double>::quiet_NaN();
+    const double values[] = {0.0, -0.0, 0.5, 1.0, -1.0, 1.5, inf, -inf, nan};
+    std::vector<double> before, after;
+    std::vector<int32_t> counters;
+    for (int32_t c = -7; c <= 7; ++c)
+        for (double x : values)
+            for (double y : values) {
+                counters.push_back(c);
+                before.push_back(x);
+                after.push_back(y);
+            }
+    for (const double level : {0.0, 0.25, 0.5})
+        for (const size_t n : {counters.size(), counters.size() - 3, size_t{5}}) {
+            std::vector<int32_t> counter = counters;
+            counter.push_back(99);  // beyond the count
+            const bool found = count_chatter(static_cast<int64_t>(n), before.data(), after.data(), counter.data(), level);
+            bool any = false;
+            for (size_t k = 0; k < n; ++k) {
+                const int32_t want = CHATTER_NEXT(counters[k], before[k], after[k], level);
+                ASSERT_EQ(counter[k], want) << k << " level " << level;
+                any |= CHATTER_AT(want);
+            }
+            for (size_t k = n; k < counters.size(); ++k) ASSERT_EQ(counter[k], counters[k]);
+            EXPECT_EQ(counter.back(), 99);
+            EXPECT_EQ(found, any) << n;
+        }
+}
+
 // A detecting pass's currents taken: every counter moves, ideal branches
 // keep their current, the others take the new one whole or at the fraction.
 TEST_P(SolutionLoops, CountedBranchesTakeTheirCurrents) {
