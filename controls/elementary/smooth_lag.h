@@ -24,6 +24,19 @@ struct SmoothLagFactors {
 };
 inline SmoothLagFactors smooth_lag_factors;
 
+// The factors for time constant T, worked out again only when T or the
+// step length changed.
+[[gnu::always_inline]] inline const SmoothLagFactors& trapezoidal_factors(double T) {
+    SmoothLagFactors& f = smooth_lag_factors;
+    if (RUN_CLOCK.DELT != f.delt || T != f.t) {
+        f.delt = RUN_CLOCK.DELT;
+        f.t = T;
+        f.k = 0.5 * RUN_CLOCK.DELT / T;
+        f.denominator = 1.0 + f.k;
+    }
+    return f;
+}
+
 [[gnu::always_inline]] inline double smooth_lag_on(double& gap, double& y_last, double G, double T, double X) {
     const double u = G * X;
     if (first_step_data()) {
@@ -32,13 +45,7 @@ inline SmoothLagFactors smooth_lag_factors;
     }
     double y;
     if (lag_is_trapezoidal(T)) {
-        SmoothLagFactors& f = smooth_lag_factors;
-        if (RUN_CLOCK.DELT != f.delt || T != f.t) {
-            f.delt = RUN_CLOCK.DELT;
-            f.t = T;
-            f.k = 0.5 * RUN_CLOCK.DELT / T;
-            f.denominator = 1.0 + f.k;
-        }
+        const SmoothLagFactors& f = trapezoidal_factors(T);
         y = ((gap + u) * f.k + y_last) / f.denominator;
     } else {
         y = y_last + (u - y_last) * lag_step_response(T);
@@ -60,13 +67,7 @@ inline SmoothLagFactors smooth_lag_factors;
         b[1] = ub;
     }
     if (lag_is_trapezoidal(T)) {
-        SmoothLagFactors& f = smooth_lag_factors;
-        if (RUN_CLOCK.DELT != f.delt || T != f.t) {
-            f.delt = RUN_CLOCK.DELT;
-            f.t = T;
-            f.k = 0.5 * RUN_CLOCK.DELT / T;
-            f.denominator = 1.0 + f.k;
-        }
+        const SmoothLagFactors& f = trapezoidal_factors(T);
         ya = ((a[0] + ua) * f.k + a[1]) / f.denominator;
         yb = ((b[0] + ub) * f.k + b[1]) / f.denominator;
     } else {

@@ -43,18 +43,29 @@ TEST_P(SolutionLoops, CopyChangedCopiesEveryBit) {
         }
 }
 
-TEST_P(SolutionLoops, CountedNodesFollowTheCounterRule) {
-    const double inf = std::numeric_limits<double>::infinity(), nan = std::numeric_limits<double>::quiet_NaN();
-    const double values[] = {0.0, -0.0, 0.5, 1.0, -1.0, 1.5, inf, -inf, nan};
+// Every counter from -7 to 7 with every pair of a value before and after
+// among signs, steps and special values.
+struct CounterCases {
     std::vector<double> before, after;
     std::vector<int32_t> counters;
-    for (int32_t c = -7; c <= 7; ++c)
-        for (double x : values)
-            for (double y : values) {
-                counters.push_back(c);
-                before.push_back(x);
-                after.push_back(y);
-            }
+    CounterCases() {
+        const double inf = std::numeric_limits<double>::infinity(), nan = std::numeric_limits<double>::quiet_NaN();
+        const double values[] = {0.0, -0.0, 0.5, 1.0, -1.0, 1.5, inf, -inf, nan};
+        for (int32_t c = -7; c <= 7; ++c)
+            for (double x : values)
+                for (double y : values) {
+                    counters.push_back(c);
+                    before.push_back(x);
+                    after.push_back(y);
+                }
+    }
+};
+
+TEST_P(SolutionLoops, CountedNodesFollowTheCounterRule) {
+    const CounterCases cases;
+    const std::vector<double>& before = cases.before;
+    const std::vector<double>& after = cases.after;
+    const std::vector<int32_t>& counters = cases.counters;
     for (const double level : {0.0, 0.25, 0.5}) {
         std::vector<double> vnode = before, x(after.size(), -1.0);
         std::vector<int32_t> counter = counters;
@@ -80,17 +91,10 @@ TEST_P(SolutionLoops, CountedNodesFollowTheCounterRule) {
 // The counters alone, over every sign, step and special value, and
 // lengths that end inside a block.
 TEST_P(SolutionLoops, ChatterCountersFollowTheCounterRule) {
-    const double inf = std::numeric_limits<double>::infinity(), nan = std::numeric_limits<double>::quiet_NaN();
-    const double values[] = {0.0, -0.0, 0.5, 1.0, -1.0, 1.5, inf, -inf, nan};
-    std::vector<double> before, after;
-    std::vector<int32_t> counters;
-    for (int32_t c = -7; c <= 7; ++c)
-        for (double x : values)
-            for (double y : values) {
-                counters.push_back(c);
-                before.push_back(x);
-                after.push_back(y);
-            }
+    const CounterCases cases;
+    const std::vector<double>& before = cases.before;
+    const std::vector<double>& after = cases.after;
+    const std::vector<int32_t>& counters = cases.counters;
     for (const double level : {0.0, 0.25, 0.5})
         for (const size_t n : {counters.size(), counters.size() - 3, size_t{5}}) {
             std::vector<int32_t> counter = counters;
