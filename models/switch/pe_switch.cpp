@@ -7,6 +7,7 @@
 #include "engine/pointer_block.h"
 #include "engine/run_state.h"
 #include "engine/storage.h"
+#include "models/switch/pe_switch_state.h"
 #include "network/network_tables.h"
 #include "network/switch_state.h"
 
@@ -56,6 +57,7 @@ void set_up(int32_t s, int32_t b, int32_t g, double t, int32_t code, const Ratin
 // the step uses lie inside the storage; RecordChecked goes through the
 // storage's checks, which report the others.
 struct RecordAt {
+    static constexpr bool kInline = true;  // the device logic runs inline
     int32_t p, q, e;
     int32_t& stori(int32_t k) const { return STORAGE.STORI.data()[p - 1 + k]; }
     double& storf(int32_t k) const { return STORAGE.STORF.data()[q - 1 + k]; }
@@ -63,6 +65,7 @@ struct RecordAt {
 };
 
 struct RecordChecked {
+    static constexpr bool kInline = false;
     int32_t p, q, e;
     int32_t& stori(int32_t k) const { return STORAGE.STORI(p + k); }
     double& storf(int32_t k) const { return STORAGE.STORF(q + k); }
@@ -102,7 +105,10 @@ template <class Record>
     R.stori(6) = g;
     P.saved_stori = R.p;
     R.storf(5) = t;
-    PESWITCH_STATE(instant, event);
+    if constexpr (Record::kInline)
+        pe_switch::state_at(R.p, instant, event);
+    else
+        PESWITCH_STATE(instant, event);
 
     const NetworkTables& N = NET;
     double geq, gopen, gon;
@@ -138,8 +144,9 @@ template <class Record>
     const int32_t p = P.NSTORI, q = P.NSTORF, e = P.NEXC;
     if (setup) set_up(s, b, g, t, code, *setup);
     // The words this step reads and writes: STORI(p + 6), STORF(q + 5) and
-    // STOR(e + 4) to STOR(e + 15).
-    if (int64_t{p} + 6 >= 1 && int64_t{p} + 6 <= S.STORI.size() && int64_t{q} + 5 >= 1 &&
+    // STOR(e + 4) to STOR(e + 15); the device logic reads STORI(p) to
+    // STORI(p + 7).
+    if (p >= 1 && int64_t{p} + 7 <= S.STORI.size() && int64_t{q} + 5 >= 1 &&
         int64_t{q} + 5 <= S.STORF.size() && int64_t{e} + 4 >= 1 && int64_t{e} + 15 <= S.STOR.size())
         step_records(RecordAt{p, q, e}, s, b, g, t, code, ron);
     else
