@@ -109,4 +109,27 @@ TEST_F(CoreUpdate, SaturatedCoreWithoutItsRampMovesSegmentsButInjectsNothing) {
     EXPECT_TRUE(any_current());
 }
 
+TEST_F(CoreUpdate, TablesMadeAnewAreTheOnesUpdated) {
+    const double v[6] = {10.0, 0.4, -5.0, -0.2, -5.0, -0.2};
+    XFMR_TABLES.XF_SATON(1) = 0;
+    hold(v);
+    XFMR_SATDYN(1, 1);
+    const double first = XFMR_TABLES.XF_BFLUX(1, 1);
+    ASSERT_NE(first, 0.0);
+    // The whole engine made again: the update writes into the new tables,
+    // not into the storage of the old ones.
+    TearDown();
+    SetUp();
+    XFMR_TABLES.XF_SATON(1) = 0;
+    hold(v);
+    XFMR_SATDYN(1, 1);
+    EXPECT_EQ(XFMR_TABLES.XF_BFLUX(1, 1), first);
+    for (int32_t w = 1; w <= 6; ++w) EXPECT_EQ(XFMR_TABLES.XF_VW(w, 1), v[w - 1]) << w;
+    // A transformer whose windings no longer fit its columns is left alone.
+    XFMR_TABLES.XF_NODE1.allocate(5, 1);
+    XFMR_SATDYN(1, 1);
+    EXPECT_EQ(XFMR_TABLES.XF_BFLUXOLD(1, 1), 0.0);
+    EXPECT_EQ(XFMR_TABLES.XF_BFLUX(1, 1), first);
+}
+
 }  // namespace

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <utility>
 
 #include "engine/model_helpers.h"
 #include "engine/run_state.h"
@@ -93,19 +94,58 @@ T* column_of(FArray2<T>& a, int32_t k, int32_t n) {
     return k >= 1 && k <= a.extent(2) && n <= a.extent(1) ? a.data() + a.extent(1) * (k - 1) : nullptr;
 }
 
+// The transformer's columns, each with room for its windings or branches.
+struct Columns {
+    const int32_t *node1, *node2;
+    const double *wdgc1, *wdgc2, *cur;
+    double *imag, *imag_old, *vw_kept, *vw_old, *flux, *flux_old;
+    int32_t* segst;
+};
+
+// Transformer k's columns for nw windings, or null when a table has no room
+// for them. They are taken again only when an array was made or freed
+// since, or for another transformer or winding count.
+const Columns* columns_of(int32_t k, int32_t nw) {
+    struct Kept {
+        int64_t layouts = -1;
+        int32_t k = 0, nw = 0;
+        bool fit = false;
+        Columns c;
+    };
+    static Kept kept[8];
+    Kept& e = kept[static_cast<uint32_t>(k) % 8];
+    if (e.layouts != farray_layouts() || e.k != k || e.nw != nw) [[unlikely]] {
+        XfmrTables& X = XFMR_TABLES;
+        e.c = {column_of(X.XF_NODE1, k, nw),   column_of(X.XF_NODE2, k, nw),         column_of(X.XF_WDGC1, k, nw),
+               column_of(X.XF_WDGC2, k, nw),   column_of(X.XF_CUR, k, nw),           column_of(X.XF_IMAG, k, nw),
+               column_of(X.XF_IMAGOLD, k, nw), column_of(X.XF_VW, k, nw),            column_of(X.XF_VWOLD, k, nw),
+               column_of(X.XF_BFLUX, k, XFMR_MAXBR), column_of(X.XF_BFLUXOLD, k, XFMR_MAXBR),
+               column_of(X.XF_SEGST, k, XFMR_MAXBR)};
+        const Columns& c = e.c;
+        e.fit = c.node1 && c.node2 && c.wdgc1 && c.wdgc2 && c.cur && c.imag && c.imag_old && c.vw_kept && c.vw_old &&
+                c.flux && c.flux_old && c.segst;
+        e.layouts = farray_layouts();
+        e.k = k;
+        e.nw = nw;
+    }
+    return e.fit ? &e.c : nullptr;
+}
+
 // Whether a branch is on its saturated segment, and whether one moved by
-// one segment from the stored flags, four branches at a time.
+// one segment from the stored flags, four branches at a time; the stored
+// flags take the new ones as they are read.
 struct SegmentScan {
     bool saturated, moved;
 };
 
-SegmentScan scan_segments(const int32_t* seg, const int32_t* stored, int32_t nb) {
+SegmentScan scan_segments(const int32_t* seg, int32_t* stored, int32_t nb) {
     const __m128i one = _mm_set1_epi32(1), minus_one = _mm_set1_epi32(-1);
     __m128i on = _mm_setzero_si128(), step = _mm_setzero_si128();
     int32_t b = 0;
     for (; b + 4 <= nb; b += 4) {
         const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(seg + b));
         const __m128i d = _mm_sub_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(stored + b)), s);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(stored + b), s);
         on = _mm_or_si128(on, _mm_cmpeq_epi32(s, one));
         step = _mm_or_si128(step, _mm_or_si128(_mm_cmpeq_epi32(d, one), _mm_cmpeq_epi32(d, minus_one)));
     }
@@ -113,8 +153,41 @@ SegmentScan scan_segments(const int32_t* seg, const int32_t* stored, int32_t nb)
     for (; b < nb; ++b) {
         r.saturated |= seg[b] == 1;
         r.moved |= std::abs(stored[b] - seg[b]) == 1;
+        stored[b] = seg[b];
     }
     return r;
+}
+
+// Small clears and copies, sixteen bytes a store, written out in line: as
+// loops the compiler would make them calls or eight-byte stores.
+template <size_t... I>
+[[gnu::always_inline]] inline void clear_pairs(void* a, std::index_sequence<I...>) {
+    const __m128i z = _mm_setzero_si128();
+    (_mm_storeu_si128(static_cast<__m128i*>(a) + I, z), ...);
+}
+
+template <size_t... I>
+[[gnu::always_inline]] inline void copy_pairs(const double* from, double* to, std::index_sequence<I...>) {
+    (_mm_storeu_pd(to + 2 * I, _mm_loadu_pd(from + 2 * I)), ...);
+}
+
+template <size_t N>
+[[gnu::always_inline]] inline void clear(std::array<double, N>& a) {
+    clear_pairs(a.data(), std::make_index_sequence<N / 2>());
+    if constexpr (N % 2 != 0) a[N - 1] = 0.0;
+}
+
+[[gnu::always_inline]] inline void clear_doubles(double* a, int32_t n) {
+    int32_t i = 0;
+    for (; i + 2 <= n; i += 2) _mm_storeu_pd(a + i, _mm_setzero_pd());
+    if (i < n) a[i] = 0.0;
+}
+
+// The first n of up to XFMR_MAXBR values.
+[[gnu::always_inline]] inline void copy_doubles(const double* from, double* to, int32_t n) {
+    int32_t i = 0;
+    for (; i + 2 <= n; i += 2) _mm_storeu_pd(to + i, _mm_loadu_pd(from + i));
+    if (i < n) to[i] = from[i];
 }
 
 }  // namespace
@@ -133,29 +206,26 @@ void XFMR_SATDYN(int32_t ss, int32_t k) {
     const int32_t nw = X.XF_NWDG(k), nb = X.XF_NBR(k);
     // Limbs and leakage branches of every winding must fit the core's places.
     if (nw < 1 || 2 * nw > XFMR_MAXBR || nb > XFMR_MAXBR) return;
-    // The transformer's columns, each with room for its windings or branches.
-    const int32_t* node1 = column_of(X.XF_NODE1, k, nw);
-    const int32_t* node2 = column_of(X.XF_NODE2, k, nw);
-    const double* wdgc1 = column_of(X.XF_WDGC1, k, nw);
-    const double* wdgc2 = column_of(X.XF_WDGC2, k, nw);
-    const double* cur = column_of(X.XF_CUR, k, nw);
-    double* imag = column_of(X.XF_IMAG, k, nw);
-    double* imag_old = column_of(X.XF_IMAGOLD, k, nw);
-    double* vw_kept = column_of(X.XF_VW, k, nw);
-    double* vw_old = column_of(X.XF_VWOLD, k, nw);
-    double* flux = column_of(X.XF_BFLUX, k, XFMR_MAXBR);
-    double* flux_old = column_of(X.XF_BFLUXOLD, k, XFMR_MAXBR);
-    int32_t* segst = column_of(X.XF_SEGST, k, XFMR_MAXBR);
-    if (!node1 || !node2 || !wdgc1 || !wdgc2 || !cur || !imag || !imag_old || !vw_kept || !vw_old || !flux ||
-        !flux_old || !segst)
-        return;
+    const Columns* c = columns_of(k, nw);
+    if (!c) return;
+    const int32_t *node1 = c->node1, *node2 = c->node2;
+    const double *wdgc1 = c->wdgc1, *wdgc2 = c->wdgc2, *cur = c->cur;
+    double *imag = c->imag, *imag_old = c->imag_old, *vw_kept = c->vw_kept, *vw_old = c->vw_old;
+    double *flux = c->flux, *flux_old = c->flux_old;
+    int32_t* segst = c->segst;
     const Core core = core_of(k);
 
     // Only the windings' places of vw, iw and turns are ever read; the
     // others start at zero, as the core's look-ups read beyond the windings.
-    XfmrVector vw, iw, turns, phi{}, f{}, p{}, m{};
-    int32_t seg[XFMR_MAXBR] = {};
-    std::copy_n(flux, XFMR_MAXBR, flux_old);
+    XfmrVector vw, iw, turns, phi, f, p, m;
+    clear(phi);
+    clear(f);
+    clear(p);
+    clear(m);
+    int32_t seg[XFMR_MAXBR + 1];  // one more place: cleared four at a time
+    clear_pairs(seg, std::make_index_sequence<(XFMR_MAXBR + 1) / 4>());
+    copy_pairs(flux, flux_old, std::make_index_sequence<XFMR_MAXBR / 2>());
+    flux_old[XFMR_MAXBR - 1] = flux[XFMR_MAXBR - 1];
 
     const double delt = RUN_CLOCK.DELT;
     for (int32_t i = 0; i < nw; ++i) {
@@ -171,6 +241,7 @@ void XFMR_SATDYN(int32_t ss, int32_t k) {
     const double p_limb = c1 * core.slope / c2;
     for (int32_t i = 0; i < nw; ++i) {
         phi[i] = flux[i] + (vw_kept[i] + vw[i]) * 1000.0 * delt / (2.0 * turns[i]);
+        vw_kept[i] = vw[i];
         if (core.saturable) {
             look_up(core, phi[i], f[i], seg[i], c1, c2, p[i], false);
         } else {
@@ -251,7 +322,7 @@ void XFMR_SATDYN(int32_t ss, int32_t k) {
     const bool saturated = scan.saturated;
     if (scan.moved) X.SS_XFSEGCHG(ss) = -1;
     if (!saturated || X.XF_RAMPON(k) != 1) {
-        std::fill_n(imag, nw, 0.0);
+        clear_doubles(imag, nw);
     } else {
         // The linear model's currents at the integrated and at the new voltages.
         XfmrVector c1v{}, c2v{}, vh{};
@@ -272,7 +343,5 @@ void XFMR_SATDYN(int32_t ss, int32_t k) {
             imag[w - 1] = X.XF_RAMP(k) * (y[w - 1] + c3 - c2v[w - 1] - c1v[w - 1]);
         }
     }
-    std::copy_n(vw.data(), nw, vw_kept);
-    std::copy_n(phi.data(), std::max(nb, 0), flux);
-    std::copy_n(seg, std::max(nb, 0), segst);
+    copy_doubles(phi.data(), flux, nb);
 }
