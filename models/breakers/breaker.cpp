@@ -94,9 +94,62 @@ template <class Words>
     decide(BranchWordsChecked{b, s}, s, b, ron, roff, I, at_once, close, form);
 }
 
-// Inlined into each form's routine, whose form it then knows.
+// The step through every path, out of line: the first steps, a branch
+// outside the tables, and a step that switches the branch.
+template <Form form>
+[[gnu::noinline]] void breaker_step_full(int32_t s, int32_t br, double ron, double roff, double level, int32_t at_once,
+                                         int32_t close);
+
+// Inlined into each form's routine, whose form it then knows: a step that
+// only keeps or arms the branch, which calls nothing; the others take the
+// full step.
+template <Form form>
 [[gnu::always_inline]] inline void breaker_step(int32_t s, int32_t br, double ron, double roff, double level,
-                                                int32_t at_once, int32_t close, Form form) {
+                                                int32_t at_once, int32_t close) {
+    const NetworkTables& N = NET;
+    const RunFlags& F = RUN_FLAGS;
+    if (is_true(F.FIRST_STEP_DATA) || is_true(F.FIRST_STEP_RUN) || !N.OPENBR.in_range(std::abs(int64_t{br}), s))
+        [[unlikely]]
+        return breaker_step_full<form>(s, br, ron, roff, level, at_once, close);
+    const int32_t b = std::abs(br);
+    const BranchWordsAt W{N.OPENBR.offset(b, s)};
+    const int32_t k = W.code();
+    const double i = W.cbr();
+    const bool open = is_true(W.open());
+    // The paths of decide() that switch the branch.
+    bool switches;
+    if (open)
+        switches = close == 1;
+    else if ((k == kArmedNegative && i >= -level) || (k == kArmedPositive && i <= level))
+        switches = true;
+    else if (close != 0)
+        switches = false;
+    else if (at_once != 0)
+        switches = true;
+    else if (i > level || i < -level)
+        switches = false;
+    else
+        switches = form != Form::Safety;
+    if (switches) return breaker_step_full<form>(s, br, ron, roff, level, at_once, close);
+    W.tswitch() = 1.5;
+    if (open || close != 0) {
+        W.code() = kRest;
+    } else if (i > level) {
+        W.code() = kArmedPositive;
+        if (form != Form::Safety) W.swval() = level;
+    } else if (i < -level) {
+        W.code() = kArmedNegative;
+        if (form != Form::Safety) W.swval() = -level;
+    }
+    if (open)
+        W.resistance() = roff;
+    else
+        W.resistance() = ron <= kSmallestOn ? kSmallestOn : ron;
+}
+
+template <Form form>
+void breaker_step_full(int32_t s, int32_t br, double ron, double roff, double level, int32_t at_once,
+                       int32_t close) {
     NetworkTables& N = NET;
     const RunFlags& F = RUN_FLAGS;
     // A negative number addresses the same branch once the first step has
@@ -114,14 +167,14 @@ template <class Words>
 }  // namespace
 
 void BREAKER(int32_t ss, int32_t br, double ron, double roff, double chop, int32_t at_once, int32_t close) {
-    breaker_step(ss, br, ron, roff, std::fabs(chop), at_once, close, Form::Plain);
+    breaker_step<Form::Plain>(ss, br, ron, roff, std::fabs(chop), at_once, close);
 }
 
 void BREAKER6(int32_t ss, int32_t br, double ron, double roff, int32_t at_once, int32_t close) {
     PointerBlock& P = POINTER_BLOCK;
     const double level = STORAGE.RTCF(P.NRTCF);
     P.NRTCF += 1;
-    breaker_step(ss, br, ron, roff, level, at_once, close, Form::Six);
+    breaker_step<Form::Six>(ss, br, ron, roff, level, at_once, close);
 }
 
 void BREAKER1(double ron, double roff, double chop) {
@@ -135,7 +188,7 @@ void BREAKER1(double ron, double roff, double chop) {
 }
 
 void BREAKER_SAFETY(int32_t ss, int32_t br, double ron, double roff, int32_t at_once, int32_t close) {
-    breaker_step(ss, br, ron, roff, 0.0, at_once, close, Form::Safety);
+    breaker_step<Form::Safety>(ss, br, ron, roff, 0.0, at_once, close);
 }
 
 void PREINS_CHECK(double ron, double roff, double rpre, const Text12& name) {

@@ -77,7 +77,9 @@ INSTANTIATE_TEST_SUITE_P(
                     Rule{"ZeroCurrentZeroChopOpens", false, 6, 0.0, 0.0, 0, 0, false, true, 6, 0.0},
                     Rule{"SafetyZeroCurrentStays", false, 6, 0.0, 0.0, 0, 0, true, false, 6, 99.0},
                     Rule{"SafetyArmsWithoutLevel", false, 6, 5.0, 0.0, 0, 0, true, false, -13, 99.0},
-                    Rule{"SafetyOpensAtZero", false, 13, 0.0, 0.0, 0, 0, true, true, 6, 0.0}),
+                    Rule{"SafetyOpensAtZero", false, 13, 0.0, 0.0, 0, 0, true, true, 6, 0.0},
+                    Rule{"ArmedPositiveNotReachedStaysArmed", false, -13, 2.0, 1.0, 0, 0, false, false, -13, 1.0},
+                    Rule{"SafetyArmsNegativeWithoutLevel", false, 6, -5.0, 0.0, 0, 0, true, false, 13, 99.0}),
     [](const testing::TestParamInfo<Rule>& p) { return std::string(p.param.name); });
 
 TEST_F(Breaker, NoOnResistanceGivesTheSmallest) {
