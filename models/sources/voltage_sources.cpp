@@ -19,6 +19,8 @@ constexpr double kThird = 2.094395102393195;
 
 bool first_step() { return is_true(RUN_FLAGS.FIRST_STEP_DATA); }
 
+const Text12 kSingle("1PVSRC"), kThree("3PVSRC");
+
 [[noreturn]] void record_error(int32_t p, const std::string& what) {
     USERMSG(0, 0, 2, 2, "The voltage source record at STORI(" + std::to_string(p) + ")");
     USERMSG(0, 0, 2, -1, what);
@@ -112,9 +114,16 @@ void phase_call(const Text12& name, int32_t ss, int32_t br, double ramp, Logical
         S.STORL(l) = ac;
     }
     P.NSTORL = l + 1;
-    S.STORF(f + 3) = magnitude;
-    S.STORF(f + 4) = omega;
-    S.STORF(f + 5) = phase;
+    if (f + 3 >= 1 && int64_t{f} + 5 <= S.STORF.size()) [[likely]] {
+        double* F = S.STORF.data() + (f - 1);  // F[k] = STORF(f + k)
+        F[3] = magnitude;
+        F[4] = omega;
+        F[5] = phase;
+    } else {
+        S.STORF(f + 3) = magnitude;
+        S.STORF(f + 4) = omega;
+        S.STORF(f + 5) = phase;
+    }
     P.NSTORF = f + 8;
     P.saved_stori = p;
     P.NSTORI = p + 6;
@@ -134,12 +143,12 @@ void CHK_SOURCE_BRANCH(const Text12& name, int32_t br, int32_t ss) {
 }
 
 void VSRC1P(int32_t ss, int32_t br, double ramp, Logical ac, double magnitude, double omega, double phase) {
-    phase_call("1PVSRC", ss, br, ramp, ac, magnitude, omega, phase);
+    phase_call(kSingle, ss, br, ramp, ac, magnitude, omega, phase);
 }
 
 void VSRC3P(int32_t ss, int32_t a, int32_t b, int32_t c, double ramp, Logical ac, double magnitude, double omega,
             double phase) {
-    const Text12 name("3PVSRC");
+    const Text12& name = kThree;
     if (first_step())
         for (int32_t br : {a, b, c}) CHKBRANCH(name, br, ss);
     phase_call(name, ss, a, ramp, ac, magnitude, omega, phase);
