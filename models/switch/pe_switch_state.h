@@ -70,7 +70,7 @@ template <class Words>
     const bool interp = is_true(N.SSINTERP(s));
     const bool at_instant = interp && is_true(event_flag);
 
-    const auto request = [&](int32_t kind, double value) {
+    const auto request = [&](int32_t kind, double value) __attribute__((always_inline)) {
         T.code() = kind;
         T.swval() = value;
     };
