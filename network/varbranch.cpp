@@ -159,23 +159,40 @@ namespace {
 
 }  // namespace
 
+namespace {
+
+// A value as before: only the EMF and the kept current, through the
+// tables' checks.
+[[gnu::noinline]] void varbranch_keep(int32_t type, int32_t s, int32_t b, int32_t c, double* kept, double emf) {
+    NetworkTables& N = NET;
+    const double I = type == 3 ? kept[1] : 0.0;
+    N.EBR(b, s) = emf;
+    if (type > 2) N.CCBR(c, s) = I;
+    kept[1] = I;
+    POINTER_BLOCK.NSTORF += 2;
+}
+
+}  // namespace
+
 void VARBRANCH_SET(int32_t type, int32_t s, int32_t b, int32_t c, double value, double emf) {
     NetworkTables& N = NET;
     FArray1<double>& stored = STORAGE.STORF;
     const int32_t P = POINTER_BLOCK.NSTORF;
-    // A value as before, on most steps: only the EMF and the kept current.
-    if (!first_step() && P >= 1 && int64_t{P} + 1 <= stored.size()) {
-        double* kept = stored.data() + (P - 1);
-        if (!(std::fabs(kept[0] - value) > kTiny)) {
-            const double I = type == 3 ? kept[1] : 0.0;
-            N.EBR(b, s) = emf;
-            if (type > 2) N.CCBR(c, s) = I;
-            kept[1] = I;
-            POINTER_BLOCK.NSTORF = P + 2;
-            return;
-        }
-    }
-    varbranch_change(type, s, b, c, value, emf);
+    if (first_step() || P < 1 || int64_t{P} + 1 > stored.size()) return varbranch_change(type, s, b, c, value, emf);
+    double* kept = stored.data() + (P - 1);
+    if (std::fabs(kept[0] - value) > kTiny) return varbranch_change(type, s, b, c, value, emf);
+    // A value as before, on most steps: only the EMF and the kept current,
+    // reached directly where they lie inside their tables.
+    const uint64_t bi = static_cast<uint64_t>(int64_t{b} - 1), si = static_cast<uint64_t>(int64_t{s} - 1),
+                   ci = static_cast<uint64_t>(int64_t{c} - 1);
+    if (bi >= N.EBR.limit(1) || si >= N.EBR.limit(2) || (type > 2 && (ci >= N.CCBR.limit(1) || si >= N.CCBR.limit(2))))
+        [[unlikely]]
+        return varbranch_keep(type, s, b, c, kept, emf);
+    const double I = type == 3 ? kept[1] : 0.0;
+    N.EBR.data()[bi + si * N.EBR.limit(1)] = emf;
+    if (type > 2) N.CCBR.data()[ci + si * N.CCBR.limit(1)] = I;
+    kept[1] = I;
+    POINTER_BLOCK.NSTORF = P + 2;
 }
 
 void VARBR_RLC(int32_t b, int32_t s, int32_t has_r, int32_t has_l, int32_t has_c, double R, double L, double C) {

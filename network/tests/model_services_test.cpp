@@ -113,6 +113,32 @@ TEST_F(VarBranch, InductanceCorrectionIsCarriedOn) {
     EXPECT_DOUBLE_EQ(NET.CCBR(2, 1), -6.0);
 }
 
+// A value as before keeps its EMF and current; a correction branch outside
+// the tables takes nothing and is counted, the EMF still written.
+TEST_F(VarBranch, ValueAsBeforeKeepsEmfAndCurrent) {
+    set(3, 0.1);
+    first_step(false);
+    NET.CBR(1, 1) = 10.0;
+    set(3, 0.2);
+    ASSERT_DOUBLE_EQ(NET.CCBR(2, 1), -5.0);
+    reset_array_overrun_count();
+    set(3, 0.2, 7.0);
+    EXPECT_EQ(NET.EBR(1, 1), 7.0);
+    EXPECT_DOUBLE_EQ(NET.CCBR(2, 1), -5.0);
+    EXPECT_EQ(POINTER_BLOCK.NSTORF, 3);
+    EXPECT_EQ(array_overrun_count(), 0);
+    POINTER_BLOCK.NSTORF = 1;
+    VARBRANCH_SET(3, 1, 1, 9, 0.2, 8.0);
+    EXPECT_EQ(NET.EBR(1, 1), 8.0);
+    EXPECT_EQ(STORAGE.STORF(2), -5.0);
+    EXPECT_EQ(POINTER_BLOCK.NSTORF, 3);
+    EXPECT_EQ(array_overrun_count(), 1);
+    // A resistance as before has no kept current.
+    set(0, 0.2, 9.0);
+    EXPECT_EQ(NET.EBR(1, 1), 9.0);
+    EXPECT_EQ(STORAGE.STORF(2), 0.0);
+}
+
 // Changes of a branch not switched cannot reach the solution: one warning; bad branch or full list stop.
 TEST_F(VarBranch, InitWarningsAndStops) {
     CURRENT_IDS = {2, 5};
