@@ -97,22 +97,30 @@ void evaluate(int32_t p, double t) {
     ebr = m * sine(p, theta + F[5]);
 }
 
+// The record set up on the first step of a run from data, out of the
+// common path.
+[[gnu::noinline]] void set_up(const Text12& name, int32_t ss, int32_t br, double ramp, Logical ac) {
+    StorageArrays& S = STORAGE;
+    PointerBlock& P = POINTER_BLOCK;
+    const int32_t p = P.NSTORI, l = P.NSTORL, f = P.NSTORF;
+    CHK_SOURCE_BRANCH(name, br, ss);
+    P.saved_stori = p;
+    NET.THISBR(br, ss) = p;
+    const int32_t header[] = {is_true(ac) ? VSRC_AC_KIND : 0, l, f, P.NSTORC, ss, br};
+    for (int k = 0; k < 6; ++k) S.STORI(p + k) = header[k];
+    S.STORF(f + 1) = ramp;
+    S.STORF(f + 2) = RUN_CLOCK.DELT < ramp ? 1.0 / ramp : 0.0;
+    S.STORF(f + 6) = 0.0;
+    S.STORL(l) = ac;
+}
+
 void phase_call(const Text12& name, int32_t ss, int32_t br, double ramp, Logical ac, double magnitude, double omega,
                 double phase) {
     StorageArrays& S = STORAGE;
     PointerBlock& P = POINTER_BLOCK;
+    if (first_step()) [[unlikely]]
+        set_up(name, ss, br, ramp, ac);
     const int32_t p = P.NSTORI, l = P.NSTORL, f = P.NSTORF;
-    if (first_step()) {
-        CHK_SOURCE_BRANCH(name, br, ss);
-        P.saved_stori = p;
-        NET.THISBR(br, ss) = p;
-        const int32_t header[] = {is_true(ac) ? VSRC_AC_KIND : 0, l, f, P.NSTORC, ss, br};
-        for (int k = 0; k < 6; ++k) S.STORI(p + k) = header[k];
-        S.STORF(f + 1) = ramp;
-        S.STORF(f + 2) = RUN_CLOCK.DELT < ramp ? 1.0 / ramp : 0.0;
-        S.STORF(f + 6) = 0.0;
-        S.STORL(l) = ac;
-    }
     P.NSTORL = l + 1;
     if (f + 3 >= 1 && int64_t{f} + 5 <= S.STORF.size()) [[likely]] {
         double* F = S.STORF.data() + (f - 1);  // F[k] = STORF(f + k)
