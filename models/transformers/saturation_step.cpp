@@ -45,7 +45,7 @@ struct Core {
     const double* y;
 };
 
-Core core_of(int32_t k) {
+[[gnu::always_inline]] inline Core core_of(int32_t k) {
     XfmrTables& X = XFMR_TABLES;
     Core c{X.XF_SATON(k) == 1, X.XF_CORE8(k), nullptr, nullptr};
     if (c.saturable) {
