@@ -108,11 +108,11 @@ template <Form form>
                                                 int32_t at_once, int32_t close) {
     const NetworkTables& N = NET;
     const RunFlags& F = RUN_FLAGS;
-    if (is_true(F.FIRST_STEP_DATA) || is_true(F.FIRST_STEP_RUN) || !N.OPENBR.in_range(std::abs(int64_t{br}), s))
-        [[unlikely]]
+    const uint64_t bi = static_cast<uint64_t>(std::abs(int64_t{br}) - 1), si = static_cast<uint64_t>(int64_t{s} - 1);
+    if (is_true(F.FIRST_STEP_DATA) || is_true(F.FIRST_STEP_RUN) || bi >= N.OPENBR.limit(1) ||
+        si >= N.OPENBR.limit(2)) [[unlikely]]
         return breaker_step_full<form>(s, br, ron, roff, level, at_once, close);
-    const int32_t b = std::abs(br);
-    const BranchWordsAt W{N.OPENBR.offset(b, s)};
+    const BranchWordsAt W{static_cast<int64_t>(bi + si * N.OPENBR.limit(1))};
     const int32_t k = W.code();
     const double i = W.cbr();
     const bool open = is_true(W.open());
