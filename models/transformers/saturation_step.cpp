@@ -14,6 +14,7 @@
 #include "models/transformers/magnetic_circuit.h"
 #include "models/transformers/transformers.h"
 #include "models/xfmr_tables.h"
+#include "network/network_tables.h"
 #include "network/transformer_step.h"
 
 namespace {
@@ -131,6 +132,25 @@ const Columns* columns_of(int32_t k, int32_t nw) {
     return e.fit ? &e.c : nullptr;
 }
 
+// The node voltages of subsystem ss as NODEV reads them: its column taken
+// once, a node outside it through the table's checks.
+struct NodeVoltages {
+    int32_t ss;
+    const double* column;
+    uint64_t nodes;
+    explicit NodeVoltages(int32_t s) : ss(s), column(nullptr), nodes(0) {
+        const FArray2<double>& v = NET.VNODE;
+        if (static_cast<uint64_t>(int64_t{s} - 1) < v.limit(2)) {
+            nodes = v.limit(1);
+            column = v.data() + (s - 1) * nodes;
+        }
+    }
+    double voltage(int32_t n) const {
+        if (static_cast<uint64_t>(int64_t{n} - 1) < nodes) return column[n - 1];
+        return NODEV(ss, n);
+    }
+};
+
 // Whether a branch is on its saturated segment, and whether one moved by
 // one segment from the stored flags, four branches at a time; the stored
 // flags take the new ones as they are read.
@@ -228,11 +248,12 @@ void XFMR_SATDYN(int32_t ss, int32_t k) {
     flux_old[XFMR_MAXBR - 1] = flux[XFMR_MAXBR - 1];
 
     const double delt = RUN_CLOCK.DELT;
+    const NodeVoltages nodes(ss);
     for (int32_t i = 0; i < nw; ++i) {
         turns[i] = wdgc1[i];
         imag_old[i] = imag[i];
         vw_old[i] = vw_kept[i];
-        vw[i] = NODEVDIFF(ss, node1[i], node2[i]);
+        vw[i] = nodes.voltage(node1[i]) - nodes.voltage(node2[i]);
         iw[i] = imag[i] + cur[i];
         p[nw + i] = wdgc2[i];
     }
