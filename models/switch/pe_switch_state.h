@@ -58,6 +58,16 @@ struct SwitchWordsAt {
     [[gnu::always_inline]] double& swval() const { return NET.SWVAL.data()[at]; }
 };
 
+// Node n's voltage in subsystem s, 0 for the ground: one unsigned test per
+// index, a node outside the table through its checks.
+[[gnu::always_inline]] inline double node_voltage(int32_t n, int32_t s) {
+    const FArray2<double>& v = NET.VNODE;
+    const uint64_t ni = static_cast<uint64_t>(int64_t{n} - 1), si = static_cast<uint64_t>(int64_t{s} - 1);
+    if (ni < v.limit(1) && si < v.limit(2)) [[likely]]
+        return v.data()[ni + si * v.limit(1)];
+    return n == 0 ? 0.0 : NET.VNODE(n, s);
+}
+
 // The decision for the switch of record h (h[k] = STORI(p + k)) with its
 // STOR, STORF and STORL words, over the branch's words T.
 template <class Words>
@@ -168,7 +178,7 @@ template <class Words>
         // The branch's nodes at its position in the branch tables.
         const int64_t at = N.CBR.offset(b, s);
         const int32_t from = N.IEF.data()[at], to = N.IET.data()[at];
-        const double V = (from == 0 ? 0.0 : N.VNODE(from, s)) - (to == 0 ? 0.0 : N.VNODE(to, s));
+        const double V = node_voltage(from, s) - node_voltage(to, s);
         decide(SwitchWordsAt{at}, h, E, F, L, V, instant, event_flag);
     } else {
         decide_checked(h, E, F, L, instant, event_flag);
