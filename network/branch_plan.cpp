@@ -191,7 +191,7 @@ void REPLAN_BRANCH(int32_t ss, int32_t b) {
     }
 }
 
-const BranchPlan& branch_plan(int32_t ss) {
+const BranchPlan& form_branch_plan(int32_t ss) {
     BranchPlan& p = plan_of(ss);
     if (p.nb != NET.NBRANCHES(ss)) BUILD_BRANCH_PLAN(ss);
     return p;

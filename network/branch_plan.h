@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "network/network_tables.h"
+
 enum BranchKind : uint8_t {
     BK_SOURCE = 1,       // SOURCE
     BK_IDEAL = 2,        // IDEALBR
@@ -72,5 +74,17 @@ void for_each_unwalked(const BranchPlan& plan, F f) {
         for (const PlannedBranch& e : list) f(e.b);
     for (const int32_t b : plan.other) f(b);
 }
+// The subsystem's plan formed anew.
+const BranchPlan& form_branch_plan(int32_t ss);
 // The subsystem's plan, formed first when it has none for its branch count.
-const BranchPlan& branch_plan(int32_t ss);
+inline const BranchPlan& branch_plan(int32_t ss) {
+    const std::vector<BranchPlan>& all = BRANCH_PLANS.ss;
+    if (ss >= 1 && static_cast<size_t>(ss) <= all.size()) [[likely]] {
+        const BranchPlan& p = all[static_cast<size_t>(ss) - 1];
+        if (p.nb == NET.NBRANCHES(ss)) [[likely]]
+            return p;
+        BUILD_BRANCH_PLAN(ss);
+        return p;
+    }
+    return form_branch_plan(ss);
+}
