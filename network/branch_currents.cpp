@@ -246,19 +246,15 @@ void FINISHUP(int32_t ss) {
     // A voltage source whose EMF is extrapolated keeps the EBRD of INCALCVI.
     const bool keep = is_true(N.SSEXTRAP(ss));
     if (closed_series == ss) {
-        // The closing pass left the series branches' values and every
-        // conductance.
-        // A sourced entry's kind keeps the voltage-source bit.
-        // Made for SSEXTRAP on and off, so that the loops test no option.
+        // The closing pass left the series and sourced branches' values and
+        // every conductance.
+        // Made for SSEXTRAP on and off, so that the loop tests no option.
         const auto close_all = [&](auto kept) {
             constexpr bool keeps = decltype(kept)::value;
-            const auto close = [&](int32_t b, uint8_t kind) {
-                if (!(keeps && (kind & BK_VSOURCE))) ebrd[b] = ebr[b];
+            for (const int32_t b : plan.other) {
+                if (!(keeps && (plan.kind[static_cast<size_t>(b)] & BK_VSOURCE))) ebrd[b] = ebr[b];
                 ccbrd[b] = ccbr[b];
-            };
-            for (const auto& list : plan.sourced)
-                for (const PlannedBranch& e : list) close(e.b, e.kind);
-            for (const int32_t b : plan.other) close(b, plan.kind[static_cast<size_t>(b)]);
+            }
         };
         if (keep)
             close_all(std::true_type{});

@@ -51,6 +51,9 @@ void class_results(const std::vector<PlannedBranch>& list, const PassColumns& co
             ccbr[b] = drawn;
             if (closing) ccbrd[b] = drawn;
         }
+        // The step's close of EBRD, here where the EMF is at hand; an
+        // extrapolated voltage source keeps the EBRD moved above.
+        if (closing && !(extrapolate && (e.kind & BK_VSOURCE))) ebrd[b] = now;
         if (!L && !C) continue;
         const double l_hist = cols.ccl.p[b - 1], c_hist = cols.ccc.p[b - 1];
         const double rcl = cols.rcl.p[b - 1];

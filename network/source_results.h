@@ -18,6 +18,8 @@ struct SourceColumns {
     bool extrapolate;  // SSEXTRAP
 };
 
-// Flags as for SERIES_RESULTS.
+// Flags as for SERIES_RESULTS; the closing pass also leaves each branch's
+// history current and EMF as the previous ones (an extrapolated voltage
+// source's EMF aside).
 void SOURCE_RESULTS(const BranchPlan& plan, const PassColumns& cols, const SourceColumns& src, int flags,
                     double fraction);
