@@ -149,7 +149,7 @@ void INCALCVI(int32_t ss, double reached, double fraction, bool closing, bool pa
     const int flags = (partial ? PF_PARTIAL : 0) | (resolving ? PF_RESOLVING : 0) | (opening ? PF_OPENING : 0) |
                       (detect ? PF_DETECT : 0) | (leaves_history ? PF_CLOSING : 0);
     bool found = SERIES_RESULTS(plan, nb, cols, flags, fraction);
-    SOURCE_RESULTS(plan, cols, SourceColumns{ebr, ebrd, reached, extrap}, flags, fraction);
+    found |= SOURCE_RESULTS(plan, cols, SourceColumns{ebr, ebrd, reached, extrap}, flags, fraction);
     closed_series = leaves_history ? ss : 0;
     const PassValues values(ss, resolving, partial, opening, reached);
     for (const int32_t b : plan.other) {
@@ -193,9 +193,10 @@ void INCALCVI(int32_t ss, double reached, double fraction, bool closing, bool pa
     }
 
     if (detect) {
-        // The series branches' counters moved with their results; every
-        // other branch's moves from its current before to the pass's
-        // current, and every one but an ideal branch then takes it.
+        // The series and sourced branches' counters moved with their
+        // results; every other branch's moves from its current before to
+        // the pass's current, and every one but an ideal branch then takes
+        // it.
         const double level = N.SSCHATLEV(ss);
         // Made for partial passes and whole ones, the reached chatter kept
         // in a register.
@@ -209,9 +210,6 @@ void INCALCVI(int32_t ss, double reached, double fraction, bool closing, bool pa
                 any |= CHATTER_AT(next);
                 if (!ideal) cbr[b] = drawn ? before + fraction * (now - before) : now;
             };
-            // No sourced series branch is ideal.
-            for (const auto& list : plan.sourced)
-                for (const PlannedBranch& e : list) count(e.b, false);
             for (const int32_t b : plan.other) count(b, (kinds[b] & BK_IDEAL) != 0);
             found |= any;
         };

@@ -1,5 +1,6 @@
 #include "network/source_results.h"
 
+#include "network/chatter.h"
 #include "network/pass_values.h"
 
 namespace {
@@ -7,7 +8,7 @@ namespace {
 // One class of sourced branches: L and C tell the class, Extrapolate the
 // subsystem's SSEXTRAP.
 template <int Flags, bool L, bool C, bool Extrapolate>
-void class_results(const std::vector<PlannedBranch>& list, const PassColumns& cols, const SourceColumns& src,
+bool class_results(const std::vector<PlannedBranch>& list, const PassColumns& cols, const SourceColumns& src,
                    double fraction) {
     constexpr bool partial = Flags & PF_PARTIAL, resolving = Flags & PF_RESOLVING, opening = Flags & PF_OPENING;
     constexpr bool detect = Flags & PF_DETECT, closing = Flags & PF_CLOSING;
@@ -22,6 +23,9 @@ void class_results(const std::vector<PlannedBranch>& list, const PassColumns& co
     double* __restrict ccbrd = cols.ccbrd.p - 1;
     const double* __restrict ebr = src.ebr.p - 1;
     double* __restrict ebrd = src.ebrd.p - 1;
+    int32_t* __restrict counter = cols.counter.p - 1;
+    const double level = cols.level;
+    bool any = false;
     for (const PlannedBranch& e : list) {
         const int32_t b = e.b;
         // INTVAL2 without evaluation; an extrapolated voltage source first
@@ -42,10 +46,18 @@ void class_results(const std::vector<PlannedBranch>& list, const PassColumns& co
         const double held = ccbr[b], before = ccbrd[b];
         const double h = opening ? (is_true(changed[b]) ? held : before) : held;
         const double i = geq[b] * vb + h;
-        if (detect)
+        if (detect) {
+            // The chatter counter moves from the current before to the
+            // pass's, which the branch then takes.
             cbrt[b] = i;
-        else
+            const double was = cbr[b];
+            const int32_t next = CHATTER_NEXT(counter[b], was, i, level);
+            counter[b] = next;
+            any |= CHATTER_AT(next);
+            cbr[b] = partial ? was + fraction * (i - was) : i;
+        } else {
             cbr[b] = partial ? cbr[b] + fraction * (i - cbr[b]) : i;
+        }
         if (!resolving) {
             const double drawn = before + fraction * (held - before);
             ccbr[b] = drawn;
@@ -76,37 +88,38 @@ void class_results(const std::vector<PlannedBranch>& list, const PassColumns& co
             }
         }
     }
+    return any;
 }
 
 template <int Flags, bool Extrapolate>
-void each_class(const BranchPlan& plan, const PassColumns& cols, const SourceColumns& src, double fraction) {
+bool each_class(const BranchPlan& plan, const PassColumns& cols, const SourceColumns& src, double fraction) {
     const auto& by = plan.sourced;
-    if (!by[SC_R].empty()) class_results<Flags, false, false, Extrapolate>(by[SC_R], cols, src, fraction);
-    if (!by[SC_L].empty()) class_results<Flags, true, false, Extrapolate>(by[SC_L], cols, src, fraction);
-    if (!by[SC_C].empty()) class_results<Flags, false, true, Extrapolate>(by[SC_C], cols, src, fraction);
-    if (!by[SC_LC].empty()) class_results<Flags, true, true, Extrapolate>(by[SC_LC], cols, src, fraction);
+    bool any = false;
+    if (!by[SC_R].empty()) any |= class_results<Flags, false, false, Extrapolate>(by[SC_R], cols, src, fraction);
+    if (!by[SC_L].empty()) any |= class_results<Flags, true, false, Extrapolate>(by[SC_L], cols, src, fraction);
+    if (!by[SC_C].empty()) any |= class_results<Flags, false, true, Extrapolate>(by[SC_C], cols, src, fraction);
+    if (!by[SC_LC].empty()) any |= class_results<Flags, true, true, Extrapolate>(by[SC_LC], cols, src, fraction);
+    return any;
 }
 
 template <int Flags>
-void all_classes(const BranchPlan& plan, const PassColumns& cols, const SourceColumns& src, double fraction) {
-    if (src.extrapolate)
-        each_class<Flags, true>(plan, cols, src, fraction);
-    else
-        each_class<Flags, false>(plan, cols, src, fraction);
+bool all_classes(const BranchPlan& plan, const PassColumns& cols, const SourceColumns& src, double fraction) {
+    if (src.extrapolate) return each_class<Flags, true>(plan, cols, src, fraction);
+    return each_class<Flags, false>(plan, cols, src, fraction);
 }
 
 }  // namespace
 
-void SOURCE_RESULTS(const BranchPlan& plan, const PassColumns& cols, const SourceColumns& src, int flags,
+bool SOURCE_RESULTS(const BranchPlan& plan, const PassColumns& cols, const SourceColumns& src, int flags,
                     double fraction) {
     // A pass that re-solves or opens a step leaves nothing for its close.
     if (flags & (PF_RESOLVING | PF_OPENING)) flags &= ~PF_CLOSING;
     switch (flags) {
 #define ZARIK_PASS_CASE(k) \
     case k:                \
-        all_classes<k>(plan, cols, src, fraction); \
-        return;
+        return all_classes<k>(plan, cols, src, fraction);
         ZARIK_EACH_PASS_FLAGS(ZARIK_PASS_CASE)
 #undef ZARIK_PASS_CASE
     }
+    return false;
 }

@@ -18,8 +18,10 @@ struct SourceColumns {
     bool extrapolate;  // SSEXTRAP
 };
 
-// Flags as for SERIES_RESULTS; the closing pass also leaves each branch's
-// history current and EMF as the previous ones (an extrapolated voltage
-// source's EMF aside).
-void SOURCE_RESULTS(const BranchPlan& plan, const PassColumns& cols, const SourceColumns& src, int flags,
+// Flags as for SERIES_RESULTS: detecting, each branch's chatter counter
+// also moves from its current before, and the result tells whether one of
+// them reached chatter. The closing pass also leaves each branch's history
+// current and EMF as the previous ones (an extrapolated voltage source's
+// EMF aside).
+bool SOURCE_RESULTS(const BranchPlan& plan, const PassColumns& cols, const SourceColumns& src, int flags,
                     double fraction);
