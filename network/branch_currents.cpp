@@ -17,7 +17,6 @@
 #include "network/network_tables.h"
 #include "network/pass_values.h"
 #include "network/series_results.h"
-#include "network/source_results.h"
 #include "network/subsystem_columns.h"
 #include "network/solution_checks.h"
 #include "network/solution_columns.h"
@@ -141,7 +140,8 @@ void INCALCVI(int32_t ss, double reached, double fraction, bool closing, bool pa
     const bool extrap = is_true(N.SSEXTRAP(ss));
     const PassColumns cols{x,   changed, from, to,   counter, geq, cbr, cbrt, ccbr, ccbrd, ccl,  ccld,
                            ccc, cccd,    v12,  v20,  rcl,     rlg, rsc, rcg,  rsl,  geqd,  ebr,  ebrd,
-                           N.SSCHATLEV(ss), extrap, plan.windows ? static_cast<int64_t>(solved.size()) : 0};
+                           N.SSCHATLEV(ss), extrap, plan.windows ? static_cast<int64_t>(solved.size()) : 0,
+                           reached};
     // Chatter found before the branches' counters move (pending, or at the
     // nodes just now) leaves them all at 0.
     const bool counted_before = detect && is_true(N.SSCHATTER(ss));
@@ -149,7 +149,6 @@ void INCALCVI(int32_t ss, double reached, double fraction, bool closing, bool pa
     const int flags = (partial ? PF_PARTIAL : 0) | (resolving ? PF_RESOLVING : 0) | (opening ? PF_OPENING : 0) |
                       (detect ? PF_DETECT : 0) | (leaves_history ? PF_CLOSING : 0);
     bool found = SERIES_RESULTS(plan, nb, cols, flags, fraction);
-    found |= SOURCE_RESULTS(plan, cols, SourceColumns{ebr, ebrd, reached, extrap}, flags, fraction);
     closed_series = leaves_history ? ss : 0;
     const PassValues values(ss, resolving, partial, opening, reached);
     for (const int32_t b : plan.other) {

@@ -79,10 +79,12 @@ void put_in(std::vector<E>& list, const E& e, int32_t b) {
 
 uint8_t lane_of(uint8_t k) {
     const auto bit = [](bool on, int at) { return static_cast<uint8_t>(on ? 1 << at : 0); };
-    const bool series = in_series(k), history = in_history(k);
-    return bit(series, LB_SERIES) | bit(series && (k & BK_INDUCTOR), LB_SERIES_L) |
-           bit(series && (k & BK_CAPACITOR), LB_SERIES_C) | bit(k & BK_VSOURCE, LB_VSOURCE) |
-           bit(history && (k & BK_INDUCTOR), LB_HISTORY_L) | bit(history && (k & BK_CAPACITOR), LB_HISTORY_C);
+    const bool series = in_series(k), sourced = in_sourced(k), history = in_history(k);
+    const bool walked = series || sourced;
+    return bit(series, LB_SERIES) | bit(walked && (k & BK_INDUCTOR), LB_SERIES_L) |
+           bit(walked && (k & BK_CAPACITOR), LB_SERIES_C) | bit(k & BK_VSOURCE, LB_VSOURCE) |
+           bit(sourced, LB_SOURCED) | bit(history && (k & BK_INDUCTOR), LB_HISTORY_L) |
+           bit(history && (k & BK_CAPACITOR), LB_HISTORY_C);
 }
 
 namespace {
@@ -149,6 +151,7 @@ void BUILD_BRANCH_PLAN(int32_t ss) {
             p.series_kinds |= lc_of(k);
         } else if (in_sourced(k)) {
             p.sourced[static_cast<size_t>(series_class(k))].push_back(sourced_entry(e, k));
+            p.series_kinds |= lc_of(k);
         } else {
             p.other.push_back(b);
         }
@@ -186,6 +189,7 @@ void REPLAN_BRANCH(int32_t ss, int32_t b) {
         p.series_kinds |= lc_of(k);
     } else if (in_sourced(k)) {
         put_in(p.sourced[static_cast<size_t>(series_class(k))], sourced_entry(e, k), b);
+        p.series_kinds |= lc_of(k);
     } else {
         put_in(p.other, b, b);
     }

@@ -43,7 +43,7 @@ struct BranchPlan {
     uint8_t history_kinds = 0;       // the L and C bits met in the history list (or more)
     std::vector<int32_t> injecting;  // branches with a source or an injected current
     std::array<std::vector<PlannedBranch>, 4> series;  // by SeriesClass
-    uint8_t series_kinds = 0;        // the L and C bits met among the series branches (or more)
+    uint8_t series_kinds = 0;        // the L and C bits met among the series and sourced ones (or more)
     // By SeriesClass, the series branches with a source EMF; their entries
     // keep the voltage-source bit in their kind.
     std::array<std::vector<PlannedBranch>, 4> sourced;
@@ -66,14 +66,6 @@ void BUILD_BRANCH_PLAN(int32_t ss);
 void REPLAN_BRANCH(int32_t ss, int32_t b);
 // A branch's LaneBit bits (network/branch_lanes.h) from its kind.
 uint8_t lane_of(uint8_t kind);
-// f(b) for each branch the walk over the series branches leaves: the
-// sourced ones class by class, then every other one.
-template <class F>
-void for_each_unwalked(const BranchPlan& plan, F f) {
-    for (const auto& list : plan.sourced)
-        for (const PlannedBranch& e : list) f(e.b);
-    for (const int32_t b : plan.other) f(b);
-}
 // The subsystem's plan formed anew.
 const BranchPlan& form_branch_plan(int32_t ss);
 // The subsystem's plan, formed first when it has none for its branch count.
