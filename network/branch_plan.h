@@ -47,6 +47,12 @@ struct BranchPlan {
     // By SeriesClass, the series branches with a source EMF; their entries
     // keep the voltage-source bit in their kind.
     std::array<std::vector<PlannedBranch>, 4> sourced;
+    std::vector<int32_t> walked_sourced;  // the same branches in branch order
+    // By vector width (0 one branch, 1 four, 2 eight): whether a quarter or
+    // more of the walk's lanes held a sourced branch as the plan was
+    // formed, so that the walk tests every lane for them rather than
+    // taking their lanes again after the series branches.
+    std::array<bool, 3> by_lane{};
     std::vector<int32_t> other;      // every other branch (ideal, injected, arrester)
     std::vector<int32_t> vsources;   // branches with a voltage-source record
     // Whether most runs of eight branches (from the first) reach their

@@ -150,18 +150,24 @@ TEST_P(SeriesResults, EveryWidthFollowsTheRuleForOneBranch) {
         plan.nb = static_cast<int32_t>(nb);
         plan.kind.assign(static_cast<size_t>(nb) + 1, 0);
         plan.lane.assign(static_cast<size_t>(nb) + 5, 0);
+        // The walk tests every lane for sourced branches in half the rounds
+        // and takes their lanes again after the series branches in the rest.
+        plan.by_lane.fill(round % 4 < 2);
         // Some rounds have only one class, so that every narrowed loop runs.
         const int only = static_cast<int>(random() % 6);
         for (int64_t k = 0; k < nb; ++k) {
             uint8_t kind = kinds[random() % 10];
             if (only < 4) kind = static_cast<uint8_t>(only << 3);
             if (sparse && k % 8 != 5) kind &= static_cast<uint8_t>(~(BK_INDUCTOR | BK_CAPACITOR));
-            if (sourced && random() % 2 == 0)
+            // Every third of those rounds has few, so that the walk takes
+            // their lanes after the series branches rather than testing each.
+            if (sourced && random() % (round % 3 == 0 ? 12 : 2) == 0)
                 kind |= static_cast<uint8_t>(BK_SOURCE | (random() % 3 == 0 ? BK_VSOURCE : 0));
             plan.kind[static_cast<size_t>(k) + 1] = kind;
             plan.lane[static_cast<size_t>(k) + 1] = lane_of(kind);
             if (lane_of(kind) & (1 << LB_SERIES | 1 << LB_SOURCED))
                 plan.series_kinds |= kind & (BK_INDUCTOR | BK_CAPACITOR);
+            if (lane_of(kind) & (1 << LB_SOURCED)) plan.walked_sourced.push_back(static_cast<int32_t>(k) + 1);
             if (ladder) {
                 const int32_t node = std::min<int32_t>(n, 1 + static_cast<int32_t>(k / 2));
                 c.from.push_back(node);
