@@ -156,6 +156,17 @@ SsView<double> SSDESC_RB(int32_t ss) { return describe("SSDESC_RB", ss, &SsRecor
 SsView<int8_t> SSDESC_IA(int32_t ss) { return describe("SSDESC_IA", ss, &SsRecord::GMPAT, &SolutionArrays::GMPAT); }
 SsView<int8_t> SSDESC_IB(int32_t ss) { return describe("SSDESC_IB", ss, &SsRecord::GMFILL, &SolutionArrays::GMFILL); }
 
+SsViews SSDESC_ALL(int32_t ss) {
+    check_subsystem("SSDESC_RA", ss);
+    SolutionArrays& a = SOLUTION_ARRAYS;
+    if (per_subsystem()) {
+        if (!a.records_allocated) return {};
+        SsRecord& r = a.records[ss - 1];
+        return {whole(r.GM), whole(r.GMTRI), whole(r.GMPAT), whole(r.GMFILL)};
+    }
+    return {slice(a.GM, ss), slice(a.GMTRI, ss), slice(a.GMPAT, ss), slice(a.GMFILL, ss)};
+}
+
 void ALLOC_SSLIST(int32_t n, int32_t& status) {
     status = 0;
     if (!fits_in_memory(array_bytes(sizeof(int32_t), {n}))) {

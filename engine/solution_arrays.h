@@ -66,6 +66,14 @@ SsView<double> SSDESC_RB(int32_t ss);   // GMTRI
 SsView<int8_t> SSDESC_IA(int32_t ss);   // GMPAT
 SsView<int8_t> SSDESC_IB(int32_t ss);   // GMFILL
 
+// The four at once, the subsystem number checked once (a bad one ends the
+// run as SSDESC_RA does).
+struct SsViews {
+    SsView<double> gm, tri;
+    SsView<int8_t> pat, fill;
+};
+SsViews SSDESC_ALL(int32_t ss);
+
 void ALLOC_SSLIST(int32_t n, int32_t& status);
 // Creates (first call) and initialises the matrices from SOLUTION_ARRAYS.SSDIM.
 // In the per-subsystem layout a subsystem that a later run gives more

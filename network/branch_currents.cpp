@@ -17,7 +17,6 @@
 #include "network/network_tables.h"
 #include "network/pass_values.h"
 #include "network/series_results.h"
-#include "network/source_results.h"
 #include "network/subsystem_columns.h"
 #include "network/solution_checks.h"
 #include "network/solution_columns.h"
@@ -141,7 +140,8 @@ void INCALCVI(int32_t ss, double reached, double fraction, bool closing, bool pa
     const bool extrap = is_true(N.SSEXTRAP(ss));
     const PassColumns cols{x,   changed, from, to,   counter, geq, cbr, cbrt, ccbr, ccbrd, ccl,  ccld,
                            ccc, cccd,    v12,  v20,  rcl,     rlg, rsc, rcg,  rsl,  geqd,  ebr,  ebrd,
-                           N.SSCHATLEV(ss), extrap, plan.windows ? static_cast<int64_t>(solved.size()) : 0};
+                           N.SSCHATLEV(ss), extrap, plan.windows ? static_cast<int64_t>(solved.size()) : 0,
+                           reached};
     // Chatter found before the branches' counters move (pending, or at the
     // nodes just now) leaves them all at 0.
     const bool counted_before = detect && is_true(N.SSCHATTER(ss));
@@ -149,7 +149,6 @@ void INCALCVI(int32_t ss, double reached, double fraction, bool closing, bool pa
     const int flags = (partial ? PF_PARTIAL : 0) | (resolving ? PF_RESOLVING : 0) | (opening ? PF_OPENING : 0) |
                       (detect ? PF_DETECT : 0) | (leaves_history ? PF_CLOSING : 0);
     bool found = SERIES_RESULTS(plan, nb, cols, flags, fraction);
-    SOURCE_RESULTS(plan, cols, SourceColumns{ebr, ebrd, reached, extrap}, flags, fraction);
     closed_series = leaves_history ? ss : 0;
     const PassValues values(ss, resolving, partial, opening, reached);
     for (const int32_t b : plan.other) {
@@ -193,9 +192,10 @@ void INCALCVI(int32_t ss, double reached, double fraction, bool closing, bool pa
     }
 
     if (detect) {
-        // The series branches' counters moved with their results; every
-        // other branch's moves from its current before to the pass's
-        // current, and every one but an ideal branch then takes it.
+        // The series and sourced branches' counters moved with their
+        // results; every other branch's moves from its current before to
+        // the pass's current, and every one but an ideal branch then takes
+        // it.
         const double level = N.SSCHATLEV(ss);
         // Made for partial passes and whole ones, the reached chatter kept
         // in a register.
@@ -209,9 +209,6 @@ void INCALCVI(int32_t ss, double reached, double fraction, bool closing, bool pa
                 any |= CHATTER_AT(next);
                 if (!ideal) cbr[b] = drawn ? before + fraction * (now - before) : now;
             };
-            // No sourced series branch is ideal.
-            for (const auto& list : plan.sourced)
-                for (const PlannedBranch& e : list) count(e.b, false);
             for (const int32_t b : plan.other) count(b, (kinds[b] & BK_IDEAL) != 0);
             found |= any;
         };
@@ -246,19 +243,15 @@ void FINISHUP(int32_t ss) {
     // A voltage source whose EMF is extrapolated keeps the EBRD of INCALCVI.
     const bool keep = is_true(N.SSEXTRAP(ss));
     if (closed_series == ss) {
-        // The closing pass left the series branches' values and every
-        // conductance.
-        // A sourced entry's kind keeps the voltage-source bit.
-        // Made for SSEXTRAP on and off, so that the loops test no option.
+        // The closing pass left the series and sourced branches' values and
+        // every conductance.
+        // Made for SSEXTRAP on and off, so that the loop tests no option.
         const auto close_all = [&](auto kept) {
             constexpr bool keeps = decltype(kept)::value;
-            const auto close = [&](int32_t b, uint8_t kind) {
-                if (!(keeps && (kind & BK_VSOURCE))) ebrd[b] = ebr[b];
+            for (const int32_t b : plan.other) {
+                if (!(keeps && (plan.kind[static_cast<size_t>(b)] & BK_VSOURCE))) ebrd[b] = ebr[b];
                 ccbrd[b] = ccbr[b];
-            };
-            for (const auto& list : plan.sourced)
-                for (const PlannedBranch& e : list) close(e.b, e.kind);
-            for (const int32_t b : plan.other) close(b, plan.kind[static_cast<size_t>(b)]);
+            }
         };
         if (keep)
             close_all(std::true_type{});

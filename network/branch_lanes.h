@@ -15,8 +15,9 @@ enum LaneBit : uint8_t {
     LB_SERIES_L = 6,   // a series branch with an inductor
     LB_SERIES_C = 5,   // a series branch with a capacitor
     LB_VSOURCE = 4,    // a branch with a voltage-source record
-    LB_HISTORY_L = 2,  // a branch whose inductor has a history step
-    LB_HISTORY_C = 1,  // a branch whose capacitor has a history step
+    LB_SOURCED = 3,    // a series branch with a source EMF
+    LB_WALKED_L = 2,   // a series or sourced branch with an inductor
+    LB_WALKED_C = 1,   // a series or sourced branch with a capacitor
 };
 
 struct Lane1 {

@@ -79,10 +79,11 @@ void put_in(std::vector<E>& list, const E& e, int32_t b) {
 
 uint8_t lane_of(uint8_t k) {
     const auto bit = [](bool on, int at) { return static_cast<uint8_t>(on ? 1 << at : 0); };
-    const bool series = in_series(k), history = in_history(k);
+    const bool series = in_series(k), sourced = in_sourced(k);
     return bit(series, LB_SERIES) | bit(series && (k & BK_INDUCTOR), LB_SERIES_L) |
            bit(series && (k & BK_CAPACITOR), LB_SERIES_C) | bit(k & BK_VSOURCE, LB_VSOURCE) |
-           bit(history && (k & BK_INDUCTOR), LB_HISTORY_L) | bit(history && (k & BK_CAPACITOR), LB_HISTORY_C);
+           bit(sourced, LB_SOURCED) | bit((series || sourced) && (k & BK_INDUCTOR), LB_WALKED_L) |
+           bit((series || sourced) && (k & BK_CAPACITOR), LB_WALKED_C);
 }
 
 namespace {
@@ -128,6 +129,7 @@ void BUILD_BRANCH_PLAN(int32_t ss) {
     p.injecting.clear();
     for (auto& list : p.series) list.clear();
     for (auto& list : p.sourced) list.clear();
+    p.walked_sourced.clear();
     p.history_kinds = 0;
     p.series_kinds = 0;
     p.other.clear();
@@ -149,9 +151,21 @@ void BUILD_BRANCH_PLAN(int32_t ss) {
             p.series_kinds |= lc_of(k);
         } else if (in_sourced(k)) {
             p.sourced[static_cast<size_t>(series_class(k))].push_back(sourced_entry(e, k));
+            p.walked_sourced.push_back(b);
+            p.series_kinds |= lc_of(k);
         } else {
             p.other.push_back(b);
         }
+    }
+    for (size_t form = 0; form < p.by_lane.size(); ++form) {
+        const int64_t w = form == 0 ? 1 : form == 1 ? 4 : 8;
+        int64_t holding = 0, last = -1;
+        for (const int32_t b : p.walked_sourced) {
+            const int64_t lane = (b - 1) / w;
+            holding += lane != last;
+            last = lane;
+        }
+        p.by_lane[form] = 4 * holding >= nb / w + 1;
     }
 }
 
@@ -175,23 +189,27 @@ void REPLAN_BRANCH(int32_t ss, int32_t b) {
     }
     if (in_injecting(was)) take_out(p.injecting, b);
     if (in_injecting(k)) put_in(p.injecting, b, b);
-    if (in_series(was))
+    if (in_series(was)) {
         take_out(p.series[static_cast<size_t>(series_class(was))], b);
-    else if (in_sourced(was))
+    } else if (in_sourced(was)) {
         take_out(p.sourced[static_cast<size_t>(series_class(was))], b);
-    else
+        take_out(p.walked_sourced, b);
+    } else {
         take_out(p.other, b);
+    }
     if (in_series(k)) {
         put_in(p.series[static_cast<size_t>(series_class(k))], e, b);
         p.series_kinds |= lc_of(k);
     } else if (in_sourced(k)) {
         put_in(p.sourced[static_cast<size_t>(series_class(k))], sourced_entry(e, k), b);
+        put_in(p.walked_sourced, b, b);
+        p.series_kinds |= lc_of(k);
     } else {
         put_in(p.other, b, b);
     }
 }
 
-const BranchPlan& branch_plan(int32_t ss) {
+const BranchPlan& form_branch_plan(int32_t ss) {
     BranchPlan& p = plan_of(ss);
     if (p.nb != NET.NBRANCHES(ss)) BUILD_BRANCH_PLAN(ss);
     return p;

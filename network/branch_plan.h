@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "network/network_tables.h"
+
 enum BranchKind : uint8_t {
     BK_SOURCE = 1,       // SOURCE
     BK_IDEAL = 2,        // IDEALBR
@@ -41,10 +43,16 @@ struct BranchPlan {
     uint8_t history_kinds = 0;       // the L and C bits met in the history list (or more)
     std::vector<int32_t> injecting;  // branches with a source or an injected current
     std::array<std::vector<PlannedBranch>, 4> series;  // by SeriesClass
-    uint8_t series_kinds = 0;        // the L and C bits met among the series branches (or more)
+    uint8_t series_kinds = 0;        // the L and C bits met among the series and sourced ones (or more)
     // By SeriesClass, the series branches with a source EMF; their entries
     // keep the voltage-source bit in their kind.
     std::array<std::vector<PlannedBranch>, 4> sourced;
+    std::vector<int32_t> walked_sourced;  // the same branches in branch order
+    // By vector width (0 one branch, 1 four, 2 eight): whether a quarter or
+    // more of the walk's lanes held a sourced branch as the plan was
+    // formed, so that the walk tests every lane for them rather than
+    // taking their lanes again after the series branches.
+    std::array<bool, 3> by_lane{};
     std::vector<int32_t> other;      // every other branch (ideal, injected, arrester)
     std::vector<int32_t> vsources;   // branches with a voltage-source record
     // Whether most runs of eight branches (from the first) reach their
@@ -64,13 +72,17 @@ void BUILD_BRANCH_PLAN(int32_t ss);
 void REPLAN_BRANCH(int32_t ss, int32_t b);
 // A branch's LaneBit bits (network/branch_lanes.h) from its kind.
 uint8_t lane_of(uint8_t kind);
-// f(b) for each branch the walk over the series branches leaves: the
-// sourced ones class by class, then every other one.
-template <class F>
-void for_each_unwalked(const BranchPlan& plan, F f) {
-    for (const auto& list : plan.sourced)
-        for (const PlannedBranch& e : list) f(e.b);
-    for (const int32_t b : plan.other) f(b);
-}
+// The subsystem's plan formed anew.
+const BranchPlan& form_branch_plan(int32_t ss);
 // The subsystem's plan, formed first when it has none for its branch count.
-const BranchPlan& branch_plan(int32_t ss);
+inline const BranchPlan& branch_plan(int32_t ss) {
+    const std::vector<BranchPlan>& all = BRANCH_PLANS.ss;
+    if (ss >= 1 && static_cast<size_t>(ss) <= all.size()) [[likely]] {
+        const BranchPlan& p = all[static_cast<size_t>(ss) - 1];
+        if (p.nb == NET.NBRANCHES(ss)) [[likely]]
+            return p;
+        BUILD_BRANCH_PLAN(ss);
+        return p;
+    }
+    return form_branch_plan(ss);
+}

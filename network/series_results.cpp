@@ -1,5 +1,7 @@
 #include "network/series_results.h"
 
+#include <algorithm>
+
 #include "network/branch_lanes.h"
 #include "network/chatter.h"
 #include "network/solution_loops.h"
@@ -26,34 +28,34 @@ namespace widest {
 }  // namespace widest
 #pragma GCC pop_options
 
-using Walk = bool (*)(const PassColumns&, const uint8_t*, int64_t, double);
+using Walk = bool (*)(const PassColumns&, const uint8_t*, int64_t, double, bool, const int32_t*, int64_t);
 
 template <int Flags>
-bool walk_plain(const PassColumns& c, const uint8_t* lanes, int64_t nb, double fraction) {
-    return plain::all_branches<Lane1, Flags, BK_INDUCTOR | BK_CAPACITOR>(c, lanes, nb, fraction);
+bool walk_plain(const PassColumns& c, const uint8_t* lanes, int64_t nb, double fraction, bool by_lane,
+              const int32_t* sourced, int64_t count) {
+    return plain::all_branches<Lane1, Flags, BK_INDUCTOR | BK_CAPACITOR>(c, lanes, nb, fraction, by_lane, sourced, count);
 }
 
 #pragma GCC push_options
 #pragma GCC target("avx2")
 template <int Flags, uint8_t Kinds>
-bool walk_avx2(const PassColumns& c, const uint8_t* lanes, int64_t nb, double fraction) {
-    return wide::all_branches<Lane4, Flags, Kinds>(c, lanes, nb, fraction);
+bool walk_avx2(const PassColumns& c, const uint8_t* lanes, int64_t nb, double fraction, bool by_lane,
+              const int32_t* sourced, int64_t count) {
+    return wide::all_branches<Lane4, Flags, Kinds>(c, lanes, nb, fraction, by_lane, sourced, count);
 }
 #pragma GCC pop_options
 
 #pragma GCC push_options
 #pragma GCC target("avx512f,avx512bw,avx512vl,avx512dq")
 template <int Flags, uint8_t Kinds>
-bool walk_avx512(const PassColumns& c, const uint8_t* lanes, int64_t nb, double fraction) {
-    return widest::all_branches<Lane8, Flags, Kinds>(c, lanes, nb, fraction);
+bool walk_avx512(const PassColumns& c, const uint8_t* lanes, int64_t nb, double fraction, bool by_lane,
+              const int32_t* sourced, int64_t count) {
+    return widest::all_branches<Lane8, Flags, Kinds>(c, lanes, nb, fraction, by_lane, sourced, count);
 }
 #pragma GCC pop_options
 
 // The walk of a width for the L and C bits met among the series branches.
-template <int Flags, bool (*Narrow)(const PassColumns&, const uint8_t*, int64_t, double),
-          bool (*WithC)(const PassColumns&, const uint8_t*, int64_t, double),
-          bool (*WithL)(const PassColumns&, const uint8_t*, int64_t, double),
-          bool (*WithLC)(const PassColumns&, const uint8_t*, int64_t, double)>
+template <int Flags, Walk Narrow, Walk WithC, Walk WithL, Walk WithLC>
 Walk by_kinds(uint8_t kinds) {
     if (kinds == 0) return Narrow;
     if (kinds == BK_CAPACITOR) return WithC;
@@ -88,5 +90,8 @@ bool SERIES_RESULTS(const BranchPlan& plan, int64_t nb, const PassColumns& cols,
         ZARIK_EACH_PASS_FLAGS(ZARIK_PASS_CASE)
 #undef ZARIK_PASS_CASE
     }
-    return walk(cols, plan.lane.data() + 1, nb, fraction);
+    const std::vector<int32_t>& sourced = plan.walked_sourced;
+    const bool by_lane = plan.by_lane[static_cast<size_t>(std::clamp(width, 0, 2))];
+    return walk(cols, plan.lane.data() + 1, nb, fraction, by_lane, sourced.data(),
+                static_cast<int64_t>(sourced.size()));
 }

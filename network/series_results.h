@@ -1,6 +1,7 @@
 // The results of a pass for the series branches (R with or without L and
-// C, no source, not ideal, not injected, no arrester; network/branch_plan.h):
-// currents, part voltages and histories at the pass's fraction. One loop
+// C, not ideal, not injected, no arrester; network/branch_plan.h), with or
+// without a source EMF: currents, part voltages and histories at the
+// pass's fraction. One loop
 // walks the branch columns whole, four branches at a time where the
 // processor has AVX2 and eight where it has AVX-512, and leaves every other
 // branch as it found it.
@@ -22,6 +23,7 @@ struct PassColumns {
     double level;                 // SSCHATLEV
     bool extrapolate;             // SSEXTRAP: a voltage source keeps its EBRD
     int64_t readable = 0;         // entries of x a lane of eight may read (from index 0)
+    double reached = 0.0;         // the step's fraction the pass starts from
 };
 
 // The flags of a pass.
@@ -39,10 +41,12 @@ enum PassFlags {
     X(0) X(1) X(2) X(3) X(4) X(5) X(6) X(7) X(8) X(9) X(10) X(11) X(12) X(13) X(14) X(15) X(PF_CLOSING) \
     X(PF_CLOSING | PF_PARTIAL) X(PF_CLOSING | PF_DETECT) X(PF_CLOSING | PF_DETECT | PF_PARTIAL)
 
-// Every series branch's results. Detecting, the currents also wait in CBRT
-// and each series branch's chatter counter moves from its current before;
-// the result tells whether one of them reached chatter. The closing pass
-// also leaves what the step's close would copy: each series branch's
-// history current as the previous one, and every branch's conductance and
-// EMF as the previous ones (an extrapolated voltage source's EMF aside).
+// Every series and sourced branch's results, a sourced branch's with its
+// EMF as the pass sees it (an extrapolated voltage source's EBRD first
+// moved to the pass's end). Detecting, the currents also wait in CBRT and
+// each such branch's chatter counter moves from its current before; the
+// result tells whether one of them reached chatter. The closing pass also
+// leaves what the step's close would copy: each such branch's history
+// current as the previous one, and every branch's conductance and EMF as
+// the previous ones (an extrapolated voltage source's EMF aside).
 bool SERIES_RESULTS(const BranchPlan& plan, int64_t nb, const PassColumns& cols, int flags, double fraction);

@@ -17,11 +17,7 @@ int processor_width() {
     return avx512 ? 2 : 1;
 }
 
-// The width in use; settled when first asked.
-int& width() {
-    static int w = processor_width();
-    return w;
-}
+int& width() { return solution_loops_width; }
 
 bool vector_forms() { return width() >= 1; }
 
@@ -200,6 +196,9 @@ __attribute__((target("avx2"))) void restart_avx2(int64_t n, double* hist, doubl
 
 }  // namespace
 
+// Settled before main, as the program starts; nothing asks for it earlier.
+int solution_loops_width = processor_width();
+
 void rhs_nodes(int64_t n, const double* tl, const double* tld, const double* hist, double* cinj, double reached,
                bool resolving, bool opening) {
     const int mode = opening ? 0 : resolving ? 1 : 2;
@@ -255,6 +254,3 @@ void use_vector_forms(bool on) { width() = on ? processor_width() : 0; }
 
 void use_vector_width(int w) { width() = std::min(std::max(w, 0), processor_width()); }
 
-int vector_width_in_use() { return width(); }
-
-bool vector_forms_in_use() { return vector_forms(); }

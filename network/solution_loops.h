@@ -49,6 +49,7 @@ void use_vector_forms(bool on);
 // The widest forms the loops over whole branch columns take: 0 plain,
 // 1 AVX2, 2 AVX-512; at most what the processor has. Tests may ask for less.
 void use_vector_width(int width);
-int vector_width_in_use();
+extern int solution_loops_width;
+inline int vector_width_in_use() { return solution_loops_width; }
 // Whether the AVX2 forms run.
-bool vector_forms_in_use();
+inline bool vector_forms_in_use() { return solution_loops_width >= 1; }

@@ -1,14 +1,9 @@
 #include "network/subsystem_columns.h"
 
-namespace {
+SubsystemColumns SUBSYSTEM_COLUMNS_KEPT;
 
-SubsystemColumns KEPT;
-
-}  // namespace
-
-const SubsystemColumns& subsystem_columns(int32_t ss) {
-    SubsystemColumns& c = KEPT;
-    if (c.ss == ss && c.layouts == farray_layouts()) return c;
+const SubsystemColumns& take_subsystem_columns(int32_t ss) {
+    SubsystemColumns& c = SUBSYSTEM_COLUMNS_KEPT;
     NetworkTables& N = NET;
     const int64_t overruns = array_overrun_count();
     c.vnode = column(N.VNODE, ss);

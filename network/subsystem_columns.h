@@ -25,6 +25,15 @@ struct SubsystemColumns {
     Col<int32_t> swcount;
 };
 
+// The columns last taken, and their taking.
+extern SubsystemColumns SUBSYSTEM_COLUMNS_KEPT;
+const SubsystemColumns& take_subsystem_columns(int32_t ss);
+
 // Subsystem ss's columns (a subsystem outside the tables gives empty ones,
 // as column() does, each noted).
-const SubsystemColumns& subsystem_columns(int32_t ss);
+inline const SubsystemColumns& subsystem_columns(int32_t ss) {
+    const SubsystemColumns& c = SUBSYSTEM_COLUMNS_KEPT;
+    if (c.ss == ss && c.layouts == farray_layouts()) [[likely]]
+        return c;
+    return take_subsystem_columns(ss);
+}

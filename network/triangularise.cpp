@@ -26,20 +26,15 @@ const std::string kStars(52, '*');
 
 bool flag_set(int8_t v) { return (v & 1) != 0; }
 
-struct Matrices {
-    SsView<double> gm, tri;
-    SsView<int8_t> pat, fill;
-};
+using Matrices = SsViews;
 
 Matrices subsystem_matrices(int32_t ss, int32_t n) {
-    Matrices m{SSDESC_RA(ss), SSDESC_RB(ss), SSDESC_IA(ss), SSDESC_IB(ss)};
-    for (int64_t e : {m.gm.n1, m.gm.n2, m.tri.n1, m.tri.n2, m.pat.n1, m.pat.n2, m.fill.n1, m.fill.n2}) {
-        if (e < n || m.gm.empty() || m.tri.empty() || m.pat.empty() || m.fill.empty()) {
-            USERMSG(0, 0, 2, 2,
-                    "Solution matrices of subsystem " + std::to_string(ss) + " are missing or too small.");
-            USERMSG(0, 0, 2, -1, "Check the SUBSYSDIM: section of the map file.");
-            ABORT_RUN("ITRIANG", 0);
-        }
+    const Matrices m = SSDESC_ALL(ss);
+    const int64_t least = std::min({m.gm.n1, m.gm.n2, m.tri.n1, m.tri.n2, m.pat.n1, m.pat.n2, m.fill.n1, m.fill.n2});
+    if (least < n || m.gm.empty() || m.tri.empty() || m.pat.empty() || m.fill.empty()) {
+        USERMSG(0, 0, 2, 2, "Solution matrices of subsystem " + std::to_string(ss) + " are missing or too small.");
+        USERMSG(0, 0, 2, -1, "Check the SUBSYSDIM: section of the map file.");
+        ABORT_RUN("ITRIANG", 0);
     }
     return m;
 }

@@ -60,6 +60,28 @@ TEST_F(SolutionArraysTest, BadSubsystemNumbersEndTheRun) {
     EXPECT_EQ(c.out, " Zero Subsystem Number\n" + abort_frame("SSDESC_RA"));
 }
 
+// The four views at once are the four accessors' views, in either layout;
+// a bad subsystem number ends the run as the first accessor's does.
+TEST_F(SolutionArraysTest, AllFourViewsAreTheAccessorsViews) {
+    for (bool per : {false, true}) {
+        reset_engine();
+        dims(4, 2, per, {3, 2});
+        for (int32_t ss : {1, 2}) {
+            const SsViews all = SSDESC_ALL(ss);
+            const auto same = [](const auto& a, const auto& b) {
+                return a.data == b.data && a.n1 == b.n1 && a.n2 == b.n2 && a.data != nullptr;
+            };
+            EXPECT_TRUE(same(all.gm, SSDESC_RA(ss))) << per << ss;
+            EXPECT_TRUE(same(all.tri, SSDESC_RB(ss))) << per << ss;
+            EXPECT_TRUE(same(all.pat, SSDESC_IA(ss))) << per << ss;
+            EXPECT_TRUE(same(all.fill, SSDESC_IB(ss))) << per << ss;
+        }
+        const Captured c = capture([] { (void)SSDESC_ALL(3); });
+        EXPECT_TRUE(c.aborted);
+        EXPECT_EQ(c.out, "Current SS# (  3 ) is greater than max SS#   2\n" + abort_frame("SSDESC_RA")) << per;
+    }
+}
+
 TEST_F(SolutionArraysTest, OutOfMemoryReportsAndStops) {
     for (bool per : {false, true}) {
         reset_engine();

@@ -192,6 +192,28 @@ TEST_F(SolutionStep, CoilStartsAcrossItsNodeVoltage) {
     EXPECT_NEAR(I(1), I(2), 1e-13);
 }
 
+// Counts that fitted the tables in one step are tested again in the next:
+// a Norton or switch count beyond its table's ends the run there.
+TEST_F(SolutionStep, CountsThatNoLongerFitEndTheStep) {
+    for (int which = 0; which < 2; ++which) {
+        tables(1, 2, 50e-6);
+        branch({0, 1, 2.0, 0, 0, 100.0});
+        branch({1, 0, 0, 5e-3});
+        options(false, false);
+        start();
+        ASSERT_TRUE(step());
+        ASSERT_TRUE(step());
+        if (which == 0)
+            NET.NNORTON(1) = NET.NBUSES(1) + 1;
+        else
+            NET.NSWITCH(1) = NET.NBRANCHES(1) + 1;
+        const Captured c = capture([] { SOLVE_NETWORK(); });
+        EXPECT_TRUE(c.aborted) << which;
+        EXPECT_NE(c.out.find("Network tables of subsystem 1 do not fit their dimensions."), std::string::npos)
+            << which << c.out;
+    }
+}
+
 // A first step of a run from data that began with a re-solution (no histories yet) would lose the charge.
 TEST_F(SolutionStep, ReSolutionBeforeAnyHistoryWouldLoseTheInitialState) {
     read_map("solution_rc_initial.map");
