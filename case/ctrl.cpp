@@ -10,7 +10,7 @@
 #include "case/pi_antiwindup.h"
 #include "controls/limit_value.h"
 #include "controls/linear/linear_blocks.h"
-#include "controls/second_order/second_order.h"
+#include "controls/second_order/second_order_body.h"
 #include "controls/sync/sync_blocks.h"
 #include "engine/abort.h"
 #include "engine/model_helpers.h"
@@ -72,8 +72,8 @@ void Ctrl_DSD(const double (&VABC)[3], CI CtrlOn, double (&GS_VREF)[3], CR Vdc, 
     ABC_DQ0(va, vb, vc, Vd, Vq, V0, Theta, 1);
 
     const double VqPu = GUARDED_DIV(Vq, VbasePk);
-    const double Vq4 = SECOND_ORDER_VAR(4, 1.0, 0.9, kTwoPi * F10, VqPu);
-    const double VqN = SECOND_ORDER_VAR(5, 1.0, 0.9, kTwoPi * F3, Vq4);
+    const double Vq4 = second_order_var(4, 1.0, 0.9, kTwoPi * F10, VqPu);
+    const double VqN = second_order_var(5, 1.0, 0.9, kTwoPi * F3, Vq4);
     const double VqFilt = NotchOn == f.next_rtci() ? Vq4 : VqN;
 
     const double VdcRefRamp = LAG_LIMITED(reset, 1, 0, 1.0, 0.2, VdcRefPu, VdcPu, -10.0, 10.0);
@@ -92,11 +92,11 @@ void Ctrl_DSD(const double (&VABC)[3], CI CtrlOn, double (&GS_VREF)[3], CR Vdc, 
     const double Ibase = GUARDED_DIV(Sbase, Vbase3);
     const double IbasePk = Ibase * kSqrt2;
     const double IqPu = GUARDED_DIV(Iq, IbasePk);
-    const double IqFilt = SECOND_ORDER_VAR(4, 1.0, 0.9, kTwoPi * F6, IqPu);
+    const double IqFilt = second_order_var(4, 1.0, 0.9, kTwoPi * F6, IqPu);
 
     const double VdPu = GUARDED_DIV(Vd, VbasePk);
-    const double Vd4 = SECOND_ORDER_VAR(4, 1.0, Zeta4, kTwoPi * F10, VdPu);
-    const double VdN = SECOND_ORDER_VAR(5, 1.0, 0.9, kTwoPi * F3, Vd4);
+    const double Vd4 = second_order_var(4, 1.0, Zeta4, kTwoPi * F10, VdPu);
+    const double VdN = second_order_var(5, 1.0, 0.9, kTwoPi * F3, Vd4);
     const double VdFilt = NotchOn == f.next_rtci() ? Vd4 : VdN;
 
     const double PI11Err = VdcRefRamp - VdcPu;
@@ -107,7 +107,7 @@ void Ctrl_DSD(const double (&VABC)[3], CI CtrlOn, double (&GS_VREF)[3], CR Vdc, 
     PI_AntiWindUp_13_DSD(PI13Err, Out13, 0, reset, KpPi13, TiPi13, 1.0, 1.1, 0.9);
 
     const double IdPu = GUARDED_DIV(Id, IbasePk);
-    const double IdFilt = SECOND_ORDER_VAR(4, 1.0, 0.9, kTwoPi * F6, IdPu);
+    const double IdFilt = second_order_var(4, 1.0, 0.9, kTwoPi * F6, IdPu);
     const double CrossD = XPu * IdFilt;
 
     const double PI14In = VacMeas - Out13;
