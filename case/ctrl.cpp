@@ -9,7 +9,7 @@
 #include "case/modules.h"
 #include "case/pi_antiwindup.h"
 #include "controls/limit_value.h"
-#include "controls/linear/linear_blocks.h"
+#include "controls/linear/limited_body.h"
 #include "controls/second_order/second_order_body.h"
 #include "controls/sync/sync_blocks.h"
 #include "engine/abort.h"
@@ -54,7 +54,7 @@ void Ctrl_DSD(const double (&VABC)[3], CI CtrlOn, double (&GS_VREF)[3], CR Vdc, 
     const int32_t reset = CtrlOn == 0 ? 1 : 0;
     const double QLo = -1.0 * QRefLim;
     const double PI12Err = CtrlOn == f.next_rtci() ? PErr : 0.0;
-    const double VdcLag = LAG_LIMITED(0, 1, 1, 1.0, 0.02, Vdc, 0.0, 0.1, 1.0e8);
+    const double VdcLag = lag_limited(0, 1, 1, 1.0, 0.02, Vdc, 0.0, 0.1, 1.0e8);
     const double HalfVdc = 0.5 * VdcLag;
     const double AuxSel1 = AuxSel == f.next_rtci() ? AuxA : AuxDefault;
     const double AuxSel2 = AuxSel == f.next_rtci() ? AuxB : AuxDefault;
@@ -76,7 +76,7 @@ void Ctrl_DSD(const double (&VABC)[3], CI CtrlOn, double (&GS_VREF)[3], CR Vdc, 
     const double VqN = second_order_var(5, 1.0, 0.9, kTwoPi * F3, Vq4);
     const double VqFilt = NotchOn == f.next_rtci() ? Vq4 : VqN;
 
-    const double VdcRefRamp = LAG_LIMITED(reset, 1, 0, 1.0, 0.2, VdcRefPu, VdcPu, -10.0, 10.0);
+    const double VdcRefRamp = lag_limited(reset, 1, 0, 1.0, 0.2, VdcRefPu, VdcPu, -10.0, 10.0);
 
     double QRefC = QRef;
     Logical& warned = f.next_storl();

@@ -6,7 +6,7 @@
 #include "case/modules.h"
 #include "case/pi_antiwindup.h"
 #include "controls/elementary/setup_run_blocks.h"
-#include "controls/linear/linear_blocks.h"
+#include "controls/linear/limited_body.h"
 #include "controls/switching/switching_blocks.h"
 #include "engine/model_helpers.h"
 #include "models/switch/pe_switch.h"
@@ -114,9 +114,9 @@ void DC_DC_Bi_DSO() {
     const double IBr5 = f.cbr(5);
     const double V64 = NODEVDIFF(ss, f.node(6), f.node(4));
     const double P2 = V34 * IBr2;
-    const double P2Filt = LAG_LIMITED(0, 1, 0, 1.0, 0.005, P2, 0.0, -10.0, 10.0);
+    const double P2Filt = lag_limited(0, 1, 0, 1.0, 0.005, P2, 0.0, -10.0, 10.0);
     const double P5 = IBr5 * V64;
-    const double P5Filt = LAG_LIMITED(0, 1, 0, 1.0, 0.01, P5, 0.0, -10.0, 10.0);
+    const double P5Filt = lag_limited(0, 1, 0, 1.0, 0.01, P5, 0.0, -10.0, 10.0);
     f.put_pgb<5, 10>(1000.0 * P2Filt, 1000.0 * P5Filt, V34, V64, IBr2, IBr5);
     PI_AntiWindUp_12_DSO();
     PI_AntiWindUp_15_DSO();
