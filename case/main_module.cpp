@@ -8,7 +8,7 @@
 #include "case/modules.h"
 #include "controls/measurement/power_meters.h"
 #include "controls/switching/switching_blocks.h"
-#include "controls/window/window_blocks.h"
+#include "controls/window/windowed_rms.h"
 #include "engine/model_helpers.h"
 #include "engine/pointer_block.h"
 #include "engine/run_state.h"
@@ -190,7 +190,7 @@ void Main_DSO() {
     panel_text(inst, kMeter2Id, PPcc, "Pd");
     panel_text(inst, kMeter2Id, QPcc, "Qd");
     double rms = 0.0;
-    RMS_NODE_V(256, ss1, f.node(3), f.node(4), f.node(5), b.freq, 1.0, 0.0, rms);
+    rms_node_v(256, ss1, f.node(3), f.node(4), f.node(5), b.freq, 1.0, 0.0, rms);
     const double VPccPu = b.scale * rms;
     panel_text(inst, kMeter2Id, VPccPu, "Vd");
     hide_items(inst, kMeter2Id);
@@ -213,7 +213,7 @@ void Main_DSO() {
     PQ3PH3(ss1, f.branch(1), f.branch(2), f.branch(3), c.tau, 0, pl, ql);
     const double PL = c.gain * pl, QL = c.gain * ql;
     double unused = 0.0;
-    RMS_NODE_V(256, ss1, f.node(16), f.node(17), f.node(18), c.freq, 1.0, 0.0, unused);
+    rms_node_v(256, ss1, f.node(16), f.node(17), f.node(18), c.freq, 1.0, 0.0, unused);
 
     f.put_pgb<3, 12>(VBessPu, QBess, PBess, PBess, I_BESS[0], I_BESS[1], I_BESS[2], VdcSS2, QL, PL);
     f.stof(6) = PL;

@@ -6,7 +6,7 @@
 #include "case/module_frame.h"
 #include "case/modules.h"
 #include "controls/measurement/power_meters.h"
-#include "controls/window/window_blocks.h"
+#include "controls/window/windowed_rms.h"
 #include "engine/model_helpers.h"
 #include "engine/run_state.h"
 #include "link/panel.h"
@@ -37,7 +37,7 @@ Meter measure(const ModuleFrame& f, int32_t id, int32_t first_branch, const int3
     m.q = c.gain * q;
     if (show) PANEL_TEXT(inst, id, m.q, "Qd", 2);
     double rms = 0.0;
-    RMS_NODE_V(256, ss, nodes[0], nodes[1], nodes[2], c.freq, 1.0, 0.0, rms);
+    rms_node_v(256, ss, nodes[0], nodes[1], nodes[2], c.freq, 1.0, 0.0, rms);
     m.v = c.scale * rms;
     if (show) PANEL_TEXT(inst, id, m.v, "Vd", 2);
     if (is_true(RUN_FLAGS.FIRST_STEP_RUN)) {
