@@ -6,7 +6,7 @@
 #include "controls/elementary/setup_run_blocks.h"
 #include "controls/limit_value.h"
 #include "controls/linear/limited_body.h"
-#include "controls/measurement/power_meters.h"
+#include "controls/measurement/three_phase_power_body.h"
 #include "engine/model_helpers.h"
 #include "engine/pointer_block.h"
 #include "engine/run_state.h"
@@ -110,7 +110,7 @@ void ConvBridge_Avg_6_DSO() {
     const double VdcMeas = NODEVDIFF(ss, f.node(4), f.node(3));
     int32_t flag = 0;
     double p = 0.0, q = 0.0;
-    PQ3PH_METER(ss, f.branch(14), f.branch(15), f.branch(16), 0, 0, 0, flag, 0.02, p, q);
+    pq3ph_meter(ss, f.branch(14), f.branch(15), f.branch(16), 0, 0, 0, flag, 0.02, p, q);
     const double VdcFilt = lag_limited(0, 1, 0, 1.0, 0.002, VdcMeas, 0.0, -10.0, 10.0);
     const double VdcHalf = VdcFilt * 0.5;
     const double Pa = V_RS[0] * I_RS[0], Pb = V_RS[1] * I_RS[1], Pc = V_RS[2] * I_RS[2];

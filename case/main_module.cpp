@@ -6,7 +6,7 @@
 
 #include "case/module_frame.h"
 #include "case/modules.h"
-#include "controls/measurement/power_meters.h"
+#include "controls/measurement/three_phase_power_body.h"
 #include "controls/switching/switching_blocks.h"
 #include "controls/window/windowed_rms.h"
 #include "engine/model_helpers.h"
@@ -159,7 +159,7 @@ void Main_DSO() {
 
     int32_t one = 0;
     double p = 0.0, q = 0.0;
-    PQ3PH_METER(ss1, f.branch(4), f.branch(5), f.branch(6), 0, 0, 0, one, 0.02, p, q);
+    pq3ph_meter(ss1, f.branch(4), f.branch(5), f.branch(6), 0, 0, 0, one, 0.02, p, q);
     const double IBr2 = f.cbr(1, 2);
 
     Battery_DSO();
@@ -173,7 +173,7 @@ void Main_DSO() {
         V_BESS[i - 1] = NODEVDIFF(ss1, f.node(12 + i), 0);
     }
     double pb = 0.0, qb = 0.0;
-    PQ3PH3(ss1, f.branch(7), f.branch(8), f.branch(9), a.tau, 0, pb, qb);
+    pq3ph3(ss1, f.branch(7), f.branch(8), f.branch(9), a.tau, 0, pb, qb);
     const double PBess = a.gain * pb, QBess = a.gain * qb;
     panel_text(inst, kMeter1Id, PBess, "Pd");
     panel_text(inst, kMeter1Id, QBess, "Qd");
@@ -185,7 +185,7 @@ void Main_DSO() {
     double V_PCC[3];
     for (int32_t i = 1; i <= 3; ++i) V_PCC[i - 1] = NODEVDIFF(ss1, f.node(2 + i), 0);
     double pp = 0.0, qp = 0.0;
-    PQ3PH3(ss1, f.branch(16), f.branch(17), f.branch(18), b.tau, 0, pp, qp);
+    pq3ph3(ss1, f.branch(16), f.branch(17), f.branch(18), b.tau, 0, pp, qp);
     const double PPcc = b.gain * pp, QPcc = b.gain * qp;
     panel_text(inst, kMeter2Id, PPcc, "Pd");
     panel_text(inst, kMeter2Id, QPcc, "Qd");
@@ -210,7 +210,7 @@ void Main_DSO() {
         VL[i - 1] = NODEVDIFF(ss1, f.node(15 + i), 0);
     }
     double pl = 0.0, ql = 0.0;
-    PQ3PH3(ss1, f.branch(1), f.branch(2), f.branch(3), c.tau, 0, pl, ql);
+    pq3ph3(ss1, f.branch(1), f.branch(2), f.branch(3), c.tau, 0, pl, ql);
     const double PL = c.gain * pl, QL = c.gain * ql;
     double unused = 0.0;
     rms_node_v(256, ss1, f.node(16), f.node(17), f.node(18), c.freq, 1.0, 0.0, unused);

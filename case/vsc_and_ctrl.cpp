@@ -5,7 +5,7 @@
 
 #include "case/module_frame.h"
 #include "case/modules.h"
-#include "controls/measurement/power_meters.h"
+#include "controls/measurement/three_phase_power_body.h"
 #include "controls/window/windowed_rms.h"
 #include "engine/model_helpers.h"
 #include "engine/run_state.h"
@@ -31,7 +31,7 @@ Meter measure(const ModuleFrame& f, int32_t id, int32_t first_branch, const int3
     const int32_t b1 = f.branch(first_branch, 2), b2 = f.branch(first_branch + 1, 2), b3 = f.branch(first_branch + 2, 2);
     Meter m{};
     double p = 0.0, q = 0.0;
-    PQ3PH3(ss, b1, b2, b3, c.tau, 0, p, q);
+    pq3ph3(ss, b1, b2, b3, c.tau, 0, p, q);
     m.p = c.gain * p;
     if (show) PANEL_TEXT(inst, id, m.p, "Pd", 2);
     m.q = c.gain * q;
