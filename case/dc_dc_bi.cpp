@@ -7,6 +7,7 @@
 #include "case/pi_antiwindup.h"
 #include "controls/elementary/setup_run_blocks.h"
 #include "controls/linear/limited_body.h"
+#include "controls/switching/pwm_body.h"
 #include "controls/switching/switching_blocks.h"
 #include "engine/model_helpers.h"
 #include "models/switch/pe_switch.h"
@@ -60,7 +61,7 @@ void DC_DC_Bi_DSD(CR BattSoc, CI DcEnable, CR VdcNom, CR PowerOrder) {
     const double ErrBoost = IOrder - IMeas;
     double DutyBoost = 0.0;
     PI_AntiWindUp_12_DSD(ErrBoost, DutyBoost, PiHold, BoostReset, BoostKp, BoostTi, 1.0, BoostDutyMax, 0.0);
-    PWM_COMPARE_IP(BoostOn, 1e6, -1e6, DutyBoost, Carrier, Carrier, DutyBoost, GBOOST);
+    pwm_compare_ip(BoostOn, 1e6, -1e6, DutyBoost, Carrier, Carrier, DutyBoost, GBOOST);
 
     const double ErrBuckRaw = IOrderNeg - IMeas;
     const double ErrBuck = -1.0 * ErrBuckRaw;
@@ -68,7 +69,7 @@ void DC_DC_Bi_DSD(CR BattSoc, CI DcEnable, CR VdcNom, CR PowerOrder) {
     const int32_t BuckReset = 1 - BuckOn;
     double DutyBuck = 0.0;
     PI_AntiWindUp_15_DSD(ErrBuck, DutyBuck, PiHold, BuckReset, BuckKp, BuckTi, 1.0, BuckDutyMax, 0.0);
-    PWM_COMPARE_IP(BuckOn, 1e6, -1e6, DutyBuck, Carrier, Carrier, DutyBuck, GBUCK);
+    pwm_compare_ip(BuckOn, 1e6, -1e6, DutyBuck, Carrier, Carrier, DutyBuck, GBUCK);
 
     f.put_pgb<12, 19>(GBUCK.value, GBUCK.time, DutyBuck, GBOOST.value, GBOOST.time, static_cast<double>(BoostOn),
                       static_cast<double>(BuckOn), DutyBoost);
