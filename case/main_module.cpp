@@ -7,6 +7,7 @@
 #include "case/module_frame.h"
 #include "case/modules.h"
 #include "controls/measurement/three_phase_power_body.h"
+#include "controls/switching/comparator_body.h"
 #include "controls/switching/switching_blocks.h"
 #include "controls/window/windowed_rms.h"
 #include "engine/model_helpers.h"
@@ -59,7 +60,7 @@ void Main_DSD() {
     Graphs_and_Controls_DSD();
 
     INTERP_PAIR pair;
-    COMPARATOR_IP(0, 0, 0.1, RUN_CLOCK.TIME, 0.0, 0.0, 1.0, pair);
+    comparator_ip(0, 0, 0.1, RUN_CLOCK.TIME, 0.0, 0.0, 1.0, pair);
     const double cmp = pair.value;
     const int32_t CtrlOn = nint(cmp);
     pair = INTERP_PAIR{static_cast<double>(CtrlOn), 0.0};
