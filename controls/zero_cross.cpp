@@ -8,7 +8,4 @@ void ZERO_CROSS(double X, INTERP_PAIR& result) {
     zero_cross_on(s.S(0), X, result);
 }
 
-void ZERO_CROSS_F(double X, INTERP_PAIR& result) {
-    const BlockSlots s = take_slots({.storf = 1});
-    zero_cross_on(s.F(0), X, result);
-}
+void ZERO_CROSS_F(double X, INTERP_PAIR& result) { zero_cross_f(X, result); }

@@ -32,3 +32,8 @@ void ZERO_CROSS_F(double X, INTERP_PAIR& result);
     }
     prev = X;
 }
+
+// ZERO_CROSS_F's body.
+[[gnu::always_inline]] inline void zero_cross_f(double X, INTERP_PAIR& result) {
+    zero_cross_on(take_slots({.storf = 1}).F(0), X, result);
+}

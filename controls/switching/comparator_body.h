@@ -12,7 +12,7 @@
 [[gnu::always_inline]] inline void comparator_ip(int32_t flag, int32_t mode, double A, double B, double high,
                                                  double idle, double low, INTERP_PAIR& result) {
     INTERP_PAIR z;
-    zero_cross_on(take_slots({.storf = 1}).F(0), A - B, z);
+    zero_cross_f(A - B, z);
     const bool crossed = nint(z.value) != 0;
     double out;
     if (mode == 1)

@@ -18,8 +18,8 @@ void HYSTERESIS_IP(int32_t low_state, int32_t flag, double X, double upper, doub
     if (first_step_data()) s.I(0) = low_state;
     const double H = upper > lower ? upper : lower;
     INTERP_PAIR z_upper, z_lower;
-    ZERO_CROSS_F(X - H, z_upper);
-    ZERO_CROSS_F(X - lower, z_lower);
+    zero_cross_f(X - H, z_upper);
+    zero_cross_f(X - lower, z_lower);
     const int32_t high_state = 1 - low_state;
     const INTERP_PAIR* decider = nullptr;
     if (lower >= H) {

@@ -70,7 +70,7 @@ void MONOSTABLE_IP(int32_t flag, double width, INTERP_PAIR input, INTERP_PAIR& o
     if (first_step_data()) end = kNoPulseEnd;
     const double w = width > 0.0 ? width : 0.0;
     INTERP_PAIR z;
-    ZERO_CROSS_F(input.value - 0.5, z);
+    zero_cross_f(input.value - 0.5, z);
     const bool rising = z.value > 0.0;
     if (flag == 1) {
         if (rising) {
