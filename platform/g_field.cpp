@@ -86,6 +86,14 @@ constexpr int kMaxPow5 = 27;  // the largest power of 5 below 2^63
     if (s >= 0) {
         const int down = shift < 0 ? -shift : 0;
         if (down > 120) return false;
+        if (down < 64) {
+            // The usual case: the rest and the half lie in the low word.
+            const u128 w = n >> down;
+            const uint64_t r = static_cast<uint64_t>(n) & ((uint64_t{1} << down) - 1), h2 = uint64_t{1} << down;
+            if (w >> 63 != 0 || 2 * r == h2) return false;
+            q = static_cast<uint64_t>(w) + (2 * r > h2 ? 1 : 0);
+            return true;
+        }
         whole = n >> down;
         rest = n - (whole << down);
         half2 = u128{1} << down;
