@@ -24,7 +24,8 @@ struct Meter {
     double p, q, v;
 };
 
-Meter measure(const ModuleFrame& f, int32_t id, int32_t first_branch, const int32_t (&nodes)[3]) {
+[[gnu::always_inline]] inline Meter measure(const ModuleFrame& f, int32_t id, int32_t first_branch,
+                                             const int32_t (&nodes)[3]) {
     const MeterConstants c = READ_METER_CONSTANTS(f);
     const int32_t ss = f.ss(2), inst = f.instance();
     const bool show = is_true(RUN_FLAGS.OUTPUT_STEP);
