@@ -11,6 +11,7 @@
 #include "controls/limit_value.h"
 #include "controls/linear/limited_body.h"
 #include "controls/second_order/second_order_body.h"
+#include "controls/sync/park_body.h"
 #include "controls/sync/sync_blocks.h"
 #include "engine/abort.h"
 #include "engine/model_helpers.h"
@@ -66,10 +67,10 @@ void Ctrl_DSD(const double (&VABC)[3], CI CtrlOn, double (&GS_VREF)[3], CR Vdc, 
     PLL_3PH_TRACK(va, vb, vc, KpPll, KiPll, 1.57079632679, 0.05, 1.6, 0.001, Theta, err_deg, freq);
 
     double Id = 0.0, Iq = 0.0, I0 = 0.0, Vd = 0.0, Vq = 0.0, V0 = 0.0;
-    ABC_DQ0(ia, ib, ic, Id, Iq, I0, Theta, 1);
+    abc_dq0(ia, ib, ic, Id, Iq, I0, Theta, 1);
     const double Vbase3 = kSqrt3 * Vbase;
     const double XPu = GUARDED_DIV(WL, Zbase);
-    ABC_DQ0(va, vb, vc, Vd, Vq, V0, Theta, 1);
+    abc_dq0(va, vb, vc, Vd, Vq, V0, Theta, 1);
 
     const double VqPu = GUARDED_DIV(Vq, VbasePk);
     const double Vq4 = second_order_var(4, 1.0, 0.9, kTwoPi * F10, VqPu);
@@ -149,7 +150,7 @@ void Ctrl_DSD(const double (&VABC)[3], CI CtrlOn, double (&GS_VREF)[3], CR Vdc, 
 
     double Md = std::cos(Delta) * ModIndexLim, Mq = std::sin(Delta) * ModIndexLim, Mz = 0.0;
     double Ma = 0.0, Mb = 0.0, Mc = 0.0;
-    ABC_DQ0(Ma, Mb, Mc, Md, Mq, Mz, Theta, -1);
+    abc_dq0(Ma, Mb, Mc, Md, Mq, Mz, Theta, -1);
 
     const double Hd = K3rd * VdRef, Hq = VqRef * K3rd;
     const double HMag = std::sqrt(Hd * Hd + Hq * Hq);
