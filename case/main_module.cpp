@@ -8,7 +8,7 @@
 #include "case/modules.h"
 #include "controls/measurement/three_phase_power_body.h"
 #include "controls/switching/comparator_body.h"
-#include "controls/switching/switching_blocks.h"
+#include "controls/switching/timer_body.h"
 #include "controls/window/windowed_rms.h"
 #include "engine/model_helpers.h"
 #include "engine/pointer_block.h"
@@ -65,7 +65,7 @@ void Main_DSD() {
     const int32_t CtrlOn = nint(cmp);
     pair = INTERP_PAIR{static_cast<double>(CtrlOn), 0.0};
     INTERP_PAIR delayed;
-    ON_DELAY_IP(0, 0.3, pair, delayed);
+    on_delay_ip(0, 0.3, pair, delayed);
     const int32_t DcEnable = nint(delayed.value);
 
     const double BrkCmd = f.cx(1);
@@ -74,7 +74,8 @@ void Main_DSD() {
     POINTER_BLOCK.NSTORI += 3;
     const int32_t ss1 = f.ss(1);
     const double chop = f.at("RTCF", STORAGE.RTCF, POINTER_BLOCK.NRTCF);
-    for (int32_t j = 4; j <= 6; ++j) BREAKER(ss1, f.branch(j), 0.0001, 1.0e6, chop, 0, nint(1.0 - BrkCmd));
+    const int32_t BrkClosed = nint(1.0 - BrkCmd);
+    for (int32_t j = 4; j <= 6; ++j) BREAKER(ss1, f.branch(j), 0.0001, 1.0e6, chop, 0, BrkClosed);
     POINTER_BLOCK.NRTCF += 1;
     static const char* const kBOpen[] = {"BOpen1", "BOpen2", "BOpen3"};
     for (int32_t i = 1; i <= 3; ++i)
@@ -95,7 +96,7 @@ void Main_DSD() {
 
     const int32_t FaultInt = nint(FaultCmd);
     INTERP_PAIR pulse;
-    MONOSTABLE_IP(0, 0.2, INTERP_PAIR{static_cast<double>(FaultInt), 0.0}, pulse);
+    monostable_ip(0, 0.2, INTERP_PAIR{static_cast<double>(FaultInt), 0.0}, pulse);
     const int32_t FaultOn = nint(pulse.value);
     FAULT3(ss1, f.branch(10), f.branch(11), f.branch(12), f.branch(13), f.branch(14), f.branch(15), 0, FaultOn, 7,
            1.0);
