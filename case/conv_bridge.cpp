@@ -101,7 +101,7 @@ void ConvBridge_Avg_6_DSO() {
         I_RS[k - 1] = f.cbr(3 + k);
         V_RS[k - 1] = NODEVDIFF(ss, f.node(10 + k), 0);
     }
-    const double Pd = gain * P3PH3(ss, f.branch(4), f.branch(5), f.branch(6), tau, 0);
+    const double Pd = gain * p3ph3(ss, f.branch(4), f.branch(5), f.branch(6), tau, 0);
     if (is_true(RUN_FLAGS.OUTPUT_STEP)) PANEL_TEXT(inst, kMeterId, Pd, "Pd", 2);
     if (is_true(RUN_FLAGS.FIRST_STEP_RUN)) {
         PANEL_INT(inst, kMeterId, 1, "hide1", 5);

@@ -179,7 +179,7 @@ void Main_DSO() {
     const double PBess = a.gain * pb, QBess = a.gain * qb;
     panel_text(inst, kMeter1Id, PBess, "Pd");
     panel_text(inst, kMeter1Id, QBess, "Qd");
-    const double VBessPu = a.scale * RMS_3PH_RECT(ss1, f.node(13), f.node(14), f.node(15), a.tau);
+    const double VBessPu = a.scale * rms_3ph_rect(ss1, f.node(13), f.node(14), f.node(15), a.tau);
     panel_text(inst, kMeter1Id, VBessPu, "Vd");
     hide_items(inst, kMeter1Id);
 

@@ -42,7 +42,7 @@ double node_power(bool reactive, int32_t SS, int32_t N1, int32_t N2, int32_t N3,
 }  // namespace
 
 double P3PH3(int32_t SS, int32_t BR1, int32_t BR2, int32_t BR3, double T, int32_t FLAG) {
-    return branch_power(false, SS, BR1, BR2, BR3, T, FLAG);
+    return p3ph3(SS, BR1, BR2, BR3, T, FLAG);
 }
 
 double Q3PH3(int32_t SS, int32_t BR1, int32_t BR2, int32_t BR3, double T, int32_t FLAG) {
@@ -67,7 +67,5 @@ double Q3PH2(int32_t SS, int32_t N1, int32_t N2, int32_t N3, int32_t M1, int32_t
 }
 
 double RMS_3PH_RECT(int32_t SS, int32_t N1, int32_t N2, int32_t N3, double T) {
-    const double va = NODEV(SS, N1), vb = NODEV(SS, N2), vc = NODEV(SS, N3);
-    const double d = std::fmax(va, std::fmax(vb, vc)) - std::fmin(va, std::fmin(vb, vc));
-    return SMOOTH_LAG(0.7407, T, d);
+    return rms_3ph_rect(SS, N1, N2, N3, T);
 }

@@ -113,6 +113,21 @@ inline double reactive_power(const Phases& p) {
 
 }  // namespace power_detail
 
+// P3PH3's body.
+[[gnu::always_inline]] inline double p3ph3(int32_t SS, int32_t BR1, int32_t BR2, int32_t BR3, double T, int32_t FLAG) {
+    using namespace power_detail;
+    const Phases p = branch_phases("P3PH3", SS, BR1, BR2, BR3, FLAG);
+    return smoothed(real_power(p), BR1, T);
+}
+
+// RMS_3PH_RECT's body, its lag SMOOTH_LAG's on two STOR slots.
+[[gnu::always_inline]] inline double rms_3ph_rect(int32_t SS, int32_t N1, int32_t N2, int32_t N3, double T) {
+    const double va = NODEV(SS, N1), vb = NODEV(SS, N2), vc = NODEV(SS, N3);
+    const double d = std::fmax(va, std::fmax(vb, vc)) - std::fmin(va, std::fmin(vb, vc));
+    const BlockSlots s = take_slots({.stor = 2});
+    return smooth_lag_on(s.S(0), s.S(1), 0.7407, T, d);
+}
+
 // PQ3PH3's body.
 [[gnu::always_inline]] inline void pq3ph3(int32_t SS, int32_t BR1, int32_t BR2, int32_t BR3, double T, int32_t FLAG,
                                           double& P, double& Q) {
