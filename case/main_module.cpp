@@ -87,7 +87,8 @@ void Main_DSD() {
     Battery_DSD(BattSoc);
     DC_DC_Bi_DSD(BattSoc, DcEnable, 0.35, PowerOrder);
 
-    double slot[23] = {};
+    // Slots 5 to 22 are read below, each written by the block read first.
+    double slot[23];
     f.cx_block<5, 22>(slot);
     const double VsrcPu = slot[8], FaultCmd = slot[6];
     const double VsrcKV = VsrcPu * kVllBase;
