@@ -198,7 +198,11 @@ void Ctrl_DSO() {
     PI_AntiWindUp_11_DSO();
     PI_AntiWindUp_2_DSO();
     PI_AntiWindUp_2_DSO();
-    for (const int32_t j : {6, 8, 10, 12, 14}) f.stoi(j) = 0;
+    f.stoi(6) = 0;
+    f.stoi(8) = 0;
+    f.stoi(10) = 0;
+    f.stoi(12) = 0;
+    f.stoi(14) = 0;
     f.stof(69) = kTwoPi;
     f.stof(77) = kSqrt2;
     f.stof(78) = kSqrt3;

@@ -22,7 +22,7 @@ void Load_DSD(CR VLLbase, CR LoadFreq, CR LoadCtl1, CR LoadCtl2) {
     ModuleFrame f("Load_DSD", "Load.dta", Pass::DSD, kLoad);
     // The saved locals the module loads on entry; it recomputes them before
     // use, but a block beyond the map's STOF stops the run here.
-    for (const int32_t j : {5, 7, 12, 15, 25, 26}) (void)f.stof(j);
+    f.check_stof<5, 7, 12, 15, 25, 26>();
 
     const double VLL2 = VLLbase * VLLbase;
     const double LoadP = LIMIT_VALUE(1e-8, 1000.0, LoadCtl1);

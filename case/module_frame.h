@@ -144,6 +144,12 @@ public:
         if (pgb_at_ && j >= 1 && j <= pgb_n_) return pgb_at_[j];
         return at("PGB", STORAGE.PGB, pgb_base_ + j);
     }
+    // Slots J... of STOF checked as reading them would check them; each
+    // subscript a constant, so a block inside the array costs one test.
+    template <int32_t... J>
+    [[gnu::always_inline]] void check_stof() const {
+        ((void)stof(J), ...);
+    }
     double cx(int32_t k) const {  // control slot k
         return at("CX", STORAGE.CX, at("CXMAP", STORAGE.CXMAP, cx_base_ + k));
     }
