@@ -5,8 +5,8 @@
 #include "case/modules.h"
 #include "controls/elementary/setup_run_blocks.h"
 #include "controls/limit_value.h"
-#include "controls/linear/linear_blocks.h"
-#include "controls/measurement/power_meters.h"
+#include "controls/linear/limited_body.h"
+#include "controls/measurement/three_phase_power_body.h"
 #include "engine/model_helpers.h"
 #include "engine/pointer_block.h"
 #include "engine/run_state.h"
@@ -101,7 +101,7 @@ void ConvBridge_Avg_6_DSO() {
         I_RS[k - 1] = f.cbr(3 + k);
         V_RS[k - 1] = NODEVDIFF(ss, f.node(10 + k), 0);
     }
-    const double Pd = gain * P3PH3(ss, f.branch(4), f.branch(5), f.branch(6), tau, 0);
+    const double Pd = gain * p3ph3(ss, f.branch(4), f.branch(5), f.branch(6), tau, 0);
     if (is_true(RUN_FLAGS.OUTPUT_STEP)) PANEL_TEXT(inst, kMeterId, Pd, "Pd", 2);
     if (is_true(RUN_FLAGS.FIRST_STEP_RUN)) {
         PANEL_INT(inst, kMeterId, 1, "hide1", 5);
@@ -110,8 +110,8 @@ void ConvBridge_Avg_6_DSO() {
     const double VdcMeas = NODEVDIFF(ss, f.node(4), f.node(3));
     int32_t flag = 0;
     double p = 0.0, q = 0.0;
-    PQ3PH_METER(ss, f.branch(14), f.branch(15), f.branch(16), 0, 0, 0, flag, 0.02, p, q);
-    const double VdcFilt = LAG_LIMITED(0, 1, 0, 1.0, 0.002, VdcMeas, 0.0, -10.0, 10.0);
+    pq3ph_meter(ss, f.branch(14), f.branch(15), f.branch(16), 0, 0, 0, flag, 0.02, p, q);
+    const double VdcFilt = lag_limited(0, 1, 0, 1.0, 0.002, VdcMeas, 0.0, -10.0, 10.0);
     const double VdcHalf = VdcFilt * 0.5;
     const double Pa = V_RS[0] * I_RS[0], Pb = V_RS[1] * I_RS[1], Pc = V_RS[2] * I_RS[2];
     const double Pac = (Pa + Pb) + Pc;

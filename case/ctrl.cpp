@@ -9,8 +9,9 @@
 #include "case/modules.h"
 #include "case/pi_antiwindup.h"
 #include "controls/limit_value.h"
-#include "controls/linear/linear_blocks.h"
-#include "controls/second_order/second_order.h"
+#include "controls/linear/limited_body.h"
+#include "controls/second_order/second_order_body.h"
+#include "controls/sync/park_body.h"
 #include "controls/sync/sync_blocks.h"
 #include "engine/abort.h"
 #include "engine/model_helpers.h"
@@ -54,7 +55,7 @@ void Ctrl_DSD(const double (&VABC)[3], CI CtrlOn, double (&GS_VREF)[3], CR Vdc, 
     const int32_t reset = CtrlOn == 0 ? 1 : 0;
     const double QLo = -1.0 * QRefLim;
     const double PI12Err = CtrlOn == f.next_rtci() ? PErr : 0.0;
-    const double VdcLag = LAG_LIMITED(0, 1, 1, 1.0, 0.02, Vdc, 0.0, 0.1, 1.0e8);
+    const double VdcLag = lag_limited(0, 1, 1, 1.0, 0.02, Vdc, 0.0, 0.1, 1.0e8);
     const double HalfVdc = 0.5 * VdcLag;
     const double AuxSel1 = AuxSel == f.next_rtci() ? AuxA : AuxDefault;
     const double AuxSel2 = AuxSel == f.next_rtci() ? AuxB : AuxDefault;
@@ -66,17 +67,17 @@ void Ctrl_DSD(const double (&VABC)[3], CI CtrlOn, double (&GS_VREF)[3], CR Vdc, 
     PLL_3PH_TRACK(va, vb, vc, KpPll, KiPll, 1.57079632679, 0.05, 1.6, 0.001, Theta, err_deg, freq);
 
     double Id = 0.0, Iq = 0.0, I0 = 0.0, Vd = 0.0, Vq = 0.0, V0 = 0.0;
-    ABC_DQ0(ia, ib, ic, Id, Iq, I0, Theta, 1);
+    abc_dq0(ia, ib, ic, Id, Iq, I0, Theta, 1);
     const double Vbase3 = kSqrt3 * Vbase;
     const double XPu = GUARDED_DIV(WL, Zbase);
-    ABC_DQ0(va, vb, vc, Vd, Vq, V0, Theta, 1);
+    abc_dq0(va, vb, vc, Vd, Vq, V0, Theta, 1);
 
     const double VqPu = GUARDED_DIV(Vq, VbasePk);
-    const double Vq4 = SECOND_ORDER_VAR(4, 1.0, 0.9, kTwoPi * F10, VqPu);
-    const double VqN = SECOND_ORDER_VAR(5, 1.0, 0.9, kTwoPi * F3, Vq4);
+    const double Vq4 = second_order_var(4, 1.0, 0.9, kTwoPi * F10, VqPu);
+    const double VqN = second_order_var(5, 1.0, 0.9, kTwoPi * F3, Vq4);
     const double VqFilt = NotchOn == f.next_rtci() ? Vq4 : VqN;
 
-    const double VdcRefRamp = LAG_LIMITED(reset, 1, 0, 1.0, 0.2, VdcRefPu, VdcPu, -10.0, 10.0);
+    const double VdcRefRamp = lag_limited(reset, 1, 0, 1.0, 0.2, VdcRefPu, VdcPu, -10.0, 10.0);
 
     double QRefC = QRef;
     Logical& warned = f.next_storl();
@@ -92,11 +93,11 @@ void Ctrl_DSD(const double (&VABC)[3], CI CtrlOn, double (&GS_VREF)[3], CR Vdc, 
     const double Ibase = GUARDED_DIV(Sbase, Vbase3);
     const double IbasePk = Ibase * kSqrt2;
     const double IqPu = GUARDED_DIV(Iq, IbasePk);
-    const double IqFilt = SECOND_ORDER_VAR(4, 1.0, 0.9, kTwoPi * F6, IqPu);
+    const double IqFilt = second_order_var(4, 1.0, 0.9, kTwoPi * F6, IqPu);
 
     const double VdPu = GUARDED_DIV(Vd, VbasePk);
-    const double Vd4 = SECOND_ORDER_VAR(4, 1.0, Zeta4, kTwoPi * F10, VdPu);
-    const double VdN = SECOND_ORDER_VAR(5, 1.0, 0.9, kTwoPi * F3, Vd4);
+    const double Vd4 = second_order_var(4, 1.0, Zeta4, kTwoPi * F10, VdPu);
+    const double VdN = second_order_var(5, 1.0, 0.9, kTwoPi * F3, Vd4);
     const double VdFilt = NotchOn == f.next_rtci() ? Vd4 : VdN;
 
     const double PI11Err = VdcRefRamp - VdcPu;
@@ -107,7 +108,7 @@ void Ctrl_DSD(const double (&VABC)[3], CI CtrlOn, double (&GS_VREF)[3], CR Vdc, 
     PI_AntiWindUp_13_DSD(PI13Err, Out13, 0, reset, KpPi13, TiPi13, 1.0, 1.1, 0.9);
 
     const double IdPu = GUARDED_DIV(Id, IbasePk);
-    const double IdFilt = SECOND_ORDER_VAR(4, 1.0, 0.9, kTwoPi * F6, IdPu);
+    const double IdFilt = second_order_var(4, 1.0, 0.9, kTwoPi * F6, IdPu);
     const double CrossD = XPu * IdFilt;
 
     const double PI14In = VacMeas - Out13;
@@ -149,7 +150,7 @@ void Ctrl_DSD(const double (&VABC)[3], CI CtrlOn, double (&GS_VREF)[3], CR Vdc, 
 
     double Md = std::cos(Delta) * ModIndexLim, Mq = std::sin(Delta) * ModIndexLim, Mz = 0.0;
     double Ma = 0.0, Mb = 0.0, Mc = 0.0;
-    ABC_DQ0(Ma, Mb, Mc, Md, Mq, Mz, Theta, -1);
+    abc_dq0(Ma, Mb, Mc, Md, Mq, Mz, Theta, -1);
 
     const double Hd = K3rd * VdRef, Hq = VqRef * K3rd;
     const double HMag = std::sqrt(Hd * Hd + Hq * Hq);
@@ -197,7 +198,11 @@ void Ctrl_DSO() {
     PI_AntiWindUp_11_DSO();
     PI_AntiWindUp_2_DSO();
     PI_AntiWindUp_2_DSO();
-    for (const int32_t j : {6, 8, 10, 12, 14}) f.stoi(j) = 0;
+    f.stoi(6) = 0;
+    f.stoi(8) = 0;
+    f.stoi(10) = 0;
+    f.stoi(12) = 0;
+    f.stoi(14) = 0;
     f.stof(69) = kTwoPi;
     f.stof(77) = kSqrt2;
     f.stof(78) = kSqrt3;

@@ -6,7 +6,8 @@
 #include "case/modules.h"
 #include "case/pi_antiwindup.h"
 #include "controls/elementary/setup_run_blocks.h"
-#include "controls/linear/linear_blocks.h"
+#include "controls/linear/limited_body.h"
+#include "controls/switching/pwm_body.h"
 #include "controls/switching/switching_blocks.h"
 #include "engine/model_helpers.h"
 #include "models/switch/pe_switch.h"
@@ -60,7 +61,7 @@ void DC_DC_Bi_DSD(CR BattSoc, CI DcEnable, CR VdcNom, CR PowerOrder) {
     const double ErrBoost = IOrder - IMeas;
     double DutyBoost = 0.0;
     PI_AntiWindUp_12_DSD(ErrBoost, DutyBoost, PiHold, BoostReset, BoostKp, BoostTi, 1.0, BoostDutyMax, 0.0);
-    PWM_COMPARE_IP(BoostOn, 1e6, -1e6, DutyBoost, Carrier, Carrier, DutyBoost, GBOOST);
+    pwm_compare_ip(BoostOn, 1e6, -1e6, DutyBoost, Carrier, Carrier, DutyBoost, GBOOST);
 
     const double ErrBuckRaw = IOrderNeg - IMeas;
     const double ErrBuck = -1.0 * ErrBuckRaw;
@@ -68,7 +69,7 @@ void DC_DC_Bi_DSD(CR BattSoc, CI DcEnable, CR VdcNom, CR PowerOrder) {
     const int32_t BuckReset = 1 - BuckOn;
     double DutyBuck = 0.0;
     PI_AntiWindUp_15_DSD(ErrBuck, DutyBuck, PiHold, BuckReset, BuckKp, BuckTi, 1.0, BuckDutyMax, 0.0);
-    PWM_COMPARE_IP(BuckOn, 1e6, -1e6, DutyBuck, Carrier, Carrier, DutyBuck, GBUCK);
+    pwm_compare_ip(BuckOn, 1e6, -1e6, DutyBuck, Carrier, Carrier, DutyBuck, GBUCK);
 
     f.put_pgb<12, 19>(GBUCK.value, GBUCK.time, DutyBuck, GBOOST.value, GBOOST.time, static_cast<double>(BoostOn),
                       static_cast<double>(BuckOn), DutyBoost);
@@ -114,9 +115,9 @@ void DC_DC_Bi_DSO() {
     const double IBr5 = f.cbr(5);
     const double V64 = NODEVDIFF(ss, f.node(6), f.node(4));
     const double P2 = V34 * IBr2;
-    const double P2Filt = LAG_LIMITED(0, 1, 0, 1.0, 0.005, P2, 0.0, -10.0, 10.0);
+    const double P2Filt = lag_limited(0, 1, 0, 1.0, 0.005, P2, 0.0, -10.0, 10.0);
     const double P5 = IBr5 * V64;
-    const double P5Filt = LAG_LIMITED(0, 1, 0, 1.0, 0.01, P5, 0.0, -10.0, 10.0);
+    const double P5Filt = lag_limited(0, 1, 0, 1.0, 0.01, P5, 0.0, -10.0, 10.0);
     f.put_pgb<5, 10>(1000.0 * P2Filt, 1000.0 * P5Filt, V34, V64, IBr2, IBr5);
     PI_AntiWindUp_12_DSO();
     PI_AntiWindUp_15_DSO();

@@ -18,7 +18,7 @@ constexpr double kTwoPi = 6.283185307179586;
 
 void Filter_L_DSD(CI FiltSel, CR L2Given, CR CbGiven, CR CaGiven, CR RdGiven, CR Fres, CR LConv) {
     ModuleFrame f("Filter_L_DSD", "Filter_L.dta", Pass::DSD, kFilter);
-    for (int32_t j = 7; j <= 10; ++j) (void)f.stof(j);
+    f.check_stof<7, 8, 9, 10>();
 
     const double Wres = Fres * kTwoPi;
     const double L2Calc = 5.0 * LConv;

@@ -5,7 +5,7 @@
 #include "case/module_frame.h"
 #include "case/modules.h"
 #include "controls/limit_value.h"
-#include "controls/switching/switching_blocks.h"
+#include "controls/switching/comparator_body.h"
 #include "engine/model_helpers.h"
 #include "network/varbranch.h"
 #include "platform/logical.h"
@@ -22,17 +22,17 @@ void Load_DSD(CR VLLbase, CR LoadFreq, CR LoadCtl1, CR LoadCtl2) {
     ModuleFrame f("Load_DSD", "Load.dta", Pass::DSD, kLoad);
     // The saved locals the module loads on entry; it recomputes them before
     // use, but a block beyond the map's STOF stops the run here.
-    for (const int32_t j : {5, 7, 12, 15, 25, 26}) (void)f.stof(j);
+    f.check_stof<5, 7, 12, 15, 25, 26>();
 
     const double VLL2 = VLLbase * VLLbase;
     const double LoadP = LIMIT_VALUE(1e-8, 1000.0, LoadCtl1);
     f.next_storl();
     INTERP_PAIR pair;
-    COMPARATOR_IP(0, 0, 0.0, LoadCtl2, 0.0, 0.0, 1.0, pair);
+    comparator_ip(0, 0, 0.0, LoadCtl2, 0.0, 0.0, 1.0, pair);
     const double cmp1 = pair.value;
     const int32_t QIsInd = nint(cmp1);
     const double QAbs = std::fabs(LoadCtl2);
-    COMPARATOR_IP(0, 0, 0.0, LoadCtl2, 1.0, 0.0, 0.0, pair);
+    comparator_ip(0, 0, 0.0, LoadCtl2, 1.0, 0.0, 0.0, pair);
     const double cmp2 = pair.value;
     const int32_t QIsCap = nint(cmp2);
 

@@ -6,9 +6,10 @@
 
 #include "case/module_frame.h"
 #include "case/modules.h"
-#include "controls/measurement/power_meters.h"
-#include "controls/switching/switching_blocks.h"
-#include "controls/window/window_blocks.h"
+#include "controls/measurement/three_phase_power_body.h"
+#include "controls/switching/comparator_body.h"
+#include "controls/switching/timer_body.h"
+#include "controls/window/windowed_rms.h"
 #include "engine/model_helpers.h"
 #include "engine/pointer_block.h"
 #include "engine/run_state.h"
@@ -59,12 +60,12 @@ void Main_DSD() {
     Graphs_and_Controls_DSD();
 
     INTERP_PAIR pair;
-    COMPARATOR_IP(0, 0, 0.1, RUN_CLOCK.TIME, 0.0, 0.0, 1.0, pair);
+    comparator_ip(0, 0, 0.1, RUN_CLOCK.TIME, 0.0, 0.0, 1.0, pair);
     const double cmp = pair.value;
     const int32_t CtrlOn = nint(cmp);
     pair = INTERP_PAIR{static_cast<double>(CtrlOn), 0.0};
     INTERP_PAIR delayed;
-    ON_DELAY_IP(0, 0.3, pair, delayed);
+    on_delay_ip(0, 0.3, pair, delayed);
     const int32_t DcEnable = nint(delayed.value);
 
     const double BrkCmd = f.cx(1);
@@ -73,7 +74,8 @@ void Main_DSD() {
     POINTER_BLOCK.NSTORI += 3;
     const int32_t ss1 = f.ss(1);
     const double chop = f.at("RTCF", STORAGE.RTCF, POINTER_BLOCK.NRTCF);
-    for (int32_t j = 4; j <= 6; ++j) BREAKER(ss1, f.branch(j), 0.0001, 1.0e6, chop, 0, nint(1.0 - BrkCmd));
+    const int32_t BrkClosed = nint(1.0 - BrkCmd);
+    for (int32_t j = 4; j <= 6; ++j) BREAKER(ss1, f.branch(j), 0.0001, 1.0e6, chop, 0, BrkClosed);
     POINTER_BLOCK.NRTCF += 1;
     static const char* const kBOpen[] = {"BOpen1", "BOpen2", "BOpen3"};
     for (int32_t i = 1; i <= 3; ++i)
@@ -85,7 +87,8 @@ void Main_DSD() {
     Battery_DSD(BattSoc);
     DC_DC_Bi_DSD(BattSoc, DcEnable, 0.35, PowerOrder);
 
-    double slot[23] = {};
+    // Slots 5 to 22 are read below, each written by the block read first.
+    double slot[23];
     f.cx_block<5, 22>(slot);
     const double VsrcPu = slot[8], FaultCmd = slot[6];
     const double VsrcKV = VsrcPu * kVllBase;
@@ -94,7 +97,7 @@ void Main_DSD() {
 
     const int32_t FaultInt = nint(FaultCmd);
     INTERP_PAIR pulse;
-    MONOSTABLE_IP(0, 0.2, INTERP_PAIR{static_cast<double>(FaultInt), 0.0}, pulse);
+    monostable_ip(0, 0.2, INTERP_PAIR{static_cast<double>(FaultInt), 0.0}, pulse);
     const int32_t FaultOn = nint(pulse.value);
     FAULT3(ss1, f.branch(10), f.branch(11), f.branch(12), f.branch(13), f.branch(14), f.branch(15), 0, FaultOn, 7,
            1.0);
@@ -159,7 +162,7 @@ void Main_DSO() {
 
     int32_t one = 0;
     double p = 0.0, q = 0.0;
-    PQ3PH_METER(ss1, f.branch(4), f.branch(5), f.branch(6), 0, 0, 0, one, 0.02, p, q);
+    pq3ph_meter(ss1, f.branch(4), f.branch(5), f.branch(6), 0, 0, 0, one, 0.02, p, q);
     const double IBr2 = f.cbr(1, 2);
 
     Battery_DSO();
@@ -173,11 +176,11 @@ void Main_DSO() {
         V_BESS[i - 1] = NODEVDIFF(ss1, f.node(12 + i), 0);
     }
     double pb = 0.0, qb = 0.0;
-    PQ3PH3(ss1, f.branch(7), f.branch(8), f.branch(9), a.tau, 0, pb, qb);
+    pq3ph3(ss1, f.branch(7), f.branch(8), f.branch(9), a.tau, 0, pb, qb);
     const double PBess = a.gain * pb, QBess = a.gain * qb;
     panel_text(inst, kMeter1Id, PBess, "Pd");
     panel_text(inst, kMeter1Id, QBess, "Qd");
-    const double VBessPu = a.scale * RMS_3PH_RECT(ss1, f.node(13), f.node(14), f.node(15), a.tau);
+    const double VBessPu = a.scale * rms_3ph_rect(ss1, f.node(13), f.node(14), f.node(15), a.tau);
     panel_text(inst, kMeter1Id, VBessPu, "Vd");
     hide_items(inst, kMeter1Id);
 
@@ -185,12 +188,12 @@ void Main_DSO() {
     double V_PCC[3];
     for (int32_t i = 1; i <= 3; ++i) V_PCC[i - 1] = NODEVDIFF(ss1, f.node(2 + i), 0);
     double pp = 0.0, qp = 0.0;
-    PQ3PH3(ss1, f.branch(16), f.branch(17), f.branch(18), b.tau, 0, pp, qp);
+    pq3ph3(ss1, f.branch(16), f.branch(17), f.branch(18), b.tau, 0, pp, qp);
     const double PPcc = b.gain * pp, QPcc = b.gain * qp;
     panel_text(inst, kMeter2Id, PPcc, "Pd");
     panel_text(inst, kMeter2Id, QPcc, "Qd");
     double rms = 0.0;
-    RMS_NODE_V(256, ss1, f.node(3), f.node(4), f.node(5), b.freq, 1.0, 0.0, rms);
+    rms_node_v(256, ss1, f.node(3), f.node(4), f.node(5), b.freq, 1.0, 0.0, rms);
     const double VPccPu = b.scale * rms;
     panel_text(inst, kMeter2Id, VPccPu, "Vd");
     hide_items(inst, kMeter2Id);
@@ -210,10 +213,10 @@ void Main_DSO() {
         VL[i - 1] = NODEVDIFF(ss1, f.node(15 + i), 0);
     }
     double pl = 0.0, ql = 0.0;
-    PQ3PH3(ss1, f.branch(1), f.branch(2), f.branch(3), c.tau, 0, pl, ql);
+    pq3ph3(ss1, f.branch(1), f.branch(2), f.branch(3), c.tau, 0, pl, ql);
     const double PL = c.gain * pl, QL = c.gain * ql;
     double unused = 0.0;
-    RMS_NODE_V(256, ss1, f.node(16), f.node(17), f.node(18), c.freq, 1.0, 0.0, unused);
+    rms_node_v(256, ss1, f.node(16), f.node(17), f.node(18), c.freq, 1.0, 0.0, unused);
 
     f.put_pgb<3, 12>(VBessPu, QBess, PBess, PBess, I_BESS[0], I_BESS[1], I_BESS[2], VdcSS2, QL, PL);
     f.stof(6) = PL;

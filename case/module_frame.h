@@ -132,17 +132,23 @@ public:
 
     // The module's own slots are reached directly when its block lies
     // inside the array; any other subscript goes through the checks.
-    double& stof(int32_t j) const {
+    [[gnu::always_inline]] double& stof(int32_t j) const {
         if (stof_at_ && j >= 1 && j <= stof_n_) return stof_at_[j];
         return at("STOF", STORAGE.STOF, stof_base_ + j);
     }
-    int32_t& stoi(int32_t j) const {
+    [[gnu::always_inline]] int32_t& stoi(int32_t j) const {
         if (stoi_at_ && j >= 1 && j <= stoi_n_) return stoi_at_[j];
         return at("STOI", STORAGE.STOI, stoi_base_ + j);
     }
-    double& pgb(int32_t j) const {
+    [[gnu::always_inline]] double& pgb(int32_t j) const {
         if (pgb_at_ && j >= 1 && j <= pgb_n_) return pgb_at_[j];
         return at("PGB", STORAGE.PGB, pgb_base_ + j);
+    }
+    // Slots J... of STOF checked as reading them would check them; each
+    // subscript a constant, so a block inside the array costs one test.
+    template <int32_t... J>
+    [[gnu::always_inline]] void check_stof() const {
+        ((void)stof(J), ...);
     }
     double cx(int32_t k) const {  // control slot k
         return at("CX", STORAGE.CX, at("CXMAP", STORAGE.CXMAP, cx_base_ + k));

@@ -46,6 +46,14 @@ constexpr ModuleCounts kPi{.stoi = 3, .stof = 18};
     f.leave();
 }
 
+// Inline in each member too: its names constant, nothing of the member is
+// loaded on the common path.
+[[gnu::always_inline]] inline void pi_dso(const PiMember& m) {
+    ModuleFrame f(m.dso, m.data_file, Pass::DSO, kPi);
+    f.stof(18) = 0.0;
+    f.leave();
+}
+
 }  // namespace
 
 void PI_ANTIWINDUP_DSD(const PiMember& m, double ErrIn, double& PiOut, int32_t IntHold, int32_t IntReset, double Kp,
@@ -53,11 +61,7 @@ void PI_ANTIWINDUP_DSD(const PiMember& m, double ErrIn, double& PiOut, int32_t I
     pi_dsd(m, ErrIn, PiOut, IntHold, IntReset, Kp, Ti, Kaw, UpperLim, LowerLim);
 }
 
-void PI_ANTIWINDUP_DSO(const PiMember& m) {
-    ModuleFrame f(m.dso, m.data_file, Pass::DSO, kPi);
-    f.stof(18) = 0.0;
-    f.leave();
-}
+void PI_ANTIWINDUP_DSO(const PiMember& m) { pi_dso(m); }
 
 void PI_ANTIWINDUP_DSD_BEGIN(const PiMember& m) {
     ModuleFrame f(m.dsd_begin, "", Pass::DSD_BEGIN, kPi);
@@ -77,7 +81,7 @@ void PI_ANTIWINDUP_DSO_BEGIN(const PiMember& m) { ModuleFrame f(m.dso_begin, "",
                                  double Ti, double Kaw, double UpperLim, double LowerLim) {                   \
         pi_dsd(member_##N, ErrIn, PiOut, IntHold, IntReset, Kp, Ti, Kaw, UpperLim, LowerLim);                 \
     }                                                                                                         \
-    void PI_AntiWindUp_##N##_DSO() { PI_ANTIWINDUP_DSO(member_##N); }                                          \
+    void PI_AntiWindUp_##N##_DSO() { pi_dso(member_##N); }                                                      \
     void PI_AntiWindUp_##N##_DSD_BEGIN() { PI_ANTIWINDUP_DSD_BEGIN(member_##N); }                              \
     void PI_AntiWindUp_##N##_DSO_BEGIN() { PI_ANTIWINDUP_DSO_BEGIN(member_##N); }
 

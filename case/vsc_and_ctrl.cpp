@@ -5,8 +5,8 @@
 
 #include "case/module_frame.h"
 #include "case/modules.h"
-#include "controls/measurement/power_meters.h"
-#include "controls/window/window_blocks.h"
+#include "controls/measurement/three_phase_power_body.h"
+#include "controls/window/windowed_rms.h"
 #include "engine/model_helpers.h"
 #include "engine/run_state.h"
 #include "link/panel.h"
@@ -24,20 +24,21 @@ struct Meter {
     double p, q, v;
 };
 
-Meter measure(const ModuleFrame& f, int32_t id, int32_t first_branch, const int32_t (&nodes)[3]) {
+[[gnu::always_inline]] inline Meter measure(const ModuleFrame& f, int32_t id, int32_t first_branch,
+                                             const int32_t (&nodes)[3]) {
     const MeterConstants c = READ_METER_CONSTANTS(f);
     const int32_t ss = f.ss(2), inst = f.instance();
     const bool show = is_true(RUN_FLAGS.OUTPUT_STEP);
     const int32_t b1 = f.branch(first_branch, 2), b2 = f.branch(first_branch + 1, 2), b3 = f.branch(first_branch + 2, 2);
     Meter m{};
     double p = 0.0, q = 0.0;
-    PQ3PH3(ss, b1, b2, b3, c.tau, 0, p, q);
+    pq3ph3(ss, b1, b2, b3, c.tau, 0, p, q);
     m.p = c.gain * p;
     if (show) PANEL_TEXT(inst, id, m.p, "Pd", 2);
     m.q = c.gain * q;
     if (show) PANEL_TEXT(inst, id, m.q, "Qd", 2);
     double rms = 0.0;
-    RMS_NODE_V(256, ss, nodes[0], nodes[1], nodes[2], c.freq, 1.0, 0.0, rms);
+    rms_node_v(256, ss, nodes[0], nodes[1], nodes[2], c.freq, 1.0, 0.0, rms);
     m.v = c.scale * rms;
     if (show) PANEL_TEXT(inst, id, m.v, "Vd", 2);
     if (is_true(RUN_FLAGS.FIRST_STEP_RUN)) {

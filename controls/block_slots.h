@@ -34,7 +34,7 @@ struct BlockSlots {
 };
 
 // The slots the next call would be given, without taking them.
-inline BlockSlots next_slots() {
+[[gnu::always_inline]] inline BlockSlots next_slots() {
     const PointerBlock& p = POINTER_BLOCK;
     return {p.NEXC + 1, p.NSTORF, p.NSTORI, p.NSTORL, p.NRTCF, p.NRTCI, p.NRTCL};
 }
@@ -42,7 +42,7 @@ inline BlockSlots next_slots() {
 // Hands out the slots at the present pointers and advances each pointer by
 // its count. A block calls it once, on entry; blocks it calls inside take
 // theirs after it, in the order it calls them.
-inline BlockSlots take_slots(const SlotCounts& n) {
+[[gnu::always_inline]] inline BlockSlots take_slots(const SlotCounts& n) {
     const BlockSlots s = next_slots();
     PointerBlock& p = POINTER_BLOCK;
     p.NEXC += n.stor;

@@ -22,7 +22,7 @@ constexpr int kPad = 4;  // blanks after the fixed form
 struct Thresholds {
     std::array<double, kDigits + 2> below{};
     double r = 1.0 - 0.5 / 1e14;
-    Thresholds() {
+    constexpr Thresholds() {
         for (int mid = 0; mid <= kDigits + 1; ++mid) {
             double p = 1.0;
             for (int i = 0; i < (mid >= 1 ? mid - 1 : 1); ++i) p *= 10;
@@ -31,10 +31,9 @@ struct Thresholds {
     }
 };
 
-const Thresholds& thresholds() {
-    static const Thresholds t;
-    return t;
-}
+// Worked out by the compiler, whose double arithmetic rounds as the
+// processor's does: no guard to test per value.
+constexpr Thresholds kThresholds{};
 
 // The body is built at kBodyAt of a blank buffer, with room for a field
 // before it and the blanks after the fixed form behind it.
@@ -63,7 +62,7 @@ constexpr int kMaxPow5 = 27;  // the largest power of 5 below 2^63
 // m x 10^s rounded to the nearest integer, worked out exactly in integers
 // from m = M 2^E: false when the value lies exactly halfway (left to the
 // library's rounding), for m not normal, or beyond what 128 bits hold here.
-bool scaled(double m, int s, uint64_t& q) {
+[[gnu::always_inline]] inline bool scaled(double m, int s, uint64_t& q) {
     static constexpr auto k5 = [] {
         std::array<uint64_t, kMaxPow5 + 1> t{};
         for (int n = 0; n <= kMaxPow5; ++n) t[static_cast<size_t>(n)] = pow5(n);
@@ -87,6 +86,14 @@ bool scaled(double m, int s, uint64_t& q) {
     if (s >= 0) {
         const int down = shift < 0 ? -shift : 0;
         if (down > 120) return false;
+        if (down < 64) {
+            // The usual case: the rest and the half lie in the low word.
+            const u128 w = n >> down;
+            const uint64_t r = static_cast<uint64_t>(n) & ((uint64_t{1} << down) - 1), h2 = uint64_t{1} << down;
+            if (w >> 63 != 0 || 2 * r == h2) return false;
+            q = static_cast<uint64_t>(w) + (2 * r > h2 ? 1 : 0);
+            return true;
+        }
         whole = n >> down;
         rest = n - (whole << down);
         half2 = u128{1} << down;
@@ -119,23 +126,23 @@ inline void put_eight(uint32_t v, char* out) {
 }
 
 // The last `count` (at most 24) decimal digits of v, most significant
-// first: written eight at a time from the right into the buffer, whose
-// last `count` characters they are.
-const char* digits_of(uint64_t v, int count, char (&buffer)[24]) {
-    int at = 24;
+// first: written eight at a time from the right, the last of them just
+// before `end`; the first of them returned.
+const char* digits_of(uint64_t v, int count, char* end) {
+    int at = 0;
     do {
         const uint64_t above = v / 100000000;
-        put_eight(static_cast<uint32_t>(v - above * 100000000), buffer + at - 8);
+        put_eight(static_cast<uint32_t>(v - above * 100000000), end - at - 8);
         v = above;
-        at -= 8;
-    } while (24 - at < count);
-    return buffer + 24 - count;
+        at += 8;
+    } while (at < count);
+    return end - count;
 }
 
 // The same digits at out.
 void put_digits(uint64_t v, int count, char* out) {
     char buffer[24];
-    std::memcpy(out, digits_of(v, count, buffer), static_cast<size_t>(count));
+    std::memcpy(out, digits_of(v, count, buffer + 24), static_cast<size_t>(count));
 }
 
 constexpr uint64_t pow10(int n) { return n == 0 ? 1 : 10 * pow10(n - 1); }
@@ -156,8 +163,9 @@ int digit_count(uint64_t v, int least) {
 // rounds to 0.d1...d14 x 10^e; false where the library has to decide.
 bool significant(double m, char* digits, int& e) {
     constexpr uint64_t lo = 10000000000000ULL, hi = 100000000000000ULL;
-    int e2 = 0;
-    std::frexp(m, &e2);
+    // The binary exponent frexp gives a normal m; for any other m scaled()
+    // declines whatever the estimate.
+    const int e2 = static_cast<int>(std::bit_cast<uint64_t>(m) >> 52) - 1022;
     // log10(m) lies within one of this.
     int e10 = floor_log10_2(e2 - 1);
     for (int tries = 0; tries < 3; ++tries) {
@@ -193,12 +201,16 @@ size_t fixed(double m, int decimals, int whole_guess, char* out) {
     // A zero before the point at least.
     const int n = digit_count(q, decimals + std::max(whole_guess - 1, 1));
     const int whole = n - decimals;
-    char buffer[24];
-    const char* d = digits_of(q, n, buffer);
-    std::memcpy(out, d, static_cast<size_t>(whole));
+    // The digits end at 24 of a buffer long enough that both parts are
+    // copied as 16 characters each; what lies beyond the last decimal is
+    // overwritten by the caller's blanks.
+    char buffer[40];
+    std::memset(buffer + 24, '0', 16);
+    const char* d = digits_of(q, n, buffer + 24);
+    std::memcpy(out, d, 16);
     if (decimals == 0) return static_cast<size_t>(n);
     out[whole] = '.';
-    std::memcpy(out + whole + 1, d + whole, static_cast<size_t>(decimals));
+    std::memcpy(out + whole + 1, d + whole, 16);
     return static_cast<size_t>(n + 1);
 }
 
@@ -206,7 +218,7 @@ size_t fixed(double m, int decimals, int whole_guess, char* out) {
 
 void put_g23_14(double x, char* field) {
     if (!std::isfinite(x)) return general(x, field);
-    const Thresholds& t = thresholds();
+    const Thresholds& t = kThresholds;
     const double m = std::fabs(x);
     char buffer[kBuffer];
     std::memset(buffer, ' ', kBuffer);
@@ -255,5 +267,6 @@ void put_g23_14(double x, char* field) {
         n = static_cast<size_t>(r.ptr - body);
     }
     if (decimals == 0) body[n++] = '.';
+    std::memset(body + n, ' ', kPad);
     right_align(body, n, field, G23_WIDTH - kPad);
 }

@@ -35,8 +35,6 @@ int32_t channels_written() { return is_true(RUN_SEQ.LAST_RUN) ? DIMBLOCK.NPGBS :
 
 int32_t file_count(int32_t n) { return std::min((n - 1) / kPerFile + 1, OUTPUT_FILES_MAX); }
 
-int32_t channel_of(int32_t i) { return is_true(RUN_SEQ.LAST_RUN) ? i : STORAGE.MPGBS(i); }
-
 // The base name and the run suffix: the output name up to its first blank
 // or '.', at most 33 characters.
 std::string name_stem() {
@@ -137,13 +135,17 @@ struct KeptField {
 };
 std::vector<KeptField> kept_fields;
 
-void put_channel(int32_t i, double v, char* at) {
-    if (static_cast<size_t>(i) > kept_fields.size()) {
+// The kept fields of channels 1 to n, a new one holding 0.
+KeptField* kept_for(int32_t n) {
+    if (static_cast<size_t>(n) > kept_fields.size()) {
         KeptField zero{std::bit_cast<uint64_t>(0.0), {}};
         put_g23_14(0.0, zero.text);
-        kept_fields.resize(static_cast<size_t>(i), zero);
+        kept_fields.resize(static_cast<size_t>(n), zero);
     }
-    KeptField& k = kept_fields[static_cast<size_t>(i) - 1];
+    return kept_fields.data();
+}
+
+void put_channel(KeptField& k, double v, char* at) {
     const uint64_t bits = std::bit_cast<uint64_t>(v);
     if (bits != k.bits) {
         put_g23_14(v, k.text);
@@ -159,6 +161,8 @@ void write_records(int32_t n, int32_t nf) {
     // Every file's record starts with the same time field.
     char time_field[G23_WIDTH];
     put_g23_14(time, time_field);
+    KeptField* const kept = kept_for(n);
+    const bool all = is_true(RUN_SEQ.LAST_RUN);
     std::string record;
     for (int32_t k = 1; k <= nf; ++k) {
         const int32_t first = (k - 1) * kPerFile + 1, last = k == nf ? n : k * kPerFile;
@@ -174,7 +178,7 @@ void write_records(int32_t n, int32_t nf) {
                 in_line = 0;
             }
             *at++ = ' ';
-            put_channel(i, STORAGE.PGB(channel_of(i)), at);
+            put_channel(kept[i - 1], STORAGE.PGB(all ? i : STORAGE.MPGBS(i)), at);
             at += G23_WIDTH;
         }
         if (!unit_write_line(RUN_OUTPUT.OUTPUT_UNIT_BASE + k, record)) record_failed();

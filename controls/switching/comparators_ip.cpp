@@ -1,4 +1,5 @@
 #include "controls/block_slots.h"
+#include "controls/switching/comparator_body.h"
 #include "controls/switching/switching_blocks.h"
 #include "controls/zero_cross.h"
 #include "engine/run_state.h"
@@ -9,15 +10,7 @@ bool crossed(const INTERP_PAIR& z) { return nint(z.value) != 0; }
 
 void COMPARATOR_IP(int32_t flag, int32_t mode, double A, double B, double high, double idle, double low,
                    INTERP_PAIR& result) {
-    INTERP_PAIR z;
-    ZERO_CROSS_F(A - B, z);
-    double out;
-    if (mode == 1)
-        out = crossed(z) ? (z.value > 0.0 ? high : low) : idle;
-    else
-        out = A > B ? high : low;
-    result.time = crossed(z) && flag == 1 ? z.time : 0.0;
-    result.value = out;
+    comparator_ip(flag, mode, A, B, high, idle, low, result);
 }
 
 void HYSTERESIS_IP(int32_t low_state, int32_t flag, double X, double upper, double lower, INTERP_PAIR& result) {
@@ -25,8 +18,8 @@ void HYSTERESIS_IP(int32_t low_state, int32_t flag, double X, double upper, doub
     if (first_step_data()) s.I(0) = low_state;
     const double H = upper > lower ? upper : lower;
     INTERP_PAIR z_upper, z_lower;
-    ZERO_CROSS_F(X - H, z_upper);
-    ZERO_CROSS_F(X - lower, z_lower);
+    zero_cross_f(X - H, z_upper);
+    zero_cross_f(X - lower, z_lower);
     const int32_t high_state = 1 - low_state;
     const INTERP_PAIR* decider = nullptr;
     if (lower >= H) {

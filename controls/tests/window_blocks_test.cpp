@@ -8,6 +8,7 @@
 
 #include "controls/tests/elementary_support.h"
 #include "controls/tests/network_fixture.h"
+#include "engine/model_helpers.h"
 
 namespace {
 
@@ -80,6 +81,25 @@ TEST_F(Windows, NodeVoltageWindowFillsSampleBySampleThenHoldsTheLineVoltage) {
         if (n >= 333) {
             ASSERT_NEAR(out, a * std::sqrt(1.5), 1e-12 * a) << n;
             ASSERT_NEAR(phases, 2.0 * a / std::sqrt(2.0), 1e-12 * a) << n;
+        }
+    }
+}
+
+// A grounded node is read as NODEVDIFF reads it: the window is the same,
+// to the bit, as that of the three differences given.
+TEST_F(Windows, NodeVoltageWindowWithAGroundedNodeAsOfItsDifferences) {
+    small_network({});
+    const double w = 2.0 * kPi * 60.0;
+    for (int32_t third : {0, 3}) {
+        clear_block_stores();
+        for (int n = 0; n <= 300; ++n) {
+            begin_step(n);
+            for (int k = 0; k < 3; ++k) NET.VNODE(k + 1, 1) = phase_of(2.0, w * n * kDelt, k);
+            const double va = NET.VNODE(1, 1), vb = NET.VNODE(2, 1), vc = NODEV(1, third);
+            double out, given;
+            RMS_NODE_V(256, 1, 1, 2, third, 60.0, 1.5, 0.2, out);
+            RMS_3PH_WINDOW(256, va - vb, vb - vc, vc - va, 60.0, 1.5, 0.2, given);
+            ASSERT_EQ(out, given) << third << " " << n;
         }
     }
 }
