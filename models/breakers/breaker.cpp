@@ -47,6 +47,31 @@ void safety_notice(int32_t s, int32_t b) {
                {"BREAKER:Safety turnoff at nodes:", NET.IEF(b, s), NET.IET(b, s), "ss:", s});
 }
 
+// A closed branch whose current is past its level is armed, to open once
+// the current is back within it; false when the current is within it.
+template <class Words>
+[[gnu::always_inline]] inline bool arm(const Words& W, double i, double I, Form form) {
+    if (i > I) {
+        W.code() = kArmedPositive;
+        if (form != Form::Safety) W.swval() = I;
+        return true;
+    }
+    if (i < -I) {
+        W.code() = kArmedNegative;
+        if (form != Form::Safety) W.swval() = -I;
+        return true;
+    }
+    return false;
+}
+
+template <class Words>
+[[gnu::always_inline]] inline void set_resistance(const Words& W, bool open, double ron, double roff) {
+    if (open)
+        W.resistance() = roff;
+    else
+        W.resistance() = ron <= kSmallestOn ? kSmallestOn : ron;
+}
+
 template <class Words>
 [[gnu::always_inline]] inline void decide(const Words& W, int32_t s, int32_t b, double ron, double roff, double I, int32_t at_once, int32_t close,
             Form form) {
@@ -63,19 +88,10 @@ template <class Words>
         W.code() = kRest;
     } else if (at_once != 0) {
         BRANCH_OFF(s, b, kRest, I);
-    } else if (i > I) {
-        W.code() = kArmedPositive;
-        if (form != Form::Safety) W.swval() = I;
-    } else if (i < -I) {
-        W.code() = kArmedNegative;
-        if (form != Form::Safety) W.swval() = -I;
-    } else if (form != Form::Safety) {
+    } else if (!arm(W, i, I, form) && form != Form::Safety) {
         BRANCH_OFF(s, b, kRest, I);
     }
-    if (is_true(W.open()))
-        W.resistance() = roff;
-    else
-        W.resistance() = ron <= kSmallestOn ? kSmallestOn : ron;
+    set_resistance(W, is_true(W.open()), ron, roff);
 }
 
 // The first steps' checks and refreshes, out of the common path.
@@ -132,19 +148,11 @@ template <Form form>
         switches = form != Form::Safety;
     if (switches) return breaker_step_full<form>(s, br, ron, roff, level, at_once, close);
     W.tswitch() = 1.5;
-    if (open || close != 0) {
+    if (open || close != 0)
         W.code() = kRest;
-    } else if (i > level) {
-        W.code() = kArmedPositive;
-        if (form != Form::Safety) W.swval() = level;
-    } else if (i < -level) {
-        W.code() = kArmedNegative;
-        if (form != Form::Safety) W.swval() = -level;
-    }
-    if (open)
-        W.resistance() = roff;
     else
-        W.resistance() = ron <= kSmallestOn ? kSmallestOn : ron;
+        arm(W, i, level, form);
+    set_resistance(W, open, ron, roff);
 }
 
 template <Form form>

@@ -40,6 +40,13 @@ protected:
         first_step(true);
     }
     void first_step(bool on) { RUN_FLAGS.FIRST_STEP_DATA = as_logical(on); }
+    // L from 0.1 to 0.2 at 10 A, after the first step: a correction of -5 A.
+    void doubled_at_ten_amperes() {
+        set(3, 0.1);
+        first_step(false);
+        NET.CBR(1, 1) = 10.0;
+        set(3, 0.2);
+    }
     // One call at the start of the model storage, as every step makes it.
     Captured set(int32_t type, double value, double emf = 0.0) {
         POINTER_BLOCK.NSTORF = 1;
@@ -101,10 +108,7 @@ TEST_F(VarBranch, CapacitanceCorrectionFlowsInTheStepOfTheChange) {
 
 // L from 0.1 to 0.2 at 10 A: 10 (0.5 - 1) = -5 A, carried on; back at 4 A: 4 (2 - 1) + 0.2 (-5) / 0.1 = -6 A.
 TEST_F(VarBranch, InductanceCorrectionIsCarriedOn) {
-    set(3, 0.1);
-    first_step(false);
-    NET.CBR(1, 1) = 10.0;
-    set(3, 0.2);
+    doubled_at_ten_amperes();
     EXPECT_DOUBLE_EQ(NET.CCBR(2, 1), -5.0);
     NET.CBR(1, 1) = 4.0;
     set(3, 0.2);
@@ -116,10 +120,7 @@ TEST_F(VarBranch, InductanceCorrectionIsCarriedOn) {
 // A value as before keeps its EMF and current; a correction branch outside
 // the tables takes nothing and is counted, the EMF still written.
 TEST_F(VarBranch, ValueAsBeforeKeepsEmfAndCurrent) {
-    set(3, 0.1);
-    first_step(false);
-    NET.CBR(1, 1) = 10.0;
-    set(3, 0.2);
+    doubled_at_ten_amperes();
     ASSERT_DOUBLE_EQ(NET.CCBR(2, 1), -5.0);
     reset_array_overrun_count();
     set(3, 0.2, 7.0);
