@@ -77,11 +77,36 @@ void arrester_energy(int32_t ss, int32_t b) {
     S.STOR(r + 2) = t;
 }
 
-// The history step over the listed branches, in branch order.
-template <uint8_t Kinds>
-void history_step(const std::vector<PlannedBranch>& list, const HistoryColumns& cols, double* hist) {
-    const HistoryColumns c = cols;
-    for (const PlannedBranch& e : list) inject_history(hist, e.to, e.from, branch_history<Kinds>(c, e.b, e.kind));
+// The history step over one run of the history list: one kind, one way to
+// the nodes.
+template <uint8_t Kinds, uint8_t Ends>
+inline __attribute__((always_inline)) void history_run(const PlannedBranch* e, const PlannedBranch* end,
+                                                       const HistoryColumns& c, double* hist) {
+    for (; e != end; ++e) {
+        const double h = branch_history<Kinds>(c, e->b, e->kind);
+        if (Ends != HE_FROM_ONLY) hist[e->to] -= h;
+        if (Ends != HE_TO_ONLY) hist[e->from] += h;
+    }
+}
+
+// The runs in list order, which keeps the node sums in branch order.
+void history_step(const BranchPlan& plan, const HistoryColumns& c, double* hist) {
+    const PlannedBranch* list = plan.history.data();
+    for (const HistoryRun& r : plan.history_runs) {
+        const PlannedBranch *first = list + r.first, *end = list + r.end;
+        constexpr uint8_t L = BK_INDUCTOR, C = BK_CAPACITOR, LC = BK_INDUCTOR | BK_CAPACITOR;
+        switch ((r.kinds >> 3) * 3 + r.ends) {
+            case 3: history_run<L, HE_BOTH>(first, end, c, hist); break;
+            case 4: history_run<L, HE_FROM_ONLY>(first, end, c, hist); break;
+            case 5: history_run<L, HE_TO_ONLY>(first, end, c, hist); break;
+            case 6: history_run<C, HE_BOTH>(first, end, c, hist); break;
+            case 7: history_run<C, HE_FROM_ONLY>(first, end, c, hist); break;
+            case 8: history_run<C, HE_TO_ONLY>(first, end, c, hist); break;
+            case 9: history_run<LC, HE_BOTH>(first, end, c, hist); break;
+            case 10: history_run<LC, HE_FROM_ONLY>(first, end, c, hist); break;
+            default: history_run<LC, HE_TO_ONLY>(first, end, c, hist); break;
+        }
+    }
 }
 
 }  // namespace
@@ -89,10 +114,7 @@ void history_step(const std::vector<PlannedBranch>& list, const HistoryColumns& 
 void BRCURR(int32_t ss) {
     DSMDYN(ss);
     const BranchPlan& plan = branch_plan(ss);
-    auto* step = &history_step<BK_INDUCTOR | BK_CAPACITOR>;
-    if (plan.history_kinds == BK_INDUCTOR) step = &history_step<BK_INDUCTOR>;
-    if (plan.history_kinds == BK_CAPACITOR) step = &history_step<BK_CAPACITOR>;
-    step(plan.history, history_columns(ss), subsystem_columns(ss).chist.p - 1);
+    history_step(plan, history_columns(ss), subsystem_columns(ss).chist.p - 1);
 }
 
 void INCALCVI(int32_t ss, double reached, double fraction, bool closing, bool partial, bool opening,

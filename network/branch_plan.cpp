@@ -75,6 +75,20 @@ void put_in(std::vector<E>& list, const E& e, int32_t b) {
     list.insert(position(list, b), e);
 }
 
+void cut_history(BranchPlan& p) {
+    p.history_runs.clear();
+    const int32_t count = static_cast<int32_t>(p.history.size());
+    for (int32_t k = 0; k < count; ++k) {
+        const PlannedBranch& e = p.history[static_cast<size_t>(k)];
+        const uint8_t ends = history_ends(e.from, e.to);
+        HistoryRun* last = p.history_runs.empty() ? nullptr : &p.history_runs.back();
+        if (last && last->kinds == e.kind && last->ends == ends)
+            last->end = k + 1;
+        else
+            p.history_runs.push_back({k, k + 1, e.kind, ends});
+    }
+}
+
 }  // namespace
 
 uint8_t lane_of(uint8_t k) {
@@ -130,7 +144,6 @@ void BUILD_BRANCH_PLAN(int32_t ss) {
     for (auto& list : p.series) list.clear();
     for (auto& list : p.sourced) list.clear();
     p.walked_sourced.clear();
-    p.history_kinds = 0;
     p.series_kinds = 0;
     p.other.clear();
     p.vsources.clear();
@@ -141,10 +154,7 @@ void BUILD_BRANCH_PLAN(int32_t ss) {
         p.lane[static_cast<size_t>(b)] = lane_of(k);
         if (k & BK_VSOURCE) p.vsources.push_back(b);
         const PlannedBranch e{b, N.IEF(b, ss), N.IET(b, ss), lc_of(k)};
-        if (in_history(k)) {
-            p.history.push_back(e);
-            p.history_kinds |= lc_of(k);
-        }
+        if (in_history(k)) p.history.push_back(e);
         if (in_injecting(k)) p.injecting.push_back(b);
         if (in_series(k)) {
             p.series[static_cast<size_t>(series_class(k))].push_back(e);
@@ -157,6 +167,7 @@ void BUILD_BRANCH_PLAN(int32_t ss) {
             p.other.push_back(b);
         }
     }
+    cut_history(p);
     for (size_t form = 0; form < p.by_lane.size(); ++form) {
         const int64_t w = form == 0 ? 1 : form == 1 ? 4 : 8;
         int64_t holding = 0, last = -1;
@@ -183,10 +194,8 @@ void REPLAN_BRANCH(int32_t ss, int32_t b) {
     if (k & BK_VSOURCE) put_in(p.vsources, b, b);
     const PlannedBranch e{b, NET.IEF(b, ss), NET.IET(b, ss), lc_of(k)};
     if (in_history(was)) take_out(p.history, b);
-    if (in_history(k)) {
-        put_in(p.history, e, b);
-        p.history_kinds |= lc_of(k);
-    }
+    if (in_history(k)) put_in(p.history, e, b);
+    if (in_history(was) || in_history(k)) cut_history(p);
     if (in_injecting(was)) take_out(p.injecting, b);
     if (in_injecting(k)) put_in(p.injecting, b, b);
     if (in_series(was)) {

@@ -29,6 +29,17 @@ struct PlannedBranch {
     uint8_t kind;
 };
 
+// Entries [first, end) of the history list, of one L and C kind and one
+// way to the nodes, so that a loop made for each tests neither.
+enum HistoryEnds : uint8_t { HE_BOTH = 0, HE_FROM_ONLY = 1, HE_TO_ONLY = 2 };
+struct HistoryRun {
+    int32_t first, end;
+    uint8_t kinds, ends;
+};
+inline uint8_t history_ends(int32_t from, int32_t to) {
+    return to != 0 && from != 0 ? HE_BOTH : to == 0 ? HE_FROM_ONLY : HE_TO_ONLY;
+}
+
 // The series branches (R with or without L and C, no source, not ideal,
 // not injected, no arrester) by their L and C bits: each class has a loop
 // that reads only the columns it needs.
@@ -40,7 +51,7 @@ struct BranchPlan {
     std::vector<uint8_t> kind;       // by branch (1-based)
     std::vector<uint8_t> lane;       // LaneBit bits by branch (1-based), four spare at the end
     std::vector<PlannedBranch> history;  // branches with an L or C history
-    uint8_t history_kinds = 0;       // the L and C bits met in the history list (or more)
+    std::vector<HistoryRun> history_runs;  // the history list cut where a branch's form changes
     std::vector<int32_t> injecting;  // branches with a source or an injected current
     std::array<std::vector<PlannedBranch>, 4> series;  // by SeriesClass
     uint8_t series_kinds = 0;        // the L and C bits met among the series and sourced ones (or more)

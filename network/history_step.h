@@ -48,15 +48,3 @@ inline __attribute__((always_inline)) double branch_history(const HistoryColumns
     c.ccbr[b] = h;
     return h;
 }
-
-// h enters at the branch's to-node with its sign and leaves its from-node.
-inline void inject_history(double* hist, int32_t to, int32_t from, double h) {
-    if (to != 0 && from != 0) {
-        hist[to] -= h;
-        hist[from] += h;
-    } else if (to == 0) {
-        hist[from] += h;
-    } else {
-        hist[to] -= h;
-    }
-}
