@@ -106,14 +106,8 @@ void inject_branches(const std::vector<int32_t>& list, const uint8_t* kinds, con
         }
         // A branch with both ends on ground injects nowhere.
         const int32_t i = c.to[b], j = c.from[b];
-        if (i != 0 && j != 0) {
-            cinj[i] += v;
-            cinj[j] -= v;
-        } else if (i != 0) {
-            cinj[i] += v;
-        } else if (j != 0) {
-            cinj[j] -= v;
-        }
+        if (i != 0) cinj[i] += v;
+        if (j != 0) cinj[j] -= v;
     }
 }
 
