@@ -129,6 +129,14 @@ inline void put_eight(uint32_t v, char* out) {
 // first: written eight at a time from the right, the last of them just
 // before `end`; the first of them returned.
 const char* digits_of(uint64_t v, int count, char* end) {
+    // Nine to sixteen digits, the usual count: the two groups of eight
+    // with one division.
+    if (count > 8 && count <= 16 && v < 10000000000000000ULL) {
+        const uint64_t above = v / 100000000;
+        put_eight(static_cast<uint32_t>(v - above * 100000000), end - 8);
+        put_eight(static_cast<uint32_t>(above), end - 16);
+        return end - count;
+    }
     int at = 0;
     do {
         const uint64_t above = v / 100000000;
