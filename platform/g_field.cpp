@@ -88,10 +88,12 @@ constexpr int kMaxPow5 = 27;  // the largest power of 5 below 2^63
         if (down > 120) return false;
         if (down < 64) {
             // The usual case: the rest and the half lie in the low word.
-            const u128 w = n >> down;
-            const uint64_t r = static_cast<uint64_t>(n) & ((uint64_t{1} << down) - 1), h2 = uint64_t{1} << down;
-            if (w >> 63 != 0 || 2 * r == h2) return false;
-            q = static_cast<uint64_t>(w) + (2 * r > h2 ? 1 : 0);
+            // The two words shifted apart, the shift being below 64.
+            const uint64_t lo = static_cast<uint64_t>(n), hi = static_cast<uint64_t>(n >> 64);
+            const uint64_t w = (lo >> down) | ((hi << 1) << (63 - down));
+            const uint64_t r = lo & ((uint64_t{1} << down) - 1), h2 = uint64_t{1} << down;
+            if ((hi >> down) != 0 || w >> 63 != 0 || 2 * r == h2) return false;
+            q = w + (2 * r > h2 ? 1 : 0);
             return true;
         }
         whole = n >> down;
@@ -129,6 +131,14 @@ inline void put_eight(uint32_t v, char* out) {
 // first: written eight at a time from the right, the last of them just
 // before `end`; the first of them returned.
 const char* digits_of(uint64_t v, int count, char* end) {
+    // Nine to sixteen digits, the usual count: the two groups of eight
+    // with one division.
+    if (count > 8 && count <= 16 && v < 10000000000000000ULL) {
+        const uint64_t above = v / 100000000;
+        put_eight(static_cast<uint32_t>(v - above * 100000000), end - 8);
+        put_eight(static_cast<uint32_t>(above), end - 16);
+        return end - count;
+    }
     int at = 0;
     do {
         const uint64_t above = v / 100000000;

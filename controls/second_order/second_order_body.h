@@ -50,7 +50,9 @@ inline Realisation realise(double a0, double a1, const Numerator& n) {
 // The matrices of the last inversions, by slot position (a few slots share
 // an entry; 0 keeps none): an inversion of the same A at the same step
 // length, whose results the slots still hold, writes nothing new and is
-// left out.
+// left out. An entry kept by the companion form, whose first row of A is
+// always (0, 1), is tagged with the complement of its position, so that
+// the companion form need not compare that row.
 struct Inversion {
     int32_t at = 0;
     uint64_t in[5] = {};
@@ -61,7 +63,7 @@ inline Inversion kept_inversions[64];
 inline uint64_t bits(double x) { return std::bit_cast<uint64_t>(x); }
 
 // Slot k of the block at S(k).
-template <class Slots>
+template <bool Companion, class Slots>
 [[gnu::always_inline]] inline void step_body(const Slots& S, int32_t at, double* state, const double* x0,
                                              const double* A, const double* bx, int32_t mode) {
     const double h2 = 0.5 * RUN_CLOCK.DELT;
@@ -69,10 +71,11 @@ template <class Slots>
     if (mode > 0 || first) {
         Inversion& kept = kept_inversions[static_cast<uint32_t>(at) % 64];
         const uint64_t in[5] = {bits(A[0]), bits(A[1]), bits(A[2]), bits(A[3]), bits(h2)};
+        const int32_t tag = Companion ? ~at : at;
         // Every word compared without a branch: the slots nearly always match.
-        uint64_t differ = first || at == 0 || kept.at != at;
+        uint64_t differ = first || at == 0 || kept.at != tag;
 #pragma GCC unroll 5
-        for (int k = 0; k < 5; ++k) differ |= in[k] ^ kept.in[k];
+        for (int k = Companion ? 2 : 0; k < 5; ++k) differ |= in[k] ^ kept.in[k];
 #pragma GCC unroll 8
         for (int k = 0; k < 8; ++k) differ |= bits(S(k)) ^ bits(kept.out[k]);
         if (differ != 0) {
@@ -84,7 +87,7 @@ template <class Slots>
             S(1) = h2 * (inv[0] * A[1] + inv[1] * A[3]);
             S(2) = h2 * (inv[2] * A[0] + inv[3] * A[2]);
             S(3) = h2 * (inv[2] * A[1] + inv[3] * A[3]);
-            kept.at = at;
+            kept.at = tag;
             std::copy(in, in + 5, kept.in);
             for (int k = 0; k < 8; ++k) kept.out[k] = S(k);
         }
@@ -103,6 +106,8 @@ template <class Slots>
     S(11) = bx[1];
 }
 
+// Companion: A's first row is (0, 1).
+template <bool Companion = false>
 [[gnu::always_inline]] inline void second_order_step(double* state, const double* x0, const double* A,
                                                      const double* bx, int32_t mode) {
     const BlockSlots s = take_slots({.stor = 12});
@@ -110,9 +115,9 @@ template <class Slots>
     // Slots inside STOR are reached directly; others through the checks.
     if (s.stor >= 1 && int64_t{s.stor} + 11 <= stor.size()) {
         double* at = stor.data() + (s.stor - 1);
-        step_body([at](int32_t k) -> double& { return at[k]; }, s.stor, state, x0, A, bx, mode);
+        step_body<Companion>([at](int32_t k) -> double& { return at[k]; }, s.stor, state, x0, A, bx, mode);
     } else {
-        step_body([&s](int32_t k) -> double& { return s.S(k); }, 0, state, x0, A, bx, mode);
+        step_body<Companion>([&s](int32_t k) -> double& { return s.S(k); }, 0, state, x0, A, bx, mode);
     }
 }
 
@@ -120,7 +125,7 @@ template <class Slots>
     static constexpr double zero[2] = {0.0, 0.0};
     const double bx[2] = {r.beta1 * X, r.beta2 * X};
     double x[2];
-    second_order_step(x, zero, r.A, bx, mode);
+    second_order_step<true>(x, zero, r.A, bx, mode);
     return G * (x[0] + d * X);
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "controls/second_order/second_order_body.h"
 #include "controls/tests/elementary_support.h"
 
 namespace {
@@ -194,6 +195,38 @@ TEST_F(BlockTest, StepSlotsHoldTheInverseOfThePresentMatrix) {
         begin_step(n++);
         double x[2];
         SECOND_ORDER_STEP(x, x0, A, bx, 1);
+        const double h2 = 0.5 * kDelt;
+        const double m11 = 1.0 - h2 * A[0], m12 = -h2 * A[1], m21 = -h2 * A[2], m22 = 1.0 - h2 * A[3];
+        const double det = m11 * m22 - m12 * m21;
+        const double inv[4] = {m22 / det, -m12 / det, -m21 / det, m11 / det};
+        const double want[8] = {h2 * (inv[0] * A[0] + inv[1] * A[2]), h2 * (inv[0] * A[1] + inv[1] * A[3]),
+                                h2 * (inv[2] * A[0] + inv[3] * A[2]), h2 * (inv[2] * A[1] + inv[3] * A[3]),
+                                inv[0], inv[1], inv[2], inv[3]};
+        const BlockSlots s = start_slots();
+        for (int32_t k = 0; k < 8; ++k)
+            EXPECT_EQ(std::bit_cast<uint64_t>(s.S(k)), std::bit_cast<uint64_t>(want[k])) << "slot " << k << ", call " << n;
+    }
+}
+
+// The companion form (first row of A fixed at 0, 1) and the plain step on
+// the same slots, in turn: neither takes the other's kept inversion for its
+// own, even where the rest of A is the same.
+TEST_F(BlockTest, CompanionAndPlainStepsOnTheSameSlotsKeepTheirOwnInverses) {
+    clear_block_stores();
+    const double w = 2000.0, zeta = 0.5, a0 = w * w, a1 = w * zeta * 2.0;
+    const double companion[4] = {0.0, 1.0, -a0, -a1}, plain[4] = {0.5, 1.0, -a0, -a1};
+    const double shifted[4] = {0.0, 2.0, -a0, -a1};
+    const double x0[2] = {0.0, 0.0}, bx[2] = {1.0, 2.0};
+    const double* sequence[] = {companion, plain, companion, companion, plain, shifted, companion, plain};
+    int n = 0;
+    for (const double* A : sequence) {
+        begin_step(n++);
+        double x[2];
+        if (A == companion) {
+            second_order_var(1, 1.0, zeta, w, 1.0);
+        } else {
+            SECOND_ORDER_STEP(x, x0, A, bx, 1);
+        }
         const double h2 = 0.5 * kDelt;
         const double m11 = 1.0 - h2 * A[0], m12 = -h2 * A[1], m21 = -h2 * A[2], m22 = 1.0 - h2 * A[3];
         const double det = m11 * m22 - m12 * m21;
