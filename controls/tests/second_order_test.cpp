@@ -178,6 +178,21 @@ TEST_F(BlockTest, BadTypePrintsTwoLinesEveryCallAndGivesZero) {
     EXPECT_EQ(r.out, std::vector<double>(3, 0.0));
 }
 
+// The eight words a step with A leaves in its slots, to the bit: h/2 times
+// the inverse of (I - h/2 A) times A, then that inverse.
+void expect_kept_words(const double* A, int call) {
+    const double h2 = 0.5 * kDelt;
+    const double m11 = 1.0 - h2 * A[0], m12 = -h2 * A[1], m21 = -h2 * A[2], m22 = 1.0 - h2 * A[3];
+    const double det = m11 * m22 - m12 * m21;
+    const double inv[4] = {m22 / det, -m12 / det, -m21 / det, m11 / det};
+    const double want[8] = {h2 * (inv[0] * A[0] + inv[1] * A[2]), h2 * (inv[0] * A[1] + inv[1] * A[3]),
+                            h2 * (inv[2] * A[0] + inv[3] * A[2]), h2 * (inv[2] * A[1] + inv[3] * A[3]),
+                            inv[0], inv[1], inv[2], inv[3]};
+    const BlockSlots s = start_slots();
+    for (int32_t k = 0; k < 8; ++k)
+        EXPECT_EQ(std::bit_cast<uint64_t>(s.S(k)), std::bit_cast<uint64_t>(want[k])) << "slot " << k << ", call " << call;
+}
+
 // The step's slots hold the inverse of the present matrix after every call,
 // to the bit, whether the matrix changed, stayed, or its slots were written
 // over between calls (a restored run).
@@ -195,16 +210,7 @@ TEST_F(BlockTest, StepSlotsHoldTheInverseOfThePresentMatrix) {
         begin_step(n++);
         double x[2];
         SECOND_ORDER_STEP(x, x0, A, bx, 1);
-        const double h2 = 0.5 * kDelt;
-        const double m11 = 1.0 - h2 * A[0], m12 = -h2 * A[1], m21 = -h2 * A[2], m22 = 1.0 - h2 * A[3];
-        const double det = m11 * m22 - m12 * m21;
-        const double inv[4] = {m22 / det, -m12 / det, -m21 / det, m11 / det};
-        const double want[8] = {h2 * (inv[0] * A[0] + inv[1] * A[2]), h2 * (inv[0] * A[1] + inv[1] * A[3]),
-                                h2 * (inv[2] * A[0] + inv[3] * A[2]), h2 * (inv[2] * A[1] + inv[3] * A[3]),
-                                inv[0], inv[1], inv[2], inv[3]};
-        const BlockSlots s = start_slots();
-        for (int32_t k = 0; k < 8; ++k)
-            EXPECT_EQ(std::bit_cast<uint64_t>(s.S(k)), std::bit_cast<uint64_t>(want[k])) << "slot " << k << ", call " << n;
+        expect_kept_words(A, n);
     }
 }
 
@@ -227,16 +233,7 @@ TEST_F(BlockTest, CompanionAndPlainStepsOnTheSameSlotsKeepTheirOwnInverses) {
         } else {
             SECOND_ORDER_STEP(x, x0, A, bx, 1);
         }
-        const double h2 = 0.5 * kDelt;
-        const double m11 = 1.0 - h2 * A[0], m12 = -h2 * A[1], m21 = -h2 * A[2], m22 = 1.0 - h2 * A[3];
-        const double det = m11 * m22 - m12 * m21;
-        const double inv[4] = {m22 / det, -m12 / det, -m21 / det, m11 / det};
-        const double want[8] = {h2 * (inv[0] * A[0] + inv[1] * A[2]), h2 * (inv[0] * A[1] + inv[1] * A[3]),
-                                h2 * (inv[2] * A[0] + inv[3] * A[2]), h2 * (inv[2] * A[1] + inv[3] * A[3]),
-                                inv[0], inv[1], inv[2], inv[3]};
-        const BlockSlots s = start_slots();
-        for (int32_t k = 0; k < 8; ++k)
-            EXPECT_EQ(std::bit_cast<uint64_t>(s.S(k)), std::bit_cast<uint64_t>(want[k])) << "slot " << k << ", call " << n;
+        expect_kept_words(A, n);
     }
 }
 
