@@ -11,12 +11,12 @@
 
 struct BranchWordsAt {
     int64_t at;  // the tables' offset(b, ss)
-    int32_t& code() const { return NET.IORV.data()[at]; }
-    double& cbr() const { return NET.CBR.data()[at]; }
-    double& tswitch() const { return NET.TSWITCH.data()[at]; }
-    Logical& open() const { return NET.OPENBR.data()[at]; }
-    double& swval() const { return NET.SWVAL.data()[at]; }
-    double& resistance() const { return NET.BRANCH_R.data()[at]; }
+    [[gnu::always_inline]] int32_t& code() const { return NET.IORV.data()[at]; }
+    [[gnu::always_inline]] double& cbr() const { return NET.CBR.data()[at]; }
+    [[gnu::always_inline]] double& tswitch() const { return NET.TSWITCH.data()[at]; }
+    [[gnu::always_inline]] Logical& open() const { return NET.OPENBR.data()[at]; }
+    [[gnu::always_inline]] double& swval() const { return NET.SWVAL.data()[at]; }
+    [[gnu::always_inline]] double& resistance() const { return NET.BRANCH_R.data()[at]; }
 };
 
 struct BranchWordsChecked {

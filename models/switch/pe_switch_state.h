@@ -47,17 +47,6 @@ inline void check_record(int32_t p, int32_t l, int32_t q, int32_t e, int32_t s, 
         record_outside(p, s, b);
 }
 
-// The branch's words at its position in the branch tables, as
-// BranchWordsAt reaches them, each reached inline.
-struct SwitchWordsAt {
-    int64_t at;
-    [[gnu::always_inline]] int32_t& code() const { return NET.IORV.data()[at]; }
-    [[gnu::always_inline]] double& cbr() const { return NET.CBR.data()[at]; }
-    [[gnu::always_inline]] double& tswitch() const { return NET.TSWITCH.data()[at]; }
-    [[gnu::always_inline]] Logical& open() const { return NET.OPENBR.data()[at]; }
-    [[gnu::always_inline]] double& swval() const { return NET.SWVAL.data()[at]; }
-};
-
 // Node n's voltage in subsystem s, 0 for the ground: one unsigned test per
 // index, a node outside the table through its checks.
 [[gnu::always_inline]] inline double node_voltage(int32_t n, int32_t s) {
@@ -179,7 +168,7 @@ template <class Words>
         const int64_t at = N.CBR.offset(b, s);
         const int32_t from = N.IEF.data()[at], to = N.IET.data()[at];
         const double V = node_voltage(from, s) - node_voltage(to, s);
-        decide(SwitchWordsAt{at}, h, E, F, L, V, instant, event_flag);
+        decide(BranchWordsAt{at}, h, E, F, L, V, instant, event_flag);
     } else {
         decide_checked(h, E, F, L, instant, event_flag);
     }
