@@ -50,7 +50,7 @@ std::string from(const ProgramResult& r, const std::string& text) {
 TEST(MemoryLimits, TwoStorageArraysBeyondTheAddressSpaceLimit) {
     if (!kLimited) GTEST_SKIP() << "no address-space limit under the sanitizers";
     const ProgramResult r = run_case(" STOF = 350000000\n STOI = 700000000\n", 4L * 1024 * 1024);
-    ASSERT_FALSE(r.timed_out);
+    ASSERT_FALSE(r.timed_out) << r.out;
     EXPECT_EQ(from(r, kStorageRefused), kStorageRefused);
     EXPECT_EQ(r.exit_code, 208);
     expect_small(r);
@@ -60,7 +60,7 @@ TEST(MemoryLimits, TwoStorageArraysBeyondTheAddressSpaceLimit) {
 TEST(MemoryLimits, SolutionMatricesBeyondTheAddressSpaceLimit) {
     if (!kLimited) GTEST_SKIP() << "no address-space limit under the sanitizers";
     const ProgramResult r = run_case(" NODES = 10000\n SPARSITY = 100\n", 1024L * 1024, "SUBSYSDIM:\n 1 10000\n");
-    ASSERT_FALSE(r.timed_out);
+    ASSERT_FALSE(r.timed_out) << r.out;
     const std::string refused = " ***ERROR** Memory requirement too high, Errors in allocation. \n"
                                 " ***ERROR** Try optimize memory allocation in Project Settings or use 64-bit "
                                 "build of library.\n" +
@@ -80,7 +80,7 @@ TEST(MemoryLimits, NodeMapOfTheLargestCountWithoutALimit) {
     if (need <= memory_left_bytes() + margin)
         GTEST_SKIP() << "this machine has " << memory_left_bytes() / (1 << 20) << " MiB available";
     const ProgramResult r = run_case(" NNODES = 2147483647\n");
-    ASSERT_FALSE(r.timed_out);
+    ASSERT_FALSE(r.timed_out) << r.out;
     EXPECT_EQ(from(r, kStorageRefused), kStorageRefused);
     EXPECT_EQ(r.exit_code, 208);
     expect_small(r);
@@ -101,7 +101,7 @@ TEST_P(SnapshotBeyondItsLength, IsRefusedBeforeAnythingIsCreated) {
     const ProgramResult r = run_program({bare_program(), "-startup:alone"},
                                         "1\n0\n0\n1\n0\n0\n" + std::string(c.snapshot) + "\n0.02\n",
                                         std::string(ZARIK_SOURCE_DIR) + "/engine/tests/fixtures", 30000);
-    ASSERT_FALSE(r.timed_out);
+    ASSERT_FALSE(r.timed_out) << r.out;
     const std::string refused = " ERROR: The snapshot file is too short for its dimension " +
                                 std::string(c.dimension) + "\n" +
                                 abort_frame_of("RDDIM", 1, " PARAMETERS:", c.snapshot);

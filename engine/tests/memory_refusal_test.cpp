@@ -42,7 +42,7 @@ const std::string kNotCreated = " Problems in dynamic allocation from data file\
 
 TEST(SizeBeyondMemory, IsRefusedBeforeAnythingIsCreated) {
     const ProgramResult r = run_case(" NODES = 2\n BRANCHES = 2000000000\n");
-    ASSERT_FALSE(r.timed_out);
+    ASSERT_FALSE(r.timed_out) << r.out;
     const size_t at = r.out.find(kNotCreated);
     EXPECT_EQ(at == std::string::npos ? r.out : r.out.substr(at),
               kNotCreated + abort_frame_of("RDDIM", 1, "PARAMETERS:", "big.map"));
@@ -55,7 +55,7 @@ TEST(SizeBeyondMemory, IsRefusedBeforeAnythingIsCreated) {
 TEST(SizeBeyondTheLimitOnly, IsRefusedWithTheDimensionReadersMessage) {
     if (!kLimited) GTEST_SKIP() << "no address-space limit under the sanitizers";
     const ProgramResult r = run_case(" NODES = 2\n NNODES = 200000000\n");
-    ASSERT_FALSE(r.timed_out);
+    ASSERT_FALSE(r.timed_out) << r.out;
     EXPECT_FALSE(contains(r.out, kRefused));
     EXPECT_TRUE(contains(r.out, " Problems in dynamic allocation from data file\n")) << r.out;
     EXPECT_EQ(r.exit_code, 208);
@@ -83,7 +83,7 @@ TEST(MeterTablesBeyondOneFrame, AreRefusedAndTheRunAborts) {
     });
     const ProgramResult r = run_limited("-v4 127.0.0.1 " + std::to_string(fe.Port()), "", dir.path);
     ASSERT_TRUE(fe.Join());
-    ASSERT_FALSE(r.timed_out);
+    ASSERT_FALSE(r.timed_out) << r.out;
     EXPECT_EQ(refusal,
               "0 0 2 2 Memory requirement too high, Errors in allocation. |"
               "Try optimize memory allocation in Project Settings or use 64-bit build of library.");

@@ -34,13 +34,18 @@ inline ProgramResult run_program(const std::vector<std::string>& argv, const std
     if (io[0] && io[1] && io[2] && std::fwrite(input.data(), 1, input.size(), io[0]) == input.size() &&
         std::fflush(io[0]) == 0) {
         std::rewind(io[0]);
+        // Everything the child needs is made before the fork: another thread
+        // (a fake front end) may hold the allocator's lock at that instant,
+        // and a child that allocates would then wait for it forever.
+        std::vector<char*> args;
+        for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        const int fds[3] = {fileno(io[0]), fileno(io[1]), fileno(io[2])};
+        const char* dir = workdir.empty() ? nullptr : workdir.c_str();
         const pid_t pid = fork();
         if (pid == 0) {
-            for (int k = 0; k < 3; ++k) dup2(fileno(io[k]), k);
-            if (!workdir.empty() && chdir(workdir.c_str()) != 0) _exit(126);
-            std::vector<char*> args;
-            for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-            args.push_back(nullptr);
+            for (int k = 0; k < 3; ++k) dup2(fds[k], k);
+            if (dir != nullptr && chdir(dir) != 0) _exit(126);
             execv(args[0], args.data());
             _exit(127);
         }
