@@ -226,12 +226,7 @@ TEST_F(EniRecords, TwoProcessesRunTheLineAsOneDoes) {
     const std::string reference = reference_run();
     reset_all_engine_state();
 
-    int32_t port = 0;
-    {
-        const SocketHandle s = sock_create_tcp();
-        if (s != NO_SOCKET && sock_bind(s, 0, true)) port = sock_local_port(s);
-        sock_close(s);
-    }
+    const int32_t port = fake_fe::free_loopback_port();
     ASSERT_GT(port, 0);
     // The client holds the load end: its node takes what the line's matrix adds to it.
     const Child client = spawn([port] {

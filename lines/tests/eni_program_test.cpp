@@ -132,15 +132,6 @@ void expect_clean_end(const Watched& w, const std::string& what) {
     EXPECT_EQ(w.records[kSteps].step, kSteps);
 }
 
-// A loopback port free now.
-int free_port() {
-    const SocketHandle s = sock_create_tcp();
-    int port = -1;
-    if (s != NO_SOCKET && sock_bind(s, 0, true)) port = sock_local_port(s);
-    sock_close(s);
-    return port;
-}
-
 class LineProgram : public testing::TestWithParam<Options> {};
 
 // Start from data, no snapshot, the map, one run, no output file, no plot;
@@ -172,7 +163,7 @@ TEST_P(LineProgram, EniEndsRunStandaloneToTheEndOnThePortsAnswered) {
     ASSERT_TRUE(server_dir.ok() && client_dir.ok());
     write_case(server_dir, {GetParam().parameters, 1});
     write_case(client_dir, {GetParam().parameters, 2});
-    const int free = free_port();
+    const int free = free_loopback_port();
     ASSERT_GT(free, 0);
     const std::string port = std::to_string(free) + "\n";
     auto server = std::async(std::launch::async, [&] { return standalone(server_dir, port); });
@@ -203,7 +194,7 @@ TEST_P(LineProgram, EniEndsInTwoProcessesGiveTheVoltagesOfOneProcess) {
         }
     }
 
-    const int port = free_port();
+    const int port = free_loopback_port();
     ASSERT_GT(port, 0);
     auto server = std::async(std::launch::async, [&] {
         return watch(server_dir, {{1, 1}}, WireWriter().Int(FE_CMD_ENI_PORTS).Int(1).Str("localhost").Int(port));

@@ -78,10 +78,7 @@ bool make_subsystem(int32_t nodes) {
 int fresh_port() {
     static std::set<int> used;
     for (int tries = 0; tries < 100; ++tries) {
-        const SocketHandle s = sock_create_tcp();
-        int port = -1;
-        if (s != NO_SOCKET && sock_bind(s, 0, true)) port = sock_local_port(s);
-        sock_close(s);
+        const int port = free_loopback_port();
         if (port > 0 && used.insert(port).second) return port;
     }
     return -1;

@@ -276,3 +276,28 @@ TEST(ExchangeConnect, OtherNamesAreNotLookedUp) {
     EXPECT_TRUE(y.Connect("127.1", fe.Port()));
     EXPECT_TRUE(fe.Accept());
 }
+
+// Ports handed to listeners that start later lie below the system's own
+// range, where no bind(0) or outgoing connection of a parallel test lands.
+TEST(FreeLoopbackPort, BelowTheSystemsRangeNewEachTimeAndFree) {
+    int low = 32768, high = 60999;
+    if (std::FILE* f = std::fopen("/proc/sys/net/ipv4/ip_local_port_range", "r")) {
+        ASSERT_EQ(std::fscanf(f, "%d %d", &low, &high), 2);
+        std::fclose(f);
+    }
+    const int a = free_loopback_port(), b = free_loopback_port();
+    ASSERT_GT(a, 0);
+    ASSERT_GT(b, 0);
+    EXPECT_NE(a, b);
+    if (low - 10000 >= 1000) {
+        EXPECT_LT(a, low);
+        EXPECT_LT(b, low);
+    }
+    // A listener can take it, and is reached there.
+    const SocketHandle s = sock_create_tcp();
+    ASSERT_TRUE(sock_bind(s, a, true));
+    EXPECT_EQ(sock_listen(s, 1), 0);
+    Exchange x;
+    EXPECT_TRUE(x.Connect("127.0.0.1", a));
+    sock_close(s);
+}

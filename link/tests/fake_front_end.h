@@ -8,6 +8,7 @@
 #include <charconv>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <future>
 #include <initializer_list>
@@ -15,6 +16,8 @@
 #include <string>
 #include <string_view>
 #include <thread>
+
+#include <unistd.h>
 
 #include "platform/socket_layer.h"
 
@@ -125,6 +128,35 @@ inline int ms_left(std::chrono::steady_clock::time_point until) {
 }
 inline std::chrono::steady_clock::time_point after_ms(int ms) {
     return std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+}
+
+// A loopback port on which nothing listens now, new to this process. It
+// comes from below the range the system hands out to bind(0) and to
+// outgoing connections, so that a fake front end or a connecting program
+// of a test running beside this one cannot take it before the listener it
+// is meant for; each process starts at its own place in that span.
+inline int free_loopback_port() {
+    static int next = -1;
+    int low = 32768, high = 60999;
+    if (std::FILE* f = std::fopen("/proc/sys/net/ipv4/ip_local_port_range", "r")) {
+        if (std::fscanf(f, "%d %d", &low, &high) != 2) low = 32768;
+        std::fclose(f);
+    }
+    constexpr int first = 10000;
+    const int span = low - first;
+    for (int tries = 0; tries < 200; ++tries) {
+        int want = 0;  // the system's choice where no span lies below its range
+        if (span >= 1000) {
+            if (next < 0) next = static_cast<int>((static_cast<long>(getpid()) * 7919) % span);
+            want = first + next;
+            next = (next + 1) % span;
+        }
+        const SocketHandle s = sock_create_tcp();
+        const int port = s != NO_SOCKET && sock_bind(s, want, true) ? sock_local_port(s) : -1;
+        sock_close(s);
+        if (port > 0) return port;
+    }
+    return -1;
 }
 
 // Exactly n bytes from a socket, or false when they do not come in time.

@@ -24,6 +24,7 @@
 namespace link_test {
 
 using fake_fe::FakeFrontEnd;
+using fake_fe::free_loopback_port;
 using fake_fe::WireFrame;
 using fake_fe::WireWriter;
 
