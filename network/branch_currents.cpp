@@ -95,6 +95,7 @@ void history_step(const BranchPlan& plan, const HistoryColumns& c, double* hist)
     for (const HistoryRun& r : plan.history_runs) {
         const PlannedBranch *first = list + r.first, *end = list + r.end;
         constexpr uint8_t L = BK_INDUCTOR, C = BK_CAPACITOR, LC = BK_INDUCTOR | BK_CAPACITOR;
+        static_assert(L >> 3 == 1 && C >> 3 == 2, "a run's kinds shifted down give 1 to 3");
         switch ((r.kinds >> 3) * 3 + r.ends) {
             case 3: history_run<L, HE_BOTH>(first, end, c, hist); break;
             case 4: history_run<L, HE_FROM_ONLY>(first, end, c, hist); break;

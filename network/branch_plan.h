@@ -83,7 +83,8 @@ void BUILD_BRANCH_PLAN(int32_t ss);
 void REPLAN_BRANCH(int32_t ss, int32_t b);
 // A branch's LaneBit bits (network/branch_lanes.h) from its kind.
 uint8_t lane_of(uint8_t kind);
-// The subsystem's plan formed anew.
+// branch_plan's way out of line: the plan made room for and formed first
+// where it has none for its branch count.
 const BranchPlan& form_branch_plan(int32_t ss);
 // The subsystem's plan, formed first when it has none for its branch count.
 inline const BranchPlan& branch_plan(int32_t ss) {
@@ -92,8 +93,6 @@ inline const BranchPlan& branch_plan(int32_t ss) {
         const BranchPlan& p = all[static_cast<size_t>(ss) - 1];
         if (p.nb == NET.NBRANCHES(ss)) [[likely]]
             return p;
-        BUILD_BRANCH_PLAN(ss);
-        return p;
     }
     return form_branch_plan(ss);
 }

@@ -17,9 +17,6 @@ int processor_width() {
     return avx512 ? 2 : 1;
 }
 
-int& width() { return solution_loops_width; }
-
-bool vector_forms() { return width() >= 1; }
 
 inline __attribute__((always_inline)) void copy_changed_body(const double* __restrict src, double* __restrict dst,
                                                              int64_t n) {
@@ -202,55 +199,55 @@ int solution_loops_width = processor_width();
 void rhs_nodes(int64_t n, const double* tl, const double* tld, const double* hist, double* cinj, double reached,
                bool resolving, bool opening) {
     const int mode = opening ? 0 : resolving ? 1 : 2;
-    if (vector_forms())
+    if (vector_forms_in_use())
         rhs_avx2(n, tl, tld, hist, cinj, reached, mode);
     else
         rhs_plain(n, tl, tld, hist, cinj, reached, mode);
 }
 
 void move_nodes(int64_t n, const double* v, double* vnode, double* x, double fraction) {
-    if (vector_forms())
+    if (vector_forms_in_use())
         move_avx2(n, v, vnode, x, fraction);
     else
         move_plain(n, v, vnode, x, fraction);
 }
 
 void draw_back(int64_t n, double* values, const double* before, double fraction) {
-    if (vector_forms())
+    if (vector_forms_in_use())
         draw_back_avx2(n, values, before, fraction);
     else
         draw_back_plain(n, values, before, fraction);
 }
 
 void restart_history(int64_t n, double* hist, double* histd) {
-    if (vector_forms())
+    if (vector_forms_in_use())
         restart_avx2(n, hist, histd);
     else
         restart_plain(n, hist, histd);
 }
 
 void copy_changed(const double* src, double* dst, int64_t n) {
-    if (vector_forms())
+    if (vector_forms_in_use())
         copy_changed_avx2(src, dst, n);
     else
         copy_changed_plain(src, dst, n);
 }
 
 bool take_counted_nodes(int64_t n, const double* v, double* vnode, double* x, int32_t* counter, double level) {
-    return vector_forms() ? counted_avx2(n, v, vnode, x, counter, level) : counted_plain(n, v, vnode, x, counter, level);
+    return vector_forms_in_use() ? counted_avx2(n, v, vnode, x, counter, level) : counted_plain(n, v, vnode, x, counter, level);
 }
 
 bool count_chatter(int64_t n, const double* x, const double* y, int32_t* counter, double level) {
-    return vector_forms() ? chatter_avx2(n, x, y, counter, level) : chatter_plain(n, x, y, counter, level);
+    return vector_forms_in_use() ? chatter_avx2(n, x, y, counter, level) : chatter_plain(n, x, y, counter, level);
 }
 
 bool take_counted_branches(int64_t n, const double* cbrt, double* cbr, int32_t* counter, const uint8_t* kind,
                            uint8_t skip, bool partial, double fraction, double level) {
-    return vector_forms() ? branches_avx2(n, cbrt, cbr, counter, kind, skip, partial, fraction, level)
+    return vector_forms_in_use() ? branches_avx2(n, cbrt, cbr, counter, kind, skip, partial, fraction, level)
                    : branches_plain(n, cbrt, cbr, counter, kind, skip, partial, fraction, level);
 }
 
-void use_vector_forms(bool on) { width() = on ? processor_width() : 0; }
+void use_vector_forms(bool on) { solution_loops_width = on ? processor_width() : 0; }
 
-void use_vector_width(int w) { width() = std::min(std::max(w, 0), processor_width()); }
+void use_vector_width(int w) { solution_loops_width = std::min(std::max(w, 0), processor_width()); }
 

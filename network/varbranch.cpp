@@ -183,14 +183,11 @@ void VARBRANCH_SET(int32_t type, int32_t s, int32_t b, int32_t c, double value, 
     if (std::fabs(kept[0] - value) > kTiny) return varbranch_change(type, s, b, c, value, emf);
     // A value as before, on most steps: only the EMF and the kept current,
     // reached directly where they lie inside their tables.
-    const uint64_t bi = static_cast<uint64_t>(int64_t{b} - 1), si = static_cast<uint64_t>(int64_t{s} - 1),
-                   ci = static_cast<uint64_t>(int64_t{c} - 1);
-    if (bi >= N.EBR.limit(1) || si >= N.EBR.limit(2) || (type > 2 && (ci >= N.CCBR.limit(1) || si >= N.CCBR.limit(2))))
-        [[unlikely]]
+    if (!N.EBR.in_range(b, s) || (type > 2 && !N.CCBR.in_range(c, s))) [[unlikely]]
         return varbranch_keep(type, s, b, c, kept, emf);
     const double I = type == 3 ? kept[1] : 0.0;
-    N.EBR.data()[bi + si * N.EBR.limit(1)] = emf;
-    if (type > 2) N.CCBR.data()[ci + si * N.CCBR.limit(1)] = I;
+    N.EBR.data()[N.EBR.offset(b, s)] = emf;
+    if (type > 2) N.CCBR.data()[N.CCBR.offset(c, s)] = I;
     kept[1] = I;
     POINTER_BLOCK.NSTORF = P + 2;
 }
