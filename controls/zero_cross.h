@@ -7,12 +7,16 @@
 #include "controls/block_slots.h"
 #include "controls/interp_pair.h"
 #include "engine/run_state.h"
+#include "platform/logical.h"
 
 // value +1 rising through 0, -1 falling through 0, else 0; time measured
 // back from the step's end. One slot in STOR.
 void ZERO_CROSS(double X, INTERP_PAIR& result);
 // The same with its slot in STORF.
 void ZERO_CROSS_F(double X, INTERP_PAIR& result);
+
+// Whether a detection found a crossing.
+inline bool crossed(const INTERP_PAIR& z) { return nint(z.value) != 0; }
 
 // The detection on the slot holding the previous step's X: inline for the
 // pulse blocks, which run it twice on every step.

@@ -24,7 +24,14 @@ void CHKSWITCH(const Text12& name, int32_t branch, int32_t ss);
 // as models call them many times a step.
 inline double VECVAL(int32_t n) { return n == 0 ? 0.0 : NET.VSOL(n); }
 inline double VECDIFF(int32_t a, int32_t b) { return VECVAL(a) - VECVAL(b); }
-inline double NODEV(int32_t ss, int32_t n) { return n == 0 ? 0.0 : NET.VNODE(n, ss); }
+// A node inside the table is read at once; the ground and a node outside
+// it only then tested.
+inline double NODEV(int32_t ss, int32_t n) {
+    const FArray2<double>& v = NET.VNODE;
+    if (v.in_range(n, ss)) [[likely]]
+        return v.data()[v.offset(n, ss)];
+    return n == 0 ? 0.0 : NET.VNODE(n, ss);
+}
 inline double NODEVDIFF(int32_t ss, int32_t a, int32_t b) { return NODEV(ss, a) - NODEV(ss, b); }
 // Current of a branch at the end of the present pass of the solution.
 double BRVALUE(int32_t ss, int32_t branch, double reached, bool opening, bool resolving);

@@ -94,8 +94,9 @@ public:
     bool in_range(I... idx) const {
         static_assert(sizeof...(I) == Rank, "one index per dimension");
         const std::array<int64_t, Rank> ix = {static_cast<int64_t>(idx)...};
+        // One unsigned test per index, as in operator().
         for (int d = 0; d < Rank; ++d)
-            if (ix[d] < 1 || ix[d] > ext_[d]) return false;
+            if (static_cast<uint64_t>(ix[d]) - 1 >= lim_[d]) return false;
         return true;
     }
 
@@ -105,12 +106,12 @@ public:
     int64_t offset(I... idx) const {
         static_assert(sizeof...(I) == Rank, "one index per dimension");
         const std::array<int64_t, Rank> ix = {static_cast<int64_t>(idx)...};
-        int64_t pos = 0, stride = 1;
+        uint64_t pos = 0, stride = 1;
         for (int d = 0; d < Rank; ++d) {
-            pos += (ix[d] - 1) * stride;
-            stride *= ext_[d];
+            pos += (static_cast<uint64_t>(ix[d]) - 1) * stride;
+            stride *= lim_[d];
         }
-        return pos;
+        return static_cast<int64_t>(pos);
     }
 
     template <class... I>

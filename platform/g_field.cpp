@@ -212,10 +212,9 @@ size_t fixed(double m, int decimals, int whole_guess, char* out) {
     const int n = digit_count(q, decimals + std::max(whole_guess - 1, 1));
     const int whole = n - decimals;
     // The digits end at 24 of a buffer long enough that both parts are
-    // copied as 16 characters each; what lies beyond the last decimal is
-    // overwritten by the caller's blanks.
+    // copied as 16 characters each, blanks after the last digit.
     char buffer[40];
-    std::memset(buffer + 24, '0', 16);
+    std::memset(buffer + 24, ' ', 16);
     const char* d = digits_of(q, n, buffer + 24);
     std::memcpy(out, d, 16);
     if (decimals == 0) return static_cast<size_t>(n);
@@ -277,6 +276,5 @@ void put_g23_14(double x, char* field) {
         n = static_cast<size_t>(r.ptr - body);
     }
     if (decimals == 0) body[n++] = '.';
-    std::memset(body + n, ' ', kPad);
     right_align(body, n, field, G23_WIDTH - kPad);
 }

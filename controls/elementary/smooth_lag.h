@@ -55,6 +55,12 @@ inline SmoothLagFactors smooth_lag_factors;
     return y;
 }
 
+// SMOOTH_LAG's body: the lag on the block's next two STOR slots.
+[[gnu::always_inline]] inline double smooth_lag(double G, double T, double X) {
+    const BlockSlots s = take_slots({.stor = 2});
+    return smooth_lag_on(s.S(0), s.S(1), G, T, X);
+}
+
 // Two lags of one gain and time constant stepped together, each as
 // smooth_lag_on steps it: the kind of step and its factors decided once.
 [[gnu::always_inline]] inline void smooth_lag_pair(double* a, double* b, double G, double T, double Xa, double Xb,

@@ -20,12 +20,7 @@ double DERIV_STOR(double G, double X) {
     return result;
 }
 
-double SMOOTH_LAG(double G, double T, double X) {
-    const BlockSlots s = take_slots({.stor = 2});
-    double& gap = s.S(0);
-    double& y_last = s.S(1);
-    return smooth_lag_on(gap, y_last, G, T, X);
-}
+double SMOOTH_LAG(double G, double T, double X) { return smooth_lag(G, T, X); }
 
 double WASHOUT_STOR(double T, double X) {
     const BlockSlots s = take_slots({.stor = 2});

@@ -1,5 +1,3 @@
-#include <cmath>
-#include <cstdlib>
 
 #include "controls/block_slots.h"
 #include "controls/elementary/smooth_lag.h"
@@ -13,11 +11,6 @@
 using namespace power_detail;
 
 namespace {
-
-double branch_power(bool reactive, int32_t SS, int32_t BR1, int32_t BR2, int32_t BR3, double T, int32_t FLAG) {
-    const Phases p = branch_phases(reactive ? "Q3PH3" : "P3PH3", SS, BR1, BR2, BR3, FLAG);
-    return smoothed(reactive ? reactive_power(p) : real_power(p), BR1, T);
-}
 
 double node_power(bool reactive, int32_t SS, int32_t N1, int32_t N2, int32_t N3, int32_t M1, int32_t M2, int32_t M3,
                   double T) {

@@ -111,21 +111,25 @@ inline double reactive_power(const Phases& p) {
     Q = smoothed(r, BR1, T);
 }
 
+// P3PH3's body, and Q3PH3's with reactive.
+[[gnu::always_inline]] inline double branch_power(bool reactive, int32_t SS, int32_t BR1, int32_t BR2, int32_t BR3,
+                                                  double T, int32_t FLAG) {
+    const Phases p = branch_phases(reactive ? "Q3PH3" : "P3PH3", SS, BR1, BR2, BR3, FLAG);
+    return smoothed(reactive ? reactive_power(p) : real_power(p), BR1, T);
+}
+
 }  // namespace power_detail
 
 // P3PH3's body.
 [[gnu::always_inline]] inline double p3ph3(int32_t SS, int32_t BR1, int32_t BR2, int32_t BR3, double T, int32_t FLAG) {
-    using namespace power_detail;
-    const Phases p = branch_phases("P3PH3", SS, BR1, BR2, BR3, FLAG);
-    return smoothed(real_power(p), BR1, T);
+    return power_detail::branch_power(false, SS, BR1, BR2, BR3, T, FLAG);
 }
 
-// RMS_3PH_RECT's body, its lag SMOOTH_LAG's on two STOR slots.
+// RMS_3PH_RECT's body, its lag SMOOTH_LAG's.
 [[gnu::always_inline]] inline double rms_3ph_rect(int32_t SS, int32_t N1, int32_t N2, int32_t N3, double T) {
     const double va = NODEV(SS, N1), vb = NODEV(SS, N2), vc = NODEV(SS, N3);
     const double d = std::fmax(va, std::fmax(vb, vc)) - std::fmin(va, std::fmin(vb, vc));
-    const BlockSlots s = take_slots({.stor = 2});
-    return smooth_lag_on(s.S(0), s.S(1), 0.7407, T, d);
+    return smooth_lag(0.7407, T, d);
 }
 
 // PQ3PH3's body.

@@ -13,12 +13,12 @@
                                                  double idle, double low, INTERP_PAIR& result) {
     INTERP_PAIR z;
     zero_cross_f(A - B, z);
-    const bool crossed = nint(z.value) != 0;
+    const bool found = crossed(z);
     double out;
     if (mode == 1)
-        out = crossed ? (z.value > 0.0 ? high : low) : idle;
+        out = found ? (z.value > 0.0 ? high : low) : idle;
     else
         out = A > B ? high : low;
-    result.time = crossed && flag == 1 ? z.time : 0.0;
+    result.time = found && flag == 1 ? z.time : 0.0;
     result.value = out;
 }

@@ -4,10 +4,6 @@
 #include "controls/zero_cross.h"
 #include "engine/run_state.h"
 
-namespace {
-bool crossed(const INTERP_PAIR& z) { return nint(z.value) != 0; }
-}  // namespace
-
 void COMPARATOR_IP(int32_t flag, int32_t mode, double A, double B, double high, double idle, double low,
                    INTERP_PAIR& result) {
     comparator_ip(flag, mode, A, B, high, idle, low, result);

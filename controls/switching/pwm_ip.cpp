@@ -1,5 +1,4 @@
 #include <algorithm>
-#include <cmath>
 
 #include "controls/block_slots.h"
 #include "controls/switching/pwm_body.h"

@@ -1,8 +1,5 @@
 #include <algorithm>
-#include <bit>
-#include <cmath>
 #include <cstdint>
-#include <limits>
 
 #include "controls/block_slots.h"
 #include "controls/elementary/block_support.h"

@@ -120,18 +120,14 @@ template <class Window>
 
 }  // namespace window_detail
 
-// RMS_NODE_V's body: the line-to-line voltages of three nodes, read
-// directly where the subsystem and the nodes lie inside the node voltages,
-// else as NODEVDIFF reads them.
+// RMS_NODE_V's body: the line-to-line voltages of three nodes, each read
+// once where all lie inside the node voltages, else as NODEVDIFF reads them.
 [[gnu::always_inline]] inline void rms_node_v(int32_t N, int32_t SS, int32_t NA, int32_t NB, int32_t NC, double F,
                                               double SCALE, double INIT, double& OUT) {
     const FArray2<double>& V = NET.VNODE;
-    const uint64_t nn = V.limit(1);
     double ab, bc, ca;
-    if (static_cast<uint64_t>(int64_t{SS} - 1) < V.limit(2) && static_cast<uint64_t>(int64_t{NA} - 1) < nn &&
-        static_cast<uint64_t>(int64_t{NB} - 1) < nn && static_cast<uint64_t>(int64_t{NC} - 1) < nn) {
-        const double* v = V.data() + (static_cast<uint64_t>(SS) - 1) * nn - 1;
-        const double va = v[NA], vb = v[NB], vc = v[NC];
+    if (V.in_range(NA, SS) && V.in_range(NB, SS) && V.in_range(NC, SS)) {
+        const double va = NODEV(SS, NA), vb = NODEV(SS, NB), vc = NODEV(SS, NC);
         ab = va - vb;
         bc = vb - vc;
         ca = vc - va;

@@ -72,24 +72,39 @@ template <class Words>
         W.resistance() = ron <= kSmallestOn ? kSmallestOn : ron;
 }
 
+// What a step does with the branch, from its state, code and current:
+// the acts from On on switch it.
+enum class Act { Rest, Arm, Keep, On, OffArmed, Off };
+
+[[gnu::always_inline]] inline Act act(bool open, int32_t k, double i, double I, int32_t at_once, int32_t close,
+                                      Form form) {
+    if (open) return close == 1 ? Act::On : Act::Rest;
+    if ((k == kArmedNegative && i >= -I) || (k == kArmedPositive && i <= I)) return Act::OffArmed;
+    if (close != 0) return Act::Rest;
+    if (at_once != 0) return Act::Off;
+    if (i > I || i < -I) return Act::Arm;
+    return form == Form::Safety ? Act::Keep : Act::Off;
+}
+
 template <class Words>
-[[gnu::always_inline]] inline void decide(const Words& W, int32_t s, int32_t b, double ron, double roff, double I, int32_t at_once, int32_t close,
-            Form form) {
-    const int32_t k = W.code();
+[[gnu::always_inline]] inline void decide(const Words& W, int32_t s, int32_t b, double ron, double roff, double I,
+                                          int32_t at_once, int32_t close, Form form) {
     const double i = W.cbr();
+    const Act a = act(is_true(W.open()), W.code(), i, I, at_once, close, form);
     W.tswitch() = 1.5;
-    if (is_true(W.open())) {
-        W.code() = kRest;
-        if (close == 1) BRANCH_ON(s, b, kRest, 0.0);
-    } else if ((k == kArmedNegative && i >= -I) || (k == kArmedPositive && i <= I)) {
-        if (form == Form::Safety) safety_notice(s, b);
-        BRANCH_OFF(s, b, kRest, I);
-    } else if (close != 0) {
-        W.code() = kRest;
-    } else if (at_once != 0) {
-        BRANCH_OFF(s, b, kRest, I);
-    } else if (!arm(W, i, I, form) && form != Form::Safety) {
-        BRANCH_OFF(s, b, kRest, I);
+    switch (a) {
+        case Act::Rest: W.code() = kRest; break;
+        case Act::Arm: arm(W, i, I, form); break;
+        case Act::Keep: break;
+        case Act::On:
+            W.code() = kRest;
+            BRANCH_ON(s, b, kRest, 0.0);
+            break;
+        case Act::OffArmed:
+            if (form == Form::Safety) safety_notice(s, b);
+            BRANCH_OFF(s, b, kRest, I);
+            break;
+        case Act::Off: BRANCH_OFF(s, b, kRest, I); break;
     }
     set_resistance(W, is_true(W.open()), ron, roff);
 }
@@ -124,33 +139,18 @@ template <Form form>
                                                 int32_t at_once, int32_t close) {
     const NetworkTables& N = NET;
     const RunFlags& F = RUN_FLAGS;
-    const uint64_t bi = static_cast<uint64_t>(std::abs(int64_t{br}) - 1), si = static_cast<uint64_t>(int64_t{s} - 1);
-    if (is_true(F.FIRST_STEP_DATA) || is_true(F.FIRST_STEP_RUN) || bi >= N.OPENBR.limit(1) ||
-        si >= N.OPENBR.limit(2)) [[unlikely]]
+    const int64_t b = std::abs(int64_t{br});
+    if (is_true(F.FIRST_STEP_DATA) || is_true(F.FIRST_STEP_RUN) || !N.OPENBR.in_range(b, s)) [[unlikely]]
         return breaker_step_full<form>(s, br, ron, roff, level, at_once, close);
-    const BranchWordsAt W{static_cast<int64_t>(bi + si * N.OPENBR.limit(1))};
-    const int32_t k = W.code();
+    const BranchWordsAt W{N.OPENBR.offset(b, s)};
     const double i = W.cbr();
     const bool open = is_true(W.open());
-    // The paths of decide() that switch the branch.
-    bool switches;
-    if (open)
-        switches = close == 1;
-    else if ((k == kArmedNegative && i >= -level) || (k == kArmedPositive && i <= level))
-        switches = true;
-    else if (close != 0)
-        switches = false;
-    else if (at_once != 0)
-        switches = true;
-    else if (i > level || i < -level)
-        switches = false;
-    else
-        switches = form != Form::Safety;
-    if (switches) return breaker_step_full<form>(s, br, ron, roff, level, at_once, close);
+    const Act a = act(open, W.code(), i, level, at_once, close, form);
+    if (a >= Act::On) return breaker_step_full<form>(s, br, ron, roff, level, at_once, close);
     W.tswitch() = 1.5;
-    if (open || close != 0)
+    if (a == Act::Rest)
         W.code() = kRest;
-    else
+    else if (a == Act::Arm)
         arm(W, i, level, form);
     set_resistance(W, open, ron, roff);
 }

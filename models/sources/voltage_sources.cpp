@@ -72,12 +72,11 @@ void evaluate(int32_t p, double t) {
     const int32_t l = h[1], f = h[2], ss = h[4], br = h[5];
     within(p, "STORL", l, l, S.STORL.size());
     within(p, "STORF", int64_t{f} + 1, int64_t{f} + 7, S.STORF.size());
-    const uint64_t bi = static_cast<uint64_t>(int64_t{br} - 1), si = static_cast<uint64_t>(int64_t{ss} - 1);
-    if (bi >= N.EBR.limit(1) || si >= N.EBR.limit(2)) [[unlikely]]
+    if (!N.EBR.in_range(br, ss)) [[unlikely]]
         no_branch(p, br, ss);
     // Every word is checked above: they are reached directly.
     double* F = S.STORF.data() + (f - 1);  // F[k] = STORF(f + k)
-    double& ebr = N.EBR.data()[bi + si * N.EBR.limit(1)];
+    double& ebr = N.EBR.data()[N.EBR.offset(br, ss)];
     const double time = RUN_CLOCK.TIME;
     double m = F[3];
     if (time < F[1]) m = F[3] * time * F[2];

@@ -112,9 +112,8 @@ template <class Record>
 
     const NetworkTables& N = NET;
     double geq, gopen, gon;
-    const uint64_t bi = static_cast<uint64_t>(int64_t{b} - 1), si = static_cast<uint64_t>(int64_t{s} - 1);
-    if (bi < N.GEQ.limit(1) && si < N.GEQ.limit(2)) {
-        const int64_t k = static_cast<int64_t>(bi + si * N.GEQ.limit(1));  // the branch in every branch table
+    if (N.GEQ.in_range(b, s)) {
+        const int64_t k = N.GEQ.offset(b, s);  // the branch in every branch table
         geq = N.GEQ.data()[k];
         gopen = N.GOFF.data()[k];
         gon = N.GON.data()[k];

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "engine/abort.h"
+#include "engine/model_helpers.h"
 #include "engine/pointer_block.h"
 #include "engine/run_state.h"
 #include "engine/storage.h"
@@ -45,16 +46,6 @@ inline void check_record(int32_t p, int32_t l, int32_t q, int32_t e, int32_t s, 
                     b <= NET.NBRANCHES(s);
     if (!ok) [[unlikely]]
         record_outside(p, s, b);
-}
-
-// Node n's voltage in subsystem s, 0 for the ground: one unsigned test per
-// index, a node outside the table through its checks.
-[[gnu::always_inline]] inline double node_voltage(int32_t n, int32_t s) {
-    const FArray2<double>& v = NET.VNODE;
-    const uint64_t ni = static_cast<uint64_t>(int64_t{n} - 1), si = static_cast<uint64_t>(int64_t{s} - 1);
-    if (ni < v.limit(1) && si < v.limit(2)) [[likely]]
-        return v.data()[ni + si * v.limit(1)];
-    return n == 0 ? 0.0 : NET.VNODE(n, s);
 }
 
 // The decision for the switch of record h (h[k] = STORI(p + k)) with its
@@ -167,7 +158,7 @@ template <class Words>
         // The branch's nodes at its position in the branch tables.
         const int64_t at = N.CBR.offset(b, s);
         const int32_t from = N.IEF.data()[at], to = N.IET.data()[at];
-        const double V = node_voltage(from, s) - node_voltage(to, s);
+        const double V = NODEV(s, from) - NODEV(s, to);
         decide(BranchWordsAt{at}, h, E, F, L, V, instant, event_flag);
     } else {
         decide_checked(h, E, F, L, instant, event_flag);

@@ -242,6 +242,8 @@ void XFMR_SATDYN(int32_t ss, int32_t k) {
     clear(f);
     clear(p);
     clear(m);
+    static_assert((XFMR_MAXBR + 1) % 4 == 0 && XFMR_MAXBR % 2 == 1,
+                  "seg cleared four words a store, the fluxes copied two");
     int32_t seg[XFMR_MAXBR + 1];  // one more place: cleared four at a time
     clear_pairs(seg, std::make_index_sequence<(XFMR_MAXBR + 1) / 4>());
     copy_pairs(flux, flux_old, std::make_index_sequence<XFMR_MAXBR / 2>());
