@@ -140,13 +140,19 @@ void init_record(SsRecord& r, int32_t n) {
     std::fill(r.GMFILL.v.begin(), r.GMFILL.v.end(), int8_t{0});
 }
 
-// One accessor for the four matrices, in either layout.
+// One matrix of a checked subsystem, in either layout.
 template <class T>
-SsView<T> describe(const char* name, int32_t ss, SsMatrix<T> SsRecord::*own, SsMatrix<T> SolutionArrays::*global) {
-    check_subsystem(name, ss);
+SsView<T> view_of(int32_t ss, SsMatrix<T> SsRecord::*own, SsMatrix<T> SolutionArrays::*global) {
     SolutionArrays& a = SOLUTION_ARRAYS;
     if (per_subsystem()) return a.records_allocated ? whole(a.records[ss - 1].*own) : SsView<T>{};
     return slice(a.*global, ss);
+}
+
+// One accessor for the four matrices.
+template <class T>
+SsView<T> describe(const char* name, int32_t ss, SsMatrix<T> SsRecord::*own, SsMatrix<T> SolutionArrays::*global) {
+    check_subsystem(name, ss);
+    return view_of(ss, own, global);
 }
 
 }  // namespace
@@ -158,13 +164,9 @@ SsView<int8_t> SSDESC_IB(int32_t ss) { return describe("SSDESC_IB", ss, &SsRecor
 
 SsViews SSDESC_ALL(int32_t ss) {
     check_subsystem("SSDESC_RA", ss);
-    SolutionArrays& a = SOLUTION_ARRAYS;
-    if (per_subsystem()) {
-        if (!a.records_allocated) return {};
-        SsRecord& r = a.records[ss - 1];
-        return {whole(r.GM), whole(r.GMTRI), whole(r.GMPAT), whole(r.GMFILL)};
-    }
-    return {slice(a.GM, ss), slice(a.GMTRI, ss), slice(a.GMPAT, ss), slice(a.GMFILL, ss)};
+    return {view_of(ss, &SsRecord::GM, &SolutionArrays::GM), view_of(ss, &SsRecord::GMTRI, &SolutionArrays::GMTRI),
+            view_of(ss, &SsRecord::GMPAT, &SolutionArrays::GMPAT),
+            view_of(ss, &SsRecord::GMFILL, &SolutionArrays::GMFILL)};
 }
 
 void ALLOC_SSLIST(int32_t n, int32_t& status) {
