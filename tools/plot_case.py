@@ -51,6 +51,14 @@ def columns(folder, base, k):
     return values[:, 0], values[:, k % 10 + 1]
 
 
+def panel_range(values):
+    """A panel's limits: the data's span and a twentieth of it above and
+    below, so that a line along the data's edge stays clear of the frame."""
+    lo, hi = float(numpy.min(values)), float(numpy.max(values))
+    span = (hi - lo) or abs(hi) or 1.0
+    return lo - span / 20, hi + span / 20
+
+
 def main():
     p = argparse.ArgumentParser(description="Plots output channels of a run into a PNG.")
     p.add_argument("channels", nargs="+", help="channel names, module:name or numbers")
@@ -70,6 +78,7 @@ def main():
             t, v = columns(a.folder, a.base, k)
             data = os.path.join(tmp, f"{n}.dat")
             numpy.savetxt(data, numpy.column_stack((t, v)), fmt="%.14g")
+            script.append("set yrange [%r:%r]" % panel_range(v))
             script.append(f"set ylabel '{names[k][0]}:{names[k][1]}'")
             script.append("set xlabel 'time (s)'" if n == len(picked) - 1 else "unset xlabel")
             script.append(f"plot '{data}' using 1:2 with lines")

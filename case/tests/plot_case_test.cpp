@@ -64,4 +64,22 @@ TEST_F(PlotCase, RefusesWhatItCannotFind) {
     EXPECT_FALSE(std::filesystem::exists(folder_.file("station.png")));
 }
 
+// A panel's range reaches past its data, so that a flat line at 0.999 pu
+// or one on the data's edge is drawn inside the frame, not on it.
+TEST(PlotCaseRange, LeavesAMarginAroundTheData) {
+    const std::string code =
+        "import importlib.util as u\n"
+        "s = u.spec_from_file_location('plot', '" + plot_script() + "')\n"
+        "m = u.module_from_spec(s); s.loader.exec_module(m)\n"
+        "for v in ([0, 0.5, 0.999], [0.999, 0.999], [0, 0], [-2, -2]):\n"
+        "    print('%r %r' % m.panel_range(v))\n";
+    const ProgramResult r = run_program({kPython, "-c", code}, "", ".");
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "-0.04995 1.04895\n"
+              "0.94905 1.04895\n"
+              "-0.05 0.05\n"
+              "-2.1 -1.9\n");
+}
+
 }  // namespace
