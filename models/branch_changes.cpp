@@ -61,7 +61,9 @@ void BRCHANGE(int32_t ss, int32_t br, double R, double C) {
     BRCHANGE_RETYPED(name, ss, br);
 }
 
-void BRCOND(int32_t ss, int32_t br, double R) {
+namespace {
+
+void conductance_branch(int32_t ss, int32_t br, double R, bool warn) {
     const Text12 name("BRCOND");
     CHKBRANCH(name, br, ss);
     NetworkTables& N = NET;
@@ -69,6 +71,12 @@ void BRCOND(int32_t ss, int32_t br, double R) {
     N.RESISTOR(br, ss) = LTRUE;
     N.BRANCH_R(br, ss) = 1.0;
     N.DEFRDBR(br, ss) = LTRUE;
-    WARN_UNSWITCHED(ss, br);
+    if (warn) WARN_UNSWITCHED(ss, br);
     BRCHANGE_RETYPED(name, ss, br);
 }
+
+}  // namespace
+
+void BRCOND(int32_t ss, int32_t br, double R) { conductance_branch(ss, br, R, true); }
+
+void BRCOND_CARRIED(int32_t ss, int32_t br, double R) { conductance_branch(ss, br, R, false); }

@@ -50,3 +50,6 @@ void BRCHANGE(int32_t ss, int32_t br, double R, double C);
 // Makes branch br a current-injection branch with the parallel
 // conductance 1/R (0.0 for R not above 0).
 void BRCOND(int32_t ss, int32_t br, double R);
+// BRCOND without the warning for a branch that is not switched: for a
+// caller that carries the new conductance into the network array itself.
+void BRCOND_CARRIED(int32_t ss, int32_t br, double R);

@@ -37,11 +37,10 @@ struct Reader {
     [[noreturn]] void read_error() const { reader_stop(kBlock, "Error reading data from the file: ", file); }
     void copy(int from, int to) const { std::copy_n(record(from), kMaxColumns, record(to)); }
     ReadStatus read(int into) const { return read_record(unit(), n, record(into)); }
-    // The interval between the earlier and the later record, from column 1.
+    // The interval between the earlier and the later record, from column 1;
+    // a time that steps back is read on.
     void interval_from_file() const {
-        if (interval_mode != 0) return;
-        dt() = s.F(kLater) - s.F(kEarlier);
-        if (dt() < 0.0) reader_stop(kBlock, "Data in the file should be in ascending order: ", file);
+        if (interval_mode == 0) dt() = s.F(kLater) - s.F(kEarlier);
     }
 };
 

@@ -12,8 +12,11 @@ constexpr double kTwoPi = 6.283185307179586;
 constexpr double kInvTwoPi = 0.159154943091895;
 constexpr double kDegrees = 57.29577951308232;
 
-// A base at or below 1e-20 counts as 1.
+// The tracking set-up's base: at or below 1e-20 it counts as 1.
 double inverse_base(double VBASE) { return VBASE > 1e-20 ? 1.0 / VBASE : 1.0; }
+
+// The loops' base keeps its sign; only one too small to divide by counts as 1.
+double loop_base(double VBASE) { return std::fabs(VBASE) > 1e-20 ? 1.0 / VBASE : 1.0; }
 
 // The angle of phase A's sine measured from theta, less OFFSET.
 double angle_error(double VA, double VB, double VC, double g, double theta, double guard, double OFFSET) {
@@ -37,7 +40,7 @@ double locked(double theta, double err, double T_LOCK) {
 void atan_loop(double lower, double upper, double VA, double VB, double VC, double KP, double KI, double VBASE,
                double F0, double OFFSET, double T_LOCK, double& THETA, double& ERR_DEG, double& F) {
     const BlockSlots s = take_slots({.stor = 3});
-    if (first_step_data()) s.S(2) = inverse_base(VBASE);
+    if (first_step_data()) s.S(2) = loop_base(VBASE);
     const double DELT = RUN_CLOCK.DELT, w0 = kTwoPi * F0;
     const double err = angle_error(VA, VB, VC, s.S(2), s.S(0), 1e-6, OFFSET);
     THETA = locked(s.S(0), err, T_LOCK);
@@ -67,7 +70,7 @@ void PLL_3PH_ASIN(double VA, double VB, double VC, double KP, double KI, double 
     const BlockSlots s = take_slots({.stor = 3});
     const double DELT = RUN_CLOCK.DELT, w0 = kTwoPi * F0;
     if (first_step_data()) {
-        s.S(2) = inverse_base(VBASE);
+        s.S(2) = loop_base(VBASE);
         s.S(0) = -(w0 * DELT);
     }
     const double g = s.S(2);

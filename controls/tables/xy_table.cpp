@@ -20,8 +20,9 @@ constexpr int32_t kRows = 10, kColumns = 10, kSlots = 110;
 
 void XY_TABLE_T(int32_t n, int32_t m, const double* table) {
     const BlockSlots s = take_slots({.rtcf = kSlots});
-    if (n < 1 || n > kRows || m < 0 || m > kColumns) table_stop("Table size out of range");
-    for (int32_t c = 0; c <= m; ++c)
+    if (n < 1 || n > kRows || m > kColumns) table_stop("Table size out of range");
+    // A negative m copies the breakpoints alone; the lookup then gives zeros.
+    for (int32_t c = 0; c <= std::max(m, 0); ++c)
         for (int32_t i = 0; i < n; ++i) s.RF(kRows * c + i) = table[kRows * c + i];
     for (int32_t i = 0; i + 1 < n; ++i)
         if (table[i + 1] <= table[i]) table_stop("Data in the table should be in ascending order");

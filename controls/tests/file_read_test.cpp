@@ -138,8 +138,7 @@ INSTANTIATE_TEST_SUITE_P(
         StopCase{"oneRecord", "h\n0 1\n", 2, 1, 0, 0.0, 0, "Error reading data from the file: d.txt"},
         StopCase{"headerOnly", "h\n", 2, 0, 0, 0.0, 0, "Error reading data from the file: d.txt"},
         StopCase{"slowSampling", kThree, 2, 0, 1, 1e-6, 0, "Sampling Frequency too small"},
-        StopCase{"fallingAtSetUp", "h\n1 1\n0 2\n", 2, 0, 0, 0.0, 0,
-                 "Data in the file should be in ascending order: d.txt"},
+        // Repeating a file whose time falls back as far as it rises: no pass moves time on.
         StopCase{"fallingLater", "h\n0 1\n0.001953125 2\n0 3\n", 2, 1, 0, 0.0, 3,
                  "Data in the file should be in ascending order: d.txt"},
         StopCase{"repeatWithoutTime", "h\n0 1\n0 2\n0 3\n", 2, 1, 0, 0.0, 1,
@@ -148,6 +147,24 @@ INSTANTIATE_TEST_SUITE_P(
         StopCase{"badNumber", "h\n0 1\n0.001953125 2\n0.00390625 x\n", 2, 0, 0, 0.0, 4,
                  "Error reading data from the file: d.txt"}),
     [](const auto& info) { return info.param.name; });
+
+// Each interval is taken from the two records it joins, also when the
+// time column steps back: the reading goes on to the record after.
+TEST_F(FileRead, ATimeColumnThatStepsBackIsReadOn) {
+    write("back.txt", "h\n0 1\n0.001953125 2\n0.0009765625 3\n0.00390625 4\n");
+    Captured c = steps(0, 4, [&] { return read("back.txt"); });
+    EXPECT_FALSE(c.aborted) << c.out;
+    ASSERT_EQ(seen.size(), 5u);
+    const Rows want{{0, 1}, {kH, 1.5}, {2 * kH, 10.0 / 3.0}, {3 * kH, 11.0 / 3.0}, {4 * kH, 4}};
+    for (size_t k = 0; k < want.size(); ++k)
+        for (size_t i = 0; i < 2; ++i) EXPECT_NEAR(seen[k][i], want[k][i], 1e-15) << k << " " << i;
+    // Falling already from record 1 to record 2.
+    write("d.txt", "h\n1 1\n0 2\n");
+    seen.clear();
+    c = steps(0, 1, [&] { return read("d.txt"); });
+    EXPECT_FALSE(c.aborted) << c.out;
+    EXPECT_EQ(seen, (Rows{{1, 1}, {0, 2}}));
+}
 
 TEST_F(FileRead, EqualTimesStepTheDataAndAnExtrapolationWithoutSlopeHolds) {
     write("step.txt", "h\n0 1\n0.001953125 1\n0.001953125 5\n");

@@ -44,6 +44,17 @@ TEST_F(FileReadDelayed, AStartAtTimeZeroPlaysAsTheUndelayedSource) {
     EXPECT_EQ(seen, (Rows{{0, 1}, {kH, 1.5}, {2 * kH, 2}, {3 * kH, 2.5}}));
 }
 
+TEST_F(FileReadDelayed, ATimeColumnThatStepsBackIsReadOn) {
+    write("d.txt", "t v\n0 5\n0.001953125 6\n0.0009765625 7\n0.00390625 8\n");
+    const Captured c = steps(0, 5, [&] { return read(1, 2 * kH); });
+    EXPECT_FALSE(c.aborted) << c.out;
+    ASSERT_EQ(seen.size(), 6u);
+    EXPECT_EQ(seen[3], (std::vector<double>{kH, 5.5}));
+    const Rows want{{2 * kH, 22.0 / 3.0}, {3 * kH, 23.0 / 3.0}};
+    for (size_t k = 0; k < 2; ++k)
+        for (size_t i = 0; i < 2; ++i) EXPECT_NEAR(seen[4 + k][i], want[k][i], 1e-14) << k << " " << i;
+}
+
 TEST_F(FileReadDelayed, AFirstLineShortOfColumnsStopsTheRun) {
     for (const std::string text : {"h\n1 2\n3\n4 5 6\n", "h\n1 2\n"}) {
         SCOPED_TRACE(text);

@@ -150,6 +150,15 @@ TEST_P(OtherLoops, LockOnSixtyHertzAndSaturateAtTheirLimits) {
     double theta = 0.0;
     const std::vector<double> f = outputs(2, [&](int) { return c.call(set_at(1.0, 0.3), 0.0, theta); });
     EXPECT_TRUE(std::isfinite(f.back()) && std::isfinite(theta));
+    // A negative base keeps its sign.
+    outputs(1, [&](int) { return c.call(set_at(1.0, 0.3), -2.0, theta); });
+    EXPECT_EQ(BlockSlots{}.S(2), -0.5);  // the module's pointers start at 1
+}
+
+TEST_F(BlockTest, TrackingSetUpTakesOneForABaseNotAboveTheGuard) {
+    run_module(0, [] { PLL_3PH_TRACK_SETUP(-2.0, 60.0); }, [](int) { return 0.0; });
+    EXPECT_EQ(BlockSlots{}.RF(0), 1.0);
+    EXPECT_EQ(BlockSlots{}.RF(1), kTwoPi * 60.0);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -74,12 +74,33 @@ INSTANTIATE_TEST_SUITE_P(Example, XyTableLookup,
 
 TEST_F(RunBlockTest, XyTableSizesOutsideTheBlockAndFallingBreakpointsStopTheSetUp) {
     std::array<double, 110> t = example_table();
-    for (const auto& [n, m] : std::vector<std::pair<int32_t, int32_t>>{{0, 1}, {11, 1}, {3, -1}, {3, 11}}) {
+    for (const auto& [n, m] : std::vector<std::pair<int32_t, int32_t>>{{0, 1}, {11, 1}, {3, 11}}) {
         const Captured c = stopped([&] { XY_TABLE_T(n, m, t.data()); });
         EXPECT_EQ(c.out, data_error_text("Table size out of range", "XY_TABLE_T"));
     }
     t[1] = 0.0;
     const Captured c = stopped([&] { XY_TABLE_T(3, 1, t.data()); });
+    EXPECT_EQ(c.out, data_error_text("Data in the table should be in ascending order", "XY_TABLE_T"));
+}
+
+// No output columns: the breakpoints are copied and checked, and every
+// output is 0.0.
+TEST_F(RunBlockTest, XyTableWithANegativeColumnCountGivesZeros) {
+    std::array<double, 110> t = example_table();
+    const BlockSlots s{};  // where the pointers reset to
+    RESETPTRS();
+    s.RF(10) = 7.0;
+    XY_TABLE_T(3, -1, t.data());
+    EXPECT_EQ(s.RF(2), 2.0);
+    EXPECT_EQ(s.RF(10), 7.0);
+    RESETPTRS();
+    std::array<double, 10> out;
+    out.fill(-1.0);
+    XY_TABLE_LOOKUP(3, -1, 0, 1.5, out.data());
+    for (double o : out) EXPECT_EQ(o, 0.0);
+    t[1] = 0.0;
+    RESETPTRS();
+    const Captured c = stopped([&] { XY_TABLE_T(3, -1, t.data()); });
     EXPECT_EQ(c.out, data_error_text("Data in the table should be in ascending order", "XY_TABLE_T"));
 }
 

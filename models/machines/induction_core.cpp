@@ -28,7 +28,8 @@ void error(std::string_view text) { USERMSG(CURRENT_IDS.id1, CURRENT_IDS.id2, 2,
 
 }  // namespace
 
-void INDUCTION_CHECK_RATINGS(int32_t NROT, double SBASE, double VLL, double WB, const double* X) {
+void INDUCTION_CHECK_RATINGS(int32_t NROT, double SBASE, double VLL, double WB, const double* X,
+                             bool data_file_form) {
     bool failed = false;
     const auto check = [&](bool bad, std::string_view text) {
         if (!bad) return;
@@ -36,7 +37,8 @@ void INDUCTION_CHECK_RATINGS(int32_t NROT, double SBASE, double VLL, double WB, 
         failed = true;
     };
     check(NROT < 0 || NROT > MACHINE_MAX_WINDINGS - 2, "Unrealistic number of rotor windings");
-    check(!(VLL >= 0.001), "Unrealistic rated voltage");
+    // Zero divides, and a negative rating flips the base current.
+    check(data_file_form ? !(VLL > 0.0) : !(VLL >= 0.001), "Unrealistic rated voltage");
     check(!(SBASE > 0.0), "Unrealistic rated power");
     check(!(WB > 0.0), "Unrealistic base frequency");
     check(!(X[0] > 0.0) || !(X[1] > 0.0) || !(X[2] > 0.0), "Unrealistic reactance data");
@@ -58,7 +60,7 @@ InductionMachineData INDUCTION_DATA(const double* R, const double* X, double WB,
 
 void INDUCTION_CHECK_WINDINGS(int32_t NROT) {
     const double sound[3] = {1.0, 1.0, 1.0};
-    INDUCTION_CHECK_RATINGS(NROT, 1.0, 1.0, 1.0, sound);
+    INDUCTION_CHECK_RATINGS(NROT, 1.0, 1.0, 1.0, sound, false);
 }
 
 double INDUCTION_SAT_FACTOR(const std::array<double, 20>& xy, double XIN, const std::function<void()>& reject) {

@@ -49,7 +49,9 @@ InductionStepResult INDUCTION_STEP(const InductionLayout& L, InductionMachineDat
                                    const std::function<void(double, double, double&, double&)>& sat);
 
 // Reports every unrealistic rating as an error and then stops the run;
-// returns when all are sound.
-void INDUCTION_CHECK_RATINGS(int32_t NROT, double SBASE, double VLL, double WB, const double* X);
+// returns when all are sound. The data-file form refuses VLL <= 0 only,
+// the second form VLL below 0.001.
+void INDUCTION_CHECK_RATINGS(int32_t NROT, double SBASE, double VLL, double WB, const double* X,
+                             bool data_file_form);
 // The winding count alone, on steps after the set-up.
 void INDUCTION_CHECK_WINDINGS(int32_t NROT);

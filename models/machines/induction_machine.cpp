@@ -53,7 +53,7 @@ void list_entry(int32_t kind, int32_t ss, int32_t node, double value) {
 void set_up(int32_t ss, const int32_t* stator, int32_t nn, const int32_t* rotor, int32_t mode, double speed,
             int32_t nrot) {
     read_data();
-    INDUCTION_CHECK_RATINGS(nrot, word(SBASE), word(VLL), word(WB), &word(X1));
+    INDUCTION_CHECK_RATINGS(nrot, word(SBASE), word(VLL), word(WB), &word(X1), true);
     const int32_t n = nrot + 2;
     const double wb = word(WB), vb = word(VLL) * 0.577350269189626;
     const double zb = 3.0 * vb * vb / word(SBASE), zr = zb / (word(RATIO) * word(RATIO));

@@ -69,7 +69,7 @@ void set_up(int32_t ss, const int32_t* stator, const int32_t* sdamp, const int32
 void INDUCMC_VCHK(int32_t NROT, double SBASE_, double VLL, double WB_, double J_, double D_, double RATIO_,
                   double RDAMP_, double KDAMP_, const double* R, const double* X, const double* XL, const double* YL,
                   const double* XM, const double* YM) {
-    INDUCTION_CHECK_RATINGS(NROT, SBASE_, VLL, WB_, X);
+    INDUCTION_CHECK_RATINGS(NROT, SBASE_, VLL, WB_, X, false);
     const int32_t n = NROT + 2;
     STORAGE.RTCI(POINTER_BLOCK.NRTCI) = n;
     FArray1<double>& c = STORAGE.RTCF;

@@ -8,6 +8,6 @@
 #include "platform/fixed_text.h"
 
 // Reads data line k of the model name into the given values; a missing
-// line (a key line or the end of the file comes first) or an unreadable
-// one stops the run.
+// line (a key line comes first) or an unreadable one stops the run, and so
+// does the end of the file, through RDCMNT.
 void READ_MACHINE_LINE(const Text12& name, int32_t k, std::initializer_list<double*> values);

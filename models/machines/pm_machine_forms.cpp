@@ -103,11 +103,12 @@ void machine_entry(int32_t ss, int32_t br, double value) {
 }
 
 // BRCOND with the change of an unswitched branch's conductance carried
-// into the subsystem's conductance array.
+// into the subsystem's conductance array: the change is not lost, so no
+// warning says it is.
 void cond_into_array(int32_t ss, int32_t br, double rint) {
     NetworkTables& N = NET;
     const double old = N.GEQ(br, ss);
-    BRCOND(ss, br, rint);
+    BRCOND_CARRIED(ss, br, rint);
     if (is_true(N.SWITCH(br, ss))) return;
     CHK_SETUP_PHASE(PM_NAME);
     const double change = 1.0 / rint - old;

@@ -21,6 +21,7 @@
 //   e+384 .. e+389 the internal R-C branches: Gd, 2 Gd/21, 19/21 and the
 //                 three phases' history currents
 #include <cmath>
+#include <functional>
 #include <string>
 
 #include "controls/elementary/store_blocks.h"
@@ -30,13 +31,12 @@
 #include "engine/run_state.h"
 #include "engine/storage.h"
 #include "models/branch_changes.h"
+#include "models/data_line.h"
 #include "models/svc/svc.h"
 #include "models/svc/svc_checks.h"
 #include "models/svc/svc_matrices.h"
 #include "models/svc/svc_services.h"
 #include "models/svc/svc_substeps.h"
-#include "network/input_state.h"
-#include "network/line_reader.h"
 #include "network/network_tables.h"
 #include "platform/list_read.h"
 #include "platform/text_units.h"
@@ -53,42 +53,9 @@ constexpr int32_t kConstants = 56, kGamma = 243, kB = 307, kF = 313, kRow = 345;
     ABORT_RUN(kName, 1);
 }
 
-bool comment(const std::string& record) {
-    if (!record.empty() && (record[0] == 'C' || record[0] == 'c')) return true;
-    const Text72 token = FIRST_TOKEN(Text72(record));
-    return token.is_blank() || token[0] == '!' || token[0] == '/';
-}
-
-// Whether a line other than a comment is left in the current file; the
-// file stays where it stood.
-bool line_ahead() {
-    const int32_t unit = INPUT.INPUT_UNIT;
-    int32_t read = 0;
-    bool found = false;
-    std::string record;
-    while (unit_read_line(unit, record) == ReadStatus::Ok) {
-        ++read;
-        if (!comment(record)) {
-            found = true;
-            break;
-        }
-    }
-    for (int32_t i = 0; i < read; ++i) unit_backspace(unit);
-    return found;
-}
-
-// Reads data line k free-format through read(ListRead&).
-template <class Items>
-void data_line(int32_t k, Items read) {
-    if (!line_ahead()) missing(k);
-    const Text72 key = INPUT.SECTION_KEY;
-    INPUT.SECTION_KEY = "";
-    RDCMNT();
-    if (!INPUT.SECTION_KEY.is_blank()) missing(k);
-    INPUT.SECTION_KEY = key;
-    ListRead in(INPUT.INPUT_UNIT);
-    read(in);
-    if (!in.ok()) missing(k);
+// Reads data line k free-format through read.
+void data_line(int32_t k, const std::function<void(ListRead&)>& read) {
+    if (!READ_DATA_ITEMS(read)) missing(k);
 }
 
 void banner(std::initializer_list<const char*> lines) {

@@ -112,6 +112,16 @@ TEST_F(Induction, SaturationFactor) {
     }
 }
 
+// The second form's voltage floor is not this form's: any positive
+// rating sets up.
+TEST_F(Induction, ASmallRatedVoltageSetsUp) {
+    data_file(induction_data("0.01 0.012 0 0 0", "3.0 0.1 0.1", "3 0.0005 376.99111843077515"));
+    begin();
+    const Captured c = capture([this] { run_step(); });
+    EXPECT_FALSE(c.aborted) << c.out;
+    EXPECT_NEAR(STORAGE.STOR(135), 3.0 / (0.0005 * 0.0005), 1e-3);
+}
+
 struct InductionFault {
     const char* name;
     std::string data;
@@ -136,7 +146,7 @@ TEST_P(InductionDataFault, Stops) {
 INSTANTIATE_TEST_SUITE_P(
     Data, InductionDataFault,
     testing::Values(
-        InductionFault{"Ratings", induction_data("0.01 0.012 0 0 0", "3.0 0 0.1", "0 0.0005 0"), 4,
+        InductionFault{"Ratings", induction_data("0.01 0.012 0 0 0", "3.0 0 0.1", "0 -1 0"), 4,
                        error("Unrealistic number of rotor windings") + error("Unrealistic rated voltage") +
                            error("Unrealistic rated power") + error("Unrealistic base frequency") +
                            error("Unrealistic reactance data")},

@@ -115,6 +115,7 @@ TEST_F(PmMachine, ConnectionOnTheFirstStep) {
 struct DataFault {
     const char* name;
     std::string data, message;
+    const char* routine = "PM_MACHINE";  // that stops the run
 };
 void PrintTo(const DataFault& c, std::ostream* os) { *os << c.name; }
 
@@ -125,7 +126,8 @@ TEST_P(PmDataFault, Stops) {
     begin();
     const Captured c = capture([this] { run_step(); });
     EXPECT_TRUE(contains(c.out, " " + GetParam().message + "\n")) << c.out;
-    EXPECT_TRUE(contains(c.out, "ERROR: Abnormal termination of ZARIK by PM_MACHINE")) << c.out;
+    EXPECT_TRUE(contains(c.out, std::string("ERROR: Abnormal termination of ZARIK by ") + GetParam().routine))
+        << c.out;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -138,7 +140,7 @@ INSTANTIATE_TEST_SUITE_P(
                     DataFault{"KeyLine", "1 2 3\n0.6 0.6 0.5 0.5 0.55 0.55 0.1\nENDCASE\n",
                               "Data line 3 of PM_MACHINE is missing or unreadable"},
                     DataFault{"EndOfFile", "1 2 3\n0.6 0.6 0.5 0.5 0.55 0.55 0.1\n! no more\n",
-                              "Data line 3 of PM_MACHINE is missing or unreadable"},
+                              "End_Of_File while reading data file " + pad_text("machine.dat", 72), "RDCMNT"},
                     DataFault{"Unreadable", pm_data("13.8 x 377"),
                               "Data line 1 of PM_MACHINE is missing or unreadable"}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -199,7 +201,7 @@ TEST_F(PmForms, InertiaFormInterfaceAndInertia) {
 }
 
 // A phase branch that is not switched carries its new conductance into
-// the subsystem's array itself.
+// the subsystem's array itself, so no warning calls its change lost.
 TEST_F(PmForms, UnswitchedPhaseBranchCorrectsTheArray) {
     const int32_t a = branch({1, 2, 4.0});
     const double before = SSDESC_RA(1)(1, 2);
@@ -207,8 +209,23 @@ TEST_F(PmForms, UnswitchedPhaseBranchCorrectsTheArray) {
     begin();
     model = [a] { PM_MACHINE_NET(1, a, 5, 6, 7, 8, 9, 1, 1.0, 0.0); };
     const Captured c = capture([this] { run_step(); });
-    EXPECT_TRUE(contains(c.out, "is not a switched branch")) << c.out;
+    EXPECT_FALSE(contains(c.out, "Branch " + std::to_string(a) + " of subsystem 1 is not a switched branch"))
+        << c.out;
     EXPECT_NEAR(SSDESC_RA(1)(1, 2) - before, 1.0 / 1000.0 - 0.25, 1e-12);
+}
+
+// The speed-input form makes no such update: its change is lost, and said.
+TEST_F(PmForms, SpeedFormWarnsOfAnUnswitchedPhaseBranch) {
+    const int32_t a = branch({1, 2, 4.0});
+    const double before = SSDESC_RA(1)(1, 2);
+    setup = [] { speed_form(5, 1.0); };
+    begin();
+    model = [this, a] { PM_SPEED_NET(1, a, 5, 6, 7, 8, 9, 1.0, te); };
+    const Captured c = capture([this] { run_step(); });
+    EXPECT_EQ(c.out, " ***WARN*** Branch " + std::to_string(a) +
+                         " of subsystem 1 is not a switched branch (letter S):[           1 :           2 ]\n"
+                         " ***WARN*** changes of its value cannot reach the network solution.\n");
+    EXPECT_EQ(SSDESC_RA(1)(1, 2), before);
 }
 
 // The forms on the ratings of the data-file form give its torque; the
