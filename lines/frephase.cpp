@@ -290,8 +290,9 @@ bool phase_fits(const LineTables& L, const NetworkTables& N, int32_t row, int32_
     if (!in(p, p, L.PH_NCOND.size())) return false;
     const int32_t nc = L.PH_NCOND(p), nm = L.PH_NMODES(p), len = L.PH_BUFLEN(p), ofs = L.TLINE_REC(row, tlrec::OFFSET);
     const int64_t M = L.PH_G.extent(1), P = L.PH_A.extent(1);
+    // A line without delay groups has no buffer length: its one slot cycles.
     if (nc < 1 || nc > M || nc > L.PH_HS1.extent(1) || nc > L.TLCUR.extent(1) || !in(row, row, L.TLCUR.extent(3)) ||
-        nm < 0 || nm > L.PH_DELAY.extent(1) || nm > L.PH_FRAC.extent(2) || nm > L.PH_XO1.extent(2) || len < 1 ||
+        nm < 0 || nm > L.PH_DELAY.extent(1) || nm > L.PH_FRAC.extent(2) || nm > L.PH_XO1.extent(2) || len < 0 ||
         !in(int64_t{ofs} + 1, int64_t{ofs} + nc, L.PH_NODE1.size()))
         return false;
     const int64_t nodes = N.VNODE.extent(1), subsystems = N.VNODE.extent(2);

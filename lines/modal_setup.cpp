@@ -73,7 +73,9 @@ Registered register_modal(LineEntry& e) {
     L.TLM_INFLENGTH(r.m) = LFALSE;
     L.TLM_INPUT_NAME(r.m) = e.input_name;
     L.TLM_FILTER(r.m) = 1.0;
-    L.TLM_LOSSF(1, r.m) = L.TLM_LOSSF(2, r.m) = 1.0;
+    // Only the constant-parameter line record sets these, and the step reads
+    // no element its line did not set.
+    L.TLM_LOSSF(1, r.m) = L.TLM_LOSSF(2, r.m) = 0.0;
     return r;
 }
 
@@ -398,8 +400,8 @@ void fredep_block(LineEntry& e) {
             const Fitted f = read_fitted(e, fn == 1);
             const int32_t np = static_cast<int32_t>(f.pole.size());
             if (fn == 1) {
-                if (!(f.constant != 0.0) || !std::isfinite(f.constant))
-                    stop(e, "The characteristic admittance of a mode has no constant term");
+                if (!std::isfinite(f.constant))
+                    stop(e, "The characteristic admittance of a mode has a constant term that is not a finite number");
                 L.TLM_YLOSS(i) = f.constant;
                 L.TLM_NPSURGE(i) = np;
                 pole_room(e, int64_t{c.TL_YCPOLES} + np, L.TLM_YC_COEF.size(), "SURGEPOLES");

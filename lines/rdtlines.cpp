@@ -37,6 +37,7 @@ struct Entry {
     int64_t n = 0;
     int32_t role = 0;
     Text200 record, file_name;
+    Text72 count_line;  // the integer record, shown when its count is refused
 };
 
 // Whether a data line of the section waits: a key line just read (even the
@@ -356,6 +357,7 @@ void write_totals() {
 
 void read_header(Entry& e) {
     RDCMNT();
+    e.count_line = INPUT.DATA_LINE;
     {
         int32_t n = 0;
         ListRead in(INPUT.INPUT_UNIT);
@@ -378,6 +380,7 @@ void read_header(Entry& e) {
         text(e);
     }
     if (e.n < 0) {
+        INPUT.DATA_LINE = e.count_line;
         write_list(UNIT_CONSOLE_OUT, {"Line Name:", e.file_name});
         OUTMSG(31, DIMBLOCK.REQ[ND_MAXMODES], LINE_COUNTS.NTLMODAL, 0, 0.0, 0.0, CURLINE());
         ABORT_RUN(kName, 1);

@@ -233,8 +233,9 @@ void read_branch(int32_t node_offset) {
         const int32_t k = f != 0 ? f : t;
         gm(k, k) += g;
     } else {
+        // Both entries: a line end read earlier may have made them differ.
         gm(t, f) += g;
-        gm(f, t) = gm(t, f);
+        gm(f, t) += g;
     }
 }
 

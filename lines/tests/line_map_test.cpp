@@ -8,15 +8,18 @@
 #include <functional>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
 #include "engine/bookends.h"
 #include "engine/run_state.h"
+#include "engine/solution_arrays.h"
 #include "engine/time_step.h"
 #include "lines/mfdtd.h"
 #include "lines/modal_setup.h"
 #include "lines/tests/line_test_support.h"
+#include "models/switch/branch_rlc.h"
 #include "network/line_reader.h"
 #include "network/map_reader.h"
 #include "network/tests/data_start.h"
@@ -205,6 +208,18 @@ TEST_F(LineMap, FreDepOnePolePropagation) {
     for (int n = 0; n < 60; ++n) ASSERT_NEAR(v[n][1], 50.0 * g_ramp(n * kDt - 0.5e-3, 2000.0, kDt), 1e-12) << n;
 }
 
+// A characteristic admittance of 0 leaves the line open: no history current.
+TEST_F(LineMap, FreDepModeWithoutConstantTerm) {
+    File("line.tlo", "FRE-DEP 1 0 0 0\n 0 0 0.5\n 0 0.0 0\n 0 1.0 0\n 0 1.0 0\n");
+    const Captured c = Read(2, one_line(1200.0));
+    ASSERT_FALSE(c.aborted) << c.out;
+    const auto v = Run(30);
+    EXPECT_NEAR(v.back()[0], 100.0, 1e-12);
+    EXPECT_EQ(v.back()[1], 0.0);
+    EXPECT_EQ(current, std::vector<double>(30, 0.0));
+    EXPECT_EQ(std::make_tuple(LINE_TABLES.TLM_IH1(1), LINE_TABLES.TLM_IH2(1)), std::make_tuple(0.0, 0.0));
+}
+
 TEST_F(LineMap, ShortTravelTimesWarnThenContinueOrStop) {
     const std::string map = "BRANCHES:\n 0 1 RE 400.0 100.0\n 2 0 R 400.0\n 3 0 R 400.0\nTLINES:\n";
     File("a.tlo", bergeron("0.045"));
@@ -302,9 +317,11 @@ std::string frephase(double tau, double ph, double rh, const std::string& option
 // [-0.002, 0.020]], no poles: with no history in the first step each end
 // is (diag(1/R) + G) V = E/R, solved by hand. End 1: 100 V behind 100 ohms
 // and -30 V behind 50 ohms; end 2: 20 V behind 200 ohms and 300 ohms.
+const char* const kUnsymmetric = "FRE-PHASE\nYc\nfitted\n 2\npoles\n 0\n 0\n 0.010\n -0.002\n 0.004\n 0.020\n"
+                                 "H\nfitted\n 1\ndelays\n 0.5e-3\npoles\n 0\nresidues\n";
+
 TEST_F(LineMap, FrePhaseUnsymmetricConductanceAtBothEnds) {
-    File("line.tlo", "FRE-PHASE\nYc\nfitted\n 2\npoles\n 0\n 0\n 0.010\n -0.002\n 0.004\n 0.020\n"
-                     "H\nfitted\n 1\ndelays\n 0.5e-3\npoles\n 0\nresidues\n");
+    File("line.tlo", kUnsymmetric);
     const Captured c = Read(4, "BRANCHES:\n 0 1 RE 100.0 100.0\n 0 2 RE 50.0 -30.0\n 0 3 RE 200.0 20.0\n"
                                " 4 0 R 300.0\nTLINES:\n" + entry({1, 2}, {3, 4}, "line.tlo"));
     ASSERT_FALSE(c.aborted) << c.out;
@@ -321,6 +338,49 @@ TEST_F(LineMap, FrePhaseUnsymmetricConductanceAtBothEnds) {
     }
     EXPECT_NEAR(NET.CBR(3, 1), i2[0], 1e-12 * i2[0]);
     EXPECT_NEAR(NET.CBR(4, 1), -i2[1], 1e-12 * -i2[1]);
+}
+
+// The same ends with the source of node 1 moved behind an ideal branch
+// from node 1 to node 5: its current is the balance of row 1.
+TEST_F(LineMap, IdealBranchAtAnUnsymmetricLineEnd) {
+    File("line.tlo", kUnsymmetric);
+    const Captured c = Read(5, "BRANCHES:\n 0 5 RE 100.0 100.0\n 1 5 A\n 0 2 RE 50.0 -30.0\n 0 3 RE 200.0 20.0\n"
+                               " 4 0 R 300.0\nTLINES:\n" + entry({1, 2}, {3, 4}, "line.tlo"));
+    ASSERT_FALSE(c.aborted) << c.out;
+    const auto v = Run(1);
+    EXPECT_NEAR(v[0][0], 5300.0 / 101, 1e-12 * 5300.0 / 101);
+    EXPECT_NEAR(NET.CBR(2, 1), -48.0 / 101, 1e-12 * 48.0 / 101);
+}
+
+// A branch read after the line's section adds to both entries of the pair
+// the line end left unequal, and so does a change of it at run time.
+TEST_F(LineMap, BranchAfterAnUnsymmetricLineEnd) {
+    File("line.tlo", kUnsymmetric);
+    const Captured c = Read(4, "TLINES:\n" + entry({1, 2}, {3, 4}, "line.tlo") +
+                                   "BRANCHES:\n 0 1 RE 100.0 100.0\n 0 2 RE 50.0 -30.0\n 0 3 RE 200.0 20.0\n"
+                                   " 4 0 R 300.0\n 1 2 R 1000.0\n");
+    ASSERT_FALSE(c.aborted) << c.out;
+    const auto gm = [](int32_t a, int32_t b) { return SSDESC_RA(1)(a, b); };
+    EXPECT_NEAR(gm(1, 2), -0.003, 1e-15);
+    EXPECT_NEAR(gm(2, 1), 0.003, 1e-15);
+    BRANCH_RLC(5, 1, 1, 0, 0, 500.0, 0.0, 0.0);
+    EXPECT_NEAR(gm(1, 2), -0.002, 1e-15);
+    EXPECT_NEAR(gm(2, 1), 0.004, 1e-15);
+    Run(1);
+    EXPECT_NEAR(gm(1, 1), 0.022, 1e-15);
+    EXPECT_NEAR(gm(2, 2), 0.042, 1e-15);
+}
+
+// Without delay groups the line is its admittance alone: 1/400 at each
+// end, 100 V behind 100 ohms at end 1, 20 V behind 200 ohms at end 2.
+TEST_F(LineMap, FrePhaseWithoutDelayGroups) {
+    File("line.tlo", "FRE-PHASE\nYc\nfitted\n 1\npoles\n 0\n 0.0025\nH\nfitted\n 0\ndelays\npoles\nresidues\n");
+    const Captured c = Read(2, "BRANCHES:\n 0 1 RE 100.0 100.0\n 0 2 RE 200.0 20.0\nTLINES:\n" +
+                                   entry({1}, {2}, "line.tlo"));
+    ASSERT_FALSE(c.aborted) << c.out;
+    ASSERT_EQ(Run(3).size(), 3u);
+    EXPECT_NEAR(LINE_TABLES.TLCUR(1, 1, 1), 0.2, 1e-15);
+    EXPECT_NEAR(LINE_TABLES.TLCUR(1, 2, 1), 1.0 / 30, 1e-15);
 }
 
 TEST_F(LineMap, FrePhaseStaircase) {

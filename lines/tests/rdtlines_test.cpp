@@ -156,6 +156,12 @@ TEST_F(Rdtlines, BadRecordsStopTheRun) {
     c = Pass("TLINES:\n" + header(1, 0, "a.tlo"));
     EXPECT_TRUE(c.aborted);
     EXPECT_TRUE(contains(c.out, "Travel time is not finite or too long in a.tlo")) << c.out;
+    // A negative conductor count shows its own record.
+    SetUp();
+    c = Pass("TLINES:\n" + header(-1, 0, "a.tlo"));
+    EXPECT_TRUE(c.aborted);
+    EXPECT_TRUE(contains(c.out, " PHASES ON LINE #    0! ****\n")) << c.out;
+    EXPECT_TRUE(contains(c.out, " **** THE OFFENDING LINE IN THE DATA FILE IS: ****\n -1 0 ")) << c.out;
 }
 
 }  // namespace

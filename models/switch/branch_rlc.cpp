@@ -79,7 +79,8 @@ void BRANCH_RLC(int32_t br, int32_t ss, int32_t has_r, int32_t has_l, int32_t ha
         const int32_t k = f != 0 ? f : t;
         if (k != 0) correct(gm(k, k), g_old, g);
     } else {
+        // Each entry on its own: a line end may have made the pair differ.
+        correct(gm(f, t), g_old, g);
         correct(gm(t, f), g_old, g);
-        gm(f, t) = gm(t, f);
     }
 }

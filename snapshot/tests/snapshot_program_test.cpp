@@ -145,6 +145,20 @@ INSTANTIATE_TEST_SUITE_P(
                     RestartCase{"MfdtdLine", "", Network::Line, kMfdtd}),
     [](const auto& info) { return std::string(info.param.label); });
 
+// A one-conductor line's second loss coefficient is never set: the
+// snapshot carries its cleared value.
+TEST(LineSnapshot, OneConductorLineCarriesOneLossCoefficient) {
+    TempDir dir;
+    write_line_case(dir, kBergeron);
+    ASSERT_EQ(from_data(dir, "0.001", "line").exit_code, 0);
+    const std::string snap = read_file(dir.file("line.snp"));
+    const std::string label = " !*** Additional bergeron data:\n";
+    const std::string values = " 1.0000000000000000      \n 1.0000000000000000      \n 0.0000000000000000      \n";
+    const size_t at = snap.find(label);
+    ASSERT_NE(at, std::string::npos);
+    EXPECT_EQ(snap.substr(at + label.size(), values.size()), values);
+}
+
 // Step 0 leaves a chatter half step pending, which the file does not
 // carry: without chatter removal the run goes on exactly.
 TEST(RestartFromStepZero, GoesOnAtStepOne) {
