@@ -237,7 +237,7 @@ void FIX_MAPNAME() {
 void SETTLE_DIALOG_SNAPSHOT() {
     RunClock& c = RUN_CLOCK;
     if (!is_true(RUN_SETUP.snap_planned)) return;
-    const int64_t first = c.START_STEP > 0 ? int64_t{c.START_STEP} + 1 : 0;
+    const int64_t first = run_first_step();
     const double last_time = static_cast<double>(first + c.RUN_STEPS) * c.DELT;
     if (is_true(RUN_SETUP.snap_at_end)) c.SNAP_TIME = last_time;
     // The run loop writes it at a step within 0.5001 steps of its time.

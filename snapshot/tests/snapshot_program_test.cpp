@@ -153,7 +153,14 @@ TEST(RestartFromStepZero, GoesOnAtStepOne) {
     ASSERT_EQ(from_data(dir, "0.001", "straight").exit_code, 0);
     ASSERT_EQ(from_data(dir, "0.00002", "start").exit_code, 0);
     EXPECT_NE(read_file(dir.file("start.snp")).find(" SNAP_IIISNP    =            0"), std::string::npos);
-    ASSERT_EQ(from_snapshot(dir, "start.snp", "0.001").exit_code, 0);
+    ProgramResult r = from_snapshot(dir, "start.snp", "0.001");
+    ASSERT_EQ(r.exit_code, 0);
+    EXPECT_FALSE(contains(r.out, "No snap will be taken")) << r.out;
+    EXPECT_TRUE(read_file(dir.file("restored.snp")) == read_file(dir.file("straight.snp")));
+    // A snapshot at the end of the run is taken at its last step.
+    std::filesystem::remove(dir.file("restored.snp"));
+    r = run_program({bare_program(), "-startup:alone"}, "1\n1\n0\nrestored\n0\n1\n0\n0\nstart.snp\n0.001\n", dir.path);
+    ASSERT_EQ(r.exit_code, 0);
     EXPECT_TRUE(read_file(dir.file("restored.snp")) == read_file(dir.file("straight.snp")));
 }
 
