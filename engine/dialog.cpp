@@ -53,7 +53,18 @@ bool read_answer(T& v, Read read) {
 
 bool read_int(int32_t& v) { return read_answer(v, [](ListRead& in, int32_t& x) { in.integer(x); }); }
 bool read_real(double& v) { return read_answer(v, [](ListRead& in, double& x) { in.real(x); }); }
-bool read_name(Text34& v) { return read_answer(v, [](ListRead& in, Text34& x) { in.text(x); }); }
+// A name longer than its field would be cut into another, perhaps existing,
+// file's name: it is a read error, measured as list input takes it.
+bool read_name(Text34& v) {
+    std::string typed = v.str();
+    if (!read_answer(typed, [](ListRead& in, std::string& x) { in.text(x); })) return false;
+    if (len_trim(typed) > Text34::size()) {
+        write_list(UNIT_CONSOLE_OUT, {"File names hold at most 34 characters."});
+        return false;
+    }
+    v.assign(typed);
+    return true;
+}
 
 void prompt(int32_t n, int32_t answer, double x1 = 0.0) { OUTMSG(n, answer, answer, answer, x1, 0.0, INPUT.DATA_LINE); }
 
