@@ -53,7 +53,18 @@ bool read_answer(T& v, Read read) {
 
 bool read_int(int32_t& v) { return read_answer(v, [](ListRead& in, int32_t& x) { in.integer(x); }); }
 bool read_real(double& v) { return read_answer(v, [](ListRead& in, double& x) { in.real(x); }); }
-bool read_name(Text34& v) { return read_answer(v, [](ListRead& in, Text34& x) { in.text(x); }); }
+// A name longer than its field would be cut into another, perhaps existing,
+// file's name: it is a read error, measured as list input takes it.
+bool read_name(Text34& v) {
+    std::string typed = v.str();
+    if (!read_answer(typed, [](ListRead& in, std::string& x) { in.text(x); })) return false;
+    if (len_trim(typed) > Text34::size()) {
+        write_list(UNIT_CONSOLE_OUT, {"File names hold at most 34 characters."});
+        return false;
+    }
+    v.assign(typed);
+    return true;
+}
 
 void prompt(int32_t n, int32_t answer, double x1 = 0.0) { OUTMSG(n, answer, answer, answer, x1, 0.0, INPUT.DATA_LINE); }
 
@@ -237,7 +248,7 @@ void FIX_MAPNAME() {
 void SETTLE_DIALOG_SNAPSHOT() {
     RunClock& c = RUN_CLOCK;
     if (!is_true(RUN_SETUP.snap_planned)) return;
-    const int64_t first = c.START_STEP > 0 ? int64_t{c.START_STEP} + 1 : 0;
+    const int64_t first = run_first_step();
     const double last_time = static_cast<double>(first + c.RUN_STEPS) * c.DELT;
     if (is_true(RUN_SETUP.snap_at_end)) c.SNAP_TIME = last_time;
     // The run loop writes it at a step within 0.5001 steps of its time.

@@ -67,11 +67,9 @@ void compare_or_take_dimension(const Text72& name, int32_t n, int32_t& channels)
 void UPDATE_MAP() {
     RDCMNT();
     if (!(INPUT.SECTION_KEY == "MAP_UPDATE:")) stop("Unexpected End_Of_File");
-    {
-        ListRead r(INPUT.INPUT_UNIT);
-        r.text(INPUT.MAP_FILE_NAME);
-        if (!r.ok()) stop(r.status() == ReadStatus::End ? "Unexpected End_Of_File" : "Error while reading data from line:");
-    }
+    // The name whole after the writer's leading blank: a list read would
+    // end a path at its first '/'.
+    INPUT.MAP_FILE_NAME.assign(next_line().sub(2, 35));
     const Text72 snapshot_name = INPUT.DATA_FILE_NAME;
     if (!unit_open(INPUT.INPUT_UNIT + 1, INPUT.MAP_FILE_NAME.trimmed(), UnitMode::Read)) {
         USERMSG(0, 0, 1, 2, "Specified Mapfile not found: " + INPUT.MAP_FILE_NAME.trimmed());

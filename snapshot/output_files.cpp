@@ -19,6 +19,7 @@
 #include "network/parameters.h"
 #include "platform/g_field.h"
 #include "platform/text_units.h"
+#include "snapshot/name_base.h"
 #include "snapshot/run_output.h"
 
 RunOutputState RUN_OUTPUT;
@@ -36,12 +37,9 @@ int32_t channels_written() { return is_true(RUN_SEQ.LAST_RUN) ? DIMBLOCK.NPGBS :
 int32_t file_count(int32_t n) { return std::min((n - 1) / kPerFile + 1, OUTPUT_FILES_MAX); }
 
 // The base name and the run suffix: the output name up to its first blank
-// or '.', at most 33 characters.
+// or '.' after its folder, at most 33 characters.
 std::string name_stem() {
-    const std::string_view given = RUN_SETUP.output_file.view();
-    size_t p = given.find_first_of(" .");
-    if (p == std::string_view::npos || p > 33) p = 33;
-    std::string stem(given.substr(0, p));
+    std::string stem = name_base(RUN_SETUP.output_file.view(), 33);
     if (RUN_SEQ.NRUNS > 1 && RUN_OUTPUT.mpgbs_count > 0) {
         char run[16];
         std::snprintf(run, sizeof run, "_r%05d", RUN_SEQ.IRUN);

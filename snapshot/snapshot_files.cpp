@@ -5,6 +5,7 @@
 #include "network/input_state.h"
 #include "network/line_reader.h"
 #include "platform/text_units.h"
+#include "snapshot/name_base.h"
 #include "snapshot/snapshot.h"
 
 SnapshotCounters SNAPSHOT_COUNTERS;
@@ -13,15 +14,8 @@ namespace {
 
 constexpr int32_t kIncrementalFiles = 10;
 
-// The base of a snapshot name: up to the first '.' or blank within the
-// first 28 characters.
-std::string snapshot_base(const Text34& name) {
-    if (name[0] == ' ') return {};
-    const std::string_view v = name.view();
-    for (size_t i = 0; i < 28; ++i)
-        if (v[i] == '.' || v[i] == ' ') return std::string(v.substr(0, i));
-    return std::string(v.substr(0, 28));
-}
+// The longest base a snapshot name keeps.
+constexpr size_t kSnapshotBase = 28;
 
 std::string numbered_name(const std::string& base, int32_t number) {
     char digits[3] = {static_cast<char>('0' + number / 10 % 10), static_cast<char>('0' + number % 10), '\0'};
@@ -55,7 +49,7 @@ void SNAPFILE(int32_t mode) {
     }
     if (mode == 0 && s.planned_taken == 0 && s.request_taken == 0) return;
 
-    const std::string base = snapshot_base(s.working_name);
+    const std::string base = name_base(s.working_name.view(), kSnapshotBase);
     if (mode == 1) {
         if (s.working_name.sub(1, 11) != "input_snap ")
             open_snapshot(s.working_name.str(), 1);

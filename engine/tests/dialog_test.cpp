@@ -12,6 +12,10 @@ const std::string kAsk305 = " ENTER MAP FILE NAME:\n (case_name.map)\n";
 const std::string kAskRuns = " ENTER NUMBER OF RUNS REQUIRED:";
 const std::string kInvalid = "\n **** NON-VALID RESPONSE ****\n\n **** PLEASE TRY AGAIN ****\n";
 const std::string kLastChance = "\n **** THIS IS YOUR LAST CHANCE! ****\n\n";
+const std::string kTooLong = " File names hold at most 34 characters.\n";
+// A name that fills its field, and one character more.
+const std::string kName34 = "abcdefghijklmnopqrstuvwxyz01234567";
+const std::string kName35 = kName34 + "8";
 // The settings of a dialogue that answers every question with no.
 const std::string kNo =
     "mode=DATA start=c.map map=c.map relabel=F out=F:out plot=F snap=F:snap@1e+06/1e+06 inc=F runs=1 multi=F "
@@ -26,7 +30,8 @@ protected:
     void SetUp() override {
         EngineTest::SetUp();
         ASSERT_TRUE(folder_.ok() && here_.ok);
-        for (const char* name : {"datafile", "case.map", "c.map"}) std::ofstream(name) << "dummy\n";
+        for (const std::string& name : {std::string("datafile"), std::string("case.map"), std::string("c.map"), kName34})
+            std::ofstream(name) << "dummy\n";
     }
     void TearDown() override {
         console_input_from_stdin();
@@ -84,6 +89,22 @@ TEST_F(ConsoleDialogue, AnswersAndWhatTheyLeave) {
           {" **** PLEASE TRY AGAIN ****", 3},
           {"\n **** NON-VALID RESPONSE ****\n\n **** SORRY, MAXIMUM OF FOUR ATTEMPTS ALLOWED ****\n\n"
            "\n **** EXECUTION TERMINATING  ****\n\n" + abort_frame("OUTMSG"), 1}}},
+        // A name cut to its field would open another, existing file.
+        {"a map-file name too long, then one quoted with blanks", "0\n0\n" + kName35 + "\n'" + kName34 + "  '\n1\n0\n0\n",
+         false, with(kNo, {{"start", kName34}, {"map", kName34}, {"bad", "1"}}),
+         {{kAsk305 + kTooLong + kInvalid + "\n" + kAsk305, 1}}},
+        {"snapshot and output names too long", "0\n1\n5\n" + kName35 + "\n5\nsnp\nc.map\n1\n1\n" + kName35 + "\n1\nres\n0\n",
+         false, with(kNo, {{"out", "T:res"}, {"snap", "T:snp@5/1e+06"}, {"bad", "2"}}),
+         {{kTooLong, 2},
+          {" ENTER FILENAME FOR END OF RUN SNAPSHOT:\n" + kTooLong + kInvalid + "\n ENTER INCREMENTAL TIME", 1},
+          {" ENTER OUTPUT FILE NAME:\n" + kTooLong + kInvalid + "\n IS OUTPUT FILE REQUIRED?", 1}}},
+        {"four names too long end the run", "0\n0\n" + kName35 + "\n" + kName35 + "\n" + kName35 + "\n0\n0\n" + kName35 + "\n",
+         true, "",
+         {{kTooLong, 4}, {kLastChance, 1}, {" **** SORRY, MAXIMUM OF FOUR ATTEMPTS ALLOWED ****", 1}}},
+        {"snapshot name too long", "1\n0\n0\n1\n0\n0\n" + kName35 + "\nstart.snp\n", true,
+         with(kNo, {{"mode", "SNAP"}, {"start", "start.snp"}, {"map", ""}, {"bad", "1"}}),
+         {{" ENTER FILENAME TO PICK UP SNAPSHOT:\n" + kTooLong + kInvalid + "\n ENTER FILENAME TO PICK UP SNAPSHOT:", 1},
+          {"ERROR: Abnormal termination of ZARIK by OPENFILE1", 1}}},
         // The missing snapshot ends the run in its check; all before it is in place.
         {"snapshot start", "1\n0\n2\n1\n1\n0\n0\n''\nstart.snp\n", true,
          with(kNo, {{"mode", "SNAP"}, {"start", "start.snp"}, {"map", ""}, {"relabel", "T"}, {"bad", "2"}}),

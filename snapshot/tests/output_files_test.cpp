@@ -116,9 +116,12 @@ TEST_F(OutputTest, FileNamesFromTheOutputName) {
         {"case1.map", "case1"},
         {"my out", "my"},
         {std::string(34, 'x'), std::string(33, 'x')},
+        {"./sub.d/o.x", "sub.d/o"},
+        {std::string(31, 'x') + "./o", std::string(31, 'x') + "./o"},  // the folder alone fills 33
     };
     for (const auto& [given, base] : cases) {
         SCOPED_TRACE(given);
+        std::filesystem::create_directories(std::filesystem::path(dir_.file(base)).parent_path());
         reset_all_engine_state();
         channels(3);
         RUN_SETUP.output_file = Text34(given);

@@ -2,6 +2,7 @@
 // a restored run.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "engine/engine_reset.h"
@@ -99,9 +100,9 @@ protected:
         RUN_CLOCK.PRINT_STEP = 1e-3;
     }
     void TearDown() override { reset_all_engine_state(); }
-    Captured update(const std::string& map) {
+    Captured update(const std::string& map, const std::string& snapshot = " MAP_UPDATE:\n case.map\n next record\n") {
         if (!map.empty()) write_file(dir_.file("case.map"), map);
-        write_file(dir_.file("s.snp"), " MAP_UPDATE:\n case.map\n next record\n");
+        write_file(dir_.file("s.snp"), snapshot);
         const ScopedChdir here(dir_.path);
         INPUT.DATA_FILE_NAME = "s.snp";
         OPENFILE();
@@ -128,6 +129,19 @@ TEST_F(MapUpdate, MissingMapKeepsTheSnapshotsSettings) {
     EXPECT_EQ(c.out, " ***WARN*** Specified Mapfile not found: case.map\n ***WARN*** . Continuing with original parameters.\n");
     EXPECT_EQ(DIMBLOCK.NPGBS, 15);
     EXPECT_EQ(STORAGE.PGB(15), 15.0);
+}
+
+TEST_F(MapUpdate, NameIsTheWholeRecord) {
+    std::filesystem::create_directory(dir_.file("sub.d"));
+    write_file(dir_.file("sub.d/case.map"), map_with(" PGBS = 0\n", " PRINT_STEP = 2e-3\n", ""));
+    const Captured c = update("", " MAP_UPDATE:\n sub.d/case.map  \n next record\n");
+    EXPECT_EQ(c.out, "");
+    EXPECT_EQ(INPUT.MAP_FILE_NAME, "sub.d/case.map");
+    EXPECT_EQ(RUN_CLOCK.PRINT_STEP, 2e-3);
+    // The snapshot ends after the key: the name is missing.
+    const Captured end = update("", " MAP_UPDATE:\n");
+    EXPECT_TRUE(end.aborted);
+    EXPECT_EQ(end.out.substr(0, 35), " ***ERROR** Unexpected End_Of_File\n");
 }
 
 TEST_F(MapUpdate, AnotherNodeCountEndsTheRestore) {

@@ -1,6 +1,7 @@
 // Snapshot file names, incremental recycling and the end-of-run listing.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "engine/engine_reset.h"
@@ -44,6 +45,7 @@ void PrintTo(const NameCase& c, std::ostream* os) { *os << c.label; }
 class PlainNames : public SnapshotNames, public testing::WithParamInterface<NameCase> {};
 
 TEST_P(PlainNames, BaseAndSuffixOnly) {
+    std::filesystem::create_directories(std::filesystem::path(dir_.file(GetParam().file)).parent_path());
     RUN_SETUP.snap_file = GetParam().given;
     EXPECT_EQ(next(), GetParam().file);
     EXPECT_EQ(SNAPSHOT_COUNTERS.planned_taken, 1);
@@ -55,7 +57,10 @@ INSTANTIATE_TEST_SUITE_P(
                     NameCase{"LongSuffixDropped", "case.snapshot", "case.snp"},
                     NameCase{"BlankEndsBase", "my model", "my.snp"},
                     NameCase{"ThirtyFourLetters", "abcdefghijklmnopqrstuvwxyzABCDEFGH",
-                             "abcdefghijklmnopqrstuvwxyzAB.snp"}),
+                             "abcdefghijklmnopqrstuvwxyzAB.snp"},
+                    NameCase{"FolderWithDots", "./sub.d/half.x", "./sub.d/half.snp"},
+                    // The folder alone fills the 28 characters.
+                    NameCase{"LongFolder", "abcdefghijklmnopqrstuvwxyz./half", "abcdefghijklmnopqrstuvwxyz./half.snp"}),
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(SnapshotNames, IncrementalNamesRecycleAfterTen) {

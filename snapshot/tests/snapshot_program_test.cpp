@@ -39,8 +39,8 @@ void write_case(const TempDir& dir, const std::string& options) {
     write_file(dir.file("page2.map"), "ENDPAGE\n");
 }
 
-void write_empty_case(const TempDir& dir) {
-    write_file(dir.file("case.map"),
+void write_empty_case(const TempDir& dir, const std::string& map = "case.map") {
+    write_file(dir.file(map),
                "DIMENSIONS:\n NODES = 0\n SUBSYS = 0\n PGBS = 2\nPARAMETERS:\n TITLE = 'No network'\n"
                " TIME_STEP = 50.0E-6\n PRINT_STEP = 1.0E-3\n FINISH_TIME = 0.02\n"
                "PGBList:\nfirst channel, with a comma\n\nENDCASE\n");
@@ -167,7 +167,14 @@ TEST(RestartFromStepZero, GoesOnAtStepOne) {
     ASSERT_EQ(from_data(dir, "0.001", "straight").exit_code, 0);
     ASSERT_EQ(from_data(dir, "0.00002", "start").exit_code, 0);
     EXPECT_NE(read_file(dir.file("start.snp")).find(" SNAP_IIISNP    =            0"), std::string::npos);
-    ASSERT_EQ(from_snapshot(dir, "start.snp", "0.001").exit_code, 0);
+    ProgramResult r = from_snapshot(dir, "start.snp", "0.001");
+    ASSERT_EQ(r.exit_code, 0);
+    EXPECT_FALSE(contains(r.out, "No snap will be taken")) << r.out;
+    EXPECT_TRUE(read_file(dir.file("restored.snp")) == read_file(dir.file("straight.snp")));
+    // A snapshot at the end of the run is taken at its last step.
+    std::filesystem::remove(dir.file("restored.snp"));
+    r = run_program({bare_program(), "-startup:alone"}, "1\n1\n0\nrestored\n0\n1\n0\n0\nstart.snp\n0.001\n", dir.path);
+    ASSERT_EQ(r.exit_code, 0);
     EXPECT_TRUE(read_file(dir.file("restored.snp")) == read_file(dir.file("straight.snp")));
 }
 
@@ -335,6 +342,32 @@ TEST(SnapshotWriteFailure, KeepsThePreviousFile) {
                                                 " =========================================================\n \n");
     EXPECT_TRUE(read_file(dir.file("half.snp")) == previous);
     EXPECT_FALSE(std::filesystem::exists(dir.file("half.snp.partial")));
+}
+
+// Names with folders, quoted as the dialogue needs them: the files land in
+// the folder, and the restore reads the map file the snapshot names.
+TEST(FolderNames, HoldTheFilesAndTheRestoreFindsTheMap) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.file("sub"));
+    write_empty_case(dir, "sub/case.map");
+    ProgramResult r = run_program({bare_program(), "-startup:alone"},
+                                  "0\n1\n0.01\n'./sub/half'\n'sub/case.map'\n1\n1\n'./sub/out'\n0\n", dir.path);
+    ASSERT_EQ(r.exit_code, 0) << r.out;
+    for (const char* f : {"sub/half.snp", "sub/out.inf", "sub/out_01.out"})
+        EXPECT_TRUE(std::filesystem::exists(dir.file(f))) << f;
+    for (const char* f : {".snp", ".inf", "_01.out"}) EXPECT_FALSE(std::filesystem::exists(dir.file(f))) << f;
+
+    const std::string map = read_file(dir.file("sub/case.map"));
+    write_file(dir.file("sub/case.map"), replaced(map, "PRINT_STEP = 1.0E-3", "PRINT_STEP = 2.5E-3"));
+    r = run_program({bare_program(), "-startup:alone"}, "1\n0\n0\n1\n1\n'sub/rest'\n0\n'sub/half.snp'\n0.01\n",
+                    dir.path);
+    ASSERT_EQ(r.exit_code, 0) << r.out;
+    EXPECT_FALSE(contains(r.out, "Specified Mapfile not found")) << r.out;
+    std::vector<std::string> times;
+    for (const std::string& line : lines_of(read_file(dir.file("sub/rest_01.out")))) times.push_back(line.substr(0, 23));
+    EXPECT_EQ(times, (std::vector<std::string>{pad_text("No network", 23), "   0.12500000000000E-01",
+                                               "   0.15000000000000E-01", "   0.17500000000000E-01",
+                                               "   0.20000000000000E-01"}));
 }
 
 }  // namespace
