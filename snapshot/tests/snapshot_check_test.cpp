@@ -172,4 +172,60 @@ TEST_F(MapUpdate, NoChannelsClosesAfterTheParameters) {
     EXPECT_FALSE(is_true(PARAMS.PRINT_DIMENSIONS));
 }
 
+// Where the sections stand: "part.inc" is the included file, when given.
+struct Layout {
+    const char* label;
+    std::string map;
+    const char* part;
+    double print_step;
+    const char* last_name;  // of channel 2; nullptr when the map has none
+};
+void PrintTo(const Layout& c, std::ostream* os) { *os << c.label; }
+
+class MapUpdateLayout : public MapUpdate, public testing::WithParamInterface<Layout> {};
+
+TEST_P(MapUpdateLayout, TakesTheSettingsAndLeavesTheSnapshotNext) {
+    if (GetParam().part) write_file(dir_.file("part.inc"), GetParam().part);
+    const Captured c = update(GetParam().map);
+    ASSERT_FALSE(c.aborted) << c.out;
+    EXPECT_EQ(RUN_CLOCK.PRINT_STEP, GetParam().print_step);
+    if (GetParam().last_name) {
+        EXPECT_EQ(STORAGE.PGBNAME(2), GetParam().last_name);
+    }
+}
+
+const char* const kTwoNames = "PGBList:\na\nb\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Snapshot, MapUpdateLayout,
+    testing::Values(
+        Layout{"ParametersAgainAfterAnotherSection",
+               map_with(" PGBS = 2\n", " PRINT_STEP = 2e-3\n",
+                        "SUBSYSDIM:\n 1 3\nPARAMETERS:\n PRINT_STEP = 7e-3\n" + std::string(kTwoNames)),
+               nullptr, 2e-3, "b"},
+        Layout{"DimensionsAgain",
+               map_with(" PGBS = 2\n", " PRINT_STEP = 2e-3\n", "DIMENSIONS:\n NODES = 9\n" + std::string(kTwoNames)),
+               nullptr, 2e-3, "b"},
+        Layout{"ParametersInAnIncludedFile",
+               "DIMENSIONS:\n NODES = 3\n PGBS = 2\nINCLUDE 'part.inc'\nSUBSYSDIM:\n 1 3\n" + std::string(kTwoNames) +
+                   "ENDCASE\n",
+               "PARAMETERS:\n PRINT_STEP = 2e-3\nENDPAGE\n", 2e-3, "b"},
+        Layout{"NoChannelsAfterIncludedParameters", "DIMENSIONS:\n NODES = 3\n PGBS = 0\nINCLUDE 'part.inc'\nENDCASE\n",
+               "PARAMETERS:\n PRINT_STEP = 2e-3\nENDPAGE\n", 2e-3, nullptr},
+        Layout{"ChannelsInAnIncludedFile", map_with(" PGBS = 2\n", "", "CX:\n 1 0.5\nINCLUDE 'part.inc'\n"),
+               "MPGBS:\n 1 2\nPGBList:\na\nb\nENDPAGE\n", 1e-3, "b"},
+        Layout{"IncludesOfMissingFilesInSkippedSections",
+               map_with(" PGBS = 2\n", "",
+                        "IGNORE:\n 1\nINCLUDE 'missing.inc'\nOTHER:\nINCLUDE 'missing.inc'\n"
+                        "MAP: 'missing_page.map'\n 1 3  1 2 3\n 0 0\n" + std::string(kTwoNames)),
+               nullptr, 1e-3, "b"}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+TEST_F(MapUpdate, MissingChannelNamesAreSoughtToTheEndOfTheMapFile) {
+    const Captured c = update(map_with(" PGBS = 2\n", "", "MAP: 'page.map'\n 1 3  1 2 3\n 0 0\n"));
+    EXPECT_TRUE(c.aborted);
+    EXPECT_NE(c.out.find(" End_Of_File while reading data file " + pad_text("case.map", 72) + "\n"), std::string::npos)
+        << c.out;
+}
+
 }  // namespace
