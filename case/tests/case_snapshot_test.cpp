@@ -78,8 +78,7 @@ TEST(CaseSnapshot, RestoredRunEndsInTheStraightRunsSnapshot) {
 }
 
 // Moves the lines of station.map from the one that begins with `from` up
-// to the one that begins with `to` into a file of their own that the map
-// includes in their place.
+// to the one that begins with `to` into a file that the map includes.
 void move_to_included_file(const CaseFolder& f, const std::string& from, const std::string& to,
                            const std::string& name) {
     std::string map = read_text(f.file("station.map"));

@@ -172,53 +172,45 @@ TEST_F(MapUpdate, NoChannelsClosesAfterTheParameters) {
     EXPECT_FALSE(is_true(PARAMS.PRINT_DIMENSIONS));
 }
 
-// Where the sections stand: "part.inc" is the included file, when given.
+// Where the sections stand, "part.inc" being the included file; each map
+// has PRINT_STEP = 2e-3 and two channels, the second one "b".
 struct Layout {
     const char* label;
     std::string map;
     const char* part;
-    double print_step;
-    const char* last_name;  // of channel 2; nullptr when the map has none
 };
 void PrintTo(const Layout& c, std::ostream* os) { *os << c.label; }
 
 class MapUpdateLayout : public MapUpdate, public testing::WithParamInterface<Layout> {};
 
 TEST_P(MapUpdateLayout, TakesTheSettingsAndLeavesTheSnapshotNext) {
-    if (GetParam().part) write_file(dir_.file("part.inc"), GetParam().part);
+    write_file(dir_.file("part.inc"), GetParam().part);
     const Captured c = update(GetParam().map);
     ASSERT_FALSE(c.aborted) << c.out;
-    EXPECT_EQ(RUN_CLOCK.PRINT_STEP, GetParam().print_step);
-    if (GetParam().last_name) {
-        EXPECT_EQ(STORAGE.PGBNAME(2), GetParam().last_name);
-    }
+    EXPECT_EQ(RUN_CLOCK.PRINT_STEP, 2e-3);
+    EXPECT_EQ(STORAGE.PGBNAME(2), "b");
 }
 
-const char* const kTwoNames = "PGBList:\na\nb\n";
+const std::string kTwoNames = "PGBList:\na\nb\n";
+const char* const kStep = " PRINT_STEP = 2e-3\n";
 
 INSTANTIATE_TEST_SUITE_P(
     Snapshot, MapUpdateLayout,
     testing::Values(
-        Layout{"ParametersAgainAfterAnotherSection",
-               map_with(" PGBS = 2\n", " PRINT_STEP = 2e-3\n",
-                        "SUBSYSDIM:\n 1 3\nPARAMETERS:\n PRINT_STEP = 7e-3\n" + std::string(kTwoNames)),
-               nullptr, 2e-3, "b"},
-        Layout{"DimensionsAgain",
-               map_with(" PGBS = 2\n", " PRINT_STEP = 2e-3\n", "DIMENSIONS:\n NODES = 9\n" + std::string(kTwoNames)),
-               nullptr, 2e-3, "b"},
+        Layout{"SectionsAgainAfterAnother",
+               map_with(" PGBS = 2\n", kStep,
+                        "SUBSYSDIM:\n 1 3\nPARAMETERS:\n PRINT_STEP = 7e-3\nDIMENSIONS:\n NODES = 9\n" + kTwoNames),
+               ""},
         Layout{"ParametersInAnIncludedFile",
-               "DIMENSIONS:\n NODES = 3\n PGBS = 2\nINCLUDE 'part.inc'\nSUBSYSDIM:\n 1 3\n" + std::string(kTwoNames) +
-                   "ENDCASE\n",
-               "PARAMETERS:\n PRINT_STEP = 2e-3\nENDPAGE\n", 2e-3, "b"},
-        Layout{"NoChannelsAfterIncludedParameters", "DIMENSIONS:\n NODES = 3\n PGBS = 0\nINCLUDE 'part.inc'\nENDCASE\n",
-               "PARAMETERS:\n PRINT_STEP = 2e-3\nENDPAGE\n", 2e-3, nullptr},
-        Layout{"ChannelsInAnIncludedFile", map_with(" PGBS = 2\n", "", "CX:\n 1 0.5\nINCLUDE 'part.inc'\n"),
-               "MPGBS:\n 1 2\nPGBList:\na\nb\nENDPAGE\n", 1e-3, "b"},
+               "DIMENSIONS:\n NODES = 3\n PGBS = 2\nINCLUDE 'part.inc'\nSUBSYSDIM:\n 1 3\n" + kTwoNames + "ENDCASE\n",
+               "PARAMETERS:\n PRINT_STEP = 2e-3\nENDPAGE\n"},
+        Layout{"ChannelsInAnIncludedFile", map_with(" PGBS = 2\n", kStep, "CX:\n 1 0.5\nINCLUDE 'part.inc'\n"),
+               "MPGBS:\n 1 2\nPGBList:\na\nb\nENDPAGE\n"},
         Layout{"IncludesOfMissingFilesInSkippedSections",
-               map_with(" PGBS = 2\n", "",
+               map_with(" PGBS = 2\n", kStep,
                         "IGNORE:\n 1\nINCLUDE 'missing.inc'\nOTHER:\nINCLUDE 'missing.inc'\n"
-                        "MAP: 'missing_page.map'\n 1 3  1 2 3\n 0 0\n" + std::string(kTwoNames)),
-               nullptr, 1e-3, "b"}),
+                        "MAP: 'missing_page.map'\n 1 3  1 2 3\n 0 0\n" + kTwoNames),
+               ""}),
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(MapUpdate, MissingChannelNamesAreSoughtToTheEndOfTheMapFile) {
