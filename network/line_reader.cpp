@@ -168,6 +168,12 @@ void OPENFILE() {
     ABORT_RUN("OPENFILE", 0);
 }
 
+bool OPENFILE_IF_FOUND() {
+    if (open_next(UnitMode::Read, false)) return true;
+    INPUT.INPUT_UNIT -= 1;
+    return false;
+}
+
 void OPENFILE1(int32_t mode, std::string_view path) {
     const UnitMode how = mode == 1 ? UnitMode::Read : UnitMode::Write;
     if (open_next(how, mode == 2, path)) return;

@@ -22,6 +22,9 @@
 void RDCMNT();
 // Opens DATA_FILE_NAME for reading on the next unit.
 void OPENFILE();
+// As OPENFILE, but a file that cannot be opened only gives false and
+// leaves the stack as it was.
+bool OPENFILE_IF_FOUND();
 // Opens DATA_FILE_NAME on the next unit: 1 read, 2 write a new file,
 // otherwise write. With a path, that file is opened in its place and the
 // messages still name DATA_FILE_NAME.

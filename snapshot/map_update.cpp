@@ -2,6 +2,7 @@
 // case's map file when that file is still there.
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <string>
 
 #include "engine/abort.h"
@@ -62,6 +63,27 @@ void compare_or_take_dimension(const Text72& name, int32_t n, int32_t& channels)
     }
 }
 
+// One "MPGBS:" record: the count, then that many channel numbers.
+void read_mpgbs_record() {
+    StorageArrays& S = STORAGE;
+    ListRead r(INPUT.INPUT_UNIT);
+    int32_t& m = RUN_OUTPUT.mpgbs_count;
+    r.integer(m);
+    if (r.ok() && (m < 0 || m > S.MPGBS.extent(1))) stop("Error while reading data from line:");
+    for (int32_t i = 1; i <= m && r.ok(); ++i) r.integer(S.MPGBS(i));
+    if (!r.ok()) stop(r.status() == ReadStatus::End ? "Unexpected End_Of_File" : "Error while reading data from line:");
+}
+
+// The sections whose lines the data start reads with a reader of its own
+// (for "MAP:" without opening the page file); it passes over the others
+// with NEXTKEY, which ignores INCLUDE lines.
+bool read_by_the_data_start(const Text72& key) {
+    static constexpr const char* kRead[] = {"MAP:",      "SUBSYSDIM:",    "SUBS:",   "RADIOLINKS:",    "VOLTAGES:",
+                                            "BRANCHES:", "TRANSFORMERS:", "TLINES:", "GLOBAL_TLINES:", "STOL:",
+                                            "STOI:",     "STOF:",         "STOC:",   "CX:",            "CXMAP:"};
+    return std::any_of(std::begin(kRead), std::end(kRead), [&key](const char* k) { return key == k; });
+}
+
 }  // namespace
 
 void UPDATE_MAP() {
@@ -71,13 +93,14 @@ void UPDATE_MAP() {
     // end a path at its first '/'.
     INPUT.MAP_FILE_NAME.assign(next_line().sub(2, 35));
     const Text72 snapshot_name = INPUT.DATA_FILE_NAME;
-    if (!unit_open(INPUT.INPUT_UNIT + 1, INPUT.MAP_FILE_NAME.trimmed(), UnitMode::Read)) {
+    const int32_t snapshot_unit = INPUT.INPUT_UNIT;
+    INPUT.DATA_FILE_NAME.assign(INPUT.MAP_FILE_NAME.view());
+    if (!OPENFILE_IF_FOUND()) {
+        INPUT.DATA_FILE_NAME = snapshot_name;
         USERMSG(0, 0, 1, 2, "Specified Mapfile not found: " + INPUT.MAP_FILE_NAME.trimmed());
         USERMSG(0, 0, 1, -1, ". Continuing with original parameters.");
         return;
     }
-    INPUT.INPUT_UNIT += 1;
-    INPUT.DATA_FILE_NAME.assign(INPUT.MAP_FILE_NAME.view());
     int32_t channels = DIMBLOCK.NPGBS;
     INPUT.SECTION_KEY = "DIMENSIONS:";
     GOTOSECTION();
@@ -91,6 +114,8 @@ void UPDATE_MAP() {
         compare_or_take_dimension(FIRST_TOKEN(line), n, channels);
         RDCMNT();
     }
+    // An INCLUDE line after the dimensions: its file's first key is next.
+    if (INPUT.SECTION_KEY == "INCLUDE:") NEXTKEY();
     if (INPUT.SECTION_KEY == "PARAMETERS:") {
         RDCMNT();
         while (INPUT.SECTION_KEY == "PARAMETERS:") {
@@ -110,17 +135,9 @@ void UPDATE_MAP() {
     DIMBLOCK.NPGBS = std::min(channels, static_cast<int32_t>(STORAGE.PGBNAME.extent(1)));
     // Each section reader leaves the next key current: it is looked at
     // before any further line is read, so that no section is passed over.
+    // Every pass takes at least one line.
     while (DIMBLOCK.NPGBS > 0) {
-        if (INPUT.SECTION_KEY == "MPGBS:") {
-            StorageArrays& S = STORAGE;
-            ListRead r(INPUT.INPUT_UNIT);
-            int32_t& m = RUN_OUTPUT.mpgbs_count;
-            r.integer(m);
-            if (r.ok() && (m < 0 || m > S.MPGBS.extent(1))) stop("Error while reading data from line:");
-            for (int32_t i = 1; i <= m && r.ok(); ++i) r.integer(S.MPGBS(i));
-            if (!r.ok()) stop(r.status() == ReadStatus::End ? "Unexpected End_Of_File" : "Error while reading data from line:");
-            RDCMNT();
-        } else if (INPUT.SECTION_KEY == "PGBList:") {
+        if (INPUT.SECTION_KEY == "PGBList:") {
             for (int32_t i = 1; i <= DIMBLOCK.NPGBS; ++i) {
                 std::string line;
                 const ReadStatus st = READ_CHANNEL_LABEL(line);
@@ -129,12 +146,22 @@ void UPDATE_MAP() {
                 STORAGE.PGBNAME(i).assign(line);
             }
             break;
-        } else if (INPUT.SECTION_KEY == "DIMENSIONS:" || INPUT.SECTION_KEY == "PARAMETERS:") {
+        } else if (INPUT.SECTION_KEY == "MPGBS:" || read_by_the_data_start(INPUT.SECTION_KEY)) {
+            // Its lines one by one, as the data start's reader takes them:
+            // comments are passed over and an INCLUDE line is followed.
+            const Text72 key = INPUT.SECTION_KEY;
             RDCMNT();
+            if (!(INPUT.SECTION_KEY == key)) continue;
+            if (key == "MPGBS:") {
+                read_mpgbs_record();
+            } else {
+                next_line();
+            }
         } else {
             NEXTKEY();
         }
     }
-    CLOSEFILE();
+    // The map file and any file it included: the snapshot is read next.
+    while (INPUT.INPUT_UNIT > snapshot_unit) CLOSEFILE();
     INPUT.DATA_FILE_NAME = snapshot_name;
 }

@@ -1,5 +1,6 @@
 // The whole case through a snapshot: 1 s, a snapshot, a restored run of
 // the second second gives the output records of 2 s straight through.
+#include <algorithm>
 #include <filesystem>
 #include <vector>
 
@@ -75,5 +76,56 @@ TEST(CaseSnapshot, RestoredRunEndsInTheStraightRunsSnapshot) {
         ADD_FAILURE() << run_program({"/usr/bin/diff", f.file("a"), f.file("b")}, "", f.path()).out;
     }
 }
+
+// Moves the lines of station.map from the one that begins with `from` up
+// to the one that begins with `to` into a file that the map includes.
+void move_to_included_file(const CaseFolder& f, const std::string& from, const std::string& to,
+                           const std::string& name) {
+    std::string map = read_text(f.file("station.map"));
+    const size_t a = map.find("\n" + from) + 1, b = map.find("\n" + to, a) + 1;
+    std::ofstream(f.file(name)) << map.substr(a, b - a) << "ENDPAGE\n";
+    std::ofstream(f.file("station.map")) << map.replace(a, b - a, "INCLUDE '" + name + "'\n");
+}
+
+struct Layout {
+    const char* label;
+    void (*arrange)(const CaseFolder&);
+    const char* parameters_file;
+};
+void PrintTo(const Layout& c, std::ostream* os) { *os << c.label; }
+
+class CaseMapLayout : public testing::TestWithParam<Layout> {};
+
+// The map's print step, changed after the snapshot, and its channels
+// apply to the restored run.
+TEST_P(CaseMapLayout, RestoresWithTheMapsPrintStepAndChannels) {
+    const CaseFolder f;
+    GetParam().arrange(f);
+    ProgramResult r = run_program({zarik_program(), "-startup:alone"}, "0\n1\n0.1\nhalf\nstation.map\n1\n1\nstation\n0\n",
+                                  f.path(), 30000);
+    ASSERT_EQ(r.exit_code, 0) << r.out;
+    f.edit(GetParam().parameters_file, " PRINT_STEP = 1.0E-3", " PRINT_STEP = 2.0E-3");
+    r = run_program({zarik_program(), "-startup:alone"}, "1\n0\n0\n1\n1\nrest\n0\nhalf.snp\n0.1\n", f.path(), 30000);
+    ASSERT_EQ(r.exit_code, 0) << "timed out: " << r.timed_out << "\n" << r.out;
+    const std::string names = read_text(f.file("station.inf"));
+    EXPECT_EQ(std::count(names.begin(), names.end(), '\n'), 106);
+    EXPECT_EQ(read_text(f.file("rest.inf")), names);
+    EXPECT_EQ(records(out_file(f, "rest", 1)).size(), 50u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CaseSnapshot, CaseMapLayout,
+    testing::Values(Layout{"ParametersAgainBeforeTheControls",
+                           [](const CaseFolder& f) {
+                               f.edit("station.map", "\nCXMAP:", "\nPARAMETERS:\n PRINT_STEP = 5.0E-3\nCXMAP:");
+                           },
+                           "station.map"},
+                    Layout{"ParametersInAnIncludedFile",
+                           [](const CaseFolder& f) { move_to_included_file(f, "PARAMETERS:", "SUBSYSDIM:", "params.inc"); },
+                           "params.inc"},
+                    Layout{"ChannelNamesInAnIncludedFile",
+                           [](const CaseFolder& f) { move_to_included_file(f, "PGBList:", "ENDCASE", "channels.inc"); },
+                           "station.map"}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 }  // namespace

@@ -186,4 +186,52 @@ TEST_F(MapUpdate, NoChannelsClosesAfterTheParameters) {
     EXPECT_FALSE(is_true(PARAMS.PRINT_DIMENSIONS));
 }
 
+// Where the sections stand, "part.inc" being the included file; each map
+// has PRINT_STEP = 2e-3 and two channels, the second one "b".
+struct Layout {
+    const char* label;
+    std::string map;
+    const char* part;
+};
+void PrintTo(const Layout& c, std::ostream* os) { *os << c.label; }
+
+class MapUpdateLayout : public MapUpdate, public testing::WithParamInterface<Layout> {};
+
+TEST_P(MapUpdateLayout, TakesTheSettingsAndLeavesTheSnapshotNext) {
+    write_file(dir_.file("part.inc"), GetParam().part);
+    const Captured c = update(GetParam().map);
+    ASSERT_FALSE(c.aborted) << c.out;
+    EXPECT_EQ(RUN_CLOCK.PRINT_STEP, 2e-3);
+    EXPECT_EQ(STORAGE.PGBNAME(2), "b");
+}
+
+const std::string kTwoNames = "PGBList:\na\nb\n";
+const char* const kStep = " PRINT_STEP = 2e-3\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Snapshot, MapUpdateLayout,
+    testing::Values(
+        Layout{"SectionsAgainAfterAnother",
+               map_with(" PGBS = 2\n", kStep,
+                        "SUBSYSDIM:\n 1 3\nPARAMETERS:\n PRINT_STEP = 7e-3\nDIMENSIONS:\n NODES = 9\n" + kTwoNames),
+               ""},
+        Layout{"ParametersInAnIncludedFile",
+               "DIMENSIONS:\n NODES = 3\n PGBS = 2\nINCLUDE 'part.inc'\nSUBSYSDIM:\n 1 3\n" + kTwoNames + "ENDCASE\n",
+               "PARAMETERS:\n PRINT_STEP = 2e-3\nENDPAGE\n"},
+        Layout{"ChannelsInAnIncludedFile", map_with(" PGBS = 2\n", kStep, "CX:\n 1 0.5\nINCLUDE 'part.inc'\n"),
+               "MPGBS:\n 1 2\nPGBList:\na\nb\nENDPAGE\n"},
+        Layout{"IncludesOfMissingFilesInSkippedSections",
+               map_with(" PGBS = 2\n", kStep,
+                        "IGNORE:\n 1\nINCLUDE 'missing.inc'\nOTHER:\nINCLUDE 'missing.inc'\n"
+                        "MAP: 'missing_page.map'\n 1 3  1 2 3\n 0 0\n" + kTwoNames),
+               ""}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+TEST_F(MapUpdate, MissingChannelNamesAreSoughtToTheEndOfTheMapFile) {
+    const Captured c = update(map_with(" PGBS = 2\n", "", "MAP: 'page.map'\n 1 3  1 2 3\n 0 0\n"));
+    EXPECT_TRUE(c.aborted);
+    EXPECT_NE(c.out.find(" End_Of_File while reading data file " + pad_text("case.map", 72) + "\n"), std::string::npos)
+        << c.out;
+}
+
 }  // namespace
