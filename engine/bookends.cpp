@@ -136,17 +136,15 @@ void INITCOM() {
     if (beyond_step_count(c.PRINT_STEP, c.DELT)) duration_error();
     const double limit = c.DELT * 2147483647.0;
     const bool first = is_true(RUN_SEQ.FIRST_RUN);
-    int64_t steps = 0;
-    if (RUN_SEQ.START_MODE == "SNAP") {
-        if (first) {
-            c.FINTIM += c.START_STEP * c.DELT;
-            if (!(c.FINTIM <= limit)) duration_error();
-        }
-        steps = int64_t{nint(c.FINTIM / c.DELT)} - c.START_STEP - 1;
-    } else {
-        if (first && !(c.FINTIM <= limit)) duration_error();
-        steps = nint(c.FINTIM / c.DELT);
-    }
+    const bool from_snapshot = RUN_SEQ.START_MODE == "SNAP";
+    // The finish time counts from the snapshot's time.
+    if (from_snapshot && first) c.FINTIM += c.START_STEP * c.DELT;
+    if (first && !(c.FINTIM <= limit)) duration_error();
+    // Past the largest double the finish time and its limit are both
+    // infinite and pass the test above; the steps would never end.
+    if (!std::isfinite(c.FINTIM) || !std::isfinite(std::round(c.FINTIM / c.DELT) * c.DELT)) duration_error();
+    const int64_t last_step = nint(c.FINTIM / c.DELT);
+    const int64_t steps = from_snapshot ? last_step - c.START_STEP - 1 : last_step;
     // No steps after the first is a run of one step; fewer is no run.
     if (steps < 0) short_run_error();
     c.RUN_STEPS = static_cast<int32_t>(steps);

@@ -283,27 +283,45 @@ void prescan_map_file() {
     }
 }
 
-// A snapshot writes these arrays whole, each value in one character at
-// least (the channels twice: values and names): sizes beyond the length of
-// its file are not its own, and are refused before anything is created.
+// The least a snapshot holds for each unit of the counts it writes records
+// by. The arrays written whole take a character a value (the channels
+// twice: values and names). The others take a line end for each record the
+// reader takes, and a character before it when the record holds values: a
+// subsystem's two heading lines, seven head records and the fourteen labels
+// and blocks of an empty one (16 + 14); a transformer's fourteen records of
+// fixed length and eleven of its winding count (14 * 2 + 11); a line
+// record's 13 integers, conductance rows and name (2 + 2 + 1). Capacities
+// are no counts of records and stay with the memory check.
+struct PerUnit {
+    int index;
+    int64_t chars;
+};
+constexpr PerUnit kWrittenPerUnit[] = {
+    {ND_STOL, 1},   {ND_STOI, 1},   {ND_STOF, 1},       {ND_STOC, 1},   {ND_STOR, 1},    {ND_STORL, 1},
+    {ND_STORI, 1},  {ND_STORF, 1},  {ND_STORC, 1},      {ND_RTCL, 1},   {ND_RTCI, 1},    {ND_RTCF, 1},
+    {ND_RTCC, 1},   {ND_STXFRL, 1}, {ND_STXFRI, 1},     {ND_STXFRF, 1}, {ND_STXFRC, 1},  {ND_PGBS, 2},
+    {ND_NNODES, 1}, {ND_SUBSYSPAGE, 1}, {ND_TX, 1},     {ND_TXRX, 1},   {ND_CX, 1},      {ND_CXMAP, 1},
+    {ND_SUBSYS, 30}, {ND_TRAFOS, 39}, {ND_TLINES_TOTAL, 5},
+};
+
+// Counts beyond the length of the snapshot's file are not its own, and are
+// refused before anything is created.
 void check_against_snapshot_length() {
-    static constexpr int kWrittenWhole[] = {ND_STOL,  ND_STOI,   ND_STOF,   ND_STOC,   ND_STOR,   ND_STORL,
-                                            ND_STORI, ND_STORF,  ND_STORC,  ND_RTCL,   ND_RTCI,   ND_RTCF,
-                                            ND_RTCC,  ND_STXFRL, ND_STXFRI, ND_STXFRF, ND_STXFRC, ND_PGBS,
-                                            ND_PGBS,  ND_NNODES, ND_SUBSYSPAGE, ND_TX, ND_TXRX, ND_CX, ND_CXMAP};
     const int64_t length = unit_file_size(INPUT.INPUT_UNIT);
     if (length < 0) return;
-    int64_t values = 0;
-    int largest = kWrittenWhole[0];
-    for (const int k : kWrittenWhole) {
-        values += DIMBLOCK.REQ[k];
-        if (DIMBLOCK.REQ[k] > DIMBLOCK.REQ[largest]) largest = k;
+    int64_t chars = 0;
+    const PerUnit* largest = &kWrittenPerUnit[0];
+    const auto share = [](const PerUnit& u) { return DIMBLOCK.REQ[u.index] * u.chars; };
+    for (const PerUnit& u : kWrittenPerUnit) {
+        chars += share(u);
+        if (share(u) > share(*largest)) largest = &u;
     }
-    if (values <= length) return;
+    if (chars <= length) return;
+    const int index = largest->index;
     const Keyword* k = std::find_if(std::begin(kKeywords), std::end(kKeywords),
-                                    [largest](const Keyword& w) { return w.index == largest; });
+                                    [index](const Keyword& w) { return w.index == index; });
     write_list(UNIT_CONSOLE_OUT, {"ERROR: The snapshot file is too short for its dimension " + std::string(k->name) +
-                                      " = " + std::to_string(DIMBLOCK.REQ[largest])});
+                                      " = " + std::to_string(DIMBLOCK.REQ[index])});
     ABORT_RUN(kRdDim, 1);
 }
 

@@ -86,8 +86,10 @@ TEST(MemoryLimits, NodeMapOfTheLargestCountWithoutALimit) {
     expect_small(r);
 }
 
-// A small example snapshot whose dimension line names a size far beyond
-// what its 7.8 kB hold, restored without any limit.
+// A small example snapshot whose dimension line names a count far beyond
+// what its 7.8 kB hold, restored under a memory cap: a length check that
+// let it through would end on the memory check's message, not take the
+// machine.
 struct Oversized {
     const char* snapshot;
     const char* dimension;
@@ -98,9 +100,10 @@ class SnapshotBeyondItsLength : public testing::TestWithParam<Oversized> {};
 
 TEST_P(SnapshotBeyondItsLength, IsRefusedBeforeAnythingIsCreated) {
     const Oversized& c = GetParam();
-    const ProgramResult r = run_program({bare_program(), "-startup:alone"},
-                                        "1\n0\n0\n1\n0\n0\n" + std::string(c.snapshot) + "\n0.02\n",
-                                        std::string(ZARIK_SOURCE_DIR) + "/engine/tests/fixtures", 30000);
+    const ProgramResult r =
+        run_program({"/bin/sh", "-c", memory_cap(1024) + "exec " + bare_program() + " -startup:alone"},
+                    "1\n0\n0\n1\n0\n0\n" + std::string(c.snapshot) + "\n0.02\n",
+                    std::string(ZARIK_SOURCE_DIR) + "/engine/tests/fixtures", 30000);
     ASSERT_FALSE(r.timed_out) << r.out;
     const std::string refused = " ERROR: The snapshot file is too short for its dimension " +
                                 std::string(c.dimension) + "\n" +
@@ -112,7 +115,9 @@ TEST_P(SnapshotBeyondItsLength, IsRefusedBeforeAnythingIsCreated) {
 
 INSTANTIATE_TEST_SUITE_P(Dimensions, SnapshotBeyondItsLength,
                          testing::Values(Oversized{"snap_stxfrf_huge.snp", "STXFRF = 1000000000"},
-                                         Oversized{"snap_nnodes_huge.snp", "NNODES = 2147483647"}),
+                                         Oversized{"snap_nnodes_huge.snp", "NNODES = 2147483647"},
+                                         Oversized{"snap_subsys_huge.snp", "SUBSYS = 10000000"},
+                                         Oversized{"snap_trafos_huge.snp", "TRAFOS = 10000000"}),
                          [](const testing::TestParamInfo<Oversized>& p) {
                              const std::string n = p.param.snapshot;
                              return n.substr(5, n.find('_', 5) - 5);

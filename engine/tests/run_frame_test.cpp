@@ -1,5 +1,7 @@
 // The run loop, the time step and the run bookends against the recording
 // stand-in case.
+#include <cmath>
+
 #include "engine/bookends.h"
 #include "engine/pointer_block.h"
 #include "engine/run_loop.h"
@@ -22,6 +24,17 @@ protected:
         RUN_SEQ.START_MODE = "DATA";
         RUN_SEQ.IRUN = RUN_SEQ.NRUNS = 1;
         INITCOM();
+    }
+    // A standalone single run started from a snapshot of the given step.
+    static Captured from_snapshot(double fintim, double delt, int32_t start_step) {
+        reset_engine();
+        allocate({{ND_STOR, 100}, {ND_STORF, 100}});
+        RUN_CLOCK.FINTIM = fintim;
+        RUN_CLOCK.DELT = RUN_CLOCK.PRINT_STEP = delt;
+        RUN_CLOCK.START_STEP = start_step;
+        RUN_SEQ.START_MODE = "SNAP";
+        RUN_SEQ.IRUN = RUN_SEQ.NRUNS = 1;
+        return capture([] { INITCOM(); });
     }
     static Logical run() {
         Logical abort_flag = LTRUE;
@@ -143,17 +156,7 @@ TEST_F(RunFrame, RunsShorterThanOneStep) {
     EXPECT_EQ(RECORDING_CASE.calls.back().nstep, 0);
 
     // From a snapshot of step 400: the finish time counts from its time.
-    const auto from_snapshot = [](double fintim) {
-        reset_engine();
-        allocate({{ND_STOR, 100}, {ND_STORF, 100}});
-        RUN_CLOCK.FINTIM = fintim;
-        RUN_CLOCK.DELT = RUN_CLOCK.PRINT_STEP = 1e-4;
-        RUN_CLOCK.START_STEP = 400;
-        RUN_SEQ.START_MODE = "SNAP";
-        RUN_SEQ.IRUN = RUN_SEQ.NRUNS = 1;
-        return capture([] { INITCOM(); });
-    };
-    ASSERT_FALSE(from_snapshot(0.6e-4).aborted);
+    ASSERT_FALSE(from_snapshot(0.6e-4, 1e-4, 400).aborted);
     EXPECT_EQ(RUN_CLOCK.RUN_STEPS, 0);
     capture([] { run(); });
     ASSERT_EQ(RECORDING_CASE.count("DSD"), 1);
@@ -162,7 +165,7 @@ TEST_F(RunFrame, RunsShorterThanOneStep) {
     const std::string refused = " ***ERROR** Duration of run is shorter than half the selected time step. \n"
                                 " ***ERROR** Increase the duration of run or reduce the solution time step. \n" +
                                 abort_frame("INITCOM");
-    EXPECT_EQ(from_snapshot(0.4e-4).out, refused);
+    EXPECT_EQ(from_snapshot(0.4e-4, 1e-4, 400).out, refused);
     reset_engine();
     EXPECT_EQ(capture([] { prepare(-0.6e-4, 1e-4, 1e-4); }).out, refused);  // a data start
 }
@@ -176,6 +179,14 @@ TEST_F(RunFrame, PrintStepCountsUpToTheStepNumberLimit) {
     EXPECT_EQ(RUN_CLOCK.RUN_STEPS, 2147483647);
     reset_engine();
     EXPECT_EQ(capture([&] { prepare(0.02, delt, delt * 2147483648.0); }).out, kTooLong + abort_frame("INITCOM"));
+}
+
+// A finish time or a limit past the largest double is no run of
+// 2^31 steps: it is refused before the first step.
+TEST_F(RunFrame, FinishTimeBeyondTheLargestDouble) {
+    EXPECT_EQ(from_snapshot(0.001, 1e308, 40).out, kTooLong + abort_frame("INITCOM"));
+    reset_engine();
+    EXPECT_EQ(capture([] { prepare(HUGE_VAL, 1e308, 1e308); }).out, kTooLong + abort_frame("INITCOM"));
 }
 
 TEST_F(RunFrame, ElapsedTimeAcrossMidnight) {

@@ -81,12 +81,13 @@ TEST_F(Dimensions, SectionWarningsAndErrors) {
          " or in-line data in map file: " + pad_text("x.map", 34) + "\n"
          " Continuing reading map file\n",
          ND_NODES, 3},
-        {"DIMENSIONS:\n TRAFOS = 2\n WINDINGS = 1\nPARAMETERS:\n",
+        // A snapshot head this short holds the records of one transformer at most.
+        {"DIMENSIONS:\n TRAFOS = 1\n WINDINGS = 1\nPARAMETERS:\n",
          " ***WARN*** Detected inconsistency between the number of transformers\n"
          " ***WARN***  and the maximum number of windings per transformer. \n"
          " ***WARN*** The likely cause is an incorrect usage of the script directives\n"
          " ***WARN***  #TRANSFORMERS and #WINDINGS in custom models.\n",
-         ND_TRAFOS, 2},
+         ND_TRAFOS, 1},
         {"PARAMETERS:\n", " First section in map/snap file must be DIMENSIONS:\n"},
         {"DIMENSIONS:\n NODES =\n", " Empty dimension for " + pad_text("NODES", 72) + "\n"},
         {"DIMENSIONS:\n NODES = -1\n", " Negative dimesion           -1  for " + pad_text("NODES", 72) + "\n"},

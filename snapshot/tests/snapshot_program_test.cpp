@@ -274,6 +274,44 @@ TEST(BadSnapshotVersion, IsRefusedBeforeTheRun) {
     EXPECT_FALSE(std::filesystem::exists(dir.file("restored.snp")));
 }
 
+// A time step so long that the finish time overflows ends the restored
+// run before its first step, not after 2^31 of them.
+TEST(SnapshotTimeStep, BeyondTheLargestDoubleIsRefused) {
+    TempDir dir;
+    write_case(dir, "");
+    ASSERT_EQ(from_data(dir, "0.002", "step40").exit_code, 0);
+    std::string snap = read_file(dir.file("step40.snp"));
+    ASSERT_NE(snap.find(" SNAP_IIISNP    =           40"), std::string::npos);
+    snap = replaced(snap, "0.5000000000000000E-04", "1.0E308");
+    write_file(dir.file("long.snp"), replaced(snap, "0.50000000000000002E-004", "1.0E308"));
+    // The dialogue takes no finish time shorter than the time step.
+    const ProgramResult r =
+        run_program({bare_program(), "-startup:alone"}, "1\n0\n0\n1\n0\n0\nlong.snp\n1.0E308\n", dir.path, 20000);
+    ASSERT_FALSE(r.timed_out);
+    EXPECT_EQ(r.exit_code, 208);
+    EXPECT_EQ(tail_from(r.out, " ***ERROR** Duration"),
+              " ***ERROR** Duration of run is too long for the selected time step. \n"
+              " ***ERROR** Increase the solution time step or reduce the duration of run. \n"
+              " =========================================================\n"
+              " ERROR: Abnormal termination of ZARIK by INITCOM     \n"
+              " =========================================================\n \n");
+}
+
+// Capacities are sizes, not records the file holds: a snapshot whose
+// sparsity capacity over its two subsystems is beyond its length restores.
+TEST(SnapshotCapacity, BeyondTheFileLengthRestores) {
+    TempDir dir;
+    write_case(dir, "");
+    ASSERT_EQ(from_data(dir, "0.01", "half").exit_code, 0);
+    const std::string half = read_file(dir.file("half.snp"));
+    ASSERT_LT(half.size(), 2u * 100000);
+    write_file(dir.file("wide.snp"),
+               replaced(half, " SPARSITY              =       4", " SPARSITY              =  100000"));
+    const ProgramResult r = from_snapshot(dir, "wide.snp", "0.01");
+    EXPECT_EQ(r.exit_code, 0) << r.out;
+    EXPECT_NE(r.out.find(" => This run is 100% complete.\n"), std::string::npos) << r.out;
+}
+
 // The node voltages of subsystem 1 in a snapshot.
 std::vector<double> node_voltages(const std::string& file) {
     const std::string line = lines_of(file.substr(file.find(" !*** General node data\n") + 24))[0];

@@ -75,6 +75,17 @@ inline ProgramResult run_program(const std::vector<std::string>& argv, const std
     return r;
 }
 
+// A shell command prefix that caps the memory of the program the command
+// then starts: its address space or, under the sanitizers, whose shadow
+// memory takes a vast address space, its resident size.
+inline std::string memory_cap(long mib) {
+#if defined(__SANITIZE_ADDRESS__)
+    return "export ASAN_OPTIONS=\"${ASAN_OPTIONS:+$ASAN_OPTIONS:}hard_rss_limit_mb=" + std::to_string(mib) + "\" && ";
+#else
+    return "ulimit -v " + std::to_string(mib * 1024) + " && ";
+#endif
+}
+
 // A fresh empty folder of one test's own, removed with everything in it
 // at the end ("/tmp" when none could be made, and then never removed).
 struct TempDir {
