@@ -23,9 +23,10 @@ enum class ReadStatus { Ok, End, Error };
 constexpr size_t UNIT_RECORD_MAX = 1048576;
 
 // Opens a file on a unit; false when it cannot be opened (or the unit is
-// taken). Read: the file must exist; its records are read one by one as
-// they are asked for. Write: created or emptied. Append: created or added
-// to.
+// taken). Read: the file must exist and be a regular file (a device, a
+// pipe or a FIFO is refused without being opened); its records are read
+// one by one as they are asked for. Write: created or emptied. Append:
+// created or added to.
 bool unit_open(int unit, const std::string& path, UnitMode mode);
 // Opens for writing only a file that does not exist yet.
 bool unit_open_new(int unit, const std::string& path);
@@ -45,7 +46,7 @@ ReadStatus unit_read_line(int unit, std::string& line);
 void unit_backspace(int unit);
 void unit_rewind(int unit);
 // The size in bytes of the file an input unit reads; -1 for a unit that is
-// not open for input or reads no regular file (a device, a pipe).
+// not open for input.
 int64_t unit_file_size(int unit);
 
 // Output: a whole record (a line end is added), or text as it stands.

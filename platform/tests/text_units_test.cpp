@@ -211,14 +211,44 @@ TEST_F(TextUnits, RecordsLongerThanTheCapAreErrors) {
     EXPECT_EQ(unit_file_size(kUnit), static_cast<int64_t>(2 * UNIT_RECORD_MAX + 9));
 }
 
-// A device without line ends opens, and its first record fails at the cap
-// instead of filling the memory.
-TEST_F(TextUnits, EndlessDeviceFailsAtTheCap) {
-    ASSERT_TRUE(unit_open(kUnit, "/dev/zero", UnitMode::Read));
-    EXPECT_EQ(unit_file_size(kUnit), -1);
-    std::string line;
-    const Captured c = capture([&] { EXPECT_EQ(unit_read_line(kUnit, line), ReadStatus::Error); });
-    EXPECT_EQ(c.out, " ERROR: Line 1 of /dev/zero is longer than 1048576 characters\n");
+// Only a regular file is read: a device, a FIFO and a pipe are refused,
+// the FIFO without waiting for a writer that never comes.
+TEST_F(TextUnits, DevicesFifosAndPipesAreRefusedAtOpen) {
+    ASSERT_EQ(mkfifo(path("fifo").c_str(), 0600), 0);
+    int p[2];
+    ASSERT_EQ(pipe(p), 0);
+    for (const std::string& name : {std::string("/dev/zero"), path("fifo"), "/proc/self/fd/" + std::to_string(p[0])})
+        EXPECT_FALSE(unit_open(kUnit, name, UnitMode::Read)) << name;
+    close(p[0]);
+    close(p[1]);
     EXPECT_EQ(unit_file_size(UNIT_CONSOLE_IN), -1);
     EXPECT_EQ(unit_file_size(kUnit + 1), -1);
+}
+
+// Stepping back far beyond the last few records, as a look-ahead over
+// comment lines does, gives back what was read: a record of thousands of
+// characters, empty and CRLF records, a last record without its LF. Line
+// numbers in messages still count from the start.
+TEST_F(TextUnits, DeepBackspaceReadsWhatItReadBefore) {
+    std::string text = std::string(5000, 'x') + "\r\n\n";
+    for (int k = 1; k <= 600; ++k) text += "! comment " + std::to_string(k) + (k % 3 != 0 ? "\n" : "\r\n");
+    ASSERT_TRUE(unit_open(kUnit, write("deep.txt", text + "last"), UnitMode::Read));
+    ASSERT_TRUE(unit_open(kUnit + 1, write("long.txt", text + std::string(UNIT_RECORD_MAX + 1, 'y')), UnitMode::Read));
+    const auto read_all = [](int unit) {
+        std::vector<std::string> lines;
+        for (std::string line; unit_read_line(unit, line) == ReadStatus::Ok;) lines.push_back(line);
+        return lines;
+    };
+    const std::vector<std::string> first = read_all(kUnit);
+    ASSERT_EQ(first.size(), 603U);
+    EXPECT_EQ(first[2] + first[4] + first[602], "! comment 1! comment 3last");
+    for (int k = 0; k <= 603; ++k) unit_backspace(kUnit);
+    EXPECT_EQ(read_all(kUnit), first);
+    for (int k = 0; k < 450; ++k) unit_backspace(kUnit);
+    EXPECT_EQ(read_text(kUnit), "Ok [" + first[153] + "]");
+
+    for (int k = 0; k < 602; ++k) EXPECT_EQ(read_text(kUnit + 1), "Ok [" + first[k] + "]");
+    for (int k = 0; k < 602; ++k) unit_backspace(kUnit + 1);
+    const Captured c = capture([&] { EXPECT_EQ(read_all(kUnit + 1).size(), 602U); });
+    EXPECT_EQ(c.out, " ERROR: Line 603 of " + path("long.txt") + " is longer than 1048576 characters\n");
 }
