@@ -7,6 +7,7 @@
 
 #include "engine/memory_budget.h"
 #include "network/tests/map_test_support.h"
+#include "platform/tests/support/unit_ops.h"
 
 namespace {
 
@@ -93,6 +94,10 @@ TEST(MemoryLimits, NodeMapOfTheLargestCountWithoutALimit) {
 struct Oversized {
     const char* snapshot;
     const char* dimension;
+    // A row without a fixture of its own: the STXFRF fixture with STXFRF
+    // back to 0 and the line `was` raised to `raised`.
+    const char* was = nullptr;
+    const char* raised = nullptr;
 };
 void PrintTo(const Oversized& c, std::ostream* os) { *os << c.snapshot; }
 
@@ -100,10 +105,23 @@ class SnapshotBeyondItsLength : public testing::TestWithParam<Oversized> {};
 
 TEST_P(SnapshotBeyondItsLength, IsRefusedBeforeAnythingIsCreated) {
     const Oversized& c = GetParam();
+    const TempDir dir;
+    std::string folder = std::string(ZARIK_SOURCE_DIR) + "/engine/tests/fixtures";
+    if (c.raised) {
+        std::string text = read_file(folder + "/snap_stxfrf_huge.snp");
+        const auto raise = [&text](const std::string& from, const std::string& to) {
+            const size_t at = text.find(from);
+            ASSERT_NE(at, std::string::npos) << from;
+            text.replace(at, from.size(), to);
+        };
+        raise(" STXFRF                = 1000000000 1000000000", " STXFRF                =       0               1");
+        raise(c.was, c.raised);
+        write_file(dir.file(c.snapshot), text);
+        folder = dir.path;
+    }
     const ProgramResult r =
         run_program({"/bin/sh", "-c", memory_cap(1024) + "exec " + bare_program() + " -startup:alone"},
-                    "1\n0\n0\n1\n0\n0\n" + std::string(c.snapshot) + "\n0.02\n",
-                    std::string(ZARIK_SOURCE_DIR) + "/engine/tests/fixtures", 30000);
+                    "1\n0\n0\n1\n0\n0\n" + std::string(c.snapshot) + "\n0.02\n", folder, 30000);
     ASSERT_FALSE(r.timed_out) << r.out;
     const std::string refused = " ERROR: The snapshot file is too short for its dimension " +
                                 std::string(c.dimension) + "\n" +
@@ -116,8 +134,12 @@ TEST_P(SnapshotBeyondItsLength, IsRefusedBeforeAnythingIsCreated) {
 INSTANTIATE_TEST_SUITE_P(Dimensions, SnapshotBeyondItsLength,
                          testing::Values(Oversized{"snap_stxfrf_huge.snp", "STXFRF = 1000000000"},
                                          Oversized{"snap_nnodes_huge.snp", "NNODES = 2147483647"},
-                                         Oversized{"snap_subsys_huge.snp", "SUBSYS = 10000000"},
-                                         Oversized{"snap_trafos_huge.snp", "TRAFOS = 10000000"}),
+                                         Oversized{"snap_subsys_huge.snp", "SUBSYS = 10000000",
+                                                   " SUBSYS                =       1               1",
+                                                   " SUBSYS                = 10000000        10000000"},
+                                         Oversized{"snap_trafos_huge.snp", "TRAFOS = 10000000",
+                                                   " TRAFOS                =       0               1",
+                                                   " TRAFOS                = 10000000        10000000"}),
                          [](const testing::TestParamInfo<Oversized>& p) {
                              const std::string n = p.param.snapshot;
                              return n.substr(5, n.find('_', 5) - 5);
