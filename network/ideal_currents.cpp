@@ -33,10 +33,9 @@ double balance(int32_t ss, int32_t p, const std::vector<int32_t>& list, size_t d
     double current = N.CINJ(p) - N.VSOL(p) * (gm(p, p) + N.GNOR(p, ss));
     // Row p: a line whose conductance is not symmetric leaves GM so.
     if (!gm.empty() && n <= gm.n2 && p <= gm.n1 && n <= N.VSOL.size()) {
-        const double* row = gm.data + (p - 1);  // element j at [(j - 1) n1]
         const double* v_sol = N.VSOL.data() - 1;
         for (int32_t j = 1; j <= n; ++j)
-            if (j != p) current += v_sol[j] * row[gm.n1 * (j - 1)];
+            if (j != p) current += v_sol[j] * gm.col(j)[p];
     } else {
         for (int32_t j = 1; j <= n; ++j)
             if (j != p) current += N.VSOL(j) * gm(p, j);
