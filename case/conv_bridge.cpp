@@ -37,8 +37,12 @@ void ConvBridge_Avg_6_DSD(const double (&VREF)[6], CR Rs, CR VdcIn) {
     const int32_t EnableN = nint(VREF[3]);
     const int32_t Blocked = EnableN == 0 ? 1 : 0;
     const int32_t BrkClose = 1 - Blocked;
+    // An averaged bridge's AC voltage follows its DC link: the control sized
+    // the references for the link it measured, not for the rated one.
+    const double VdcPrev = f.stof(16);
+    const double VdcScale = !is_true(RUN_FLAGS.FIRST_STEP_DATA) && VdcPrev > 0.1 ? VdcPrev : VdcIn;
     for (int32_t k = 0; k < 3; ++k) {
-        RT_11[k] = RT_12[k] * VdcIn;
+        RT_11[k] = RT_12[k] * VdcScale;
         RT_13[k] = RT_11[k] * 0.5;
     }
 

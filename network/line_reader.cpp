@@ -195,13 +195,17 @@ void CLOSEFILE() {
     if (INPUT.INPUT_UNIT > INPUT_UNIT_NONE) INPUT.INPUT_UNIT -= 1;
 }
 
+Text72 CURRENT_FILE_NAME() {
+    const auto it = file_on_unit.find(INPUT.INPUT_UNIT);
+    return it == file_on_unit.end() ? INPUT.DATA_FILE_NAME : it->second;
+}
+
 void RDCMNT() {
     for (;;) {
         std::string record;
         const ReadStatus st = unit_read_line(INPUT.INPUT_UNIT, record);
         if (st == ReadStatus::End) {
-            if (const auto it = file_on_unit.find(INPUT.INPUT_UNIT); it != file_on_unit.end())
-                INPUT.DATA_FILE_NAME = it->second;
+            INPUT.DATA_FILE_NAME = CURRENT_FILE_NAME();
             write_list(UNIT_CONSOLE_OUT, {"End_Of_File while reading data file ", INPUT.DATA_FILE_NAME});
             ABORT_RUN("RDCMNT", 1);
         }

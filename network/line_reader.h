@@ -31,6 +31,9 @@ bool OPENFILE_IF_FOUND();
 void OPENFILE1(int32_t mode, std::string_view path = {});
 // Closes the current unit and steps back to the one below it.
 void CLOSEFILE();
+// The name of the file open on the current unit; DATA_FILE_NAME when
+// the unit was not opened by name.
+Text72 CURRENT_FILE_NAME();
 // Skips the rest of the current section.
 void NEXTKEY();
 // Positions the current file after the section named in SECTION_KEY.

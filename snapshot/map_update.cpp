@@ -32,6 +32,21 @@ Text72 next_line() {
     return line;
 }
 
+// A "MAP:" line makes its page the current file name, by which the data
+// start opens it; the update reads on in the file it has open, and its
+// messages name that one.
+void name_the_open_file() { INPUT.DATA_FILE_NAME = CURRENT_FILE_NAME(); }
+
+void read_key() {
+    RDCMNT();
+    name_the_open_file();
+}
+
+void skip_section() {
+    NEXTKEY();
+    name_the_open_file();
+}
+
 // The channel array size for n channels: the next multiple of ten above.
 int32_t channel_room(int32_t n) { return 10 * (std::max(n, 1) / 10) + 10; }
 
@@ -104,7 +119,8 @@ void UPDATE_MAP() {
     int32_t channels = DIMBLOCK.NPGBS;
     INPUT.SECTION_KEY = "DIMENSIONS:";
     GOTOSECTION();
-    RDCMNT();
+    name_the_open_file();
+    read_key();
     while (INPUT.SECTION_KEY == "DIMENSIONS:") {
         const Text72 line = next_line();
         int32_t n = 0;
@@ -112,12 +128,12 @@ void UPDATE_MAP() {
         r.integer(n);
         if (!r.ok()) stop("Error while reading data from line:");
         compare_or_take_dimension(FIRST_TOKEN(line), n, channels);
-        RDCMNT();
+        read_key();
     }
     // An INCLUDE line after the dimensions: its file's first key is next.
-    if (INPUT.SECTION_KEY == "INCLUDE:") NEXTKEY();
+    if (INPUT.SECTION_KEY == "INCLUDE:") skip_section();
     if (INPUT.SECTION_KEY == "PARAMETERS:") {
-        RDCMNT();
+        read_key();
         while (INPUT.SECTION_KEY == "PARAMETERS:") {
             const Text72 line = next_line();
             const Text72 key = FIRST_TOKEN(line), value = GETVALUE(line);
@@ -129,14 +145,16 @@ void UPDATE_MAP() {
             } else if (key == "PRINT_DIMENSIONS" && FIRST_TOKEN(value) == "YES") {
                 PARAMS.PRINT_DIMENSIONS = LTRUE;
             }
-            RDCMNT();
+            read_key();
         }
     }
     DIMBLOCK.NPGBS = std::min(channels, static_cast<int32_t>(STORAGE.PGBNAME.extent(1)));
     // Each section reader leaves the next key current: it is looked at
     // before any further line is read, so that no section is passed over.
     // Every pass takes at least one line.
-    while (DIMBLOCK.NPGBS > 0) {
+    // The data start reads no further than "ENDCASE": without a list there
+    // the channels keep the names the snapshot holds.
+    while (DIMBLOCK.NPGBS > 0 && !(INPUT.SECTION_KEY == "ENDCASE:")) {
         if (INPUT.SECTION_KEY == "PGBList:") {
             for (int32_t i = 1; i <= DIMBLOCK.NPGBS; ++i) {
                 std::string line;
@@ -150,7 +168,7 @@ void UPDATE_MAP() {
             // Its lines one by one, as the data start's reader takes them:
             // comments are passed over and an INCLUDE line is followed.
             const Text72 key = INPUT.SECTION_KEY;
-            RDCMNT();
+            read_key();
             if (!(INPUT.SECTION_KEY == key)) continue;
             if (key == "MPGBS:") {
                 read_mpgbs_record();
@@ -158,7 +176,7 @@ void UPDATE_MAP() {
                 next_line();
             }
         } else {
-            NEXTKEY();
+            skip_section();
         }
     }
     // The map file and any file it included: the snapshot is read next.

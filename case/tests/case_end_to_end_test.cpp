@@ -1,6 +1,7 @@
 // The whole case through the program for its full 2 s, printed every
 // step: the identities between its channels at every step, and the
 // physics of the run.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <sstream>
@@ -11,6 +12,16 @@
 namespace {
 
 constexpr double kDt = 50e-6, kVdcBase = 1.25196142408918;
+// The converter's rated current, 0.35 MVA at 0.69 kV.
+const double kBridgeRating = 0.35 / (std::sqrt(3.0) * 0.69);
+
+// The largest bridge phase current (channels 101-103) from the enable on.
+double bridge_current_after_enable(const Rows& rows) {
+    double most = 0.0;
+    for (size_t n = static_cast<size_t>(std::lround(0.1 / kDt)); n < rows.size(); ++n)
+        for (const int32_t c : {101, 102, 103}) most = std::max(most, std::fabs(rows[n][c]));
+    return most;
+}
 
 class WholeCase : public testing::Test {
 protected:
@@ -90,14 +101,36 @@ TEST_F(WholeCase, StartsTheControlThenTheDcDcConverter) {
 }
 
 // From 1.5 s: the DC link at its reference, the battery at its power
-// order, no reactive power at the converter (QRef 0).
+// order, no reactive power at the converter (QRef 0); on average the link
+// and the battery's power within 0.1 %.
 TEST_F(WholeCase, SettlesAtItsOrders) {
+    double vdc = 0.0, battery = 0.0;
     for (size_t n = at(1.5); n < rows().size(); ++n) {
         const auto& r = rows()[n];
         ASSERT_NEAR(r[51], 1.25, 0.0125) << n;
         ASSERT_NEAR(r[22], 100.0, 2.0) << n;
         ASSERT_NEAR(r[36], 0.0, 0.01) << n;
+        vdc += r[10];
+        battery += r[15];
     }
+    const double count = static_cast<double>(rows().size() - at(1.5));
+    EXPECT_NEAR(vdc / count, 1.25, 0.00125);
+    EXPECT_NEAR(battery / count, 0.1, 0.0001);
+}
+
+// The bridge's AC voltage follows its DC link, so its enable drives no
+// current round through its diodes.
+TEST_F(WholeCase, BridgeCurrentStaysWithinItsRating) {
+    EXPECT_LT(bridge_current_after_enable(rows()), kBridgeRating);
+}
+
+TEST(WholeCaseLowSource, BridgeCurrentStaysWithinItsRating) {
+    const CaseFolder f;
+    f.edit("station.map", "PRINT_STEP = 1.0E-3", "PRINT_STEP = 50.0E-6");
+    f.edit("station.map", " 8 1.0  ! VsrcPu", " 8 0.9  ! VsrcPu");
+    const ProgramResult r = f.run();
+    ASSERT_EQ(r.exit_code, 0) << r.out;
+    EXPECT_LT(bridge_current_after_enable(read_channels(f)), kBridgeRating);
 }
 
 }  // namespace

@@ -1,11 +1,14 @@
 // Test support: the network of one subsystem, as its models left it, as an
 // ngspice netlist. Branches are written with their R, L, C in series (a
 // switched resistor at its present conductance), diodes as diodes of their
-// ON resistance beside their OFF resistance, series sources as PWL sources
-// of the EMFs a run gave them (step n at (n + 1) dt, ramped from 0 over the
-// first step), and each three-phase transformer as three single-phase
-// coupled-inductor units of the model's leakage and magnetising
-// inductances. Units as the engine's: kV, kA, ohm, H, F. Nodes n1, n2, ...
+// ON resistance beside their OFF resistance (with a saturation current far
+// below the leakage that OFF resistances carry: the engine's diodes have
+// no other, and a larger one makes a diode's turn-off hang on it), series
+// sources as PWL sources of the EMFs a run gave them (step n at (n + 1) dt,
+// ramped from 0 over the first step), and each three-phase transformer as
+// three single-phase coupled-inductor units of the model's leakage and
+// magnetising inductances. Units as the engine's: kV, kA, ohm, H, F. Nodes
+// n1, n2, ...
 #pragma once
 
 #include <cmath>
@@ -38,7 +41,7 @@ inline std::string case_netlist(int32_t ss, const std::vector<NetlistDiode>& dio
         s << "D" << d.branch << " " << netlist_node(N.IEF(d.branch, ss)) << " " << netlist_node(N.IET(d.branch, ss))
           << " dm" << d.branch << "\nRD" << d.branch << " " << netlist_node(N.IEF(d.branch, ss)) << " "
           << netlist_node(N.IET(d.branch, ss)) << " " << d.roff << "\n.model dm" << d.branch
-          << " D(IS=1e-6 N=0.001 RS=" << d.ron << ")\n";
+          << " D(IS=1e-9 N=0.001 RS=" << d.ron << ")\n";
     }
     for (int32_t b = 1; b <= N.NBRANCHES(ss); ++b) {
         if (diode_branches.count(b) != 0 || is_true(N.DEFRDBR(b, ss))) continue;

@@ -87,6 +87,16 @@ void move_to_included_file(const CaseFolder& f, const std::string& from, const s
     std::ofstream(f.file("station.map")) << map.replace(a, b - a, "INCLUDE '" + name + "'\n");
 }
 
+// Takes the lines of station.map from "PGBList:" up to "ENDCASE" out, and
+// gives them back to `put` to place.
+void move_channel_list(const CaseFolder& f, const std::function<void(const std::string&)>& put) {
+    std::string map = read_text(f.file("station.map"));
+    const size_t a = map.find("\nPGBList:") + 1, b = map.find("\nENDCASE", a) + 1;
+    const std::string list = map.substr(a, b - a);
+    std::ofstream(f.file("station.map")) << map.erase(a, b - a);
+    put(list);
+}
+
 struct Layout {
     const char* label;
     void (*arrange)(const CaseFolder&);
@@ -125,6 +135,24 @@ INSTANTIATE_TEST_SUITE_P(
                            "params.inc"},
                     Layout{"ChannelNamesInAnIncludedFile",
                            [](const CaseFolder& f) { move_to_included_file(f, "PGBList:", "ENDCASE", "channels.inc"); },
+                           "station.map"},
+                    // Where the data start does not read a list, nor does the
+                    // restore: its channels keep the snapshot's names.
+                    Layout{"NoChannelList", [](const CaseFolder& f) { move_channel_list(f, [](const std::string&) {}); },
+                           "station.map"},
+                    Layout{"ChannelListInAPage",
+                           [](const CaseFolder& f) {
+                               move_channel_list(f, [&f](const std::string& list) {
+                                   f.edit("p19_Load.map", "\nENDPAGE", "\n" + list + "ENDPAGE");
+                               });
+                           },
+                           "station.map"},
+                    Layout{"ChannelListAfterTheCaseEnd",
+                           [](const CaseFolder& f) {
+                               move_channel_list(f, [&f](const std::string& list) {
+                                   std::ofstream(f.file("station.map"), std::ios::app) << list;
+                               });
+                           },
                            "station.map"}),
     [](const auto& info) { return std::string(info.param.label); });
 

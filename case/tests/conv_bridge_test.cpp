@@ -38,12 +38,14 @@ protected:
         });
         ASSERT_FALSE(c.aborted) << c.out;
     }
-    // Step n with the previous output pass's DC balance current set.
-    static Captured step_with(int32_t n, double enable, double idc_bal) {
+    // Step n with the previous output pass's DC balance current and DC
+    // voltage set.
+    static Captured step_with(int32_t n, double enable, double idc_bal, double vdc_meas = 0.0) {
         RUN_FLAGS.FIRST_STEP_DATA = as_logical(n == 0);
         RUN_FLAGS.FIRST_STEP_RUN = as_logical(n == 0);
         RUN_CLOCK.TIME = n * RUN_CLOCK.DELT;
         STORAGE.STOF(15) = idc_bal;
+        STORAGE.STOF(16) = vdc_meas;
         return capture([enable] {
             RESETPTRS();
             place(true);
@@ -92,16 +94,34 @@ TEST_F(BridgeAlone, InjectionClampedAtTenToTheTen) {
     EXPECT_EQ(NET.CCBR(kInjection, 1), 1e10);
 }
 
-// Phase 1's EMF is 0.8 x 1.25 / 2 = 0.5, ramped over 0.05 s.
-TEST_F(BridgeAlone, EmfRampsOverFiftyMilliseconds) {
+// The DC voltage of the previous output pass, and the one the EMF takes:
+// the measured link above 0.1 kV, else the DC input (1.25).
+struct EmfCase {
+    const char* name;
+    double measured, taken;
+};
+void PrintTo(const EmfCase& c, std::ostream* os) { *os << c.name; }
+
+class BridgeEmf : public BridgeAlone, public testing::WithParamInterface<EmfCase> {};
+
+// Phase 1's EMF is 0.8 x the DC voltage / 2, ramped over 0.05 s.
+TEST_P(BridgeEmf, RampsOverFiftyMillisecondsAtTheLinkVoltage) {
+    const EmfCase& e = GetParam();
     const int32_t ramp_steps = static_cast<int32_t>(0.05 / RUN_CLOCK.DELT + 0.5);
     for (int32_t n = 0; n <= ramp_steps + 2; ++n) {
-        ASSERT_FALSE(step_with(n, 1.0, 0.0).aborted) << n;
-        const double t = RUN_CLOCK.TIME;
-        const double want = t < 0.05 ? 0.5 * t / 0.05 : 0.5;
+        ASSERT_FALSE(step_with(n, 1.0, 0.0, e.measured).aborted) << n;
+        const double t = RUN_CLOCK.TIME, full = 0.4 * e.taken;
+        const double want = t < 0.05 ? full * t / 0.05 : full;
         EXPECT_NEAR(NET.EBR(kPhase1Source, 1), want, 1e-12) << n;
     }
+    EXPECT_EQ(STORAGE.STOF(8), 1.25);
+    EXPECT_NEAR(STORAGE.STOF(30), 0.8 * e.taken, 1e-12);
     for (int32_t k = 0; k < 3; ++k) EXPECT_EQ(STORAGE.PGB(97 + k), STORAGE.PGB(k == 0 ? 100 : 103 + k));
 }
+
+INSTANTIATE_TEST_SUITE_P(Case, BridgeEmf,
+                         testing::Values(EmfCase{"NoLinkMeasured", 0.0, 1.25}, EmfCase{"MeasuredLink", 0.4, 0.4},
+                                         EmfCase{"LinkBelowTheGuard", 0.04, 1.25}),
+                         [](const auto& i) { return std::string(i.param.name); });
 
 }  // namespace

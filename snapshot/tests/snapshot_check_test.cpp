@@ -95,7 +95,10 @@ protected:
         ALLOC_STORAGE(status);
         ASSERT_EQ(status, 0);
         DIMBLOCK.NPGBS = 15;
-        for (int32_t k = 1; k <= 15; ++k) STORAGE.PGB(k) = k;
+        for (int32_t k = 1; k <= 15; ++k) {
+            STORAGE.PGB(k) = k;
+            STORAGE.PGBNAME(k).assign("snapshot " + std::to_string(k));
+        }
         RUN_CLOCK.DELT = 5e-5;
         RUN_CLOCK.PRINT_STEP = 1e-3;
     }
@@ -187,11 +190,13 @@ TEST_F(MapUpdate, NoChannelsClosesAfterTheParameters) {
 }
 
 // Where the sections stand, "part.inc" being the included file; each map
-// has PRINT_STEP = 2e-3 and two channels, the second one "b".
+// has PRINT_STEP = 2e-3, and the second channel is named "b" unless the
+// list is where the data start does not read it.
 struct Layout {
     const char* label;
     std::string map;
     const char* part;
+    const char* second = "b";
 };
 void PrintTo(const Layout& c, std::ostream* os) { *os << c.label; }
 
@@ -202,7 +207,7 @@ TEST_P(MapUpdateLayout, TakesTheSettingsAndLeavesTheSnapshotNext) {
     const Captured c = update(GetParam().map);
     ASSERT_FALSE(c.aborted) << c.out;
     EXPECT_EQ(RUN_CLOCK.PRINT_STEP, 2e-3);
-    EXPECT_EQ(STORAGE.PGBNAME(2), "b");
+    EXPECT_EQ(STORAGE.PGBNAME(2), GetParam().second);
 }
 
 const std::string kTwoNames = "PGBList:\na\nb\n";
@@ -224,14 +229,45 @@ INSTANTIATE_TEST_SUITE_P(
                map_with(" PGBS = 2\n", kStep,
                         "IGNORE:\n 1\nINCLUDE 'missing.inc'\nOTHER:\nINCLUDE 'missing.inc'\n"
                         "MAP: 'missing_page.map'\n 1 3  1 2 3\n 0 0\n" + kTwoNames),
-               ""}),
+               ""},
+        Layout{"NoChannelList", map_with(" PGBS = 15\n", kStep, ""), "", "snapshot 2"},
+        Layout{"ChannelListInAPage", map_with(" PGBS = 15\n", kStep, "MAP: 'part.inc'\n 1 3  1 2 3\n 0 0\n"),
+               "PGBList:\na\nb\nENDPAGE\n", "snapshot 2"},
+        Layout{"ChannelListAfterTheCaseEnd", map_with(" PGBS = 15\n", kStep, "") + kTwoNames, "", "snapshot 2"}),
     [](const auto& info) { return std::string(info.param.label); });
 
-TEST_F(MapUpdate, MissingChannelNamesAreSoughtToTheEndOfTheMapFile) {
+// Channel names are sought up to "ENDCASE" only; with another count the
+// snapshot's names no longer fit and the channels are all "PGB".
+TEST_F(MapUpdate, MissingChannelNamesAreSoughtToTheCaseEnd) {
     const Captured c = update(map_with(" PGBS = 2\n", "", "MAP: 'page.map'\n 1 3  1 2 3\n 0 0\n"));
-    EXPECT_TRUE(c.aborted);
-    EXPECT_NE(c.out.find(" End_Of_File while reading data file " + pad_text("case.map", 72) + "\n"), std::string::npos)
-        << c.out;
+    ASSERT_FALSE(c.aborted) << c.out;
+    EXPECT_EQ(DIMBLOCK.NPGBS, 2);
+    EXPECT_EQ(STORAGE.PGBNAME(2), "PGB");
 }
+
+// Stops after a page's "MAP:" line name the map file, which is the one read.
+struct UpdateStop {
+    const char* label;
+    std::string after_page;
+    std::string shown;
+};
+void PrintTo(const UpdateStop& c, std::ostream* os) { *os << c.label; }
+
+class MapUpdateStop : public MapUpdate, public testing::WithParamInterface<UpdateStop> {};
+
+TEST_P(MapUpdateStop, NamesTheMapFile) {
+    const Captured c = update("DIMENSIONS:\n NODES = 3\n PGBS = 3\nMAP: 'page.map'\n 1 3  1 2 3\n 0 0\n" +
+                              GetParam().after_page);
+    EXPECT_TRUE(c.aborted);
+    EXPECT_NE(c.out.find(GetParam().shown), std::string::npos) << c.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Snapshot, MapUpdateStop,
+    testing::Values(UpdateStop{"ListCutShort", "PGBList:\na\nb\n",
+                               " Data file name: " + pad_text("case.map", 34) + "...\n"},
+                    UpdateStop{"OverLongLine", "MPGBS:\n" + std::string(UNIT_RECORD_MAX + 1, '1') + "\n",
+                               " Likely file names are: " + pad_text("case.map", 72) + "case.map "}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 }  // namespace
