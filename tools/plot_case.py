@@ -24,8 +24,13 @@ except ImportError:
 
 def channel_names(inf):
     """(module, name) of every line of the .inf file."""
-    with open(inf) as f:
-        return [(line[:17].strip(), line[17:].strip()) for line in f.read().splitlines()]
+    try:
+        with open(inf) as f:
+            return [(line[:17].strip(), line[17:].strip()) for line in f.read().splitlines()]
+    except FileNotFoundError:
+        # Status 2 as for a wrong argument: the folder is most often missing.
+        print(f"plot_case.py: no file {inf}: give the run's folder with -d", file=sys.stderr)
+        sys.exit(2)
 
 
 def find(names, wanted):
@@ -59,6 +64,23 @@ def panel_range(values):
     return lo - span / 20, hi + span / 20
 
 
+def gnuplot_script(out, panels):
+    """gnuplot's commands for a picture of panels (label, data file, y range),
+    top down. Text is not enhanced, so that the underscores of names such as
+    ConvBridge_Avg_6 are drawn, not read as subscripts."""
+    script = [f"set terminal png noenhanced size 900,{220 * len(panels) + 60}",
+              f"set output '{out}'",
+              f"set multiplot layout {len(panels)},1",
+              "set grid", "unset key"]
+    for n, (label, data, yrange) in enumerate(panels):
+        script.append("set yrange [%r:%r]" % yrange)
+        script.append(f"set ylabel '{label}'")
+        script.append("set xlabel 'time (s)'" if n == len(panels) - 1 else "unset xlabel")
+        script.append(f"plot '{data}' using 1:2 with lines")
+    script.append("unset multiplot")
+    return "\n".join(script) + "\n"
+
+
 def main():
     p = argparse.ArgumentParser(description="Plots output channels of a run into a PNG.")
     p.add_argument("channels", nargs="+", help="channel names, module:name or numbers")
@@ -70,20 +92,13 @@ def main():
     picked = [find(names, w) for w in a.channels]
     out = a.output or os.path.join(a.folder, a.base + ".png")
     with tempfile.TemporaryDirectory() as tmp:
-        script = [f"set terminal png size 900,{220 * len(picked) + 60}",
-                  f"set output '{out}'",
-                  f"set multiplot layout {len(picked)},1",
-                  "set grid", "unset key"]
+        panels = []
         for n, k in enumerate(picked):
             t, v = columns(a.folder, a.base, k)
             data = os.path.join(tmp, f"{n}.dat")
             numpy.savetxt(data, numpy.column_stack((t, v)), fmt="%.14g")
-            script.append("set yrange [%r:%r]" % panel_range(v))
-            script.append(f"set ylabel '{names[k][0]}:{names[k][1]}'")
-            script.append("set xlabel 'time (s)'" if n == len(picked) - 1 else "unset xlabel")
-            script.append(f"plot '{data}' using 1:2 with lines")
-        script.append("unset multiplot")
-        r = subprocess.run(["gnuplot"], input="\n".join(script) + "\n", text=True, capture_output=True)
+            panels.append((f"{names[k][0]}:{names[k][1]}", data, panel_range(v)))
+        r = subprocess.run(["gnuplot"], input=gnuplot_script(out, panels), text=True, capture_output=True)
         if r.returncode != 0:
             sys.exit("plot_case.py: gnuplot failed (install gnuplot-nox?):\n" + r.stderr)
     print(out)

@@ -145,13 +145,22 @@ PU_SBASE = "pu of 0.35 MVA"
 PU_VPK = "pu of 0.5634 kV (peak phase voltage at 0.69 kV)"
 HALF_DC = "pu of 0.626 kV (half of 1.252 kV)"
 PU_IPK = "pu of 0.4142 kA (peak current at 0.35 MVA, 0.69 kV)"
+# A channel always equal to an earlier one names the first of them, so one
+# look-up finds what it measures, and says why they are equal.
+TWICE = "one value written twice"
+REMEASURED = "a second measurement of the same nodes"
+NOTCH_PICKED = "the output of the 180 Hz notch, which the fixed FiltSel 1 picks"
+
+def same(earlier, why):
+    return f"the same as {earlier} ({why})"
+
 CHANNEL_TABLE = (
     [("Main", "VPccPu", "PCC line voltage, RMS over a 60 Hz cycle", "pu of 33 kV", ""),
      ("Main", "BattSoc", "battery state of charge", "%", ""),
      ("Main", "VBessPu", "LV bus line voltage, rectifier estimate with a 0.02 s lag", "pu of 0.69 kV", ""),
      ("Main", "QBess", "reactive power from the LV bus towards the converter", "MVAr", GRID_SUPPLY),
      ("Main", "PBess", "real power from the LV bus towards the converter", "MW", GRID_EXPORT),
-     ("Main", "PBess2", "the same as PBess", "MW", GRID_EXPORT)]
+     ("Main", "PBess2", same("PBess", TWICE), "MW", GRID_EXPORT)]
     + [("Main", f"Main{6 + k}", f"current, phase {p}, from the LV bus towards the converter", "kA",
         "positive towards the converter") for k, p in ((1, "a"), (2, "b"), (3, "c"))]
     + [("Main", "VdcSS2", "DC-link voltage, DC+ to DC-", "kV", ""),
@@ -160,7 +169,7 @@ CHANNEL_TABLE = (
     + [("Battery", "BattV", "battery terminal voltage, B+ to DC-", "V", ""),
        ("Battery", "BattI", "battery current", "A", "positive when discharging"),
        ("Battery", "BattP", "battery power at its terminals", "MW", "positive when discharging"),
-       ("Battery", "BattSoc", "battery state of charge", "%", "")]
+       ("Battery", "BattSoc", same("BattSoc of Main", TWICE), "%", "")]
     + [("DC_DC_Bi", "DcDc1", "boost side's duty limit (control value BoostDutyMax)", "-", ""),
        ("DC_DC_Bi", "DcDc2", "power order (control value PowerOrder), held discharging on the boost side, "
         "charging on the buck side", "kW", ""),
@@ -176,7 +185,8 @@ CHANNEL_TABLE = (
         "positive when discharging"),
        ("DC_DC_Bi", "DcDc10", "inductor current, from the battery into the converter", "kA",
         "positive when discharging"),
-       ("DC_DC_Bi", "DcDc11", "current order: power order / 0.35", "A", ""),
+       ("DC_DC_Bi", "DcDc11", "power order divided by 0.35 (DcDc2 / 0.35): the regulators' reference, "
+        "compared with DcDc6 / 0.35; not a current", "kW / 0.35", ""),
        ("DC_DC_Bi", "DcDc12", "buck IGBT's firing", "0/1", ""),
        ("DC_DC_Bi", "DcDc13", "time of the buck firing's change before the step's end (0 without one)", "s", ""),
        ("DC_DC_Bi", "DcDc14", "buck regulator output (duty)", "-", ""),
@@ -199,10 +209,10 @@ CHANNEL_TABLE = (
        for k, p in ((1, "a"), (2, "b"), (3, "c"))]
     + [("VSCandCtrl", f"Vsc{12 + k}", f"coupling-inductance current, phase {p}, one step late", "kA", TO_BRIDGE)
        for k, p in ((1, "a"), (2, "b"), (3, "c"))]
-    + [("VSCandCtrl", "Vsc16", "DC-link voltage, DC+ to DC-", "kV", ""),
+    + [("VSCandCtrl", "Vsc16", same("VdcSS2", REMEASURED), "kV", ""),
        ("VSCandCtrl", "Vsc17", "real power from SABC into the converter", "MW", GRID_EXPORT)]
-    + [("VSCandCtrl", f"Vsc{17 + k}", f"the same as Vsc{9 + k}", "kV", "") for k in (1, 2, 3)]
-    + [("VSCandCtrl", f"Vsc{20 + k}", f"the same as Vsc{12 + k}", "kA", TO_BRIDGE) for k in (1, 2, 3)]
+    + [("VSCandCtrl", f"Vsc{17 + k}", same(f"Vsc{9 + k}", TWICE), "kV", "") for k in (1, 2, 3)]
+    + [("VSCandCtrl", f"Vsc{20 + k}", same(f"Vsc{12 + k}", TWICE), "kA", TO_BRIDGE) for k in (1, 2, 3)]
     + [("Ctrl", "Ctrl1", "DC voltage reference", "pu of 1.252 kV", ""),
        ("Ctrl", "Ctrl2", "reactive power reference (control value QRef)", PU_SBASE, ""),
        ("Ctrl", "Ctrl3", "real power reference (0)", PU_SBASE, ""),
@@ -212,7 +222,7 @@ CHANNEL_TABLE = (
     + [("Ctrl", f"Ctrl{6 + k}", f"voltage at SABC, phase {p}, one step late", "kV", "")
        for k, p in ((1, "a"), (2, "b"), (3, "c"))]
     + [("Ctrl", "Ctrl10", "measured AC voltage (VBessPu, one step late)", "pu of 0.69 kV", ""),
-       ("Ctrl", "Ctrl11", "constant 1.0 (AuxDefault)", "-", ""),
+       ("Ctrl", "Ctrl11", same("Vsc8", "both the constant AuxDefault, 1.0"), "-", ""),
        ("Ctrl", "Ctrl12", "angle of the third-harmonic term, in (0, 2 pi]", "rad", ""),
        ("Ctrl", "Ctrl13", "third-harmonic term added to the references", HALF_DC, "")]
     + [("Ctrl", f"Ctrl{13 + k}", f"modulation reference, phase {p}", HALF_DC, "")
@@ -226,26 +236,26 @@ CHANNEL_TABLE = (
        ("Ctrl", "Ctrl24", "d-axis voltage reference", PU_VPK, ""),
        ("Ctrl", "Ctrl25", "d-axis current reference (DC voltage loop output)", PU_IPK, ""),
        ("Ctrl", "Ctrl26", "real power loop output (not used: the DC voltage loop is chosen)", PU_IPK, ""),
-       ("Ctrl", "Ctrl27", "DC-link voltage, one step late", "pu of 1.252 kV", ""),
+       ("Ctrl", "Ctrl27", same("Ctrl5", TWICE), "pu of 1.252 kV", ""),
        ("Ctrl", "Ctrl28", "DC voltage reference after its 0.2 s ramp lag", "pu of 1.252 kV", ""),
-       ("Ctrl", "Ctrl29", "DC voltage loop output", PU_IPK, ""),
+       ("Ctrl", "Ctrl29", same("Ctrl25", "the DC voltage loop output, which the fixed DAxisSel 0 picks"), PU_IPK,
+        ""),
        ("Ctrl", "Ctrl30", "q-axis voltage, filtered (the one used)", PU_VPK, ""),
-       ("Ctrl", "Ctrl31", "q-axis voltage after the 180 Hz notch", PU_VPK, ""),
+       ("Ctrl", "Ctrl31", same("Ctrl30", NOTCH_PICKED), PU_VPK, ""),
        ("Ctrl", "Ctrl32", "q-axis voltage after the 600 Hz second-order filter", PU_VPK, ""),
        ("Ctrl", "Ctrl33", "d-axis voltage, filtered (the one used)", PU_VPK, ""),
-       ("Ctrl", "Ctrl34", "d-axis voltage after the 180 Hz notch", PU_VPK, ""),
+       ("Ctrl", "Ctrl34", same("Ctrl33", NOTCH_PICKED), PU_VPK, ""),
        ("Ctrl", "Ctrl35", "d-axis voltage after the 600 Hz second-order filter", PU_VPK, ""),
        ("Ctrl", "Ctrl36", "q-axis current, filtered at 360 Hz", PU_IPK, ""),
        ("Ctrl", "Ctrl37", "d-axis current, filtered at 360 Hz", PU_IPK, "")]
     + [("Chopper", "ChopGate", "chopper IGBT's gate (on at 1.7 kV, off at 1.5 kV on the DC link)", "0/1", "")]
-    + [("ConvBridge_Avg_6", f"Bridge{k}", f"voltage at AC (the bridge's terminals), phase {p}", "kV", "")
-       for k, p in ((1, "a"), (2, "b"), (3, "c"))]
-    + [("ConvBridge_Avg_6", "Bridge4", "the same as Bridge1", "kV", "")]
+    + [("ConvBridge_Avg_6", f"Bridge{k}", same(f"Vsc{4 + k}", REMEASURED), "kV", "") for k in (1, 2, 3)]
+    + [("ConvBridge_Avg_6", "Bridge4", same("Vsc5", "Bridge1's value written twice"), "kV", "")]
     + [("ConvBridge_Avg_6", f"Bridge{4 + k}", f"current into the bridge, phase {p}", "kA", TO_BRIDGE)
        for k, p in ((1, "a"), (2, "b"), (3, "c"))]
-    + [("ConvBridge_Avg_6", "Bridge8", "the same as Bridge2", "kV", ""),
-       ("ConvBridge_Avg_6", "Bridge9", "the same as Bridge3", "kV", ""),
-       ("ConvBridge_Avg_6", "Bridge10", "real power into the bridge, instantaneous", "MW", GRID_EXPORT)]
+    + [("ConvBridge_Avg_6", f"Bridge{6 + k}", same(f"Vsc{4 + k}", f"Bridge{k}'s value written twice"), "kV",
+        "") for k in (2, 3)]
+    + [("ConvBridge_Avg_6", "Bridge10", "real power into the bridge, instantaneous", "MW", GRID_EXPORT)]
 )
 CHANNELS = [(m, c) for m, c, *_ in CHANNEL_TABLE]
 assert len(CHANNELS) == 106

@@ -66,7 +66,8 @@ TEST(ChannelTable, MakeCaseWritesTheDataAsCheckedIn) {
 
 TEST(ChannelTable, NamesTheRunsChannelsOneForOne) {
     const CaseFolder f;
-    f.edit("station.map", " FINISH_TIME = 2.0\n", " FINISH_TIME = 0.01\n");
+    // Past the control's start at 0.1 s, so that the marked channels vary.
+    f.edit("station.map", " FINISH_TIME = 2.0\n", " FINISH_TIME = 0.2\n");
     ASSERT_EQ(f.run().exit_code, 0);
     const std::vector<std::string> inf = lines_of_text(read_text(f.file("station.inf")));
     const auto rows = table_rows(read_text(f.file("CHANNELS.md")));
@@ -74,6 +75,8 @@ TEST(ChannelTable, NamesTheRunsChannelsOneForOne) {
     ASSERT_EQ(rows.size(), inf.size());
     const Rows values = read_channels(f);
     ASSERT_FALSE(values.empty());
+    const std::string same = "the same as ";
+    int32_t marked = 0;
     for (size_t k = 0; k < rows.size(); ++k) {
         const std::vector<std::string>& c = rows[k];
         ASSERT_EQ(c.size(), 8u) << k;
@@ -96,7 +99,17 @@ TEST(ChannelTable, NamesTheRunsChannelsOneForOne) {
         const size_t column = std::stoul(c[2]);
         ASSERT_GE(v.size(), column) << name;
         EXPECT_EQ(v[column - 1], values.back()[k + 1]) << "channel " << k + 1;
+        // "the same as X": equal at every record to the first channel named X.
+        if (c[5].rfind(same, 0) != 0) continue;
+        ++marked;
+        const std::string x = c[5].substr(same.size(), c[5].find_first_of(" (", same.size()) - same.size());
+        size_t j = 0;
+        while (j < k && rows[j][4] != x) ++j;
+        ASSERT_LT(j, k) << "channel " << k + 1 << " names " << x;
+        for (const std::vector<double>& r : values)
+            ASSERT_EQ(r[k + 1], r[j + 1]) << "channel " << k + 1 << " at " << r[0];
     }
+    EXPECT_EQ(marked, 20);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // tools/plot_case.py on a short run of the case: the picture is written,
-// and a channel it cannot find is named.
+// and a channel or a run it cannot find is named.
 #include <unistd.h>
 
 #include <filesystem>
@@ -19,9 +19,10 @@ protected:
         folder_.edit("station.map", " FINISH_TIME = 2.0\n", " FINISH_TIME = 0.02\n");
         ASSERT_EQ(folder_.run().exit_code, 0);
     }
-    ProgramResult plot(std::vector<std::string> args) const {
+    // Runs the script in the case's folder or in a folder `where` within it.
+    ProgramResult plot(std::vector<std::string> args, const std::string& where = "") const {
         args.insert(args.begin(), {kPython, plot_script()});
-        return run_program(args, "", folder_.path());
+        return run_program(args, "", where.empty() ? folder_.path() : folder_.file(where));
     }
     CaseFolder folder_;
 };
@@ -52,34 +53,71 @@ TEST_F(PlotCase, NamesTheBaseByDefault) {
 TEST_F(PlotCase, RefusesWhatItCannotFind) {
     // A picture left in case/data by an earlier plot came with the copy.
     std::filesystem::remove(folder_.file("station.png"));
-    ProgramResult r = plot({"BattSoc"});
-    EXPECT_NE(r.exit_code, 0);
-    EXPECT_EQ(r.err, "plot_case.py: BattSoc names channels Main:BattSoc, Battery:BattSoc\n");
-    r = plot({"Vdc"});
-    EXPECT_NE(r.exit_code, 0);
-    EXPECT_EQ(r.err, "plot_case.py: no channel named Vdc\n");
-    r = plot({"107"});
-    EXPECT_NE(r.exit_code, 0);
-    EXPECT_EQ(r.err, "plot_case.py: no channel 107: the run has 106\n");
+    std::filesystem::create_directory(folder_.file("empty"));
+    const struct {
+        std::vector<std::string> args;
+        std::string where;
+        int exit_code;
+        std::string err;
+    } rows[] = {
+        {{"BattSoc"}, "", 1, "plot_case.py: BattSoc names channels Main:BattSoc, Battery:BattSoc\n"},
+        {{"Vdc"}, "", 1, "plot_case.py: no channel named Vdc\n"},
+        {{"107"}, "", 1, "plot_case.py: no channel 107: the run has 106\n"},
+        // No run where it starts, as in the top folder without -d.
+        {{"VdcSS2"}, "empty", 2, "plot_case.py: no file ./station.inf: give the run's folder with -d\n"},
+        {{"VdcSS2", "-d", "gone"}, "", 2, "plot_case.py: no file gone/station.inf: give the run's folder with -d\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.err);
+        const ProgramResult r = plot(row.args, row.where);
+        EXPECT_EQ(r.exit_code, row.exit_code);
+        EXPECT_EQ(r.err, row.err);
+        EXPECT_EQ(r.out, "");
+    }
     EXPECT_FALSE(std::filesystem::exists(folder_.file("station.png")));
+    EXPECT_FALSE(std::filesystem::exists(folder_.file("empty/station.png")));
+}
+
+// Python code run with the script loaded as m.
+ProgramResult run_plot_module(const std::string& code) {
+    return run_program({kPython, "-c",
+                        "import importlib.util as u\n"
+                        "s = u.spec_from_file_location('plot', '" + plot_script() + "')\n"
+                        "m = u.module_from_spec(s); s.loader.exec_module(m)\n" + code},
+                       "", ".");
 }
 
 // A panel's range reaches past its data, so that a flat line at 0.999 pu
 // or one on the data's edge is drawn inside the frame, not on it.
 TEST(PlotCaseRange, LeavesAMarginAroundTheData) {
-    const std::string code =
-        "import importlib.util as u\n"
-        "s = u.spec_from_file_location('plot', '" + plot_script() + "')\n"
-        "m = u.module_from_spec(s); s.loader.exec_module(m)\n"
+    const ProgramResult r = run_plot_module(
         "for v in ([0, 0.5, 0.999], [0.999, 0.999], [0, 0], [-2, -2]):\n"
-        "    print('%r %r' % m.panel_range(v))\n";
-    const ProgramResult r = run_program({kPython, "-c", code}, "", ".");
+        "    print('%r %r' % m.panel_range(v))\n");
     ASSERT_EQ(r.exit_code, 0) << r.err;
     EXPECT_EQ(r.out,
               "-0.04995 1.04895\n"
               "0.94905 1.04895\n"
               "-0.05 0.05\n"
               "-2.1 -1.9\n");
+}
+
+// What gnuplot is sent: text not enhanced, so that a module's name keeps its
+// underscores rather than turning what follows them into subscripts.
+TEST(PlotCaseScript, WritesNamesAsTheyAre) {
+    const ProgramResult r = run_plot_module(
+        "print(m.gnuplot_script('p.png', [('ConvBridge_Avg_6:Bridge5', 'a.dat', (-0.5, 0.5))]), end='')\n");
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "set terminal png noenhanced size 900,280\n"
+              "set output 'p.png'\n"
+              "set multiplot layout 1,1\n"
+              "set grid\n"
+              "unset key\n"
+              "set yrange [-0.5:0.5]\n"
+              "set ylabel 'ConvBridge_Avg_6:Bridge5'\n"
+              "set xlabel 'time (s)'\n"
+              "plot 'a.dat' using 1:2 with lines\n"
+              "unset multiplot\n");
 }
 
 }  // namespace
