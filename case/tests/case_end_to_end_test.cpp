@@ -15,6 +15,12 @@ constexpr double kDt = 50e-6, kVdcBase = 1.25196142408918;
 // The converter's rated current, 0.35 MVA at 0.69 kV.
 const double kBridgeRating = 0.35 / (std::sqrt(3.0) * 0.69);
 
+// The case in f, with a record of the channels at every step.
+ProgramResult run_every_step(const CaseFolder& f) {
+    f.edit("station.map", "PRINT_STEP = 1.0E-3", "PRINT_STEP = 50.0E-6");
+    return f.run();
+}
+
 // The largest bridge phase current (channels 101-103) from the enable on.
 double bridge_current_after_enable(const Rows& rows) {
     double most = 0.0;
@@ -27,8 +33,7 @@ class WholeCase : public testing::Test {
 protected:
     static void SetUpTestSuite() {
         folder_ = new CaseFolder;
-        folder_->edit("station.map", "PRINT_STEP = 1.0E-3", "PRINT_STEP = 50.0E-6");
-        const ProgramResult r = folder_->run();
+        const ProgramResult r = run_every_step(*folder_);
         exit_code_ = r.exit_code;
         out_ = r.out;
         rows_ = new Rows(read_channels(*folder_));
@@ -126,9 +131,8 @@ TEST_F(WholeCase, BridgeCurrentStaysWithinItsRating) {
 
 TEST(WholeCaseLowSource, BridgeCurrentStaysWithinItsRating) {
     const CaseFolder f;
-    f.edit("station.map", "PRINT_STEP = 1.0E-3", "PRINT_STEP = 50.0E-6");
     f.edit("station.map", " 8 1.0  ! VsrcPu", " 8 0.9  ! VsrcPu");
-    const ProgramResult r = f.run();
+    const ProgramResult r = run_every_step(f);
     ASSERT_EQ(r.exit_code, 0) << r.out;
     EXPECT_LT(bridge_current_after_enable(read_channels(f)), kBridgeRating);
 }

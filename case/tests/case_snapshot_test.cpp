@@ -77,24 +77,21 @@ TEST(CaseSnapshot, RestoredRunEndsInTheStraightRunsSnapshot) {
     }
 }
 
-// Moves the lines of station.map from the one that begins with `from` up
-// to the one that begins with `to` into a file that the map includes.
-void move_to_included_file(const CaseFolder& f, const std::string& from, const std::string& to,
-                           const std::string& name) {
+// Replaces the lines of station.map from the one that begins with `from`
+// up to the one that begins with `to` by `with`, and returns them.
+std::string cut_lines(const CaseFolder& f, const std::string& from, const std::string& to,
+                      const std::string& with = "") {
     std::string map = read_text(f.file("station.map"));
     const size_t a = map.find("\n" + from) + 1, b = map.find("\n" + to, a) + 1;
-    std::ofstream(f.file(name)) << map.substr(a, b - a) << "ENDPAGE\n";
-    std::ofstream(f.file("station.map")) << map.replace(a, b - a, "INCLUDE '" + name + "'\n");
+    const std::string cut = map.substr(a, b - a);
+    std::ofstream(f.file("station.map")) << map.replace(a, b - a, with);
+    return cut;
 }
 
-// Takes the lines of station.map from "PGBList:" up to "ENDCASE" out, and
-// gives them back to `put` to place.
-void move_channel_list(const CaseFolder& f, const std::function<void(const std::string&)>& put) {
-    std::string map = read_text(f.file("station.map"));
-    const size_t a = map.find("\nPGBList:") + 1, b = map.find("\nENDCASE", a) + 1;
-    const std::string list = map.substr(a, b - a);
-    std::ofstream(f.file("station.map")) << map.erase(a, b - a);
-    put(list);
+// Moves those lines into a file that the map includes.
+void move_to_included_file(const CaseFolder& f, const std::string& from, const std::string& to,
+                           const std::string& name) {
+    std::ofstream(f.file(name)) << cut_lines(f, from, to, "INCLUDE '" + name + "'\n") << "ENDPAGE\n";
 }
 
 struct Layout {
@@ -138,20 +135,18 @@ INSTANTIATE_TEST_SUITE_P(
                            "station.map"},
                     // Where the data start does not read a list, nor does the
                     // restore: its channels keep the snapshot's names.
-                    Layout{"NoChannelList", [](const CaseFolder& f) { move_channel_list(f, [](const std::string&) {}); },
+                    Layout{"NoChannelList", [](const CaseFolder& f) { cut_lines(f, "PGBList:", "ENDCASE"); },
                            "station.map"},
                     Layout{"ChannelListInAPage",
                            [](const CaseFolder& f) {
-                               move_channel_list(f, [&f](const std::string& list) {
-                                   f.edit("p19_Load.map", "\nENDPAGE", "\n" + list + "ENDPAGE");
-                               });
+                               const std::string list = cut_lines(f, "PGBList:", "ENDCASE");
+                               f.edit("p19_Load.map", "\nENDPAGE", "\n" + list + "ENDPAGE");
                            },
                            "station.map"},
                     Layout{"ChannelListAfterTheCaseEnd",
                            [](const CaseFolder& f) {
-                               move_channel_list(f, [&f](const std::string& list) {
-                                   std::ofstream(f.file("station.map"), std::ios::app) << list;
-                               });
+                               const std::string list = cut_lines(f, "PGBList:", "ENDCASE");
+                               std::ofstream(f.file("station.map"), std::ios::app) << list;
                            },
                            "station.map"}),
     [](const auto& info) { return std::string(info.param.label); });
