@@ -13,6 +13,7 @@
 
 #include "case/station.h"
 #include "case/tests/case_steps.h"
+#include "engine/bookends.h"
 #include "engine/engine_reset.h"
 #include "engine/pointer_block.h"
 #include "engine/pointer_checks.h"
@@ -44,8 +45,10 @@ void start_case(const fs::path& dir) {
     RUN_SETUP.output_files = LTRUE;
     RUN_SETUP.output_file.assign("station");
     READDATA();
+    // The run's own start: it resets each subsystem's triangularisation
+    // start, factorisation count and chatter counters.
+    INITCOM();
     case_begin_passes();
-    if (RUN_CLOCK.RUN_DELT > 0.0) RUN_CLOCK.DELT = RUN_CLOCK.RUN_DELT;
     case_steps(kFirst - 1);
 }
 

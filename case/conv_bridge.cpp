@@ -38,9 +38,11 @@ void ConvBridge_Avg_6_DSD(const double (&VREF)[6], CR Rs, CR VdcIn) {
     const int32_t Blocked = EnableN == 0 ? 1 : 0;
     const int32_t BrkClose = 1 - Blocked;
     // An averaged bridge's AC voltage follows its DC link: the control sized
-    // the references for the link it measured, not for the rated one.
+    // the references for the link it measured, not for the rated one. A
+    // collapsed link gives no EMF; only the first step, with nothing measured
+    // yet, takes the rated link.
     const double VdcPrev = f.stof(16);
-    const double VdcScale = !is_true(RUN_FLAGS.FIRST_STEP_DATA) && VdcPrev > 0.1 ? VdcPrev : VdcIn;
+    const double VdcScale = is_true(RUN_FLAGS.FIRST_STEP_DATA) ? VdcIn : (VdcPrev > 0.0 ? VdcPrev : 0.0);
     for (int32_t k = 0; k < 3; ++k) {
         RT_11[k] = RT_12[k] * VdcScale;
         RT_13[k] = RT_11[k] * 0.5;

@@ -8,6 +8,7 @@
 #include "network/input_state.h"
 #include "platform/list_read.h"
 #include "platform/text_units.h"
+#include "snapshot/name_base.h"
 #include "snapshot/snapshot.h"
 
 namespace {
@@ -63,6 +64,19 @@ bool read_name(Text34& v) {
         return false;
     }
     v.assign(typed);
+    return true;
+}
+
+// An output or snapshot name whose file part is empty up to its cut would
+// write files named only by their suffix, hidden ones among them.
+bool read_base_name(Text34& v) {
+    Text34 typed = v;
+    if (!read_name(typed)) return false;
+    if (!has_base(typed.view())) {
+        write_list(UNIT_CONSOLE_OUT, {"File names need a name before their first \".\" or blank."});
+        return false;
+    }
+    v = typed;
     return true;
 }
 
@@ -128,7 +142,7 @@ bool ask_questions() {
                 RUN_SETUP.snap_interval = 1.0e6;
 
             prompt(304, answer);
-            if (read_name(RUN_SETUP.snap_file) && RUN_SETUP.snap_file[0] != ' ') break;
+            if (read_base_name(RUN_SETUP.snap_file)) break;
             if (invalid_answer()) return false;
         }
     }
@@ -186,7 +200,7 @@ bool ask_questions() {
             if (answer == 1) {
                 RUN_SETUP.output_files = LTRUE;
                 prompt(308, answer);
-                if (read_name(RUN_SETUP.output_file)) break;
+                if (read_base_name(RUN_SETUP.output_file)) break;
             }
         }
         if (invalid_answer()) return false;

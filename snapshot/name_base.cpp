@@ -2,9 +2,22 @@
 
 #include <algorithm>
 
-std::string name_base(std::string_view name, size_t most) {
+namespace {
+
+size_t file_part(std::string_view name) {
     const size_t slash = name.rfind('/');
-    const size_t from = slash == std::string_view::npos ? 0 : slash + 1;
+    return slash == std::string_view::npos ? 0 : slash + 1;
+}
+
+}  // namespace
+
+std::string name_base(std::string_view name, size_t most) {
+    const size_t from = file_part(name);
     const size_t cut = name.find_first_of(" .", from);
     return std::string(name.substr(0, std::min(cut, from >= most ? name.size() : most)));
+}
+
+bool has_base(std::string_view name) {
+    const size_t from = file_part(name);
+    return from < name.size() && name[from] != ' ' && name[from] != '.';
 }

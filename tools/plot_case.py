@@ -22,6 +22,11 @@ except ImportError:
     sys.exit("plot_case.py: numpy is missing: install python3-numpy")
 
 
+def refuse(what):
+    print(f"plot_case.py: {what}", file=sys.stderr)
+    sys.exit(2)
+
+
 def channel_names(inf):
     """(module, name) of every line of the .inf file."""
     try:
@@ -29,8 +34,7 @@ def channel_names(inf):
             return [(line[:17].strip(), line[17:].strip()) for line in f.read().splitlines()]
     except FileNotFoundError:
         # Status 2 as for a wrong argument: the folder is most often missing.
-        print(f"plot_case.py: no file {inf}: give the run's folder with -d", file=sys.stderr)
-        sys.exit(2)
+        refuse(f"no file {inf}: give the run's folder with -d")
 
 
 def find(names, wanted):
@@ -50,10 +54,28 @@ def find(names, wanted):
 
 
 def columns(folder, base, k):
-    """Time and values of channel k (0-based) from its .out file."""
+    """Time and values of channel k (0-based) from its .out file. A file
+    that is missing, or not whole (a run stopped while writing it, a copy
+    cut short), is named in one line with status 2."""
     path = os.path.join(folder, f"{base}_{k // 10 + 1:02d}.out")
-    values = numpy.loadtxt(path, skiprows=1, ndmin=2)
+    try:
+        with open(path) as f:
+            records = [line.split() for line in f.read().splitlines()[1:] if line.strip()]
+    except FileNotFoundError:
+        refuse(f"no file {path}")
+    if not records:
+        refuse(f"{path} holds no records")
+    for n, r in enumerate(records):
+        if len(r) != len(records[0]):
+            refuse(f"{path} is cut short: record {n + 1} holds {len(r)} values, the first {len(records[0])}")
+    if k % 10 + 1 >= len(records[0]):
+        refuse(f"{path} holds {len(records[0]) - 1} channels, not channel {k + 1}")
+    try:
+        values = numpy.array(records, dtype=float)
+    except ValueError:
+        refuse(f"{path} holds a value that is not a number")
     return values[:, 0], values[:, k % 10 + 1]
+
 
 
 def panel_range(values):

@@ -214,7 +214,8 @@ CHANNEL_TABLE = (
     + [("VSCandCtrl", f"Vsc{17 + k}", same(f"Vsc{9 + k}", TWICE), "kV", "") for k in (1, 2, 3)]
     + [("VSCandCtrl", f"Vsc{20 + k}", same(f"Vsc{12 + k}", TWICE), "kA", TO_BRIDGE) for k in (1, 2, 3)]
     + [("Ctrl", "Ctrl1", "DC voltage reference", "pu of 1.252 kV", ""),
-       ("Ctrl", "Ctrl2", "reactive power reference (control value QRef)", PU_SBASE, ""),
+       ("Ctrl", "Ctrl2", "reactive power reference divided by 0.35 (control value QRef / 0.35), shown only: "
+        "QRef is already per unit of 0.35 MVA, and the loop holds Ctrl6 at QRef itself", "pu / 0.35", ""),
        ("Ctrl", "Ctrl3", "real power reference (0)", PU_SBASE, ""),
        ("Ctrl", "Ctrl4", "real power into the converter, as Vsc17, one step late", PU_SBASE, GRID_EXPORT),
        ("Ctrl", "Ctrl5", "DC-link voltage, one step late", "pu of 1.252 kV", ""),
@@ -251,7 +252,9 @@ CHANNEL_TABLE = (
     + [("Chopper", "ChopGate", "chopper IGBT's gate (on at 1.7 kV, off at 1.5 kV on the DC link)", "0/1", "")]
     + [("ConvBridge_Avg_6", f"Bridge{k}", same(f"Vsc{4 + k}", REMEASURED), "kV", "") for k in (1, 2, 3)]
     + [("ConvBridge_Avg_6", "Bridge4", same("Vsc5", "Bridge1's value written twice"), "kV", "")]
-    + [("ConvBridge_Avg_6", f"Bridge{4 + k}", f"current into the bridge, phase {p}", "kA", TO_BRIDGE)
+    + [("ConvBridge_Avg_6", f"Bridge{4 + k}",
+        f"current into the bridge's averaged side, phase {p} (0 while the bridge is blocked: "
+        "its diodes' current passes beside it)", "kA", TO_BRIDGE)
        for k, p in ((1, "a"), (2, "b"), (3, "c"))]
     + [("ConvBridge_Avg_6", f"Bridge{6 + k}", same(f"Vsc{4 + k}", f"Bridge{k}'s value written twice"), "kV",
         "") for k in (2, 3)]

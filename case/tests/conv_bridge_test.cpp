@@ -94,8 +94,8 @@ TEST_F(BridgeAlone, InjectionClampedAtTenToTheTen) {
     EXPECT_EQ(NET.CCBR(kInjection, 1), 1e10);
 }
 
-// The DC voltage of the previous output pass, and the one the EMF takes:
-// the measured link above 0.1 kV, else the DC input (1.25).
+// The DC voltage of the previous output pass, and the one the EMF takes
+// after the first step: the measured link, and 0 for a negative one.
 struct EmfCase {
     const char* name;
     double measured, taken;
@@ -113,6 +113,8 @@ TEST_P(BridgeEmf, RampsOverFiftyMillisecondsAtTheLinkVoltage) {
         const double t = RUN_CLOCK.TIME, full = 0.4 * e.taken;
         const double want = t < 0.05 ? full * t / 0.05 : full;
         EXPECT_NEAR(NET.EBR(kPhase1Source, 1), want, 1e-12) << n;
+        // Nothing is measured before the first step: it takes the DC input.
+        if (n == 0) EXPECT_NEAR(STORAGE.STOF(30), 0.8 * 1.25, 1e-12);
     }
     EXPECT_EQ(STORAGE.STOF(8), 1.25);
     EXPECT_NEAR(STORAGE.STOF(30), 0.8 * e.taken, 1e-12);
@@ -120,8 +122,9 @@ TEST_P(BridgeEmf, RampsOverFiftyMillisecondsAtTheLinkVoltage) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Case, BridgeEmf,
-                         testing::Values(EmfCase{"NoLinkMeasured", 0.0, 1.25}, EmfCase{"MeasuredLink", 0.4, 0.4},
-                                         EmfCase{"LinkBelowTheGuard", 0.04, 1.25}),
+                         testing::Values(EmfCase{"NoLinkMeasured", 0.0, 0.0}, EmfCase{"MeasuredLink", 0.4, 0.4},
+                                         EmfCase{"CollapsedLink", 0.04, 0.04},
+                                         EmfCase{"NegativeLink", -0.3, 0.0}),
                          [](const auto& i) { return std::string(i.param.name); });
 
 }  // namespace

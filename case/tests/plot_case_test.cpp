@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <functional>
 
 #include "case/tests/case_support.h"
 
@@ -54,21 +56,34 @@ TEST_F(PlotCase, RefusesWhatItCannotFind) {
     // A picture left in case/data by an earlier plot came with the copy.
     std::filesystem::remove(folder_.file("station.png"));
     std::filesystem::create_directory(folder_.file("empty"));
+    // A value file lost, or cut short in its 13th record as a copy can be.
+    const auto remove_third = [this] { std::filesystem::remove(folder_.file("station_03.out")); };
+    const auto cut_second = [this] {
+        const std::string path = folder_.file("station_02.out"), whole = read_text(path);
+        size_t at = 0;
+        for (int line = 0; line < 13; ++line) at = whole.find('\n', at) + 1;
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << whole.substr(0, at + 60);
+    };
     const struct {
         std::vector<std::string> args;
         std::string where;
         int exit_code;
         std::string err;
+        std::function<void()> spoil;
     } rows[] = {
-        {{"BattSoc"}, "", 1, "plot_case.py: BattSoc names channels Main:BattSoc, Battery:BattSoc\n"},
-        {{"Vdc"}, "", 1, "plot_case.py: no channel named Vdc\n"},
-        {{"107"}, "", 1, "plot_case.py: no channel 107: the run has 106\n"},
+        {{"BattSoc"}, "", 1, "plot_case.py: BattSoc names channels Main:BattSoc, Battery:BattSoc\n", {}},
+        {{"Vdc"}, "", 1, "plot_case.py: no channel named Vdc\n", {}},
+        {{"107"}, "", 1, "plot_case.py: no channel 107: the run has 106\n", {}},
         // No run where it starts, as in the top folder without -d.
-        {{"VdcSS2"}, "empty", 2, "plot_case.py: no file ./station.inf: give the run's folder with -d\n"},
-        {{"VdcSS2", "-d", "gone"}, "", 2, "plot_case.py: no file gone/station.inf: give the run's folder with -d\n"},
+        {{"VdcSS2"}, "empty", 2, "plot_case.py: no file ./station.inf: give the run's folder with -d\n", {}},
+        {{"VdcSS2", "-d", "gone"}, "", 2, "plot_case.py: no file gone/station.inf: give the run's folder with -d\n", {}},
+        {{"25"}, "", 2, "plot_case.py: no file ./station_03.out\n", remove_third},
+        {{"15"}, "", 2, "plot_case.py: ./station_02.out is cut short: record 13 holds 3 values, the first 11\n",
+         cut_second},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.err);
+        if (row.spoil) row.spoil();
         const ProgramResult r = plot(row.args, row.where);
         EXPECT_EQ(r.exit_code, row.exit_code);
         EXPECT_EQ(r.err, row.err);

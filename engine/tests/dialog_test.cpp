@@ -13,6 +13,7 @@ const std::string kAskRuns = " ENTER NUMBER OF RUNS REQUIRED:";
 const std::string kInvalid = "\n **** NON-VALID RESPONSE ****\n\n **** PLEASE TRY AGAIN ****\n";
 const std::string kLastChance = "\n **** THIS IS YOUR LAST CHANCE! ****\n\n";
 const std::string kTooLong = " File names hold at most 34 characters.\n";
+const std::string kNoBase = " File names need a name before their first \".\" or blank.\n";
 // A name that fills its field, and one character more.
 const std::string kName34 = "abcdefghijklmnopqrstuvwxyz01234567";
 const std::string kName35 = kName34 + "8";
@@ -98,6 +99,15 @@ TEST_F(ConsoleDialogue, AnswersAndWhatTheyLeave) {
          {{kTooLong, 2},
           {" ENTER FILENAME FOR END OF RUN SNAPSHOT:\n" + kTooLong + kInvalid + "\n ENTER INCREMENTAL TIME", 1},
           {" ENTER OUTPUT FILE NAME:\n" + kTooLong + kInvalid + "\n IS OUTPUT FILE REQUIRED?", 1}}},
+        // Names with nothing before their cut would write "_01.out" or a hidden ".snp".
+        {"an unquoted ./runs/a, read as \".\", as the output name", "0\n0\nc.map\n1\n1\n./runs/a\n1\nres\n0\n", false,
+         with(kNo, {{"out", "T:res"}, {"bad", "1"}}),
+         {{" ENTER OUTPUT FILE NAME:\n" + kNoBase + kInvalid + "\n IS OUTPUT FILE REQUIRED?", 1}}},
+        {"a folder alone as the output name, then the input ends", "0\n0\nc.map\n1\n1\n'runs/'\n", false,
+         presets("c.map", "1"), {{kNoBase, 1}}},
+        {"a suffix alone in a folder as the snapshot name", "0\n1\n5\n'runs/.x'\n5\nsnp\nc.map\n1\n0\n0\n", false,
+         with(kNo, {{"snap", "T:snp@5/1e+06"}, {"bad", "1"}}),
+         {{" ENTER FILENAME FOR END OF RUN SNAPSHOT:\n" + kNoBase + kInvalid + "\n ENTER INCREMENTAL TIME", 1}}},
         {"four names too long end the run", "0\n0\n" + kName35 + "\n" + kName35 + "\n" + kName35 + "\n0\n0\n" + kName35 + "\n",
          true, "",
          {{kTooLong, 4}, {kLastChance, 1}, {" **** SORRY, MAXIMUM OF FOUR ATTEMPTS ALLOWED ****", 1}}},
