@@ -114,7 +114,9 @@ TEST_P(BridgeEmf, RampsOverFiftyMillisecondsAtTheLinkVoltage) {
         const double want = t < 0.05 ? full * t / 0.05 : full;
         EXPECT_NEAR(NET.EBR(kPhase1Source, 1), want, 1e-12) << n;
         // Nothing is measured before the first step: it takes the DC input.
-        if (n == 0) EXPECT_NEAR(STORAGE.STOF(30), 0.8 * 1.25, 1e-12);
+        if (n == 0) {
+            EXPECT_NEAR(STORAGE.STOF(30), 0.8 * 1.25, 1e-12);
+        }
     }
     EXPECT_EQ(STORAGE.STOF(8), 1.25);
     EXPECT_NEAR(STORAGE.STOF(30), 0.8 * e.taken, 1e-12);
