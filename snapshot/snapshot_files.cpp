@@ -23,9 +23,12 @@ std::string numbered_name(const std::string& base, int32_t number) {
 }
 
 // A snapshot is written to a file beside it and renamed when whole; a
-// failed open still names the file the user asked for.
+// failed open still names the file the user asked for. The file is named by
+// the 34-character working name, which the console line shows and a restore
+// takes as typed: a suffix beyond it is lost.
 void open_snapshot(const std::string& name, int32_t mode) {
-    INPUT.DATA_FILE_NAME.assign(name);
+    SNAPSHOT_COUNTERS.working_name.assign(name);
+    INPUT.DATA_FILE_NAME.assign(SNAPSHOT_COUNTERS.working_name.view());
     SNAPSHOT_COUNTERS.target_path = INPUT.DATA_FILE_NAME.trimmed();
     SNAPSHOT_COUNTERS.temp_path.clear();
     if (mode == 3) SNAPSHOT_COUNTERS.temp_path = SNAPSHOT_COUNTERS.target_path + ".partial";

@@ -408,4 +408,22 @@ TEST(FolderNames, HoldTheFilesAndTheRestoreFindsTheMap) {
                                                "   0.20000000000000E-01"}));
 }
 
+// An incremental snapshot of a 28-character base is named by its 34
+// characters: the console line shows the file written, and a restore takes
+// that name as typed.
+TEST(IncrementalNames, TheFileIsTheNameShown) {
+    TempDir dir;
+    write_empty_case(dir);
+    const std::string given = "abcdefghijklmnopqrstuvwxyz1234567", file = "abcdefghijklmnopqrstuvwxyz12_01.sn";
+    ProgramResult r = run_program({bare_program(), "-startup:alone"},
+                                  "0\n-2\n0.01\n" + given + "\ncase.map\n1\n0\n0\n", dir.path);
+    ASSERT_EQ(r.exit_code, 0) << r.out;
+    EXPECT_TRUE(contains(r.out, "  File: " + file + "\n")) << r.out;
+    EXPECT_TRUE(std::filesystem::exists(dir.file(file)));
+    EXPECT_FALSE(std::filesystem::exists(dir.file(file + "p")));
+    r = run_program({bare_program(), "-startup:alone"}, "1\n0\n0\n1\n0\n0\n" + file + "\n0.01\n", dir.path);
+    EXPECT_EQ(r.exit_code, 0) << r.out;
+    EXPECT_TRUE(contains(r.out, " => This run is 100% complete.\n")) << r.out;
+}
+
 }  // namespace
