@@ -45,7 +45,7 @@ struct Block {
     }
     double real() {
         double v = 0.0;
-        ListRead in(INPUT.INPUT_UNIT);
+        ListRead in(INPUT.INPUT_UNIT, Reals::Finite);
         in.real(v);
         done(in);
         return v;

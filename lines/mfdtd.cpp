@@ -32,7 +32,7 @@ void console(FValues v) { write_list(UNIT_CONSOLE_OUT, v); }
 template <class T>
 T item(LineEntry& e) {
     T v{};
-    ListRead in(INPUT.INPUT_UNIT);
+    ListRead in(INPUT.INPUT_UNIT, Reals::Finite);
     if constexpr (std::is_same_v<T, int32_t>)
         in.integer(v);
     else if constexpr (std::is_same_v<T, double>)

@@ -214,13 +214,13 @@ void bergeron_block(LineEntry& e) {
     int32_t n = 0, s1 = 0, s2 = 0, skip = 0;
     double f1 = 0.0, f2 = -1.0, length = 0.0, t1 = 0.0, t2 = 0.0;
     {
-        ListRead in(INPUT.INPUT_UNIT);
+        ListRead in(INPUT.INPUT_UNIT, Reals::Finite);
         if (e.header)
             in.integer(n).integer(skip).integer(skip).integer(skip);
         else
             in.integer(n).integer(skip).integer(s1).integer(s2);
         in.real(f1).real(f2).real(length).real(t1).real(t2);
-        if (in.status() == ReadStatus::End) DSLINT_END_OF_FILE(e);
+        check(e, in);
     }
     if (f2 < -0.5) DSLINT_READ_ERROR(e);
     if (e.header && n != e.n) DSLINT_CONDUCTOR_MISMATCH(e);
@@ -240,7 +240,7 @@ void bergeron_block(LineEntry& e) {
         int32_t a = 0, b = 0;
         double tau = 0.0, z = 0.0, rr = 0.0, gg = 0.0;
         {
-            ListRead in(INPUT.INPUT_UNIT);
+            ListRead in(INPUT.INPUT_UNIT, Reals::Finite);
             in.integer(a).integer(b).real(tau).real(z).real(rr).real(gg);
             for (int32_t j = 1; j <= e.n; ++j) in.real(L.TI(base + j));
             check(e, in);
@@ -288,7 +288,7 @@ Fitted read_fitted(LineEntry& e, bool first) {
         int32_t np = 0;
         double x = 0.0;
         {
-            ListRead in(INPUT.INPUT_UNIT);
+            ListRead in(INPUT.INPUT_UNIT, Reals::Finite);
             in.integer(np).real(f.constant).real(x);
             check(e, in);
         }
@@ -301,7 +301,7 @@ Fitted read_fitted(LineEntry& e, bool first) {
                 const int64_t cnt = std::min<int64_t>(6, np - g);
                 for (int part = 0; part < 2; ++part) {
                     RDCMNT();
-                    ListRead in(INPUT.INPUT_UNIT);
+                    ListRead in(INPUT.INPUT_UNIT, Reals::Finite);
                     for (int64_t q = 0; q < cnt; ++q) {
                         double val = 0.0;
                         in.real(val);
@@ -325,7 +325,7 @@ Fitted read_fitted(LineEntry& e, bool first) {
     int32_t nz = 0, np = 0;
     double gain = 0.0;
     {
-        ListRead in(INPUT.INPUT_UNIT);
+        ListRead in(INPUT.INPUT_UNIT, Reals::Finite);
         in.integer(nz).integer(np).real(gain);
         check(e, in);
     }
@@ -338,7 +338,7 @@ Fitted read_fitted(LineEntry& e, bool first) {
     for (auto [v, count] : {std::pair{&z, nz}, std::pair{&p, np}}) {
         if (count == 0) continue;
         RDCMNT();
-        ListRead in(INPUT.INPUT_UNIT);
+        ListRead in(INPUT.INPUT_UNIT, Reals::Finite);
         for (int32_t q = 0; q < count && in.ok(); ++q) {
             double x = 0.0;
             in.real(x);
@@ -390,7 +390,7 @@ void fredep_block(LineEntry& e) {
         int32_t a = 0, b = 0;
         double tau = 0.0;
         {
-            ListRead in(INPUT.INPUT_UNIT);
+            ListRead in(INPUT.INPUT_UNIT, Reals::Finite);
             in.integer(a).integer(b).real(tau);
             check(e, in);
         }

@@ -90,7 +90,7 @@ void text(Entry& e, bool skip = true) {
 template <class T>
 T number(Entry& e) {
     T v{};
-    ListRead in(INPUT.INPUT_UNIT);
+    ListRead in(INPUT.INPUT_UNIT, Reals::Finite);
     if constexpr (std::is_same_v<T, double>)
         in.real(v);
     else
@@ -155,7 +155,7 @@ void bergeron(Entry& e) {
     {
         int32_t n = 0, k = 0;
         double x = 0.0;
-        ListRead in(INPUT.INPUT_UNIT);
+        ListRead in(INPUT.INPUT_UNIT, Reals::Finite);
         in.integer(n).integer(k).integer(k).integer(k);
         for (int i = 0; i < 5; ++i) in.real(x);
         check(e, in);
@@ -166,7 +166,7 @@ void bergeron(Entry& e) {
         RDCMNT();
         int32_t a = 0, b = 0;
         double tau = 0.0;
-        ListRead in(INPUT.INPUT_UNIT);
+        ListRead in(INPUT.INPUT_UNIT, Reals::Finite);
         in.integer(a).integer(b).real(tau);
         check(e, in);
         T.nummodes += 1;
@@ -183,7 +183,7 @@ int64_t fitted_function(Entry& e) {
     int64_t zeros = 0, poles = 0;
     double x = 0.0;
     {
-        ListRead in(INPUT.INPUT_UNIT);
+        ListRead in(INPUT.INPUT_UNIT, Reals::Finite);
         if (e.header) {
             in.integer(first).real(x).real(x);
             poles = first;
@@ -230,7 +230,7 @@ void fredep(Entry& e) {
         {
             int32_t a = 0, b = 0;
             double tau = 0.0;
-            ListRead in(INPUT.INPUT_UNIT);
+            ListRead in(INPUT.INPUT_UNIT, Reals::Finite);
             in.integer(a).integer(b).real(tau);
             check(e, in);
             T.travwaves += modal_buffer(e, tau);
@@ -320,7 +320,7 @@ void mfdtd(Entry& e) {
     text(e);
     double v = 0.0, length = 0.0;
     {
-        ListRead in(e.record.view());
+        ListRead in(e.record.view(), Reals::Finite);
         in.real(v);
         if (!in.ok()) read_error(e);
     }

@@ -11,7 +11,7 @@ bool READ_DATA_ITEMS(const std::function<void(ListRead&)>& read) {
     RDCMNT();
     if (!(INPUT.SECTION_KEY == waiting)) return false;
     INPUT.SECTION_KEY = key;
-    ListRead in(INPUT.INPUT_UNIT);
+    ListRead in(INPUT.INPUT_UNIT, Reals::Finite);
     read(in);
     return in.ok();
 }

@@ -6,6 +6,7 @@
 #include "platform/list_read.h"
 
 // Takes the next significant line through RDCMNT and reads its items with
-// read; false when a key line comes first or an item cannot be read. The
-// end of the file stops the run in RDCMNT.
+// read; false when a key line comes first or an item cannot be read (a
+// real that is not finite cannot). The end of the file stops the run in
+// RDCMNT.
 bool READ_DATA_ITEMS(const std::function<void(ListRead&)>& read);

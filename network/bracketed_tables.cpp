@@ -58,7 +58,7 @@ void READXY(int32_t n, std::span<double> X, std::span<double> Y) {
             stop(name, {"Expecting ", n, " pairs but found only ", i - 1});
         }
         Y[i - 1] = 0.0;
-        ListRead rd(INPUT.INPUT_UNIT);
+        ListRead rd(INPUT.INPUT_UNIT, Reals::Finite);
         rd.real(X[i - 1]).real(Y[i - 1]);
         read_status(name, rd.status());
     }
@@ -82,7 +82,7 @@ void READMATX(int32_t n, int32_t m, std::span<double> A) {
             continue;
         }
         for (int32_t j = 1; j <= m; ++j) A[static_cast<size_t>(i - 1 + READMATX_ROWS * (j - 1))] = 0.0;
-        ListRead rd(INPUT.INPUT_UNIT);
+        ListRead rd(INPUT.INPUT_UNIT, Reals::Finite);
         for (int32_t j = 1; j <= m; ++j) rd.real(A[static_cast<size_t>(i - 1 + READMATX_ROWS * (j - 1))]);
         read_status(name, rd.status());
     }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <limits>
 #include <system_error>
 
@@ -117,6 +118,13 @@ bool parse_real(std::string_view t, double& v) {
     return true;
 }
 
+bool parse_finite_real(std::string_view t, double& v) {
+    double x = 0.0;
+    if (!parse_real(t, x) || !std::isfinite(x)) return false;
+    v = x;
+    return true;
+}
+
 // .TRUE., T, true, .t ...: an optional point, then T or F; the rest of the
 // field is not looked at.
 bool parse_logical(std::string_view t, Logical& v) {
@@ -131,6 +139,7 @@ bool parse_logical(std::string_view t, Logical& v) {
 }  // namespace
 
 struct ListRead::Impl {
+    bool (*take_real)(std::string_view, double&) = parse_real;  // parse_finite_real for Reals::Finite
     bool from_unit = false;
     int unit = 0;
     std::string rec;
@@ -277,7 +286,7 @@ struct ListRead::Impl {
         double part[2] = {0.0, 0.0};
         for (int k = 0; k < 2; ++k) {
             if (!skip_to_data(st)) return false;
-            if (!parse_real(token(true), part[k])) {
+            if (!take_real(token(true), part[k])) {
                 st = ReadStatus::Error;
                 return false;
             }
@@ -327,13 +336,17 @@ struct ListRead::Impl {
     }
 };
 
-ListRead::ListRead(int unit) : impl_(new Impl) {
+ListRead::ListRead(int unit, Reals reals) : impl_(new Impl) {
+    if (reals == Reals::Finite) impl_->take_real = parse_finite_real;
     impl_->from_unit = true;
     impl_->unit = unit;
     status_ = impl_->next_record();
 }
 
-ListRead::ListRead(std::string_view text) : impl_(new Impl) { impl_->rec.assign(text); }
+ListRead::ListRead(std::string_view text, Reals reals) : impl_(new Impl) {
+    if (reals == Reals::Finite) impl_->take_real = parse_finite_real;
+    impl_->rec.assign(text);
+}
 
 ListRead::~ListRead() { delete impl_; }
 
@@ -365,7 +378,7 @@ ListRead& ListRead::integer(int32_t& v) {
 }
 
 ListRead& ListRead::real(double& v) {
-    read_scalar(*impl_, status_, Kind::Real, impl_->rep_r, v, parse_real);
+    read_scalar(*impl_, status_, Kind::Real, impl_->rep_r, v, impl_->take_real);
     return *this;
 }
 

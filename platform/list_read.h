@@ -21,13 +21,18 @@
 #include "platform/logical.h"
 #include "platform/text_units.h"
 
+// The reals a read statement takes: all the language reads, or only finite
+// ones; for a data file's reader a NaN, an infinity or a number beyond the
+// range of a double is then a field that does not fit its item (Error).
+enum class Reals { Any, Finite };
+
 class ListRead {
 public:
     // One read statement on a unit: it starts at the unit's next record and,
     // when done, leaves the unit at the record after the last one it used.
-    explicit ListRead(int unit);
+    explicit ListRead(int unit, Reals reals = Reals::Any);
     // One read statement on a text (an internal record).
-    explicit ListRead(std::string_view text);
+    explicit ListRead(std::string_view text, Reals reals = Reals::Any);
     ~ListRead();
     ListRead(const ListRead&) = delete;
     ListRead& operator=(const ListRead&) = delete;

@@ -52,7 +52,7 @@ ReadStatus read_record(int32_t unit, int32_t n, double* values) {
         std::string line;
         return unit_read_line(unit, line);
     }
-    ListRead r(unit);
+    ListRead r(unit, Reals::Finite);
     for (int32_t i = 0; i < n; ++i) r.real(values[i]);
     return r.status();
 }

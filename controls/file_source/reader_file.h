@@ -21,8 +21,8 @@ int32_t open_reader_file(const Text72& file);
 [[noreturn]] void reader_stop(const Text12& block, std::string_view text);
 // The same with the file's name after the text.
 [[noreturn]] void reader_stop(const Text12& block, std::string_view text, const Text72& file);
-// One record of n numbers read free-format (it may go on over lines); with
-// n = 0 one line is passed over.
+// One record of n numbers read free-format (it may go on over lines), each
+// finite or the record is an Error; with n = 0 one line is passed over.
 ReadStatus read_record(int32_t unit, int32_t n, double* values);
 // Passes over n lines; false at the end of the file or on an error.
 bool skip_lines(int32_t unit, int32_t n);

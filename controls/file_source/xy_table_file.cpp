@@ -51,11 +51,11 @@ struct TableFile {
     // The records must rise in x; their number goes into the slots.
     void count_records() const {
         double before = 0.0, x = 0.0;
-        ReadStatus st = ListRead(unit()).real(before).status();
+        ReadStatus st = ListRead(unit(), Reals::Finite).real(before).status();
         if (st == ReadStatus::End) stop("Not enough data in the file: ");
         if (st == ReadStatus::Error) stop("Error reading data from the file: ");
         int32_t count = 1;
-        while ((st = ListRead(unit()).real(x).status()) != ReadStatus::End) {
+        while ((st = ListRead(unit(), Reals::Finite).real(x).status()) != ReadStatus::End) {
             if (st == ReadStatus::Error) stop("Error reading data from the file: ");
             ++count;
             if (x <= before) stop("Data in the file should be in ascending order: ");
@@ -71,7 +71,7 @@ struct TableFile {
         do {
             if (unit_read_line(unit(), record) != ReadStatus::Ok) stop("Error reading data from the file: ");
         } while (record.find_first_not_of(" \t,") == std::string::npos);
-        ListRead r(record);
+        ListRead r(record, Reals::Finite);
         for (int32_t i = 0; i <= n; ++i) r.real(U()[i]);
         if (!r.ok()) stop("Error reading data from the file: ");
     }

@@ -145,6 +145,9 @@ INSTANTIATE_TEST_SUITE_P(
                  "Data in the file should be in ascending order: d.txt"},
         StopCase{"unknownEnd", kThree, 2, 3, 0, 0.0, 6, "Error reading data from the file: d.txt"},
         StopCase{"badNumber", "h\n0 1\n0.001953125 2\n0.00390625 x\n", 2, 0, 0, 0.0, 4,
+                 "Error reading data from the file: d.txt"},
+        StopCase{"notANumber", "h\n0 1\n0.001953125 NaN\n", 2, 0, 0, 0.0, 0, "Error reading data from the file: d.txt"},
+        StopCase{"infiniteTime", "h\n0 1\n0.001953125 2\nInf 3\n", 2, 0, 0, 0.0, 4,
                  "Error reading data from the file: d.txt"}),
     [](const auto& info) { return info.param.name; });
 

@@ -152,6 +152,8 @@ INSTANTIATE_TEST_SUITE_P(
                       TableStop{"oneRecord", "! c\n0 1\n", "Not enough data in the file: t.txt"},
                       TableStop{"onlyComments", "! a\n/ b\n\n", "Not enough data in the file: t.txt"},
                       TableStop{"unreadable", "0 1\nx 2\n", "Error reading data from the file: t.txt"},
+                      TableStop{"notANumberX", "0 1\nNaN 2\n1 3\n", "Error reading data from the file: t.txt"},
+                      TableStop{"infiniteY", "0 1\n1 Inf\n", "Error reading data from the file: t.txt"},
                       TableStop{"shortRecord", "0 1\n1\n", "Error reading data from the file: t.txt", 1},
                       TableStop{"elevenColumns", "0 1\n1 2\n", "Number of columns must be between 0 and 10", 11}),
     [](const auto& info) { return info.param.name; });

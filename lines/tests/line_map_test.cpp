@@ -271,6 +271,7 @@ TEST_P(BadLines, StopWithTheirMessage) {
 }
 
 const std::string kMismatch = "The number of electrical connections";
+const std::string kOffending = " **** THE OFFENDING LINE IN THE DATA FILE IS: ****\n";
 const std::string kTwoModes = " 0 0 0.5\n 0 0.0025 0\n 0 1 0\n 0 1 0\n 0 0 0\n 0 0 0.5\n 0 0.0025 0\n 0 1 0\n 0 0 0\n 0 1 0\n";
 INSTANTIATE_TEST_SUITE_P(
     Lines, BadLines,
@@ -292,7 +293,28 @@ INSTANTIATE_TEST_SUITE_P(
         BadLine{"FrePhaseWithoutHeaderIsTold", " ", frephase(0.5e-3, -2000.0, 2000.0),
                 {" ERROR: DSLINT: FRE-PHASE and MFDTD lines need their HOLVA Line Constants entry header\n"
                  "\n **** ERROR IN READING OF DATA FILE!  ****\n\n **** INVALID DATA LINE ****\n",
-                 " **** THE OFFENDING LINE IN THE DATA FILE IS: ****\nFRE-PHASE"}}),
+                 " **** THE OFFENDING LINE IN THE DATA FILE IS: ****\nFRE-PHASE"}},
+        // A number that is not finite is a bad record of each kind's file. The
+        // current line shown is FRE-PHASE's last text record and MFDTD's velocity.
+        BadLine{"NotANumberBergeron", " 1 0 0 0 50.0 50.0 1.0 NaN 1e-9\n 0 0 0.5 400 0 0 1\n",
+                entry({1}, {2}, "line.tlo"),
+                {"INVALID DATA LINE", kOffending + " 1 0 0 0 50.0 50.0 1.0 NaN 1e-9"}},
+        BadLine{"InfiniteBergeron", " 1 0 0 0 50.0 50.0 1.0 1e-9 1e-9\n 0 0 0.5 400 0 0 -Inf\n",
+                entry({1}, {2}, "line.tlo"),
+                {"INVALID DATA LINE", kOffending + " 0 0 0.5 400 0 0 -Inf"}},
+        BadLine{"NotANumberFreDep", "FRE-DEP 1 0 0 0\n 0 0 0.5\n 0 0.0025 0\n 1 0.0 0\n NaN\n 0\n 2000\n 0\n 0 1.0 0\n",
+                entry({1}, {2}, "line.tlo"), {"INVALID DATA LINE", kOffending + " NaN"}},
+        BadLine{"InfiniteFreDep", "FRE-DEP 1 0 0 0\n 0 0 0.5\n 0 0.0025 0\n 0 Inf 0\n 0 1.0 0\n",
+                entry({1}, {2}, "line.tlo"), {"INVALID DATA LINE", kOffending + " 0 Inf 0"}},
+        BadLine{"NotANumberFrePhase", frephase(0.5e-3, -2000.0, std::nan("")), entry({1}, {2}, "line.tlo"),
+                {"INVALID DATA LINE", kOffending + "residues"}},
+        BadLine{"InfiniteFrePhase", frephase(0.5e-3, -2000.0, 2000.0, "", 0.0, 0.0, HUGE_VAL),
+                entry({1}, {2}, "line.tlo"), {"INVALID DATA LINE", kOffending + "poles"}},
+        BadLine{"NotANumberMfdtd",
+                "MFDTD  1  1\n 3e8\n 150000\n 1.3e-4\n 1.3e-6\n 0\n 8.3e-12\n 1\n (NaN, 0)\n (1, 0)\n",
+                entry({1}, {2}, "line.tlo"), {"INVALID DATA LINE", kOffending + " 3e8"}},
+        BadLine{"InfiniteMfdtd", "MFDTD  1  0\n 3e8\n 150000\n 1.3e-4\n 1e999\n 0\n 8.3e-12\n 0\n",
+                entry({1}, {2}, "line.tlo"), {"INVALID DATA LINE", kOffending + " 3e8"}}),
     [](const testing::TestParamInfo<BadLine>& i) { return i.param.name; });
 
 }  // namespace

@@ -190,6 +190,11 @@ INSTANTIATE_TEST_SUITE_P(
         Bad{"SignalsBeyondTheirArray", "GLOBAL_TLINES:\n" + client_entry(" 1  1 2  5 3 1 0"),
             {" Line/Cable Name: 'far'\n ERROR: DSLINT: Control signal transfer outside the dimensions CSCS ="},
             "DSLINT"},
+        // Numbers that are not finite in a legacy entry's records in the section itself.
+        Bad{"NotANumberInALineRecord", "GLOBAL_TLINES:\n 1 0 1 1 50.0 60.0 1.0 1.0 NaN\n 1 2 0.5 400 0 0 1\n",
+            {" **** INVALID DATA LINE ****\n", kOffending, " 1 0 1 1 50.0 60.0 1.0 1.0 NaN "}},
+        Bad{"InfiniteInAModeRecord", "GLOBAL_TLINES:\n 1 0 1 1 50.0 60.0 1.0 1.0 1.0\n 1 2 0.5 400 0 0 Inf\n",
+            {" **** INVALID DATA LINE ****\n", kOffending, " 1 2 0.5 400 0 0 Inf "}},
         Bad{"MoreClientsThanCounted",
             "GLOBAL_TLINES:\n" + client_entry(" 1  1 2  1 0 1 0") + client_entry(" 1  1 2  1 0 1 0") +
                 client_entry(" 1  1 2  1 0 1 0"),

@@ -91,7 +91,9 @@ INSTANTIATE_TEST_SUITE_P(Cfg, ReadFaults,
                          testing::Values(ReadFault{"matrix_not_a_number", "0.1\nabc\n0.2\n0\n"},
                                          ReadFault{"flag_not_a_number", "0.1\n0.09\n0.2\nyes\n"},
                                          ReadFault{"resistance_not_a_number", "0.1\n0.09\n0.2\n1\n0.5\nx\n"},
-                                         ReadFault{"resistances_missing", "0.1\n0.09\n0.2\n1\n0.5\n"}),
+                                         ReadFault{"resistances_missing", "0.1\n0.09\n0.2\n1\n0.5\n"},
+                                         ReadFault{"matrix_nan", "0.1\nNaN\n0.2\n0\n"},
+                                         ReadFault{"resistance_infinite", "0.1\n0.09\n0.2\n1\n0.5\n-Inf\n"}),
                          [](const testing::TestParamInfo<ReadFault>& p) { return std::string(p.param.name); });
 
 TEST_F(DataFileModel, AFileEndingBeforeTheFlagMeetsTheCommentSkip) {

@@ -142,7 +142,11 @@ INSTANTIATE_TEST_SUITE_P(
                     DataFault{"EndOfFile", "1 2 3\n0.6 0.6 0.5 0.5 0.55 0.55 0.1\n! no more\n",
                               "End_Of_File while reading data file " + pad_text("machine.dat", 72), "RDCMNT"},
                     DataFault{"Unreadable", pm_data("13.8 x 377"),
-                              "Data line 1 of PM_MACHINE is missing or unreadable"}),
+                              "Data line 1 of PM_MACHINE is missing or unreadable"},
+                    DataFault{"NotANumber", pm_data("13.8 NaN 377"),
+                              "Data line 1 of PM_MACHINE is missing or unreadable"},
+                    DataFault{"Infinite", pm_data("13.8 0.2 377", "0.6 0.6 0.5 0.5 0.55 0.55 Inf"),
+                              "Data line 2 of PM_MACHINE is missing or unreadable"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 

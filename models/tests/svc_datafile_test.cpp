@@ -2,6 +2,7 @@
 // its steady state against the set-up form's, and the susceptance check.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -211,6 +212,20 @@ INSTANTIATE_TEST_SUITE_P(
                 " ***ERROR** Data line 5 of SVC_DATAFILE is missing or unreadable\n"},
         BadFile{"Unreadable", [](const ExampleLines& e) { return cut_lines(e.text(), 11) + "0.1 100 four 2 0.01\n"; },
                 " ***ERROR** Data line 11 of SVC_DATAFILE is missing or unreadable\n"},
+        BadFile{"NotANumber",
+                [](const ExampleLines& e) {
+                    ExampleLines x = e;
+                    x.L[2][2] = std::nan("");
+                    return x.text();
+                },
+                " ***ERROR** Data line 3 of SVC_DATAFILE is missing or unreadable\n"},
+        BadFile{"Infinite",
+                [](const ExampleLines& e) {
+                    ExampleLines x = e;
+                    x.Roff = HUGE_VAL;
+                    return x.text();
+                },
+                " ***ERROR** Data line 10 of SVC_DATAFILE is missing or unreadable\n"},
         BadFile{"OffResistanceZero",
                 [](const ExampleLines& e) {
                     ExampleLines x = e;

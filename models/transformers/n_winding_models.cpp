@@ -27,7 +27,7 @@ public:
     explicit DataFile(std::string_view name) : name_(name.substr(0, 72)) {}
     double real() {
         double v = 0.0;
-        if (!ListRead(INPUT.INPUT_UNIT).real(v).ok()) fail();
+        if (!ListRead(INPUT.INPUT_UNIT, Reals::Finite).real(v).ok()) fail();
         return v;
     }
     int32_t integer() {

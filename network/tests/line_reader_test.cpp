@@ -212,6 +212,8 @@ TEST_F(BracketedTables, Pairs) {
         {" 1 2\n}\n", 1, " Model data is missing begin bracket, {\n" + frame("READXY", " 1 2")},
         {"{\n 1 2\n 3 4\nEND:\n", 1, " Model data is missing end bracket, }\n" + frame("READXY", "END:")},
         {"{\n 1 x2\n}\n", 1, " Error while reading data\n" + frame("READXY", " 1 x2")},
+        {"{\n 1 NaN\n}\n", 1, " Error while reading data\n" + frame("READXY", " 1 NaN")},
+        {"{\n Inf 2\n}\n", 1, " Error while reading data\n" + frame("READXY", " Inf 2")},
         {"{\n 1\n", 1, " Unexpected End_Of_File\n" + frame("READXY", " 1")},
     };
     for (const auto& [text, count, message] : bad) {
@@ -237,6 +239,8 @@ TEST_F(BracketedTables, MatrixRowsAndRowCounts) {
     EXPECT_STOPS(READMATX(3, 2, a), " Unexpected end of data encountered by READMATX\n"
                                     " Expecting            3  rows but found only            1\n" +
                                         frame("READMATX", "}"));
+    data("{\n 1 -Inf 3\n}\n");
+    EXPECT_STOPS(READMATX(1, 3, a), " Error while reading data\n" + frame("READMATX", " 1 -Inf 3"));
     data("{\n}\n");
     EXPECT_STOPS(READMATX(101, 1, a),
                  " Too many rows in model data matrix:         101 >         100\n" + frame("READMATX", ""));

@@ -30,12 +30,12 @@ std::string name_of(const testing::TestParamInfo<Door>& p) {
 
 const char* const kBadData = " Error while reading data";
 
-std::vector<std::string> invalid_line(const std::string& line) {
+std::vector<std::string> invalid_line(const std::string& check, const std::string& line) {
     return {"",
             " **** ERROR IN READING OF DATA FILE!  ****",
             "",
             " **** INVALID DATA LINE ****",
-            "      CHECK MUTUAL DATA IN SS    1 .",
+            check,
             "     ( DID YOU REMEMBER THE TERMINATING '/' AT THE END OF ALL DATA LINES? )",
             "     ( DID YOU PLACE A 'C' OR 'c' AT THE BEGINNING OF COMMENT CARDS? )",
             "     ( DID YOU PLACE AN 'O' WHERE A '0' SHOULD HAVE BEEN? )",
@@ -61,7 +61,10 @@ const Door kDoors[] = {
     {"nf_cx.map", "RDCXMAPPING", {kBadData}, " 2 NaN"},
     {"nf_branch.map", "RDBRS", {" Branch            1  in SS            1", " has R, L, C, E or i values out of range."},
      " 1 0 RE 1.0 NaN"},
-    {"nf_xfmr.map", "OUTMSG", invalid_line(" 2 0  0.0 0.09 2.0 Infinity /")},
+    {"nf_xfmr.map", "OUTMSG", invalid_line("      CHECK MUTUAL DATA IN SS    1 .", " 2 0  0.0 0.09 2.0 Infinity /")},
+    // A line-constants file: the dimensioning pass meets the record first.
+    {"nf_tline.map", "OUTMSG",
+     invalid_line("      CHECK DISTRIBUTED TRANSMISSION LINE DATA. ", " 1 0 0 0 50.0 50.0 1.0 NaN 1e-9")},
     // An EMF of 1e308 behind 0.1 ohm injects more than a double holds.
     {"nf_emf.map", "INCALCVI", not_finite("0", "0.000000000000000")},
     // A capacitor across a negative resistance: the voltage grows by 5/3

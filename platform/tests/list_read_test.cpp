@@ -162,6 +162,23 @@ TEST(ListRead, TextIntoStringOrFixedText) {
     EXPECT_EQ(a.str() + b.str() + c.str(), "abcdx   zzzz");
 }
 
+// A read of finite reals takes a NaN, an infinity or a number beyond the
+// range of a double as a bad field: the item keeps its value.
+TEST(ListRead, FiniteRealsOnly) {
+    for (const char* field : {"NaN", "-Inf", "1e999", "2*NaN(q)", "(1,Inf)"}) {
+        double x = -7.0;
+        std::complex<double> z{-7.0, -7.0};
+        const auto read = [&](ListRead&& in) { return (field[0] == '(' ? in.complex(z) : in.real(x)).status(); };
+        EXPECT_EQ(read(ListRead(field, Reals::Finite)), ReadStatus::Error) << field;
+        EXPECT_EQ(std::make_pair(x, z), std::make_pair(-7.0, std::complex<double>(-7.0, -7.0))) << field;
+        EXPECT_EQ(read(ListRead(field)), ReadStatus::Ok) << field;
+    }
+    double x = 0.0;
+    std::complex<double> z;
+    EXPECT_TRUE(ListRead("1.5D300 (-2,1e-320)", Reals::Finite).real(x).complex(z).ok());
+    EXPECT_EQ(std::make_pair(x, z), std::make_pair(1.5e300, std::complex<double>(-2.0, 1e-320)));
+}
+
 TEST(ListRead, UnitsThatCannotBeRead) {
     close_all_units();
     int32_t a = -7;
