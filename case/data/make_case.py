@@ -174,7 +174,8 @@ CHANNEL_TABLE = (
        ("DC_DC_Bi", "DcDc2", "power order (control value PowerOrder), held discharging on the boost side, "
         "charging on the buck side", "kW", ""),
        ("DC_DC_Bi", "DcDc3", "buck side's duty limit (control value BuckDutyMax)", "-", ""),
-       ("DC_DC_Bi", "DcDc4", "direction: 0 boost side (discharging), 1 buck side (charging)", "0/1", ""),
+       ("DC_DC_Bi", "DcDc4", "direction: control value DirSel rounded to a whole number; 0 the boost side "
+        "(discharging), any other the buck side (charging)", "-", ""),
        ("DC_DC_Bi", "DcDc5", "power from the converter into the DC link, 5 ms lag", "kW",
         "positive when discharging"),
        ("DC_DC_Bi", "DcDc6", "power from the battery into the converter, 10 ms lag; closes the current loop",
