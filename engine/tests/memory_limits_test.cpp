@@ -48,6 +48,18 @@ std::string from(const ProgramResult& r, const std::string& text) {
     return at == std::string::npos ? r.out : r.out.substr(at);
 }
 
+// The matrices' refusal, before anything is created.
+void expect_matrices_refused(const ProgramResult& r) {
+    ASSERT_FALSE(r.timed_out) << r.out;
+    const std::string refused = " ***ERROR** Memory requirement too high, Errors in allocation. \n"
+                                " ***ERROR** Try optimize memory allocation in Project Settings or use 64-bit "
+                                "build of library.\n" +
+                                abort_frame("ALLOCATION");
+    EXPECT_EQ(from(r, refused), refused);
+    EXPECT_EQ(r.exit_code, 208);
+    expect_small(r);
+}
+
 // 2.8 GB of doubles and 2.8 GB of integers under a 4 GB limit.
 TEST(MemoryLimits, TwoStorageArraysBeyondTheAddressSpaceLimit) {
     if (!kLimited) GTEST_SKIP() << "no address-space limit under the sanitizers";
@@ -62,14 +74,7 @@ TEST(MemoryLimits, TwoStorageArraysBeyondTheAddressSpaceLimit) {
 TEST(MemoryLimits, SolutionMatricesBeyondTheAddressSpaceLimit) {
     if (!kLimited) GTEST_SKIP() << "no address-space limit under the sanitizers";
     const ProgramResult r = run_case(" NODES = 10000\n SPARSITY = 100\n", 1024L * 1024, "SUBSYSDIM:\n 1 10000\n");
-    ASSERT_FALSE(r.timed_out) << r.out;
-    const std::string refused = " ***ERROR** Memory requirement too high, Errors in allocation. \n"
-                                " ***ERROR** Try optimize memory allocation in Project Settings or use 64-bit "
-                                "build of library.\n" +
-                                abort_frame("ALLOCATION");
-    EXPECT_EQ(from(r, refused), refused);
-    EXPECT_EQ(r.exit_code, 208);
-    expect_small(r);
+    expect_matrices_refused(r);
 }
 
 // 134 MB of storage and 760 MB of matrices for one 6,500-node subsystem:
@@ -78,14 +83,7 @@ TEST(MemoryLimits, SolutionMatricesBeyondTheAddressSpaceLimit) {
 TEST(MemoryLimits, StorageAndMatricesBeyondTheCaseBound) {
     const ProgramResult r =
         run_case(" NODES = 6500\n SPARSITY = 100\n VARS = 16777216\n", 0, "SUBSYSDIM:\n 1 6500\n");
-    ASSERT_FALSE(r.timed_out) << r.out;
-    const std::string refused = " ***ERROR** Memory requirement too high, Errors in allocation. \n"
-                                " ***ERROR** Try optimize memory allocation in Project Settings or use 64-bit "
-                                "build of library.\n" +
-                                abort_frame("ALLOCATION");
-    EXPECT_EQ(from(r, refused), refused);
-    EXPECT_EQ(r.exit_code, 208);
-    expect_small(r);
+    expect_matrices_refused(r);
 }
 
 TEST(MemoryLimits, TheCaseBoundHoldsWhateverTheMemoryLeft) {
