@@ -86,6 +86,16 @@ TEST(MemoryLimits, StorageAndMatricesBeyondTheCaseBound) {
     expect_matrices_refused(r);
 }
 
+// The same nodes in one set per subsystem, where the subsystem has 100:
+// its matrices are small, and the case runs.
+TEST(MemoryLimits, SmallSubsystemsOfALargeNodeCountRun) {
+    const ProgramResult r = run_case(" NODES = 20000\n SPARSITY = 100\n", 0,
+                                     " USE_SUBSYSDIM = YES\nSUBSYSDIM:\n 1 100\n");
+    ASSERT_FALSE(r.timed_out) << r.out;
+    EXPECT_EQ(r.exit_code, 0) << r.out;
+    expect_small(r);
+}
+
 TEST(MemoryLimits, TheCaseBoundHoldsWhateverTheMemoryLeft) {
     EXPECT_TRUE(fits_case(0, 1 << 20));
     EXPECT_FALSE(fits_case(0, ByteCount{CASE_BYTES_BOUND} + 1));
