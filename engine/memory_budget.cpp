@@ -65,6 +65,8 @@ uint64_t memory_left_bytes() {
 
 bool fits_in_memory(ByteCount bytes) { return bytes <= memory_left_bytes(); }
 
+bool fits_case(ByteCount held, ByteCount more) { return held + more <= CASE_BYTES_BOUND && fits_in_memory(more); }
+
 void REFUSE_ALLOCATION(const Text12& routine) {
     USERMSG(0, 0, 2, 2, "Memory requirement too high, Errors in allocation. ");
     USERMSG(0, 0, 2, -1, "Try optimize memory allocation in Project Settings or use 64-bit build of library.");

@@ -22,5 +22,12 @@ ByteCount array_bytes(uint64_t elem_size, std::initializer_list<int64_t> extents
 uint64_t memory_left_bytes();
 bool fits_in_memory(ByteCount bytes);
 
+// The most that the arrays sized by one case's files may take together:
+// storage, subsystem matrices and channel lists, whatever the machine has.
+constexpr uint64_t CASE_BYTES_BOUND = uint64_t{768} << 20;
+// Whether `more` bytes can be had beside the `held` ones of the case: they
+// fit the memory left, and the two together the case's bound.
+bool fits_case(ByteCount held, ByteCount more);
+
 // The failed-allocation message, then the abort of the routine.
 [[noreturn]] void REFUSE_ALLOCATION(const Text12& routine);

@@ -6,6 +6,7 @@
 
 #include "engine/abort.h"
 #include "engine/memory_budget.h"
+#include "engine/storage.h"
 #include "network/dimensions.h"
 #include "network/parameters.h"
 #include "platform/logical.h"
@@ -103,10 +104,11 @@ void create_global() {
     create(a.GMFILL, n, n, nss);
 }
 
+// Bytes of one element of each of the four matrices.
+constexpr uint64_t kSetElementBytes = 2 * sizeof(double) + 2 * sizeof(int8_t);
+
 // Bytes of the four matrices of one n x n x count set.
-ByteCount set_bytes(int64_t n, int64_t count) {
-    return array_bytes(2 * sizeof(double) + 2 * sizeof(int8_t), {n, n, count});
-}
+ByteCount set_bytes(int64_t n, int64_t count) { return array_bytes(kSetElementBytes, {n, n, count}); }
 
 // Bytes that this call of ALLOCATION would create.
 ByteCount bytes_to_create(int32_t nss) {
@@ -169,6 +171,19 @@ SsViews SSDESC_ALL(int32_t ss) {
             view_of(ss, &SsRecord::GMFILL, &SolutionArrays::GMFILL)};
 }
 
+ByteCount planned_matrix_bytes(bool per_subsystem_layout, ByteCount cells) {
+    if (per_subsystem_layout) return cells * kSetElementBytes;
+    return set_bytes(DIMBLOCK.AVAIL[ND_NODES], DIMBLOCK.AVAIL[ND_SUBSYS]);
+}
+
+ByteCount held_matrix_bytes() {
+    const SolutionArrays& a = SOLUTION_ARRAYS;
+    ByteCount bytes = a.GM.allocated ? set_bytes(a.GM.n1, a.GM.n3) : 0;
+    if (a.records_allocated)
+        for (const SsRecord& r : a.records) bytes += set_bytes(r.GM.n1, 1);
+    return bytes;
+}
+
 void ALLOC_SSLIST(int32_t n, int32_t& status) {
     status = 0;
     if (!fits_in_memory(array_bytes(sizeof(int32_t), {n}))) {
@@ -190,7 +205,7 @@ void ALLOC_SSLIST(int32_t n, int32_t& status) {
 void ALLOCATION(int32_t nss, int32_t& status) {
     status = 0;
     SolutionArrays& a = SOLUTION_ARRAYS;
-    if (!fits_in_memory(bytes_to_create(nss))) REFUSE_ALLOCATION("ALLOCATION");
+    if (!fits_case(storage_bytes() + held_matrix_bytes(), bytes_to_create(nss))) REFUSE_ALLOCATION("ALLOCATION");
     try {
         if (!per_subsystem()) {
             // Fresh arrays are already all zero; only the diagonal needs it.

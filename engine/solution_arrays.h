@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/memory_budget.h"
 #include "platform/fortran_array.h"
 
 // A 1-based (row, column) view of one subsystem's matrix, first index
@@ -73,6 +74,13 @@ struct SsViews {
     SsView<int8_t> pat, fill;
 };
 SsViews SSDESC_ALL(int32_t ss);
+
+// Bytes the matrices would take at the available sizes: in the layout of
+// one set per subsystem, those of the given cells (n * n for a subsystem of
+// n nodes); in the global one, the node count squared for every subsystem.
+ByteCount planned_matrix_bytes(bool per_subsystem_layout, ByteCount cells);
+// Bytes the matrices take now.
+ByteCount held_matrix_bytes();
 
 void ALLOC_SSLIST(int32_t n, int32_t& status);
 // Creates (first call) and initialises the matrices from SOLUTION_ARRAYS.SSDIM.

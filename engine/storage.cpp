@@ -9,6 +9,7 @@
 #include "engine/abort.h"
 #include "engine/memory_budget.h"
 #include "engine/run_state.h"
+#include "engine/solution_arrays.h"
 #include "lines/line_tables.h"
 #include "lines/lines.h"
 #include "link/exchange.h"
@@ -398,13 +399,18 @@ ByteCount bytes_of(const Group g) {
     return measure.bytes;
 }
 
+ByteCount bytes_of_all_groups() {
+    const GroupPass measure{PassMode::Measure};
+    all_groups(measure);
+    return measure.bytes;
+}
+
 // Creates the groups in order, each held first against the memory left;
 // false, with nothing left created, when one cannot be had.
 bool create_groups() {
-    // The whole first: a case that cannot be held gets nothing created.
-    const GroupPass measure{PassMode::Measure};
-    all_groups(measure);
-    bool created = fits_in_memory(measure.bytes);
+    // The whole first, within the case's bound: a case that cannot be held
+    // gets nothing created.
+    bool created = fits_case(0, bytes_of_all_groups());
     try {
         for (const Group g : kGroups) {
             if (!created || !fits_in_memory(bytes_of(g))) {
@@ -465,6 +471,14 @@ const Text200& blank_channel_name() {
 
 }  // namespace
 
+bool planned_storage_bytes(ByteCount& bytes) {
+    if (!derive_available_sizes()) return false;
+    bytes = bytes_of_all_groups();
+    return true;
+}
+
+ByteCount storage_bytes() { return bytes_of_all_groups(); }
+
 void ALLOC_STORAGE(int32_t& status) {
     status = 0;
     if (!derive_available_sizes()) {
@@ -522,6 +536,10 @@ void ALLOC_ONLINE(int32_t n1, int32_t n2, int32_t n3, int32_t n4, int32_t n5) {
 void REALLOC_PGBLIST(int32_t n) {
     StorageArrays& S = STORAGE;
     const int64_t count = std::max(n, 0);
+    // The new lists are held beside the case's arrays, the old ones still among them.
+    const bool names_grow = count > S.PGBNAME.size();
+    const ByteCount more = array_bytes(sizeof(double) + (names_grow ? sizeof(Text200) + sizeof(int32_t) : 0), {count});
+    if (!fits_case(storage_bytes() + held_matrix_bytes(), more)) REFUSE_ALLOCATION("REALLOC_PGBLIST");
     try {
         resize_keeping(S.PGB, count, 0.0);
         if (count > S.PGBNAME.size()) {

@@ -9,6 +9,7 @@
 #include <complex>
 #include <cstdint>
 
+#include "engine/memory_budget.h"
 #include "platform/fixed_text.h"
 #include "platform/fortran_array.h"
 #include "platform/logical.h"
@@ -60,8 +61,13 @@ struct StorageArrays {
 extern StorageArrays STORAGE;
 
 // Derives the available sizes and creates the thirteen groups. status is 0,
-// or 1 when memory cannot be had for them.
+// or 1 when memory cannot be had for them or they pass the case's bound.
 void ALLOC_STORAGE(int32_t& status);
+// Derives the available sizes as ALLOC_STORAGE does and gives the bytes of
+// the groups they make; false when a size does not fit 32 bits.
+bool planned_storage_bytes(ByteCount& bytes);
+// The bytes of the groups at the present available sizes.
+ByteCount storage_bytes();
 // Records the five online-table counts and creates the meter tables.
 void ALLOC_ONLINE(int32_t n1, int32_t n2, int32_t n3, int32_t n4, int32_t n5);
 // Re-creates the output-channel values with n entries; the name list and

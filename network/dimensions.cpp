@@ -7,12 +7,14 @@
 #include <string_view>
 
 #include "engine/abort.h"
+#include "engine/memory_budget.h"
 #include "engine/run_state.h"
 #include "engine/solution_arrays.h"
 #include "engine/storage.h"
 #include "lines/lines.h"
 #include "network/input_state.h"
 #include "network/line_reader.h"
+#include "network/matrix_plan.h"
 #include "platform/list_read.h"
 
 namespace {
@@ -76,6 +78,9 @@ constexpr Group kGroups[] = {
 };
 constexpr size_t kKeywordCount = sizeof(kKeywords) / sizeof(kKeywords[0]);
 static_assert(kKeywordCount == 62, "every keyword once");
+
+// The matrices the case will ask for, found before its storage is created.
+MatrixPlan matrices;
 
 const Keyword* find_keyword(const Text72& name) {
     for (const Keyword& k : kKeywords)
@@ -199,7 +204,7 @@ void read_section_lines(bool later_run) {
         if (in.status() == ReadStatus::End) end_of_map();
         if (in.status() == ReadStatus::Error) bad_map_line();
         if (value < 0) {
-            write_list(UNIT_CONSOLE_OUT, {"Negative dimesion ", value, " for ", name});
+            say_negative_dimension(value, name);
             ABORT_RUN(kRdDim, 2);
         }
         if (const Keyword* k = find_keyword(name)) {
@@ -235,6 +240,7 @@ void prescan_parameters() {
     RDCMNT();
     while (INPUT.SECTION_KEY == "PARAMETERS:") {
         const Text72 line = waiting_line();
+        plan_layout(matrices, line);
         if (FIRST_TOKEN(line) == "TIME_STEP") {
             ListRead in(GETVALUE(line).view());
             in.real(RUN_CLOCK.DELT);
@@ -253,8 +259,27 @@ void prescan_parameters() {
     }
 }
 
-// Walks the whole map file, its pages and includes, for the line sizes
-// and the time step, and leaves the map file positioned at "PARAMETERS:".
+// The first record of a "SUBSYSDIM:" section, whole, for the sizes of the
+// matrices; the section's reader checks it when its turn comes.
+void prescan_subsystem_sizes() {
+    RDCMNT();
+    if (!(INPUT.SECTION_KEY == "SUBSYSDIM:")) return;
+    std::string record;
+    const ReadStatus st = unit_read_line(INPUT.INPUT_UNIT, record);
+    if (st == ReadStatus::End) end_of_map();
+    if (st == ReadStatus::Error) bad_map_line();
+    ListRead in{std::string_view(record)};
+    plan_sizes(matrices, in);
+    RDCMNT();
+    while (INPUT.SECTION_KEY == "SUBSYSDIM:") {
+        waiting_line();
+        RDCMNT();
+    }
+}
+
+// Walks the whole map file, its pages and includes, for the line sizes,
+// the time step and the matrices, and leaves the map file positioned at
+// "PARAMETERS:".
 void prescan_map_file() {
     for (;;) {
         const Text72 key = INPUT.SECTION_KEY;
@@ -269,6 +294,8 @@ void prescan_map_file() {
             RDCMNT();
         } else if (key == "PARAMETERS:") {
             prescan_parameters();
+        } else if (key == "SUBSYSDIM:") {
+            prescan_subsystem_sizes();
         } else if (key == "ENDCASE:") {
             // Back to the top of the map file, whatever was left open.
             while (INPUT.INPUT_UNIT > INPUT_UNIT_NONE) CLOSEFILE();
@@ -290,19 +317,59 @@ void prescan_map_file() {
 // subsystem's two heading lines, seven head records and the fourteen labels
 // and blocks of an empty one (16 + 14); a transformer's fourteen records of
 // fixed length and eleven of its winding count (14 * 2 + 11); a line
-// record's 13 integers, conductance rows and name (2 + 2 + 1). Capacities
-// are no counts of records and stay with the memory check.
+// record's 13 integers, conductance rows and name (2 + 2 + 1); a complex
+// value, a record of its own (2). Capacities are no counts of records and
+// stay with the memory check.
+//
+// The writer writes the network's sections only for a case with a
+// subsystem, and a kind of line's only when the case has lines of it.
+enum class Part { Head, Network, Modal, Phase, Mfdtd };
 struct PerUnit {
     int index;
     int64_t chars;
+    Part part = Part::Head;
 };
 constexpr PerUnit kWrittenPerUnit[] = {
     {ND_STOL, 1},   {ND_STOI, 1},   {ND_STOF, 1},       {ND_STOC, 1},   {ND_STOR, 1},    {ND_STORL, 1},
     {ND_STORI, 1},  {ND_STORF, 1},  {ND_STORC, 1},      {ND_RTCL, 1},   {ND_RTCI, 1},    {ND_RTCF, 1},
     {ND_RTCC, 1},   {ND_STXFRL, 1}, {ND_STXFRI, 1},     {ND_STXFRF, 1}, {ND_STXFRC, 1},  {ND_PGBS, 2},
     {ND_NNODES, 1}, {ND_SUBSYSPAGE, 1}, {ND_TX, 1},     {ND_TXRX, 1},   {ND_CX, 1},      {ND_CXMAP, 1},
-    {ND_SUBSYS, 30}, {ND_TRAFOS, 39}, {ND_TLINES_TOTAL, 5},
+    {ND_SUBSYS, 30},
+    {ND_TRAFOS, 39, Part::Network}, {ND_TLINES_TOTAL, 5, Part::Network}, {ND_CSCS, 1, Part::Network},
+    {ND_CSCR, 1, Part::Network},
+    // Names, four integer blocks, flags, the filter and two loss blocks.
+    {ND_TLINES, 9, Part::Network},
+    // Four buffers, one term, seven pole blocks; five and four complex
+    // blocks; seven integer and thirteen real blocks a mode.
+    {ND_TRAVWAVES, 4, Part::Modal}, {ND_TRANSFORMS, 1, Part::Modal}, {ND_TRANSPOLES, 7, Part::Modal},
+    {ND_ATTPOLES, 10, Part::Modal}, {ND_SURGEPOLES, 8, Part::Modal}, {ND_NUMMODES, 20, Part::Modal},
+    // Two node blocks; complex terms (two kinds of XHK); delays; two buffers.
+    {ND_NUMMODES_PH, 2, Part::Phase}, {ND_HSERC_PH, 2, Part::Phase}, {ND_YCSERC_PH, 2, Part::Phase},
+    {ND_XHK_PH, 4, Part::Phase}, {ND_PROP_PH, 1, Part::Phase}, {ND_TRAVWAVES_PH, 2, Part::Phase},
+    // A node pair a conductor; for one line at least: a row of each of
+    // eight matrices a conductor, two pole blocks and the complex poles,
+    // and five state records an increment.
+    {ND_NUMMODES_MFDTD, 2, Part::Mfdtd}, {ND_MAXMODES_MFDTD, 8, Part::Mfdtd},
+    {ND_MAXPOLES_MFDTD, 4, Part::Mfdtd}, {ND_MAXINC_MFDTD, 10, Part::Mfdtd},
 };
+
+bool written(Part part) {
+    const auto& req = DIMBLOCK.REQ;
+    if (part == Part::Head) return true;
+    if (req[ND_SUBSYS] <= 0) return false;
+    switch (part) {
+        case Part::Modal: return req[ND_TLINES] > 0;
+        case Part::Phase: return req[ND_TLINES_PH] > 0;
+        case Part::Mfdtd: return req[ND_TLINES_MFDTD] > 0;
+        default: return true;
+    }
+}
+
+const char* keyword_name(int index) {
+    const Keyword* k = std::find_if(std::begin(kKeywords), std::end(kKeywords),
+                                    [index](const Keyword& w) { return w.index == index; });
+    return k->name;
+}
 
 // Counts beyond the length of the snapshot's file are not its own, and are
 // refused before anything is created.
@@ -311,18 +378,42 @@ void check_against_snapshot_length() {
     if (length < 0) return;
     int64_t chars = 0;
     const PerUnit* largest = &kWrittenPerUnit[0];
-    const auto share = [](const PerUnit& u) { return DIMBLOCK.REQ[u.index] * u.chars; };
+    const auto share = [](const PerUnit& u) { return written(u.part) ? DIMBLOCK.REQ[u.index] * u.chars : 0; };
     for (const PerUnit& u : kWrittenPerUnit) {
         chars += share(u);
         if (share(u) > share(*largest)) largest = &u;
     }
     if (chars <= length) return;
     const int index = largest->index;
-    const Keyword* k = std::find_if(std::begin(kKeywords), std::end(kKeywords),
-                                    [index](const Keyword& w) { return w.index == index; });
-    write_list(UNIT_CONSOLE_OUT, {"ERROR: The snapshot file is too short for its dimension " + std::string(k->name) +
-                                      " = " + std::to_string(DIMBLOCK.REQ[index])});
+    write_list(UNIT_CONSOLE_OUT, {"ERROR: The snapshot file is too short for its dimension " +
+                                      std::string(keyword_name(index)) + " = " + std::to_string(DIMBLOCK.REQ[index])});
     ABORT_RUN(kRdDim, 1);
+}
+
+[[noreturn]] void storage_refused() {
+    write_list(UNIT_CONSOLE_OUT, {"Problems in dynamic allocation from data file"});
+    ABORT_RUN(kRdDim, 1);
+}
+
+// Every dimension within its bound: as written (without the margin of a
+// data start), and as the pass over the lines worked it out.
+void refuse_beyond_bound() {
+    for (const Keyword& k : kKeywords) {
+        const int64_t value = DIMBLOCK.REQ[k.index] - (is_data_start() ? k.data_margin : 0);
+        const int32_t bound = dimension_bound(k.index);
+        if (value <= bound) continue;
+        say_beyond_bound(k.name, value, bound);
+        storage_refused();
+    }
+}
+
+// The storage and the matrices that "SUBSYSDIM:" will ask for, held
+// together before either is created: storage that cannot be had alone is
+// refused when it is created, the two together here as the matrices'.
+void hold_storage_and_matrices() {
+    ByteCount storage = 0;
+    if (!planned_storage_bytes(storage)) storage_refused();
+    if (fits_case(0, storage) && !fits_case(0, storage + planned_bytes(matrices))) REFUSE_ALLOCATION("ALLOCATION");
 }
 
 void copy_derived_values() {
@@ -344,6 +435,8 @@ void RDDIM() {
     DIMBLOCK.NSUBSYS = 0;
     CURRENT_IDS = {};
 
+    matrices = {};
+
     RDCMNT();
     if (!(INPUT.SECTION_KEY == "DIMENSIONS:")) {
         write_list(UNIT_CONSOLE_OUT, {"First section in map/snap file must be DIMENSIONS:"});
@@ -352,20 +445,41 @@ void RDDIM() {
     read_section_lines(!first_run);
     if (DIMBLOCK.REQ[ND_TRAFOS] > 0 && DIMBLOCK.REQ[ND_WINDINGS] < 2) warn_winding_inconsistency();
 
-    if (is_data_start() && first_run) prescan_map_file();
+    if (!is_data_start() && !STORAGE.created) check_against_snapshot_length();
+    refuse_beyond_bound();
+    if (is_data_start() && first_run) {
+        prescan_map_file();
+        refuse_beyond_bound();
+    } else if (!STORAGE.created) {
+        matrices = snapshot_matrix_plan(CURRENT_FILE_NAME().trimmed(), INPUT.INPUT_UNIT + 1);
+    }
 
     if (!STORAGE.created) {
-        if (!is_data_start()) check_against_snapshot_length();
+        hold_storage_and_matrices();
         int32_t status = 0;
         ALLOC_STORAGE(status);
         if (status == 0) ALLOC_SSLIST(DIMBLOCK.AVAIL[ND_SUBSYS], status);
-        if (status != 0) {
-            write_list(UNIT_CONSOLE_OUT, {"Problems in dynamic allocation from data file"});
-            ABORT_RUN(kRdDim, 1);
-        }
+        if (status != 0) storage_refused();
     }
     NDCHECK();
     copy_derived_values();
+}
+
+int32_t dimension_bound(int index) {
+    // Every step walks the line records, used or not.
+    if (index == ND_TLINES || index == ND_TLINES_TOTAL) return DIMENSION_BOUND / 4096;
+    for (const PerUnit& u : kWrittenPerUnit)
+        if (u.index == index) return DIMENSION_BOUND / 16;
+    return DIMENSION_BOUND;
+}
+
+void say_beyond_bound(std::string_view name, int64_t value, int32_t bound) {
+    write_list(UNIT_CONSOLE_OUT, {"ERROR: Dimension " + std::string(name) + " = " + std::to_string(value) +
+                                      " is beyond its bound of " + std::to_string(bound)});
+}
+
+void say_negative_dimension(int32_t value, const Text72& name) {
+    write_list(UNIT_CONSOLE_OUT, {"Negative dimesion ", value, " for ", name});
 }
 
 void NDCHECK() {

@@ -4,6 +4,9 @@
 
 #include <array>
 #include <cstdint>
+#include <string_view>
+
+#include "platform/fixed_text.h"
 
 constexpr int NDIMS = 70;
 
@@ -33,6 +36,21 @@ struct DimensionBlock {
 };
 
 extern DimensionBlock DIMBLOCK;
+
+// The largest value of a dimension, in a map file or a snapshot: far above
+// any real case, and low enough that no single size asks for more than
+// the machine can give or a run can write.
+constexpr int32_t DIMENSION_BOUND = 1 << 24;
+// The bound of dimension index: a sixteenth of it for a count whose values
+// a snapshot holds, so that no one of them makes a snapshot of more than
+// half a gigabyte or takes seconds to write; 4096 for the line records,
+// which every step walks.
+int32_t dimension_bound(int index);
+
+// The console lines of a dimension refused for its value: one beyond its
+// bound, and one below zero.
+void say_beyond_bound(std::string_view name, int64_t value, int32_t bound);
+void say_negative_dimension(int32_t value, const Text72& name);
 
 // Reads the "DIMENSIONS:" section; in the first run of a data start also
 // pre-scans the map file and creates the storage; then NDCHECK.

@@ -88,6 +88,19 @@ void line_constants_advice() {
     write_list(out, {"     - Check for and Correct Errors."});
 }
 
+// The keys of a map file's sections, and the lines that end a page, a
+// file or the case, as the map-file reader knows them.
+bool is_section_key(const Text72& token) {
+    static constexpr const char* kKeys[] = {
+        "DIMENSIONS:", "PARAMETERS:", "MAP:",     "SUBSYSDIM:", "SUBS:",    "RADIOLINKS:", "VOLTAGES:",
+        "BRANCHES:",   "TRANSFORMERS:", "TLINES:", "GLOBAL_TLINES:", "DATADSD:", "DATADSO:", "IGNORE:",
+        "STOL:",       "STOI:",       "STOF:",    "STOC:",      "CX:",      "CXMAP:",      "MPGBS:",
+        "PGBList:",    "ENDPAGE",     "ENDPAGE:", "ENDCASE",    "ENDCASE:"};
+    for (const char* k : kKeys)
+        if (token == k) return true;
+    return token.sub(1, 7) == "ENDFILE";
+}
+
 }  // namespace
 
 Text72 FIRST_TOKEN(const Text72& line) {
@@ -158,7 +171,13 @@ ReadStatus READ_CHANNEL_LABEL(std::string& record) {
         const ReadStatus st = unit_read_line(INPUT.INPUT_UNIT, record);
         if (st != ReadStatus::Ok) return st;
         const size_t at = record.find_first_not_of(" \t");
-        if (at == std::string::npos || record[at] != '!') return st;
+        if (at != std::string::npos && record[at] == '!') continue;
+        INPUT.DATA_LINE = as_line(record);
+        // A section's key ends the labels as the end of the file would; it
+        // is left to be read.
+        if (!is_section_key(FIRST_TOKEN(INPUT.DATA_LINE))) return st;
+        unit_backspace(INPUT.INPUT_UNIT);
+        return ReadStatus::End;
     }
 }
 

@@ -57,6 +57,7 @@ int32_t TEXTINT(std::string_view text);
 // and DATA_LINE.
 ReadStatus READ_DATA_LINE(Text72& line);
 // The next output-channel label of the current unit, whole: a line whose
-// first non-blank character is '!' is a comment and is passed over; every
-// other line, blank or not, is a label.
+// first non-blank character is '!' is a comment and is passed over; a line
+// that opens a map file's section, or ends a page or the case, gives End,
+// as the end of the file does; every other line, blank or not, is a label.
 ReadStatus READ_CHANNEL_LABEL(std::string& record);

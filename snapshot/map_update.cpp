@@ -6,6 +6,7 @@
 #include <string>
 
 #include "engine/abort.h"
+#include "engine/memory_budget.h"
 #include "engine/run_state.h"
 #include "engine/storage.h"
 #include "network/dimensions.h"
@@ -48,7 +49,20 @@ void skip_section() {
 }
 
 // The channel array size for n channels: the next multiple of ten above.
-int32_t channel_room(int32_t n) { return 10 * (std::max(n, 1) / 10) + 10; }
+int64_t channel_room(int64_t n) { return 10 * (std::max<int64_t>(n, 1) / 10) + 10; }
+
+// The map's channel count: not below zero, and within the bound that every
+// dimension keeps.
+void check_channel_count(const Text72& name, int32_t n) {
+    if (n < 0) {
+        say_negative_dimension(n, name);
+        ABORT_RUN("UPDATE_MAP", 1);
+    }
+    if (n > dimension_bound(ND_PGBS)) {
+        say_beyond_bound("PGBS", n, dimension_bound(ND_PGBS));
+        REFUSE_ALLOCATION("UPDATE_MAP");
+    }
+}
 
 void compare_or_take_dimension(const Text72& name, int32_t n, int32_t& channels) {
     static constexpr std::pair<const char*, int> kCompared[] = {
@@ -63,11 +77,12 @@ void compare_or_take_dimension(const Text72& name, int32_t n, int32_t& channels)
         ABORT_RUN("UPDATE_MAP", 0);
     }
     if (!(name == "PGBS")) return;
+    check_channel_count(name, n);
     channels = n;
     if (RUN_SEQ.IRUN > 1 || n == DIMBLOCK.NPGBS) return;
     // Both counts fit in every later run, which reads the snapshot's
     // channel values again before it takes the map's count.
-    const int32_t room = channel_room(std::max(n, DIMBLOCK.NPGBS));
+    const int32_t room = static_cast<int32_t>(channel_room(std::max(n, DIMBLOCK.NPGBS)));
     DIMBLOCK.NPGBS = DIMBLOCK.REQ[ND_PGBS] = n;
     StorageArrays& S = STORAGE;
     REALLOC_PGBLIST(room);

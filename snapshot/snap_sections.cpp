@@ -53,7 +53,7 @@ void walk_storage(SnapStream& s) {
     int32_t ndx = req(ND_DX);
     if (s.writing()) {
         stored(s, "!DX_ARRAY:", A.DX_ARRAY, ndx, R);
-    } else if (s.label_count("!DX_ARRAY:", ndx, 1 << 24)) {
+    } else if (s.label_count("!DX_ARRAY:", ndx, DIMENSION_BOUND)) {
         A.DX_ARRAY.allocate(ndx);
         DIMBLOCK.REQ[ND_DX] = DIMBLOCK.AVAIL[ND_DX] = ndx;
         s.reals(ndx, all(A.DX_ARRAY));

@@ -114,7 +114,11 @@ private:
         Item item(*this);
         for (int32_t i = 1; i <= n; ++i) {
             each(i, item);
-            if (writing() && per_line > 0 && i % per_line == 0 && i < n) end_line();
+            if (writing()) {
+                if (per_line > 0 && i % per_line == 0 && i < n) end_line();
+            } else if (!read_->ok()) {
+                break;  // the file holds no more: the block fails here
+            }
         }
         end_block(n);
     }

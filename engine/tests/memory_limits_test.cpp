@@ -1,7 +1,8 @@
 // Each allocation group is held, before it is created, against the memory
 // left to the process: what the machine has available and what the
-// address-space limit leaves. A snapshot's sizes are held against the
-// length of its file first. Every refusal comes before the arrays are
+// address-space limit leaves; the storage and the subsystem matrices
+// together against the case's bound as well. A snapshot's sizes are held
+// against the length of its file first, then against their bounds. Every refusal comes before the arrays are
 // created, so the program stays small while it refuses.
 #include <fstream>
 
@@ -47,6 +48,18 @@ std::string from(const ProgramResult& r, const std::string& text) {
     return at == std::string::npos ? r.out : r.out.substr(at);
 }
 
+// The matrices' refusal, before anything is created.
+void expect_matrices_refused(const ProgramResult& r) {
+    ASSERT_FALSE(r.timed_out) << r.out;
+    const std::string refused = " ***ERROR** Memory requirement too high, Errors in allocation. \n"
+                                " ***ERROR** Try optimize memory allocation in Project Settings or use 64-bit "
+                                "build of library.\n" +
+                                abort_frame("ALLOCATION");
+    EXPECT_EQ(from(r, refused), refused);
+    EXPECT_EQ(r.exit_code, 208);
+    expect_small(r);
+}
+
 // 2.8 GB of doubles and 2.8 GB of integers under a 4 GB limit.
 TEST(MemoryLimits, TwoStorageArraysBeyondTheAddressSpaceLimit) {
     if (!kLimited) GTEST_SKIP() << "no address-space limit under the sanitizers";
@@ -61,14 +74,32 @@ TEST(MemoryLimits, TwoStorageArraysBeyondTheAddressSpaceLimit) {
 TEST(MemoryLimits, SolutionMatricesBeyondTheAddressSpaceLimit) {
     if (!kLimited) GTEST_SKIP() << "no address-space limit under the sanitizers";
     const ProgramResult r = run_case(" NODES = 10000\n SPARSITY = 100\n", 1024L * 1024, "SUBSYSDIM:\n 1 10000\n");
+    expect_matrices_refused(r);
+}
+
+// 134 MB of storage and 760 MB of matrices for one 6,500-node subsystem:
+// each fits the case's bound of 768 MiB, the two together do not, and
+// neither is created.
+TEST(MemoryLimits, StorageAndMatricesBeyondTheCaseBound) {
+    const ProgramResult r =
+        run_case(" NODES = 6500\n SPARSITY = 100\n VARS = 16777216\n", 0, "SUBSYSDIM:\n 1 6500\n");
+    expect_matrices_refused(r);
+}
+
+// The same nodes in one set per subsystem, where the subsystem has 100:
+// its matrices are small, and the case runs.
+TEST(MemoryLimits, SmallSubsystemsOfALargeNodeCountRun) {
+    const ProgramResult r = run_case(" NODES = 20000\n SPARSITY = 100\n", 0,
+                                     " USE_SUBSYSDIM = YES\nSUBSYSDIM:\n 1 100\n");
     ASSERT_FALSE(r.timed_out) << r.out;
-    const std::string refused = " ***ERROR** Memory requirement too high, Errors in allocation. \n"
-                                " ***ERROR** Try optimize memory allocation in Project Settings or use 64-bit "
-                                "build of library.\n" +
-                                abort_frame("ALLOCATION");
-    EXPECT_EQ(from(r, refused), refused);
-    EXPECT_EQ(r.exit_code, 208);
+    EXPECT_EQ(r.exit_code, 0) << r.out;
     expect_small(r);
+}
+
+TEST(MemoryLimits, TheCaseBoundHoldsWhateverTheMemoryLeft) {
+    EXPECT_TRUE(fits_case(0, 1 << 20));
+    EXPECT_FALSE(fits_case(0, ByteCount{CASE_BYTES_BOUND} + 1));
+    EXPECT_FALSE(fits_case(CASE_BYTES_BOUND - 10, 20));
 }
 
 // The node map of the largest count takes 17.2 GB, refused without any
@@ -98,6 +129,8 @@ struct Oversized {
     // back to 0 and the line `was` raised to `raised`.
     const char* was = nullptr;
     const char* raised = nullptr;
+    // A count that its file could hold but the bound of its dimension does not.
+    bool beyond_bound = false;
 };
 void PrintTo(const Oversized& c, std::ostream* os) { *os << c.snapshot; }
 
@@ -123,9 +156,11 @@ TEST_P(SnapshotBeyondItsLength, IsRefusedBeforeAnythingIsCreated) {
         run_program({"/bin/sh", "-c", memory_cap(1024) + "exec " + bare_program() + " -startup:alone"},
                     "1\n0\n0\n1\n0\n0\n" + std::string(c.snapshot) + "\n0.02\n", folder, 30000);
     ASSERT_FALSE(r.timed_out) << r.out;
-    const std::string refused = " ERROR: The snapshot file is too short for its dimension " +
-                                std::string(c.dimension) + "\n" +
-                                abort_frame_of("RDDIM", 1, " PARAMETERS:", c.snapshot);
+    const std::string refusal = c.beyond_bound ? " ERROR: Dimension " + std::string(c.dimension) +
+                                                     "\n Problems in dynamic allocation from data file"
+                                               : " ERROR: The snapshot file is too short for its dimension " +
+                                                     std::string(c.dimension);
+    const std::string refused = refusal + "\n" + abort_frame_of("RDDIM", 1, " PARAMETERS:", c.snapshot);
     EXPECT_EQ(from(r, refused), refused);
     EXPECT_EQ(r.exit_code, 208);
     expect_small(r);
@@ -139,7 +174,14 @@ INSTANTIATE_TEST_SUITE_P(Dimensions, SnapshotBeyondItsLength,
                                                    " SUBSYS                = 10000000        10000000"},
                                          Oversized{"snap_trafos_huge.snp", "TRAFOS = 10000000",
                                                    " TRAFOS                =       0               1",
-                                                   " TRAFOS                = 10000000        10000000"}),
+                                                   " TRAFOS                = 10000000        10000000"},
+                                         Oversized{"snap_cscs_huge.snp", "CSCS = 1000000",
+                                                   " CSCS                  =       0               1",
+                                                   " CSCS                  = 1000000         1000000"},
+                                         Oversized{"snap_cons_huge.snp",
+                                                   "CONS = 16777217 is beyond its bound of 16777216",
+                                                   " CONS                  =       0               1",
+                                                   " CONS                  = 16777217        16777217", true}),
                          [](const testing::TestParamInfo<Oversized>& p) {
                              const std::string n = p.param.snapshot;
                              return n.substr(5, n.find('_', 5) - 5);

@@ -109,6 +109,12 @@ const Fatal kSmallSections[] = {
     {"cx_slots.map", "RDCXMAPPING", 0, {" CXMAP Dimension out of bounds in MAP file"}},
     {"mpgbs_count.map", "RDMPGB", 0, {" MPGBS Dimension out of bounds in MAP file"}},
     {"pgblist_eof.map", "RDPGBLIST", 1, {kEof}, " first channel", "pgblist_eof.map", true},
+    // A section's key where a label should be ends the labels as the end of the file does.
+    {"pgblist_key.map", "RDPGBLIST", 1, {kEof}, "ENDCASE", "pgblist_key.map"},
+    {"dims_bound.map", "RDDIM", 1,
+     {" ERROR: Dimension CONS = 16777217 is beyond its bound of 16777216",
+      " Problems in dynamic allocation from data file"},
+     "PARAMETERS:", "dims_bound.map"},
     {"endcase_nosubsys.map", "ENDCASE", 1,
      {" If you have electrical nodes you must have", " at least one subsystem."}, "ENDCASE",
      "endcase_nosubsys.map"},

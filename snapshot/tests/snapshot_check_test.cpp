@@ -250,14 +250,15 @@ struct UpdateStop {
     const char* label;
     std::string after_page;
     std::string shown;
+    const char* channels = "3";
 };
 void PrintTo(const UpdateStop& c, std::ostream* os) { *os << c.label; }
 
 class MapUpdateStop : public MapUpdate, public testing::WithParamInterface<UpdateStop> {};
 
 TEST_P(MapUpdateStop, NamesTheMapFile) {
-    const Captured c = update("DIMENSIONS:\n NODES = 3\n PGBS = 3\nMAP: 'page.map'\n 1 3  1 2 3\n 0 0\n" +
-                              GetParam().after_page);
+    const Captured c = update("DIMENSIONS:\n NODES = 3\n PGBS = " + std::string(GetParam().channels) +
+                              "\nMAP: 'page.map'\n 1 3  1 2 3\n 0 0\n" + GetParam().after_page);
     EXPECT_TRUE(c.aborted);
     EXPECT_NE(c.out.find(GetParam().shown), std::string::npos) << c.out;
 }
@@ -267,7 +268,18 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(UpdateStop{"ListCutShort", "PGBList:\na\nb\n",
                                " Data file name: " + pad_text("case.map", 34) + "...\n"},
                     UpdateStop{"OverLongLine", "MPGBS:\n" + std::string(UNIT_RECORD_MAX + 1, '1') + "\n",
-                               " Likely file names are: " + pad_text("case.map", 72) + "case.map "}),
+                               " Likely file names are: " + pad_text("case.map", 72) + "case.map "},
+                    // The count: the data start's refusal of a negative one, the
+                    // bound of a count that a snapshot holds; a key among the labels.
+                    UpdateStop{"NegativeChannelCount", "PGBList:\na\n",
+                               " Negative dimesion           -1  for " + pad_text("PGBS", 72) + "\n", "-1"},
+                    UpdateStop{"ChannelCountBeyondItsBound", "PGBList:\na\n",
+                               " ERROR: Dimension PGBS = 1048577 is beyond its bound of 1048576\n"
+                               " ***ERROR** Memory requirement too high, Errors in allocation. \n",
+                               "1048577"},
+                    UpdateStop{"KeyAmongTheLabels", "PGBList:\na\nb\nENDCASE\n",
+                               " ***ERROR** Unexpected End_Of_File\n =========================================================\n"
+                               " Following is the last read data line:\n ENDCASE"}),
     [](const auto& info) { return std::string(info.param.label); });
 
 }  // namespace
