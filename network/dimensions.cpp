@@ -468,6 +468,9 @@ void RDDIM() {
 int32_t dimension_bound(int index) {
     // Every step walks the line records, used or not.
     if (index == ND_TLINES || index == ND_TLINES_TOTAL) return DIMENSION_BOUND / 4096;
+    // A capacity that nothing walks: what it asks for is held by the memory
+    // bound, so that a NODES line without SPARSITY still sizes a real case.
+    if (index == ND_SPARSITY) return std::numeric_limits<int32_t>::max();
     for (const PerUnit& u : kWrittenPerUnit)
         if (u.index == index) return DIMENSION_BOUND / 16;
     return DIMENSION_BOUND;

@@ -44,7 +44,7 @@ constexpr int32_t DIMENSION_BOUND = 1 << 24;
 // The bound of dimension index: a sixteenth of it for a count whose values
 // a snapshot holds, so that no one of them makes a snapshot of more than
 // half a gigabyte or takes seconds to write; 4096 for the line records,
-// which every step walks.
+// which every step walks; SPARSITY only by the memory it asks for.
 int32_t dimension_bound(int index);
 
 // The console lines of a dimension refused for its value: one beyond its
