@@ -22,6 +22,7 @@
 #include "snapshot/run_output.h"
 #include "snapshot/snap_access.h"
 #include "snapshot/snap_checks.h"
+#include "snapshot/snap_line_checks.h"
 #include "snapshot/snap_lines.h"
 
 using snap::all;
@@ -285,12 +286,14 @@ void walk_lines_and_changes(SnapStream& s) {
         }
         for (int32_t r = 1; r <= rows; ++r)
             s.ints(tlrec::SLOTS, [&](int32_t i) -> int32_t& { return T.TLINE_REC(r, i); });
+        if (!s.writing()) check_line_records(s, rows);
         for (int32_t r = 1; r <= rows; ++r)
             for (int32_t k = 1; k <= nc; ++k) s.reals(nc, [&](int32_t i) -> double& { return T.TLGMAT(i, k, r); });
         s.ints(2, [&](int32_t i) -> int32_t& { return i == 1 ? LINE_COUNTS.NENISRV : LINE_COUNTS.NENICLI; });
         if (!s.writing()) {
             s.check(LINE_COUNTS.NENISRV, 0, req(ND_ENI_SERVERS));
             s.check(LINE_COUNTS.NENICLI, 0, req(ND_ENI_CLIENTS));
+            check_eni_counts(s, rows);
         }
         for (int32_t r = 1; r <= rows; ++r) s.name(T.TLNAME(r));
         int32_t r = 0;
@@ -301,7 +304,10 @@ void walk_lines_and_changes(SnapStream& s) {
             int32_t nk = T.TLINE_REC(r, tlrec::NCOND);
             s.counted_pair(T.ENI_CLI_SS(c), nk, static_cast<int32_t>(T.ENI_CLI_NODES.extent(1)),
                            [&](int32_t i) -> int32_t& { return T.ENI_CLI_NODES(i, c); });
-            if (!s.writing()) s.check(nk, T.TLINE_REC(r, tlrec::NCOND), T.TLINE_REC(r, tlrec::NCOND));
+            if (!s.writing()) {
+                s.check(nk, T.TLINE_REC(r, tlrec::NCOND), T.TLINE_REC(r, tlrec::NCOND));
+                check_eni_client(s, c, nk);
+            }
         }
     }
     if (req(ND_CSCS) > 0) {

@@ -310,7 +310,35 @@ INSTANTIATE_TEST_SUITE_P(
                 " !*** TRANSFORMER DATA", Network::Transformer},
         BadFile{"TransformersOfTheSubsystemMiscounted",
                 [](const std::string& g) { return replaced(g, " 1  / Transformers", " 0  / Transformers"); }, kBad,
-                " !*** TRANSFORMER DATA", Network::Transformer}),
+                " !*** TRANSFORMER DATA", Network::Transformer},
+        BadFile{"LineRecordOfAClientOnALocalLine",
+                [](const std::string& g) { return with_integer(g, " !*** Additional bergeron data:", 6, 1, "-1"); },
+                kBad, " !*** Additional bergeron data:", Network::Line, kBergeron},
+        BadFile{"LineRecordSignalsBeyondCscr",
+                [](const std::string& g) {
+                    return with_integer(g, " !*** Additional bergeron data:", 6, 9, "2147483647");
+                },
+                kBad, " !*** Additional bergeron data:", Network::Line, kBergeron},
+        BadFile{"LineRecordOffsetBeyondItsNodes",
+                [](const std::string& g) {
+                    return replaced(g, "          2           1           0           0",
+                                    "          2           1           1           0");
+                },
+                kBad, " !*** Sparse Stored Parameters", Network::Line, kFrePhase},
+        BadFile{"ModalBufferPositionBeyondItsDelay",
+                [](const std::string& g) { return with_integer(g, " !*** Modes:", 2, 1, "11"); }, kBad,
+                " !*** Modes:", Network::Line, kBergeron},
+        BadFile{"PhaseReadPositionOffItsDelay",
+                [](const std::string& g) { return with_integer(g, " !*** NG Parameters", 2, 1, "4"); }, kBad,
+                " !*** NG Parameters", Network::Line, kFrePhase},
+        BadFile{"MfdtdNodeBeyondItsSubsystem",
+                [](const std::string& g) { return with_integer(g, " !Node Numbers (All MFDTD Lines):", 1, 2, "3"); },
+                kBad, " !Node Numbers (All MFDTD Lines):", Network::Line, kMfdtd},
+        BadFile{"MfdtdLineWithoutSegments",
+                [](const std::string& g) {
+                    return with_integer(g, " !*** Static Data for Line:           1", 2, 1, "0");
+                },
+                kBad, " !*** Static Data for Line:           1", Network::Line, kMfdtd}),
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST(BadSnapshotVersion, IsRefusedBeforeTheRun) {
