@@ -24,7 +24,7 @@ void check_lists(SnapStream& s, const FArray2<int32_t>& start, const FArray2<int
         s.require(first == next && last >= int64_t{first} - 1 && last <= room);
         int32_t previous = lower ? 0 : r;
         const int32_t most = lower ? r - 1 : n;
-        for (int32_t p = first; p <= last; ++p) {
+        for (int64_t p = first; p <= last; ++p) {
             const int32_t c = col(p, ss);
             s.require(c > previous && c <= most);
             previous = c;

@@ -102,8 +102,8 @@ void check_phase_groups(SnapStream& s, int32_t p) {
         s.require(delay >= 1 && delay <= len);
         // Each step reads its delay behind the slot it writes, around the
         // buffer; before the first step every group reads slot 2.
-        int32_t read = w - delay + 1;
-        if (read < 1) read += len + 1;
+        int64_t read = int64_t{w} - delay + 1;
+        if (read < 1) read += int64_t{len} + 1;
         s.require(L.PH_RIDX(p, g) == (w == 0 ? 2 : read));
         longest = std::max(longest, delay);
     }
