@@ -449,4 +449,23 @@ TEST_F(SnapshotFile, ModalLinesCarryASeventhIntegerBlockOfZeros) {
     EXPECT_TRUE(contains(six.out, "ERROR: Abnormal termination of ZARIK by READSNP")) << six.out;
 }
 
+// An ENI client end whose nodes are not in its subsystem (subsystem 2 has
+// none) is refused before the ports are asked.
+TEST_F(SnapshotFile, EniClientEndOutsideItsSubsystemIsRefused) {
+    build_state();
+    ASSERT_FALSE(write("one").aborted);
+    const std::string client = "          1           2           2           3 \n";
+    std::string file = read_file(dir_.file("one.snp"));
+    const size_t at = file.find(client);
+    ASSERT_NE(at, std::string::npos);
+    file.replace(at, 11, "          2");
+    write_file(dir_.file("other.snp"), file);
+    const Captured other = read_back("other.snp");
+    EXPECT_TRUE(other.aborted);
+    EXPECT_TRUE(contains(other.out, " ***ERROR** ZARIK: Error while reading snap file\n")) << other.out;
+    // The last line read is the last line record's name.
+    EXPECT_TRUE(contains(other.out, "line:\n  mfdtd ")) << other.out;
+    EXPECT_FALSE(contains(other.out, "Enter port number")) << other.out;
+}
+
 }  // namespace
