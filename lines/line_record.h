@@ -23,3 +23,8 @@ constexpr int32_t ROLE_LOCAL = 0, ROLE_SERVER = 1, ROLE_CLIENT = 2;
 
 // Rows the line update walks: "TLINES-TOTAL", within the table's rows.
 int32_t tlines_total();
+// Whether every run of control signals that the step moves for a line of
+// the role lies in its array: each end's start sent, count sent, start
+// received and count received (a local line's ends receive what the other
+// sends; an ENI end sends and receives its own).
+bool signal_runs_fit(int32_t role, const int32_t (&end1)[4], const int32_t (&end2)[4]);

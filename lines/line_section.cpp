@@ -169,20 +169,10 @@ void check_header(LineEntry& e, int32_t client) {
 
 // Every run of control signals the step moves must lie in its array.
 void check_signal_runs(const LineEntry& e) {
-    const int64_t cscs = LINE_TABLES.TLCS_SEND.size(), cscr = LINE_TABLES.TLCS_RECV.size();
-    const auto fits = [](int32_t start, int32_t count, int64_t size) {
-        return count == 0 || (count > 0 && start >= 1 && int64_t{start} + count - 1 <= size);
-    };
-    bool ok = true;
-    if (e.role == tlrec::ROLE_LOCAL) {
-        ok = fits(e.csc1[2], e.csc1[3], cscr) && fits(e.csc2[0], e.csc1[3], cscs) && fits(e.csc2[2], e.csc2[3], cscr) &&
-             fits(e.csc1[0], e.csc2[3], cscs);
-    } else {
-        ok = fits(e.csc1[0], e.csc1[1], cscs) && fits(e.csc1[2], e.csc1[3], cscr);
-    }
-    if (ok) return;
+    if (signal_runs_fit(e.role, e.csc1, e.csc2)) return;
     DSLINT_SHOW_NAME(e);
-    stop({"ERROR: DSLINT: Control signal transfer outside the dimensions CSCS =", cscs, " and CSCR =", cscr});
+    stop({"ERROR: DSLINT: Control signal transfer outside the dimensions CSCS =", LINE_TABLES.TLCS_SEND.size(),
+          " and CSCR =", LINE_TABLES.TLCS_RECV.size()});
 }
 
 // The port of an ENI end, asked on the console of a standalone run.

@@ -18,6 +18,17 @@ int32_t tlines_total() {
         std::clamp<int64_t>(DIMBLOCK.REQ[ND_TLINES_TOTAL], 0, LINE_TABLES.TLINE_REC.extent(1)));
 }
 
+bool signal_runs_fit(int32_t role, const int32_t (&end1)[4], const int32_t (&end2)[4]) {
+    const int64_t cscs = LINE_TABLES.TLCS_SEND.size(), cscr = LINE_TABLES.TLCS_RECV.size();
+    const auto fits = [](int32_t start, int32_t count, int64_t size) {
+        return count == 0 || (count > 0 && start >= 1 && int64_t{start} + count - 1 <= size);
+    };
+    if (role == tlrec::ROLE_LOCAL)
+        return fits(end1[2], end1[3], cscr) && fits(end2[0], end1[3], cscs) && fits(end2[2], end2[3], cscr) &&
+               fits(end1[0], end2[3], cscs);
+    return fits(end1[0], end1[1], cscs) && fits(end1[2], end1[3], cscr);
+}
+
 void TLSTEP() {
     ENI_CLI2SRV();
     TLEXCH_LOCAL();

@@ -25,6 +25,11 @@ template <class A> void fits(SnapStream& s, int32_t n, const A& a, int dim = 1) 
     s.check(n, 0, static_cast<int32_t>(std::min<int64_t>(a.extent(dim), INT32_MAX)));
 }
 
+// Entries 1..n of an array read from the file each lie in lo..hi.
+template <class A> void within(SnapStream& s, const A& a, int64_t n, int64_t lo, int64_t hi) {
+    for (int64_t i = 1; i <= n; ++i) s.require(a(i) >= lo && a(i) <= hi);
+}
+
 // One integer record of a single value.
 inline void count_record(SnapStream& s, int32_t& n) {
     s.ints(1, [&n](int32_t) -> int32_t& { return n; });

@@ -8,6 +8,7 @@
 #include "lines/line_tables.h"
 #include "lines/lines.h"
 #include "snapshot/snap_access.h"
+#include "snapshot/snap_line_checks.h"
 
 using snap::all;
 using snap::at_least_1;
@@ -43,6 +44,7 @@ void walk_modal(SnapStream& s) {
     s.label("!*** Basic info:");
     for (int32_t l = 1; l <= nl; ++l) s.name(L.TLM_INPUT_NAME(l));
     for (auto* a : {&L.TLM_SS1, &L.TLM_SS2, &L.TLM_NCOND, &L.TLM_KIND}) s.ints(nl, all(*a));
+    if (!s.writing()) check_modal_lines(s, nl);
     flags(s, L.TLM_INFLENGTH, nl);
     if (d[5] > 0) {
         s.label("!*** Modes:");
@@ -58,6 +60,7 @@ void walk_modal(SnapStream& s) {
         for (auto* a : {&L.TLM_HCOEF, &L.TLM_KCOEF})
             for (int32_t c = 1; c <= 2; ++c) s.reals(d[5], column(*a, c));
     }
+    if (!s.writing()) check_modal_modes(s, nl, d);
     if (d[0] > 0) {
         s.label("!*** Travelling wave buffers:");
         for (auto* a : {&L.TLM_BUFW1, &L.TLM_BUFW2, &L.TLM_BUFE1, &L.TLM_BUFE2}) s.reals(d[0], all(*a));
@@ -96,6 +99,7 @@ void walk_phase_line(SnapStream& s, int32_t p) {
         s.ints(ng, [&](int32_t g) -> int32_t& { return L.PH_RIDX(p, g); });
         s.ints(ng, column(L.PH_NHPOLE, p));
         s.reals(ng, [&](int32_t g) -> double& { return L.PH_FRAC(p, g); });
+        if (!s.writing()) check_phase_groups(s, p);
     }
     if (m > 0) {
         s.label("!*** MODEPH Parameters");
@@ -131,14 +135,11 @@ void walk_phase(SnapStream& s, int32_t np) {
     count_record(s, npx);
     if (!s.writing()) fits(s, npx, L.PH_NODE1);
     for (auto* a : {&L.PH_SS1, &L.PH_SS2, &L.PH_NCOND, &L.PH_WIDX, &L.PH_NMODES, &L.PH_BUFLEN}) s.ints(np, all(*a));
+    if (!s.writing()) check_phase_lines(s, np);
     flags(s, L.PH_INFLENGTH, np);
-    if (!s.writing())
-        for (int32_t p = 1; p <= np; ++p) {
-            fits(s, L.PH_NMODES(p), L.PH_DELAY);
-            fits(s, L.PH_NCOND(p), L.PH_HS1);
-        }
     if (npx > 0)
         for (auto* a : {&L.PH_NODE1, &L.PH_NODE2}) s.ints(npx, all(*a));
+    if (!s.writing()) check_phase_nodes(s, np, npx);
     for (int32_t p = 1; p <= np; ++p) walk_phase_line(s, p);
 
     s.label("!*** Sparse Stored Parameters");
@@ -151,6 +152,7 @@ void walk_phase(SnapStream& s, int32_t np) {
         fits(s, n[2], L.PH_SH1);
         fits(s, n[3], L.PH_H0);
         fits(s, n[4], L.PH_WB1);
+        check_phase_totals(s, np, n);
     }
     if (n[0] > 0) s.complexes(n[0], all(L.PH_RH));
     if (n[1] > 0) s.complexes(n[1], all(L.PH_RY));
@@ -198,11 +200,13 @@ void walk_mfdtd(SnapStream& s, int32_t nm) {
     s.label("!Node Numbers (All MFDTD Lines):");
     for (int32_t j = 1; j <= cn; ++j)
         s.ints(2, [&](int32_t i) -> int32_t& { return i == 1 ? L.TLD_NODE1(j) : L.TLD_NODE2(j); });
+    if (!s.writing()) check_mfdtd_lines(s, nm, cn);
     flags(s, L.TLD_INFLENGTH, nm);
     for (int32_t l = 1; l <= nm; ++l) {
         s.label("!*** Static Data for Line:", l);
         count_record(s, L.TLD_NPOLE(l));
         count_record(s, L.TLD_NSEG(l));
+        if (!s.writing()) check_mfdtd_line(s, l);
         s.e_reals(1, [&](int32_t) -> double& { return L.TLD_DZ(l); });
         const std::array<std::pair<const char*, FArray3<double>*>, 8> matrices{{{"!Zeta1:", &L.TLD_G2},
                                                                                {"!Xhi1:", &L.TLD_G3},

@@ -3,7 +3,9 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <initializer_list>
+#include <tuple>
 
 #include "engine/solution_arrays.h"
 #include "engine/storage.h"
@@ -19,6 +21,8 @@
 #include "platform/text_units.h"
 #include "snapshot/run_output.h"
 #include "snapshot/snap_access.h"
+#include "snapshot/snap_checks.h"
+#include "snapshot/snap_line_checks.h"
 #include "snapshot/snap_lines.h"
 
 using snap::all;
@@ -77,18 +81,22 @@ void walk_storage(SnapStream& s) {
 void walk_node_map(SnapStream& s) {
     StorageArrays& A = STORAGE;
     s.label("! MAP ");
-    const auto block = [&s](auto& a, int32_t n) {
+    // A block of integers, each read from lo to hi.
+    const auto block = [&s](auto& a, int32_t n, int32_t lo = INT32_MIN, int32_t hi = INT32_MAX) {
         if (!s.writing()) fits(s, n, a);
         s.ints(n, all(a));
+        if (!s.writing()) snap::within(s, a, n, lo, hi);
     };
     const auto rblock = [&s](auto& a, int32_t n) {
         if (!s.writing()) fits(s, n, a);
         s.reals(n, all(a));
     };
-    block(A.NODE, req(ND_NNODES));
-    block(A.SUBS, req(ND_SUBSYSPAGE));
+    // NODE holds each page's subsystem beside its node numbers; the local
+    // subsystems are numbered within their count, the radio links within TX.
+    block(A.NODE, req(ND_NNODES), 0, std::max(DIMBLOCK.AVAIL[ND_NODES], DIMBLOCK.NSUBSYS));
+    block(A.SUBS, req(ND_SUBSYSPAGE), 0, req(ND_SUBSYSPAGE));
     rblock(A.TX, req(ND_TX));
-    block(A.TXRX, req(ND_TXRX));
+    block(A.TXRX, req(ND_TXRX), 0, DIMBLOCK.AVAIL[ND_TX]);
     rblock(A.CX, req(ND_CX));
     block(A.CXMAP, req(ND_CXMAP));
     // The channel list: its count, then the count again and the entries.
@@ -105,18 +113,18 @@ void walk_node_map(SnapStream& s) {
 namespace {
 
 // A labelled list of buses or branches of subsystem ss: each entry's
-// number (1 to hi), then its values in the given arrays; the reader marks
-// the entries read in `mark` when there is one.
+// number, ascending from 1 to hi, then its values in the given arrays; the
+// reader requires `flagged`, when there is one, set for each entry.
 void numbered_entries(SnapStream& s, const char* label, int32_t count, FArray2<int32_t>& list, int32_t ss, int32_t hi,
-                      std::initializer_list<FArray2<double>*> arrays, FArray2<Logical>* mark) {
+                      std::initializer_list<FArray2<double>*> arrays, const FArray2<Logical>* flagged) {
     s.label(label);
     for (int32_t k = 1; k <= count; ++k) {
         int32_t b = list(k, ss);
         s.scalar(b);
         if (!s.writing()) {
-            s.check(b, 1, hi);
+            s.check(b, k == 1 ? 1 : list(k - 1, ss) + 1, hi);
             list(k, ss) = b;
-            if (mark) (*mark)(b, ss) = LTRUE;
+            if (flagged) s.require(is_true((*flagged)(b, ss)));
         }
         s.reals(static_cast<int32_t>(arrays.size()),
                 [&](int32_t i) -> double& { return (*arrays.begin()[i - 1])(b, ss); });
@@ -157,23 +165,17 @@ void walk_subsystem(SnapStream& s, int32_t ss) {
         for (int32_t i = 1; i <= n; ++i) N.TLINJ_OLD(i, ss) = N.TLINJ(i, ss);
 
     s.label("!*** Sparsity information");
-    const auto pair = [&](FArray2<int32_t>& a, FArray2<int32_t>& b) {
-        s.ints(2 * n, [&](int32_t i) -> int32_t& { return i <= n ? a(i, ss) : b(i - n, ss); });
-        if (!s.writing())
-            for (int32_t i = 1; i <= n; ++i) {
-                s.check(a(i, ss), 0, static_cast<int32_t>(N.LOWCOL.extent(1)) + 1);
-                s.check(b(i, ss), 0, static_cast<int32_t>(N.LOWCOL.extent(1)));
-            }
+    // The starts and ends of each row, then the columns they list.
+    const auto lists = [&](FArray2<int32_t>& start, FArray2<int32_t>& end, FArray2<int32_t>& col,
+                           void (*check)(SnapStream&, int32_t, int32_t)) {
+        s.ints(2 * n, [&](int32_t i) -> int32_t& { return i <= n ? start(i, ss) : end(i - n, ss); });
+        const int32_t count = n > 0 ? end(n, ss) : 0;
+        if (!s.writing()) fits(s, count, col);
+        s.ints(std::max(count, 0), column(col, ss));
+        if (!s.writing()) check(s, ss, n);
     };
-    const auto list = [&](FArray2<int32_t>& a, int32_t count) {
-        s.ints(count, column(a, ss));
-        if (!s.writing())
-            for (int32_t i = 1; i <= count; ++i) s.check(a(i, ss), 0, n);
-    };
-    pair(N.LOWSTART, N.LOWEND);
-    list(N.LOWCOL, n > 0 ? std::max(N.LOWEND(n, ss), 0) : 0);
-    pair(N.UPSTART, N.UPEND);
-    list(N.UPCOL, n > 0 ? std::max(N.UPEND(n, ss), 0) : 0);
+    lists(N.LOWSTART, N.LOWEND, N.LOWCOL, check_lower_lists);
+    lists(N.UPSTART, N.UPEND, N.UPCOL, check_upper_lists);
 
     s.label("!*** Sparsity matrix");
     for (int32_t i = 1; i <= n; ++i) s.bits(n, &pat(i, 1), pat.n1);
@@ -194,17 +196,17 @@ void walk_subsystem(SnapStream& s, int32_t ss) {
             s.label(label);
             s.reals(m, column(*a, ss));
         }
-        const std::array<std::pair<const char*, FArray2<int32_t>*>, 4> ints{
-            {{"!IEF", &N.IEF}, {"!IET", &N.IET}, {"!THISBR", &N.THISBR}, {"!IORV", &N.IORV}}};
-        for (const auto& [label, a] : ints) {
+        using Check = void (*)(SnapStream&, int32_t, int32_t, int32_t);
+        const std::array<std::tuple<const char*, FArray2<int32_t>*, Check>, 4> ints{
+            {{"!IEF", &N.IEF, check_from_nodes},
+             {"!IET", &N.IET, check_to_nodes},
+             {"!THISBR", &N.THISBR, check_record_positions},
+             {"!IORV", &N.IORV, nullptr}}};
+        for (const auto& [label, a, check] : ints) {
             s.label(label);
             s.ints(m, column(*a, ss));
+            if (!s.writing() && check) check(s, ss, n, m);
         }
-        if (!s.writing())
-            for (int32_t b = 1; b <= m; ++b) {
-                s.check(N.IEF(b, ss), 0, n);
-                s.check(N.IET(b, ss), 0, n);
-            }
         const std::array<std::pair<const char*, FArray2<Logical>*>, 9> flags{
             {{"!RESISTOR", &N.RESISTOR}, {"!INDUCTOR", &N.INDUCTOR}, {"!CAPACITR", &N.CAPACITR},
              {"!SOURCE", &N.SOURCE}, {"!SWITCH", &N.SWITCH}, {"!IDEALBR", &N.IDEALBR}, {"!OPENBR", &N.OPENBR},
@@ -212,19 +214,13 @@ void walk_subsystem(SnapStream& s, int32_t ss) {
         for (const auto& [label, a] : flags) {
             s.label(label);
             s.logicals(m, column(*a, ss));
+            if (!s.writing() && a == &N.SWITCH) check_switch_flags(s, ss, m);
         }
     }
 
     if (N.NSWITCH(ss) > 0)
         numbered_entries(s, "!*** SWITCHING BRANCH DATA", N.NSWITCH(ss), N.SWLIST, ss, m,
                          {&N.TSWITCH, &N.EON, &N.EOFF, &N.GON, &N.GOFF, &N.SWVAL}, &N.SWITCH);
-}
-
-// The form codes the transformer reader gives: code 1 (magnetic circuit)
-// and the inverse-inductance codes 0 and -1 go with a negative subsystem;
-// the R-L form takes any code but 1.
-void check_form_code(SnapStream& s, int32_t code, int32_t subsystem) {
-    if (subsystem < 0 ? (code < -1 || code > 1) : code == 1) s.fail(false);
 }
 
 void walk_transformers(SnapStream& s) {
@@ -235,17 +231,10 @@ void walk_transformers(SnapStream& s) {
     s.label("!*** TRANSFORMER DATA");
     for (int32_t t = 1; t <= X.XF_COUNT; ++t) {
         s.ints(2, [&](int32_t i) -> int32_t& { return i == 1 ? X.XF_NWDG(t) : X.XF_SUBSYS(t); });
+        if (!s.writing()) check_transformer_head(s, t);
         const int32_t w = X.XF_NWDG(t);
-        if (!s.writing()) {
-            fits(s, w, X.XF_NODE1);
-            fits(s, w, X.XF_RES, 2);
-            s.check(X.XF_SUBSYS(t), -DIMBLOCK.NSUBSYS, DIMBLOCK.NSUBSYS);
-        }
-        for (auto* a : {&X.XF_NODE1, &X.XF_NODE2}) {
-            s.ints(w, column(*a, t));
-            if (!s.writing())
-                for (int32_t k = 1; k <= w; ++k) s.check((*a)(k, t), 0, static_cast<int32_t>(NET.VNODE.extent(1)));
-        }
+        for (auto* a : {&X.XF_NODE1, &X.XF_NODE2}) s.ints(w, column(*a, t));
+        if (!s.writing()) check_winding_nodes(s, t);
         for (auto* a : {&X.XF_HNEW, &X.XF_HOLD, &X.XF_CUR, &X.XF_IMAG, &X.XF_IMAGOLD, &X.XF_VW, &X.XF_VWOLD})
             s.reals(w, column(*a, t));
         FArray1<double>* core[] = {&X.XF_CORE1, &X.XF_CORE2, &X.XF_CORE3, &X.XF_CORE4,
@@ -265,12 +254,14 @@ void walk_transformers(SnapStream& s) {
         // and stands in its place.
         FArray1<int32_t>* flags[] = {&X.XF_SATON, &X.XF_COREOPT, &X.XF_NBR, &X.XF_CORETYPE, &X.XF_KIND};
         s.ints(5, [&](int32_t i) -> int32_t& { return (*flags[i - 1])(t); });
-        if (!s.writing()) check_form_code(s, X.XF_KIND(t), X.XF_SUBSYS(t));
+        if (!s.writing()) check_transformer_form(s, t);
         s.ints(23, column(X.XF_SEGST, t));
+        if (!s.writing()) check_segment_flags(s, t);
         for (int32_t k = 1; k <= w; ++k)
             for (auto* a : {&X.XF_RES, &X.XF_LTERM, &X.XF_GEQ, &X.XF_HIST})
                 s.reals(w, [&](int32_t i) -> double& { return (*a)(i, k, t); });
     }
+    if (!s.writing()) check_transformer_counts(s);
 }
 
 }  // namespace
@@ -295,12 +286,14 @@ void walk_lines_and_changes(SnapStream& s) {
         }
         for (int32_t r = 1; r <= rows; ++r)
             s.ints(tlrec::SLOTS, [&](int32_t i) -> int32_t& { return T.TLINE_REC(r, i); });
+        if (!s.writing()) check_line_records(s, rows);
         for (int32_t r = 1; r <= rows; ++r)
             for (int32_t k = 1; k <= nc; ++k) s.reals(nc, [&](int32_t i) -> double& { return T.TLGMAT(i, k, r); });
         s.ints(2, [&](int32_t i) -> int32_t& { return i == 1 ? LINE_COUNTS.NENISRV : LINE_COUNTS.NENICLI; });
         if (!s.writing()) {
             s.check(LINE_COUNTS.NENISRV, 0, req(ND_ENI_SERVERS));
             s.check(LINE_COUNTS.NENICLI, 0, req(ND_ENI_CLIENTS));
+            check_eni_counts(s, rows);
         }
         for (int32_t r = 1; r <= rows; ++r) s.name(T.TLNAME(r));
         int32_t r = 0;
@@ -311,7 +304,10 @@ void walk_lines_and_changes(SnapStream& s) {
             int32_t nk = T.TLINE_REC(r, tlrec::NCOND);
             s.counted_pair(T.ENI_CLI_SS(c), nk, static_cast<int32_t>(T.ENI_CLI_NODES.extent(1)),
                            [&](int32_t i) -> int32_t& { return T.ENI_CLI_NODES(i, c); });
-            if (!s.writing()) s.check(nk, T.TLINE_REC(r, tlrec::NCOND), T.TLINE_REC(r, tlrec::NCOND));
+            if (!s.writing()) {
+                s.check(nk, T.TLINE_REC(r, tlrec::NCOND), T.TLINE_REC(r, tlrec::NCOND));
+                check_eni_client(s, c, nk);
+            }
         }
     }
     if (req(ND_CSCS) > 0) {
@@ -329,6 +325,7 @@ void walk_lines_and_changes(SnapStream& s) {
     if (B.count <= 0) return;
     s.label("!*** HARMONIC SOLUTION DATA");
     for (int c = 1; c <= 8; ++c) s.ints(B.count, [&](int32_t r) -> int32_t& { return B.icol(c, r); });
+    if (!s.writing()) check_branch_changes(s);
     for (int c = 1; c <= 5; ++c) s.reals(B.count, [&](int32_t r) -> double& { return B.rcol(c, r); });
 }
 

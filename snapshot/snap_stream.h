@@ -89,6 +89,11 @@ public:
     // A count read from the file must lie in [lo, hi]: else the run stops
     // as for an unreadable record.
     void check(int32_t value, int32_t lo, int32_t hi);
+    // What the file holds must keep what a data start guarantees of it:
+    // else the run stops as for an unreadable record.
+    void require(bool holds) {
+        if (!holds) fail(false);
+    }
     [[noreturn]] void fail(bool end_of_file);
     [[noreturn]] void fail_with(const char* text);
     void write_record(std::string_view record);

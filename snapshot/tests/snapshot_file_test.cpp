@@ -97,17 +97,42 @@ void fill_line_models(Values& v) {
         fill_reals(*a, v);
     for (auto* a : {&L.TLM_HCOEF, &L.TLM_KCOEF, &L.TLM_LOSSF}) fill_reals(*a, v);
     for (auto* a : {&L.TLM_PC, &L.TLM_PS2, &L.TLM_YC_COEF, &L.TLM_SR2}) fill_complex(*a, v);
-    for (auto* a : {&L.TLM_DELAY, &L.TLM_NPSURGE, &L.TLM_NODE2, &L.TLM_SS1, &L.TLM_KIND}) fill_ints(*a, v);
+    // A Bergeron line of two conductors and a FRE-DEP line of one, in
+    // subsystem 1: their modes' nodes, delays, buffer positions and poles.
+    const int32_t conductors[] = {2, 1}, kinds[] = {0, 1};
+    for (int32_t l = 1; l <= 2; ++l) {
+        L.TLM_SS1(l) = L.TLM_SS2(l) = 1;
+        L.TLM_NCOND(l) = conductors[l - 1];
+        L.TLM_KIND(l) = kinds[l - 1];
+    }
+    const int32_t delay[] = {2, 2, 1}, at[] = {1, 2, 1}, node1[] = {1, 2, 3}, node2[] = {2, 3, 3}, surge[] = {1, 0, 1};
+    for (int32_t m = 1; m <= 3; ++m) {
+        L.TLM_DELAY(m) = delay[m - 1];
+        L.TLM_BUFPOS(m) = at[m - 1];
+        L.TLM_NODE1(m) = node1[m - 1];
+        L.TLM_NODE2(m) = node2[m - 1];
+        L.TLM_NPPROP(m) = 1;
+        L.TLM_NPSURGE(m) = surge[m - 1];
+    }
     L.TLM_INFLENGTH(2) = LTRUE;
     L.TLM_INPUT_NAME(1) = "Bob's line";
     L.TLM_INPUT_NAME(2) = "";
 
     LINE_COUNTS.NTLPHASE = 1;
     L.PH_NAME(1) = "phase, line / a";
-    for (auto* a : {&L.PH_SS1, &L.PH_WIDX, &L.PH_BUFLEN, &L.PH_NODE1, &L.PH_NODE2}) fill_ints(*a, v);
-    for (auto* a : {&L.PH_RIDX, &L.PH_DELAY}) fill_ints(*a, v);
+    // Two conductors and two delay groups, the longest of three steps,
+    // each read its delay behind slot 2 of four.
+    L.PH_SS1(1) = L.PH_SS2(1) = 1;
     L.PH_NMODES(1) = 2;
     L.PH_NCOND(1) = 2;
+    L.PH_BUFLEN(1) = 3;
+    L.PH_WIDX(1) = 2;
+    for (int32_t k = 1; k <= 2; ++k) {
+        L.PH_DELAY(k, 1) = k + 1;
+        L.PH_RIDX(1, k) = k == 1 ? 1 : 4;
+        L.PH_NODE1(k) = k;
+        L.PH_NODE2(k) = 3;
+    }
     L.PH_NHPOLE(1, 1) = 1;
     L.PH_NHPOLE(2, 1) = 2;
     L.PH_NYPOLE(1, 1) = 2;
@@ -120,7 +145,13 @@ void fill_line_models(Values& v) {
 
     LINE_COUNTS.NTLMFDTD = 1;
     L.TLD_INPUT_NAME(1) = "mfdtd";
-    for (auto* a : {&L.TLD_SS1, &L.TLD_NCOND, &L.TLD_NPOLE, &L.TLD_NSEG, &L.TLD_NODE1, &L.TLD_NODE2}) fill_ints(*a, v);
+    // Two conductors, two poles and two segments.
+    L.TLD_SS1(1) = L.TLD_SS2(1) = 1;
+    L.TLD_NCOND(1) = L.TLD_NPOLE(1) = L.TLD_NSEG(1) = 2;
+    for (int32_t k = 1; k <= 2; ++k) {
+        L.TLD_NODE1(k) = k;
+        L.TLD_NODE2(k) = k + 1;
+    }
     fill_reals(L.TLD_DZ, v);
     for (auto* a : {&L.TLD_CD, &L.TLD_CS, &L.TLD_E1, &L.TLD_E2}) fill_reals(*a, v);
     for (auto* a : {&L.TLD_G2, &L.TLD_G3, &L.TLD_IMAT, &L.TLD_IHIST, &L.TLD_VMAT, &L.TLD_VHIST, &L.TLD_EMAT,
@@ -132,8 +163,8 @@ void fill_line_models(Values& v) {
 }
 
 // A case of two subsystems (the second of 0 buses), Norton buses, a
-// switch, a transformer, two line records with an ENI client, three
-// branch changes, and names with blanks, commas, slashes and apostrophes.
+// switch, a transformer, six line records with ENI ends, three branch
+// changes, and names with blanks, commas, slashes and apostrophes.
 void build_state() {
     auto& R = DIMBLOCK.REQ;
     const std::pair<int, int32_t> dims[] = {
@@ -143,12 +174,12 @@ void build_state() {
         {ND_STORI, 2},    {ND_STORF, 3},   {ND_STORC, 1},        {ND_RTCL, 1},       {ND_RTCI, 1},
         {ND_RTCF, 2},     {ND_RTCC, 1},    {ND_STXFRL, 1},       {ND_STXFRI, 1},     {ND_STXFRF, 1},
         {ND_STXFRC, 1},   {ND_PGBS, 3},    {ND_CX, 2},           {ND_CXMAP, 2},      {ND_TX, 1},
-        {ND_TXRX, 2},     {ND_TLINES_TOTAL, 4}, {ND_MAXMODES, 2}, {ND_ENI_CLIENTS, 2}, {ND_CSCS, 2},
+        {ND_TXRX, 2},     {ND_TLINES_TOTAL, 6}, {ND_MAXMODES, 2}, {ND_ENI_CLIENTS, 2}, {ND_CSCS, 2},
         {ND_CSCR, 1},     {ND_DX, 2},      {ND_ENI_SERVERS, 1},
         // Two modal lines, a phase-domain line and an "MFDTD" line.
         {ND_TLINES, 2},   {ND_NUMMODES, 3}, {ND_TRAVWAVES, 5},   {ND_TRANSFORMS, 5}, {ND_TRANSPOLES, 2},
         {ND_SURGEPOLES, 2}, {ND_ATTPOLES, 3}, {ND_TLINES_PH, 1}, {ND_NUMMODES_PH, 2}, {ND_MAXMODES_PH, 2},
-        {ND_TRAVWAVES_PH, 4}, {ND_PROP_PH, 2}, {ND_HSERC_PH, 3},  {ND_YCSERC_PH, 2},  {ND_XHK_PH, 2},
+        {ND_TRAVWAVES_PH, 8}, {ND_PROP_PH, 8}, {ND_HSERC_PH, 12}, {ND_YCSERC_PH, 4},  {ND_XHK_PH, 6},
         {ND_MAXPOLES_PH, 2}, {ND_TLINES_MFDTD, 1}, {ND_NUMMODES_MFDTD, 2}, {ND_MAXMODES_MFDTD, 2},
         {ND_MAXPOLES_MFDTD, 2}, {ND_MAXINC_MFDTD, 3}};
     for (const auto& [k, n] : dims) R[k] = n;
@@ -166,8 +197,11 @@ void build_state() {
     Values v;
     StorageArrays& S = STORAGE;
     for (auto* a : {&S.STOF, &S.STOR, &S.STORF, &S.RTCF, &S.STXFRF, &S.PGB, &S.CX, &S.TX, &S.DX_ARRAY}) fill_reals(*a, v);
-    for (auto* a : {&S.STOI, &S.STORI, &S.RTCI, &S.STXFRI, &S.NODE, &S.SUBS, &S.TXRX, &S.CXMAP})
+    for (auto* a : {&S.STOI, &S.STORI, &S.RTCI, &S.STXFRI, &S.CXMAP})
         for (int64_t i = 1; i <= a->size(); ++i) (*a)(i) = v.small(99) - 50;
+    // Node and subsystem numbers, local subsystems and radio links.
+    for (const auto& [a, hi] : {std::pair{&S.NODE, 3}, {&S.SUBS, 2}, {&S.TXRX, 1}})
+        for (int64_t i = 1; i <= a->size(); ++i) (*a)(i) = v.small(hi);
     for (auto* a : {&S.STOL, &S.STORL, &S.RTCL, &S.STXFRL})
         for (int64_t i = 1; i <= a->size(); ++i) (*a)(i) = as_logical(v.small(1) == 1);
     for (auto* a : {&S.STOC, &S.STORC, &S.RTCC, &S.STXFRC})
@@ -193,14 +227,21 @@ void build_state() {
     for (auto* a : {&N.VNODE, &N.CNOR, &N.GNOR, &N.CHIST, &N.TLINJ, &N.CHISTD, &N.CNORD, &N.GNORD, &N.CBR, &N.CCBR,
                     &N.GEQ, &N.BRANCH_L, &N.TSWITCH, &N.EON, &N.GOFF, &N.SWVAL})
         fill_reals(*a, v);
-    const int32_t low[] = {1, 2, 3}, lowend[] = {1, 2, 3}, col[] = {2, 3, 1};
+    // Nodes 1 to 3 in a chain: each row's neighbours below and above it.
+    const int32_t lows[] = {1, 1, 2}, lowe[] = {0, 1, 2}, ups[] = {1, 2, 3}, upe[] = {1, 2, 2};
     for (int32_t i = 1; i <= 3; ++i) {
-        N.LOWSTART(i, 1) = N.UPSTART(i, 1) = low[i - 1];
-        N.LOWEND(i, 1) = N.UPEND(i, 1) = lowend[i - 1];
-        N.LOWCOL(i, 1) = N.UPCOL(i, 1) = col[i - 1];
+        N.LOWSTART(i, 1) = lows[i - 1];
+        N.LOWEND(i, 1) = lowe[i - 1];
+        N.UPSTART(i, 1) = ups[i - 1];
+        N.UPEND(i, 1) = upe[i - 1];
         N.IEF(i, 1) = i - 1;
         N.IET(i, 1) = i;
     }
+    for (int32_t p = 1; p <= 2; ++p) {
+        N.LOWCOL(p, 1) = p;
+        N.UPCOL(p, 1) = p + 1;
+    }
+    N.IEF(4, 1) = 3;
     const SsView<double> gm = SSDESC_RA(1);
     const SsView<int8_t> pat = SSDESC_IA(1);
     for (int32_t i = 1; i <= 3; ++i)
@@ -216,20 +257,26 @@ void build_state() {
     X.XF_NWDG(1) = 2;
     X.XF_SUBSYS(1) = 1;
     X.XF_NODE1(1, 1) = 1;
-    X.XF_NODE1(2, 1) = 3;
+    X.XF_NODE1(2, 1) = 2;
     for (auto* a : {&X.XF_RES, &X.XF_HIST}) fill_reals(*a, v);
     for (auto* a : {&X.XF_HNEW, &X.XF_CUR, &X.XF_VWOLD, &X.XF_BFLUX, &X.XF_BHY, &X.XF_WDGC2}) fill_reals(*a, v);
     X.XF_CORE5(1) = v.next();
-    X.XF_SEGST(23, 1) = 7;
+    X.XF_SEGST(23, 1) = 1;
     X.XF_KIND(1) = 2;
 
-    // A local line, then an ENI server and two clients.
+    // A local Bergeron line, a FRE-DEP ENI server, two clients, a local
+    // phase-domain line and a local MFDTD line, with control signals: the
+    // local line's ends pass one value, the server and a client send one.
     LineTables& T = LINE_TABLES;
-    const int32_t roles[] = {tlrec::ROLE_LOCAL, tlrec::ROLE_SERVER, tlrec::ROLE_CLIENT, tlrec::ROLE_CLIENT};
-    const char* names[] = {"feeder one", "near end", "far end", "other, side"};
-    for (int32_t r = 1; r <= 4; ++r) {
-        T.TLINE_REC(r, tlrec::ROLE) = roles[r - 1];
-        T.TLINE_REC(r, tlrec::NCOND) = r == 4 ? 1 : 2;
+    const char* names[] = {"feeder one", "near end", "far end", "other, side", "phase", "mfdtd"};
+    const int32_t rows[6][tlrec::SLOTS] = {{0, 1, 0, 0, 2, 1, 0, 1, 1, 2, 1, 1, 0},
+                                           {1, 2, 2, 1, 1, 1, 1, 1, 0, 1, 0, 1, 0},
+                                           {-1, 0, 0, 2, 2, 2, 1, 1, 1, 1, 0, 1, 0},
+                                           {-1, 0, 0, 2, 1, 1, 0, 1, 0, 1, 0, 1, 0},
+                                           {2, 1, 0, 0, 2, 1, 0, 1, 0, 1, 0, 1, 0},
+                                           {3, 1, 0, 0, 2, 1, 0, 1, 0, 1, 0, 1, 0}};
+    for (int32_t r = 1; r <= 6; ++r) {
+        for (int k = 1; k <= tlrec::SLOTS; ++k) T.TLINE_REC(r, k) = rows[r - 1][k - 1];
         T.TLNAME(r) = names[r - 1];
     }
     fill_reals(T.TLGMAT, v);
@@ -246,10 +293,15 @@ void build_state() {
 
     BranchChangeList& B = BRCHANGE_LIST;
     B.count = 3;
+    // A branch taken over by a model, a machine's branch and a compensator.
+    const int32_t kinds[] = {9, 12, 6};
     for (int32_t r = 1; r <= 3; ++r) {
-        for (int c = 1; c <= 8; ++c) B.icol(c, r) = 10 * c + r;
+        for (int c = 2; c <= 7; ++c) B.icol(c, r) = 10 * c + r;
+        B.icol(1, r) = kinds[r - 1];
+        B.icol(8, r) = 1;
         for (int c = 1; c <= 5; ++c) B.rcol(c, r) = v.next();
     }
+    B.icol(2, 1) = 4;
 
     RunClock& c = RUN_CLOCK;
     c.DELT = 5e-5;
@@ -395,6 +447,25 @@ TEST_F(SnapshotFile, ModalLinesCarryASeventhIntegerBlockOfZeros) {
               "  !*** Modes:" + std::string(60, ' ') + "\n")
         << six.out;
     EXPECT_TRUE(contains(six.out, "ERROR: Abnormal termination of ZARIK by READSNP")) << six.out;
+}
+
+// An ENI client end whose nodes are not in its subsystem (subsystem 2 has
+// none) is refused before the ports are asked.
+TEST_F(SnapshotFile, EniClientEndOutsideItsSubsystemIsRefused) {
+    build_state();
+    ASSERT_FALSE(write("one").aborted);
+    const std::string client = "          1           2           2           3 \n";
+    std::string file = read_file(dir_.file("one.snp"));
+    const size_t at = file.find(client);
+    ASSERT_NE(at, std::string::npos);
+    file.replace(at, 11, "          2");
+    write_file(dir_.file("other.snp"), file);
+    const Captured other = read_back("other.snp");
+    EXPECT_TRUE(other.aborted);
+    EXPECT_TRUE(contains(other.out, " ***ERROR** ZARIK: Error while reading snap file\n")) << other.out;
+    // The last line read is the last line record's name.
+    EXPECT_TRUE(contains(other.out, "line:\n  mfdtd ")) << other.out;
+    EXPECT_FALSE(contains(other.out, "Enter port number")) << other.out;
 }
 
 }  // namespace

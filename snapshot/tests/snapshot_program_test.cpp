@@ -91,6 +91,23 @@ ProgramResult from_snapshot(const TempDir& dir, const std::string& input, const 
 
 enum class Network { RlcSwitch, None, Transformer, Line };
 
+void write_network(const TempDir& dir, Network network, const std::string& options, const std::string& constants) {
+    switch (network) {
+        case Network::RlcSwitch:
+            write_case(dir, options);
+            break;
+        case Network::None:
+            write_empty_case(dir);
+            break;
+        case Network::Transformer:
+            write_transformer_case(dir);
+            break;
+        case Network::Line:
+            write_line_case(dir, constants);
+            break;
+    }
+}
+
 struct RestartCase {
     const char* label;
     const char* options;
@@ -103,20 +120,7 @@ class Restart : public testing::TestWithParam<RestartCase> {};
 
 TEST_P(Restart, GoesOnBitForBit) {
     TempDir dir;
-    switch (GetParam().network) {
-        case Network::RlcSwitch:
-            write_case(dir, GetParam().options);
-            break;
-        case Network::None:
-            write_empty_case(dir);
-            break;
-        case Network::Transformer:
-            write_transformer_case(dir);
-            break;
-        case Network::Line:
-            write_line_case(dir, GetParam().constants);
-            break;
-    }
+    write_network(dir, GetParam().network, GetParam().options, GetParam().constants);
     // Straight through to 20 ms; to 10 ms; from there on to 20 ms.
     ASSERT_EQ(from_data(dir, "0.02", "straight").exit_code, 0);
     ASSERT_EQ(from_data(dir, "0.01", "half").exit_code, 0);
@@ -197,6 +201,9 @@ struct BadFile {
     std::string (*spoil)(const std::string& good);
     const char* message;
     const char* last_line;
+    Network network = Network::RlcSwitch;
+    const char* constants = "";
+    const char* routine = "READSNP";
 };
 void PrintTo(const BadFile& c, std::ostream* os) { *os << c.label; }
 
@@ -212,6 +219,18 @@ std::string replaced(const std::string& good, const std::string& from, const std
     return s;
 }
 
+// Integer `index` (from 1) of the line `below` lines under `label` set to `value`.
+std::string with_integer(const std::string& good, const std::string& label, int below, int index,
+                         const std::string& value) {
+    size_t at = good.find("\n" + label + "\n") + 1;
+    for (int k = 0; k < below; ++k) at = good.find('\n', at) + 1;
+    const size_t end = good.find('\n', at);
+    std::istringstream in(good.substr(at, end - at));
+    std::string line, item;
+    for (int k = 1; in >> item; ++k) line += " " + (k == index ? value : item);
+    return good.substr(0, at) + line + good.substr(end);
+}
+
 const char* const kEnd = "ZARIK: Unexpected end of file while reading snapfile";
 const char* const kBad = "ZARIK: Error while reading snap file";
 
@@ -219,13 +238,13 @@ class BadSnapshot : public testing::TestWithParam<BadFile> {};
 
 TEST_P(BadSnapshot, StopsBeforeWritingAnything) {
     TempDir dir;
-    write_case(dir, "");
+    write_network(dir, GetParam().network, "", GetParam().constants);
     ASSERT_EQ(from_data(dir, "0.01", "half").exit_code, 0);
     write_file(dir.file("bad.snp"), GetParam().spoil(read_file(dir.file("half.snp"))));
     const ProgramResult r = from_snapshot(dir, "bad.snp", "0.01");
     EXPECT_EQ(r.exit_code, 208);
     EXPECT_EQ(tail_from(r.out, " ***ERROR** "), std::string(" ***ERROR** ") + GetParam().message + "\n" +
-                                                      abort_frame(GetParam().last_line, "READSNP") + " \n");
+                                                      abort_frame(GetParam().last_line, GetParam().routine) + " \n");
     EXPECT_FALSE(std::filesystem::exists(dir.file("restored.snp")));
 }
 
@@ -255,7 +274,71 @@ INSTANTIATE_TEST_SUITE_P(
                 },
                 kBad, " !*** Node conductances [GM]"},
         BadFile{"NoEndLine", [](const std::string& g) { return replaced(g, " ! End of Snap-shot\n", ""); }, kEnd,
-                " !*** Node conductances [GM]"}),
+                " !*** Node conductances [GM]"},
+        // Values inside their ranges that no data start gives.
+        BadFile{"NodeNumberBeyondTheNodes", [](const std::string& g) { return with_integer(g, " ! MAP ", 1, 5, "4"); },
+                "Error while reading map info from line:", " ! MAP ", Network::RlcSwitch, "", "READMAP"},
+        BadFile{"SparsityListsOutOfOrder",
+                [](const std::string& g) { return with_integer(g, " !*** Sparsity information", 1, 2, "2"); }, kBad,
+                " !*** Sparsity information"},
+        BadFile{"BranchEndBeyondItsSubsystem", [](const std::string& g) { return with_integer(g, " !IEF", 1, 5, "4"); },
+                kBad, " !IEF"},
+        BadFile{"BranchWithBothEndsOnOneNode",
+                [](const std::string& g) { return with_integer(g, " !IEF", 1, 4, "3"); }, kBad, " !IET"},
+        BadFile{"BranchBetweenUncoupledNodes",
+                [](const std::string& g) { return with_integer(g, " !IET", 1, 5, "1"); }, kBad, " !IET"},
+        BadFile{"RecordPositionBeyondStori",
+                [](const std::string& g) { return with_integer(g, " !THISBR", 1, 5, "99"); }, kBad, " !THISBR"},
+        BadFile{"SwitchFlagWithoutItsListEntry",
+                [](const std::string& g) { return replaced(g, " !SWITCH\n F F F T F", " !SWITCH\n F F F T T"); },
+                kBad, " !SWITCH"},
+        BadFile{"SwitchListNamesNoSwitch",
+                [](const std::string& g) { return with_integer(g, " !*** SWITCHING BRANCH DATA", 1, 1, "5"); }, kBad,
+                " !*** SWITCHING BRANCH DATA"},
+        BadFile{"BranchChangeOfNoKind",
+                [](const std::string& g) {
+                    return replaced(g, "          0 \n!===",
+                                    " 1\n !*** HARMONIC SOLUTION DATA\n 7\n 1\n 0\n 0\n 0\n 0\n 0\n 1\n"
+                                    " 0.0\n 0.0\n 0.0\n 0.0\n 0.0\n!===");
+                },
+                kBad, " !*** HARMONIC SOLUTION DATA"},
+        BadFile{"TransformerWindingBeyondItsSubsystem",
+                [](const std::string& g) { return with_integer(g, " !*** TRANSFORMER DATA", 2, 2, "3"); }, kBad,
+                " !*** TRANSFORMER DATA", Network::Transformer},
+        BadFile{"TransformerWindingOnOneNode",
+                [](const std::string& g) { return with_integer(g, " !*** TRANSFORMER DATA", 3, 2, "2"); }, kBad,
+                " !*** TRANSFORMER DATA", Network::Transformer},
+        BadFile{"TransformersOfTheSubsystemMiscounted",
+                [](const std::string& g) { return replaced(g, " 1  / Transformers", " 0  / Transformers"); }, kBad,
+                " !*** TRANSFORMER DATA", Network::Transformer},
+        BadFile{"LineRecordOfAClientOnALocalLine",
+                [](const std::string& g) { return with_integer(g, " !*** Additional bergeron data:", 6, 1, "-1"); },
+                kBad, " !*** Additional bergeron data:", Network::Line, kBergeron},
+        BadFile{"LineRecordSignalsBeyondCscr",
+                [](const std::string& g) {
+                    return with_integer(g, " !*** Additional bergeron data:", 6, 9, "2147483647");
+                },
+                kBad, " !*** Additional bergeron data:", Network::Line, kBergeron},
+        BadFile{"LineRecordOffsetBeyondItsNodes",
+                [](const std::string& g) {
+                    return replaced(g, "          2           1           0           0",
+                                    "          2           1           1           0");
+                },
+                kBad, " !*** Sparse Stored Parameters", Network::Line, kFrePhase},
+        BadFile{"ModalBufferPositionBeyondItsDelay",
+                [](const std::string& g) { return with_integer(g, " !*** Modes:", 2, 1, "11"); }, kBad,
+                " !*** Modes:", Network::Line, kBergeron},
+        BadFile{"PhaseReadPositionOffItsDelay",
+                [](const std::string& g) { return with_integer(g, " !*** NG Parameters", 2, 1, "4"); }, kBad,
+                " !*** NG Parameters", Network::Line, kFrePhase},
+        BadFile{"MfdtdNodeBeyondItsSubsystem",
+                [](const std::string& g) { return with_integer(g, " !Node Numbers (All MFDTD Lines):", 1, 2, "3"); },
+                kBad, " !Node Numbers (All MFDTD Lines):", Network::Line, kMfdtd},
+        BadFile{"MfdtdLineWithoutSegments",
+                [](const std::string& g) {
+                    return with_integer(g, " !*** Static Data for Line:           1", 2, 1, "0");
+                },
+                kBad, " !*** Static Data for Line:           1", Network::Line, kMfdtd}),
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST(BadSnapshotVersion, IsRefusedBeforeTheRun) {
