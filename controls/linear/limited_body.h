@@ -34,7 +34,10 @@ template <class FSlots, class ISlots>
     double& w = F(1);
     double& out = F(lead_lag ? 5 : 4);
     int32_t& held = I(0);
-    const int32_t n = held + 1;
+    // A count restored from a snapshot may stand at the largest integer:
+    // it stays there rather than overflowing.
+    int32_t n = 0;
+    if (__builtin_add_overflow(held, 1, &n)) n = held;
     const double r = std::fabs(b.G) > 1e-38 ? 1.0 / b.G : 0.0;
     const bool first = first_step_data();
     const auto limited_output = [&](double v) { return b.limit ? limit_value(b.lower, b.upper, v) : v; };

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <functional>
+#include <limits>
 #include <vector>
 
 #include "controls/tests/slot_discipline.h"
@@ -129,6 +130,16 @@ TEST_F(LinearBlocks, LagReachesItsExactValueAtEveryFifthStepWhenEnabledOnlyThen)
         const int last_enabled = n - n % 5;
         ASSERT_NEAR(y, 1.0 - std::exp(-last_enabled / 4000.0), 1e-12) << n;
     }
+}
+
+// A held-call count restored at the largest integer stays there: the lag
+// has settled on its input, not overflowed into an infinite decay.
+TEST_F(LinearBlocks, HeldCountAtTheLargestIntegerSettlesTheLag) {
+    begin_step(0);
+    LAG_LIMITED(0, 1, 0, 2.0, 0.2, 0.0, 0.0, 0.0, 0.0);
+    STORAGE.STORI(start_slots().stori) = std::numeric_limits<int32_t>::max();
+    begin_step(1);
+    EXPECT_EQ(LAG_LIMITED(0, 1, 0, 2.0, 0.2, 1.0, 0.0, 0.0, 0.0), 2.0);
 }
 
 TEST_F(LinearBlocks, ResetSetsTheOutputThenTheLagMovesOnFromIt) {
