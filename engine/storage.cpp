@@ -540,7 +540,7 @@ void REALLOC_PGBLIST(int32_t n) {
     if (!fits_case(storage_bytes() + held_matrix_bytes(), more)) REFUSE_ALLOCATION("REALLOC_PGBLIST");
     try {
         resize_keeping(S.PGB, count, 0.0);
-        if (count > S.PGBNAME.size()) {
+        if (names_grow) {
             resize_keeping(S.PGBNAME, count, blank_channel_name());
             resize_keeping(S.MPGBS, count, int32_t{0});
         }
