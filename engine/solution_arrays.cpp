@@ -110,11 +110,13 @@ constexpr uint64_t kSetElementBytes = 2 * sizeof(double) + 2 * sizeof(int8_t);
 // Bytes of the four matrices of one n x n x count set.
 ByteCount set_bytes(int64_t n, int64_t count) { return array_bytes(kSetElementBytes, {n, n, count}); }
 
+// Bytes of the global layout's set at the available sizes.
+ByteCount global_set_bytes() { return set_bytes(DIMBLOCK.AVAIL[ND_NODES], DIMBLOCK.AVAIL[ND_SUBSYS]); }
+
 // Bytes that this call of ALLOCATION would create.
 ByteCount bytes_to_create(int32_t nss) {
     const SolutionArrays& a = SOLUTION_ARRAYS;
-    if (!per_subsystem())
-        return a.GM.allocated ? 0 : set_bytes(DIMBLOCK.AVAIL[ND_NODES], DIMBLOCK.AVAIL[ND_SUBSYS]);
+    if (!per_subsystem()) return a.GM.allocated ? 0 : global_set_bytes();
     ByteCount bytes = 0;
     for (int32_t ss = 1; ss <= nss; ++ss) {
         const int32_t n = subsystem_size(ss);
@@ -172,8 +174,7 @@ SsViews SSDESC_ALL(int32_t ss) {
 }
 
 ByteCount planned_matrix_bytes(bool per_subsystem_layout, ByteCount cells) {
-    if (per_subsystem_layout) return cells * kSetElementBytes;
-    return set_bytes(DIMBLOCK.AVAIL[ND_NODES], DIMBLOCK.AVAIL[ND_SUBSYS]);
+    return per_subsystem_layout ? cells * kSetElementBytes : global_set_bytes();
 }
 
 ByteCount held_matrix_bytes() {

@@ -399,18 +399,12 @@ ByteCount bytes_of(const Group g) {
     return measure.bytes;
 }
 
-ByteCount bytes_of_all_groups() {
-    const GroupPass measure{PassMode::Measure};
-    all_groups(measure);
-    return measure.bytes;
-}
-
 // Creates the groups in order, each held first against the memory left;
 // false, with nothing left created, when one cannot be had.
 bool create_groups() {
     // The whole first, within the case's bound: a case that cannot be held
     // gets nothing created.
-    bool created = fits_case(0, bytes_of_all_groups());
+    bool created = fits_case(0, storage_bytes());
     try {
         for (const Group g : kGroups) {
             if (!created || !fits_in_memory(bytes_of(g))) {
@@ -473,11 +467,15 @@ const Text200& blank_channel_name() {
 
 bool planned_storage_bytes(ByteCount& bytes) {
     if (!derive_available_sizes()) return false;
-    bytes = bytes_of_all_groups();
+    bytes = storage_bytes();
     return true;
 }
 
-ByteCount storage_bytes() { return bytes_of_all_groups(); }
+ByteCount storage_bytes() {
+    ByteCount bytes = 0;
+    for (const Group g : kGroups) bytes += bytes_of(g);
+    return bytes;
+}
 
 void ALLOC_STORAGE(int32_t& status) {
     status = 0;
@@ -542,7 +540,7 @@ void REALLOC_PGBLIST(int32_t n) {
     if (!fits_case(storage_bytes() + held_matrix_bytes(), more)) REFUSE_ALLOCATION("REALLOC_PGBLIST");
     try {
         resize_keeping(S.PGB, count, 0.0);
-        if (count > S.PGBNAME.size()) {
+        if (names_grow) {
             resize_keeping(S.PGBNAME, count, blank_channel_name());
             resize_keeping(S.MPGBS, count, int32_t{0});
         }

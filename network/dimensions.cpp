@@ -323,11 +323,11 @@ void prescan_map_file() {
 //
 // The writer writes the network's sections only for a case with a
 // subsystem, and a kind of line's only when the case has lines of it.
-enum class Part { Head, Network, Modal, Phase, Mfdtd };
+enum class SnapSection { Head, Network, Modal, Phase, Mfdtd };
 struct PerUnit {
     int index;
     int64_t chars;
-    Part part = Part::Head;
+    SnapSection section = SnapSection::Head;
 };
 constexpr PerUnit kWrittenPerUnit[] = {
     {ND_STOL, 1},   {ND_STOI, 1},   {ND_STOF, 1},       {ND_STOC, 1},   {ND_STOR, 1},    {ND_STORL, 1},
@@ -335,32 +335,34 @@ constexpr PerUnit kWrittenPerUnit[] = {
     {ND_RTCC, 1},   {ND_STXFRL, 1}, {ND_STXFRI, 1},     {ND_STXFRF, 1}, {ND_STXFRC, 1},  {ND_PGBS, 2},
     {ND_NNODES, 1}, {ND_SUBSYSPAGE, 1}, {ND_TX, 1},     {ND_TXRX, 1},   {ND_CX, 1},      {ND_CXMAP, 1},
     {ND_SUBSYS, 30},
-    {ND_TRAFOS, 39, Part::Network}, {ND_TLINES_TOTAL, 5, Part::Network}, {ND_CSCS, 1, Part::Network},
-    {ND_CSCR, 1, Part::Network},
+    {ND_TRAFOS, 39, SnapSection::Network}, {ND_TLINES_TOTAL, 5, SnapSection::Network},
+    {ND_CSCS, 1, SnapSection::Network}, {ND_CSCR, 1, SnapSection::Network},
     // Names, four integer blocks, flags, the filter and two loss blocks.
-    {ND_TLINES, 9, Part::Network},
+    {ND_TLINES, 9, SnapSection::Network},
     // Four buffers, one term, seven pole blocks; five and four complex
     // blocks; seven integer and thirteen real blocks a mode.
-    {ND_TRAVWAVES, 4, Part::Modal}, {ND_TRANSFORMS, 1, Part::Modal}, {ND_TRANSPOLES, 7, Part::Modal},
-    {ND_ATTPOLES, 10, Part::Modal}, {ND_SURGEPOLES, 8, Part::Modal}, {ND_NUMMODES, 20, Part::Modal},
+    {ND_TRAVWAVES, 4, SnapSection::Modal}, {ND_TRANSFORMS, 1, SnapSection::Modal},
+    {ND_TRANSPOLES, 7, SnapSection::Modal}, {ND_ATTPOLES, 10, SnapSection::Modal},
+    {ND_SURGEPOLES, 8, SnapSection::Modal}, {ND_NUMMODES, 20, SnapSection::Modal},
     // Two node blocks; complex terms (two kinds of XHK); delays; two buffers.
-    {ND_NUMMODES_PH, 2, Part::Phase}, {ND_HSERC_PH, 2, Part::Phase}, {ND_YCSERC_PH, 2, Part::Phase},
-    {ND_XHK_PH, 4, Part::Phase}, {ND_PROP_PH, 1, Part::Phase}, {ND_TRAVWAVES_PH, 2, Part::Phase},
+    {ND_NUMMODES_PH, 2, SnapSection::Phase}, {ND_HSERC_PH, 2, SnapSection::Phase},
+    {ND_YCSERC_PH, 2, SnapSection::Phase}, {ND_XHK_PH, 4, SnapSection::Phase},
+    {ND_PROP_PH, 1, SnapSection::Phase}, {ND_TRAVWAVES_PH, 2, SnapSection::Phase},
     // A node pair a conductor; for one line at least: a row of each of
     // eight matrices a conductor, two pole blocks and the complex poles,
     // and five state records an increment.
-    {ND_NUMMODES_MFDTD, 2, Part::Mfdtd}, {ND_MAXMODES_MFDTD, 8, Part::Mfdtd},
-    {ND_MAXPOLES_MFDTD, 4, Part::Mfdtd}, {ND_MAXINC_MFDTD, 10, Part::Mfdtd},
+    {ND_NUMMODES_MFDTD, 2, SnapSection::Mfdtd}, {ND_MAXMODES_MFDTD, 8, SnapSection::Mfdtd},
+    {ND_MAXPOLES_MFDTD, 4, SnapSection::Mfdtd}, {ND_MAXINC_MFDTD, 10, SnapSection::Mfdtd},
 };
 
-bool written(Part part) {
+bool written(SnapSection section) {
     const auto& req = DIMBLOCK.REQ;
-    if (part == Part::Head) return true;
+    if (section == SnapSection::Head) return true;
     if (req[ND_SUBSYS] <= 0) return false;
-    switch (part) {
-        case Part::Modal: return req[ND_TLINES] > 0;
-        case Part::Phase: return req[ND_TLINES_PH] > 0;
-        case Part::Mfdtd: return req[ND_TLINES_MFDTD] > 0;
+    switch (section) {
+        case SnapSection::Modal: return req[ND_TLINES] > 0;
+        case SnapSection::Phase: return req[ND_TLINES_PH] > 0;
+        case SnapSection::Mfdtd: return req[ND_TLINES_MFDTD] > 0;
         default: return true;
     }
 }
@@ -378,7 +380,7 @@ void check_against_snapshot_length() {
     if (length < 0) return;
     int64_t chars = 0;
     const PerUnit* largest = &kWrittenPerUnit[0];
-    const auto share = [](const PerUnit& u) { return written(u.part) ? DIMBLOCK.REQ[u.index] * u.chars : 0; };
+    const auto share = [](const PerUnit& u) { return written(u.section) ? DIMBLOCK.REQ[u.index] * u.chars : 0; };
     for (const PerUnit& u : kWrittenPerUnit) {
         chars += share(u);
         if (share(u) > share(*largest)) largest = &u;

@@ -87,8 +87,11 @@ void check_switch_flags(SnapStream& s, int32_t ss, int32_t m) {
 void check_transformer_head(SnapStream& s, int32_t t) {
     const XfmrTables& X = XFMR_TABLES;
     s.check(X.XF_NWDG(t), 1, static_cast<int32_t>(std::min(X.XF_NODE1.extent(1), X.XF_RES.extent(2))));
+    // The range first: the later checks take its absolute value, which the
+    // smallest integer does not have.
     const int32_t ss = X.XF_SUBSYS(t);
-    s.require(ss != 0 && std::abs(ss) <= DIMBLOCK.NSUBSYS);
+    s.check(ss, -DIMBLOCK.NSUBSYS, DIMBLOCK.NSUBSYS);
+    s.require(ss != 0);
 }
 
 void check_winding_nodes(SnapStream& s, int32_t t) {

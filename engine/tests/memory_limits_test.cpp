@@ -2,8 +2,9 @@
 // left to the process: what the machine has available and what the
 // address-space limit leaves; the storage and the subsystem matrices
 // together against the case's bound as well. A snapshot's sizes are held
-// against the length of its file first, then against their bounds. Every refusal comes before the arrays are
-// created, so the program stays small while it refuses.
+// against the length of its file first, then against their bounds. Every
+// refusal comes before the arrays are created, so the program stays small
+// while it refuses.
 #include <fstream>
 
 #include "engine/memory_budget.h"
