@@ -260,6 +260,9 @@ void RDPGBLIST() {
     const Reader r{"RDPGBLIST", "Error while reading data", 1};
     const Text72 key = "PGBList:";
     RDCMNT();
+    // A key where the first label should be ends the labels before any, as
+    // one after the first does.
+    if (DIMBLOCK.NPGBS > 0 && !(INPUT.SECTION_KEY == key)) r.stop({"Unexpected End_Of_File"});
     while (INPUT.SECTION_KEY == key) {
         // Without channels the waiting line is still taken, so that the
         // section comes to an end.

@@ -111,6 +111,7 @@ const Fatal kSmallSections[] = {
     {"pgblist_eof.map", "RDPGBLIST", 1, {kEof}, " first channel", "pgblist_eof.map", true},
     // A section's key where a label should be ends the labels as the end of the file does.
     {"pgblist_key.map", "RDPGBLIST", 1, {kEof}, "ENDCASE", "pgblist_key.map"},
+    {"pgblist_empty.map", "RDPGBLIST", 1, {kEof}, "ENDCASE", "pgblist_empty.map"},
     {"dims_bound.map", "RDDIM", 1,
      {" ERROR: Dimension CONS = 16777217 is beyond its bound of 16777216",
       " Problems in dynamic allocation from data file"},
