@@ -16,6 +16,12 @@ inline size_t len_trim(std::string_view s) {
     return n;
 }
 inline std::string_view trim_right(std::string_view s) { return s.substr(0, len_trim(s)); }
+// Without blanks at either end.
+inline std::string_view trim_both(std::string_view s) {
+    s = trim_right(s);
+    while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+    return s;
+}
 
 // Equal when both agree after trailing blanks are removed.
 inline bool text_equal(std::string_view a, std::string_view b) { return trim_right(a) == trim_right(b); }

@@ -117,8 +117,16 @@ bool read_by_the_data_start(const Text72& key) {
 }  // namespace
 
 void UPDATE_MAP() {
-    RDCMNT();
-    if (!(INPUT.SECTION_KEY == "MAP_UPDATE:")) stop("Unexpected End_Of_File");
+    // The key stands right after the node map, as its writer puts it: a
+    // comment or any other line in its place is no snapshot of this map.
+    {
+        std::string record;
+        const ReadStatus st = unit_read_line(INPUT.INPUT_UNIT, record);
+        if (st == ReadStatus::Error) stop("Error while reading data from line:");
+        if (st == ReadStatus::Ok) INPUT.DATA_LINE.assign(record);
+        if (st == ReadStatus::End || trim_both(record) != "MAP_UPDATE:") stop("Unexpected End_Of_File");
+        INPUT.SECTION_KEY = "MAP_UPDATE:";
+    }
     // The name whole after the writer's leading blank: a list read would
     // end a path at its first '/'.
     INPUT.MAP_FILE_NAME.assign(next_line().sub(2, 35));
@@ -163,7 +171,9 @@ void UPDATE_MAP() {
             read_key();
         }
     }
-    DIMBLOCK.NPGBS = std::min(channels, static_cast<int32_t>(STORAGE.PGBNAME.extent(1)));
+    // The count the snapshots of this run write their channels by, in the
+    // later runs too, which keep the arrays of the first.
+    DIMBLOCK.NPGBS = DIMBLOCK.REQ[ND_PGBS] = std::min(channels, static_cast<int32_t>(STORAGE.PGBNAME.extent(1)));
     // Each section reader leaves the next key current: it is looked at
     // before any further line is read, so that no section is passed over.
     // Every pass takes at least one line.

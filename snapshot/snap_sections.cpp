@@ -87,9 +87,13 @@ void walk_node_map(SnapStream& s) {
         s.ints(n, all(a));
         if (!s.writing()) snap::within(s, a, n, lo, hi);
     };
+    // The values sent at the end of a run and the control values: no run
+    // leaves one that is not a number.
     const auto rblock = [&s](auto& a, int32_t n) {
         if (!s.writing()) fits(s, n, a);
+        s.finite_reals(true);
         s.reals(n, all(a));
+        s.finite_reals(false);
     };
     // NODE holds each page's subsystem beside its node numbers; the local
     // subsystems are numbered within their count, the radio links within TX.
@@ -101,8 +105,7 @@ void walk_node_map(SnapStream& s) {
     block(A.CXMAP, req(ND_CXMAP));
     // The channel list: its count, then the count again and the entries.
     int32_t& m = RUN_OUTPUT.mpgbs_count;
-    s.label("! MPGBS: ", m);
-    s.counted_ints(m, static_cast<int32_t>(A.MPGBS.extent(1)), all(A.MPGBS));
+    s.labelled_counted_ints("! MPGBS: ", m, static_cast<int32_t>(A.MPGBS.extent(1)), all(A.MPGBS));
     const int32_t n = DIMBLOCK.NPGBS;
     s.label("! PGBNAME: ", n);
     if (!s.writing()) fits(s, n, A.PGBNAME);

@@ -53,6 +53,19 @@ void SnapStream::fail_with(const char* text) {
     fail(false);
 }
 
+bool SnapStream::labelled(std::string_view line, std::string_view text, int32_t* number) {
+    const std::string_view head = trim_both(text), rest = trim_both(line);
+    if (rest.substr(0, head.size()) != head) return false;
+    const std::string_view tail = trim_both(rest.substr(head.size()));
+    if (number == nullptr) return tail.empty();
+    // One integer: a sign and digits, as any writer puts a count.
+    const size_t digits = tail.find_first_not_of("+-") == 1 ? 1 : 0;
+    if (tail.size() <= digits || tail.find_first_not_of("0123456789", digits) != std::string_view::npos) return false;
+    ListRead r(tail);
+    r.integer(*number);
+    return r.ok();
+}
+
 bool SnapStream::label_count(std::string_view text, int32_t& n, int32_t most) {
     if (writing()) {
         if (n > 0) label(text, n);
@@ -60,27 +73,30 @@ bool SnapStream::label_count(std::string_view text, int32_t& n, int32_t most) {
     }
     // The label is a comment: its count stands after the label text.
     const std::string line = take_line();
-    const size_t at = line.find(text);
-    if (at == std::string::npos) {
+    if (trim_both(line).substr(0, trim_both(text).size()) != trim_both(text)) {
         unit_backspace(unit_);
         n = 0;
         return false;
     }
-    ListRead r(std::string_view(line).substr(at + text.size()));
-    r.integer(n);
-    if (!r.ok()) fail(false);
+    if (!labelled(line, text, &n)) fail(false);
     check(n, 1, most);
     return true;
 }
 
 void SnapStream::subsystem_heading(int32_t number) {
+    constexpr const char* kHeading = "!*** SUBSYSTEM: ";
+    // Three digits: a number beyond them is written as asterisks.
+    const std::string heading = bare(format_fortran("(A,I3)", {kHeading, number}));
     if (writing()) {
         write_record("");
-        write_record(bare(format_fortran("(A,I3)", {"!*** SUBSYSTEM: ", number})));
+        write_record(heading);
         return;
     }
-    take_line();
-    take_line();
+    take_blank_line();
+    const std::string line = take_line();
+    int32_t read = 0;
+    const bool numbered = labelled(line, kHeading, &read) && read == number;
+    if (!numbered && trim_both(line) != trim_both(heading)) fail(false);
 }
 
 void SnapStream::check(int32_t value, int32_t lo, int32_t hi) {
@@ -99,35 +115,61 @@ std::string SnapStream::take_line() {
     return line;
 }
 
+void SnapStream::fail_at(const std::string& line) {
+    INPUT.DATA_LINE.assign(line);
+    fail(false);
+}
+
+void SnapStream::take_blank_line() {
+    if (!trim_both(take_line()).empty()) fail(false);
+}
+
 void SnapStream::label(std::string_view text) {
     if (writing())
         write_record(bare(format_list({text})));
-    else
-        take_line();
+    else if (!labelled(take_line(), text, nullptr))
+        fail(false);
 }
 
 void SnapStream::label(std::string_view text, int32_t count) {
-    if (writing())
+    if (writing()) {
         write_record(bare(format_list({text, count})));
-    else
-        take_line();
+        return;
+    }
+    int32_t read = 0;
+    if (!labelled(take_line(), text, &read) || read != count) fail(false);
 }
 
 void SnapStream::empty_line() {
     if (writing())
         write_record("");
     else
-        take_line();
+        take_blank_line();
 }
+
+namespace {
+// The text that follows the value of a scalar record, from its '/'.
+bool ends_with_text(std::string_view line, std::string_view text) {
+    const size_t slash = line.find('/');
+    return slash != std::string_view::npos && trim_both(line.substr(slash)) == trim_both(text);
+}
+}  // namespace
 
 void SnapStream::scalar(int32_t& v, std::string_view text) {
     if (writing()) {
         write_record(bare(text.empty() ? format_list({v}) : format_list({v, text})));
         return;
     }
-    ListRead r(unit_);
+    if (text.empty()) {
+        ListRead r(unit_);
+        r.integer(v);
+        if (!r.ok()) fail(r.status() == ReadStatus::End);
+        return;
+    }
+    const std::string line = take_line();
+    ListRead r(line);
     r.integer(v);
-    if (!r.ok()) fail(r.status() == ReadStatus::End);
+    if (!r.ok() || !ends_with_text(line, text)) fail(false);
 }
 
 void SnapStream::flag(Logical& v, std::string_view text) {
@@ -135,9 +177,10 @@ void SnapStream::flag(Logical& v, std::string_view text) {
         write_record(bare(format_list({FValue::logical(v), text})));
         return;
     }
-    ListRead r(unit_);
+    const std::string line = take_line();
+    ListRead r(line);
     r.logical(v);
-    if (!r.ok()) fail(r.status() == ReadStatus::End);
+    if (!r.ok() || !ends_with_text(line, text)) fail(false);
 }
 
 void SnapStream::begin_block(int32_t n) {
@@ -156,7 +199,7 @@ void SnapStream::end_block(int32_t n) {
         return;
     }
     if (n <= 0) {
-        take_line();
+        take_blank_line();
         return;
     }
     const ReadStatus st = read_->status();

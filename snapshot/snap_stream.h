@@ -24,17 +24,20 @@ public:
     void routine(const char* name, const char* write_failed);
     void routine(const char* name, const char* end_text, const char* error_text);
 
-    // A list-directed label line, and a label with a count beside it; the
-    // reader steps over the line.
+    // A list-directed label line, and a label with a count beside it. The
+    // reader requires the line the writer writes there: the text, blanks
+    // at either end aside, and the count it expects; a moved, missing or
+    // doubled block is refused rather than read as its neighbour.
     void label(std::string_view text);
     void label(std::string_view text, int32_t count);
     void empty_line();
     // A label with a count the reader needs: n is read from it (at most
-    // most); true when a block follows.
+    // most); true when a block follows. The only label that may be absent.
     bool label_count(std::string_view text, int32_t& n, int32_t most);
     // The empty line and "!*** SUBSYSTEM: " with the number.
     void subsystem_heading(int32_t number);
-    // One list-directed scalar record: " value text".
+    // One list-directed scalar record: " value text"; the reader holds the
+    // text after the value to the writer's.
     void scalar(int32_t& v, std::string_view text = {});
     void flag(Logical& v, std::string_view text);
 
@@ -50,6 +53,20 @@ public:
     // Logical flags as one list-directed record.
     template <class F> void logical_list(int32_t n, F at) {
         block(n, 0, [&](int32_t i, Item& it) { it.logical(at(i)); });
+    }
+    // A label with a count, then that count again and that many values in
+    // one block: the label's count must be the block's.
+    template <class F> void labelled_counted_ints(std::string_view text, int32_t& count, int32_t most, F at) {
+        if (writing()) {
+            label(text, count);
+            counted_ints(count, most, at);
+            return;
+        }
+        const std::string line = take_line();
+        int32_t said = 0;
+        if (!labelled(line, text, &said)) fail(false);
+        counted_ints(count, most, at);
+        if (count != said) fail_at(line);
     }
     // A count of at most `most` and that many values in one block.
     template <class F> void counted_ints(int32_t& count, int32_t most, F at) {
@@ -82,9 +99,9 @@ public:
     // A row of sparsity bits.
     void bits(int32_t n, int8_t* flags_of_row, int64_t stride);
 
-    // From here on the reader takes only finite reals: NaN or an infinity
-    // stops the run as an unreadable record does.
-    void finite_reals() { finite_ = true; }
+    // From here on the reader takes only finite reals (or again any): NaN
+    // or an infinity stops the run as an unreadable record does.
+    void finite_reals(bool only_finite = true) { finite_ = only_finite; }
 
     // A count read from the file must lie in [lo, hi]: else the run stops
     // as for an unreadable record.
@@ -95,6 +112,8 @@ public:
         if (!holds) fail(false);
     }
     [[noreturn]] void fail(bool end_of_file);
+    // The run stops with `line`, read before, as the last line read.
+    [[noreturn]] void fail_at(const std::string& line);
     [[noreturn]] void fail_with(const char* text);
     void write_record(std::string_view record);
 
@@ -131,6 +150,11 @@ private:
     void end_block(int32_t n);
     void end_line();
     std::string take_line();
+    // A line the reader steps over: blank, or the writer's label.
+    void take_blank_line();
+    // Whether `line` is the label `text` with, when `number` is given, one
+    // integer after it, which is read into *number.
+    static bool labelled(std::string_view line, std::string_view text, int32_t* number);
     void take_real(double& v);
 
     Dir dir_;

@@ -18,6 +18,7 @@
 #include "network/line_reader.h"
 #include "network/map_sections.h"
 #include "network/parameters.h"
+#include "platform/fortran_format.h"
 #include "platform/list_read.h"
 #include "platform/text_units.h"
 #include "snapshot/run_output.h"
@@ -92,6 +93,23 @@ void WRITEMAP(SnapStream& s) {
     s.routine("WRITEMAP", "Error occurred while writing Node Map to file");
     set_map_pointers();
     walk_node_map(s);
+}
+
+// The head's value as its writer puts it: 16 significant digits.
+bool head_holds(double value, double head) {
+    double written = 0.0;
+    ListRead r(edit("G24.16", value));
+    r.real(written);
+    return r.ok() && written == head;
+}
+
+// The snapshot's time and step are the head's, and its time is its step
+// count's; a thousandth of a step leaves room for a writer that sums its
+// steps.
+bool time_agrees(double head_time, double head_step) {
+    const RunClock& c = RUN_CLOCK;
+    if (!head_holds(c.TIME, head_time) || !head_holds(c.DELT, head_step)) return false;
+    return std::fabs(c.TIME - static_cast<double>(PARAMS.SNAP_IIISNP) * c.DELT) <= 1.0e-3 * c.DELT;
 }
 
 void READSTORS(SnapStream& s) {
@@ -191,10 +209,11 @@ void READSNP() {
     write_list(UNIT_CONSOLE_OUT, {"Reading data for snap file: ", RUN_SETUP.start_file});
     SNAPFILE(1);
     RDCMNT();
+    double head_time = 0.0, head_step = 0.0;
     {
         double version = 0.0;
         ListRead r(INPUT.INPUT_UNIT);
-        r.real(version);
+        r.real(version).real(head_time).real(head_step);
         if (!r.ok()) {
             USERMSG(0, 0, 2, 1,
                     r.status() == ReadStatus::End ? "ZARIK: Unexpected end of file while reading snapfile"
@@ -206,6 +225,11 @@ void READSNP() {
     RDDIM();
     CLEAR_STORAGE();
     RDPARM();
+    if (!time_agrees(head_time, head_step)) {
+        USERMSG(0, 0, 2, 1, "ZARIK: Error while reading snap file");
+        CLOSEFILE();
+        ABORT_RUN("READSNP", 1);
+    }
     XFMR_TABLES.XF_COUNT = DIMBLOCK.REQ[ND_TRAFOS];
     LINE_COUNTS.NTLMODAL = DIMBLOCK.REQ[ND_TLINES];
     READSSDIM(false);

@@ -77,6 +77,98 @@ TEST(CaseSnapshot, RestoredRunEndsInTheStraightRunsSnapshot) {
     }
 }
 
+// A run of several runs restored from the snapshot, with fewer channels in
+// the map than the snapshot holds, writes a snapshot that restores and goes
+// on as the run from the first snapshot straight through.
+TEST(CaseSnapshot, LaterRunsSnapshotSaysWhatItsBlocksHold) {
+    const CaseFolder f;
+    const auto zarik = [&f](const std::string& answers) {
+        return run_program({zarik_program(), "-startup:alone"}, answers, f.path());
+    };
+    ASSERT_EQ(zarik("0\n1\n1.0\nhalf\nstation.map\n1\n0\n0\n").exit_code, 0);
+    f.edit("station.map", " PGBS = 106", " PGBS = 100");
+    ProgramResult r = zarik("1\n1\n0\nend\n0\n2\n1\nr2\n0\nhalf.snp\n0.5\n0.5\n0.5\n");
+    ASSERT_EQ(r.exit_code, 0) << r.out;
+    const std::string end = read_text(f.file("end.snp"));
+    EXPECT_TRUE(contains(end, "\n PGBS                  =     100 ")) << end.substr(0, 2000);
+    EXPECT_TRUE(contains(end, "\n !PGB:         100\n"));
+    r = zarik("1\n1\n0\nagain\n0\n1\n0\n0\nend.snp\n0.5\n");
+    ASSERT_EQ(r.exit_code, 0) << r.out;
+    ASSERT_EQ(zarik("1\n1\n0\nstraight\n0\n1\n0\n0\nhalf.snp\n1.0\n").exit_code, 0);
+    const std::string straight = from_parameters(read_text(f.file("straight.snp")));
+    EXPECT_TRUE(contains(straight, " SNAP_TIME      =  2.0000000000000000"));
+    EXPECT_TRUE(from_parameters(read_text(f.file("again.snp"))) == straight);
+}
+
+// A snapshot that is not what its writer wrote is refused before the run,
+// with the last line read.
+struct Damage {
+    const char* label;
+    std::string (*spoil)(const std::string& good);
+    const char* message;
+    const char* routine;
+    const char* last_line;
+};
+void PrintTo(const Damage& d, std::ostream* os) { *os << d.label; }
+
+class CaseSnapshotDamage : public testing::TestWithParam<Damage> {};
+
+TEST_P(CaseSnapshotDamage, IsRefusedBeforeTheRun) {
+    const Damage& d = GetParam();
+    const CaseFolder f;
+    ProgramResult r = run_program({zarik_program(), "-startup:alone"},
+                                  "0\n1\n1.0\nhalf\nstation.map\n1\n1\nstation\n0\n", f.path());
+    ASSERT_EQ(r.exit_code, 0) << r.out;
+    std::ofstream(f.file("bad.snp")) << d.spoil(read_text(f.file("half.snp")));
+    r = run_program({zarik_program(), "-startup:alone"}, "1\n0\n0\n1\n1\nrest\n0\nbad.snp\n0.5\n", f.path());
+    EXPECT_EQ(r.exit_code, 208);
+    const std::string expected = std::string(" ***ERROR** ") + d.message +
+                                 "\n =========================================================\n"
+                                 " Following is the last read data line:\n " +
+                                 pad_text(d.last_line, 72) + "\n Data file name: bad.snp  ";
+    const size_t at = r.out.rfind(" ***ERROR** ");
+    EXPECT_EQ(r.out.substr(at == std::string::npos ? 0 : at, expected.size()), expected) << r.out;
+    EXPECT_TRUE(contains(r.out, " ERROR: Abnormal termination of ZARIK by " + pad_text(d.routine, 12)));
+    EXPECT_FALSE(std::filesystem::exists(f.file("rest_01.out")));
+}
+
+// The control values, the fifth block of the node map, after the empty TX
+// and TXRX blocks (the last lines read before them).
+std::string with_control_value(const std::string& good, const std::string& from, const std::string& to) {
+    std::string s = good;
+    const size_t cx = s.find("\n\n\n", s.find("\n ! MAP \n")) + 3;
+    return s.replace(s.find(from, cx), from.size(), to);
+}
+
+const char* const kSnapFile = "ZARIK: Error while reading snap file";
+const char* const kMapInfo = "Error while reading map info from line:";
+
+INSTANTIATE_TEST_SUITE_P(
+    CaseSnapshot, CaseSnapshotDamage,
+    testing::Values(
+        Damage{"BranchEndBlocksSwapped", [](const std::string& g) { return swapped_blocks(g, " !IEF", " !IET"); },
+               kSnapFile, "READSNP", " !IET"},
+        Damage{"StorageCountOfAnother",
+               [](const std::string& g) {
+                   std::string s = g;
+                   return s.replace(s.find(" !STOI:          70"), 19, " !STOI:          71");
+               },
+               "Error while reading data from line:", "READSTORS", " !STOI:          71"},
+        Damage{"TimeStepOfAnotherRun",
+               [](const std::string& g) {
+                   std::string s = g;
+                   const std::string step = " TIME_STEP      = 0.50000000000000002E-004";
+                   return s.replace(s.find(step), step.size(), " TIME_STEP      = 0.10000000000000000E-003");
+               },
+               kSnapFile, "READSNP", " END:"},
+        Damage{"PowerOrderNotANumber",
+               [](const std::string& g) { return with_control_value(g, "0.10000000000000001", "NaN"); }, kMapInfo,
+               "READMAP", ""},
+        Damage{"ControlValueInfinite",
+               [](const std::string& g) { return with_control_value(g, " 0.0000000000000000", " -Infinity"); },
+               kMapInfo, "READMAP", ""}),
+    [](const auto& info) { return std::string(info.param.label); });
+
 // Replaces the lines of station.map from the one that begins with `from`
 // up to the one that begins with `to` by `with`, and returns them.
 std::string cut_lines(const CaseFolder& f, const std::string& from, const std::string& to,

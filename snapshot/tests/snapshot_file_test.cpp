@@ -63,6 +63,62 @@ TEST(SnapshotFields, RoundTripEveryDouble) {
     EXPECT_GT(lost_with_16, 200000 * 40 / 100);
 }
 
+// The lines before the blocks, read back as written and refused when they
+// differ; a subsystem beyond three digits is headed by the writer's
+// asterisks.
+TEST(SnapshotLabels, AreReadBackAsWrittenAndHeldToIt) {
+    constexpr int kUnit = 61;
+    const auto walk = [](SnapStream& s, int32_t& n, Logical& f) {
+        s.routine("WALK", "end", "bad");
+        s.label("!*** Branch data");
+        s.label("!STOI:", 70);
+        s.empty_line();
+        s.subsystem_heading(7);
+        s.subsystem_heading(1000);
+        s.scalar(n, " / Busses");
+        s.flag(f, " / Ideal Subsystem?");
+    };
+    const TempDir dir;
+    const std::string path = dir.file("labels.snp");
+    int32_t n = 57;
+    Logical f = LTRUE;
+    ASSERT_TRUE(unit_open(kUnit, path, UnitMode::Write));
+    SnapStream writer(SnapStream::Dir::Write, kUnit);
+    walk(writer, n, f);
+    ASSERT_TRUE(unit_close(kUnit));
+    const std::string written = read_file(path);
+    EXPECT_EQ(written, " !*** Branch data\n !STOI:          70\n\n\n!*** SUBSYSTEM:   7\n\n!*** SUBSYSTEM: ***\n"
+                       "          57  / Busses\n T  / Ideal Subsystem?\n");
+    const auto read = [&](const std::string& text) {
+        write_file(path, text);
+        EXPECT_TRUE(unit_open(kUnit, path, UnitMode::Read));
+        n = 0;
+        f = LFALSE;
+        const Captured c = capture([&] {
+            SnapStream reader(SnapStream::Dir::Read, kUnit);
+            walk(reader, n, f);
+        });
+        unit_close(kUnit);
+        return c.aborted ? c.out.substr(0, c.out.find('\n')) : std::string("read");
+    };
+    EXPECT_EQ(read(written), "read");
+    EXPECT_EQ(n, 57);
+    EXPECT_TRUE(is_true(f));
+    // Blanks and the spacing of a number are free.
+    EXPECT_EQ(read(" !*** Branch data  \n!STOI: 70\n   \n\n  !*** SUBSYSTEM: 7\n\n!*** SUBSYSTEM: ***\n"
+                   "57 / Busses\n T / Ideal Subsystem?\n"),
+              "read");
+    const std::pair<const char*, const char*> damaged[] = {
+        {" !*** Branch data", " !*** Branch"},     {" !STOI:          70", " !STOI:          71"},
+        {" !STOI:          70", " !STOL:          70"}, {" !STOI:          70", " !STOI:          70 1"},
+        {"\n\n\n", "\n x\n\n"},                    {"SUBSYSTEM:   7", "SUBSYSTEM:   8"},
+        {"/ Busses", "/ Branches"},                   {"/ Ideal", "/ Real"}};
+    for (const auto& [from, to] : damaged) {
+        std::string text = written;
+        EXPECT_EQ(read(text.replace(text.find(from), std::strlen(from), to)), " ***ERROR** bad") << to;
+    }
+}
+
 // Values of every magnitude and sign.
 class Values {
 public:

@@ -259,7 +259,7 @@ INSTANTIATE_TEST_SUITE_P(
                 " !*** Node conductances [GM]"},
         BadFile{"MoreBusesThanNodes",
                 [](const std::string& g) { return replaced(g, "           3  / Busses", "         500  / Busses"); },
-                kBad, "!*** SUBSYSTEM:   1"},
+                kBad, "           4  / Start Node for Triang."},
         BadFile{"SwitchBeyondTheBranches",
                 [](const std::string& g) {
                     return replaced(g, " !*** SWITCHING BRANCH DATA\n           4", " !*** SWITCHING BRANCH DATA\n 9");
@@ -275,6 +275,48 @@ INSTANTIATE_TEST_SUITE_P(
                 kBad, " !*** Node conductances [GM]"},
         BadFile{"NoEndLine", [](const std::string& g) { return replaced(g, " ! End of Snap-shot\n", ""); }, kEnd,
                 " !*** Node conductances [GM]"},
+        // Blocks that are not where, or not what, their writer put there.
+        BadFile{"BranchEndBlocksSwapped", [](const std::string& g) { return swapped_blocks(g, " !IEF", " !IET"); },
+                kBad, " !IET"},
+        BadFile{"BranchBlockWrittenTwice",
+                [](const std::string& g) { return replaced(g, " !RESISTOR\n", " !IORV\n 0 0 0 0 0\n !RESISTOR\n"); },
+                kBad, " !IORV"},
+        BadFile{"LabelOfAnotherBlock", [](const std::string& g) { return replaced(g, " !CCBR\n", " !CCBRD\n"); }, kBad,
+                " !CCBRD"},
+        BadFile{"SubsystemOfAnotherNumber",
+                [](const std::string& g) { return replaced(g, "!*** SUBSYSTEM:   1", "!*** SUBSYSTEM:   2"); }, kBad,
+                "!*** SUBSYSTEM:   2"},
+        BadFile{"HeadRecordOfAnotherCount",
+                [](const std::string& g) { return replaced(g, "  / Busses", "  / Branches"); }, kBad,
+                "           3  / Branches"},
+        BadFile{"ChannelListCountNotItsBlocks",
+                [](const std::string& g) { return replaced(g, " ! MPGBS:            0", " ! MPGBS:            1"); },
+                "Error while reading map info from line:", " ! MPGBS:            1", Network::RlcSwitch, "",
+                "READMAP"},
+        BadFile{"NodeMapEndsWithAValue",
+                [](const std::string& g) { return replaced(g, " ! PGBNAME:            0\n\n", " ! PGBNAME:            0\n 0\n"); },
+                "Error while reading map info from line:", " 0", Network::RlcSwitch, "", "READMAP"},
+        BadFile{"CommentBeforeTheMapKey",
+                [](const std::string& g) { return replaced(g, " MAP_UPDATE:\n", " ! moved\n MAP_UPDATE:\n"); },
+                "Unexpected End_Of_File", " ! moved", Network::RlcSwitch, "", "UPDATE_MAP"},
+        BadFile{"LineOfAnotherNumber",
+                [](const std::string& g) {
+                    return replaced(g, " !*** Data for Line:            1", " !*** Data for Line:            2");
+                },
+                kBad, " !*** Data for Line:            2", Network::Line, kFrePhase},
+        // A time and a step that are not the head's, or a time that is not
+        // its step count's.
+        BadFile{"StepOfAnotherRun",
+                [](const std::string& g) {
+                    return replaced(g, " TIME_STEP      = 0.50000000000000002E-004", " TIME_STEP      = 0.10000000000000000E-003");
+                },
+                kBad, " END:"},
+        BadFile{"TimeOfAnotherStepCount",
+                [](const std::string& g) { return replaced(g, " SNAP_IIISNP    =          200", " SNAP_IIISNP    =          201"); },
+                kBad, " END:"},
+        BadFile{"HeadOfAnotherTime",
+                [](const std::string& g) { return replaced(g, "   0.1000000000000000E-01", "   0.1100000000000000E-01"); },
+                kBad, " END:"},
         // Values inside their ranges that no data start gives.
         BadFile{"NodeNumberBeyondTheNodes", [](const std::string& g) { return with_integer(g, " ! MAP ", 1, 5, "4"); },
                 "Error while reading map info from line:", " ! MAP ", Network::RlcSwitch, "", "READMAP"},
@@ -365,6 +407,9 @@ TEST(SnapshotTimeStep, BeyondTheLargestDoubleIsRefused) {
     ASSERT_EQ(from_data(dir, "0.002", "step40").exit_code, 0);
     std::string snap = read_file(dir.file("step40.snp"));
     ASSERT_NE(snap.find(" SNAP_IIISNP    =           40"), std::string::npos);
+    // One step of that length, where the head and the parameters agree.
+    snap = replaced(snap, " SNAP_IIISNP    =           40", " SNAP_IIISNP    =            1");
+    for (const char* time : {"0.2000000000000000E-02", "0.20000000000000000E-002"}) snap = replaced(snap, time, "1.0E308");
     snap = replaced(snap, "0.5000000000000000E-04", "1.0E308");
     write_file(dir.file("long.snp"), replaced(snap, "0.50000000000000002E-004", "1.0E308"));
     // The dialogue takes no finish time shorter than the time step.

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/engine_stop.h"
@@ -75,4 +76,17 @@ inline std::vector<std::string> lines_of(const std::string& text) {
         at = nl + 1;
     }
     return out;
+}
+
+// A snapshot's labelled blocks `first` and `second` (each its label line and
+// the lines up to the next label), `first` the earlier, exchanged whole.
+inline std::string swapped_blocks(const std::string& text, const std::string& first, const std::string& second) {
+    const auto block = [&text](const std::string& label) {
+        const size_t at = text.find("\n" + label + "\n") + 1;
+        return std::pair{at, text.find("\n !", at) + 1};
+    };
+    const auto [a, a_end] = block(first);
+    const auto [b, b_end] = block(second);
+    return text.substr(0, a) + text.substr(b, b_end - b) + text.substr(a_end, b - a_end) + text.substr(a, a_end - a) +
+           text.substr(b_end);
 }
