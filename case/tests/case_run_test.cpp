@@ -99,7 +99,7 @@ INSTANTIATE_TEST_SUITE_P(
                "ERROR: Array STOF subscript 1 = 595 outside 1 to 594\n", "Load_DSD"},
         Broken{"TxfrOneShort", "station.map", " NPAGES = 19", " NPAGES = 18",
                "ERROR: Array TXFR subscript 1 = 19 outside 1 to 18\n", "Load_DSD"},
-        // Without it every module after page 8 would take nodes two places on.
+        // Without page 9 every module after page 8 would take its nodes two places on.
         Broken{"MapWithoutCtrlPage", "station.map", kCtrlPage, "",
                map_check_report("  NODE    =       119           117\n"), "CHKMAPFILL", {}, true},
         Broken{"MapWithAnExtraPage", "station.map", " NNODES = 119", " NNODES = 121",
