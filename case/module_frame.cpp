@@ -1,5 +1,6 @@
 #include "case/module_frame.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -9,6 +10,7 @@
 #include "link/panel.h"
 #include "network/input_state.h"
 #include "network/line_reader.h"
+#include "network/map_sections.h"
 #include "network/network_tables.h"
 #include "platform/text_units.h"
 
@@ -19,6 +21,30 @@ void CASE_BOUNDS_STOP(std::string_view routine, std::string_view array, int posi
             std::to_string(upper);
     unit_write_line(UNIT_CONSOLE_OUT, line);
     ABORT_RUN(Text12(routine), 0);
+}
+
+void CHKMAPFILL() {
+    const PointerBlock& p = POINTER_BLOCK;
+    const MapReadState& m = MAP_READ;
+    struct List {
+        const char* label;
+        int32_t claimed, filled;
+    };
+    const List lists[] = {{"  NODE    = ", p.NNODE, m.node_filled},
+                          {"  SUBS    = ", p.NSUBS, m.subs_filled},
+                          {"  CXMAP   = ", p.NCXMAP, m.cxmap_filled}};
+    if (std::all_of(std::begin(lists), std::end(lists), [](const List& l) { return l.claimed == l.filled; })) return;
+    // Laid out as the pointer checks lay out theirs.
+    const int out = UNIT_CONSOLE_OUT;
+    write_list(out, {std::string(51, '*')});
+    write_list(out, {"ERROR: Map file does not match the compiled case!"});
+    write_list(out, {"List entries claimed by the case and filled by the map:"});
+    for (const List& l : lists)
+        if (l.claimed != l.filled) write_formatted(out, "(A,T14,I8,T28,I8)", {l.label, l.claimed, l.filled});
+    write_list(out, {"Each module of the case needs its page in the map file,"});
+    write_list(out, {"in the case's order, and its SUBS: and CXMAP: entries."});
+    write_list(out, {});
+    ABORT_RUN("CHKMAPFILL", 0);
 }
 
 void ModuleFrame::write_txfr_checked(std::string_view routine, int32_t l, int32_t i, int32_t f, int32_t c) {

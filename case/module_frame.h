@@ -41,6 +41,12 @@ struct ModuleCounts {
 [[noreturn]] void CASE_BOUNDS_STOP(std::string_view routine, std::string_view array, int position, int64_t value,
                                    int64_t upper);
 
+// After the case's dynamic-begin pass of a data start: the entries of
+// NODE, SUBS and CXMAP its modules claimed are the entries the map
+// filled, or the run stops before its first output. A page missing or
+// extra would otherwise hand every later module another's entries.
+void CHKMAPFILL();
+
 // a / b, with |b| below 1e-100 taken as +1e-100 (b >= 0, -0.0 too) or
 // -1e-100 (b < 0): a huge result of the sign the division would give.
 inline double GUARDED_DIV(double a, double b) {

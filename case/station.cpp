@@ -19,6 +19,7 @@ void Station_DSO() {
 void Station_DSD_BEGIN() {
     ModuleFrame f("Station_DSD_BEGIN", "", Pass::DSD_BEGIN, {});
     Main_DSD_BEGIN();
+    CHKMAPFILL();  // every module has claimed its entries now
 }
 
 void Station_DSO_BEGIN() {

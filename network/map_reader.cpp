@@ -109,6 +109,8 @@ void ENDPAGE() {
 
 void ENDCASE() {
     const Text12 name = "ENDCASE";
+    // Every page has been read: NNODE stands at the last NODE entry filled.
+    MAP_READ.node_filled = POINTER_BLOCK.NNODE;
     if (RUN_SEQ.IRUN <= 1) {
         if (DIMBLOCK.REQ[ND_NODES] > 0 && DIMBLOCK.NSUBSYS == 0) {
             console({"If you have electrical nodes you must have"});

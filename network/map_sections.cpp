@@ -1,5 +1,6 @@
 #include "network/map_sections.h"
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <string>
@@ -108,6 +109,7 @@ void SETSUBS() {
         counted_values(r, nd(ND_SUBSYSPAGE), "Invalid # of local subsystems: ", -1, "Invalid local subsystem number: ",
                        "Errors occurred in SUBS section of map file");
     for (size_t k = 0; k < local.size(); ++k) STORAGE.SUBS(static_cast<int32_t>(k) + 1) = local[k];
+    MAP_READ.subs_filled = std::max(MAP_READ.subs_filled, static_cast<int32_t>(local.size()));
     RDCMNT();
 }
 
@@ -231,6 +233,7 @@ void RDCXMAPPING() {
                 const int32_t m = r.integer(in);
                 if (m < 1 || m > nd(ND_CXMAP) - filled) r.stop({"CXMAP Dimension out of bounds in MAP file"}, 0);
                 for (const int32_t slot : r.integers(in, m)) STORAGE.CXMAP(++filled) = slot;
+                MAP_READ.cxmap_filled = std::max(MAP_READ.cxmap_filled, static_cast<int32_t>(filled));
             }
         }
         RDCMNT();

@@ -10,6 +10,11 @@
 // What the map-file reader has met so far in this run.
 struct MapReadState {
     bool subsys_sizes_read = false;  // a "SUBSYSDIM:" section set up the matrices
+    // Entries of NODE, SUBS and CXMAP the map filled: NODE to the end of
+    // its last page; SUBS and CXMAP to the highest entry written, since
+    // each of their sections fills from entry 1 again. The case holds its
+    // claims to these; a restored run counts its lists as full.
+    int32_t node_filled = 0, subs_filled = 0, cxmap_filled = 0;
 };
 
 extern MapReadState MAP_READ;

@@ -122,6 +122,10 @@ void READSTORS(SnapStream& s) {
 void READMAP(SnapStream& s) {
     s.routine("READMAP", "Unexpected End_Of_File", "Error while reading map info from line:");
     set_map_pointers();
+    // No map file is read: the lists come back whole, to their dimensions.
+    MAP_READ.node_filled = DIMBLOCK.REQ[ND_NNODES];
+    MAP_READ.subs_filled = DIMBLOCK.REQ[ND_SUBSYSPAGE];
+    MAP_READ.cxmap_filled = DIMBLOCK.REQ[ND_CXMAP];
     walk_node_map(s);
 }
 

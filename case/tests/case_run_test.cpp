@@ -1,5 +1,8 @@
 // The compiled case through the program: the whole run, and the runs that
 // its data files and its map's sizes stop.
+#include <utility>
+#include <vector>
+
 #include "case/tests/case_support.h"
 
 namespace {
@@ -41,10 +44,27 @@ struct Broken {
     const char* file;
     const char* from;
     const char* to;
-    const char* lines;
+    std::string lines;
     const char* routine;
+    std::vector<std::pair<const char*, const char*>> more_edits = {};  // in the same file
+    bool before_output = false;  // no output file written
 };
 void PrintTo(const Broken& c, std::ostream* os) { *os << c.name; }
+
+// The end of the banner, the map check's report with its rows of list
+// entries claimed and filled, and the frame's first rule: nothing between.
+std::string map_check_report(const std::string& rows) {
+    return " ****\n " + std::string(51, '*') +
+           "\n ERROR: Map file does not match the compiled case!\n"
+           " List entries claimed by the case and filled by the map:\n" +
+           rows +
+           " Each module of the case needs its page in the map file,\n"
+           " in the case's order, and its SUBS: and CXMAP: entries.\n\n " +
+           std::string(57, '=') + "\n";
+}
+
+const char* kCtrlPage = "! Page 9: Ctrl\nMAP: 'p09_Ctrl.map'\n 1 0\n 0 0\n";
+const char* kLastPage = " 1 6 16 17 18 22 23 24\n 0 0\n";
 
 
 class CaseRunStops : public testing::TestWithParam<Broken> {};
@@ -57,10 +77,14 @@ TEST_P(CaseRunStops, WithItsMessage) {
     } else {
         f.edit(b.file, b.from, b.to);
     }
+    for (const auto& [from, to] : b.more_edits) f.edit(b.file, from, to);
     const ProgramResult r = f.run();
     EXPECT_EQ(r.exit_code, 208);
     EXPECT_NE(r.out.find(b.lines), std::string::npos) << r.out;
     EXPECT_NE(r.out.find(abort_by(b.routine)), std::string::npos) << r.out;
+    if (b.before_output) {
+        EXPECT_FALSE(std::filesystem::exists(f.file("station.inf")));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -74,7 +98,23 @@ INSTANTIATE_TEST_SUITE_P(
         Broken{"StofOneShort", "station.map", " STOF = 595", " STOF = 594",
                "ERROR: Array STOF subscript 1 = 595 outside 1 to 594\n", "Load_DSD"},
         Broken{"TxfrOneShort", "station.map", " NPAGES = 19", " NPAGES = 18",
-               "ERROR: Array TXFR subscript 1 = 19 outside 1 to 18\n", "Load_DSD"}),
+               "ERROR: Array TXFR subscript 1 = 19 outside 1 to 18\n", "Load_DSD"},
+        // Without page 9 every module after page 8 would take its nodes two places on.
+        Broken{"MapWithoutCtrlPage", "station.map", kCtrlPage, "",
+               map_check_report("  NODE    =       119           117\n"), "CHKMAPFILL", {}, true},
+        Broken{"MapWithAnExtraPage", "station.map", " NNODES = 119", " NNODES = 121",
+               map_check_report("  NODE    =       119           121\n"), "CHKMAPFILL",
+               {{kLastPage, " 1 6 16 17 18 22 23 24\n 0 0\nMAP: 'p03_Graphs_and_Controls.map'\n 1 0\n 0 0\n"}},
+               true},
+        // One more SUBS: and CXMAP: entry each, with room for them.
+        Broken{"MapWithExtraSubsAndCxmapEntries", "station.map", " SUBSYSPAGE = 11", " SUBSYSPAGE = 12",
+               map_check_report("  SUBS    =        11            12\n  CXMAP   =        31            32\n"),
+               "CHKMAPFILL",
+               {{" CXMAP = 31", " CXMAP = 32"},
+                {"\n 11 1 1 1 1 1 1 1 1 1 1 1\n", "\n 12 1 1 1 1 1 1 1 1 1 1 1 1\n"},
+                {"\n 31 1 2 3 ", "\n 32 1 2 3 "},
+                {" 29 30 31\n", " 29 30 31 31\n"}},
+               true}),
     [](const testing::TestParamInfo<Broken>& p) { return std::string(p.param.name); });
 
 }  // namespace

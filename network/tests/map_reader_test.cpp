@@ -11,6 +11,7 @@
 #include "engine/storage.h"
 #include "lines/lines.h"
 #include "network/dimensions.h"
+#include "network/map_sections.h"
 #include "network/network_tables.h"
 #include "network/node_numbering.h"
 #include "network/parameters.h"
@@ -84,6 +85,10 @@ TEST_F(MapReader, EverySmallSectionAndBothFormsOfAPage) {
     EXPECT_EQ(S.STOC(2), std::complex<double>(1.0, -3.0));
     EXPECT_DOUBLE_EQ(S.CX(3), 0.75);
     for (int k = 1; k <= 12; ++k) EXPECT_EQ(S.CXMAP(k), k) << k;
+    // The entries filled: NODE to its last page, SUBS and CXMAP to the
+    // highest entry any of their sections wrote.
+    EXPECT_EQ((std::vector<int32_t>{MAP_READ.node_filled, MAP_READ.subs_filled, MAP_READ.cxmap_filled}),
+              (std::vector<int32_t>{10, 3, 12}));
     // The last "MPGBS:" record replaces the first.
     EXPECT_EQ(RUN_OUTPUT.mpgbs_count, 2);
     EXPECT_EQ(std::make_pair(S.MPGBS(1), S.MPGBS(2)), std::make_pair(2, 1));

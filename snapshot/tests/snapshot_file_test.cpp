@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "engine/engine_reset.h"
 #include "engine/run_state.h"
@@ -19,6 +20,7 @@
 #include "models/xfmr_tables.h"
 #include "network/dimensions.h"
 #include "network/input_state.h"
+#include "network/map_sections.h"
 #include "network/network_tables.h"
 #include "network/parameters.h"
 #include "platform/list_read.h"
@@ -424,6 +426,9 @@ TEST_F(SnapshotFile, WrittenReadAndWrittenAgainIsTheSame) {
         read = capture([] { READSNP(); });
     }
     ASSERT_FALSE(read.aborted) << read.out;
+    // No map file is read: the case finds its lists filled to their dimensions.
+    EXPECT_EQ((std::vector<int32_t>{MAP_READ.node_filled, MAP_READ.subs_filled, MAP_READ.cxmap_filled}),
+              (std::vector<int32_t>{5, 2, 2}));
     EXPECT_EQ(read.out,
               " Reading data for snap file: one.snp                           \n"
               " ***WARN*** Specified Mapfile not found: gone.map\n"
