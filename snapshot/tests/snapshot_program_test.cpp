@@ -287,8 +287,10 @@ INSTANTIATE_TEST_SUITE_P(
         // Values inside their ranges that no data start gives.
         BadFile{"NodeNumberBeyondTheNodes", [](const std::string& g) { return with_integer(g, " ! MAP ", 1, 5, "4"); },
                 "Error while reading map info from line:", " ! MAP ", Network::RlcSwitch, "", "READMAP"},
-        // Page 1's local subsystem 3 of 2; one radio link, to transmitter 2 of 1.
-        BadFile{"LocalSubsystemBeyondItsCount", [](const std::string& g) { return with_integer(g, " ! MAP ", 2, 1, "3"); },
+        // Page 1's local subsystem 3 of 2; one radio link, to transmitter 2 of
+        // 1, read after the transmitters' empty block.
+        BadFile{"LocalSubsystemBeyondItsCount",
+                [](const std::string& g) { return with_integer(g, " ! MAP ", 2, 1, "3"); },
                 "Error while reading map info from line:", " ! MAP ", Network::RlcSwitch, "", "READMAP"},
         BadFile{"RadioLinkBeyondTheTransmitters",
                 [](const std::string& g) {
@@ -360,6 +362,7 @@ INSTANTIATE_TEST_SUITE_P(
                                     "          2           1           1           0");
                 },
                 kBad, " !*** Sparse Stored Parameters", Network::Line, kFrePhase},
+        // The line's first end in subsystem 2 of 1.
         BadFile{"ModalLineInNoSubsystem",
                 [](const std::string& g) { return with_integer(g, " !*** Basic info:", 2, 1, "2"); }, kBad,
                 " line.tli", Network::Line, kBergeron},
