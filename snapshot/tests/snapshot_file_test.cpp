@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -220,6 +221,17 @@ void fill_line_models(Values& v) {
     fill_complex(L.TLD_PSI, v);
 }
 
+// The line records of build_state: a local Bergeron line, a FRE-DEP ENI
+// server, two clients, a local phase-domain line and a local MFDTD line,
+// with control signals: the local line's ends pass one value, the server
+// and a client send one.
+const int32_t kLineRecords[6][tlrec::SLOTS] = {{0, 1, 0, 0, 2, 1, 0, 1, 1, 2, 1, 1, 0},
+                                               {1, 2, 2, 1, 1, 1, 1, 1, 0, 1, 0, 1, 0},
+                                               {-1, 0, 0, 2, 2, 2, 1, 1, 1, 1, 0, 1, 0},
+                                               {-1, 0, 0, 2, 1, 1, 0, 1, 0, 1, 0, 1, 0},
+                                               {2, 1, 0, 0, 2, 1, 0, 1, 0, 1, 0, 1, 0},
+                                               {3, 1, 0, 0, 2, 1, 0, 1, 0, 1, 0, 1, 0}};
+
 // A case of two subsystems (the second of 0 buses), Norton buses, a
 // switch, a transformer, six line records with ENI ends, three branch
 // changes, and names with blanks, commas, slashes and apostrophes.
@@ -322,19 +334,10 @@ void build_state() {
     X.XF_SEGST(23, 1) = 1;
     X.XF_KIND(1) = 2;
 
-    // A local Bergeron line, a FRE-DEP ENI server, two clients, a local
-    // phase-domain line and a local MFDTD line, with control signals: the
-    // local line's ends pass one value, the server and a client send one.
     LineTables& T = LINE_TABLES;
     const char* names[] = {"feeder one", "near end", "far end", "other, side", "phase", "mfdtd"};
-    const int32_t rows[6][tlrec::SLOTS] = {{0, 1, 0, 0, 2, 1, 0, 1, 1, 2, 1, 1, 0},
-                                           {1, 2, 2, 1, 1, 1, 1, 1, 0, 1, 0, 1, 0},
-                                           {-1, 0, 0, 2, 2, 2, 1, 1, 1, 1, 0, 1, 0},
-                                           {-1, 0, 0, 2, 1, 1, 0, 1, 0, 1, 0, 1, 0},
-                                           {2, 1, 0, 0, 2, 1, 0, 1, 0, 1, 0, 1, 0},
-                                           {3, 1, 0, 0, 2, 1, 0, 1, 0, 1, 0, 1, 0}};
     for (int32_t r = 1; r <= 6; ++r) {
-        for (int k = 1; k <= tlrec::SLOTS; ++k) T.TLINE_REC(r, k) = rows[r - 1][k - 1];
+        for (int k = 1; k <= tlrec::SLOTS; ++k) T.TLINE_REC(r, k) = kLineRecords[r - 1][k - 1];
         T.TLNAME(r) = names[r - 1];
     }
     fill_reals(T.TLGMAT, v);
@@ -528,5 +531,63 @@ TEST_F(SnapshotFile, EniClientEndOutsideItsSubsystemIsRefused) {
     EXPECT_TRUE(contains(other.out, "line:\n  mfdtd ")) << other.out;
     EXPECT_FALSE(contains(other.out, "Enter port number")) << other.out;
 }
+
+// Line record `row` of build_state with slot `slot` set to `value`: a
+// record no data start writes, refused before the ports are asked.
+struct RecordEdit {
+    const char* label;
+    int row;
+    int slot;
+    int32_t value;
+};
+void PrintTo(const RecordEdit& e, std::ostream* os) { *os << e.label; }
+
+// A line record as the writer puts it.
+std::string record_line(const int32_t (&slots)[tlrec::SLOTS]) {
+    std::string line;
+    for (const int32_t v : slots) line += edit("I11", v) + " ";
+    return line + "\n";
+}
+
+class DamagedLineRecord : public SnapshotFile, public testing::WithParamInterface<RecordEdit> {};
+
+TEST_P(DamagedLineRecord, IsRefusedBeforeThePortsAreAsked) {
+    const RecordEdit& e = GetParam();
+    build_state();
+    ASSERT_FALSE(write("one").aborted);
+    int32_t slots[tlrec::SLOTS];
+    std::copy(std::begin(kLineRecords[e.row - 1]), std::end(kLineRecords[e.row - 1]), slots);
+    const std::string good = record_line(slots);
+    slots[e.slot - 1] = e.value;
+    std::string file = read_file(dir_.file("one.snp"));
+    const size_t at = file.find(good);
+    ASSERT_NE(at, std::string::npos);
+    ASSERT_EQ(file.find(good, at + 1), std::string::npos);
+    file.replace(at, good.size(), record_line(slots));
+    write_file(dir_.file("other.snp"), file);
+    const Captured other = read_back("other.snp");
+    EXPECT_TRUE(other.aborted);
+    // The records have no label: the last line read is the MFDTD line's last.
+    const std::string stop = other.out.substr(std::min(other.out.size(), other.out.find(" ***ERROR** ")));
+    EXPECT_EQ(stop.substr(0, stop.find(" Data file name:")),
+              " ***ERROR** ZARIK: Error while reading snap file\n"
+              " =========================================================\n"
+              " Following is the last read data line:\n"
+              "  !History Psi:" + std::string(58, ' ') + "\n")
+        << other.out;
+    EXPECT_FALSE(contains(other.out, "Enter port number")) << other.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Snapshot, DamagedLineRecord,
+    testing::Values(
+        // The server's far end sends a value: an ENI end has no far end here.
+        RecordEdit{"EniServerFarEndSends", 2, tlrec::SEND2 + 1, 1},
+        // A client names no line of a family and has no place in one's nodes;
+        // nor more conductors than a record's two.
+        RecordEdit{"EniClientNamesAFamilysLine", 4, tlrec::FAMILY, 1},
+        RecordEdit{"EniClientWithANodeOffset", 4, tlrec::OFFSET, 1},
+        RecordEdit{"EniClientWiderThanItsRecord", 4, tlrec::NCOND, 3}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 }  // namespace

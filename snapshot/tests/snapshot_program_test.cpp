@@ -231,6 +231,15 @@ std::string with_integer(const std::string& good, const std::string& label, int 
     return good.substr(0, at) + line + good.substr(end);
 }
 
+// The file with one branch change, of the eight integer columns given, in
+// place of none.
+std::string with_branch_change(const std::string& good, const std::string& columns) {
+    std::string entry = " 1\n !*** HARMONIC SOLUTION DATA\n";
+    std::istringstream in(columns);
+    for (std::string v; in >> v;) entry += " " + v + "\n";
+    return replaced(good, "          0 \n!===", entry + " 0.0\n 0.0\n 0.0\n 0.0\n 0.0\n!===");
+}
+
 const char* const kEnd = "ZARIK: Unexpected end of file while reading snapfile";
 const char* const kBad = "ZARIK: Error while reading snap file";
 
@@ -320,8 +329,23 @@ INSTANTIATE_TEST_SUITE_P(
         // Values inside their ranges that no data start gives.
         BadFile{"NodeNumberBeyondTheNodes", [](const std::string& g) { return with_integer(g, " ! MAP ", 1, 5, "4"); },
                 "Error while reading map info from line:", " ! MAP ", Network::RlcSwitch, "", "READMAP"},
+        // Page 1's local subsystem 3 of 2; one radio link, to transmitter 2 of
+        // 1, read after the transmitters' empty block.
+        BadFile{"LocalSubsystemBeyondItsCount",
+                [](const std::string& g) { return with_integer(g, " ! MAP ", 2, 1, "3"); },
+                "Error while reading map info from line:", " ! MAP ", Network::RlcSwitch, "", "READMAP"},
+        BadFile{"RadioLinkBeyondTheTransmitters",
+                [](const std::string& g) {
+                    return replaced(replaced(g, " TXRX                  =       0", " TXRX                  =       1"),
+                                    " 0 \n\n\n\n\n ! MPGBS:", " 0 \n\n 2\n\n\n ! MPGBS:");
+                },
+                "Error while reading map info from line:", "", Network::RlcSwitch, "", "READMAP"},
         BadFile{"SparsityListsOutOfOrder",
                 [](const std::string& g) { return with_integer(g, " !*** Sparsity information", 1, 2, "2"); }, kBad,
+                " !*** Sparsity information"},
+        // Row 1's upper list names its own column.
+        BadFile{"UpperSparsityListOnItsRow",
+                [](const std::string& g) { return with_integer(g, " !*** Sparsity information", 4, 1, "1"); }, kBad,
                 " !*** Sparsity information"},
         BadFile{"BranchEndBeyondItsSubsystem", [](const std::string& g) { return with_integer(g, " !IEF", 1, 5, "4"); },
                 kBad, " !IEF"},
@@ -337,13 +361,26 @@ INSTANTIATE_TEST_SUITE_P(
         BadFile{"SwitchListNamesNoSwitch",
                 [](const std::string& g) { return with_integer(g, " !*** SWITCHING BRANCH DATA", 1, 1, "5"); }, kBad,
                 " !*** SWITCHING BRANCH DATA"},
-        BadFile{"BranchChangeOfNoKind",
-                [](const std::string& g) {
-                    return replaced(g, "          0 \n!===",
-                                    " 1\n !*** HARMONIC SOLUTION DATA\n 7\n 1\n 0\n 0\n 0\n 0\n 0\n 1\n"
-                                    " 0.0\n 0.0\n 0.0\n 0.0\n 0.0\n!===");
-                },
+        BadFile{"BranchChangeOfNoKind", [](const std::string& g) { return with_branch_change(g, "7 1 0 0 0 0 0 1"); },
                 kBad, " !*** HARMONIC SOLUTION DATA"},
+        // A machine's node in subsystem 3 of 2; branch 6 of subsystem 1's five
+        // taken over by a model.
+        BadFile{"BranchChangeInNoSubsystem",
+                [](const std::string& g) { return with_branch_change(g, "0 1 0 0 0 0 0 3"); }, kBad,
+                " !*** HARMONIC SOLUTION DATA"},
+        BadFile{"RetypedBranchBeyondItsSubsystem",
+                [](const std::string& g) { return with_branch_change(g, "9 6 0 0 0 0 0 1"); }, kBad,
+                " !*** HARMONIC SOLUTION DATA"},
+        BadFile{"TransformerWithoutWindings",
+                [](const std::string& g) { return with_integer(g, " !*** TRANSFORMER DATA", 1, 1, "0"); }, kBad,
+                " !*** TRANSFORMER DATA", Network::Transformer},
+        // Its winding nodes, which no subsystem 0 has, would refuse the whole
+        // file too: cut after the head, it is refused, not found short.
+        BadFile{"TransformerInNoSubsystem",
+                [](const std::string& g) {
+                    return cut_after(with_integer(g, " !*** TRANSFORMER DATA", 1, 2, "0"), " !*** TRANSFORMER DATA", 2);
+                },
+                kBad, " !*** TRANSFORMER DATA", Network::Transformer},
         BadFile{"TransformerWindingBeyondItsSubsystem",
                 [](const std::string& g) { return with_integer(g, " !*** TRANSFORMER DATA", 2, 2, "3"); }, kBad,
                 " !*** TRANSFORMER DATA", Network::Transformer},
@@ -367,12 +404,27 @@ INSTANTIATE_TEST_SUITE_P(
                                     "          2           1           1           0");
                 },
                 kBad, " !*** Sparse Stored Parameters", Network::Line, kFrePhase},
+        // The line's first end in subsystem 2 of 1.
+        BadFile{"ModalLineInNoSubsystem",
+                [](const std::string& g) { return with_integer(g, " !*** Basic info:", 2, 1, "2"); }, kBad,
+                " line.tli", Network::Line, kBergeron},
         BadFile{"ModalBufferPositionBeyondItsDelay",
                 [](const std::string& g) { return with_integer(g, " !*** Modes:", 2, 1, "11"); }, kBad,
                 " !*** Modes:", Network::Line, kBergeron},
         BadFile{"PhaseReadPositionOffItsDelay",
                 [](const std::string& g) { return with_integer(g, " !*** NG Parameters", 2, 1, "4"); }, kBad,
                 " !*** NG Parameters", Network::Line, kFrePhase},
+        // The write position 12 of a buffer of 11; the far end at node 3 of 2;
+        // room for 10 of the 11 travelling-wave values.
+        BadFile{"PhaseWritePositionBeyondItsBuffer",
+                [](const std::string& g) { return with_integer(g, " !*** Basic Information:", 6, 1, "12"); }, kBad,
+                " line.tli", Network::Line, kFrePhase},
+        BadFile{"PhaseLineEndBeyondItsSubsystem",
+                [](const std::string& g) { return with_integer(g, " !*** Basic Information:", 11, 1, "3"); }, kBad,
+                " line.tli", Network::Line, kFrePhase},
+        BadFile{"PhaseTravellingWavesBeyondTheirList",
+                [](const std::string& g) { return with_integer(g, " !*** Sparse Stored Parameters", 1, 5, "10"); },
+                kBad, " !*** Sparse Stored Parameters", Network::Line, kFrePhase},
         BadFile{"MfdtdNodeBeyondItsSubsystem",
                 [](const std::string& g) { return with_integer(g, " !Node Numbers (All MFDTD Lines):", 1, 2, "3"); },
                 kBad, " !Node Numbers (All MFDTD Lines):", Network::Line, kMfdtd},
