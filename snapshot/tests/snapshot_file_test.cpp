@@ -384,6 +384,18 @@ std::string without_available(const std::string& file) {
     return out;
 }
 
+// READSNP's refusal as the console shows it, up to the file's name.
+std::string refusal_of(const Captured& c) {
+    const std::string stop = c.out.substr(std::min(c.out.size(), c.out.find(" ***ERROR** ")));
+    return stop.substr(0, stop.find(" Data file name:"));
+}
+std::string refusal_at(const std::string& last_line) {
+    return " ***ERROR** ZARIK: Error while reading snap file\n"
+           " =========================================================\n"
+           " Following is the last read data line:\n " +
+           pad_text(last_line, 72) + "\n";
+}
+
 class SnapshotFile : public testing::Test {
 protected:
     void SetUp() override { reset_all_engine_state(); }
@@ -405,6 +417,16 @@ protected:
         console_input_from_text("5001\n5002\n5003\n");
         const ScopedChdir here(dir_.path);
         return capture([] { READSNP(); });
+    }
+    // READSNP of one.snp with its only `from` replaced by `to`.
+    Captured read_back_changed(const std::string& from, const std::string& to) {
+        std::string file = read_file(dir_.file("one.snp"));
+        const size_t at = file.find(from);
+        EXPECT_NE(at, std::string::npos);
+        EXPECT_EQ(file.find(from, at + 1), std::string::npos);
+        if (at != std::string::npos) file.replace(at, from.size(), to);
+        write_file(dir_.file("other.snp"), file);
+        return read_back("other.snp");
     }
     TempDir dir_;
 };
@@ -503,13 +525,7 @@ TEST_F(SnapshotFile, ModalLinesCarryASeventhIntegerBlockOfZeros) {
     write_file(dir_.file("six.snp"), file_of(lines));
     const Captured six = read_back("six.snp");
     EXPECT_TRUE(six.aborted);
-    const std::string stop = six.out.substr(std::min(six.out.size(), six.out.find(" ***ERROR** ")));
-    EXPECT_EQ(stop.substr(0, stop.find(" Data file name:")),
-              " ***ERROR** ZARIK: Error while reading snap file\n"
-              " =========================================================\n"
-              " Following is the last read data line:\n"
-              "  !*** Modes:" + std::string(60, ' ') + "\n")
-        << six.out;
+    EXPECT_EQ(refusal_of(six), refusal_at(" !*** Modes:")) << six.out;
     EXPECT_TRUE(contains(six.out, "ERROR: Abnormal termination of ZARIK by READSNP")) << six.out;
 }
 
@@ -518,13 +534,8 @@ TEST_F(SnapshotFile, ModalLinesCarryASeventhIntegerBlockOfZeros) {
 TEST_F(SnapshotFile, EniClientEndOutsideItsSubsystemIsRefused) {
     build_state();
     ASSERT_FALSE(write("one").aborted);
-    const std::string client = "          1           2           2           3 \n";
-    std::string file = read_file(dir_.file("one.snp"));
-    const size_t at = file.find(client);
-    ASSERT_NE(at, std::string::npos);
-    file.replace(at, 11, "          2");
-    write_file(dir_.file("other.snp"), file);
-    const Captured other = read_back("other.snp");
+    const Captured other = read_back_changed("          1           2           2           3 \n",
+                                             "          2           2           2           3 \n");
     EXPECT_TRUE(other.aborted);
     EXPECT_TRUE(contains(other.out, " ***ERROR** ZARIK: Error while reading snap file\n")) << other.out;
     // The last line read is the last line record's name.
@@ -559,22 +570,10 @@ TEST_P(DamagedLineRecord, IsRefusedBeforeThePortsAreAsked) {
     std::copy(std::begin(kLineRecords[e.row - 1]), std::end(kLineRecords[e.row - 1]), slots);
     const std::string good = record_line(slots);
     slots[e.slot - 1] = e.value;
-    std::string file = read_file(dir_.file("one.snp"));
-    const size_t at = file.find(good);
-    ASSERT_NE(at, std::string::npos);
-    ASSERT_EQ(file.find(good, at + 1), std::string::npos);
-    file.replace(at, good.size(), record_line(slots));
-    write_file(dir_.file("other.snp"), file);
-    const Captured other = read_back("other.snp");
+    const Captured other = read_back_changed(good, record_line(slots));
     EXPECT_TRUE(other.aborted);
     // The records have no label: the last line read is the MFDTD line's last.
-    const std::string stop = other.out.substr(std::min(other.out.size(), other.out.find(" ***ERROR** ")));
-    EXPECT_EQ(stop.substr(0, stop.find(" Data file name:")),
-              " ***ERROR** ZARIK: Error while reading snap file\n"
-              " =========================================================\n"
-              " Following is the last read data line:\n"
-              "  !History Psi:" + std::string(58, ' ') + "\n")
-        << other.out;
+    EXPECT_EQ(refusal_of(other), refusal_at(" !History Psi:")) << other.out;
     EXPECT_FALSE(contains(other.out, "Enter port number")) << other.out;
 }
 
