@@ -98,11 +98,11 @@ void retri_near_end(benchmark::State& state) { refactorise(state, false); }
 
 }  // namespace
 
-BENCHMARK(rc_one_step)->Arg(100)->Arg(1000)->Arg(6000);
-BENCHMARK(rc_one_step_detecting)->Arg(1000)->Arg(6000);
-BENCHMARK(rl_one_step)->Arg(100)->Arg(1000)->Arg(6000);
-BENCHMARK(rc_step_part)->ArgsProduct({benchmark::CreateDenseRange(HISTORY, CLOSE, 1), {100, 1000, 6000}});
-BENCHMARK(retri_near_start)->Arg(100)->Arg(1000)->Arg(6000);
-BENCHMARK(retri_near_end)->Arg(100)->Arg(1000)->Arg(6000);
+BENCHMARK(rc_one_step)->Arg(100)->Arg(1000)->Arg(10000);
+BENCHMARK(rc_one_step_detecting)->Arg(1000)->Arg(10000);
+BENCHMARK(rl_one_step)->Arg(100)->Arg(1000)->Arg(10000);
+BENCHMARK(rc_step_part)->ArgsProduct({benchmark::CreateDenseRange(HISTORY, CLOSE, 1), {100, 1000, 10000}});
+BENCHMARK(retri_near_start)->Arg(100)->Arg(1000)->Arg(10000);
+BENCHMARK(retri_near_end)->Arg(100)->Arg(1000)->Arg(10000);
 
 BENCHMARK_MAIN();

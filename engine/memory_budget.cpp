@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string>
 
 #include "engine/abort.h"
 
@@ -45,6 +46,25 @@ uint64_t address_space_held() {
     return static_cast<uint64_t>(pages) * page_bytes();
 }
 
+constexpr ByteCount kMiB = ByteCount{1} << 20;
+
+// A count of MiB in decimal: a hostile size's may pass 64 bits.
+std::string mib_text(ByteCount n) {
+    std::string digits;
+    do {
+        digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(n % 10)));
+        n /= 10;
+    } while (n != 0);
+    return digits;
+}
+
+// The failed-allocation lines, the first with the given flag: 2 when they
+// are the message, 0 when a line before them opened it.
+void say_memory_lines(int32_t flag) {
+    USERMSG(0, 0, 2, flag, "Memory requirement too high, Errors in allocation. ");
+    USERMSG(0, 0, 2, -1, "Try optimize memory allocation in Project Settings or use 64-bit build of library.");
+}
+
 }  // namespace
 
 ByteCount array_bytes(uint64_t elem_size, std::initializer_list<int64_t> extents) {
@@ -63,12 +83,39 @@ uint64_t memory_left_bytes() {
     return left;
 }
 
-bool fits_in_memory(ByteCount bytes) { return bytes <= memory_left_bytes(); }
+Shortfall memory_shortfall(ByteCount bytes) {
+    const uint64_t left = memory_left_bytes();
+    if (bytes <= left) return {};
+    return {Shortfall::By::MemoryLeft, bytes, left};
+}
 
-bool fits_case(ByteCount held, ByteCount more) { return held + more <= CASE_BYTES_BOUND && fits_in_memory(more); }
+bool fits_in_memory(ByteCount bytes) { return !memory_shortfall(bytes); }
+
+Shortfall case_shortfall(ByteCount held, ByteCount more) {
+    if (held + more > CASE_BYTES_BOUND) return {Shortfall::By::CaseBound, held + more, CASE_BYTES_BOUND};
+    return memory_shortfall(more);
+}
+
+bool fits_case(ByteCount held, ByteCount more) { return !case_shortfall(held, more); }
+
+void say_shortfall(const Shortfall& s, int32_t flag) {
+    // What is needed rounded up, what holds it rounded down: the first is
+    // always the larger.
+    const std::string need = mib_text((s.need + kMiB - 1) / kMiB), limit = mib_text(s.limit / kMiB);
+    if (s.by == Shortfall::By::CaseBound)
+        USERMSG(0, 0, 2, flag, "The case's arrays need " + need + " MiB, beyond a case's bound of " + limit + " MiB.");
+    else
+        USERMSG(0, 0, 2, flag,
+                "The case's new arrays need " + need + " MiB, beyond the " + limit + " MiB of memory left.");
+}
 
 void REFUSE_ALLOCATION(const Text12& routine) {
-    USERMSG(0, 0, 2, 2, "Memory requirement too high, Errors in allocation. ");
-    USERMSG(0, 0, 2, -1, "Try optimize memory allocation in Project Settings or use 64-bit build of library.");
+    say_memory_lines(2);
+    ABORT_RUN(routine, 0);
+}
+
+void REFUSE_ALLOCATION(const Text12& routine, const Shortfall& s) {
+    say_shortfall(s, 3);
+    say_memory_lines(0);
     ABORT_RUN(routine, 0);
 }

@@ -187,7 +187,8 @@ ByteCount held_matrix_bytes() {
 
 void ALLOC_SSLIST(int32_t n, int32_t& status) {
     status = 0;
-    if (!fits_in_memory(array_bytes(sizeof(int32_t), {n}))) {
+    if (const Shortfall short_of = memory_shortfall(array_bytes(sizeof(int32_t), {n}))) {
+        say_shortfall(short_of, 1);
         status = 1;
         return;
     }
@@ -206,7 +207,8 @@ void ALLOC_SSLIST(int32_t n, int32_t& status) {
 void ALLOCATION(int32_t nss, int32_t& status) {
     status = 0;
     SolutionArrays& a = SOLUTION_ARRAYS;
-    if (!fits_case(storage_bytes() + held_matrix_bytes(), bytes_to_create(nss))) REFUSE_ALLOCATION("ALLOCATION");
+    if (const Shortfall short_of = case_shortfall(storage_bytes() + held_matrix_bytes(), bytes_to_create(nss)))
+        REFUSE_ALLOCATION("ALLOCATION", short_of);
     try {
         if (!per_subsystem()) {
             // Fresh arrays are already all zero; only the diagonal needs it.

@@ -400,25 +400,28 @@ ByteCount bytes_of(const Group g) {
 }
 
 // Creates the groups in order, each held first against the memory left;
-// false, with nothing left created, when one cannot be had.
+// false, with nothing left created, when one cannot be had. A refusal by
+// the case's bound or the memory left names what was asked on a line of
+// its own, ahead of the caller's message.
 bool create_groups() {
     // The whole first, within the case's bound: a case that cannot be held
     // gets nothing created.
-    bool created = fits_case(0, storage_bytes());
+    Shortfall short_of = case_shortfall(0, storage_bytes());
+    bool failed = false;
     try {
         for (const Group g : kGroups) {
-            if (!created || !fits_in_memory(bytes_of(g))) {
-                created = false;
-                break;
-            }
+            if (!short_of) short_of = memory_shortfall(bytes_of(g));
+            if (short_of) break;
             g(GroupPass{PassMode::Create});
         }
     } catch (const std::bad_alloc&) {
-        created = false;
+        failed = true;
     } catch (const std::length_error&) {
-        created = false;
+        failed = true;
     }
+    const bool created = !short_of && !failed;
     if (!created) all_groups(GroupPass{PassMode::Free});
+    if (short_of) say_shortfall(short_of, 1);
     return created;
 }
 
@@ -497,8 +500,9 @@ void ALLOC_ONLINE(int32_t n1, int32_t n2, int32_t n3, int32_t n4, int32_t n5) {
                             array_bytes(4 + 8 * 3, {t}) + array_bytes(4, {t, 3, ca}) +
                             array_bytes(4, {t, 3, cb, 2}) + array_bytes(4, {t, 3, cc, 2});
     if (!one_frame_holds(s, 8) || !one_frame_holds(t, 24) || !one_frame_holds(ca, 4) ||
-        !one_frame_holds(cb, 8) || !one_frame_holds(cc, 8) || !fits_in_memory(bytes))
+        !one_frame_holds(cb, 8) || !one_frame_holds(cc, 8))
         REFUSE_ALLOCATION("ALLOC_ONLINE");
+    if (const Shortfall short_of = memory_shortfall(bytes)) REFUSE_ALLOCATION("ALLOC_ONLINE", short_of);
     MeterTables& m = METER_TABLES;
     m.counts = {n1, n2, n3, n4, n5};
     DimensionBlock& d = DIMBLOCK;
@@ -537,7 +541,8 @@ void REALLOC_PGBLIST(int32_t n) {
     // The new lists are held beside the case's arrays, the old ones still among them.
     const bool names_grow = count > S.PGBNAME.size();
     const ByteCount more = array_bytes(sizeof(double) + (names_grow ? sizeof(Text200) + sizeof(int32_t) : 0), {count});
-    if (!fits_case(storage_bytes() + held_matrix_bytes(), more)) REFUSE_ALLOCATION("REALLOC_PGBLIST");
+    if (const Shortfall short_of = case_shortfall(storage_bytes() + held_matrix_bytes(), more))
+        REFUSE_ALLOCATION("REALLOC_PGBLIST", short_of);
     try {
         resize_keeping(S.PGB, count, 0.0);
         if (names_grow) {

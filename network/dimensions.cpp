@@ -415,7 +415,9 @@ void refuse_beyond_bound() {
 void hold_storage_and_matrices() {
     ByteCount storage = 0;
     if (!planned_storage_bytes(storage)) storage_refused();
-    if (fits_case(0, storage) && !fits_case(0, storage + planned_bytes(matrices))) REFUSE_ALLOCATION("ALLOCATION");
+    if (!fits_case(0, storage)) return;
+    if (const Shortfall short_of = case_shortfall(0, storage + planned_bytes(matrices)))
+        REFUSE_ALLOCATION("ALLOCATION", short_of);
 }
 
 void copy_derived_values() {

@@ -1,6 +1,7 @@
 // Sizes beyond the memory left to the program are refused before anything
 // is created, with the dimension reader's message for the storage arrays.
 // The program runs under an address-space limit far below them.
+#include <array>
 #include <fstream>
 
 #include "engine/abort.h"
@@ -61,33 +62,64 @@ TEST(SizeBeyondTheLimitOnly, IsRefusedWithTheDimensionReadersMessage) {
     EXPECT_EQ(r.exit_code, 208);
 }
 
-// One 28-byte frame asking for meter tables of 2^31 - 1 entries.
-TEST(MeterTablesBeyondOneFrame, AreRefusedAndTheRunAborts) {
+// The refusal record that a front end gets for one frame of table sizes,
+// and the run's end after it.
+struct OnlineRefusal {
+    std::string record;
+    bool saw_shutdown = false;
+    ProgramResult run;
+};
+
+OnlineRefusal refuse_table_sizes(std::array<int32_t, 5> n) {
     const TempDir dir;
     FakeFrontEnd fe;
-    ASSERT_GT(fe.Port(), 0);
-    std::string refusal;
-    bool saw_shutdown = false;
+    OnlineRefusal out;
+    if (fe.Port() <= 0) return out;
     fe.Run([&](FakeFrontEnd& f) {
         if (!f.Accept()) return;
-        f.SendInts({FE_SETUP_TABLE_SIZES, 2147483647, 1, 1, 1, 1});
-        while (auto frame = f.ReadFrame()) {
-            const int32_t code = frame->Int();
-            if (code == FE_MSG_USER && refusal.empty()) refusal = user_record(frame);
+        f.SendInts({FE_SETUP_TABLE_SIZES, n[0], n[1], n[2], n[3], n[4]});
+        while (auto got = f.ReadFrame()) {
+            const int32_t code = got->Int();
+            if (code == FE_MSG_USER && out.record.empty()) out.record = user_record(got);
             if (code == FE_SHUTDOWN) {
-                saw_shutdown = true;
+                out.saw_shutdown = true;
                 f.SendInts({FE_SHUTDOWN});
                 break;
             }
         }
     });
-    const ProgramResult r = run_limited("-v4 127.0.0.1 " + std::to_string(fe.Port()), "", dir.path);
-    ASSERT_TRUE(fe.Join());
+    out.run = run_limited("-v4 127.0.0.1 " + std::to_string(fe.Port()), "", dir.path);
+    EXPECT_TRUE(fe.Join());
+    return out;
+}
+
+const std::string kMemoryLines =
+    "Memory requirement too high, Errors in allocation. |"
+    "Try optimize memory allocation in Project Settings or use 64-bit build of library.";
+
+// One 28-byte frame asking for meter tables of 2^31 - 1 entries.
+TEST(MeterTablesBeyondOneFrame, AreRefusedAndTheRunAborts) {
+    const OnlineRefusal o = refuse_table_sizes({2147483647, 1, 1, 1, 1});
+    const ProgramResult& r = o.run;
     ASSERT_FALSE(r.timed_out) << r.out;
-    EXPECT_EQ(refusal,
-              "0 0 2 2 Memory requirement too high, Errors in allocation. |"
-              "Try optimize memory allocation in Project Settings or use 64-bit build of library.");
-    EXPECT_TRUE(saw_shutdown);
+    EXPECT_EQ(o.record, "0 0 2 2 " + kMemoryLines);
+    EXPECT_TRUE(o.saw_shutdown);
+    EXPECT_TRUE(ends_with(r.out, abort_frame("ALLOC_ONLINE") + status_line(bare_program(), 2000))) << r.out;
+    EXPECT_EQ(r.exit_code, 208);
+}
+
+// Lists that each fit a frame but together ask for 32 TiB: the record's
+// first line names them and the memory left, the two usual lines follow.
+TEST(MeterTablesBeyondTheMemoryLeft, AreNamedInTheRefusal) {
+    const OnlineRefusal o = refuse_table_sizes({1, 699050, 4194302, 1, 1});
+    const ProgramResult& r = o.run;
+    ASSERT_FALSE(r.timed_out) << r.out;
+    const std::string head = "0 0 2 3 The case's new arrays need 33554435 MiB, beyond the ";
+    EXPECT_EQ(o.record.substr(0, head.size()), head);
+    const size_t tail = o.record.find(" MiB of memory left.|");
+    ASSERT_NE(tail, std::string::npos) << o.record;
+    EXPECT_EQ(o.record.substr(tail), " MiB of memory left.|" + kMemoryLines);
+    EXPECT_TRUE(o.saw_shutdown);
     EXPECT_TRUE(ends_with(r.out, abort_frame("ALLOC_ONLINE") + status_line(bare_program(), 2000))) << r.out;
     EXPECT_EQ(r.exit_code, 208);
 }

@@ -87,11 +87,17 @@ TEST_F(SolutionArraysTest, OutOfMemoryReportsAndStops) {
         reset_engine();
         dims(per ? 3 : 1 << 20, per ? 2 : 1 << 10, per);
         if (per) SOLUTION_ARRAYS.SSDIM(2) = 1 << 21;
+        // Beyond the case's bound, with the storage that the sizes ask for.
+        const ByteCount need = storage_bytes() + planned_matrix_bytes(per, ByteCount{1} << 42);
+        const uint64_t need_mib = static_cast<uint64_t>((need + (1 << 20) - 1) >> 20);
         const Captured c = allocate();
         EXPECT_TRUE(c.aborted);
         EXPECT_EQ(c.out,
-                  " ***ERROR** Memory requirement too high, Errors in allocation. \n"
-                  " ***ERROR** Try optimize memory allocation in Project Settings or use 64-bit build of library.\n" +
+                  " ***ERROR** The case's arrays need " + std::to_string(need_mib) + " MiB, beyond a case's bound of " +
+                      std::to_string(CASE_BYTES_BOUND >> 20) +
+                      " MiB.\n"
+                      " ***ERROR** Memory requirement too high, Errors in allocation. \n"
+                      " ***ERROR** Try optimize memory allocation in Project Settings or use 64-bit build of library.\n" +
                       abort_frame("ALLOCATION"))
             << per;
         EXPECT_FALSE(SOLUTION_ARRAYS.GM.allocated);

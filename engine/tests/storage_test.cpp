@@ -62,6 +62,25 @@ TEST_F(StorageAlloc, ChannelListGrowsKeepingItsContents) {
               std::vector<int64_t>({0, 30, 30}));
 }
 
+// Channel lists that would take the case beyond its bound are refused
+// before they are made, whatever the machine has left.
+TEST_F(StorageAlloc, ChannelListBeyondTheCaseBoundIsRefused) {
+    allocate({{ND_PGBS, 5}});
+    const int64_t entry = sizeof(double) + sizeof(Text200) + sizeof(int32_t);
+    const int32_t count = static_cast<int32_t>(CASE_BYTES_BOUND / entry + 1);
+    const ByteCount need = storage_bytes() + ByteCount{static_cast<uint64_t>(count * entry)};
+    const Captured c = capture([&] { REALLOC_PGBLIST(count); });
+    EXPECT_TRUE(c.aborted);
+    EXPECT_EQ(c.out, " ***ERROR** The case's arrays need " +
+                         std::to_string(static_cast<uint64_t>((need + (1 << 20) - 1) >> 20)) +
+                         " MiB, beyond a case's bound of " + std::to_string(CASE_BYTES_BOUND >> 20) +
+                         " MiB.\n"
+                         " ***ERROR** Memory requirement too high, Errors in allocation. \n"
+                         " ***ERROR** Try optimize memory allocation in Project Settings or use 64-bit build of "
+                         "library.\n" +
+                         abort_frame("REALLOC_PGBLIST"));
+}
+
 TEST_F(StorageAlloc, FreeingTwiceIsHarmless) {
     allocate({{ND_NODES, 3}, {ND_SUBSYS, 1}});
     ALLOC_ONLINE(1, 1, 1, 1, 1);
