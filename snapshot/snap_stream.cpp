@@ -53,10 +53,13 @@ void SnapStream::fail_with(const char* text) {
     fail(false);
 }
 
+bool SnapStream::opens_with(std::string_view line, std::string_view text) {
+    return trim_both(line).substr(0, trim_both(text).size()) == trim_both(text);
+}
+
 bool SnapStream::labelled(std::string_view line, std::string_view text, int32_t* number) {
-    const std::string_view head = trim_both(text), rest = trim_both(line);
-    if (rest.substr(0, head.size()) != head) return false;
-    const std::string_view tail = trim_both(rest.substr(head.size()));
+    if (!opens_with(line, text)) return false;
+    const std::string_view tail = trim_both(trim_both(line).substr(trim_both(text).size()));
     if (number == nullptr) return tail.empty();
     // One integer: a sign and digits, as any writer puts a count.
     const size_t digits = tail.find_first_not_of("+-") == 1 ? 1 : 0;
@@ -73,7 +76,7 @@ bool SnapStream::label_count(std::string_view text, int32_t& n, int32_t most) {
     }
     // The label is a comment: its count stands after the label text.
     const std::string line = take_line();
-    if (trim_both(line).substr(0, trim_both(text).size()) != trim_both(text)) {
+    if (!opens_with(line, text)) {
         unit_backspace(unit_);
         n = 0;
         return false;

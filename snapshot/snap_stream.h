@@ -150,8 +150,10 @@ private:
     void end_block(int32_t n);
     void end_line();
     std::string take_line();
-    // A line the reader steps over: blank, or the writer's label.
+    // An empty line the reader steps over: blanks at most.
     void take_blank_line();
+    // Whether `line` begins with the label `text`, blanks at either end aside.
+    static bool opens_with(std::string_view line, std::string_view text);
     // Whether `line` is the label `text` with, when `number` is given, one
     // integer after it, which is read into *number.
     static bool labelled(std::string_view line, std::string_view text, int32_t* number);

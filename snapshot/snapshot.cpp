@@ -95,6 +95,13 @@ void WRITEMAP(SnapStream& s) {
     walk_node_map(s);
 }
 
+// READSNP's own refusal: the snapshot is closed before the run ends.
+[[noreturn]] void refuse_snapshot(const char* text) {
+    USERMSG(0, 0, 2, 1, text);
+    CLOSEFILE();
+    ABORT_RUN("READSNP", 1);
+}
+
 // The head's value as its writer puts it: 16 significant digits.
 bool head_holds(double value, double head) {
     double written = 0.0;
@@ -218,32 +225,20 @@ void READSNP() {
         double version = 0.0;
         ListRead r(INPUT.INPUT_UNIT);
         r.real(version).real(head_time).real(head_step);
-        if (!r.ok()) {
-            USERMSG(0, 0, 2, 1,
-                    r.status() == ReadStatus::End ? "ZARIK: Unexpected end of file while reading snapfile"
-                                                  : "ZARIK: Error while reading snap file");
-            CLOSEFILE();
-            ABORT_RUN("READSNP", 1);
-        }
+        if (!r.ok())
+            refuse_snapshot(r.status() == ReadStatus::End ? "ZARIK: Unexpected end of file while reading snapfile"
+                                                          : "ZARIK: Error while reading snap file");
     }
     RDDIM();
     CLEAR_STORAGE();
     RDPARM();
-    if (!time_agrees(head_time, head_step)) {
-        USERMSG(0, 0, 2, 1, "ZARIK: Error while reading snap file");
-        CLOSEFILE();
-        ABORT_RUN("READSNP", 1);
-    }
+    if (!time_agrees(head_time, head_step)) refuse_snapshot("ZARIK: Error while reading snap file");
     XFMR_TABLES.XF_COUNT = DIMBLOCK.REQ[ND_TRAFOS];
     LINE_COUNTS.NTLMODAL = DIMBLOCK.REQ[ND_TLINES];
     READSSDIM(false);
     int32_t status = 0;
     ALLOCATION(DIMBLOCK.NSUBSYS, status);
-    if (status != 0) {
-        USERMSG(0, 0, 2, 1, "ZARIK: Error while reading snap file");
-        CLOSEFILE();
-        ABORT_RUN("READSNP", 1);
-    }
+    if (status != 0) refuse_snapshot("ZARIK: Error while reading snap file");
 
     SnapStream s(SnapStream::Dir::Read, INPUT.INPUT_UNIT);
     s.routine("READSNP", "ZARIK: Unexpected end of file while reading snapfile", "ZARIK: Error while reading snap file");
