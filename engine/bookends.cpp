@@ -152,7 +152,9 @@ void INITCOM() {
 
     for (int32_t s = 1; s <= DIMBLOCK.NSUBSYS; ++s) {
         NET.NTRIANG(s) = 0;
-        NET.MXINV(s) = 1;
+        // A restored run keeps the snapshot's start node: its first step
+        // re-solves only where the run it continues would have.
+        if (!from_snapshot) NET.MXINV(s) = 1;
         for (int32_t j = 1; j <= NET.NBUSES(s); ++j) {
             NET.CHATCNTV(j, s) = 0;
             NET.CHATMSGV(j, s) = LTRUE;

@@ -107,8 +107,31 @@ void CHKNRTC() {
     check_pointers(r.nrtc, r.nrtc_set, rtc_pointers(), "incorrectly increment NRTCx pointers", labels, "CHKNRTC");
 }
 
+// A snapshot holds the module counts its map declared, not the entries its
+// run used of them: NSTOL, NSTOI, NSTOF, NSTOC, NNODE, NSUBS and NTXFR.
+constexpr size_t kModuleCounts[] = {5, 6, 7, 8, 10, 11, 12};
+
+void CHKNEXC_RESTORED() {
+    PointerCheckRefs& r = POINTER_CHECKS;
+    const std::array<int32_t, 13> now = model_pointers();
+    // An earlier run's step that stayed within these counts stays within them.
+    if (r.nexc_set)
+        for (const size_t i : kModuleCounts)
+            if (r.nexc[i] <= now[i]) r.nexc[i] = now[i];
+    CHKNEXC();
+    r.nexc_restored = true;
+}
+
 void CHKNEXC() {
     PointerCheckRefs& r = POINTER_CHECKS;
+    // The restored run's first step takes up to the counts restored, and
+    // what it took is the reference from then on.
+    if (r.nexc_restored) {
+        const std::array<int32_t, 13> now = model_pointers();
+        for (const size_t i : kModuleCounts)
+            if (now[i] <= r.nexc[i]) r.nexc[i] = now[i];
+        r.nexc_restored = false;
+    }
     static const char* const labels[] = {"  NEXC    = ", "  NSTORC  = ", "  NSTORF  = ", "  NSTORI  = ",
                                          "  NSTORL  = ", "  NSTOL   = ", "  NSTOI   = ", "  NSTOF   = ",
                                          "  NSTOC   = ", "  NVAR    = ", "  NNODE   = ", "  NSUBS   = ",

@@ -12,6 +12,7 @@ struct PointerCheckRefs {
     std::array<int32_t, 4> nrtc{};   // NRTCL, NRTCI, NRTCF, NRTCC
     bool nexc_set = false;
     std::array<int32_t, 13> nexc{};  // NEXC, NSTORC, NSTORF, NSTORI, NSTORL, NSTOL .. NTXFR
+    bool nexc_restored = false;      // the module counts are bounds until the step ends
     bool txfr_set = false;
     std::array<int32_t, 4> txfr{};   // NSTXFRL, NSTXFRI, NSTXFRF, NSTXFRC
 };
@@ -20,5 +21,7 @@ extern PointerCheckRefs POINTER_CHECKS;
 
 void CHKNRTC();
 void CHKNEXC();
+// CHKNEXC before the first step of a restored run.
+void CHKNEXC_RESTORED();
 void CHKTXFRS();
 void CHKSTOR();

@@ -89,7 +89,7 @@ void RUNLOOP(Logical& abort_flag, bool connect_flag) {
     int32_t GRANTED_STEPS = 0;
     if (connected) announce_run(print_points);
     if (!data_start) {
-        CHKNEXC();
+        CHKNEXC_RESTORED();
         CHKNRTC();
     }
 

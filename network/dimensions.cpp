@@ -188,6 +188,21 @@ void store_dimension(const Keyword& k, int32_t value, bool later_run) {
     }
 }
 
+// A snapshot's NODES line holds the largest subsystem its run used and
+// the room its arrays had, which the subsystem sizes may fill: the restore
+// makes the same room, and its first step records the nodes used again.
+int32_t room_for_nodes(ListRead& in, int32_t used, const Text72& name) {
+    int32_t room = used;
+    in.integer(room);
+    if (in.status() == ReadStatus::Error) bad_map_line();
+    if (room < 0) {
+        say_negative_dimension(room, name);
+        ABORT_RUN(kRdDim, 2);
+    }
+    DIMBLOCK.SNAP_NODES_USED = used;
+    return std::max(room, used);
+}
+
 void read_section_lines(bool later_run) {
     RDCMNT();
     while (INPUT.SECTION_KEY == "DIMENSIONS:") {
@@ -207,7 +222,9 @@ void read_section_lines(bool later_run) {
             say_negative_dimension(value, name);
             ABORT_RUN(kRdDim, 2);
         }
-        if (const Keyword* k = find_keyword(name)) {
+        const Keyword* k = find_keyword(name);
+        if (k && k->index == ND_NODES && !is_data_start()) value = room_for_nodes(in, value, name);
+        if (k) {
             store_dimension(*k, value, later_run);
         } else if (!(name == "HARM_N")) {
             USERWARN(0, 0, 1, "Unknown Dimension in map/snap file");
@@ -432,6 +449,7 @@ void RDDIM() {
     const bool first_run = RUN_SEQ.IRUN <= 1;
     std::array<int32_t, NDIMS + 1> saved = DIMBLOCK.REQ;
     DIMBLOCK.REQ.fill(0);
+    DIMBLOCK.SNAP_NODES_USED = 0;
     if (!first_run)
         for (const Keyword& k : kKeywords)
             if (k.kept) DIMBLOCK.REQ[k.index] = saved[k.index];

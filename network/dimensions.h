@@ -33,6 +33,7 @@ struct DimensionBlock {
     int32_t NSUBSYS = 0;                     // number of subsystems (element 2)
     int32_t NPGBS = 0;                       // number of output channels (element 13)
     std::array<int32_t, 8> SNAP_AVAIL{};     // ND1..ND7 as the snapshot code keeps them
+    int32_t SNAP_NODES_USED = 0;             // NODES that a restored snapshot's run used
 };
 
 extern DimensionBlock DIMBLOCK;

@@ -118,10 +118,7 @@ void apply_parameter(const Text72& key, const Text72& value) {
     } else if (key == "PRINT_STEP") {
         if (read_real(key, value, x)) {
             if (x < c.DELT) warn("Print-step should be at least time-step");
-            const double n = std::max(std::round(x / c.DELT), 1.0);
-            // A count that no step number holds is refused as the run
-            // starts; until then the print step stays as given.
-            c.PRINT_STEP = n <= 2147483647.0 ? n * c.DELT : x;
+            c.PRINT_STEP = WHOLE_PRINT_STEP(x, c.DELT);
         }
     } else if (key == "FINISH_TIME") {
         if (read_real(key, value, c.FINTIM) && !(c.FINTIM > 0.0))
@@ -257,4 +254,9 @@ void WRITEPARM(int32_t unit) {
     write_list(unit, {key_text("USE_SUBSYSDIM", 16), yes_no(PARAMS.USE_SUBSYSDIM)});
     write_list(unit, {"END:"});
     write_list(unit, {});
+}
+
+double WHOLE_PRINT_STEP(double given, double delt) {
+    const double n = std::max(std::round(given / delt), 1.0);
+    return n <= 2147483647.0 ? n * delt : given;
 }

@@ -22,3 +22,7 @@ extern Parameters PARAMS;
 
 void RDPARM();
 void WRITEPARM(int32_t unit);
+// A print step as a whole number of time steps DELT, at least one; a count
+// that no step number holds leaves it as given, to be refused as the run
+// starts.
+double WHOLE_PRINT_STEP(double given, double delt);

@@ -126,13 +126,21 @@ void solve_subsystem(int32_t ss, bool first_data) {
     // state: its histories are formed from it before any pass, as there is
     // no earlier solution to re-solve.
     // What the models changed before the step comes with a lower start node.
+    // A restored run's first factorisation rebuilds from node 1 the factors
+    // a snapshot does not hold; it re-solves, and halves for chatter, only
+    // where the run it continues factorised in this step. A half step due
+    // from the snapshot's own step is not in the snapshot.
+    const int32_t start_node = N.MXINV(ss);
+    const bool rebuilding = RUN_SEQ.START_MODE == "SNAP" && is_true(RUN_FLAGS.FIRST_STEP_RUN);
+    if (rebuilding) N.MXINV(ss) = std::min(start_node, 1);
     if (N.MXINV(ss) <= n) {
         CHECK_SOLUTION_TABLES(ss);
         BUILD_BRANCH_PLAN(ss);
     }
-    bool resolving = N.MXINV(ss) <= n && interpolate && !first_data;
+    bool resolving = start_node <= n && interpolate && !first_data;
     bool opening = resolving;
     ITRIANG(ss);
+    if (rebuilding && start_node > n) N.SSCHATTER(ss) = LFALSE;
     // Nor has that first step chatter to remove: a half step would average
     // its solution with the data's initial node voltages, which solve nothing.
     if (first_data) N.SSCHATTER(ss) = LFALSE;

@@ -496,10 +496,7 @@ void ITRIANG(int32_t ss) {
         }
         eliminate(lists, ss, s, n, f);
         scatter_back(m, lists, s, n, f);
-        // A restored run's first factorisation only rebuilds the factors a
-        // snapshot does not hold: no switching, so no chatter half step.
-        const bool rebuilt = RUN_SEQ.START_MODE == "SNAP" && is_true(RUN_FLAGS.FIRST_STEP_RUN) && N.NTRIANG(ss) == 0;
-        if (!rebuilt) N.SSCHATTER(ss) = LTRUE;
+        N.SSCHATTER(ss) = LTRUE;
         N.NTRIANG(ss) += 1;
         N.MXINV(ss) = n + 1;
     }

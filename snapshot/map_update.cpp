@@ -71,6 +71,9 @@ void compare_or_take_dimension(const Text72& name, int32_t n, int32_t& channels)
     for (const auto& [key, index] : kCompared) {
         if (!(name == key)) continue;
         if (n == DIMBLOCK.REQ[index]) return;
+        // The map that declared the room the snapshot's run had, or one
+        // that declares just the nodes that run used.
+        if (index == ND_NODES && n == DIMBLOCK.SNAP_NODES_USED) return;
         USERMSG(0, 0, 2, 3, "Snapshot file is incompatible. ");
         USERMSG(0, 0, 2, 0, "This may be due to modifications done to the project or the definition");
         USERMSG(0, 0, 2, -1, " of a component in the project after the Snapshot file created.");
@@ -164,7 +167,9 @@ void UPDATE_MAP() {
                 ListRead r(value.view());
                 r.real(RUN_CLOCK.PRINT_STEP);
                 if (!r.ok() || !std::isfinite(RUN_CLOCK.PRINT_STEP)) stop("Error while reading data from line:");
-                RUN_CLOCK.PRINT_STEP = std::max(RUN_CLOCK.PRINT_STEP, RUN_CLOCK.DELT);
+                // As a run from data takes it, so that the snapshots of the
+                // restored run give the print step of the run it continues.
+                RUN_CLOCK.PRINT_STEP = WHOLE_PRINT_STEP(RUN_CLOCK.PRINT_STEP, RUN_CLOCK.DELT);
             } else if (key == "PRINT_DIMENSIONS" && FIRST_TOKEN(value) == "YES") {
                 PARAMS.PRINT_DIMENSIONS = LTRUE;
             }

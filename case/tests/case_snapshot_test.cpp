@@ -55,17 +55,41 @@ std::string from_parameters(const std::string& file) {
     return at == std::string::npos ? std::string() : file.substr(at);
 }
 
-// The transformer's state survives the restore: the snapshot at 2 s of a
-// run restored at 1 s is the straight run's.
-TEST(CaseSnapshot, RestoredRunEndsInTheStraightRunsSnapshot) {
+// A restored run goes on as the run that wrote its snapshot: its records
+// and its snapshot at 2 s are the straight run's, the transformer's state
+// among them. The step before 0.1 s leaves a start node that the next
+// step's models lower, so there the straight run re-solves.
+struct Restore {
+    const char* label;
+    const char* snap_at;
+    const char* run_on;
+    size_t records;  // the restored run's, in each value file
+    const char* parameters;  // in place of the print step's line
+};
+void PrintTo(const Restore& c, std::ostream* os) { *os << c.label; }
+
+class CaseRestore : public testing::TestWithParam<Restore> {};
+
+TEST_P(CaseRestore, EndsInTheStraightRunsRecordsAndSnapshot) {
+    const Restore& c = GetParam();
     const CaseFolder f;
-    ProgramResult r = run_program({zarik_program(), "-startup:alone"}, "0\n1\n2.0\nfull\nstation.map\n1\n0\n0\n",
-                                  f.path());
+    f.edit("station.map", " PRINT_STEP = 1.0E-3\n", c.parameters);
+    const auto zarik = [&f](const std::string& answers) {
+        return run_program({zarik_program(), "-startup:alone"}, answers, f.path());
+    };
+    ProgramResult r = zarik("0\n1\n2.0\nfull\nstation.map\n1\n1\nstation\n0\n");
     ASSERT_EQ(r.exit_code, 0) << r.out;
-    r = run_program({zarik_program(), "-startup:alone"}, "0\n1\n1.0\nhalf\nstation.map\n1\n0\n0\n", f.path());
+    r = zarik(std::string("0\n1\n") + c.snap_at + "\nhalf\nstation.map\n1\n0\n0\n");
     ASSERT_EQ(r.exit_code, 0) << r.out;
-    r = run_program({zarik_program(), "-startup:alone"}, "1\n1\n1.0\nrest\n0\n1\n0\n0\nhalf.snp\n1.0\n", f.path());
+    r = zarik(std::string("1\n1\n") + c.run_on + "\nrest\n0\n1\n1\nrest\n0\nhalf.snp\n" + c.run_on + "\n");
     ASSERT_EQ(r.exit_code, 0) << r.out;
+    for (int k = 1; k <= 11; ++k) {
+        const std::vector<std::string> straight = records(out_file(f, "station", k));
+        const std::vector<std::string> rest = records(out_file(f, "rest", k));
+        ASSERT_EQ(rest.size(), c.records) << k;
+        for (size_t n = 1; n <= rest.size(); ++n)
+            ASSERT_EQ(rest[rest.size() - n], straight[straight.size() - n]) << k << " record " << n << " from the end";
+    }
     const std::string straight = from_parameters(read_text(f.file("full.snp")));
     ASSERT_NE(straight.find(" SNAP_TIME      =  2.0000000000000000"), std::string::npos);
     ASSERT_NE(straight.find("!*** TRANSFORMER DATA"), std::string::npos);
@@ -76,6 +100,18 @@ TEST(CaseSnapshot, RestoredRunEndsInTheStraightRunsSnapshot) {
         ADD_FAILURE() << run_program({"/usr/bin/diff", f.file("a"), f.file("b")}, "", f.path()).out;
     }
 }
+
+constexpr const char* kEveryStep = " PRINT_STEP = 50.0E-6\n";
+constexpr const char* kEveryStepNoChatter = " PRINT_STEP = 50.0E-6\n DETECT_CHATTER = NO\n REMOVE_CHATTER = NO\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Case, CaseRestore,
+    testing::Values(Restore{"At1sAsShipped", "1.0", "1.0", 1000, " PRINT_STEP = 1.0E-3\n"},
+                    Restore{"At0_09995s", "0.09995", "1.90005", 38001, kEveryStep},
+                    Restore{"At0_09995sWithoutChatterRemoval", "0.09995", "1.90005", 38001, kEveryStepNoChatter},
+                    Restore{"At0_5s", "0.5", "1.5", 30000, kEveryStep},
+                    Restore{"At0_5sWithoutChatterRemoval", "0.5", "1.5", 30000, kEveryStepNoChatter}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 // A run of several runs restored from the snapshot, with fewer channels in
 // the map than the snapshot holds, writes a snapshot that restores and goes

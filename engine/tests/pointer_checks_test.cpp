@@ -61,6 +61,44 @@ TEST_F(PointerChecks, ModelPointerThatMovesDifferentlyStopsTheRun) {
                          kCorruptTail + abort_frame("CHKNEXC"));
 }
 
+// A snapshot holds the module counts its map declared: a restored run's
+// first step may end within them, and what it reaches is the reference.
+TEST_F(PointerChecks, RestoredModuleCountsBoundTheFirstStep) {
+    PointerBlock& p = POINTER_BLOCK;
+    const auto step_ends_at = [&p](int32_t nstof, int32_t nexc) {
+        p.NSTOF = nstof;
+        p.NEXC = nexc;
+        return !capture([] { CHKNEXC(); }).aborted;
+    };
+    const auto restored = [&p](int32_t nstof) {
+        p.NSTOF = nstof;
+        p.NEXC = 7;
+        return !capture([] { CHKNEXC_RESTORED(); }).aborted;
+    };
+    ASSERT_TRUE(restored(600));
+    EXPECT_TRUE(step_ends_at(595, 7));
+    EXPECT_TRUE(step_ends_at(595, 7));
+    EXPECT_FALSE(step_ends_at(596, 7));
+    // A later run of the session restores the same counts.
+    reset_engine();
+    ASSERT_TRUE(restored(600));
+    EXPECT_TRUE(step_ends_at(595, 7));
+    ASSERT_TRUE(restored(600));
+    EXPECT_TRUE(step_ends_at(595, 7));
+    // A step beyond the counts restored, or with another model storage count.
+    reset_engine();
+    ASSERT_TRUE(restored(590));
+    const Captured c = capture([&p] {
+        p.NSTOF = 595;
+        CHKNEXC();
+    });
+    EXPECT_TRUE(c.aborted);
+    EXPECT_TRUE(contains(c.out, "  NSTOF   =       590           595\n")) << c.out;
+    reset_engine();
+    ASSERT_TRUE(restored(600));
+    EXPECT_FALSE(step_ends_at(595, 6));
+}
+
 TEST_F(PointerChecks, ExactlyFullPassesAndEveryOverrunIsReported) {
     allocate({{ND_STOR, 500}});
     POINTER_BLOCK.NEXC = 500;

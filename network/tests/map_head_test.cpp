@@ -170,7 +170,12 @@ TEST_F(Dimensions, WritedimReadsBackThroughRddim) {
     DIMBLOCK = {};
     ASSERT_FALSE(read_dimensions("snap.snp").aborted);
     EXPECT_EQ(INPUT.SECTION_KEY.trimmed(), "PARAMETERS:");
-    EXPECT_EQ(DIMBLOCK.REQ, written.REQ);
+    // NODES takes the room the writer's arrays had, and keeps the nodes used.
+    std::array<int32_t, NDIMS + 1> expected = written.REQ;
+    expected[ND_NODES] = 104;
+    EXPECT_EQ(DIMBLOCK.REQ, expected);
+    EXPECT_EQ(DIMBLOCK.SNAP_NODES_USED, 4);
+    EXPECT_EQ(DIMBLOCK.AVAIL[ND_NODES], 104);
     EXPECT_EQ(DIMBLOCK.AVAIL[ND_PGBS], 20);  // the storage's own sizes, not the column
 }
 

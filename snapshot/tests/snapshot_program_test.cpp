@@ -77,6 +77,31 @@ const char* const kFrePhase = "FRE-PHASE\nYc\nfitted\n 1\npoles\n 1\n-2000\n 0\n
 const char* const kMfdtd = "MFDTD  1  1\nNOINT\n 3e8\n 150000\n 0.00013333333333333334\n 1.3333333333333334e-06\n"
                            " 0\n 8.3333333333333335e-12\n 1\n (-2000, 0)\n (1, 0)\n";
 
+// Three subsystems of ladders (5, 5 and 100 nodes): 1.7 V behind 0.37 ohm
+// into node 1, 97.3 ohm to ground at each node, 1.3 mH between neighbours.
+void write_ladders_case(const TempDir& dir) {
+    std::ostringstream map;
+    map << "DIMENSIONS:\n NODES = 100\n SUBSYS = 3\n BRANCHES = 201\n NNODES = 116\n NPAGES = 3\n SUBSYSPAGE = 3\n"
+           "PARAMETERS:\n TITLE = 'Ladders'\n TIME_STEP = 50.0E-6\n PRINT_STEP = 50.0E-6\n FINISH_TIME = 0.02\n"
+           " DETECT_CHATTER = NO\n REMOVE_CHATTER = NO\nSUBSYSDIM:\n 3 5 5 100\n";
+    const int sizes[] = {5, 5, 100};
+    for (int ss = 1; ss <= 3; ++ss) {
+        const int n = sizes[ss - 1];
+        const std::string page = "p" + std::to_string(ss) + ".map";
+        std::ostringstream branches;
+        branches << "BRANCHES:\n 0 1 RE 0.37 1.7\n";
+        map << "MAP: '" << page << "'\n " << ss << " " << n;
+        for (int k = 1; k <= n; ++k) {
+            map << " " << k;
+            branches << " " << k << " 0 R 97.3\n";
+            if (k < n) branches << " " << k << " " << k + 1 << " L 1.3E-3\n";
+        }
+        map << "\n 0 0\n";
+        write_file(dir.file(page), branches.str() + "ENDPAGE\n");
+    }
+    write_file(dir.file("case.map"), map.str() + "ENDCASE\n");
+}
+
 ProgramResult from_data(const TempDir& dir, const std::string& snap_at, const std::string& snap_name) {
     return run_program({bare_program(), "-startup:alone"}, "0\n1\n" + snap_at + "\n" + snap_name + "\ncase.map\n1\n0\n0\n",
                        dir.path);
@@ -89,7 +114,7 @@ ProgramResult from_snapshot(const TempDir& dir, const std::string& input, const 
                        dir.path);
 }
 
-enum class Network { RlcSwitch, None, Transformer, Line };
+enum class Network { RlcSwitch, None, Transformer, Line, Ladders };
 
 void write_network(const TempDir& dir, Network network, const std::string& options, const std::string& constants) {
     switch (network) {
@@ -105,6 +130,9 @@ void write_network(const TempDir& dir, Network network, const std::string& optio
         case Network::Line:
             write_line_case(dir, constants);
             break;
+        case Network::Ladders:
+            write_ladders_case(dir);
+            break;
     }
 }
 
@@ -113,6 +141,9 @@ struct RestartCase {
     const char* options;
     Network network;
     const char* constants = "";
+    // The snapshot's time, and the time from it to 20 ms.
+    const char* snap_at = "0.01";
+    const char* run_on = "0.01";
 };
 void PrintTo(const RestartCase& c, std::ostream* os) { *os << c.label; }
 
@@ -123,8 +154,8 @@ TEST_P(Restart, GoesOnBitForBit) {
     write_network(dir, GetParam().network, GetParam().options, GetParam().constants);
     // Straight through to 20 ms; to 10 ms; from there on to 20 ms.
     ASSERT_EQ(from_data(dir, "0.02", "straight").exit_code, 0);
-    ASSERT_EQ(from_data(dir, "0.01", "half").exit_code, 0);
-    const ProgramResult r = from_snapshot(dir, "half.snp", "0.01");
+    ASSERT_EQ(from_data(dir, GetParam().snap_at, "half").exit_code, 0);
+    const ProgramResult r = from_snapshot(dir, "half.snp", GetParam().run_on);
     ASSERT_EQ(r.exit_code, 0) << r.out;
     EXPECT_NE(r.out.find("Reading data for snap file: half.snp"), std::string::npos);
     EXPECT_NE(r.out.find(" => This run is 100% complete.\n"), std::string::npos) << r.out;
@@ -146,7 +177,9 @@ INSTANTIATE_TEST_SUITE_P(
                     RestartCase{"Transformer", "", Network::Transformer},
                     RestartCase{"BergeronLine", "", Network::Line, kBergeron},
                     RestartCase{"FrePhaseLine", "", Network::Line, kFrePhase},
-                    RestartCase{"MfdtdLine", "", Network::Line, kMfdtd}),
+                    RestartCase{"MfdtdLine", "", Network::Line, kMfdtd},
+                    // A restored run re-solves no step that its snapshot holds.
+                    RestartCase{"LaddersFromStep20", "", Network::Ladders, "", "0.001", "0.019"}),
     [](const auto& info) { return std::string(info.param.label); });
 
 // A one-conductor line's second loss coefficient is never set: the
@@ -607,3 +640,68 @@ TEST(IncrementalNames, TheFileIsTheNameShown) {
 }
 
 }  // namespace
+
+// Every fixture map that runs: a snapshot taken mid-run restores with the
+// same map and goes on as the run that wrote it, also where the map
+// declares more than the run uses (subsystems above their highest node,
+// storage sections).
+struct FixtureMap {
+    const char* folder;  // under the source tree
+    const char* map;
+    const char* half = "0.0005";  // of its finish time
+};
+void PrintTo(const FixtureMap& m, std::ostream* os) { *os << m.map; }
+
+class FixtureMapRestore : public testing::TestWithParam<FixtureMap> {};
+
+TEST_P(FixtureMapRestore, GoesOnAsTheRunThatWroteIt) {
+    const FixtureMap& m = GetParam();
+    TempDir dir;
+    for (const auto& e : std::filesystem::directory_iterator(std::string(ZARIK_SOURCE_DIR) + "/" + m.folder))
+        if (e.is_regular_file()) std::filesystem::copy_file(e.path(), dir.file(e.path().filename().string()));
+    const auto bare = [&dir](const std::string& answers) {
+        return run_program({bare_program(), "-startup:alone"}, answers, dir.path);
+    };
+    ProgramResult r = bare("0\n1\n0\nstraight\n" + std::string(m.map) + "\n1\n0\n0\n");
+    ASSERT_EQ(r.exit_code, 0) << r.out;
+    r = bare("0\n1\n" + std::string(m.half) + "\nhalf\n" + m.map + "\n1\n0\n0\n");
+    ASSERT_EQ(r.exit_code, 0) << r.out;
+    r = bare("1\n1\n0\nrestored\n0\n1\n0\n0\nhalf.snp\n" + std::string(m.half) + "\n");
+    ASSERT_EQ(r.exit_code, 0) << r.out;
+    // The dimensions say what the arrays had room for, the rest the state.
+    const auto state = [&dir](const char* file) {
+        const std::string text = read_file(dir.file(file));
+        return text.substr(std::min(text.find("\n PARAMETERS:\n"), text.size()));
+    };
+    ASSERT_TRUE(contains(state("straight.snp"), " PARAMETERS:"));
+    EXPECT_TRUE(state("restored.snp") == state("straight.snp"));
+}
+
+constexpr const char* kNetworkFixtures = "network/tests/fixtures";
+
+INSTANTIATE_TEST_SUITE_P(
+    Snapshot, FixtureMapRestore,
+    testing::Values(FixtureMap{kNetworkFixtures, "br_gm.map"}, FixtureMap{kNetworkFixtures, "br_gm_own.map"},
+                    FixtureMap{kNetworkFixtures, "br_ss2.map"}, FixtureMap{kNetworkFixtures, "gm_block_branches.map"},
+                    FixtureMap{kNetworkFixtures, "ok_head.map"}, FixtureMap{kNetworkFixtures, "ok_order_a.map"},
+                    FixtureMap{kNetworkFixtures, "ok_order_b.map"}, FixtureMap{kNetworkFixtures, "ok_pgblist.map"},
+                    FixtureMap{kNetworkFixtures, "ok_pgblist_none.map"}, FixtureMap{kNetworkFixtures, "ok_stray.map"},
+                    FixtureMap{kNetworkFixtures, "params_case.map", "0.005"},
+                    FixtureMap{kNetworkFixtures, "pgblist_comments.map"},
+                    FixtureMap{kNetworkFixtures, "solution_chatter.map", "0.005"},
+                    FixtureMap{kNetworkFixtures, "solution_coil_initial.map", "0.005"},
+                    FixtureMap{kNetworkFixtures, "solution_dc_step.map", "0.005"},
+                    FixtureMap{kNetworkFixtures, "solution_lc_tank.map", "0.005"},
+                    FixtureMap{kNetworkFixtures, "solution_rc_initial.map", "0.005"},
+                    FixtureMap{kNetworkFixtures, "solution_rl_initial.map", "0.005"},
+                    FixtureMap{kNetworkFixtures, "solution_rl_initial_no_volts.map", "0.005"},
+                    FixtureMap{kNetworkFixtures, "solution_rlc_initial.map", "0.005"},
+                    FixtureMap{kNetworkFixtures, "switching_ac_rl.map", "0.1"},
+                    FixtureMap{kNetworkFixtures, "switching_rl.map", "0.005"}, FixtureMap{kNetworkFixtures, "varbranch_rl.map", "0.02"},
+                    FixtureMap{"engine/tests/fixtures", "storage_case.map", "0.000075"}),
+    [](const auto& info) {
+        std::string name = info.param.map;
+        name = name.substr(0, name.find('.'));
+        name.erase(std::remove(name.begin(), name.end(), '_'), name.end());
+        return name;
+    });
