@@ -636,8 +636,10 @@ void CLEAR_STORAGE() {
     for (auto* a : {&S.STORL, &S.STOL, &S.RTCL, &S.STXFRL}) a->fill(LFALSE);
     for (auto* a : {&S.STORC, &S.STOC, &S.RTCC, &S.STXFRC}) a->fill({});
 
-    // 8: VAR carries over from run to run; the channels start afresh.
+    // 8: VAR carries over from run to run; the channels start afresh, with
+    // all their room again after a restore that held them to fewer.
     if (RUN_SEQ.IRUN <= 1) S.VAR.fill(0.0);
+    S.PGB.set_extent(S.PGB.size());
     S.PGB.fill(0.0);
     S.PGBNAME.fill(blank_channel_name());
 }

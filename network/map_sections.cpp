@@ -262,10 +262,9 @@ void RDMPGB() {
 void RDPGBLIST() {
     const Reader r{"RDPGBLIST", "Error while reading data", 1};
     const Text72 key = "PGBList:";
-    RDCMNT();
-    // A key where the first label should be ends the labels before any, as
-    // one after the first does.
-    if (DIMBLOCK.NPGBS > 0 && !(INPUT.SECTION_KEY == key)) r.stop({"Unexpected End_Of_File"});
+    // The line after the key is a label as every other is, and a key there
+    // ends the labels before any; without channels the lines are passed over.
+    if (DIMBLOCK.NPGBS <= 0) RDCMNT();
     while (INPUT.SECTION_KEY == key) {
         // Without channels the waiting line is still taken, so that the
         // section comes to an end.

@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
-// Counts the arrays made or freed so far: views that hold an array's
-// storage are good while it stays the same.
+// Counts the arrays made, freed or given another extent so far: views
+// that hold an array's storage are good while it stays the same.
 inline int64_t& farray_layouts() {
     static int64_t made = 0;
     return made;
@@ -77,12 +77,22 @@ public:
         allocated_ = false;
     }
 
+    // A one-dimensional array checked to its first n elements, at most
+    // those it holds: the others stay held, for a later call to take back.
+    void set_extent(int64_t n)
+        requires(Rank == 1)
+    {
+        ext_[0] = std::clamp<int64_t>(n, 0, size());
+        lim_[0] = static_cast<uint64_t>(ext_[0]);
+        ++farray_layouts();
+    }
+
     bool allocated() const { return allocated_; }
     int64_t extent(int dim) const { return (dim >= 1 && dim <= Rank) ? ext_[dim - 1] : 0; }
     // The extent of dimension dim (1 to Rank), a negative one as 0: a
     // subscript less one in unsigned arithmetic is below it when in range.
     uint64_t limit(int dim) const { return lim_[dim - 1]; }
-    int64_t size() const { return static_cast<int64_t>(v_.size()); }
+    int64_t size() const { return static_cast<int64_t>(v_.size()); }  // the elements held
 
     void fill(const T& value) { std::fill(v_.begin(), v_.end(), value); }
 

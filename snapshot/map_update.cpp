@@ -179,6 +179,9 @@ void UPDATE_MAP() {
     // The count the snapshots of this run write their channels by, in the
     // later runs too, which keep the arrays of the first.
     DIMBLOCK.NPGBS = DIMBLOCK.REQ[ND_PGBS] = std::min(channels, static_cast<int32_t>(STORAGE.PGBNAME.extent(1)));
+    // The case writes its channels within the room a data start of this
+    // map gives them, or stops as that start does; the room beyond is kept.
+    STORAGE.PGB.set_extent(channel_room(DIMBLOCK.NPGBS));
     // Each section reader leaves the next key current: it is looked at
     // before any further line is read, so that no section is passed over.
     // Every pass takes at least one line.

@@ -48,6 +48,7 @@ struct Broken {
     const char* routine;
     std::vector<std::pair<const char*, const char*>> more_edits = {};  // in the same file
     bool before_output = false;  // no output file written
+    bool restored = false;  // edited after a snapshot at 1 s, which the run restores
 };
 void PrintTo(const Broken& c, std::ostream* os) { *os << c.name; }
 
@@ -72,18 +73,27 @@ class CaseRunStops : public testing::TestWithParam<Broken> {};
 TEST_P(CaseRunStops, WithItsMessage) {
     const Broken& b = GetParam();
     const CaseFolder f;
+    const auto zarik = [&f](const char* answers) {
+        return run_program({zarik_program(), "-startup:alone"}, answers, f.path());
+    };
+    if (b.restored) {
+        ASSERT_EQ(zarik("0\n1\n1.0\nhalf\nstation.map\n1\n0\n0\n").exit_code, 0);
+    }
     if (std::string(b.from).empty()) {
         std::filesystem::remove(f.file(b.file));
     } else {
         f.edit(b.file, b.from, b.to);
     }
     for (const auto& [from, to] : b.more_edits) f.edit(b.file, from, to);
-    const ProgramResult r = f.run();
+    // The restored run asks for output files and a snapshot at its end.
+    const ProgramResult r = b.restored ? zarik("1\n1\n0.5\nrest\n0\n1\n1\nstation\n0\nhalf.snp\n0.5\n") : f.run();
     EXPECT_EQ(r.exit_code, 208);
     EXPECT_NE(r.out.find(b.lines), std::string::npos) << r.out;
     EXPECT_NE(r.out.find(abort_by(b.routine)), std::string::npos) << r.out;
     if (b.before_output) {
         EXPECT_FALSE(std::filesystem::exists(f.file("station.inf")));
+        EXPECT_FALSE(std::filesystem::exists(f.file("station_01.out")));
+        EXPECT_FALSE(std::filesystem::exists(f.file("rest.snp")));
     }
 }
 
@@ -99,6 +109,9 @@ INSTANTIATE_TEST_SUITE_P(
                "ERROR: Array STOF subscript 1 = 595 outside 1 to 594\n", "Load_DSD"},
         Broken{"TxfrOneShort", "station.map", " NPAGES = 19", " NPAGES = 18",
                "ERROR: Array TXFR subscript 1 = 19 outside 1 to 18\n", "Load_DSD"},
+        // Fewer channels than the case writes stop a restore as they stop a data start.
+        Broken{"FewerChannelsInARestore", "station.map", " PGBS = 106", " PGBS = 1",
+               "ERROR: Array PGB subscript 1 = 16 outside 1 to 10\n", "Battery_DSD", {}, true, true},
         // Without page 9 every module after page 8 would take its nodes two places on.
         Broken{"MapWithoutCtrlPage", "station.map", kCtrlPage, "",
                map_check_report("  NODE    =       119           117\n"), "CHKMAPFILL", {}, true},

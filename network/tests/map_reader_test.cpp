@@ -113,10 +113,13 @@ TEST_F(MapReader, SectionsInAnotherOrderReadTheSame) {
 }
 
 // A stray line after a page is passed over; output channel names block by
-// block, or the preset name without any.
+// block, or the preset name without any; a first name that begins with 'C'.
 TEST_F(MapReader, StrayLinesAndOutputChannelNames) {
     const std::pair<const char*, std::vector<std::string>> cases[] = {
-        {"ok_stray.map", {}}, {"ok_pgblist.map", {"third", "fourth", "PGB"}}, {"ok_pgblist_none.map", {"PGB"}}};
+        {"ok_stray.map", {}},
+        {"ok_pgblist.map", {"third", "fourth", "PGB"}},
+        {"ok_pgblist_none.map", {"PGB"}},
+        {"pgblist_first_c.map", {"Current in the load", "Voltage at node 2"}}};
     for (const auto& [map, names] : cases) {
         reset_all_engine_state();
         SetUp();

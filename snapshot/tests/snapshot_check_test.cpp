@@ -179,6 +179,11 @@ TEST_F(MapUpdate, FewerChannelsKeepRoomForTheSnapshotsValues) {
     EXPECT_EQ(DIMBLOCK.NPGBS, 5);
     EXPECT_EQ(STORAGE.PGB.size(), 20);
     EXPECT_EQ(STORAGE.PGBNAME(5), "e");
+    // The case writes within the room of 5 channels; the next run reads
+    // the snapshot's 15 again.
+    EXPECT_EQ(STORAGE.PGB.extent(1), 10);
+    CLEAR_STORAGE();
+    EXPECT_EQ(STORAGE.PGB.extent(1), 20);
 }
 
 TEST_F(MapUpdate, NoChannelsClosesAfterTheParameters) {
