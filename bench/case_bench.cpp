@@ -12,6 +12,7 @@
 #include <filesystem>
 
 #include "case/station.h"
+#include "case/tests/case_copy.h"
 #include "case/tests/case_steps.h"
 #include "engine/bookends.h"
 #include "engine/engine_reset.h"
@@ -37,10 +38,8 @@ constexpr int kIterations = 20, kSteps = 250;  // two halves of 250 steps: 0.5 s
 // The case's data copied into a folder of its own, read as a first run
 // from data with its output files, and stepped to 1.5 s.
 void start_case(const fs::path& dir) {
-    fs::create_directories(dir);
-    for (const auto& e : fs::directory_iterator(fs::path(ZARIK_SOURCE_DIR) / "case" / "data"))
-        fs::copy_file(e.path(), dir / e.path().filename(), fs::copy_options::overwrite_existing);
-    if (chdir(dir.c_str()) != 0) std::abort();
+    if (!copy_case(std::string(ZARIK_SOURCE_DIR) + "/case/data", dir.string()) || chdir(dir.c_str()) != 0)
+        std::abort();
     start_from_data("station.map");
     RUN_SETUP.output_files = LTRUE;
     RUN_SETUP.output_file.assign("station");

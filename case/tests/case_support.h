@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "case/station.h"
+#include "case/tests/case_copy.h"
 #include "case/tests/case_steps.h"
 #include "engine/engine_reset.h"
 #include "engine/pointer_block.h"
@@ -36,13 +37,12 @@ inline std::string read_text(const std::string& path) {
     return s.str();
 }
 
-// The case's data in a folder of the test's own.
+// The case's data in a folder of the test's own: its own files only, so
+// that a test that expects no output file holds whatever runs left in
+// case/data.
 class CaseFolder {
 public:
-    CaseFolder() {
-        for (const auto& e : std::filesystem::directory_iterator(case_data_dir()))
-            std::filesystem::copy_file(e.path(), dir_.file(e.path().filename().string()));
-    }
+    CaseFolder() { EXPECT_TRUE(copy_case(case_data_dir(), dir_.path)) << dir_.path; }
     std::string path() const { return dir_.path; }
     std::string file(const std::string& name) const { return dir_.file(name); }
     // Replaces the first occurrence of `from` in a file of the folder.

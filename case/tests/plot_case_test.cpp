@@ -53,8 +53,6 @@ TEST_F(PlotCase, NamesTheBaseByDefault) {
 }
 
 TEST_F(PlotCase, RefusesWhatItCannotFind) {
-    // A picture left in case/data by an earlier plot came with the copy.
-    std::filesystem::remove(folder_.file("station.png"));
     std::filesystem::create_directory(folder_.file("empty"));
     // A value file lost, or cut short in its 13th record as a copy can be.
     const auto remove_third = [this] { std::filesystem::remove(folder_.file("station_03.out")); };
