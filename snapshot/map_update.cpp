@@ -196,7 +196,9 @@ void UPDATE_MAP() {
                 if (st == ReadStatus::Error) stop("Error while reading data from line:");
                 STORAGE.PGBNAME(i).assign(line);
             }
-            break;
+            // A further block names them again, and a later "MPGBS:" counts
+            // again, as in the run from data that the restored run continues.
+            read_key();
         } else if (INPUT.SECTION_KEY == "MPGBS:" || read_by_the_data_start(INPUT.SECTION_KEY)) {
             // Its lines one by one, as the data start's reader takes them:
             // comments are passed over and an INCLUDE line is followed.
