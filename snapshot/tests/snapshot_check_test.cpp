@@ -156,6 +156,16 @@ TEST_F(MapUpdate, AnotherNodeCountEndsTheRestore) {
               " ***ERROR**  of a component in the project after the Snapshot file created.\n");
 }
 
+// A snapshot whose run used 3 of the 5 nodes its map declared: the map
+// may give either, and nothing between.
+TEST_F(MapUpdate, EitherNodeColumnOfTheSnapshotRestores) {
+    DIMBLOCK.REQ[ND_NODES] = 5;
+    DIMBLOCK.SNAP_NODES_USED = 3;
+    EXPECT_FALSE(update(map_with("", "", "")).aborted);
+    EXPECT_FALSE(update(map_with(" NODES = 5\n", "", "")).aborted);
+    EXPECT_TRUE(update(map_with(" NODES = 4\n", "", "")).aborted);
+}
+
 TEST_F(MapUpdate, MoreChannelsInTheFirstRunComeFromTheMap) {
     std::string names;
     for (int k = 1; k <= 25; ++k) names += "channel " + std::to_string(k) + "\n";
