@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -24,6 +25,14 @@ struct ProgramResult {
     bool timed_out = false;
     long peak_rss_kb = -1;  // the most memory the program held resident
 };
+
+// A sanitizer build runs its programs many times slower, the more so with
+// other tests beside them: its guard against a hang waits as much longer.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr int kHangGuardScale = 5;
+#else
+constexpr int kHangGuardScale = 1;
+#endif
 
 inline ProgramResult run_program(const std::vector<std::string>& argv, const std::string& input = "",
                                  const std::string& workdir = "", int timeout_ms = 60000) {
@@ -51,7 +60,7 @@ inline ProgramResult run_program(const std::vector<std::string>& argv, const std
         }
         int status = 0;
         struct rusage usage {};
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(int64_t{timeout_ms} * kHangGuardScale);
         while (pid > 0 && wait4(pid, &status, WNOHANG, &usage) == 0) {
             if (std::chrono::steady_clock::now() >= deadline) {
                 r.timed_out = true;
