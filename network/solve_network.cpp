@@ -131,7 +131,7 @@ void solve_subsystem(int32_t ss, bool first_data) {
     // where the run it continues factorised in this step. A half step due
     // from the snapshot's own step is not in the snapshot.
     const int32_t start_node = N.MXINV(ss);
-    const bool rebuilding = RUN_SEQ.START_MODE == "SNAP" && is_true(RUN_FLAGS.FIRST_STEP_RUN);
+    const bool rebuilding = is_true(RUN_FLAGS.FIRST_STEP_RUN) && RUN_SEQ.START_MODE == "SNAP";
     if (rebuilding) N.MXINV(ss) = std::min(start_node, 1);
     if (N.MXINV(ss) <= n) {
         CHECK_SOLUTION_TABLES(ss);

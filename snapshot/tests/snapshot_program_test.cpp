@@ -697,7 +697,8 @@ INSTANTIATE_TEST_SUITE_P(
                     FixtureMap{kNetworkFixtures, "solution_rl_initial_no_volts.map", "0.005"},
                     FixtureMap{kNetworkFixtures, "solution_rlc_initial.map", "0.005"},
                     FixtureMap{kNetworkFixtures, "switching_ac_rl.map", "0.1"},
-                    FixtureMap{kNetworkFixtures, "switching_rl.map", "0.005"}, FixtureMap{kNetworkFixtures, "varbranch_rl.map", "0.02"},
+                    FixtureMap{kNetworkFixtures, "switching_rl.map", "0.005"},
+                    FixtureMap{kNetworkFixtures, "varbranch_rl.map", "0.02"},
                     FixtureMap{"engine/tests/fixtures", "storage_case.map", "0.000075"}),
     [](const auto& info) {
         std::string name = info.param.map;

@@ -60,7 +60,8 @@ inline ProgramResult run_program(const std::vector<std::string>& argv, const std
         }
         int status = 0;
         struct rusage usage {};
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(int64_t{timeout_ms} * kHangGuardScale);
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(int64_t{timeout_ms} * kHangGuardScale);
         while (pid > 0 && wait4(pid, &status, WNOHANG, &usage) == 0) {
             if (std::chrono::steady_clock::now() >= deadline) {
                 r.timed_out = true;
