@@ -52,10 +52,14 @@ void announce_run(int32_t print_points) {
     fe_flush(0);
 }
 
-bool within_snapshot_window() {
+// A restored run never runs its snapshot's own step: a time that falls to
+// that step is taken at the first step, as a run from data takes one at its
+// first.
+bool within_snapshot_window(bool restored_first_step) {
     const double d = RUN_CLOCK.SNAP_TIME - RUN_CLOCK.TIME;
     const double w = 0.5001 * RUN_CLOCK.DELT;
-    return -w < d && d < w;
+    const double before = restored_first_step ? w + RUN_CLOCK.DELT : w;
+    return -before < d && d < w;
 }
 
 }  // namespace
@@ -143,7 +147,9 @@ void RUNLOOP(Logical& abort_flag, bool connect_flag) {
             }
         }
         if (is_true(print_now)) RUN_PROGRESS(connect_flag ? 1 : 0);
-        if (is_true(RUN_SEQ.LAST_RUN) && is_true(RUN_SETUP.snap_planned) && within_snapshot_window()) WRITESNP();
+        if (is_true(RUN_SEQ.LAST_RUN) && is_true(RUN_SETUP.snap_planned) &&
+            within_snapshot_window(!data_start && is_true(f.FIRST_STEP_RUN)))
+            WRITESNP();
         if (is_true(RUN_SEQ.LAST_RUN) && is_true(print_now) && is_true(RUN_SETUP.screen_plot) && !connected)
             SCREEN_PLOT();
         if (is_true(RUN_SETUP.output_files) && is_true(print_now) && RUN_OUTPUT.OUTPUT_UNIT_BASE != 0) OUTPUTFILE(3);
