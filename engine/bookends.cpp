@@ -1,5 +1,6 @@
 #include "engine/bookends.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "engine/abort.h"
@@ -111,13 +112,14 @@ namespace {
 // Whether a time counts more steps than a step number holds.
 bool beyond_step_count(double time, double delt) { return !(std::round(time / delt) <= 2147483647.0); }
 
-// Snapshots a repeating interval would write in this run.
+}  // namespace
+
 int32_t planned_snapshot_count() {
     if (!is_true(RUN_SETUP.snap_planned) || !(RUN_SETUP.snap_interval > 0.0)) return 0;
-    return int_trunc(RUN_CLOCK.RUN_STEPS * RUN_CLOCK.DELT / RUN_SETUP.snap_interval);
+    const int32_t intervals = int_trunc(RUN_CLOCK.RUN_STEPS * RUN_CLOCK.DELT / RUN_SETUP.snap_interval);
+    // An interval under a step takes one at every step of the run.
+    return static_cast<int32_t>(std::min<int64_t>(intervals, int64_t{RUN_CLOCK.RUN_STEPS} + 1));
 }
-
-}  // namespace
 
 void INITCOM() {
     RUN_OUTPUT.OUTPUT_UNIT_BASE = 0;

@@ -9,6 +9,8 @@
 void START_BANNER(TimeBlock& start, bool connected);
 void RUN_SUMMARY(bool v4, const TimeBlock& start);
 void INITCOM();
+// Snapshots a repeating interval writes in this run.
+int32_t planned_snapshot_count();
 void USER_STOP(int32_t mode);
 void END_RUN_EARLY(int32_t mode);
 [[noreturn]] void ZARIK_STOP();

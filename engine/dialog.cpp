@@ -265,8 +265,7 @@ void SETTLE_DIALOG_SNAPSHOT() {
     const int64_t first = run_first_step();
     const double last_time = static_cast<double>(first + c.RUN_STEPS) * c.DELT;
     if (is_true(RUN_SETUP.snap_at_end)) c.SNAP_TIME = last_time;
-    // The run loop writes it at a step within 0.5001 steps of its time.
-    if (c.SNAP_TIME - last_time < 0.5001 * c.DELT) return;
+    if (c.SNAP_TIME - last_time < kSnapWindow * c.DELT) return;
     write_list(UNIT_CONSOLE_OUT, {"Warning: Snap time", c.SNAP_TIME, "lies beyond the finish time", c.FINTIM});
     write_list(UNIT_CONSOLE_OUT, {"No snap will be taken"});
 }

@@ -84,10 +84,8 @@ void ENGINE_MAIN(bool v4, bool connect, const char* /*host*/, int32_t /*port*/) 
 
         if (is_true(RUN_SEQ.FIRST_RUN)) {
             if (is_true(RUN_SETUP.output_files) && DIMBLOCK.NPGBS <= 0) RUN_SETUP.output_files = LFALSE;
-            if (is_true(RUN_SETUP.snap_planned) && RUN_SETUP.snap_interval > 0.0) {
-                const int32_t n = int_trunc(RUN_CLOCK.RUN_STEPS * RUN_CLOCK.DELT / RUN_SETUP.snap_interval);
-                if (n > 10) OUTMSG(is_true(RUN_SEQ.MULTI_RUN) ? 229 : 230, n, n, n, x1, x2, INPUT.DATA_LINE);
-            }
+            const int32_t n = planned_snapshot_count();
+            if (n > 10) OUTMSG(is_true(RUN_SEQ.MULTI_RUN) ? 229 : 230, n, n, n, x1, x2, INPUT.DATA_LINE);
         }
 
         RUNLOOP(abort_flag, connect);

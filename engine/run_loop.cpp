@@ -57,9 +57,17 @@ void announce_run(int32_t print_points) {
 // first.
 bool within_snapshot_window(bool restored_first_step) {
     const double d = RUN_CLOCK.SNAP_TIME - RUN_CLOCK.TIME;
-    const double w = 0.5001 * RUN_CLOCK.DELT;
+    const double w = kSnapWindow * RUN_CLOCK.DELT;
     const double before = restored_first_step ? w + RUN_CLOCK.DELT : w;
     return -before < d && d < w;
+}
+
+// An interval under a step leaves the next time behind the next step's
+// window, where no step reaches it: it then falls to the next step.
+void keep_next_snapshot_in_reach() {
+    RunClock& c = RUN_CLOCK;
+    const double next = c.TIME + c.DELT;
+    if (c.SNAP_TIME - next <= -kSnapWindow * c.DELT) c.SNAP_TIME = next;
 }
 
 }  // namespace
@@ -148,8 +156,10 @@ void RUNLOOP(Logical& abort_flag, bool connect_flag) {
         }
         if (is_true(print_now)) RUN_PROGRESS(connect_flag ? 1 : 0);
         if (is_true(RUN_SEQ.LAST_RUN) && is_true(RUN_SETUP.snap_planned) &&
-            within_snapshot_window(!data_start && is_true(f.FIRST_STEP_RUN)))
+            within_snapshot_window(!data_start && is_true(f.FIRST_STEP_RUN))) {
             WRITESNP();
+            keep_next_snapshot_in_reach();
+        }
         if (is_true(RUN_SEQ.LAST_RUN) && is_true(print_now) && is_true(RUN_SETUP.screen_plot) && !connected)
             SCREEN_PLOT();
         if (is_true(RUN_SETUP.output_files) && is_true(print_now) && RUN_OUTPUT.OUTPUT_UNIT_BASE != 0) OUTPUTFILE(3);

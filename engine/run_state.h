@@ -10,6 +10,9 @@
 
 constexpr double ZARIK_VERSION = 4.6;
 
+// A planned snapshot is taken at the step within this many steps of its time.
+constexpr double kSnapWindow = 0.5001;
+
 // Models and case modules only read the clock.
 struct RunClock {
     double TIME = 0.0;

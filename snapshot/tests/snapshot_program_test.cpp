@@ -109,10 +109,12 @@ ProgramResult from_data(const TempDir& dir, const std::string& snap_at, const st
 
 // The restored run's own snapshot falls at its end unless asked earlier.
 ProgramResult from_snapshot(const TempDir& dir, const std::string& input, const std::string& run_for,
-                            const std::string& snap_name = "restored", const std::string& snap_after = "") {
+                            const std::string& snap_name = "restored", const std::string& snap_after = "",
+                            const std::string& snap_kind = "1") {
     const std::string snap_at = snap_after.empty() ? run_for : snap_after;
     return run_program({bare_program(), "-startup:alone"},
-                       "1\n1\n" + snap_at + "\n" + snap_name + "\n0\n1\n0\n0\n" + input + "\n" + run_for + "\n",
+                       "1\n" + snap_kind + "\n" + snap_at + "\n" + snap_name + "\n0\n1\n0\n0\n" + input + "\n" +
+                           run_for + "\n",
                        dir.path);
 }
 
@@ -148,6 +150,9 @@ struct RestartCase {
     const char* run_on = "0.01";
     // The restored run's snapshot, after the restored time (empty: at its end).
     const char* snap_after = "";
+    // The dialogue's snapshot answer, and the snapshots it writes.
+    const char* snap_kind = "1";
+    size_t snapshots = 1;
 };
 void PrintTo(const RestartCase& c, std::ostream* os) { *os << c.label; }
 
@@ -159,8 +164,13 @@ TEST_P(Restart, GoesOnBitForBit) {
     // Straight through to 20 ms; to 10 ms; from there on to 20 ms.
     ASSERT_EQ(from_data(dir, "0.02", "straight").exit_code, 0);
     ASSERT_EQ(from_data(dir, GetParam().snap_at, "half").exit_code, 0);
-    const ProgramResult r = from_snapshot(dir, "half.snp", GetParam().run_on, "restored", GetParam().snap_after);
+    const ProgramResult r =
+        from_snapshot(dir, "half.snp", GetParam().run_on, "restored", GetParam().snap_after, GetParam().snap_kind);
     ASSERT_EQ(r.exit_code, 0) << r.out;
+    EXPECT_EQ(count_of(r.out, "Snapshot: Time:"), GetParam().snapshots) << r.out;
+    if (GetParam().snapshots > 10) {
+        EXPECT_TRUE(contains(r.out, " " + std::to_string(GetParam().snapshots) + " SNAP FILES WILL BE WRITTEN")) << r.out;
+    }
     EXPECT_NE(r.out.find("Reading data for snap file: half.snp"), std::string::npos);
     EXPECT_NE(r.out.find("Snapshot: Time:  0.20000000E-01  File: restored.snp"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find(" => This run is 100% complete.\n"), std::string::npos) << r.out;
@@ -186,7 +196,9 @@ INSTANTIATE_TEST_SUITE_P(
                     // A restored run re-solves no step that its snapshot holds.
                     RestartCase{"LaddersFromStep20", "", Network::Ladders, "", "0.001", "0.019"},
                     // Under half a step after the restored step: taken at the first step.
-                    RestartCase{"SnapshotWithinHalfAStep", "", Network::RlcSwitch, "", "0.01995", "0.00005", "2.4E-5"}),
+                    RestartCase{"SnapshotWithinHalfAStep", "", Network::RlcSwitch, "", "0.01995", "0.00005", "2.4E-5"},
+                    // An interval under a step: one at every step, the last at 20 ms.
+                    RestartCase{"IntervalUnderAStep", "", Network::RlcSwitch, "", "0.01", "0.01", "2.4E-5", "-1", 200}),
     [](const auto& info) { return std::string(info.param.label); });
 
 // A one-conductor line's second loss coefficient is never set: the
