@@ -62,14 +62,6 @@ bool within_snapshot_window(bool restored_first_step) {
     return -before < d && d < w;
 }
 
-// An interval under a step leaves the next time behind the next step's
-// window, where no step reaches it: it then falls to the next step.
-void keep_next_snapshot_in_reach() {
-    RunClock& c = RUN_CLOCK;
-    const double next = c.TIME + c.DELT;
-    if (c.SNAP_TIME - next <= -kSnapWindow * c.DELT) c.SNAP_TIME = next;
-}
-
 }  // namespace
 
 void RUNLOOP(Logical& abort_flag, bool connect_flag) {
@@ -156,10 +148,8 @@ void RUNLOOP(Logical& abort_flag, bool connect_flag) {
         }
         if (is_true(print_now)) RUN_PROGRESS(connect_flag ? 1 : 0);
         if (is_true(RUN_SEQ.LAST_RUN) && is_true(RUN_SETUP.snap_planned) &&
-            within_snapshot_window(!data_start && is_true(f.FIRST_STEP_RUN))) {
+            within_snapshot_window(!data_start && is_true(f.FIRST_STEP_RUN)))
             WRITESNP();
-            keep_next_snapshot_in_reach();
-        }
         if (is_true(RUN_SEQ.LAST_RUN) && is_true(print_now) && is_true(RUN_SETUP.screen_plot) && !connected)
             SCREEN_PLOT();
         if (is_true(RUN_SETUP.output_files) && is_true(print_now) && RUN_OUTPUT.OUTPUT_UNIT_BASE != 0) OUTPUTFILE(3);
